@@ -1,0 +1,19 @@
+#pragma once
+// What the command line and the locale decide before the wizard is built.
+#include <cstdint>
+#include "text/cow_string.h"
+
+struct LaunchOptions {
+    int argc = 0;
+    char** argv = nullptr;
+    bool silent = false;
+    NarrowString title;          // IDR_MAINFRAME in the chosen language, locale encoding
+    WideString languageCode;     // "en" or the code that chose the language
+    bool useCurrentDirectory = false;
+    int32_t languageId = 0;
+};
+
+// Scans the arguments (usecwd, -S, -L<code>), falls back to the first two
+// bytes of localeName (may be null), then to English; sets the catalog's
+// current language and fetches the title.
+LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName);

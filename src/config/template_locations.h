@@ -1,0 +1,24 @@
+#pragma once
+// Proposal and recording of the template directory.
+#include <vector>
+#include "config/launcher_config.h"
+
+struct TemplateProposal {
+    std::vector<WideString> locations;
+    WideString directory;
+    bool alternativeProfilePresent = false;
+    bool listFromAlternativeProfile = false;
+};
+
+void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile profile);
+void RecordTemplateLocations(const std::vector<WideString>& list, LauncherProfile profile);
+bool IsDirectoryWritable(const WideString& directory);
+WideString GetDefaultTemplateBase();
+TemplateProposal ProposeTemplateDirectory();
+// The cleaning of a proposed directory before it is shown: URLs dropped,
+// "file://" removed, "\" to "/", line feeds and carriage returns removed.
+WideString CleanProposedDirectory(const WideString& directory);
+// After a successful installation: puts the installed directory (less one
+// trailing separator) first and records the list in the profiles the proposal
+// calls for. Errors are swallowed.
+void RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal);

@@ -1,0 +1,54 @@
+#pragma once
+// The record shared by the GUI thread and the installation worker, guarded by
+// one POSIX semaphore used as a lock.
+#include <atomic>
+#include <cstdint>
+#include <semaphore.h>
+#include "text/cow_string.h"
+
+class KitReader;
+
+class InstallStatus {
+public:
+    void Init();
+    void PostStatus(uint32_t code, const WideString& text, int32_t percent);
+    void PostJob(KitReader* kit, const WideString& targetDirectory);
+    void TakeJob(KitReader** kit, WideString* targetDirectory);
+    bool IsCancelRequested();
+    // Asks the running installation to roll back and end with ERROR_CANCELLED.
+    void RequestCancel();
+    void ReadStatus(uint32_t* code, WideString* text, int32_t* percent);
+
+private:
+    sem_t lock_;
+    KitReader* kit_ = nullptr;
+    WideString targetDirectory_;
+    bool cancelRequested_ = false;
+    uint32_t code_ = 0;
+    WideString text_;
+    int32_t percent_ = 0;
+};
+
+class WorkerThread {
+public:
+    WorkerThread() = default;
+    ~WorkerThread();  // joins a started thread
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // successPauseMs: pause after the success post (the wizard passes 1000).
+    void Start(InstallStatus* status, uint32_t successPauseMs = 1000);
+    void RequestStop() noexcept { stopRequested_.store(true); }
+    // Waits for the worker to end (rollback included). Safe to call twice.
+    void Join();
+    int32_t StartResult() const noexcept { return startResult_; }
+
+private:
+    static void* Run(void* self);
+    InstallStatus* status_ = nullptr;
+    std::atomic<bool> stopRequested_{false};
+    pthread_t thread_{};
+    int32_t startResult_ = -1;
+    uint32_t successPauseMs_ = 1000;
+    bool joinable_ = false;
+};

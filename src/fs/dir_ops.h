@@ -1,0 +1,81 @@
+#pragma once
+// Directory enumeration, creation, moving and removal, the temporary
+// directory, unique temporary files and free space.
+#include <cstdint>
+#include <sys/stat.h>
+#include <vector>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+struct FinderDirectory;  // owns the C library's directory stream
+
+// One enumeration of a directory by a wildcard spec ("dir/*.txt"), or an
+// existence test of a plain path (single-entry mode). Closes on destruction.
+class FileFinder {
+public:
+    FileFinder() noexcept;
+    ~FileFinder();
+    FileFinder(const FileFinder&) = delete;
+    FileFinder& operator=(const FileFinder&) = delete;
+
+    bool FindFirst(const WideString& spec);
+    bool FindNext();
+    WideString FoundName() const { return currentName_; }
+    // FILE_ATTRIBUTE_DIRECTORY when the entry (links followed) is a directory.
+    uint32_t FoundAttributes() const noexcept;
+    // True when the entry itself is a symbolic link (lstat).
+    bool FoundIsSymbolicLink() const noexcept { return foundIsLink_; }
+    void FindClose() noexcept;
+
+private:
+    WideString pattern_;
+    WideString spec_;
+    WideString currentName_;
+    FinderDirectory* directory_ = nullptr;
+    struct stat status_;
+    NarrowString directoryPart_;
+    NarrowString narrowPattern_;
+    bool foundIsLink_ = false;
+};
+
+// True when FindFirst finds the path (file, directory, or link target).
+bool PathExists(const WideString& path);
+
+uint32_t RemoveTree(const WideString& path);
+[[nodiscard]] uint32_t CreateDirectoryPath(const WideString& path);
+uint32_t RemoveDirectoryTree(const WideString& path);
+uint32_t DeleteFilePath(const WideString& path);
+[[nodiscard]] uint32_t MovePath(const WideString& from, const WideString& to);
+// Moves every file of the tree at source to the same relative place under
+// destination; creates no directories and removes none; failed moves are ignored.
+uint32_t MoveTree(const WideString& destination, const WideString& source);
+// Creates exactly this directory with the given mode, never an existing one:
+// 0, ERROR_ALREADY_EXISTS when the name is taken, else the errno rule.
+[[nodiscard]] uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode);
+uint32_t GetTempDirectory(WideString* out);
+[[nodiscard]] uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out);
+uint32_t GetFreeSpace(uint32_t* out);
+void SleepMilliseconds(int32_t milliseconds);
+
+// Runs a program with an argument vector (argv[0] is looked up on PATH), no
+// shell. Returns its exit status, or -1 when it could not be run or did not
+// exit normally. discardErrors sends its standard error to /dev/null.
+int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors);
+
+// Replaces the file at path (following a symbolic link, which is kept) by the
+// given bytes: written to a temporary file beside it, flushed, fsync'ed and
+// renamed over it, keeping the old file's permission bits.
+// Returns 0, 1 when the file cannot be created, 2 when writing it fails; the
+// old file is unchanged on failure.
+int WriteFileReplacing(const WideString& path, const void* data, uint64_t size);
+
+// Test-only fault injection: when armed with n > 0, the n-th counted file-layer
+// operation from now fails once (with ERROR_INVALID_PARAMETER and errno EIO),
+// then all succeed again. Counted: FileOpen for writing, FileWrite,
+// FileTruncate, FileSetWriteTime, CreateDirectoryPath, CreateDirectoryExclusive,
+// MovePath, MakeTempFileName.
+namespace fault_injection {
+void FailOperationAt(int64_t n);   // 0 disarms
+int64_t CountedOperations();       // counted operations since the last arming
+void ResetCount();
+}  // namespace fault_injection

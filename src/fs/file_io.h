@@ -1,0 +1,69 @@
+#pragma once
+// Windows-style file handles over POSIX descriptors. Every operation returns
+// an error number (0 = success) and records failures in one process-wide
+// last-error variable.
+#include <cstdint>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+// errno rule: ENOENT gives ERROR_FILE_NOT_FOUND, everything else ERROR_INVALID_PARAMETER.
+uint32_t ErrorFromErrno(int err);
+
+[[nodiscard]] uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t shareMode,
+                                uint32_t disposition, FileHandle* out, uint32_t attributes);
+uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped);
+// Throws the last error (uint32_t) when the read fails.
+void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead);
+uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t* bytesWritten, void* overlapped);
+// Returns the new position, or -1 (last error set).
+int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint32_t origin);
+uint32_t FileClose(FileHandle handle);
+uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, FILETIME* write);
+uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
+uint32_t FileTruncate(FileHandle handle);
+uint32_t GetLastFileError();
+// 0 on success, 1 on failure (not an error number); low 32 bits of the size.
+uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
+
+FILETIME FileTimeFromUnixSeconds(int64_t seconds);
+int32_t UnixSecondsFromFileTime(FILETIME time);  // 32-bit seconds, sub-seconds dropped
+
+// Owns one descriptor and closes it on destruction.
+class UniqueFileHandle {
+public:
+    UniqueFileHandle() noexcept = default;
+    explicit UniqueFileHandle(FileHandle handle) noexcept : handle_(handle) {}
+    UniqueFileHandle(const UniqueFileHandle&) = delete;
+    UniqueFileHandle& operator=(const UniqueFileHandle&) = delete;
+    UniqueFileHandle(UniqueFileHandle&& other) noexcept : handle_(other.Release()) {}
+    UniqueFileHandle& operator=(UniqueFileHandle&& other) noexcept;
+    ~UniqueFileHandle() { Reset(); }
+
+    FileHandle Get() const noexcept { return handle_; }
+    FileHandle* OutPtr() noexcept { Reset(); return &handle_; }
+    FileHandle Release() noexcept { FileHandle h = handle_; handle_ = INVALID_FILE_HANDLE; return h; }
+    // Closes the descriptor now; returns FileClose's result (0 when none was open).
+    uint32_t Reset() noexcept;
+    explicit operator bool() const noexcept { return handle_ != INVALID_FILE_HANDLE; }
+
+private:
+    FileHandle handle_ = INVALID_FILE_HANDLE;
+};
+
+// Read-only private mapping of one window of an open file; unmapped on destruction.
+class MappedWindow {
+public:
+    MappedWindow() noexcept = default;
+    MappedWindow(const MappedWindow&) = delete;
+    MappedWindow& operator=(const MappedWindow&) = delete;
+    ~MappedWindow() { Unmap(); }
+    // offset must be a multiple of the page size. Returns 0 or an error number.
+    [[nodiscard]] uint32_t Map(FileHandle handle, uint64_t offset, uint32_t length);
+    void Unmap() noexcept;
+    const unsigned char* Data() const noexcept { return data_; }
+    uint32_t Length() const noexcept { return length_; }
+
+private:
+    const unsigned char* data_ = nullptr;
+    uint32_t length_ = 0;
+};

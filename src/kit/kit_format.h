@@ -1,0 +1,26 @@
+#pragma once
+// In-memory model of a distribution kit and the constants of its format.
+#include <cstdint>
+#include <vector>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+constexpr uint32_t kKitWindowSize = 0x8000;          // mapped window and inflate output buffer
+constexpr uint32_t kKitCopyBufferSize = 0x100000;    // extraction copy buffer
+constexpr uint32_t kKitMaxStringUnits = 0x3FFFFFFE;
+constexpr const char16_t* kKitFileName = u"qbx4.tkx";
+constexpr const char16_t* kKitTempPrefix = u"txk";
+
+struct KitLanguageEntry {
+    WideString code;
+    WideString product;
+    WideString vendor;
+    WideString descriptionPath;
+};
+
+struct KitFileEntry {
+    WideString name;          // as stored, "\" separators
+    FILETIME writeTime = 0;
+    uint32_t dataOffset = 0;  // absolute in the unpacked body after loading
+    uint32_t dataSize = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+// Finds, unpacks and reads a distribution kit, and copies entries out of it.
+#include <cstdint>
+#include <memory>
+#include <vector>
+#include "kit/kit_format.h"
+
+// The kit path: beside the executable, or in the current directory.
+// Empty when the directory cannot be determined.
+WideString LocateKitFile(bool useCurrentDirectory);
+
+// Raw-inflates the kit into outputPath (which must exist). 0 or an error number.
+[[nodiscard]] uint32_t InflateKitToFile(const WideString& kitPath, const WideString& outputPath);
+
+class KitReader {
+public:
+    KitReader();
+    ~KitReader();  // closes and deletes the temporary file
+    KitReader(const KitReader&) = delete;
+    KitReader& operator=(const KitReader&) = delete;
+
+    // Unpacks the kit into a "txk" temporary file and reads its tables.
+    [[nodiscard]] uint32_t Load(const WideString& kitPath);
+    // Writes entry index to destination with its write time. Worker thread.
+    [[nodiscard]] uint32_t ExtractEntry(uint32_t index, const WideString& destination);
+
+    void GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const;
+    WideString GetDescriptionPath(const WideString& languageCode) const;
+
+    uint32_t GetFileEntryCount() const noexcept { return static_cast<uint32_t>(files_.size()); }
+    const KitFileEntry& GetFileEntry(uint32_t index) const { return files_[index]; }
+    const std::vector<KitLanguageEntry>& GetLanguageEntries() const noexcept { return languages_; }
+    const WideString& GetTemporaryPath() const noexcept { return tempPath_; }
+    // Closes and deletes the temporary file now (also done by the destructor).
+    void Release() noexcept;
+
+private:
+    std::vector<KitLanguageEntry> languages_;
+    std::vector<KitFileEntry> files_;
+    WideString tempPath_;
+    FileHandle tempHandle_ = INVALID_FILE_HANDLE;
+    uint32_t copyBufferSize_ = kKitCopyBufferSize;
+    std::unique_ptr<unsigned char[]> copyBuffer_;
+};

@@ -1,0 +1,15 @@
+#pragma once
+// Conversions between the program's 16-bit text and the C library's multibyte
+// text in the encoding of the locale selected once at start-up.
+#include "text/cow_string.h"
+
+// Selects the environment's locale for the whole process (setlocale(LC_ALL, "")).
+// Called once from main before any thread starts; the conversions never call
+// setlocale themselves, so both threads may convert at once.
+void InitProcessLocale();
+
+NarrowString ToNarrow(const WideString& text);
+WideString ToWide(const NarrowString& text);
+
+// Convenience for C strings coming from the C library.
+WideString ToWide(const char* zeroTerminated);

@@ -1,0 +1,23 @@
+#pragma once
+// Integer formatting, text replacement, path conventions and the
+// case-insensitive comparison shared by the configuration and the kit.
+#include <cstdint>
+#include "text/cow_string.h"
+
+WideString FromInteger(int32_t value, uint32_t radix);
+// Replaces every non-overlapping occurrence of what by with, left to right.
+// Returns the number of replacements.
+int32_t ReplaceAll(WideString& subject, const WideString& what, const WideString& with);
+
+bool PathIsRoot(const WideString& path);
+bool PathEqualsLiteral(const WideString& path, const char16_t* literal);
+// Appends "/" unless the path is exactly "/" or already ends with "/" or "\".
+void AppendSeparator(WideString& path);
+WideString WithSeparator(const WideString& path);
+// Text before the last "/" (npos-safe: returns the whole path when none).
+WideString TextBeforeLastSlash(const WideString& path);
+// Every "\" replaced by "/".
+WideString WithForwardSlashes(const WideString& path);
+
+// Both sides through ToNarrow, then strcasecmp; 0 means equal.
+int CompareNoCase(const WideString& a, const WideString& b);
