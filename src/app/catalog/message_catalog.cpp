@@ -1,0 +1,77 @@
+// The language table and the lookups over it.
+#include "app/catalog/message_catalog.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "app/catalog/catalog_texts.h"
+#include "text/convert.h"
+
+namespace {
+
+// Ordered by id. 18 is not assigned; "ar" shows the English texts; Greek is
+// offered under "el".
+constexpr CatalogLanguage kLanguages[] = {
+    {5, "en", kTexts_en},
+    {22, "ar", kTexts_en},
+};
+constexpr int kLanguageCount = static_cast<int>(sizeof kLanguages / sizeof kLanguages[0]);
+
+// Written once at start-up before the worker thread exists, read by both
+// threads afterwards; atomic so that the reads never race with that write.
+std::atomic<int32_t> g_currentLanguage{kEnglishLanguageId};
+
+bool SameBytes(const NarrowString& a, const char* b) {
+    const size_t length = std::strlen(b);
+    return a.Length() == length && std::memcmp(a.Data(), b, length) == 0;
+}
+
+const CatalogLanguage* LanguageById(int32_t id) {
+    for (const CatalogLanguage& language : kLanguages) {
+        if (language.id == id) return &language;
+    }
+    return nullptr;
+}
+
+const char* TextIn(const CatalogLanguage& language, const NarrowString& id) {
+    for (int i = 0; i < kCatalogTextCount; ++i) {
+        if (SameBytes(id, language.texts[i].id)) return language.texts[i].text;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int32_t MessageCatalog::FindLanguage(const NarrowString& code) {
+    for (const CatalogLanguage& language : kLanguages) {
+        if (SameBytes(code, language.code)) return language.id;
+    }
+    return 0;
+}
+
+void MessageCatalog::SetCurrentLanguage(int32_t id) {
+    g_currentLanguage.store(id, std::memory_order_relaxed);
+}
+
+int32_t MessageCatalog::CurrentLanguage() {
+    return g_currentLanguage.load(std::memory_order_relaxed);
+}
+
+WideString MessageCatalog::GetText(const NarrowString& id) {
+    const CatalogLanguage* language = LanguageById(CurrentLanguage());
+    if (language == nullptr) return WideString();
+    const char* text = TextIn(*language, id);
+    if (text == nullptr) return WideString();
+    return ToWide(text);
+}
+
+const char* MessageCatalog::FindUtf8(int32_t languageId, const char* id) {
+    const CatalogLanguage* language = LanguageById(languageId);
+    if (language == nullptr || id == nullptr) return nullptr;
+    return TextIn(*language, NarrowString(id));
+}
+
+const CatalogLanguage* MessageCatalog::Languages(int* count) {
+    if (count != nullptr) *count = kLanguageCount;
+    return kLanguages;
+}
