@@ -5,6 +5,13 @@
 
 constexpr const char16_t* kTemplatesLocationKey = u"ConfigurationTemplatesLocation";
 
+// How far ReadFileReporting got with a file.
+enum class ConfigReadResult {
+    Read,        // opened and read to its end
+    Missing,     // no such file (or no such directory on the way)
+    Unreadable,  // exists but could not be opened or read to its end
+};
+
 struct LauncherConfigEntry {
     WideString key;
     std::vector<WideString> values;
@@ -14,6 +21,9 @@ class LauncherConfig {
 public:
     // Adds the file's lines to the table; a missing file adds nothing.
     void ReadFile(const WideString& path);
+    // ReadFile that also says whether the whole file was read; lines read
+    // before a failure stay in the table. Allocation failures propagate.
+    ConfigReadResult ReadFileReporting(const WideString& path);
     // Parses text already read (the same rules as ReadFile); used by ReadFile.
     void ReadText(const WideString& text);
     // Throws int 1 (cannot create) or 2 (write failed); the old file survives.
@@ -35,6 +45,8 @@ public:
     explicit LauncherSettings(LauncherProfile profile) : profile_(profile) {}
     void Load();
     // Writes the user table; a second failure propagates (int 1 or 2).
+    // Refuses with 1, writing nothing, when Load found the user file but could
+    // not read all of it: writing back part of it would lose the rest.
     void Store();
     LauncherConfig& UserTable() noexcept { return user_; }
     LauncherConfig& CommonTable() noexcept { return common_; }
@@ -55,4 +67,5 @@ private:
     LauncherConfig user_;
     LauncherConfig common_;
     LauncherProfile profile_;
+    bool userFileIncomplete_ = false;
 };

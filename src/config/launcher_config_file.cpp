@@ -1,0 +1,85 @@
+// Reading and writing the launcher file in the locale's multibyte encoding.
+#include "config/launcher_config.h"
+
+#include "config/config_line_parser.h"
+#include "config/multibyte_decoder.h"
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "text/convert.h"
+
+namespace {
+
+constexpr uint32_t kReadChunkBytes = 1024;
+
+void AppendWithoutLineFeeds(NarrowString* out, const NarrowString& text) {
+    // The format has no escape for a line feed: one inside a key or value
+    // would end the line there and forge a line of its own.
+    const char* units = text.Data();
+    uint32_t length = text.Length();
+    uint32_t start = 0;
+    for (uint32_t i = 0; i <= length; ++i) {
+        if (i == length || units[i] == '\n') {
+            out->Append(units + start, i - start);
+            start = i + 1;
+        }
+    }
+}
+
+}  // namespace
+
+void LauncherConfig::ReadFile(const WideString& path) {
+    (void)ReadFileReporting(path);
+}
+
+ConfigReadResult LauncherConfig::ReadFileReporting(const WideString& path) {
+    UniqueFileHandle file;
+    uint32_t opened = FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, file.OutPtr(),
+                               FILE_ATTRIBUTE_NORMAL);
+    if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_PATH_NOT_FOUND) return ConfigReadResult::Missing;
+    if (opened != ERROR_SUCCESS) return ConfigReadResult::Unreadable;
+
+    ConfigLineParser parser(this);
+    MultibyteDecoder decoder;
+    char chunk[kReadChunkBytes];
+    WideString units;
+    for (;;) {
+        uint32_t got = 0;
+        if (FileRead(file.Get(), chunk, kReadChunkBytes, &got, nullptr) != ERROR_SUCCESS) {
+            // Keep the complete lines read so far, not a cut-off last line.
+            return ConfigReadResult::Unreadable;
+        }
+        if (got == 0) break;
+        units = WideString();
+        decoder.Decode(chunk, got, &units);
+        parser.Feed(units.Data(), units.Length());
+    }
+    units = WideString();
+    decoder.Finish(&units);
+    parser.Feed(units.Data(), units.Length());
+    parser.Finish();
+    return ConfigReadResult::Read;
+}
+
+void LauncherConfig::ReadText(const WideString& text) {
+    ConfigLineParser parser(this);
+    parser.Feed(text.Data(), text.Length());
+    parser.Finish();
+}
+
+void LauncherConfig::WriteFile(const WideString& path) const {
+    NarrowString text;
+    for (const LauncherConfigEntry& entry : entries_) {
+        NarrowString key = ToNarrow(entry.key);
+        for (const WideString& value : entry.values) {
+            AppendWithoutLineFeeds(&text, key);
+            text.Append('=');
+            AppendWithoutLineFeeds(&text, ToNarrow(value));
+            text.Append('\n');
+        }
+    }
+    // Written beside the old file and renamed over it, so a failure at any
+    // point leaves the launcher's file as it was.
+    int result = WriteFileReplacing(path, text.Data(), text.Length());
+    if (result == 0) return;
+    throw result == 1 ? 1 : 2;
+}

@@ -1,0 +1,100 @@
+// Where the launcher's files lie, and loading and storing one profile's pair.
+#include "config/launcher_config.h"
+
+#include <wordexp.h>
+
+#include "fs/dir_ops.h"
+#include "text/convert.h"
+
+namespace {
+
+// The text before the last "/" or "\", or the whole path when there is neither.
+WideString DirectoryPart(const WideString& path) {
+    uint32_t slash = path.FindLast(u'/');
+    uint32_t backslash = path.FindLast(u'\\');
+    uint32_t cut = slash;
+    if (cut == WideString::npos || (backslash != WideString::npos && backslash > cut)) cut = backslash;
+    if (cut == WideString::npos) return path;
+    return path.Substring(0, cut);
+}
+
+void CreateDirectoryOf(const WideString& file) {
+    WideString directory = DirectoryPart(file);
+    // Failures show up in the write that follows.
+    if (!directory.Empty()) (void)CreateDirectoryPath(directory);
+}
+
+}  // namespace
+
+WideString LauncherSettings::HomeDirectory() {
+    wordexp_t expansion;
+    WideString home;
+    int result = wordexp("~", &expansion, WRDE_NOCMD);
+    if (result == 0 && expansion.we_wordc > 0) home = ToWide(expansion.we_wordv[0]);
+    if (result == 0 || result == WRDE_NOSPACE) wordfree(&expansion);
+    return home;
+}
+
+WideString LauncherSettings::ProductBaseDirectory() {
+    return HomeDirectory() + u"/" + u".qbx4" + u"/";
+}
+
+WideString LauncherSettings::MainUserDirectory() {
+    return HomeDirectory() + u"/" + u".Vq/pivotrun";
+}
+
+WideString LauncherSettings::MainUserFile() {
+    return MainUserDirectory() + u"/" + u"pivotrun.cfg";
+}
+
+WideString LauncherSettings::AlternativeUserDirectory() {
+    return HomeDirectory() + u"/" + u".Vq/pivotrunt";
+}
+
+WideString LauncherSettings::AlternativeUserFile() {
+    return AlternativeUserDirectory() + u"/" + u"pivotrun.cfg";
+}
+
+WideString LauncherSettings::MainCommonDirectory() {
+    return ProductBaseDirectory() + u"/" + u".Vq/pivotrun";
+}
+
+WideString LauncherSettings::MainCommonFile() {
+    return MainCommonDirectory() + u"/" + u"pivotrun.cfg";
+}
+
+WideString LauncherSettings::UserFilePath() const {
+    return profile_ == LauncherProfile::Main ? MainUserFile() : AlternativeUserFile();
+}
+
+WideString LauncherSettings::CommonFilePath() const {
+    return profile_ == LauncherProfile::Main ? MainCommonFile() : MainUserFile();
+}
+
+void LauncherSettings::Load() {
+    try {
+        common_.ReadFile(CommonFilePath());
+    } catch (...) {
+        // The common file only adds candidates; what was read of it stays.
+    }
+    userFileIncomplete_ = false;
+    try {
+        userFileIncomplete_ = user_.ReadFileReporting(UserFilePath()) == ConfigReadResult::Unreadable;
+    } catch (...) {
+        userFileIncomplete_ = true;
+    }
+}
+
+void LauncherSettings::Store() {
+    if (userFileIncomplete_) throw 1;
+    WideString path = UserFilePath();
+    if (!PathExists(path)) CreateDirectoryOf(path);
+    try {
+        user_.WriteFile(path);
+        return;
+    } catch (int) {
+    }
+    // The directory may have vanished or been replaced since the test above.
+    CreateDirectoryOf(path);
+    user_.WriteFile(path);
+}

@@ -1,0 +1,64 @@
+// Choosing the template directory to propose from what the launcher knows.
+#include "config/template_locations.h"
+
+#include "config/location_list.h"
+#include "fs/dir_ops.h"
+#include "text/text_helpers.h"
+
+void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile profile) {
+    list->clear();
+    LauncherSettings settings(profile);
+    settings.Load();
+    for (LauncherConfig* table : {&settings.UserTable(), &settings.CommonTable()}) {
+        const std::vector<WideString>* values = table->FindValues(kTemplatesLocationKey);
+        if (values != nullptr) list->insert(list->end(), values->begin(), values->end());
+    }
+    for (WideString& location : *list) ReplaceAll(location, u"\\", u"/");
+    RemoveDuplicateLocations(list);
+}
+
+bool IsDirectoryWritable(const WideString& directory) {
+    // An empty location would put the probe file in the root directory.
+    if (directory.Empty()) return false;
+    WideString probe;
+    if (MakeTempFileName(directory, u"Vq", &probe) != ERROR_SUCCESS) return false;
+    DeleteFilePath(probe);
+    return true;
+}
+
+WideString GetDefaultTemplateBase() {
+    return LauncherSettings::ProductBaseDirectory() + u"Vq" + u"/" + u"qbx4" + u"/";
+}
+
+TemplateProposal ProposeTemplateDirectory() {
+    TemplateProposal proposal;
+    proposal.alternativeProfilePresent = PathExists(LauncherSettings::AlternativeUserFile());
+    // The main profile wins whenever its file exists, even with no locations.
+    if (PathExists(LauncherSettings::MainUserFile())) {
+        CollectTemplateLocations(&proposal.locations, LauncherProfile::Main);
+    } else if (proposal.alternativeProfilePresent) {
+        CollectTemplateLocations(&proposal.locations, LauncherProfile::Alternative);
+        proposal.listFromAlternativeProfile = !proposal.locations.empty();
+    }
+    for (const WideString& location : proposal.locations) {
+        if (IsDirectoryWritable(location)) {
+            proposal.directory = location;
+            return proposal;
+        }
+    }
+    proposal.directory = GetDefaultTemplateBase() + u"tmplts" + u"/";
+    return proposal;
+}
+
+WideString CleanProposedDirectory(const WideString& directory) {
+    WideString cleaned = directory;
+    for (const char16_t* remote : {u"http://", u"https://", u"ftp://"}) {
+        if (cleaned.Contains(remote)) cleaned = WideString();
+    }
+    uint32_t scheme = cleaned.Find(WideString(u"file://"));
+    if (scheme != WideString::npos) cleaned.Erase(scheme, 7);
+    ReplaceAll(cleaned, u"\\", u"/");
+    ReplaceAll(cleaned, u"\n", u"");
+    ReplaceAll(cleaned, u"\r", u"");
+    return cleaned;
+}
