@@ -71,7 +71,32 @@ public:
     CowString& operator+=(const Unit* zeroTerminated);
     CowString& operator+=(Unit unit) { Append(unit); return *this; }
 
+    // A string of n units whose contents the caller fills through
+    // MutableData(); a block, when needed, is sized exactly (no spare room).
+    static CowString WithLength(uint32_t n);
+
 private:
+    // How much spare room a block that must grow is given.
+    enum class Growth { Exact, ByHalf };
+    static constexpr uint32_t kMaxCapacity = kMaxLength + kCountSlots;
+
+    static Unit* AllocateBlock(uint32_t capacity);
+    static void ReleaseBlock(Unit* block) noexcept;
+    static int32_t* CountOf(Unit* block) noexcept;
+    static uint32_t RoundCapacity(uint64_t slots) noexcept;
+
+    Unit* Units() noexcept;
+    bool IsUnique() const noexcept;
+    bool CanWriteInPlace(uint32_t newLength) const noexcept;
+    uint32_t GrownCapacity(uint32_t newLength, Growth growth) const noexcept;
+    void SetLength(uint32_t n) noexcept;
+    void AdoptBlock(Unit* block, uint32_t capacity, uint32_t length) noexcept;
+    void BecomeEmptyInline() noexcept;
+    // The one writer: units [pos, pos + removed) become n units from src
+    // (left uninitialised when src is null). src may lie inside this string.
+    void ReplaceUnits(uint32_t pos, uint32_t removed, const Unit* src, uint32_t n, Growth growth);
+
+
     struct Shared {
         Unit* block;    // reference count, then units, then 0
         Unit* end;      // the terminating 0 unit
