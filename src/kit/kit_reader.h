@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 #include "kit/kit_format.h"
+#include "kit/kit_trailer.h"
 
 // The kit path: beside the executable, or in the current directory.
 // Empty when the directory cannot be determined.
@@ -32,7 +33,10 @@ public:
     const std::vector<KitLanguageEntry>& GetLanguageEntries() const noexcept { return languages_; }
     const WideString& GetTemporaryPath() const noexcept { return tempPath_; }
     // Closes and deletes the temporary file now (also done by the destructor).
+    // The file entries go with it; the language texts stay readable.
     void Release() noexcept;
+    // Whether the last successful load found and checked an integrity trailer.
+    KitTrailerState GetTrailerState() const noexcept { return trailer_; }
 
 private:
     std::vector<KitLanguageEntry> languages_;
@@ -41,4 +45,7 @@ private:
     FileHandle tempHandle_ = INVALID_FILE_HANDLE;
     uint32_t copyBufferSize_ = kKitCopyBufferSize;
     std::unique_ptr<unsigned char[]> copyBuffer_;
+    KitTrailerState trailer_ = KitTrailerState::Absent;
+
+    uint32_t LoadSteps(const WideString& kitPath);
 };

@@ -1,0 +1,72 @@
+#include "kit/kit_body_codec.h"
+
+void AppendU32(ByteVector& out, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(value >> shift));
+}
+
+void AppendCountedString(ByteVector& out, const WideString& text) {
+    const uint32_t n = text.Length();
+    AppendU32(out, n);
+    const char16_t* units = text.Data();
+    for (uint32_t i = 0; i < n; ++i) {
+        out.push_back(static_cast<unsigned char>(units[i] & 0xFF));
+        out.push_back(static_cast<unsigned char>(units[i] >> 8));
+    }
+}
+
+void AppendFileTime(ByteVector& out, FILETIME time) {
+    AppendU32(out, static_cast<uint32_t>(time));
+    AppendU32(out, static_cast<uint32_t>(time >> 32));
+}
+
+uint32_t DecodeU32(const unsigned char* bytes) noexcept {
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+namespace {
+
+// Writes a record: its length word (counting itself), the content, the padding.
+void AppendRecord(ByteVector& out, const ByteVector& content, uint32_t padding) {
+    AppendU32(out, static_cast<uint32_t>(content.size() + padding + 4));
+    out.insert(out.end(), content.begin(), content.end());
+    out.insert(out.end(), padding, 0);
+}
+
+}  // namespace
+
+ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages,
+                           const std::vector<KitFileRecord>& files, const KitTableLayout& layout) {
+    ByteVector out;
+    if (layout.singleLanguageForm) {
+        AppendU32(out, 0);
+        const KitLanguageEntry empty;
+        const KitLanguageEntry& en = languages.empty() ? empty : languages.front();
+        AppendCountedString(out, en.product);
+        AppendCountedString(out, en.vendor);
+        AppendCountedString(out, en.descriptionPath);
+    } else {
+        AppendU32(out, layout.tableFlag == 0 ? 1 : layout.tableFlag);
+        AppendU32(out, static_cast<uint32_t>(languages.size()));
+        ByteVector content;
+        for (const KitLanguageEntry& language : languages) {
+            content.clear();
+            AppendCountedString(content, language.code);
+            AppendCountedString(content, language.product);
+            AppendCountedString(content, language.vendor);
+            AppendCountedString(content, language.descriptionPath);
+            AppendRecord(out, content, layout.recordPadding);
+        }
+    }
+    AppendU32(out, static_cast<uint32_t>(files.size()));
+    ByteVector content;
+    for (const KitFileRecord& file : files) {
+        content.clear();
+        AppendCountedString(content, file.name);
+        AppendFileTime(content, file.writeTime);
+        AppendU32(content, file.dataOffset);
+        AppendU32(content, file.dataSize);
+        AppendRecord(out, content, layout.recordPadding);
+    }
+    return out;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Sequential readers of an unpacked kit body. Both throw an error number
+// (uint32_t): ERROR_INVALID_DATA when the body ends before the bytes asked
+// for, or the file layer's code when a read fails.
+#include <cstdint>
+#include <memory>
+#include "fs/file_types.h"
+
+class KitBodyReader {
+public:
+    virtual ~KitBodyReader() = default;
+    virtual void ReadExact(unsigned char* out, uint32_t count) = 0;
+    virtual void Skip(uint64_t count) = 0;
+    // Bytes consumed from the start of the body.
+    virtual uint64_t Position() const noexcept = 0;
+};
+
+// Over a body held in memory (the caller keeps it alive).
+class MemoryBodyReader final : public KitBodyReader {
+public:
+    MemoryBodyReader(const unsigned char* data, uint64_t size) noexcept : data_(data), size_(size) {}
+    void ReadExact(unsigned char* out, uint32_t count) override;
+    void Skip(uint64_t count) override;
+    uint64_t Position() const noexcept override { return position_; }
+
+private:
+    const unsigned char* data_;
+    uint64_t size_;
+    uint64_t position_ = 0;
+};
+
+// Over an open file positioned at the start of the body: reads through the
+// file layer in large blocks so that the many small fields of the tables
+// cost one system call per block, not one per field.
+class BufferedFileBodyReader final : public KitBodyReader {
+public:
+    static constexpr uint32_t kBufferSize = 0x10000;
+
+    explicit BufferedFileBodyReader(FileHandle handle);
+    void ReadExact(unsigned char* out, uint32_t count) override;
+    void Skip(uint64_t count) override;
+    uint64_t Position() const noexcept override { return position_; }
+
+private:
+    void Refill();
+
+    FileHandle handle_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    uint32_t begin_ = 0;  // next unread byte in buffer_
+    uint32_t end_ = 0;    // bytes valid in buffer_
+    uint64_t position_ = 0;
+};

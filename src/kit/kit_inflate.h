@@ -1,0 +1,24 @@
+#pragma once
+// Raw-deflate decompression of a kit into a file, with what the reader needs
+// to know about the result.
+#include <cstdint>
+#include "kit/kit_trailer.h"
+#include "text/cow_string.h"
+
+// Memory exhaustion (Windows numbering), used when zlib cannot allocate.
+constexpr uint32_t kKitErrorNotEnoughMemory = 8;
+// Bodies are addressed with 32-bit offsets.
+constexpr uint64_t kKitMaxBodySize = 0xFFFFFFFFu;
+
+struct KitInflateResult {
+    uint64_t bodySize = 0;
+    KitTrailerState trailer = KitTrailerState::Absent;
+};
+
+// InflateKitToFile with a limit on the body's size (tests lower it) and a
+// report of the body's size and of the trailer. Fails with ERROR_INVALID_DATA
+// for a damaged stream, a kit or body too large, or a trailer that does not
+// match the body; with the file layer's code when a window cannot be mapped
+// or the output cannot be written.
+[[nodiscard]] uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uint64_t maxBodySize,
+                                  KitInflateResult* result);

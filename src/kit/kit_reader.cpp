@@ -1,0 +1,116 @@
+#include "kit/kit_reader.h"
+
+#include <new>
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "kit/kit_body_reader.h"
+#include "kit/kit_file_util.h"
+#include "kit/kit_inflate.h"
+#include "kit/kit_table_parser.h"
+#include "text/text_helpers.h"
+
+KitReader::KitReader() : copyBuffer_(new unsigned char[kKitCopyBufferSize]) {}
+
+KitReader::~KitReader() { Release(); }
+
+void KitReader::Release() noexcept {
+    files_.clear();
+    if (tempHandle_ != INVALID_FILE_HANDLE) {
+        FileClose(tempHandle_);
+        tempHandle_ = INVALID_FILE_HANDLE;
+    }
+    if (!tempPath_.Empty()) {
+        DeleteFilePath(tempPath_);
+        tempPath_ = WideString();
+    }
+    trailer_ = KitTrailerState::Absent;
+}
+
+uint32_t KitReader::LoadSteps(const WideString& kitPath) {
+    WideString tempDirectory;
+    uint32_t code = GetTempDirectory(&tempDirectory);
+    if (code != 0) return code;
+    code = MakeTempFileName(tempDirectory, kKitTempPrefix, &tempPath_);
+    if (code != 0) return code;
+
+    KitInflateResult inflated;
+    code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated);
+    if (code != 0) return code;
+
+    code = FileOpen(tempPath_, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, &tempHandle_, FILE_ATTRIBUTE_NORMAL);
+    if (code != 0) return code;
+    BufferedFileBodyReader reader(tempHandle_);
+    uint32_t dataStart = 0;
+    ReadKitTables(reader, inflated.bodySize, languages_, files_, &dataStart);
+    trailer_ = inflated.trailer;
+    return 0;
+}
+
+uint32_t KitReader::Load(const WideString& kitPath) {
+    // A second load starts from scratch: the first one's file goes.
+    Release();
+    languages_.clear();
+    uint32_t code = 0;
+    try {
+        code = LoadSteps(kitPath);
+    } catch (uint32_t thrown) {
+        code = thrown != 0 ? thrown : ERROR_INVALID_DATA;
+    } catch (const std::bad_alloc&) {
+        code = kKitErrorNotEnoughMemory;
+    }
+    if (code != 0) Release();
+    return code;
+}
+
+uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) {
+    if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
+    if (index >= files_.size()) return ERROR_INVALID_PARAMETER;
+    const KitFileEntry& entry = files_[index];
+
+    UniqueFileHandle target;
+    uint32_t code = FileOpen(destination, GENERIC_WRITE, 0, CREATE_ALWAYS, target.OutPtr(), FILE_ATTRIBUTE_NORMAL);
+    if (code != 0) return code;
+    if (FileSeek(tempHandle_, entry.dataOffset, 0, FILE_BEGIN) < 0) return GetLastFileError();
+
+    uint32_t remaining = entry.dataSize;
+    while (remaining > 0) {
+        // Reading no more than the entry needs keeps small entries from
+        // pulling a whole buffer of their neighbours through the cache.
+        const uint32_t want = remaining < copyBufferSize_ ? remaining : copyBufferSize_;
+        uint32_t got = 0;
+        if (FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr) != 0) return GetLastFileError();
+        if (got == 0) return ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
+        code = WriteAll(target.Get(), copyBuffer_.get(), got);
+        if (code != 0) return code;
+        remaining -= got;
+    }
+    if (FileTruncate(target.Get()) != 0) return GetLastFileError();
+    if (FileSetWriteTime(target.Get(), nullptr, nullptr, &entry.writeTime) != 0) return GetLastFileError();
+    return target.Reset();
+}
+
+void KitReader::GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const {
+    for (const KitLanguageEntry& language : languages_) {
+        if (CompareNoCase(language.code, languageCode) == 0) {
+            if (product != nullptr) *product = language.product;
+            if (vendor != nullptr) *vendor = language.vendor;
+            return;
+        }
+    }
+    if (product != nullptr) *product = WideString();
+    if (vendor != nullptr) *vendor = WideString();
+}
+
+WideString KitReader::GetDescriptionPath(const WideString& languageCode) const {
+    for (const KitLanguageEntry& language : languages_) {
+        if (CompareNoCase(language.code, languageCode) == 0) {
+            if (!language.descriptionPath.Empty()) return language.descriptionPath;
+            break;
+        }
+    }
+    const WideString english(u"en");
+    for (const KitLanguageEntry& language : languages_) {
+        if (CompareNoCase(language.code, english) == 0) return language.descriptionPath;
+    }
+    return WideString();
+}

@@ -1,0 +1,147 @@
+#include "kit/kit_table_parser.h"
+
+#include "kit/kit_body_codec.h"
+
+namespace {
+
+constexpr uint32_t kFileFixedFieldsSize = 16;  // write time, offset, size
+constexpr uint32_t kMinFileRecordSize = 4 + 4 + kFileFixedFieldsSize;
+
+class TableParser {
+public:
+    TableParser(KitBodyReader& reader, uint64_t bodySize) : reader_(reader), bodySize_(bodySize) {}
+
+    uint64_t Position() const noexcept { return reader_.Position(); }
+    uint64_t BodySize() const noexcept { return bodySize_; }
+
+    // Fails unless count more bytes lie before limit.
+    void Require(uint64_t count, uint64_t limit) const {
+        const uint64_t position = reader_.Position();
+        if (position > limit || limit - position < count) throw ERROR_INVALID_DATA;
+    }
+
+    uint32_t ReadU32(uint64_t limit) {
+        Require(4, limit);
+        unsigned char bytes[4];
+        reader_.ReadExact(bytes, 4);
+        return DecodeU32(bytes);
+    }
+
+    FILETIME ReadFileTime(uint64_t limit) {
+        const uint64_t low = ReadU32(limit);
+        const uint64_t high = ReadU32(limit);
+        return high << 32 | low;
+    }
+
+    WideString ReadCountedString(uint64_t limit) {
+        const uint32_t units = ReadU32(limit);
+        if (units > kKitMaxStringUnits) throw ERROR_INVALID_DATA;
+        Require(uint64_t{units} * 2, limit);
+        WideString text;
+        if (units == 0) return text;
+        text.Resize(units);
+        char16_t* out = text.MutableData();
+        unsigned char chunk[4096];
+        uint32_t left = units;
+        while (left > 0) {
+            const uint32_t take = left < sizeof chunk / 2 ? left : static_cast<uint32_t>(sizeof chunk / 2);
+            reader_.ReadExact(chunk, take * 2);
+            for (uint32_t i = 0; i < take; ++i)
+                *out++ = static_cast<char16_t>(chunk[2 * i] | chunk[2 * i + 1] << 8);
+            left -= take;
+        }
+        return text;
+    }
+
+    // Reads a record's length word; returns the position where its content ends.
+    uint64_t BeginRecord() {
+        const uint32_t length = ReadU32(bodySize_);
+        if (length < 4) throw ERROR_INVALID_DATA;
+        Require(length - 4, bodySize_);
+        return reader_.Position() + (length - 4);
+    }
+
+    void EndRecord(uint64_t recordEnd) { reader_.Skip(recordEnd - reader_.Position()); }
+
+private:
+    KitBodyReader& reader_;
+    uint64_t bodySize_;
+};
+
+void ReadLanguageSection(TableParser& parser, std::vector<KitLanguageEntry>& languages) {
+    const uint64_t bodyEnd = parser.BodySize();
+    const uint32_t flag = parser.ReadU32(bodyEnd);
+    if (flag == 0) {
+        KitLanguageEntry entry;
+        entry.code = u"en";
+        entry.product = parser.ReadCountedString(bodyEnd);
+        entry.vendor = parser.ReadCountedString(bodyEnd);
+        entry.descriptionPath = parser.ReadCountedString(bodyEnd);
+        languages.push_back(std::move(entry));
+        return;
+    }
+    const uint32_t count = parser.ReadU32(bodyEnd);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t recordEnd = parser.BeginRecord();
+        KitLanguageEntry entry;
+        entry.code = parser.ReadCountedString(recordEnd);
+        entry.product = parser.ReadCountedString(recordEnd);
+        entry.vendor = parser.ReadCountedString(recordEnd);
+        entry.descriptionPath = parser.ReadCountedString(recordEnd);
+        parser.EndRecord(recordEnd);
+        languages.push_back(std::move(entry));
+    }
+}
+
+void ReadFileTable(TableParser& parser, std::vector<KitFileEntry>& files) {
+    const uint64_t bodyEnd = parser.BodySize();
+    const uint32_t count = parser.ReadU32(bodyEnd);
+    // A count can claim more records than the body holds; reserve only what fits.
+    const uint64_t fitting = (bodyEnd - parser.Position()) / kMinFileRecordSize;
+    files.reserve(count < fitting ? count : fitting);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t recordEnd = parser.BeginRecord();
+        KitFileEntry entry;
+        entry.name = parser.ReadCountedString(recordEnd);
+        if (!IsSafeEntryName(entry.name)) throw ERROR_INVALID_DATA;
+        entry.writeTime = parser.ReadFileTime(recordEnd);
+        entry.dataOffset = parser.ReadU32(recordEnd);
+        entry.dataSize = parser.ReadU32(recordEnd);
+        parser.EndRecord(recordEnd);
+        files.push_back(std::move(entry));
+    }
+}
+
+}  // namespace
+
+bool IsSafeEntryName(const WideString& name) {
+    const uint32_t length = name.Length();
+    if (length == 0) return false;
+    const char16_t* units = name.Data();
+    auto isSeparator = [](char16_t unit) { return unit == u'/' || unit == u'\\'; };
+    if (isSeparator(units[0])) return false;
+    uint32_t componentStart = 0;
+    for (uint32_t i = 0; i <= length; ++i) {
+        if (i < length && units[i] == 0) return false;
+        if (i == length || isSeparator(units[i])) {
+            if (i - componentStart == 2 && units[componentStart] == u'.' && units[componentStart + 1] == u'.')
+                return false;
+            componentStart = i + 1;
+        }
+    }
+    return true;
+}
+
+void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
+                   std::vector<KitFileEntry>& files, uint32_t* dataStart) {
+    if (bodySize > 0xFFFFFFFFu) throw ERROR_INVALID_DATA;
+    TableParser parser(reader, bodySize);
+    ReadLanguageSection(parser, languages);
+    ReadFileTable(parser, files);
+    const uint64_t start = parser.Position();
+    for (KitFileEntry& entry : files) {
+        if (uint64_t{entry.dataOffset} + entry.dataSize > bodySize - start) throw ERROR_INVALID_DATA;
+        entry.dataOffset = static_cast<uint32_t>(start + entry.dataOffset);
+    }
+    *dataStart = static_cast<uint32_t>(start);
+}

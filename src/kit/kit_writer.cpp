@@ -1,0 +1,125 @@
+#include "kit/kit_writer.h"
+
+#include <zlib.h>
+#include <cstring>
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "kit/kit_file_util.h"
+#include "kit/kit_inflate.h"
+#include "kit/kit_trailer.h"
+
+struct KitWriterStream {
+    z_stream zs;
+    unsigned char out[0x10000];
+};
+
+KitStreamWriter::KitStreamWriter() = default;
+
+KitStreamWriter::~KitStreamWriter() { Abandon(); }
+
+void KitStreamWriter::Abandon() noexcept {
+    if (stream_ != nullptr) {
+        deflateEnd(&stream_->zs);
+        delete stream_;
+        stream_ = nullptr;
+    }
+    if (handle_ != INVALID_FILE_HANDLE) {
+        FileClose(handle_);
+        handle_ = INVALID_FILE_HANDLE;
+        DeleteFilePath(path_);
+    }
+}
+
+uint32_t KitStreamWriter::Open(const WideString& path, int level) {
+    Abandon();
+    if (level < 0 || level > 9) return ERROR_INVALID_PARAMETER;
+    bodySize_ = kitSize_ = 0;
+    crc_ = static_cast<uint32_t>(crc32(0, nullptr, 0));
+    uint32_t code = FileOpen(path, GENERIC_WRITE, 0, CREATE_ALWAYS, &handle_, FILE_ATTRIBUTE_NORMAL);
+    if (code != 0) return code;
+    path_ = path;
+    stream_ = new KitWriterStream;
+    std::memset(&stream_->zs, 0, sizeof stream_->zs);
+    if (deflateInit2(&stream_->zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        delete stream_;
+        stream_ = nullptr;
+        Abandon();
+        return kKitErrorNotEnoughMemory;
+    }
+    return 0;
+}
+
+uint32_t KitStreamWriter::Deflate(int flush) {
+    z_stream& zs = stream_->zs;
+    int status = Z_OK;
+    do {
+        zs.next_out = stream_->out;
+        zs.avail_out = sizeof stream_->out;
+        status = deflate(&zs, flush);
+        if (status == Z_STREAM_ERROR) return ERROR_INVALID_PARAMETER;
+        const uint32_t produced = static_cast<uint32_t>(sizeof stream_->out - zs.avail_out);
+        const uint32_t code = WriteAll(handle_, stream_->out, produced);
+        if (code != 0) return code;
+        kitSize_ += produced;
+    } while (zs.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+    return 0;
+}
+
+uint32_t KitStreamWriter::Write(const void* data, uint32_t size) {
+    if (stream_ == nullptr) return ERROR_INVALID_HANDLE;
+    if (size > kKitMaxBodySize - bodySize_) return ERROR_INVALID_PARAMETER;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    crc_ = static_cast<uint32_t>(crc32(crc_, bytes, size));
+    bodySize_ += size;
+    stream_->zs.next_in = const_cast<Bytef*>(bytes);
+    stream_->zs.avail_in = size;
+    return Deflate(Z_NO_FLUSH);
+}
+
+uint32_t KitStreamWriter::Finish(bool withTrailer) {
+    if (stream_ == nullptr) return ERROR_INVALID_HANDLE;
+    stream_->zs.next_in = nullptr;
+    stream_->zs.avail_in = 0;
+    uint32_t code = Deflate(Z_FINISH);
+    if (code != 0) return code;
+    if (withTrailer) {
+        ByteVector trailer;
+        AppendKitTrailer(trailer, KitTrailer{static_cast<uint32_t>(bodySize_), crc_});
+        code = WriteAll(handle_, trailer.data(), static_cast<uint32_t>(trailer.size()));
+        if (code != 0) return code;
+        kitSize_ += trailer.size();
+    }
+    if (kitSize_ > 0xFFFFFFFFu) return ERROR_INVALID_PARAMETER;
+    if (FileTruncate(handle_) != 0) return GetLastFileError();
+    deflateEnd(&stream_->zs);
+    delete stream_;
+    stream_ = nullptr;
+    const FileHandle handle = handle_;
+    handle_ = INVALID_FILE_HANDLE;
+    code = FileClose(handle);
+    if (code != 0) DeleteFilePath(path_);
+    return code;
+}
+
+uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
+                            const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries, int level,
+                            bool withTrailer) {
+    std::vector<KitFileRecord> records;
+    uint64_t offset = 0;
+    for (const KitMemoryEntry& entry : entries) {
+        if (entry.data.size() > kKitMaxBodySize - offset) return ERROR_INVALID_PARAMETER;
+        records.push_back({entry.name, entry.writeTime, static_cast<uint32_t>(offset),
+                           static_cast<uint32_t>(entry.data.size())});
+        offset += entry.data.size();
+    }
+    const ByteVector tables = EncodeKitTables(languages, records, layout);
+    KitStreamWriter writer;
+    uint32_t code = writer.Open(path, level);
+    if (code == 0) code = writer.Write(tables.data(), static_cast<uint32_t>(tables.size()));
+    for (const KitMemoryEntry& entry : entries) {
+        if (code != 0) return code;
+        code = writer.Write(entry.data.data(), static_cast<uint32_t>(entry.data.size()));
+    }
+    if (code != 0) return code;
+    return writer.Finish(withTrailer);
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Writes kits: the body is streamed through raw deflate into the kit file,
+// so memory stays bounded whatever the body's size.
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "kit/kit_body_codec.h"
+#include "text/cow_string.h"
+
+struct KitWriterStream;  // owns the zlib deflate state
+
+class KitStreamWriter {
+public:
+    KitStreamWriter();
+    // Deletes the kit file unless Finish succeeded.
+    ~KitStreamWriter();
+    KitStreamWriter(const KitStreamWriter&) = delete;
+    KitStreamWriter& operator=(const KitStreamWriter&) = delete;
+
+    // Creates (or replaces) the kit file; level 0..9.
+    [[nodiscard]] uint32_t Open(const WideString& path, int level);
+    // Appends body bytes. A body of 4 GiB or more is refused with ERROR_INVALID_PARAMETER.
+    [[nodiscard]] uint32_t Write(const void* data, uint32_t size);
+    // Ends the deflate stream, appends the integrity trailer when asked,
+    // cuts the file there and closes it. A kit file of 4 GiB or more is
+    // refused with ERROR_INVALID_PARAMETER.
+    [[nodiscard]] uint32_t Finish(bool withTrailer);
+
+    uint64_t BodySize() const noexcept { return bodySize_; }
+    uint64_t KitSize() const noexcept { return kitSize_; }
+
+private:
+    uint32_t Deflate(int flush);
+    void Abandon() noexcept;
+
+    KitWriterStream* stream_ = nullptr;
+    WideString path_;
+    FileHandle handle_ = -1;
+    uint64_t bodySize_ = 0;
+    uint64_t kitSize_ = 0;
+    uint32_t crc_ = 0;
+};
+
+// A whole kit from entries held in memory; entries' data are laid out one
+// after the other in table order. For tests and small tools.
+struct KitMemoryEntry {
+    WideString name;
+    FILETIME writeTime = 0;
+    std::string data;
+};
+
+[[nodiscard]] uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
+                                          const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries,
+                                          int level = 9, bool withTrailer = true);
