@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "text/convert.h"
+#include "text/text_helpers.h"
+
+namespace {
+
+std::u16string Text(const WideString& s) { return std::u16string(s.Data(), s.Length()); }
+
+TEST(FromInteger, FormatsSignedDecimalAndUnsignedOtherRadices) {
+    EXPECT_EQ(u"0", Text(FromInteger(0, 10)));
+    EXPECT_EQ(u"-15", Text(FromInteger(-15, 10)));
+    EXPECT_EQ(u"fffffff1", Text(FromInteger(-15, 16)));
+    EXPECT_EQ(u"-2147483648", Text(FromInteger(INT_MIN, 10)));
+    EXPECT_EQ(u"2147483647", Text(FromInteger(INT_MAX, 10)));
+    EXPECT_EQ(u"11111111111111111111111111111111", Text(FromInteger(-1, 2)));
+    EXPECT_EQ(u"z", Text(FromInteger(35, 36)));
+    EXPECT_TRUE(FromInteger(7, 0).Empty());
+    EXPECT_TRUE(FromInteger(7, 1).Empty());
+    EXPECT_TRUE(FromInteger(7, 37).Empty());
+}
+
+TEST(ReplaceAll, EqualLengthsOverwriteInPlace) {
+    WideString s(u"\\\\\\");
+    EXPECT_EQ(3, ReplaceAll(s, u"\\", u"/"));
+    EXPECT_EQ(u"///", Text(s));
+
+    // A subject sharing its block with a copy gets a block of its own.
+    WideString path(u"C:\\templates\\sub\\file.cfg");
+    const WideString copy = path;
+    EXPECT_EQ(3, ReplaceAll(path, u"\\", u"/"));
+    EXPECT_EQ(u"C:/templates/sub/file.cfg", Text(path));
+    EXPECT_EQ(u"C:\\templates\\sub\\file.cfg", Text(copy));
+    EXPECT_EQ(u"C:/templates/sub/file.cfg", Text(WithForwardSlashes(copy)));
+
+    WideString self(u"same text twice");
+    EXPECT_EQ(1, ReplaceAll(self, self, u"SAME TEXT TWICE"));
+    EXPECT_EQ(u"SAME TEXT TWICE", Text(self));
+}
+
+TEST(ReplaceAll, MatchesDoNotOverlapAndNothingChangesWithoutOne) {
+    WideString s(u"aaa");
+    EXPECT_EQ(1, ReplaceAll(s, u"aa", u"b"));
+    EXPECT_EQ(u"ba", Text(s));
+
+    WideString unchanged(u"abc");
+    EXPECT_EQ(0, ReplaceAll(unchanged, WideString(), u"x"));
+    EXPECT_EQ(0, ReplaceAll(unchanged, u"abcd", u"x"));
+    EXPECT_EQ(0, ReplaceAll(unchanged, u"zz", u"x"));
+    EXPECT_EQ(u"abc", Text(unchanged));
+    WideString empty;
+    EXPECT_EQ(0, ReplaceAll(empty, u"a", u"b"));
+
+    // Inserted text is not scanned again.
+    WideString grow(u"a-a");
+    EXPECT_EQ(2, ReplaceAll(grow, u"a", u"aa"));
+    EXPECT_EQ(u"aa-aa", Text(grow));
+}
+
+TEST(ReplaceAll, DifferentLengthsRebuildOnceAtExactSize) {
+    std::u16string input;
+    std::u16string expected;
+    for (int i = 0; i < 100; ++i) {
+        input += u"dir\\";
+        expected += u"dir//";
+    }
+    WideString s(input.data(), uint32_t(input.size()));
+    EXPECT_EQ(100, ReplaceAll(s, u"\\", u"//"));
+    EXPECT_EQ(expected, Text(s));
+    EXPECT_EQ(s.Length() + 2, s.Capacity());
+
+    EXPECT_EQ(100, ReplaceAll(s, u"//", WideString()));
+    EXPECT_EQ(300u, s.Length());
+    EXPECT_EQ(0, s.Find(WideString(u"dirdir")));
+}
+
+TEST(PathHelpers, SeparatorsAndParents) {
+    EXPECT_EQ(u"/", Text(WithSeparator(u"/")));
+    EXPECT_EQ(u"/home/", Text(WithSeparator(u"/home")));
+    EXPECT_EQ(u"/home/", Text(WithSeparator(u"/home/")));
+    EXPECT_EQ(u"C:\\dir\\", Text(WithSeparator(u"C:\\dir\\")));
+    EXPECT_EQ(u"/", Text(WithSeparator(WideString())));
+
+    EXPECT_EQ(u"/home/user", Text(TextBeforeLastSlash(u"/home/user/file.cfg")));
+    EXPECT_EQ(u"", Text(TextBeforeLastSlash(u"/file.cfg")));
+    EXPECT_EQ(u"file.cfg", Text(TextBeforeLastSlash(u"file.cfg")));
+
+    EXPECT_TRUE(PathIsRoot(u"/"));
+    EXPECT_FALSE(PathIsRoot(u"//"));
+    EXPECT_FALSE(PathIsRoot(WideString()));
+    EXPECT_TRUE(PathEqualsLiteral(u"..", u".."));
+    EXPECT_FALSE(PathEqualsLiteral(u"...", u".."));
+    EXPECT_FALSE(PathEqualsLiteral(u".", u".."));
+}
+
+TEST(CompareNoCase, IgnoresCaseOfTheNarrowForm) {
+    setenv("LC_ALL", "C.UTF-8", 1);
+    InitProcessLocale();
+    EXPECT_EQ(0, CompareNoCase(u"English", u"ENGLISH"));
+    EXPECT_LT(CompareNoCase(u"abc", u"ABD"), 0);
+    EXPECT_GT(CompareNoCase(u"b", u"A"), 0);
+    EXPECT_NE(0, CompareNoCase(u"en", u"eng"));
+}
+
+}  // namespace
