@@ -1,0 +1,111 @@
+// Directory enumeration by a wildcard spec, and the single-entry existence test.
+#include <cstring>
+#include <dirent.h>
+#include <fnmatch.h>
+#include "fs/dir_ops.h"
+#include "fs/fs_internal.h"
+#include "text/convert.h"
+
+struct FinderDirectory {
+    DIR* stream = nullptr;
+};
+
+FileFinder::FileFinder() noexcept
+{
+    std::memset(&status_, 0, sizeof status_);
+}
+
+FileFinder::~FileFinder()
+{
+    FindClose();
+}
+
+bool FileFinder::FindFirst(const WideString& spec)
+{
+    FindClose();
+    spec_ = spec;
+    foundIsLink_ = false;
+    std::memset(&status_, 0, sizeof status_);
+
+    const uint32_t slash = spec.FindLast(u'/');
+    if (slash == WideString::npos) {
+        pattern_ = spec;
+        directoryPart_ = ToNarrow(spec);
+    } else {
+        pattern_ = spec.Substring(slash + 1);
+        // "/*" lists the root, whose directory part would otherwise be empty.
+        directoryPart_ = slash == 0 ? NarrowString("/") : ToNarrow(spec.Substring(0, slash));
+    }
+    narrowPattern_ = ToNarrow(pattern_);
+
+    if (pattern_.Find(u'*') == WideString::npos) {
+        currentName_ = pattern_;
+        std::string native = fs_detail::NativePath(spec);
+        if (::stat(native.c_str(), &status_) != 0)
+            return false;
+        struct stat own;
+        foundIsLink_ = ::lstat(native.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+        return true;
+    }
+
+    currentName_ = WideString();
+    DIR* stream = ::opendir(directoryPart_.Data());
+    if (stream == nullptr)
+        return false;
+    directory_ = new FinderDirectory;
+    directory_->stream = stream;
+    return FindNext();
+}
+
+bool FileFinder::FindNext()
+{
+    if (directory_ == nullptr)
+        return false;
+    for (;;) {
+        const dirent* entry = ::readdir(directory_->stream);
+        if (entry == nullptr) {
+            FindClose();
+            return false;
+        }
+        const int match = ::fnmatch(narrowPattern_.Data(), entry->d_name, FNM_NOESCAPE);
+        if (match == FNM_NOMATCH)
+            continue;
+        if (match != 0)
+            return false;
+
+        std::string path(directoryPart_.Data());
+        path += '/';
+        path += entry->d_name;
+        struct stat own;
+        if (::lstat(path.c_str(), &own) != 0)
+            continue;  // removed since readdir listed it
+        foundIsLink_ = S_ISLNK(own.st_mode);
+        // A dangling link is still an entry (a walk that stopped at it would
+        // leave the rest of the tree behind); it is reported as a non-directory.
+        if (::stat(path.c_str(), &status_) != 0)
+            status_ = own;
+        currentName_ = ToWide(entry->d_name);
+        return true;
+    }
+}
+
+uint32_t FileFinder::FoundAttributes() const noexcept
+{
+    return S_ISDIR(status_.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+}
+
+void FileFinder::FindClose() noexcept
+{
+    if (directory_ == nullptr)
+        return;
+    ::closedir(directory_->stream);
+    delete directory_;
+    directory_ = nullptr;
+}
+
+bool PathExists(const WideString& path)
+{
+    // A plain stat: a "*" in a real name must not switch to wildcard mode.
+    struct stat status;
+    return ::stat(fs_detail::NativePath(path).c_str(), &status) == 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers shared by the file layer's sources; not part of its interface.
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "text/cow_string.h"
+
+namespace fs_detail {
+
+// The path in the locale's encoding, cut at its first 0 unit.
+std::string NativePath(const WideString& path);
+
+// Stores err in the process-wide last error and returns it.
+uint32_t StoreError(uint32_t err);
+void ClearLastError();
+
+// Counts one fault-injectable operation; true when this one must fail. On
+// true the last error is already ERROR_INVALID_PARAMETER and errno is EIO.
+bool InjectedFault();
+
+// True while tests force every operation with a fast path onto its tool.
+bool ToolPathForced();
+
+// Runs argv[0] from PATH with the given arguments; the exit status, or -1.
+int RunTool(const std::vector<const char*>& argv, bool discardErrors);
+
+// MovePath without the fault-injection count (the rollback's moves).
+uint32_t MovePathUncounted(const std::string& from, const std::string& to);
+
+}  // namespace fs_detail
+
+namespace fs_detail {
+
+// Six random letters or digits for a unique name.
+std::string RandomSuffix();
+
+// Creates stem + RandomSuffix() exclusively (never through a link), trying
+// further names while the name is taken. Returns the descriptor, or -1 with
+// errno set; *name holds the last name tried either way.
+int CreateUniqueFile(const std::string& stem, unsigned mode, std::string* name);
+
+// The path without trailing "/" (the root stays "/").
+std::string WithoutTrailingSlashes(const std::string& path);
+
+}  // namespace fs_detail

@@ -1,0 +1,93 @@
+// The process-wide last error, the errno rule and the test-only fault counter.
+#include <atomic>
+#include <cerrno>
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "fs/fs_internal.h"
+#include "fs/fs_testing.h"
+#include "text/convert.h"
+
+namespace {
+// One variable for both threads; callers read it right after their own failing call.
+std::atomic<uint32_t> lastError{0};
+std::atomic<int64_t> failAt{0};
+std::atomic<int64_t> counted{0};
+std::atomic<bool> toolPathForced{false};
+}  // namespace
+
+uint32_t ErrorFromErrno(int err)
+{
+    return err == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER;
+}
+
+uint32_t GetLastFileError()
+{
+    return lastError.load();
+}
+
+namespace fs_detail {
+
+std::string NativePath(const WideString& path)
+{
+    // Copying through the zero-terminated units drops anything after an embedded 0.
+    NarrowString narrow = ToNarrow(WideString(path.Data()));
+    return std::string(narrow.Data());
+}
+
+uint32_t StoreError(uint32_t err)
+{
+    lastError.store(err);
+    return err;
+}
+
+void ClearLastError()
+{
+    lastError.store(0);
+}
+
+bool InjectedFault()
+{
+    int64_t n = ++counted;
+    int64_t armed = failAt.load();
+    if (armed <= 0 || n != armed || !failAt.compare_exchange_strong(armed, 0))
+        return false;
+    StoreError(ERROR_INVALID_PARAMETER);
+    errno = EIO;
+    return true;
+}
+
+bool ToolPathForced()
+{
+    return toolPathForced.load();
+}
+
+}  // namespace fs_detail
+
+namespace fault_injection {
+
+void FailOperationAt(int64_t n)
+{
+    counted.store(0);
+    failAt.store(n > 0 ? n : 0);
+}
+
+int64_t CountedOperations()
+{
+    return counted.load();
+}
+
+void ResetCount()
+{
+    counted.store(0);
+}
+
+}  // namespace fault_injection
+
+namespace fs_testing {
+
+void ForceToolPath(bool on)
+{
+    toolPathForced.store(on);
+}
+
+}  // namespace fs_testing

@@ -1,0 +1,75 @@
+// Recursive removal and moving of directory trees. Neither walk descends
+// through a symbolic link: a link is removed or moved as the link itself.
+#include <string>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
+#include "fs/dir_ops.h"
+#include "fs/fs_internal.h"
+#include "text/convert.h"
+#include "text/text_helpers.h"
+
+namespace {
+
+struct WalkEntry {
+    WideString name;
+    bool descend;  // a real directory, not a link to one
+};
+
+// The entries of one directory except "." and "..", read in full before the
+// caller changes the directory, so that no entry is skipped or met twice.
+std::vector<WalkEntry> ListEntries(const WideString& directoryWithSlash)
+{
+    std::vector<WalkEntry> entries;
+    FileFinder finder;
+    for (bool found = finder.FindFirst(directoryWithSlash + u"*"); found; found = finder.FindNext()) {
+        WideString name = finder.FoundName();
+        if (PathEqualsLiteral(name, u".") || PathEqualsLiteral(name, u".."))
+            continue;
+        const bool descend = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink();
+        entries.push_back({std::move(name), descend});
+    }
+    return entries;
+}
+
+bool IsSymbolicLink(const std::string& path)
+{
+    struct stat status;
+    return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+}  // namespace
+
+uint32_t RemoveTree(const WideString& path)
+{
+    if (path.Empty())
+        return ERROR_SUCCESS;
+    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    if (native == "/")
+        return ERROR_SUCCESS;  // never the whole file system
+    if (IsSymbolicLink(native))
+        return DeleteFilePath(ToWide(native.c_str()));
+
+    const WideString directory = WithSeparator(path);
+    for (const WalkEntry& entry : ListEntries(directory)) {
+        if (entry.descend)
+            RemoveTree(directory + entry.name);
+        else
+            DeleteFilePath(directory + entry.name);
+    }
+    return RemoveDirectoryTree(path);
+}
+
+uint32_t MoveTree(const WideString& destination, const WideString& source)
+{
+    const WideString from = WithSeparator(source);
+    const WideString to = WithSeparator(destination);
+    for (const WalkEntry& entry : ListEntries(from)) {
+        if (entry.descend)
+            MoveTree(to + entry.name, from + entry.name);
+        else
+            fs_detail::MovePathUncounted(fs_detail::NativePath(from + entry.name),
+                                         fs_detail::NativePath(to + entry.name));
+    }
+    return ERROR_SUCCESS;
+}
