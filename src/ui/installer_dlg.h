@@ -1,0 +1,107 @@
+#pragma once
+// The wizard window and its controller. The window side (construction,
+// buttons, pages, message boxes, keys) lives in installer_dlg_window.cpp, the
+// page sequence in installer_dlg_controller.cpp and the watched installation
+// in installer_dlg_install.cpp.
+#include <cstdint>
+#include <memory>
+#include <vector>
+#include "config/template_locations.h"
+#include "engine/install_status.h"
+#include "kit/kit_reader.h"
+#include "text/cow_string.h"
+#include "ui/gtk_fwd.h"
+#include "ui/wizard_state.h"
+#include "ui/wnd.h"
+
+class WizardDialogPage;
+class MessagePage;
+class SuccessFinalPage;
+class DirSelectPage;
+class ProgressPage;
+
+// What the process reports to its caller when the wizard is over.
+constexpr int kExitInstalled = 0;
+constexpr int kExitFailed = 1;     // an error box of the preparation, or a failed installation
+constexpr int kExitCancelled = 2;  // the user left before an outcome, or cancelled the installation
+
+class CInstallerDlg : public CWnd {
+public:
+    CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
+                  const WideString& languageCode, bool useCurrentDirectory);
+    // Waits for a running worker (its rollback included) before anything it
+    // uses is released. Touches no toolkit object except the picture and icon.
+    ~CInstallerDlg() override;
+    CInstallerDlg(const CInstallerDlg&) = delete;
+    CInstallerDlg& operator=(const CInstallerDlg&) = delete;
+
+    WideString GetTitle() const override;
+
+    // Window and navigation.
+    void CreateWindow();
+    void ShowPage(WizardDialogPage* page);
+    void SetFinishMode();
+    int32_t MessageBox(const CWnd* owner, const WideString& text, uint32_t flags);
+    void RequestCancel();
+    void OnCancel();
+    bool OnKeyPress(unsigned int keyValue);
+    bool OnDeleteEvent();
+    void OnBack();
+    void OnNext();
+
+    // Controller.
+    void RunWizard();
+    bool Prepare();
+    void ShowWelcomePage();
+    void ShowDirectoryPage();
+    void StartInstallation();
+    void ShowSuccessPage();
+    void ShowFailurePage();
+    void ShowCancelledPage();
+    void Finish();
+
+    WizardState GetState() const { return state_; }
+    int GetExitStatus() const { return exitStatus_; }
+
+private:
+    void ShowPreparationError(const char* textId);
+    void WatchInstallation();
+    void RefreshProgress();
+    void OpenDescription();
+    void DestroyWindow();
+    static int OnProgressTimer(void* self);
+
+    bool silent_;
+    InstallStatus status_;
+    TemplateProposal proposal_;  // locations, flags and the proposed directory
+    WideString targetDirectory_;
+    WideString kitPath_;
+    KitReader kitReader_;
+    WideString languageCode_;
+    WizardState state_ = WizardState::None;
+    std::unique_ptr<MessagePage> welcomePage_;
+    std::unique_ptr<DirSelectPage> directoryPage_;
+    WizardDialogPage* currentPage_ = nullptr;
+    std::unique_ptr<ProgressPage> progressPage_;
+    std::unique_ptr<SuccessFinalPage> successPage_;
+    std::unique_ptr<MessagePage> failurePage_;
+    std::unique_ptr<MessagePage> cancelledPage_;
+    bool useCurrentDirectory_;
+    bool confirmCancel_ = true;
+    bool installCancelRequested_ = false;
+    int argc_;
+    char** argv_;
+    int32_t width_ = 500;
+    int32_t height_ = 360;
+    NarrowString title_;
+    GdkPixbuf* picture_ = nullptr;
+    GdkPixbuf* icon_ = nullptr;
+    GtkWidget* window_ = nullptr;
+    GtkWidget* layout_ = nullptr;
+    GtkWidget* backButton_ = nullptr;
+    GtkWidget* nextButton_ = nullptr;
+    GtkWidget* cancelButton_ = nullptr;
+    int exitStatus_ = kExitCancelled;
+    // Last member: destroyed (and so joined) before the status and the kit.
+    WorkerThread worker_;
+};

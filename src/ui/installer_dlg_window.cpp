@@ -1,0 +1,209 @@
+// The window side of the wizard: construction, buttons, page switching,
+// message boxes, cancel confirmation and key handling.
+#include <gtk/gtk.h>
+
+#include "app/catalog/message_catalog.h"
+#include "text/convert.h"
+#include "ui/images/icon.xpm.h"
+#include "ui/images/welcome_picture.xpm.h"
+#include "ui/installer_dlg.h"
+#include "ui/message_box.h"
+#include "ui/message_page.h"
+#include "ui/dir_select_page.h"
+#include "ui/progress_page.h"
+#include "ui/success_page.h"
+
+namespace {
+
+constexpr guint kEscapeKey = 0xFF1B;
+
+NarrowString CatalogNarrow(const char* id) {
+    return ToNarrow(MessageCatalog::GetText(id));
+}
+
+GdkPixbuf* PixbufFromXpm(const char* const* xpm) {
+    // The loader only reads the rows; its signature predates const.
+    return gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(xpm));
+}
+
+GtkWidget* PutButton(GtkWidget* layout, const char* textId, int x) {
+    GtkWidget* button = gtk_button_new_with_label(CatalogNarrow(textId).Data());
+    gtk_widget_set_size_request(button, 80, 30);
+    gtk_fixed_put(GTK_FIXED(layout), button, x, 320);
+    return button;
+}
+
+void OnBackClicked(GtkButton*, gpointer dlg) { static_cast<CInstallerDlg*>(dlg)->OnBack(); }
+void OnNextClicked(GtkButton*, gpointer dlg) { static_cast<CInstallerDlg*>(dlg)->OnNext(); }
+void OnCancelClicked(GtkButton*, gpointer dlg) { static_cast<CInstallerDlg*>(dlg)->OnCancel(); }
+
+gboolean OnKeyPressEvent(GtkWidget*, GdkEventKey* event, gpointer dlg) {
+    return static_cast<CInstallerDlg*>(dlg)->OnKeyPress(event->keyval) ? TRUE : FALSE;
+}
+
+gboolean OnDeleteWindow(GtkWidget*, GdkEvent*, gpointer dlg) {
+    return static_cast<CInstallerDlg*>(dlg)->OnDeleteEvent() ? TRUE : FALSE;
+}
+
+}  // namespace
+
+CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
+                             const WideString& languageCode, bool useCurrentDirectory)
+    : silent_(false),
+      languageCode_(languageCode),
+      useCurrentDirectory_(useCurrentDirectory),
+      argc_(argc),
+      argv_(argv),
+      title_(title) {
+    status_.Init();
+    gtk_init(&argc_, &argv_);
+    proposal_.alternativeProfilePresent = false;
+    proposal_.listFromAlternativeProfile = false;
+    silent_ = silent;
+    status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
+}
+
+CInstallerDlg::~CInstallerDlg() {
+    // A rollback must never be cut short by the process ending.
+    worker_.Join();
+    if (picture_) g_object_unref(picture_);
+    if (icon_) g_object_unref(icon_);
+}
+
+WideString CInstallerDlg::GetTitle() const {
+    return ToWide(title_);
+}
+
+void CInstallerDlg::CreateWindow() {
+    icon_ = PixbufFromXpm(kIconXpm);
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow* window = GTK_WINDOW(window_);
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    GdkGeometry hints = {};
+    hints.min_width = hints.max_width = hints.base_width = width_;
+    hints.min_height = hints.max_height = hints.base_height = height_;
+    hints.win_gravity = GDK_GRAVITY_NORTH_WEST;
+    gtk_window_set_geometry_hints(
+        window, nullptr, &hints,
+        static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE | GDK_HINT_BASE_SIZE));
+    gtk_window_set_modal(window, TRUE);
+    gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_MENU);
+    gtk_window_set_icon(window, icon_);
+
+    layout_ = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(window_), layout_);
+    g_signal_connect(window_, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer dlg) {
+        auto* self = static_cast<CInstallerDlg*>(dlg);
+        self->window_ = nullptr;
+        self->currentPage_ = nullptr;
+        if (gtk_main_level() > 0) gtk_main_quit();
+    }), this);
+    g_signal_connect(window_, "key_press_event", G_CALLBACK(OnKeyPressEvent), this);
+    // While installing, a close request is a cancel request; see OnDeleteEvent.
+    g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteWindow), this);
+    gtk_window_set_title(window, title_.Data());
+
+    GtkWidget* separator = gtk_hseparator_new();
+    gtk_widget_set_size_request(separator, width_ - 20, 5);
+    gtk_fixed_put(GTK_FIXED(layout_), separator, 10, 310);
+    backButton_ = PutButton(layout_, "IDS_WIZARD_BACK", 230);
+    nextButton_ = PutButton(layout_, "IDS_WIZARD_NEXT", 310);
+    cancelButton_ = PutButton(layout_, "IDS_WIZARD_CANCEL", 410);
+    gtk_widget_set_can_default(nextButton_, TRUE);
+    gtk_widget_grab_default(nextButton_);
+
+    g_signal_connect(backButton_, "clicked", G_CALLBACK(OnBackClicked), this);
+    g_signal_connect(nextButton_, "clicked", G_CALLBACK(OnNextClicked), this);
+    g_signal_connect(cancelButton_, "clicked", G_CALLBACK(OnCancelClicked), this);
+
+    gtk_widget_show_all(layout_);
+    picture_ = PixbufFromXpm(kWelcomePictureXpm);
+    gtk_widget_show(window_);
+}
+
+void CInstallerDlg::ShowPage(WizardDialogPage* page) {
+    if (currentPage_) {
+        for (GtkWidget* widget : currentPage_->GetWidgets()) gtk_widget_hide(widget);
+    }
+    currentPage_ = page;
+    if (!page) return;
+    for (GtkWidget* widget : page->GetWidgets()) gtk_widget_show(widget);
+    page->OnActivate();
+}
+
+void CInstallerDlg::SetFinishMode() {
+    gtk_widget_set_sensitive(nextButton_, TRUE);
+    gtk_widget_set_sensitive(cancelButton_, FALSE);
+    gtk_widget_hide(backButton_);
+    gtk_widget_show(nextButton_);
+    gtk_button_set_label(GTK_BUTTON(nextButton_), CatalogNarrow("IDS_WIZARD_FINISH").Data());
+    gtk_widget_set_can_default(nextButton_, TRUE);
+    gtk_widget_grab_default(nextButton_);
+}
+
+int32_t CInstallerDlg::MessageBox(const CWnd* owner, const WideString& text, uint32_t flags) {
+    GtkMessageType type = GTK_MESSAGE_OTHER;
+    switch (flags >> 24) {
+        case 0x01: type = GTK_MESSAGE_ERROR; break;
+        case 0x02: type = GTK_MESSAGE_QUESTION; break;
+        default: break;
+    }
+    GtkButtonsType buttons = (flags & 0xFF) == 0x02 ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK;
+    NarrowString narrow = ToNarrow(text);
+    // "%s" keeps the text literal: kit and worker texts may contain '%'.
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, buttons, "%s",
+                                            narrow.Data());
+    gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+    if (owner) gtk_window_set_title(GTK_WINDOW(box), ToNarrow(owner->GetTitle()).Data());
+    gint response = gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+    switch (response) {
+        case GTK_RESPONSE_YES: return kMessageBoxResultYes;
+        case GTK_RESPONSE_NO: return kMessageBoxResultNo;
+        case GTK_RESPONSE_OK: return kMessageBoxResultOk;
+        default: return kMessageBoxResultNone;
+    }
+}
+
+void CInstallerDlg::RequestCancel() {
+    if (confirmCancel_ &&
+        MessageBox(this, MessageCatalog::GetText("IDS_ACCEPT_CANCEL"), kMessageBoxQuestionYesNo) !=
+            kMessageBoxResultYes) {
+        return;
+    }
+    DestroyWindow();
+}
+
+void CInstallerDlg::OnCancel() {
+    if (state_ != WizardState::Installing) {
+        RequestCancel();
+        return;
+    }
+    // Once asked, the worker is rolling back; asking again would change nothing.
+    if (installCancelRequested_) return;
+    int32_t answer =
+        MessageBox(this, MessageCatalog::GetText("IDS_ACCEPT_CANCEL"), kMessageBoxQuestionYesNo);
+    // The installation may have ended while the question was open.
+    if (answer != kMessageBoxResultYes || state_ != WizardState::Installing) return;
+    installCancelRequested_ = true;
+    status_.RequestCancel();
+    gtk_widget_set_sensitive(cancelButton_, FALSE);
+}
+
+bool CInstallerDlg::OnKeyPress(unsigned int keyValue) {
+    if (keyValue != kEscapeKey) return false;
+    OnCancel();
+    return true;
+}
+
+bool CInstallerDlg::OnDeleteEvent() {
+    // Destroying the window mid-installation would pull the progress page
+    // from under the watching loop; treat the request as Cancel instead.
+    if (state_ != WizardState::Installing) return false;
+    OnCancel();
+    return true;
+}
+
+void CInstallerDlg::DestroyWindow() {
+    if (window_) gtk_widget_destroy(window_);
+}

@@ -1,0 +1,13 @@
+#pragma once
+// The one flags word and result code of every question and error box.
+#include <cstdint>
+
+// Top byte: kind; low byte: buttons.
+constexpr uint32_t kMessageBoxErrorOk = 0x01000001u;
+constexpr uint32_t kMessageBoxQuestionYesNo = 0x02000002u;
+constexpr uint32_t kMessageBoxPlainOk = 0x00000001u;
+
+constexpr int32_t kMessageBoxResultNone = 0;  // closed without an answer
+constexpr int32_t kMessageBoxResultYes = 1;
+constexpr int32_t kMessageBoxResultNo = 2;
+constexpr int32_t kMessageBoxResultOk = 3;

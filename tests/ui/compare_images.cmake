@@ -1,0 +1,15 @@
+# Regenerates the image headers into OUTPUT and fails when they differ from
+# the committed ones in COMMITTED.
+file(REMOVE_RECURSE ${OUTPUT})
+execute_process(COMMAND ${PYTHON} ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "image generator failed: ${result}")
+endif()
+foreach(name welcome_picture.xpm.h icon.xpm.h)
+  file(READ ${OUTPUT}/${name} generated)
+  file(READ ${COMMITTED}/${name} committed)
+  if(NOT generated STREQUAL committed)
+    message(FATAL_ERROR "${name} differs from what assets/make_images.py draws; rerun it")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${OUTPUT})
