@@ -2,10 +2,10 @@
 #include "config/launcher_config.h"
 
 #include "config/config_line_parser.h"
+#include "config/config_text.h"
 #include "config/multibyte_decoder.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
-#include "text/convert.h"
 
 namespace {
 
@@ -66,14 +66,22 @@ void LauncherConfig::ReadText(const WideString& text) {
     parser.Finish();
 }
 
+// Converts for writing; a text the locale cannot represent would be written
+// wrong or empty, so the whole write is refused and the old file stays.
+static NarrowString NarrowForWriting(const WideString& text) {
+    NarrowString narrow;
+    if (!NarrowConfigText(text, &narrow)) throw 2;
+    return narrow;
+}
+
 void LauncherConfig::WriteFile(const WideString& path) const {
     NarrowString text;
     for (const LauncherConfigEntry& entry : entries_) {
-        NarrowString key = ToNarrow(entry.key);
+        NarrowString key = NarrowForWriting(entry.key);
         for (const WideString& value : entry.values) {
             AppendWithoutLineFeeds(&text, key);
             text.Append('=');
-            AppendWithoutLineFeeds(&text, ToNarrow(value));
+            AppendWithoutLineFeeds(&text, NarrowForWriting(value));
             text.Append('\n');
         }
     }

@@ -1,0 +1,105 @@
+// Proposing the template directory and recording it after an installation.
+#include <filesystem>
+#include "config/template_locations.h"
+#include "temp_home.h"
+
+namespace {
+
+using Templates = TempHomeTest;
+const std::string kKey = "ConfigurationTemplatesLocation=";
+
+std::string Joined(const std::vector<WideString>& list) {
+    std::string joined;
+    for (const WideString& item : list) joined += Narrow(item) + ";";
+    return joined;
+}
+
+TEST_F(Templates, LocationsMergeUserAndCommonWithoutDuplicates) {
+    WriteBytes(mainUser_, kKey + "/a/t\n" + kKey + "/b/t/\n" + kKey + "C:\\x\\y\n" + kKey + "c:/X/Y/\n");
+    WriteBytes(mainCommon_, kKey + "/A/T/\n" + kKey + "/c\n");
+    std::vector<WideString> list{u"stale"};
+    CollectTemplateLocations(&list, LauncherProfile::Main);
+    EXPECT_EQ(Joined(list), "/a/t;/b/t/;C:/x/y;/c;");
+}
+
+TEST_F(Templates, ProbeSkipsMissingAndUnwritableCandidates) {
+    const std::string ok = home_ + "/ok";
+    std::filesystem::create_directories(ok);
+    WriteBytes(home_ + "/plain", "x");
+    WriteBytes(mainUser_, kKey + "\n" + kKey + home_ + "/missing\n" + kKey + home_ + "/plain/sub\n" +
+                              kKey + ok + "\n");
+    TemplateProposal proposal = ProposeTemplateDirectory();
+    EXPECT_EQ(Narrow(proposal.directory), ok);
+    EXPECT_TRUE(std::filesystem::is_empty(ok)) << "the probe file is left behind";
+    EXPECT_FALSE(Exists(home_ + "/missing"));
+}
+
+struct ProfileCase {
+    const char* name;
+    const char* mainFile;  // null: no such file
+    const char* altFile;
+    const char* proposedList;
+    bool alternativePresent, listFromAlternative;
+    const char* mainAfter;  // null: still no such file
+    const char* altAfter;
+};
+
+TEST_F(Templates, RecordingGoesToTheProfilesTheProposalCameFrom) {
+    const std::string t = kKey + "/inst\n";
+    const ProfileCase cases[] = {
+        {"no files", nullptr, nullptr, "", false, false, "/inst\n", nullptr},
+        {"alternative only", nullptr, "/l1\n/l2\n", "/l1;/l2;", true, true, nullptr, "/inst\n/l1\n/l2\n"},
+        {"both", "/m\n", "/l1\n", "/m;", true, false, "/inst\n/m\n", "/inst\n/m\n"},
+        {"alternative without locations", nullptr, "", "", true, false, "/inst\n", "/inst\n"},
+        {"main without locations", "", "/l1\n", "", true, false, "/inst\n", "/inst\n"},
+    };
+    auto file = [](const char* lines) {
+        std::string text;
+        for (const char* p = lines; *p; ++p) text += (p == lines || p[-1] == '\n') ? kKey + *p : std::string(1, *p);
+        return text;
+    };
+    for (const ProfileCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(home_ + "/.Vq");
+        if (c.mainFile) WriteBytes(mainUser_, file(c.mainFile));
+        if (c.altFile) WriteBytes(altUser_, file(c.altFile));
+        TemplateProposal proposal = ProposeTemplateDirectory();
+        EXPECT_EQ(Joined(proposal.locations), c.proposedList);
+        EXPECT_EQ(proposal.alternativeProfilePresent, c.alternativePresent);
+        EXPECT_EQ(proposal.listFromAlternativeProfile, c.listFromAlternative);
+        if (proposal.locations.empty()) EXPECT_EQ(Narrow(proposal.directory), home_ + "/.qbx4/Vq/qbx4/tmplts/");
+
+        RecordInstalledDirectory(u"/inst/", proposal);
+        EXPECT_EQ(Exists(mainUser_) ? ReadBytes(mainUser_) : "<none>", c.mainAfter ? file(c.mainAfter) : "<none>");
+        EXPECT_EQ(Exists(altUser_) ? ReadBytes(altUser_) : "<none>", c.altAfter ? file(c.altAfter) : "<none>");
+    }
+}
+
+TEST_F(Templates, InstalledDirectoryStandsFirstAndOnce) {
+    WriteBytes(mainUser_, "X=1\n" + kKey + "/home/U/Tpl/\n" + kKey + "/b\nY=2\n");
+    WriteBytes(mainCommon_, kKey + "/common\n");
+    TemplateProposal proposal = ProposeTemplateDirectory();
+    RecordInstalledDirectory(u"/home/u/tpl/", proposal);
+    EXPECT_EQ(ReadBytes(mainUser_), "X=1\n" + kKey + "/home/u/tpl\n" + kKey + "/b\n" + kKey + "/common\nY=2\n");
+
+    const std::pair<const char16_t*, std::string> installed[] = {
+        {u"/x//", kKey + "/x/\n"}, {u"/", kKey + "/\n"}, {u"", ""}, {u"/a\n/b", ""}};
+    for (const auto& [directory, expected] : installed) {
+        std::filesystem::remove_all(home_ + "/.Vq");
+        std::filesystem::remove_all(home_ + "/.qbx4");
+        RecordInstalledDirectory(directory, ProposeTemplateDirectory());
+        EXPECT_EQ(ReadBytes(mainUser_), expected) << Narrow(directory);
+    }
+}
+
+TEST(ProposedDirectory, CleaningDropsUrlsAndNormalisesSeparators) {
+    setlocale(LC_ALL, "C.UTF-8");
+    const std::pair<const char16_t*, const char*> cases[] = {
+        {u"file:///home/u/tpl", "/home/u/tpl"}, {u"/x/http://y", ""}, {u"https://h/p", ""},
+        {u"ftp://h", ""}, {u"C:\\tpl\\x\r\n", "C:/tpl/x"}, {u"/a/file://b", "/a/b"}, {u"   ", "   "}};
+    for (const auto& [input, expected] : cases) {
+        EXPECT_EQ(Narrow(CleanProposedDirectory(input)), expected) << Narrow(input);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+#include "temp_home.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include "text/convert.h"
+
+namespace fs = std::filesystem;
+
+std::string Narrow(const WideString& text) {
+    NarrowString narrow = ToNarrow(text);
+    return std::string(narrow.Data(), narrow.Length());
+}
+
+WideString Wide(const std::string& text) {
+    return ToWide(text.c_str());
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(fs::symlink_status(path, ignored));
+}
+
+void TempHomeTest::SetUp() {
+    setlocale(LC_ALL, "C.UTF-8");
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/config_tests.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    home_ = pattern;
+    const char* home = std::getenv("HOME");
+    hadHome_ = home != nullptr;
+    if (hadHome_) savedHome_ = home;
+    setenv("HOME", home_.c_str(), 1);
+    mainUser_ = home_ + "/.Vq/pivotrun/pivotrun.cfg";
+    altUser_ = home_ + "/.Vq/pivotrunt/pivotrun.cfg";
+    mainCommon_ = home_ + "/.qbx4//.Vq/pivotrun/pivotrun.cfg";
+}
+
+void TempHomeTest::TearDown() {
+    if (hadHome_) setenv("HOME", savedHome_.c_str(), 1);
+    else unsetenv("HOME");
+    std::error_code ignored;
+    fs::permissions(home_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(home_, ignored);
+}
