@@ -1,17 +1,44 @@
 #pragma once
 // One transactional installation run: backup, copy, commit or exact rollback.
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_set>
 #include <vector>
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
 class InstallStatus;
+class KitReader;
+
+// A file that stood at a destination and was moved aside before the run wrote there.
+struct BackedUpFile {
+    WideString destination;
+    WideString backup;
+};
+
+// A directory that existed before the run, with its modification time as it
+// was before the run first changed its entries.
+struct DirectoryTime {
+    WideString path;
+    FILETIME writeTime = 0;
+};
 
 struct InstallTransaction {
     WideString targetDirectory;   // ends in "/"
     WideString backupDirectory;   // TMP/wz4sxN/, empty when the target is empty
-    std::vector<WideString> createdDirectories;
+    std::vector<WideString> createdDirectories;  // parents before children, no final "/"
     std::vector<WideString> createdFiles;
+    std::vector<BackedUpFile> backedUpFiles;     // in the order they were moved
+    std::vector<DirectoryTime> directoryTimes;
+
+    // Bookkeeping that keeps the lists above free of duplicates and saves
+    // repeated existence tests; keys are the paths' units.
+    std::unordered_set<std::u16string> writtenPaths;       // destinations this run wrote
+    std::unordered_set<std::u16string> knownDirectories;   // directories known to exist
+    std::unordered_set<std::u16string> createdDirectorySet;
+    std::unordered_set<std::u16string> backupDirectories;  // made inside the backup directory
+    std::unordered_set<std::u16string> timedDirectories;
 };
 
 class InstallEngine {
@@ -30,7 +57,21 @@ public:
 
     const InstallTransaction& Top() const { return transactions_.back(); }
 
+    // Test hook: called with the entry's index after each entry has been
+    // handled (written or skipped), before the cancel request is read.
+    void SetEntryHook(std::function<void(uint32_t)> hook) { entryHook_ = std::move(hook); }
+
 private:
+    uint32_t RunEntries(KitReader& kit);
+    uint32_t InstallEntry(KitReader& kit, uint32_t index, const WideString& destination);
+    uint32_t SetAsideDestination(const WideString& destination);
+    void RememberDirectoryTime(const WideString& directory);
+    void RestoreDirectoryTimes(const InstallTransaction& transaction);
+    uint32_t CancelRun(int32_t percent);
+    void Post(uint32_t code, const WideString& text, int32_t percent);
+
     std::vector<InstallTransaction> transactions_;
     InstallStatus* status_ = nullptr;
+    std::function<void(uint32_t)> entryHook_;
+    int32_t percent_ = 0;  // of the entry being handled
 };

@@ -3,6 +3,7 @@
 // one POSIX semaphore used as a lock.
 #include <atomic>
 #include <cstdint>
+#include <pthread.h>
 #include <semaphore.h>
 #include "text/cow_string.h"
 
@@ -10,6 +11,11 @@ class KitReader;
 
 class InstallStatus {
 public:
+    InstallStatus() = default;
+    ~InstallStatus();
+    InstallStatus(const InstallStatus&) = delete;
+    InstallStatus& operator=(const InstallStatus&) = delete;
+
     void Init();
     void PostStatus(uint32_t code, const WideString& text, int32_t percent);
     void PostJob(KitReader* kit, const WideString& targetDirectory);
@@ -20,6 +26,7 @@ public:
     void ReadStatus(uint32_t* code, WideString* text, int32_t* percent);
 
 private:
+    friend class StatusLock;
     sem_t lock_;
     KitReader* kit_ = nullptr;
     WideString targetDirectory_;
@@ -27,21 +34,28 @@ private:
     uint32_t code_ = 0;
     WideString text_;
     int32_t percent_ = 0;
+    bool initialized_ = false;
 };
 
 class WorkerThread {
 public:
+    // Signature of pthread_create; replaceable so tests can make a start fail.
+    using ThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+
     WorkerThread() = default;
     ~WorkerThread();  // joins a started thread
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
     // successPauseMs: pause after the success post (the wizard passes 1000).
+    // A worker that cannot be started posts a final failure into the status.
     void Start(InstallStatus* status, uint32_t successPauseMs = 1000);
     void RequestStop() noexcept { stopRequested_.store(true); }
     // Waits for the worker to end (rollback included). Safe to call twice.
     void Join();
     int32_t StartResult() const noexcept { return startResult_; }
+
+    static void SetThreadCreatorForTesting(ThreadCreator creator) noexcept;
 
 private:
     static void* Run(void* self);

@@ -1,0 +1,75 @@
+#include "engine/engine_paths.h"
+
+#include "fs/dir_ops.h"
+
+namespace {
+bool IsSeparator(char16_t unit) {
+    return unit == u'/' || unit == u'\\';
+}
+}  // namespace
+
+bool MakeRelativeEntryPath(const WideString& name, WideString* relative) {
+    WideString result;
+    const char16_t* units = name.Data();
+    const uint32_t length = name.Length();
+    uint32_t pos = 0;
+    while (pos < length) {
+        uint32_t end = pos;
+        while (end < length && !IsSeparator(units[end])) {
+            if (units[end] == 0) return false;
+            ++end;
+        }
+        const uint32_t count = end - pos;
+        const bool dot = count == 1 && units[pos] == u'.';
+        const bool dotDot = count == 2 && units[pos] == u'.' && units[pos + 1] == u'.';
+        if (dotDot) return false;
+        if (count > 0 && !dot) {
+            if (!result.Empty()) result.Append(u'/');
+            result.Append(units + pos, count);
+        }
+        pos = end + 1;
+    }
+    if (result.Empty()) return false;
+    *relative = result;
+    return true;
+}
+
+WideString NormalizeTargetDirectory(const WideString& directory) {
+    WideString result = directory;
+    if (result.Empty()) return result;
+    char16_t* units = result.MutableData();
+    for (uint32_t i = 0; i < result.Length(); ++i)
+        if (units[i] == u'\\') units[i] = u'/';
+    if (!result.EndsWith(u'/')) result.Append(u'/');
+    return result;
+}
+
+WideString ParentDirectory(const WideString& path) {
+    const uint32_t slash = path.FindLast(u'/');
+    if (slash == WideString::npos) return WideString();
+    if (slash == 0) return WideString(u"/");
+    return path.Substring(0, slash);
+}
+
+WideString WithoutFinalSeparator(const WideString& path) {
+    uint32_t length = path.Length();
+    while (length > 1 && path[length - 1] == u'/') --length;
+    return length == path.Length() ? path : path.Substring(0, length);
+}
+
+bool PathStartsWith(const WideString& path, const WideString& prefix) {
+    if (prefix.Length() > path.Length()) return false;
+    const char16_t* a = path.Data();
+    const char16_t* b = prefix.Data();
+    for (uint32_t i = 0; i < prefix.Length(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+bool IsExistingDirectory(const WideString& path) {
+    // "name/." resolves only when name is a directory.
+    WideString probe = WithoutFinalSeparator(path);
+    if (!probe.EndsWith(u'/')) probe.Append(u'/');
+    probe.Append(u'.');
+    return PathExists(probe);
+}

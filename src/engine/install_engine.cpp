@@ -1,0 +1,132 @@
+// The installation run: entries in table order, progress and final states.
+#include "engine/install_engine.h"
+
+#include <exception>
+#include "app/catalog/message_catalog.h"
+#include "engine/engine_paths.h"
+#include "engine/install_status.h"
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "kit/kit_reader.h"
+#include "text/text_helpers.h"
+
+namespace {
+// Reported when the run itself cannot go on (an allocation failed).
+constexpr uint32_t kErrorNotEnoughMemory = 8;
+}  // namespace
+
+void InstallEngine::Post(uint32_t code, const WideString& text, int32_t percent) {
+    if (status_) status_->PostStatus(code, text, percent);
+}
+
+uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
+    status_ = status;
+    percent_ = 0;
+    KitReader* kit = nullptr;
+    WideString target;
+    if (status_) status_->TakeJob(&kit, &target);
+    try {
+        uint32_t code = BeginTransaction(NormalizeTargetDirectory(target));
+        if (code == 0 && kit == nullptr) code = ERROR_INVALID_PARAMETER;
+        if (code != 0) return ReportFailure(code, 0);
+        code = RunEntries(*kit);
+        if (code != 0) return code;
+        CommitTransaction();
+        Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
+    } catch (const std::exception&) {
+        try {
+            return ReportFailure(kErrorNotEnoughMemory, percent_);
+        } catch (const std::exception&) {
+            return kErrorNotEnoughMemory;
+        }
+    }
+    if (successPauseMs > 0) SleepMilliseconds(static_cast<int32_t>(successPauseMs));
+    return 0;
+}
+
+uint32_t InstallEngine::RunEntries(KitReader& kit) {
+    const uint32_t count = kit.GetFileEntryCount();
+    const WideString target = Top().targetDirectory;
+    for (uint32_t i = 0; i < count; ++i) {
+        const KitFileEntry& entry = kit.GetFileEntry(i);
+        WideString relative;
+        const bool valid = MakeRelativeEntryPath(entry.name, &relative);
+        const WideString destination = target + (valid ? relative : WithForwardSlashes(entry.name));
+        percent_ = static_cast<int32_t>(static_cast<uint64_t>(i) * 100 / count);
+        Post(0, destination, percent_);
+
+        const uint32_t code = valid ? InstallEntry(kit, i, destination) : ERROR_INVALID_DATA;
+        if (code != 0) return ReportFailure(code, percent_);
+        if (entryHook_) entryHook_(i);
+        // Read after skipped entries too, so a cancel is never lost behind a
+        // run of files that are already up to date.
+        if (status_ && status_->IsCancelRequested()) return CancelRun(percent_);
+    }
+    return 0;
+}
+
+uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const WideString& destination) {
+    if (!NeedsCopy(destination, kit.GetFileEntry(index).writeTime)) return 0;
+
+    // The directories come first, so that setting the destination aside
+    // knows whether its directory is one this run made.
+    uint32_t code = CreateDirectoryRecorded(ParentDirectory(destination));
+    if (code != 0) return code;
+
+    InstallTransaction& transaction = transactions_.back();
+    const std::u16string key = PathKey(destination);
+    // A destination that an earlier entry of this run already wrote holds
+    // nothing of the user's: backing it up again would overwrite the user's
+    // file in the backup, and it is already recorded for the rollback.
+    if (transaction.writtenPaths.count(key) == 0) {
+        code = SetAsideDestination(destination);
+        if (code != 0) return code;
+        transaction.writtenPaths.insert(key);
+    }
+    return kit.ExtractEntry(index, destination);
+}
+
+uint32_t InstallEngine::SetAsideDestination(const WideString& destination) {
+    InstallTransaction& transaction = transactions_.back();
+    // A directory cannot be replaced by a file without putting the user's
+    // tree at risk; the kit does not fit this template directory.
+    if (IsExistingDirectory(destination)) return ERROR_ALREADY_EXISTS;
+
+    const WideString parent = ParentDirectory(destination);
+    const bool parentIsNew = transaction.createdDirectorySet.count(PathKey(parent)) != 0;
+    if (!parentIsNew) {
+        // Tried even when nothing seems to stand there: a dangling symbolic
+        // link is invisible to the existence test, and writing through it
+        // would create a file outside the template directory.
+        const uint32_t code = BackupExistingFile(destination);
+        if (code == 0) return 0;
+        if (code != ERROR_FILE_NOT_FOUND || PathExists(destination)) return code;
+        RememberDirectoryTime(parent);
+    }
+    // Recorded before writing, so a partly written file is removed too.
+    transaction.createdFiles.push_back(destination);
+    return 0;
+}
+
+bool InstallEngine::NeedsCopy(const WideString& destination, FILETIME writeTime) {
+    UniqueFileHandle file;
+    if (FileOpen(destination, GENERIC_READ, 0, OPEN_EXISTING, file.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
+        return true;
+    FILETIME existing = 0;
+    if (FileGetTimes(file.Get(), nullptr, nullptr, &existing) != 0) return true;
+    return writeTime > existing;
+}
+
+uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {
+    // Posted first so the wizard can show it at once; the worker is joined
+    // before the process ends, so the rollback still completes.
+    Post(code, MessageCatalog::GetText("IDS_INSTALL_ERROR"), percent);
+    return RollbackTransaction(code);
+}
+
+uint32_t InstallEngine::CancelRun(int32_t percent) {
+    RollbackTransaction(ERROR_CANCELLED);
+    // Posted after the rollback: once the wizard sees it, the directory is back.
+    Post(ERROR_CANCELLED, MessageCatalog::GetText("IDS_CANCEL_FINISH"), percent);
+    return ERROR_CANCELLED;
+}

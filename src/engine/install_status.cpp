@@ -1,0 +1,74 @@
+#include "engine/install_status.h"
+
+#include <cerrno>
+
+// Holds the status block's semaphore for one scope, so every way out of an
+// operation (an exception while copying a string included) gives it back.
+class StatusLock {
+public:
+    explicit StatusLock(InstallStatus& status) : lock_(&status.lock_) {
+        while (sem_wait(lock_) != 0 && errno == EINTR) {
+        }
+    }
+    ~StatusLock() { sem_post(lock_); }
+    StatusLock(const StatusLock&) = delete;
+    StatusLock& operator=(const StatusLock&) = delete;
+
+private:
+    sem_t* lock_;
+};
+
+InstallStatus::~InstallStatus() {
+    if (initialized_) sem_destroy(&lock_);
+}
+
+void InstallStatus::Init() {
+    if (!initialized_) {
+        sem_init(&lock_, 0, 1);
+        initialized_ = true;
+    }
+    StatusLock hold(*this);
+    targetDirectory_ = WideString();
+    text_ = WideString();
+}
+
+void InstallStatus::PostStatus(uint32_t code, const WideString& text, int32_t percent) {
+    StatusLock hold(*this);
+    code_ = code;
+    text_ = text;
+    percent_ = percent;
+}
+
+void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory) {
+    StatusLock hold(*this);
+    code_ = 0;
+    percent_ = 0;
+    cancelRequested_ = false;
+    kit_ = kit;
+    targetDirectory_ = targetDirectory;
+    if (!targetDirectory_.Empty() && !targetDirectory_.EndsWith(u'/') && !targetDirectory_.EndsWith(u'\\'))
+        targetDirectory_.Append(u'/');
+}
+
+void InstallStatus::TakeJob(KitReader** kit, WideString* targetDirectory) {
+    StatusLock hold(*this);
+    if (kit) *kit = kit_;
+    if (targetDirectory) *targetDirectory = targetDirectory_;
+}
+
+bool InstallStatus::IsCancelRequested() {
+    StatusLock hold(*this);
+    return cancelRequested_;
+}
+
+void InstallStatus::RequestCancel() {
+    StatusLock hold(*this);
+    cancelRequested_ = true;
+}
+
+void InstallStatus::ReadStatus(uint32_t* code, WideString* text, int32_t* percent) {
+    StatusLock hold(*this);
+    if (code) *code = code_;
+    if (text) *text = text_;
+    if (percent) *percent = percent_;
+}

@@ -1,0 +1,174 @@
+// The transaction of a run: the backup directory, recorded creations, commit
+// and the rollback that puts the template directory back as it was.
+#include "engine/install_engine.h"
+
+#include "engine/engine_paths.h"
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "text/text_helpers.h"
+
+namespace {
+// Numbers tried for the backup directory before giving up.
+constexpr int32_t kMaxBackupNumber = 100000;
+
+// A parent of the form "C:" would be a drive, which this file system has not.
+bool IsDriveLetter(const WideString& path) {
+    return path.Length() == 2 && path[1] == u':';
+}
+}  // namespace
+
+uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
+    transactions_.emplace_back();
+    InstallTransaction& transaction = transactions_.back();
+    transaction.targetDirectory = targetDirectory;
+    // Without a target there is nothing to protect and every entry would land
+    // relative to the current directory: refuse instead.
+    if (targetDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
+
+    WideString temp;
+    uint32_t code = GetTempDirectory(&temp);
+    if (code != 0) return code;
+    // Made if missing, but never recorded: the rollback must not remove it.
+    if (!PathExists(temp)) {
+        code = CreateDirectoryUnrecorded(temp);
+        if (code != 0) return code;
+    }
+    WideString base = temp;
+    if (!base.EndsWith(u'/')) base.Append(u'/');
+
+    for (int32_t n = 0; n < kMaxBackupNumber; ++n) {
+        const WideString candidate = base + u"wz4sx" + FromInteger(n, 10);
+        if (PathExists(candidate)) continue;
+        // Created exclusively and private: a name taken since the probe, or
+        // prepared by someone else, is never used.
+        code = CreateDirectoryExclusive(candidate, 0700);
+        if (code == ERROR_ALREADY_EXISTS) continue;
+        if (code != 0) return code;
+        transaction.backupDirectory = candidate + u"/";
+        transaction.backupDirectories.insert(PathKey(candidate));
+        return 0;
+    }
+    return ERROR_ALREADY_EXISTS;
+}
+
+uint32_t InstallEngine::CommitTransaction() {
+    if (transactions_.empty()) return 0;
+    InstallTransaction& transaction = transactions_.back();
+    transaction.backedUpFiles.clear();
+    return RemoveTree(transaction.backupDirectory);
+}
+
+uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
+    if (transactions_.empty()) return code;
+    InstallTransaction& transaction = transactions_.back();
+
+    // Files the run added where nothing stood (a partly written one included).
+    for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it)
+        DeleteFilePath(*it);
+    transaction.createdFiles.clear();
+
+    // Each replaced file goes back to its own path, over what the run wrote there.
+    std::vector<BackedUpFile> notRestored;
+    for (auto it = transaction.backedUpFiles.rbegin(); it != transaction.backedUpFiles.rend(); ++it)
+        if (MovePath(it->backup, it->destination) != 0) notRestored.push_back(*it);
+    transaction.backedUpFiles = notRestored;
+
+    for (auto it = transaction.createdDirectories.rbegin(); it != transaction.createdDirectories.rend(); ++it)
+        RemoveTree(*it);
+    transaction.createdDirectories.clear();
+    transaction.createdDirectorySet.clear();
+
+    // A file that could not be moved back still lives only in the backup:
+    // keeping the backup directory is the only way not to lose it.
+    if (notRestored.empty()) RemoveTree(transaction.backupDirectory);
+
+    RestoreDirectoryTimes(transaction);
+    transaction.directoryTimes.clear();
+    return code;
+}
+
+uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
+    InstallTransaction& transaction = transactions_.back();
+    if (transaction.backupDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
+    if (!PathStartsWith(destination, transaction.targetDirectory)) return ERROR_INVALID_PARAMETER;
+
+    const WideString relative = destination.Substring(transaction.targetDirectory.Length());
+    const WideString backup = transaction.backupDirectory + relative;
+    const WideString backupParent = ParentDirectory(backup);
+    const std::u16string parentKey = PathKey(backupParent);
+    if (transaction.backupDirectories.count(parentKey) == 0) {
+        const uint32_t code = CreateDirectoryUnrecorded(backupParent);
+        if (code != 0) return code;
+        transaction.backupDirectories.insert(parentKey);
+    }
+
+    RememberDirectoryTime(ParentDirectory(destination));
+    const uint32_t code = MovePath(destination, backup);
+    // A move that reports failure after the file has left its place still
+    // has to be undone by the rollback.
+    if (code == 0 || (!PathExists(destination) && PathExists(backup)))
+        transaction.backedUpFiles.push_back(BackedUpFile{destination, backup});
+    return code;
+}
+
+uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
+    const WideString directory = WithoutFinalSeparator(path);
+    if (directory.Empty()) return ERROR_PATH_NOT_FOUND;
+    if (directory.Equals(u"/")) return 0;
+
+    InstallTransaction& transaction = transactions_.back();
+    const std::u16string key = PathKey(directory);
+    if (transaction.knownDirectories.count(key) != 0) return 0;
+    if (IsExistingDirectory(directory)) {
+        transaction.knownDirectories.insert(key);
+        return 0;
+    }
+    // Something that is not a directory stands where one is needed.
+    if (PathExists(directory)) return ERROR_PATH_NOT_FOUND;
+    const WideString parent = ParentDirectory(directory);
+    if (parent.Empty() || IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
+    uint32_t code = CreateDirectoryRecorded(parent);
+    if (code != 0) return code;
+
+    RememberDirectoryTime(parent);
+    code = CreateDirectoryPath(directory);
+    if (code != 0) return code;
+    transaction.createdDirectories.push_back(directory);
+    transaction.createdDirectorySet.insert(key);
+    transaction.knownDirectories.insert(key);
+    return 0;
+}
+
+uint32_t InstallEngine::CreateDirectoryUnrecorded(const WideString& path) {
+    const WideString directory = WithoutFinalSeparator(path);
+    if (directory.Equals(u"/")) return 0;
+    if (CreateDirectoryPath(directory) == 0) return 0;
+    const WideString parent = ParentDirectory(directory);
+    if (parent.Empty() || IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
+    CreateDirectoryUnrecorded(parent);
+    return CreateDirectoryPath(directory);
+}
+
+void InstallEngine::RememberDirectoryTime(const WideString& directory) {
+    InstallTransaction& transaction = transactions_.back();
+    const WideString path = WithoutFinalSeparator(directory);
+    if (path.Empty()) return;
+    const std::u16string key = PathKey(path);
+    if (transaction.createdDirectorySet.count(key) != 0) return;
+    if (!transaction.timedDirectories.insert(key).second) return;
+
+    UniqueFileHandle handle;
+    if (FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0) return;
+    FILETIME writeTime = 0;
+    if (FileGetTimes(handle.Get(), nullptr, nullptr, &writeTime) == 0)
+        transaction.directoryTimes.push_back(DirectoryTime{path, writeTime});
+}
+
+void InstallEngine::RestoreDirectoryTimes(const InstallTransaction& transaction) {
+    for (auto it = transaction.directoryTimes.rbegin(); it != transaction.directoryTimes.rend(); ++it) {
+        UniqueFileHandle handle;
+        if (FileOpen(it->path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
+            continue;
+        FileSetWriteTime(handle.Get(), nullptr, nullptr, &it->writeTime);
+    }
+}
