@@ -12,8 +12,29 @@ namespace {
 // Ordered by id. 18 is not assigned; "ar" shows the English texts; Greek is
 // offered under "el".
 constexpr CatalogLanguage kLanguages[] = {
+    {1, "hy", kTexts_hy},
+    {2, "az", kTexts_az},
+    {3, "bg", kTexts_bg},
+    {4, "zh", kTexts_zh},
     {5, "en", kTexts_en},
+    {6, "fr", kTexts_fr},
+    {7, "ka", kTexts_ka},
+    {8, "de", kTexts_de},
+    {9, "es", kTexts_es},
+    {10, "hu", kTexts_hu},
+    {11, "it", kTexts_it},
+    {12, "kk", kTexts_kk},
+    {13, "lv", kTexts_lv},
+    {14, "lt", kTexts_lt},
+    {15, "pl", kTexts_pl},
+    {16, "ro", kTexts_ro},
+    {17, "ru", kTexts_ru},
+    {19, "tr", kTexts_tr},
+    {20, "uk", kTexts_uk},
+    {21, "vi", kTexts_vi},
     {22, "ar", kTexts_en},
+    {23, "tk", kTexts_tk},
+    {24, "el", kTexts_el},
 };
 constexpr int kLanguageCount = static_cast<int>(sizeof kLanguages / sizeof kLanguages[0]);
 
