@@ -1,0 +1,181 @@
+// The command-line scan and the choice of language.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/startup/launch_options.h"
+#include "catalog_fixture.h"
+
+namespace {
+
+// Owns an argument vector shaped like main's: program name first, null last.
+class Arguments {
+public:
+    Arguments(std::initializer_list<const char*> arguments) {
+        strings_.emplace_back("tplsetup");
+        for (const char* argument : arguments) strings_.emplace_back(argument);
+        for (std::string& s : strings_) pointers_.push_back(&s[0]);
+        pointers_.push_back(nullptr);
+    }
+    int Count() const { return static_cast<int>(strings_.size()); }
+    char** Vector() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> strings_;
+    std::vector<char*> pointers_;
+};
+
+LaunchOptions Parse(std::initializer_list<const char*> arguments, const char* locale) {
+    Arguments args(arguments);
+    return ParseLaunchOptions(args.Count(), args.Vector(), locale);
+}
+
+bool CodeIs(const LaunchOptions& options, const char16_t* code) {
+    return options.languageCode == WideString(code);
+}
+
+std::string Title(const LaunchOptions& options) {
+    return std::string(options.title.Data(), options.title.Length());
+}
+
+}  // namespace
+
+using LaunchOptionsTest = CatalogTest;
+
+TEST_F(LaunchOptionsTest, LocaleChoosesTheLanguageWhenNoSwitchDoes) {
+    LaunchOptions options = Parse({}, "de_DE.UTF-8");
+    EXPECT_EQ(options.languageId, 8);
+    EXPECT_TRUE(CodeIs(options, u"de"));
+    EXPECT_EQ(Title(options), "Konfiguration wird installiert");
+    EXPECT_FALSE(options.silent);
+    EXPECT_FALSE(options.useCurrentDirectory);
+
+    options = Parse({}, "ru_RU.UTF-8");
+    EXPECT_EQ(options.languageId, 17);
+    EXPECT_TRUE(CodeIs(options, u"ru"));
+    EXPECT_EQ(Title(options), "Установка конфигурации");
+    // The choice reaches every later lookup.
+    EXPECT_EQ(MessageCatalog::CurrentLanguage(), 17);
+}
+
+TEST_F(LaunchOptionsTest, LocalesWithoutATableLanguageGiveEnglish) {
+    for (const char* locale : {"C", "POSIX", "C.UTF-8", "xx_YY.UTF-8", "", static_cast<const char*>(nullptr)}) {
+        MessageCatalog::SetCurrentLanguage(17);
+        const LaunchOptions options = Parse({}, locale);
+        SCOPED_TRACE(locale != nullptr ? locale : "(null)");
+        EXPECT_EQ(options.languageId, 5);
+        EXPECT_TRUE(CodeIs(options, u"en"));
+        EXPECT_EQ(Title(options), "Installing configuration");
+        EXPECT_EQ(MessageCatalog::CurrentLanguage(), 5);
+    }
+}
+
+TEST_F(LaunchOptionsTest, ShortLocaleNamesAreLookedUpWholeLongerOnesCutToTwoBytes) {
+    EXPECT_EQ(Parse({}, "fr").languageId, 6);
+    EXPECT_EQ(Parse({}, "frx").languageId, 6);
+    EXPECT_EQ(Parse({}, "f").languageId, 5);
+    EXPECT_EQ(Parse({}, "el_GR.UTF-8").languageId, 24);
+    EXPECT_EQ(Parse({}, "FR_fr").languageId, 5);  // codes are lower case
+}
+
+// With categories set differently glibc names every category in one string;
+// the language of messages is the one to show.
+TEST_F(LaunchOptionsTest, CompositeLocaleUsesItsMessagesCategory) {
+    const char* mixed =
+        "LC_CTYPE=en_US.UTF-8;LC_NUMERIC=C;LC_TIME=en_GB.UTF-8;LC_COLLATE=C;"
+        "LC_MONETARY=C;LC_MESSAGES=uk_UA.UTF-8;LC_PAPER=C";
+    LaunchOptions options = Parse({}, mixed);
+    EXPECT_EQ(options.languageId, 20);
+    EXPECT_TRUE(CodeIs(options, u"uk"));
+    EXPECT_EQ(Parse({}, "LC_CTYPE=de_DE.UTF-8;LC_MESSAGES=it_IT.UTF-8").languageId, 11);
+    EXPECT_EQ(Parse({}, "LC_CTYPE=de_DE.UTF-8;LC_MESSAGES=C;LC_PAPER=de_DE.UTF-8").languageId, 5);
+}
+
+TEST_F(LaunchOptionsTest, LanguageSwitchWinsOverTheLocale) {
+    LaunchOptions options = Parse({"-Lfr"}, "de_DE.UTF-8");
+    EXPECT_EQ(options.languageId, 6);
+    EXPECT_TRUE(CodeIs(options, u"fr"));
+    EXPECT_EQ(Title(options), "Installation de la configuration");
+
+    EXPECT_EQ(Parse({"/Lka"}, "C").languageId, 7);
+    EXPECT_EQ(Parse({"-lzh"}, "C").languageId, 4);
+    EXPECT_EQ(Parse({"-Lel"}, "C").languageId, 24);
+    options = Parse({"-Lar"}, "ru_RU.UTF-8");
+    EXPECT_EQ(options.languageId, 22);
+    EXPECT_TRUE(CodeIs(options, u"ar"));
+    EXPECT_EQ(Title(options), "Installing configuration");
+}
+
+TEST_F(LaunchOptionsTest, UnknownSwitchCodesFallBackToLocaleThenEnglish) {
+    // -Lxx unknown, -L empty, -LFR upper case, -Lfrx longer: none is a table code.
+    for (const char* argument : {"-Lxx", "-L", "-LFR", "-Lfrx", "/Len_US"}) {
+        SCOPED_TRACE(argument);
+        LaunchOptions options = Parse({argument}, "ru_RU.UTF-8");
+        EXPECT_EQ(options.languageId, 17);
+        EXPECT_TRUE(CodeIs(options, u"ru"));
+        options = Parse({argument}, "C");
+        EXPECT_EQ(options.languageId, 5);
+        EXPECT_TRUE(CodeIs(options, u"en"));
+    }
+}
+
+TEST_F(LaunchOptionsTest, LanguageSwitchEndsTheScan) {
+    LaunchOptions options = Parse({"-Lde", "-S"}, "C");
+    EXPECT_EQ(options.languageId, 8);
+    EXPECT_FALSE(options.silent);
+
+    options = Parse({"-S", "-Lde"}, "C");
+    EXPECT_EQ(options.languageId, 8);
+    EXPECT_TRUE(options.silent);
+
+    // Even an unknown code ends it: the second L switch is not seen.
+    options = Parse({"-Lxx", "-Lde", "-S"}, "C");
+    EXPECT_EQ(options.languageId, 5);
+    EXPECT_FALSE(options.silent);
+}
+
+TEST_F(LaunchOptionsTest, SilentSwitchInEitherFormAndCase) {
+    for (const char* argument : {"-S", "-s", "/S", "/s", "-Silent", "/sx"}) {
+        EXPECT_TRUE(Parse({argument}, "C").silent) << argument;
+    }
+    for (const char* argument : {"S", "s", "silent", "-", "/", "-X", "--S", "\\S"}) {
+        EXPECT_FALSE(Parse({argument}, "C").silent) << argument;
+    }
+    EXPECT_TRUE(Parse({"kit", "-x", "/s"}, "C").silent);
+}
+
+TEST_F(LaunchOptionsTest, UseCwdCountsOnlyExactlyAndAsFirstArgument) {
+    LaunchOptions options = Parse({"usecwd"}, "C");
+    EXPECT_TRUE(options.useCurrentDirectory);
+    EXPECT_FALSE(options.silent);
+
+    options = Parse({"usecwd", "-S"}, "C");
+    EXPECT_TRUE(options.useCurrentDirectory);
+    EXPECT_TRUE(options.silent);
+
+    options = Parse({"-S", "usecwd"}, "C");
+    EXPECT_FALSE(options.useCurrentDirectory);
+    EXPECT_TRUE(options.silent);
+
+    for (const char* argument : {"usecwd2", "usec", "USECWD", "usecwd ", "", "u"}) {
+        EXPECT_FALSE(Parse({argument, "-S"}, "C").useCurrentDirectory) << argument;
+    }
+    EXPECT_FALSE(Parse({}, "C").useCurrentDirectory);
+}
+
+TEST_F(LaunchOptionsTest, ArgumentsArePassedOnUnchanged) {
+    Arguments args({"usecwd", "--display=:0", "-Lit"});
+    const LaunchOptions options = ParseLaunchOptions(args.Count(), args.Vector(), "C");
+    EXPECT_EQ(options.argc, 4);
+    EXPECT_EQ(options.argv, args.Vector());
+    EXPECT_STREQ(options.argv[2], "--display=:0");
+    EXPECT_TRUE(options.useCurrentDirectory);
+    EXPECT_EQ(options.languageId, 11);
+
+    // No vector at all (an exotic exec) is treated as no arguments.
+    const LaunchOptions none = ParseLaunchOptions(0, nullptr, "de_DE");
+    EXPECT_EQ(none.languageId, 8);
+    EXPECT_FALSE(none.useCurrentDirectory);
+}
