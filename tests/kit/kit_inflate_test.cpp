@@ -1,0 +1,165 @@
+// Decompression: window boundaries, damaged streams, failing writes and
+// mappings, size limits and the integrity trailer.
+#include <sys/resource.h>
+#include <csignal>
+#include <filesystem>
+#include "fs/dir_ops.h"
+#include "kit/kit_inflate.h"
+#include "kit/kit_reader.h"
+#include "kit_test_support.h"
+
+namespace fsys = std::filesystem;
+
+namespace {
+
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        struct rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    struct rlimit saved_;
+    void (*previousHandler_)(int);
+};
+
+// A kit of exactly kitSize bytes whose stream runs to its end: stored blocks
+// (level 0) add 5 bytes to a body below 64 KiB.
+WideString WriteKitOfExactSize(KitTest& test, const std::string& path, uint32_t kitSize) {
+    const ByteVector tables =
+        EncodeKitTables({{u"en", u"P", u"V", u""}}, {{u"f.bin", 0, 0, 0}}, KitTableLayout());
+    const size_t dataSize = kitSize - 5 - tables.size();
+    KitMemoryEntry entry{u"f.bin", 0, NoiseBytes(dataSize, 9)};
+    EXPECT_EQ(WriteKitFromMemory(Wide(path), {{u"en", u"P", u"V", u""}}, KitTableLayout(), {entry}, 0, false), 0u);
+    (void)test;
+    return Wide(path);
+}
+
+}  // namespace
+
+TEST_F(KitTest, WindowsOfExactlyOneAndJustOverOneWindow) {
+    for (uint32_t size : {kKitWindowSize, kKitWindowSize + 1}) {
+        SCOPED_TRACE(size);
+        const WideString kit = WriteKitOfExactSize(*this, Path("k.tkx"), size);
+        ASSERT_EQ(fsys::file_size(Path("k.tkx")), size);
+        KitReader reader;
+        ASSERT_EQ(reader.Load(kit), 0u);
+        ASSERT_EQ(reader.GetFileEntryCount(), 1u);
+        ASSERT_EQ(reader.ExtractEntry(0, WPath("f.bin")), 0u);
+        EXPECT_EQ(fsys::file_size(Path("f.bin")), reader.GetFileEntry(0).dataSize);
+    }
+}
+
+TEST_F(KitTest, OneWindowInflatingToManyOutputBuffers) {
+    const std::string zeros(5 * kKitWindowSize + 123, '\0');
+    WriteBytes(Path("k.tkx"), DeflateRaw(ByteVector(zeros.begin(), zeros.end())));
+    ASSERT_LT(fsys::file_size(Path("k.tkx")), kKitWindowSize);
+    ASSERT_EQ(InflateKitToFile(WPath("k.tkx"), WPath("body")), 0u);
+    EXPECT_EQ(ReadWholeFile(Path("body")), zeros);
+}
+
+TEST_F(KitTest, TrailingBytesAfterTheStreamAreIgnored) {
+    WriteSimpleKit("k.tkx", {{u"a.txt", 0, "abc"}}, false);
+    std::string kit = ReadWholeFile(Path("k.tkx")) + NoiseBytes(70000, 4);
+    WriteBytes(Path("k.tkx"), kit);
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Absent);
+}
+
+TEST_F(KitTest, DamagedOrMissingKitsFailTheLoad) {
+    KitReader reader;
+    WriteBytes(Path("reserved.tkx"), std::string("\x07"));
+    EXPECT_EQ(InflateKitToFile(WPath("reserved.tkx"), WPath("body")), ERROR_INVALID_DATA);
+    EXPECT_EQ(reader.Load(WPath("reserved.tkx")), ERROR_INVALID_DATA);
+    EXPECT_EQ(reader.Load(WPath("missing.tkx")), ERROR_FILE_NOT_FOUND);
+
+    WriteBytes(Path("empty.tkx"), std::string());
+    EXPECT_EQ(InflateKitToFile(WPath("empty.tkx"), WPath("body")), 0u);
+    EXPECT_EQ(fsys::file_size(Path("body")), 0u);
+    EXPECT_EQ(reader.Load(WPath("empty.tkx")), ERROR_INVALID_DATA);
+
+    // A stream cut short: the body lacks the data its table promises.
+    WriteSimpleKit("k.tkx", {{u"a.bin", 0, NoiseBytes(100000, 5)}}, false);
+    std::string kit = ReadWholeFile(Path("k.tkx"));
+    WriteBytes(Path("k.tkx"), kit.substr(0, kit.size() / 2));
+    EXPECT_EQ(reader.Load(WPath("k.tkx")), ERROR_INVALID_DATA);
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+TEST_F(KitTest, KitsAndBodiesOfFourGibibytesAreRefused) {
+    WriteSimpleKit("k.tkx", {{u"a.txt", 0, PatternBytes(100000)}});
+    KitInflateResult result;
+    EXPECT_EQ(InflateKit(WPath("k.tkx"), WPath("body"), 99999, &result), ERROR_INVALID_DATA);
+    ASSERT_EQ(InflateKit(WPath("k.tkx"), WPath("body"), kKitMaxBodySize, &result), 0u);
+    EXPECT_GT(result.bodySize, 100000u);
+
+    // Sparse, so it takes no room.
+    WriteBytes(Path("huge.tkx"), std::string());
+    fsys::resize_file(Path("huge.tkx"), 0x100000000ull);
+    KitReader reader;
+    EXPECT_EQ(reader.Load(WPath("huge.tkx")), ERROR_INVALID_DATA);
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+TEST_F(KitTest, FailedWritesAndMappingsFailTheLoad) {
+    WriteSimpleKit("k.tkx", {{u"a.bin", 0, NoiseBytes(200000, 6)}});
+    {
+        // A file size limit behaves like a full disk: a short write, then failures.
+        FileSizeLimit limit(100000);
+        EXPECT_NE(InflateKitToFile(WPath("k.tkx"), WPath("body")), 0u);
+        KitReader reader;
+        EXPECT_NE(reader.Load(WPath("k.tkx")), 0u);
+        EXPECT_EQ(LeftoverTempFiles(), 0);
+    }
+
+    // Files of the kernel's attribute file system report a size but cannot be mapped.
+    const std::string unmappable = "/sys/kernel/mm/transparent_hugepage/enabled";
+    if (fsys::exists(unmappable)) {
+        EXPECT_NE(InflateKitToFile(Wide(unmappable), WPath("body")), 0u);
+    }
+
+    // Every counted file operation of a load failing in turn: each load fails
+    // cleanly, and once past them all the load succeeds.
+    uint32_t code = 1;
+    for (int64_t n = 1; n < 200 && code != 0; ++n) {
+        SCOPED_TRACE(n);
+        KitReader reader;
+        fault_injection::FailOperationAt(n);
+        code = reader.Load(WPath("k.tkx"));
+        fault_injection::FailOperationAt(0);
+        if (code != 0) {
+            EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+            EXPECT_EQ(LeftoverTempFiles(), 0);
+        }
+    }
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(KitTest, TrailerCatchesDamageAndWrongLength) {
+    WriteSimpleKit("k.tkx", {{u"a.bin", 0, NoiseBytes(50000, 7)}}, true, 0);
+    const std::string good = ReadWholeFile(Path("k.tkx"));
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Verified);
+
+    // Stored blocks: a flipped data byte still inflates, only the CRC sees it.
+    std::string flipped = good;
+    flipped[flipped.size() - kKitTrailerSize - 100] ^= 0x20;
+    WriteBytes(Path("flipped.tkx"), flipped);
+    EXPECT_EQ(reader.Load(WPath("flipped.tkx")), ERROR_INVALID_DATA);
+
+    std::string wrongLength = good;
+    wrongLength[wrongLength.size() - 8] ^= 0x01;
+    WriteBytes(Path("length.tkx"), wrongLength);
+    EXPECT_EQ(reader.Load(WPath("length.tkx")), ERROR_INVALID_DATA);
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}

@@ -1,0 +1,154 @@
+// Kits made by our writer load and extract every byte and time exactly.
+#include <sys/stat.h>
+#include <filesystem>
+#include "fs/file_io.h"
+#include "kit/kit_reader.h"
+#include "kit_test_support.h"
+
+namespace {
+
+constexpr FILETIME kTime2001 = (978307200ull + 11644473600ull) * 10000000ull;  // 2001-01-01
+
+int64_t ModificationSeconds(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? status.st_mtime : -1;
+}
+
+std::vector<KitMemoryEntry> MixedEntries() {
+    return {
+        {u"empty.cfg", kTime2001, ""},
+        {u"sub\\dir\\big.bin", kTime2001 + 10000000ull * 3600, NoiseBytes(kKitCopyBufferSize + 17, 1)},
+        {u"sub/plain.txt", kTime2001 + 10000000ull * 60, PatternBytes(200000)},
+        {u"exact.bin", kTime2001 + 10000000ull, NoiseBytes(kKitCopyBufferSize, 2)},
+    };
+}
+
+void ExpectExtractsExactly(KitReader& reader, const std::vector<KitMemoryEntry>& entries, const std::string& dir) {
+    ASSERT_EQ(reader.GetFileEntryCount(), entries.size());
+    // In reverse order: each extraction must position the file itself.
+    for (uint32_t i = static_cast<uint32_t>(entries.size()); i-- > 0;) {
+        const KitFileEntry& entry = reader.GetFileEntry(i);
+        EXPECT_TRUE(entry.name == entries[i].name);
+        EXPECT_EQ(entry.writeTime, entries[i].writeTime);
+        EXPECT_EQ(entry.dataSize, entries[i].data.size());
+        const std::string out = dir + "/out" + std::to_string(i);
+        ASSERT_EQ(reader.ExtractEntry(i, Wide(out)), 0u) << i;
+        EXPECT_EQ(ReadWholeFile(out), entries[i].data) << i;
+        EXPECT_EQ(ModificationSeconds(out), UnixSecondsFromFileTime(entries[i].writeTime)) << i;
+    }
+}
+
+}  // namespace
+
+TEST_F(KitTest, TableFormWithPaddedRecordsRoundTrips) {
+    const std::vector<KitMemoryEntry> entries = MixedEntries();
+    std::vector<KitLanguageEntry> languages = {{u"de", u"Produkt", u"Hersteller", u"liesmich.txt"},
+                                               {u"en", u"Product", u"Vendor", u"readme.txt"}};
+    KitTableLayout layout;
+    layout.tableFlag = 7;
+    layout.recordPadding = 13;
+    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), languages, layout, entries), 0u);
+    {
+        KitReader reader;
+        ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+        EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Verified);
+        ASSERT_EQ(reader.GetLanguageEntries().size(), 2u);
+        EXPECT_TRUE(reader.GetLanguageEntries()[0].vendor == WideString(u"Hersteller"));
+        EXPECT_EQ(LeftoverTempFiles(), 1);
+        ExpectExtractsExactly(reader, entries, root_);
+    }
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+TEST_F(KitTest, SingleLanguageFormGivesOneEnglishEntry) {
+    const std::vector<KitMemoryEntry> entries = {{u"a.txt", kTime2001, "abc"}};
+    KitTableLayout layout;
+    layout.singleLanguageForm = true;
+    layout.recordPadding = 5;
+    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), {{u"en", u"P", u"V", u"a.txt"}}, layout, entries, 6, false), 0u);
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Absent);
+    ASSERT_EQ(reader.GetLanguageEntries().size(), 1u);
+    EXPECT_TRUE(reader.GetLanguageEntries()[0].code == WideString(u"en"));
+    EXPECT_TRUE(reader.GetDescriptionPath(u"fr") == WideString(u"a.txt"));
+    ExpectExtractsExactly(reader, entries, root_);
+}
+
+TEST_F(KitTest, LanguageLookups) {
+    std::vector<KitLanguageEntry> languages = {
+        {u"DE", u"", u"Hersteller", u""},
+        {u"de", u"Zweiter", u"Zweiter", u"zweiter.txt"},
+        {u"fr", u"Produit", u"Fournisseur", u"lisez.txt"},
+        {u"en", u"Product", u"Vendor", u"readme.txt"},
+    };
+    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), languages, KitTableLayout(), {}), 0u);
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+
+    WideString product, vendor;
+    // The first match counts, case-insensitively, and an empty product does not fall back.
+    reader.GetProductTexts(u"de", &product, &vendor);
+    EXPECT_TRUE(product.Empty());
+    EXPECT_TRUE(vendor == WideString(u"Hersteller"));
+    reader.GetProductTexts(u"FR", &product, &vendor);
+    EXPECT_TRUE(product == WideString(u"Produit"));
+    // No match: both empty, no fallback to "en".
+    reader.GetProductTexts(u"ja", &product, &vendor);
+    EXPECT_TRUE(product.Empty() && vendor.Empty());
+
+    // The description falls back to "en" when the first match has none or nothing matches.
+    EXPECT_TRUE(reader.GetDescriptionPath(u"de") == WideString(u"readme.txt"));
+    EXPECT_TRUE(reader.GetDescriptionPath(u"Fr") == WideString(u"lisez.txt"));
+    EXPECT_TRUE(reader.GetDescriptionPath(u"ja") == WideString(u"readme.txt"));
+}
+
+TEST_F(KitTest, DescriptionIsEmptyWithoutEnglishEntry) {
+    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), {{u"fr", u"P", u"V", u""}}, KitTableLayout(), {}), 0u);
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_TRUE(reader.GetDescriptionPath(u"fr").Empty());
+}
+
+TEST_F(KitTest, ExtractionReplacesLongerFileAndRejectsBadCalls) {
+    KitReader reader;
+    EXPECT_EQ(reader.ExtractEntry(0, WPath("x")), ERROR_INVALID_HANDLE);
+    WriteSimpleKit("k.tkx", {{u"a.txt", kTime2001, "new"}});
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    WriteBytes(Path("a.txt"), PatternBytes(5000));
+    ASSERT_EQ(reader.ExtractEntry(0, WPath("a.txt")), 0u);
+    EXPECT_EQ(ReadWholeFile(Path("a.txt")), "new");
+    EXPECT_EQ(reader.ExtractEntry(1, WPath("b.txt")), ERROR_INVALID_PARAMETER);
+    EXPECT_NE(reader.ExtractEntry(0, WPath("missing/dir/a.txt")), 0u);
+}
+
+TEST_F(KitTest, ExtractionFailsWhenTheUnpackedFileEndsEarly) {
+    WriteSimpleKit("k.tkx", {{u"a.bin", kTime2001, NoiseBytes(300000, 3)}});
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    const std::string temp = [&] {
+        std::string narrow;
+        for (const auto& e : std::filesystem::directory_iterator(tempDir_)) narrow = e.path().string();
+        return narrow;
+    }();
+    std::filesystem::resize_file(temp, std::filesystem::file_size(temp) - 1000);
+    const size_t descriptors = OpenDescriptorCount();
+    EXPECT_EQ(reader.ExtractEntry(0, WPath("a.bin")), ERROR_INVALID_DATA);
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);  // the destination was closed
+}
+
+TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
+    WriteSimpleKit("k.tkx", {{u"a.txt", kTime2001, "x"}});
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    ASSERT_EQ(LeftoverTempFiles(), 1);
+    reader.Release();
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+    EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+    EXPECT_TRUE(reader.GetDescriptionPath(u"en") == WideString(u"docs\\readme.txt"));
+    // A second load of the same reader works and leaves exactly one file.
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_EQ(LeftoverTempFiles(), 1);
+}

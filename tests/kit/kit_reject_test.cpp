@@ -1,0 +1,116 @@
+// Damaged and hostile bodies are rejected without reading past their data,
+// and the temporary file goes with them.
+#include "kit/kit_reader.h"
+#include "kit/kit_table_parser.h"
+#include "kit_test_support.h"
+
+namespace {
+
+struct BodyCase {
+    const char* what;
+    ByteVector body;
+};
+
+ByteVector Words(std::initializer_list<uint32_t> words) {
+    ByteVector out;
+    for (uint32_t word : words) AppendU32(out, word);
+    return out;
+}
+
+ByteVector operator+(ByteVector a, const ByteVector& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+ByteVector Str(const WideString& text) {
+    ByteVector out;
+    AppendCountedString(out, text);
+    return out;
+}
+
+// A file record: length word, name, time, offset, size, then extra bytes.
+ByteVector FileRecord(const WideString& name, uint32_t offset, uint32_t size, int lengthDelta = 0) {
+    const ByteVector content = Str(name) + Words({0, 0, offset, size});
+    return Words({static_cast<uint32_t>(content.size() + 4 + lengthDelta)}) + content;
+}
+
+// Single-language header with empty texts.
+const ByteVector kHeader = Words({0, 0, 0, 0});
+
+ByteVector OneFileKit(const WideString& name, uint32_t offset, uint32_t size, const std::string& data) {
+    return kHeader + Words({1}) + FileRecord(name, offset, size) + ByteVector(data.begin(), data.end());
+}
+
+std::vector<BodyCase> MalformedBodies() {
+    const ByteVector langContent = Str(u"en") + Str(u"P") + Str(u"V") + Str(u"d");
+    return {
+        {"empty body", {}},
+        {"ends inside the flag", {1, 0}},
+        {"ends before the language count", Words({1})},
+        {"ends inside a counted string", Words({0, 5}) + ByteVector{'a', 0, 'b', 0}},
+        {"string above the unit limit", Words({0, 0x3FFFFFFF})},
+        {"string count of 2^31 with a short body", Words({0, 0x80000000u, 0, 0})},
+        {"language record length below 4", Words({1, 1, 3}) + langContent + Words({0})},
+        {"language record longer than the body", Words({1, 1, 0x7FFFFFFF}) + langContent + Words({0})},
+        {"strings do not fit in the language record",
+         Words({1, 1, static_cast<uint32_t>(langContent.size())}) + langContent + Words({0})},
+        {"ends before the file count", kHeader},
+        {"file count larger than the records", kHeader + Words({2}) + FileRecord(u"a", 0, 0)},
+        {"file record length below 4", kHeader + Words({1, 0})},
+        {"fixed fields do not fit in the file record", kHeader + Words({1}) + FileRecord(u"a", 0, 0, -4)},
+        {"data beyond the body", OneFileKit(u"a", 0, 4, "abc")},
+        {"offset beyond the body", OneFileKit(u"a", 3, 1, "abc")},
+        {"offset plus size wraps around", OneFileKit(u"a", 0xFFFFFFFF, 2, "abc")},
+        {"empty name", OneFileKit(u"", 0, 0, "")},
+        {"absolute name", OneFileKit(u"/etc/x", 0, 0, "")},
+        {"absolute name with backslash", OneFileKit(u"\\etc\\x", 0, 0, "")},
+        {"parent components", OneFileKit(u"..\\..\\.bashrc", 0, 0, "")},
+        {"parent component inside", OneFileKit(u"a/../../b", 0, 0, "")},
+        {"parent component at the end", OneFileKit(u"a\\..", 0, 0, "")},
+        {"name with a zero unit", OneFileKit(WideString(u"a\0b", 3), 0, 0, "")},
+    };
+}
+
+}  // namespace
+
+TEST_F(KitTest, MalformedBodiesAreRejectedAndLeaveNoTemporaryFile) {
+    for (const BodyCase& c : MalformedBodies()) {
+        SCOPED_TRACE(c.what);
+        KitReader reader;
+        EXPECT_EQ(reader.Load(WriteBodyKit("bad.tkx", c.body)), ERROR_INVALID_DATA);
+        EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+        EXPECT_TRUE(reader.GetTemporaryPath().Empty());
+        EXPECT_EQ(LeftoverTempFiles(), 0);
+    }
+}
+
+TEST_F(KitTest, WellFormedEdgesOfTheBodyLoad) {
+    const std::vector<BodyCase> good = {
+        {"no languages, no files", Words({1, 0, 0})},
+        {"data exactly to the end", OneFileKit(u"a", 1, 2, "abc")},
+        {"size 0 at the very end", OneFileKit(u"a", 3, 0, "abc")},
+        {"dots that are not parent components", kHeader + Words({3}) + FileRecord(u"a..b", 0, 0) +
+                                                    FileRecord(u"...\\.x", 0, 0) + FileRecord(u"./a", 0, 0)},
+    };
+    for (const BodyCase& c : good) {
+        SCOPED_TRACE(c.what);
+        KitReader reader;
+        EXPECT_EQ(reader.Load(WriteBodyKit("good.tkx", c.body)), 0u);
+    }
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+TEST(KitTableParser, EntriesGetAbsoluteOffsetsWithinTheBody) {
+    const ByteVector body = kHeader + Words({2}) + FileRecord(u"a", 2, 1) + FileRecord(u"b", 0, 2) +
+                            ByteVector{'x', 'y', 'z'};
+    MemoryBodyReader reader(body.data(), body.size());
+    std::vector<KitLanguageEntry> languages;
+    std::vector<KitFileEntry> files;
+    uint32_t dataStart = 0;
+    ReadKitTables(reader, body.size(), languages, files, &dataStart);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(dataStart, body.size() - 3);
+    EXPECT_EQ(files[0].dataOffset, dataStart + 2);
+    EXPECT_EQ(files[1].dataOffset, dataStart);
+    EXPECT_EQ(body[files[0].dataOffset], 'z');
+}

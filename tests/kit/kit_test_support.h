@@ -1,0 +1,43 @@
+#pragma once
+// Fixtures for the kit tests: a private temporary directory that is also the
+// loader's TMPDIR (so leftover "txk" files can be counted), raw deflate of
+// hand-built bodies, and small file helpers.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "kit/kit_body_codec.h"
+#include "kit/kit_writer.h"
+
+ByteVector DeflateRaw(const ByteVector& body, int level = 9);
+void WriteBytes(const std::string& path, const ByteVector& bytes);
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadWholeFile(const std::string& path);
+WideString Wide(const std::string& utf8);
+// Deterministic bytes: random (incompressible) or repeating (compressible).
+std::string NoiseBytes(size_t size, uint32_t seed);
+std::string PatternBytes(size_t size);
+// The number of open descriptors of this process.
+size_t OpenDescriptorCount();
+
+class KitTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string Path(const std::string& name) const { return root_ + "/" + name; }
+    WideString WPath(const std::string& name) const { return Wide(Path(name)); }
+    // "txk" files left in the loader's temporary directory.
+    int LeftoverTempFiles() const;
+    // Writes a kit body as a raw deflate stream into the file "name".
+    WideString WriteBodyKit(const std::string& name, const ByteVector& body);
+    // A table-form kit with one "en" language and the given entries.
+    WideString WriteSimpleKit(const std::string& name, const std::vector<KitMemoryEntry>& entries,
+                              bool withTrailer = true, int level = 9);
+
+    std::string root_;
+    std::string tempDir_;
+
+private:
+    std::string savedTmpdir_;
+    bool hadTmpdir_ = false;
+};

@@ -1,0 +1,47 @@
+#include "tkx_commands.h"
+
+#include <ostream>
+#include "fs/file_types.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tkx COMMAND [ARGS]\n"
+    "\n"
+    "  pack -o FILE [-l N] [--lang CODE --product TEXT --vendor TEXT --description PATH]... DIR\n"
+    "                 pack the tree DIR into the kit FILE\n"
+    "  list FILE      print the kit's language texts and entries\n"
+    "  verify FILE    load the kit as the installer does; exit 0 or 1 with the reason\n"
+    "\n"
+    "Each command accepts --help. Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+}  // namespace
+
+std::string DescribeKitError(unsigned code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND: return "kit file not found";
+        case ERROR_INVALID_DATA: return "kit is damaged or not a kit";
+        case ERROR_INVALID_PARAMETER: return "kit or temporary file cannot be read or written";
+        case ERROR_CANTWRITE: return "cannot create the temporary file";
+        case 8: return "not enough memory";
+        default: return "cannot load the kit";
+    }
+}
+
+int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kUsage;
+        return kTkxUsage;
+    }
+    const std::string& command = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return kTkxOk;
+    }
+    if (command == "pack") return RunPack(rest, out, err);
+    if (command == "list") return RunList(rest, out, err);
+    if (command == "verify") return RunVerify(rest, out, err);
+    err << "tkx: unknown command '" << command << "'\n" << kUsage;
+    return kTkxUsage;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The tkx commands, callable with their output streams so that tests can run
+// them in-process. Each returns the process exit status: 0 success, 1 a
+// damaged kit or a failed command, 2 a usage error.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+constexpr int kTkxOk = 0;
+constexpr int kTkxFailed = 1;
+constexpr int kTkxUsage = 2;
+
+// args excludes the program name: {"pack", "-o", "k.tkx", "dir"}.
+int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Text for a load result in verify's and list's messages.
+std::string DescribeKitError(unsigned code);
