@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -210,8 +211,13 @@ TEST(CowString, ComparisonAndSearch) {
 
 TEST(CowString, BlocksSharedAcrossThreadsAreCountedExactly) {
     const WideString source(u"a block that both threads copy and drop");
-    auto churn = [&source] {
-        for (int i = 0; i < 200000; ++i) {
+    std::atomic<int> ready{0};
+    auto churn = [&source, &ready] {
+        // Start together so that the two threads really overlap.
+        ready.fetch_add(1);
+        while (ready.load() < 2) {
+        }
+        for (int i = 0; i < 1000000; ++i) {
             WideString copy = source;
             WideString second;
             second = copy;
