@@ -14,6 +14,8 @@ struct LaunchOptions {
 };
 
 // Scans the arguments (usecwd, -S, -L<code>), falls back to the first two
-// bytes of localeName (may be null), then to English; sets the catalog's
-// current language and fetches the title.
+// bytes of localeName (may be null; for a composite name, of its LC_MESSAGES
+// part), then to English; sets the catalog's current language and fetches the
+// title. localeName is what setlocale(LC_ALL, nullptr) reports after main
+// selected the environment's locale; this function never calls setlocale.
 LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName);
