@@ -45,7 +45,6 @@ struct ProfileCase {
 };
 
 TEST_F(Templates, RecordingGoesToTheProfilesTheProposalCameFrom) {
-    const std::string t = kKey + "/inst\n";
     const ProfileCase cases[] = {
         {"no files", nullptr, nullptr, "", false, false, "/inst\n", nullptr},
         {"alternative only", nullptr, "/l1\n/l2\n", "/l1;/l2;", true, true, nullptr, "/inst\n/l1\n/l2\n"},
@@ -67,7 +66,9 @@ TEST_F(Templates, RecordingGoesToTheProfilesTheProposalCameFrom) {
         EXPECT_EQ(Joined(proposal.locations), c.proposedList);
         EXPECT_EQ(proposal.alternativeProfilePresent, c.alternativePresent);
         EXPECT_EQ(proposal.listFromAlternativeProfile, c.listFromAlternative);
-        if (proposal.locations.empty()) EXPECT_EQ(Narrow(proposal.directory), home_ + "/.qbx4/Vq/qbx4/tmplts/");
+        if (proposal.locations.empty()) {
+            EXPECT_EQ(Narrow(proposal.directory), home_ + "/.qbx4/Vq/qbx4/tmplts/");
+        }
 
         RecordInstalledDirectory(u"/inst/", proposal);
         EXPECT_EQ(Exists(mainUser_) ? ReadBytes(mainUser_) : "<none>", c.mainAfter ? file(c.mainAfter) : "<none>");
