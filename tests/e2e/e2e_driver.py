@@ -1,0 +1,324 @@
+"""Runs the real tplsetup in its own Xvfb and drives it as a person would:
+xdotool moves the pointer, clicks and types; the accessibility tree (ATK
+through AT-SPI) is only read, to learn what the windows show and where a
+message box put its buttons.
+
+Needs the system interpreter (/usr/bin/python3, for pyatspi) inside
+dbus-run-session; the application is started with GTK_MODULES=gail:atk-bridge.
+"""
+import os
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import pyatspi
+
+DEFAULT_DEADLINE = 20.0
+POLL = 0.05
+SKIP = 77  # CTest's SKIP_RETURN_CODE
+
+# The wizard's fixed layout, relative to its window.
+BACK = (270, 335)
+NEXT = (350, 335)
+CANCEL = (450, 335)
+ENTRY = (310, 290)
+CHECK_BUTTON = (180, 180)
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, predicate, deadline=DEFAULT_DEADLINE):
+    """Polls predicate until it returns something true; fails after deadline."""
+    end = time.monotonic() + deadline
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(POLL)
+
+
+class Sandbox:
+    """Fresh HOME, TMPDIR, application folder and a fake xdg-open."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="tplsetup-e2e-")
+        self.home = self.mkdir("home")
+        self.tmp = self.mkdir("tmp")
+        self.app = self.mkdir("app")
+        self.bin = self.mkdir("bin")
+        self.xdg_log = os.path.join(self.root, "xdg-open.log")
+        fake = os.path.join(self.bin, "xdg-open")
+        with open(fake, "w") as f:
+            f.write('#!/bin/sh\nfor a in "$@"; do printf "%s\\n" "$a" >> "$XDG_OPEN_LOG"; done\n')
+        os.chmod(fake, 0o755)
+        self.mounts = []
+
+    def mkdir(self, *parts):
+        path = os.path.join(self.root, *parts)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def install_program(self, tplsetup):
+        """The kit is looked for beside the executable's real path, so the
+        program is linked (or copied) into the application folder."""
+        target = os.path.join(self.app, "tplsetup")
+        try:
+            os.link(tplsetup, target)
+        except OSError:
+            shutil.copy2(tplsetup, target)
+        return target
+
+    def xdg_open_calls(self):
+        if not os.path.exists(self.xdg_log):
+            return []
+        with open(self.xdg_log) as f:
+            return f.read().splitlines()
+
+    def cleanup(self):
+        for mount in reversed(self.mounts):
+            subprocess.run(["umount", mount], stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class XServer:
+    """One Xvfb per test; tries further display numbers when one is taken.
+    Xvfb reports through -displayfd when it accepts connections."""
+
+    def __init__(self, display):
+        self.process = None
+        for attempt in range(10):
+            number = display + attempt * 37
+            if os.path.exists("/tmp/.X%d-lock" % number):
+                continue
+            read_end, write_end = os.pipe()
+            self.process = subprocess.Popen(
+                ["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                 "-displayfd", str(write_end)],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+            os.close(write_end)
+            ready = self._read_ready(read_end)
+            os.close(read_end)
+            if ready and self.process.poll() is None:
+                self.display = ":%d" % number
+                return
+            self.stop()
+        raise Failure("no X server could be started")
+
+    @staticmethod
+    def _read_ready(fd, deadline=10.0):
+        """True once Xvfb wrote its display number; False when it gave up."""
+        end = time.monotonic() + deadline
+        text = b""
+        while time.monotonic() < end:
+            ready, _, _ = select.select([fd], [], [], max(0.0, end - time.monotonic()))
+            if not ready:
+                break
+            chunk = os.read(fd, 64)
+            if not chunk:
+                break
+            text += chunk
+            if text.endswith(b"\n"):
+                return True
+        return False
+
+    def env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display
+        return env
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+class Wizard:
+    """One run of tplsetup in the sandbox under the X server."""
+
+    def __init__(self, xserver, sandbox, program, args=(), cwd=None, tmpdir=None):
+        self.x = xserver
+        self.sandbox = sandbox
+        env = xserver.env()
+        env.update({
+            "HOME": sandbox.home,
+            "TMPDIR": tmpdir or sandbox.tmp,
+            "PATH": sandbox.bin + os.pathsep + env.get("PATH", "/usr/bin:/bin"),
+            "LANG": "C.UTF-8",
+            "GTK_MODULES": "gail:atk-bridge",
+            "XDG_OPEN_LOG": sandbox.xdg_log,
+        })
+        env.pop("LC_ALL", None)
+        env.pop("LANGUAGE", None)
+        env.pop("NO_AT_BRIDGE", None)
+        self.stderr_path = os.path.join(sandbox.root, "tplsetup.stderr")
+        self.stderr = open(self.stderr_path, "w")
+        self.process = subprocess.Popen([program] + list(args), cwd=cwd or sandbox.app, env=env,
+                                        stdout=self.stderr, stderr=self.stderr)
+        self.window = None
+
+    # --- process -------------------------------------------------------
+    def exit_status(self, deadline=DEFAULT_DEADLINE):
+        return wait_for("tplsetup to end", lambda: self.process.poll() is not None and
+                        [self.process.returncode], deadline)[0]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGKILL)
+            self.process.wait()
+        self.stderr.close()
+
+    def diagnostics(self):
+        with open(self.stderr_path) as f:
+            return f.read()[-4000:]
+
+    # --- X windows -----------------------------------------------------
+    def xdotool(self, *args):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.x.env(),
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        return result.stdout
+
+    def windows_named(self, title):
+        out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % title)
+        return [int(w) for w in out.split()]
+
+    def geometry(self, window):
+        out = self.xdotool("getwindowgeometry", "--shell", window)
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values.get("WIDTH", 0)), int(values.get("HEIGHT", 0))
+
+    def wait_main_window(self, title, deadline=DEFAULT_DEADLINE):
+        def find():
+            for w in self.windows_named(title):
+                if self.geometry(w) == (500, 360):
+                    return w
+            return None
+        self.window = wait_for("the wizard window '%s'" % title, find, deadline)
+        return self.window
+
+    def click(self, point):
+        self.xdotool("mousemove", "--window", self.window, point[0], point[1], "click", "1")
+
+    def key(self, *keys):
+        # Without a window manager the keyboard follows the pointer.
+        self.xdotool("mousemove", "--window", self.window, 250, 200)
+        self.xdotool("key", "--clearmodifiers", *keys)
+
+    def type_into_entry(self, text):
+        self.click(ENTRY)
+        self.xdotool("key", "--clearmodifiers", "ctrl+a", "BackSpace")
+        if text:
+            self.xdotool("type", "--delay", "5", text)
+
+    def screenshot(self, path, whole_screen=False):
+        target = "root" if whole_screen else str(self.window)
+        subprocess.run(["import", "-window", target, path], env=self.x.env(), check=True)
+
+    # --- what the windows show (accessibility, read only) ---------------
+    def application(self):
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            try:
+                if app is not None and app.get_process_id() == self.process.pid:
+                    return app
+            except Exception:
+                continue
+        return None
+
+    def top_levels(self, role):
+        app = self.application()
+        if app is None:
+            return []
+        found = []
+        for child in app:
+            try:
+                if child is not None and child.getRole() == role and \
+                        child.getState().contains(pyatspi.STATE_SHOWING):
+                    found.append(child)
+            except Exception:
+                continue
+        return found
+
+    def shown_texts(self, root, roles=(pyatspi.ROLE_LABEL,)):
+        texts = []
+
+        def walk(node):
+            try:
+                if not node.getState().contains(pyatspi.STATE_SHOWING):
+                    return
+                if node.getRole() in roles and node.name:
+                    texts.append(node.name)
+                children = list(node)
+            except Exception:
+                return
+            for child in children:
+                if child is not None:
+                    walk(child)
+        walk(root)
+        return texts
+
+    def page_texts(self):
+        frames = self.top_levels(pyatspi.ROLE_FRAME)
+        return self.shown_texts(frames[0]) if frames else []
+
+    def wait_page_text(self, text, deadline=DEFAULT_DEADLINE):
+        return wait_for("the page text %r" % text,
+                        lambda: any(text in t for t in self.page_texts()), deadline)
+
+    def find_widget(self, root, role, name=None):
+        if root is None:
+            return None
+        try:
+            if root.getRole() == role and (name is None or root.name == name):
+                return root
+            children = list(root)
+        except Exception:
+            return None
+        for child in children:
+            found = self.find_widget(child, role, name)
+            if found is not None:
+                return found
+        return None
+
+    def entry_text(self):
+        frames = self.top_levels(pyatspi.ROLE_FRAME)
+        entry = self.find_widget(frames[0] if frames else None, pyatspi.ROLE_TEXT)
+        if entry is None:
+            raise Failure("no entry on the page")
+        text = entry.queryText()
+        return text.getText(0, -1)
+
+    def button_state(self, name):
+        """(showing, sensitive) of a wizard button, or None when absent."""
+        frames = self.top_levels(pyatspi.ROLE_FRAME)
+        button = self.find_widget(frames[0] if frames else None, pyatspi.ROLE_PUSH_BUTTON, name)
+        if button is None:
+            return None
+        state = button.getState()
+        return state.contains(pyatspi.STATE_SHOWING), state.contains(pyatspi.STATE_SENSITIVE)
+
+    def wait_message_box(self, deadline=DEFAULT_DEADLINE):
+        """Waits for a message box; returns its texts."""
+        box = wait_for("a message box", lambda: self.top_levels(pyatspi.ROLE_ALERT), deadline)[0]
+        return self.shown_texts(box)
+
+    def answer_message_box(self, button_name):
+        """Clicks a button of the open message box where it is on the screen."""
+        def find():
+            boxes = self.top_levels(pyatspi.ROLE_ALERT)
+            return boxes and self.find_widget(boxes[0], pyatspi.ROLE_PUSH_BUTTON, button_name)
+        button = wait_for("the %s button of the message box" % button_name, find)
+        extents = button.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        x, y = extents.x + extents.width // 2, extents.y + extents.height // 2
+        self.xdotool("mousemove", x, y, "click", "1")
+        wait_for("the message box to close", lambda: not self.top_levels(pyatspi.ROLE_ALERT))

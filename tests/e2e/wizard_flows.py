@@ -1,0 +1,396 @@
+#!/usr/bin/python3
+"""End-to-end flows of the wizard, one per run:
+
+    wizard_flows.py --tplsetup BIN --tkx BIN --display N FLOW
+
+Exit status 0 passed, 1 failed, 77 skipped.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import traceback
+
+from e2e_driver import (BACK, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
+                        XServer, wait_for)
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
+TITLE = "Installing configuration"
+GERMAN_TITLE = "Konfiguration wird installiert"
+WELCOME = "Welcome to the product installation program Demo configuration templates (Sample Vendor)."
+GENERIC_WELCOME = "Welcome to the product installation program <Product> (<Vendor>)."
+PROMPT = "Specify path to template directory."
+SUCCESS = "Configuration installed successfully."
+FAILURE = "An error occurred during the installation process."
+CANCELLED = "Installation canceled. Template directory has not been changed."
+QUESTION = "Do you really want to cancel installation?"
+EMPTY_NOTICE = "Specify correct path to template directory."
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def snapshot(root):
+    """Every entry below root with its kind, bytes and modification time."""
+    tree = {}
+    for directory, dirs, files in os.walk(root):
+        for name in dirs + files:
+            path = os.path.join(directory, name)
+            rel = os.path.relpath(path, root)
+            if os.path.isdir(path):
+                tree[rel] = ("dir",)
+            else:
+                with open(path, "rb") as f:
+                    tree[rel] = ("file", f.read(), os.stat(path).st_mtime_ns)
+    return tree
+
+
+class Context:
+    def __init__(self, options, xserver, sandbox):
+        self.options = options
+        self.x = xserver
+        self.sandbox = sandbox
+        self.program = sandbox.install_program(options.tplsetup)
+        self.kit = os.path.join(sandbox.app, "qbx4.tkx")
+        self.wizard = None
+
+    def pack_demo_kit(self):
+        subprocess.run([os.path.join(DEMO_KIT, "pack.sh"), self.options.tkx, self.kit], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def pack_tree(self, tree):
+        subprocess.run([self.options.tkx, "pack", "-o", self.kit, tree], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def start(self, *args, **kwargs):
+        self.wizard = Wizard(self.x, self.sandbox, self.program, args, **kwargs)
+        return self.wizard
+
+    @property
+    def default_target(self):
+        return os.path.join(self.sandbox.home, ".qbx4", "Vq", "qbx4", "tmplts") + "/"
+
+    @property
+    def launcher_file(self):
+        return os.path.join(self.sandbox.home, ".Vq", "pivotrun", "pivotrun.cfg")
+
+    def recorded_locations(self):
+        if not os.path.exists(self.launcher_file):
+            return []
+        with open(self.launcher_file, encoding="utf-8") as f:
+            return [line.split("=", 1)[1].strip() for line in f
+                    if line.startswith("ConfigurationTemplatesLocation=")]
+
+    def check_demo_installed(self, target):
+        demo = snapshot(os.path.join(DEMO_KIT, "tree"))
+        installed = snapshot(target)
+        for rel, entry in demo.items():
+            check(rel in installed, "missing after installation: " + rel)
+            check(installed[rel][:2] == entry[:2], "differs after installation: " + rel)
+
+    def go_to_directory_page(self, title=TITLE, welcome=WELCOME):
+        w = self.wizard
+        w.wait_main_window(title)
+        w.wait_page_text(welcome)
+        w.click(NEXT)
+        w.wait_page_text(PROMPT)
+
+
+# --- flows -------------------------------------------------------------------
+
+def flow_install_and_open(ctx):
+    """Next, Next, Finish: installs, records the launcher file, opens the description."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    check(w.entry_text() == ctx.default_target, "proposed %r" % w.entry_text())
+    check(w.button_state("< Back") == (True, True), "Back not sensitive on the directory page")
+    w.click(NEXT)
+    w.wait_page_text(SUCCESS)
+    check(w.button_state("Finish") == (True, True), "no Finish button on the success page")
+    check(w.button_state("< Back")[0] is False, "Back still shown on the success page")
+    check(w.button_state("Cancel")[1] is False, "Cancel still sensitive on the success page")
+    check(ctx.recorded_locations() == [ctx.default_target.rstrip("/")],
+          "recorded %r" % ctx.recorded_locations())
+    ctx.check_demo_installed(ctx.default_target)
+    w.click(NEXT)
+    check(w.exit_status() == 0, "exit status after a successful installation")
+    check(ctx.sandbox.xdg_open_calls() == [ctx.default_target + "README.txt"],
+          "xdg-open got %r" % ctx.sandbox.xdg_open_calls())
+
+
+def flow_check_button_cleared(ctx):
+    """With the check button cleared, Finish opens nothing."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    w.click(NEXT)
+    w.wait_page_text(SUCCESS)
+    w.click(CHECK_BUTTON)
+    w.click(NEXT)
+    check(w.exit_status() == 0, "exit status")
+    check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran: %r" % ctx.sandbox.xdg_open_calls())
+    ctx.check_demo_installed(ctx.default_target)
+
+
+def flow_back_restores_path(ctx):
+    """A typed path left with Back is replaced by the proposal on the way back."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    w.type_into_entry("/somewhere/else")
+    wait_for("the typed path", lambda: w.entry_text() == "/somewhere/else")
+    w.click(BACK)
+    w.wait_page_text(WELCOME)
+    check(w.button_state("< Back") == (True, False), "Back sensitive on the welcome page")
+    w.click(NEXT)
+    w.wait_page_text(PROMPT)
+    check(w.entry_text() == ctx.default_target, "entry holds %r" % w.entry_text())
+    w.key("Escape")
+    w.wait_message_box()
+    w.answer_message_box("Yes")
+    check(w.exit_status() == 2, "exit status after a confirmed cancel")
+
+
+def flow_empty_entry_notice(ctx):
+    """An empty entry gives the notice and the directory page stays."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    w.type_into_entry("")
+    wait_for("an empty entry", lambda: w.entry_text() == "")
+    w.click(NEXT)
+    texts = w.wait_message_box()
+    check(EMPTY_NOTICE in texts, "notice reads %r" % texts)
+    w.answer_message_box("OK")
+    w.wait_page_text(PROMPT)
+    check(w.process.poll() is None, "the wizard ended after the notice")
+    check(not os.path.exists(ctx.default_target), "something was installed")
+    w.click(CANCEL)
+    w.wait_message_box()
+    w.answer_message_box("Yes")
+    check(w.exit_status() == 2, "exit status")
+
+
+def flow_cancel_no_then_yes(ctx):
+    """Cancel asks; No keeps the wizard; Yes ends it with status 2."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    w.wait_main_window(TITLE)
+    w.wait_page_text(WELCOME)
+    w.click(CANCEL)
+    texts = w.wait_message_box()
+    check(QUESTION in texts, "question reads %r" % texts)
+    w.answer_message_box("No")
+    w.wait_page_text(WELCOME)
+    check(w.process.poll() is None, "No ended the wizard")
+    w.click(NEXT)
+    w.wait_page_text(PROMPT)
+    w.click(CANCEL)
+    w.wait_message_box()
+    w.answer_message_box("Yes")
+    check(w.exit_status() == 2, "exit status after a confirmed cancel")
+    check(not os.path.exists(ctx.default_target), "something was installed")
+    check(not os.path.exists(ctx.launcher_file), "the launcher file was written")
+
+
+def flow_escape_on_success(ctx):
+    """Escape on the success page asks; Yes closes without opening the description."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    w.click(NEXT)
+    w.wait_page_text(SUCCESS)
+    w.key("Escape")
+    texts = w.wait_message_box()
+    check(QUESTION in texts, "question reads %r" % texts)
+    w.answer_message_box("Yes")
+    # The installation had succeeded before the user left.
+    check(w.exit_status() == 0, "exit status")
+    check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
+
+
+def flow_failing_installation(ctx):
+    """A regular file where the kit needs a directory: error box, failure page,
+    template directory exactly as before."""
+    ctx.pack_demo_kit()
+    target = ctx.sandbox.mkdir("templates")
+    with open(os.path.join(target, "network"), "w") as f:
+        f.write("a file where the kit wants a folder\n")
+    os.makedirs(os.path.join(target, "desktop"))
+    with open(os.path.join(target, "desktop", "panel.cfg"), "w") as f:
+        f.write("an older panel that the kit would replace\n")
+    os.utime(os.path.join(target, "desktop", "panel.cfg"), (1000000000, 1000000000))
+    os.makedirs(os.path.dirname(ctx.launcher_file))
+    with open(ctx.launcher_file, "w") as f:
+        f.write("ConfigurationTemplatesLocation=%s\n" % target)
+    before = snapshot(target)
+    launcher_before = snapshot(os.path.dirname(ctx.launcher_file))
+
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    check(w.entry_text() == target, "proposed %r" % w.entry_text())
+    w.click(NEXT)
+    texts = w.wait_message_box()
+    check("Installation error" in texts, "error box reads %r" % texts)
+    w.answer_message_box("OK")
+    w.wait_page_text(FAILURE)
+    check(snapshot(target) == before, "the template directory changed")
+    w.click(NEXT)
+    check(w.exit_status() == 1, "exit status after a failed installation")
+    check(snapshot(os.path.dirname(ctx.launcher_file)) == launcher_before, "launcher file changed")
+    check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
+
+
+def expect_preparation_error(ctx, text, **start):
+    w = ctx.start(**start)
+    texts = w.wait_message_box()
+    check(any(text in t for t in texts), "error box reads %r" % texts)
+    check(not w.windows_named(TITLE) or
+          all(w.geometry(win) != (500, 360) for win in w.windows_named(TITLE)),
+          "the wizard window appeared")
+    w.answer_message_box("OK")
+    check(w.exit_status() == 1, "exit status after a preparation error")
+    check(not os.path.exists(ctx.default_target), "something was installed")
+
+
+def flow_no_kit(ctx):
+    expect_preparation_error(ctx, "qbx4.tkx not found")
+
+
+def flow_damaged_kit(ctx):
+    with open(ctx.kit, "wb") as f:
+        f.write(os.urandom(3000))
+    expect_preparation_error(ctx, "corrupted or not designed")
+
+
+def flow_no_space(ctx):
+    """A kit three times larger than the free temporary space is refused."""
+    tree = ctx.sandbox.mkdir("big")
+    with open(os.path.join(tree, "noise.bin"), "wb") as f:
+        f.write(os.urandom(200 * 1024))
+    ctx.pack_tree(tree)
+    small = ctx.sandbox.mkdir("small-tmp")
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", small],
+                      stderr=subprocess.DEVNULL).returncode != 0:
+        print("cannot mount a tmpfs here; skipped")
+        sys.exit(SKIP)
+    ctx.sandbox.mounts.append(small)
+    expect_preparation_error(ctx, "Insufficient space", tmpdir=small)
+
+
+def flow_silent(ctx):
+    """-S installs into the proposal without any input."""
+    ctx.pack_demo_kit()
+    w = ctx.start("-S")
+    check(w.exit_status(deadline=30) == 0, "exit status of the silent run")
+    ctx.check_demo_installed(ctx.default_target)
+    check(ctx.recorded_locations() == [ctx.default_target.rstrip("/")], "not recorded")
+    check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
+
+
+def flow_silent_empty_proposal(ctx):
+    """A silent run whose proposal is cleaned away reports it instead of
+    installing into the current directory."""
+    ctx.pack_demo_kit()
+    target = ctx.sandbox.mkdir("web")
+    os.makedirs(os.path.dirname(ctx.launcher_file))
+    # Written with the URL in the middle so that the probe still finds a
+    # writable directory, which the cleaning then empties.
+    odd = os.path.join(target, "http:")
+    os.makedirs(os.path.join(odd, "x"))
+    with open(ctx.launcher_file, "w") as f:
+        f.write("ConfigurationTemplatesLocation=%s//x\n" % odd)
+    before = snapshot(ctx.sandbox.app)
+    w = ctx.start("-S")
+    texts = w.wait_message_box()
+    check(EMPTY_NOTICE in texts, "box reads %r" % texts)
+    w.answer_message_box("OK")
+    check(w.exit_status() == 1, "exit status")
+    check(snapshot(ctx.sandbox.app) == before, "files were installed beside the program")
+
+
+def flow_german_title(ctx):
+    """-Lde gives the German window title."""
+    ctx.pack_demo_kit()
+    w = ctx.start("-Lde")
+    w.wait_main_window(GERMAN_TITLE)
+    w.key("Escape")
+    w.wait_message_box()
+    w.answer_message_box("Yes")
+    check(w.exit_status() == 2, "exit status")
+
+
+def flow_cancel_during_installation(ctx):
+    """Escape while copying asks; Yes rolls back and ends on the cancelled page."""
+    tree = ctx.sandbox.mkdir("many")
+    for i in range(400):
+        sub = os.path.join(tree, "group%02d" % (i % 20))
+        os.makedirs(sub, exist_ok=True)
+        with open(os.path.join(sub, "t%03d.cfg" % i), "wb") as f:
+            f.write(os.urandom(64 * 1024))
+    ctx.pack_tree(tree)
+    w = ctx.start()
+    ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
+    w.click(NEXT)
+    w.wait_page_text("Files being copied...")
+    w.key("Escape")
+    texts = w.wait_message_box()
+    check(QUESTION in texts, "question reads %r" % texts)
+    if any(SUCCESS in t for t in w.page_texts()):
+        print("the installation ended before the question; skipped")
+        sys.exit(SKIP)
+    w.answer_message_box("Yes")
+    page = wait_for("a final page", lambda: [t for t in w.page_texts()
+                                             if CANCELLED in t or SUCCESS in t], 60)
+    if any(SUCCESS in t for t in page):
+        print("the installation ended before the answer; skipped")
+        sys.exit(SKIP)
+    check(page == [CANCELLED] or CANCELLED in page[0], "final page reads %r" % page)
+    check(not os.path.exists(ctx.default_target) or snapshot(ctx.default_target) == {},
+          "files left after the cancel")
+    check(not os.path.exists(ctx.launcher_file), "launcher file written after the cancel")
+    w.click(NEXT)
+    check(w.exit_status() == 2, "exit status after a cancelled installation")
+
+
+FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tplsetup", required=True)
+    parser.add_argument("--tkx", required=True)
+    parser.add_argument("--display", type=int, required=True)
+    parser.add_argument("flow", choices=sorted(FLOWS))
+    options = parser.parse_args()
+    sandbox = Sandbox()
+    xserver = None
+    ctx = None
+    try:
+        xserver = XServer(options.display)
+        ctx = Context(options, xserver, sandbox)
+        FLOWS[options.flow](ctx)
+        print("passed:", options.flow)
+        return 0
+    except Failure as failure:
+        print("FAILED:", options.flow, "-", failure)
+        if ctx and ctx.wizard:
+            print("tplsetup output:\n" + ctx.wizard.diagnostics())
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    finally:
+        if ctx and ctx.wizard:
+            ctx.wizard.stop()
+        if xserver:
+            xserver.stop()
+        sandbox.cleanup()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
