@@ -1,0 +1,117 @@
+// Names that a shell would read as syntax or a tool as an option must reach
+// every operation as plain names; a canary file proves nothing was executed.
+#include <string>
+#include <unistd.h>
+#include <vector>
+#include "fs/dir_ops.h"
+#include "fs/fs_testing.h"
+#include "fs_test_support.h"
+#include "text/convert.h"
+
+namespace {
+
+const std::vector<std::string> kHostileNames = {
+    "quote\"name", "$(touch canary)", "`touch canary`", "back\\slash", "new\nline",
+    " spaced  name ", "-rf", "--", "-", "'single'", "a;touch canary", "|touch canary&", "*",
+};
+
+class HostileNamesTest : public FsTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        FsTest::SetUp();
+        char buffer[4096];
+        ASSERT_NE(::getcwd(buffer, sizeof buffer), nullptr);
+        oldDirectory_ = buffer;
+        // Relative names, so that a leading "-" is what the tool sees first.
+        ASSERT_EQ(::chdir(root_.c_str()), 0);
+        fs_testing::ForceToolPath(GetParam());
+    }
+    void TearDown() override
+    {
+        fs_testing::ForceToolPath(false);
+        EXPECT_FALSE(Exists(Path("canary"))) << "a name was run as a command";
+        EXPECT_EQ(::chdir(oldDirectory_.c_str()), 0);
+        FsTest::TearDown();
+    }
+    std::string oldDirectory_;
+};
+
+TEST_P(HostileNamesTest, DirectoryOperations)
+{
+    for (const std::string& name : kHostileNames) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(CreateDirectoryPath(W(name + "/sub")), 0u);
+        EXPECT_TRUE(IsDir(Path(name + "/sub")));
+        WriteText(Path(name + "/sub/f"), "x");
+        EXPECT_EQ(MovePath(W(name), W(name + ".moved")), 0u);
+        EXPECT_EQ(ReadText(Path(name + ".moved/sub/f")), "x");
+        EXPECT_EQ(RemoveDirectoryTree(W(name + ".moved")), 0u);
+        EXPECT_FALSE(Exists(Path(name + ".moved")));
+    }
+    EXPECT_EQ(Listing(root_), "");
+}
+
+TEST_P(HostileNamesTest, FileOperations)
+{
+    for (const std::string& name : kHostileNames) {
+        SCOPED_TRACE(name);
+        WriteText(Path(name), "payload");
+        EXPECT_EQ(MovePath(W(name), W(name + "2")), 0u);
+        EXPECT_EQ(ReadText(Path(name + "2")), "payload");
+        EXPECT_EQ(DeleteFilePath(W(name + "2")), 0u);
+        EXPECT_FALSE(Exists(Path(name + "2")));
+        EXPECT_EQ(MovePath(W(name), W(name + "3")), ERROR_FILE_NOT_FOUND);
+    }
+    EXPECT_EQ(Listing(root_), "");
+}
+
+TEST_P(HostileNamesTest, TreeWalksAndTemporaryFiles)
+{
+    for (const std::string& name : kHostileNames) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(CreateDirectoryPath(W(name + "/" + name)), 0u);
+        ASSERT_EQ(CreateDirectoryPath(W("back/" + name)), 0u);
+        WriteText(Path("back/" + name + "/" + name), "restored");
+        EXPECT_EQ(MoveTree(W(name), u"back"), 0u);
+        EXPECT_EQ(ReadText(Path(name + "/" + name + "/" + name)), "restored");
+
+        WideString temp;
+        EXPECT_EQ(MakeTempFileName(W(name), W(name), &temp), 0u);
+        const std::string made = ToNarrow(temp).Data();
+        EXPECT_EQ(made.substr(0, name.size() + 1), name + "/");
+        EXPECT_TRUE(Exists(Path(made)));
+
+        EXPECT_EQ(WriteFileReplacing(W(name + "/" + name + "/" + name), "new", 3), 0);
+        EXPECT_EQ(ReadText(Path(name + "/" + name + "/" + name)), "new");
+
+        EXPECT_EQ(RemoveTree(W(name)), 0u);
+        EXPECT_FALSE(Exists(Path(name)));
+        EXPECT_EQ(RemoveTree(u"back"), 0u);
+    }
+    EXPECT_EQ(Listing(root_), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FastAndTool, HostileNamesTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Tool" : "Fast"; });
+
+TEST_F(FsTest, RunShellCommandPassesArgumentsVerbatim)
+{
+    char previous[4096];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(root_.c_str()), 0);
+    const std::string hostile = "$(touch canary)`touch canary`;touch canary";
+    EXPECT_EQ(RunShellCommand({"touch", "--", ToNarrow(W(hostile)), "-x"}, true), 0);
+    EXPECT_TRUE(Exists(Path(hostile)));
+    EXPECT_TRUE(Exists(Path("-x")));
+    EXPECT_FALSE(Exists(Path("canary")));
+    ASSERT_EQ(::chdir(previous), 0);
+    EXPECT_EQ(RunShellCommand({"sh", "-c", "exit 7"}, true), 7);
+    EXPECT_EQ(RunShellCommand({"sh", "-c", "kill -9 $$"}, true), -1);
+    EXPECT_EQ(RunShellCommand({"no-such-program-tpl"}, true), -1);
+    EXPECT_EQ(RunShellCommand({}, true), -1);
+    // Standard input is empty, so no tool can wait for an answer.
+    EXPECT_EQ(RunShellCommand({"sh", "-c", "read line; test -z \"$line\""}, true), 0);
+}
+
+}  // namespace
