@@ -1,0 +1,67 @@
+// Cancelling a run: rollback first, then the final cancelled state.
+#include "app/catalog/message_catalog.h"
+#include "engine_test_support.h"
+
+namespace {
+constexpr int64_t kOld = 1500000000;
+constexpr int64_t kNew = 1600000000;
+}  // namespace
+
+class EngineCancelTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        PutFile("replaced.cfg", "original", kOld, 0600);
+        PutFile("sub/kept-newer.cfg", "user's", kNew + 100);
+        AgeDirectories();
+        LoadKit({Entry("replaced.cfg", kNew, "new"), Entry("n1\\n2\\a.cfg", kNew, "a"),
+                 Entry("sub/kept-newer.cfg", kNew, "skipped"), Entry("sub/b.cfg", kNew, "b"),
+                 Entry("n1/c.cfg", kNew, "c")});
+    }
+
+    // Cancels right after entry `index`; returns the run's result.
+    uint32_t RunCancellingAfter(uint32_t index, std::string* backupSeen) {
+        InstallEngine engine;
+        engine.SetEntryHook([&](uint32_t done) {
+            if (done != index) return;
+            *backupSeen = Narrow(engine.Top().backupDirectory);
+            status_.RequestCancel();
+        });
+        return RunInstall(engine);
+    }
+};
+
+TEST_F(EngineCancelTest, AfterFirstMiddleSkippedAndLastEntryTheTargetIsAsBefore) {
+    const TreeSnapshot before = SnapshotTree(target_);
+    const uint32_t count = kit_.GetFileEntryCount();
+    for (uint32_t index : {0u, 2u, count - 1}) {
+        std::string backup;
+        EXPECT_EQ(RunCancellingAfter(index, &backup), ERROR_CANCELLED) << index;
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "") << index;
+        EXPECT_FALSE(backup.empty());
+        EXPECT_TRUE(BackupDirectoriesLeft().empty()) << index;
+
+        uint32_t code = 0;
+        WideString text;
+        int32_t percent = -1;
+        status_.ReadStatus(&code, &text, &percent);
+        EXPECT_EQ(code, ERROR_CANCELLED);
+        EXPECT_EQ(text, MessageCatalog::GetText("IDS_CANCEL_FINISH"));
+        EXPECT_EQ(percent, static_cast<int32_t>(index * 100 / count)) << index;
+    }
+    EXPECT_EQ(Narrow(MessageCatalog::GetText("IDS_CANCEL_FINISH")),
+              "Installation canceled. Template directory has not been changed.");
+}
+
+TEST_F(EngineCancelTest, CancelThroughTheWorkerThreadAlsoRollsBack) {
+    const TreeSnapshot before = SnapshotTree(target_);
+    status_.PostJob(&kit_, Wide(target_));
+    status_.RequestCancel();  // PostJob cleared any earlier request; this one is for this run
+    WorkerThread worker;
+    worker.Start(&status_, 0);
+    worker.Join();
+    uint32_t code = 0;
+    status_.ReadStatus(&code, nullptr, nullptr);
+    EXPECT_EQ(code, ERROR_CANCELLED);
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+}

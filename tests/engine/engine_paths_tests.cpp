@@ -1,0 +1,40 @@
+// Kit entry names become paths inside the template directory, or are refused.
+#include <gtest/gtest.h>
+#include "engine/engine_paths.h"
+#include "engine_test_support.h"
+
+namespace {
+std::string Relative(const std::u16string& name) {
+    WideString relative(u"unchanged");
+    if (!MakeRelativeEntryPath(WideString(name.data(), static_cast<uint32_t>(name.size())), &relative))
+        return "<refused>";
+    return Narrow(relative);
+}
+}  // namespace
+
+TEST(EnginePathsTest, EntryNamesNormaliseToOneSpellingOrAreRefused) {
+    setlocale(LC_ALL, "C.UTF-8");
+    EXPECT_EQ(Relative(u"a\\b\\c.cfg"), "a/b/c.cfg");
+    EXPECT_EQ(Relative(u"a/b\\c.cfg"), "a/b/c.cfg");
+    EXPECT_EQ(Relative(u"\\a//.\\b/"), "a/b");
+    EXPECT_EQ(Relative(u"..cfg/x..y"), "..cfg/x..y");
+    EXPECT_EQ(Relative(u"star*name?.cfg"), "star*name?.cfg");
+
+    EXPECT_EQ(Relative(u""), "<refused>");
+    EXPECT_EQ(Relative(u"/./\\"), "<refused>");
+    EXPECT_EQ(Relative(u".."), "<refused>");
+    EXPECT_EQ(Relative(u"a\\..\\..\\b"), "<refused>");
+    EXPECT_EQ(Relative(u"a/..\\b"), "<refused>");
+    EXPECT_EQ(Relative(std::u16string(u"a\0/../x", 7)), "<refused>");
+}
+
+TEST(EnginePathsTest, ParentsAndTargetDirectories) {
+    EXPECT_EQ(Narrow(ParentDirectory(u"/t/a/b.cfg")), "/t/a");
+    EXPECT_EQ(Narrow(ParentDirectory(u"/b.cfg")), "/");
+    EXPECT_EQ(Narrow(ParentDirectory(u"b.cfg")), "");
+    EXPECT_EQ(Narrow(WithoutFinalSeparator(u"/t/a//")), "/t/a");
+    EXPECT_EQ(Narrow(WithoutFinalSeparator(u"/")), "/");
+    EXPECT_EQ(Narrow(NormalizeTargetDirectory(u"C:\\t\\x")), "C:/t/x/");
+    EXPECT_EQ(Narrow(NormalizeTargetDirectory(u"/t/")), "/t/");
+    EXPECT_EQ(Narrow(NormalizeTargetDirectory(WideString())), "");
+}

@@ -1,0 +1,217 @@
+// Installation runs: what is written, skipped, backed up, recorded and posted.
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "app/catalog/message_catalog.h"
+#include "engine_test_support.h"
+#include "fs/dir_ops.h"
+
+namespace {
+constexpr int64_t kOld = 1500000000;
+constexpr int64_t kNew = 1600000000;
+
+struct Posted {
+    uint32_t code = 0;
+    std::string text;
+    int32_t percent = -1;
+};
+
+Posted ReadPosted(InstallStatus& status) {
+    Posted posted;
+    WideString text;
+    status.ReadStatus(&posted.code, &text, &posted.percent);
+    posted.text = Narrow(text);
+    return posted;
+}
+
+std::string EngineText(const char* id) {
+    return Narrow(MessageCatalog::GetText(id));
+}
+}  // namespace
+
+class EngineRunTest : public EngineTest {};
+
+TEST_F(EngineRunTest, WritesMissingAndOlderFilesKeepsNewerOnesAndCommits) {
+    PutFile("older.cfg", "old", kOld, 0600);
+    PutFile("newer.cfg", "user's newer", kNew + 10);
+    PutFile("same.cfg", "user's same", kNew);
+    LoadKit({Entry("older.cfg", kNew, "kit older"), Entry("newer.cfg", kNew, "kit newer"),
+             Entry("same.cfg", kNew, "kit same"), Entry("deep\\er\\new.cfg", kNew, "kit new")});
+
+    std::vector<Posted> progress;
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t) { progress.push_back(ReadPosted(status_)); });
+    ASSERT_EQ(RunInstall(engine), 0u);
+
+    EXPECT_EQ(ReadFile(TargetPath("older.cfg")), "kit older");
+    EXPECT_EQ(MtimeSeconds(TargetPath("older.cfg")), kNew);
+    EXPECT_EQ(ReadFile(TargetPath("newer.cfg")), "user's newer");
+    EXPECT_EQ(ReadFile(TargetPath("same.cfg")), "user's same");
+    EXPECT_EQ(ReadFile(TargetPath("deep/er/new.cfg")), "kit new");
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+
+    // Skipped entries still post their line; percent is i * 100 / N.
+    ASSERT_EQ(progress.size(), 4u);
+    const int32_t percents[] = {0, 25, 50, 75};
+    const char* names[] = {"older.cfg", "newer.cfg", "same.cfg", "deep/er/new.cfg"};
+    for (size_t i = 0; i < progress.size(); ++i) {
+        EXPECT_EQ(progress[i].code, 0u);
+        EXPECT_EQ(progress[i].percent, percents[i]);
+        EXPECT_EQ(progress[i].text, TargetPath(names[i]));
+    }
+    const Posted final = ReadPosted(status_);
+    EXPECT_EQ(final.code, 0u);
+    EXPECT_EQ(final.percent, 100);
+    EXPECT_EQ(final.text, "Copying complete...");
+
+    const InstallTransaction& done = engine.Top();
+    ASSERT_EQ(done.createdDirectories.size(), 2u);
+    EXPECT_EQ(Narrow(done.createdDirectories[0]), TargetPath("deep"));
+    EXPECT_EQ(Narrow(done.createdDirectories[1]), TargetPath("deep/er"));
+    ASSERT_EQ(done.createdFiles.size(), 1u);
+    EXPECT_EQ(Narrow(done.createdFiles[0]), TargetPath("deep/er/new.cfg"));
+}
+
+TEST_F(EngineRunTest, FailureAtSixthOfTenPostsFiftyAndRemovesWhatTheRunAdded) {
+    PutFile("keep/replaced.cfg", "original", kOld, 0640);
+    PutFile("blocker", "a file where the kit wants a directory", kOld);
+    PutDirectory("keep/empty", 0750);
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_);
+
+    std::vector<KitMemoryEntry> entries = {
+        Entry("a.cfg", kNew, "a"),           Entry("n1\\n2\\b.cfg", kNew, "b"),
+        Entry("keep\\replaced.cfg", kNew, "new"), Entry("keep/empty/c.cfg", kNew, "c"),
+        Entry("n1/n3/d.cfg", kNew, "d"),     Entry("blocker/e.cfg", kNew, "e"),
+        Entry("f.cfg", kNew, "f"),           Entry("g.cfg", kNew, "g"),
+        Entry("h.cfg", kNew, "h"),           Entry("i.cfg", kNew, "i")};
+    LoadKit(entries);
+    EXPECT_EQ(RunInstall(), ERROR_PATH_NOT_FOUND);
+
+    const Posted final = ReadPosted(status_);
+    EXPECT_EQ(final.code, ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(final.percent, 50);
+    EXPECT_EQ(final.text, EngineText("IDS_INSTALL_ERROR"));
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+    EXPECT_TRUE(Exists(target_));
+    EXPECT_TRUE(Exists(temp_));
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+}
+
+TEST_F(EngineRunTest, BackupDirectoryTakesTheFirstFreeNumber) {
+    ASSERT_EQ(mkdir((temp_ + "/wz4sx0").c_str(), 0700), 0);
+    { std::ofstream(temp_ + "/wz4sx1") << "x"; }
+    PutFile("r.cfg", "old", kOld);
+    LoadKit({Entry("r.cfg", kNew, "new")});
+
+    std::string backupSeen;
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t) { backupSeen = Narrow(engine.Top().backupDirectory); });
+    ASSERT_EQ(RunInstall(engine), 0u);
+    EXPECT_EQ(backupSeen, temp_ + "/wz4sx2/");
+    // The backup held the replaced file while the run went on.
+    EXPECT_EQ(BackupDirectoriesLeft().size(), 2u);
+    EXPECT_FALSE(Exists(temp_ + "/wz4sx2"));
+}
+
+TEST_F(EngineRunTest, EmptyKitCreatesAndRemovesTheBackupAndSucceeds) {
+    LoadKit({});
+    bool backupExisted = false;
+    InstallEngine engine;
+    ASSERT_EQ(RunInstall(engine), 0u);
+    backupExisted = !engine.Top().backupDirectory.Empty();
+    EXPECT_TRUE(backupExisted);
+    const Posted final = ReadPosted(status_);
+    EXPECT_EQ(final.code, 0u);
+    EXPECT_EQ(final.percent, 100);
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+}
+
+// The same destination written twice in one run (once through "\", once
+// through "/"): the user's original must survive a later failure, not the
+// run's first copy.
+TEST_F(EngineRunTest, SameDestinationTwiceKeepsTheUsersOriginalForTheRollback) {
+    PutFile("dir/f.cfg", "user's original", kOld, 0600);
+    PutFile("blocker", "x", kOld);
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_);
+    LoadKit({Entry("dir\\f.cfg", kNew, "first"), Entry("dir/./f.cfg", kNew + 5, "second"),
+             Entry("blocker/x", kNew, "fails")});
+    EXPECT_NE(RunInstall(), 0u);
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+
+    PutFile("ok/f.cfg", "user's", kOld);
+    LoadKit({Entry("ok\\f.cfg", kNew, "first"), Entry("ok//f.cfg", kNew + 5, "second")});
+    ASSERT_EQ(RunInstall(), 0u);
+    EXPECT_EQ(ReadFile(TargetPath("ok/f.cfg")), "second");
+    EXPECT_EQ(MtimeSeconds(TargetPath("ok/f.cfg")), kNew + 5);
+}
+
+TEST_F(EngineRunTest, RefusesNamesThatLeaveTheTargetAndDirectoriesInTheWay) {
+    PutFile("a.cfg", "user's", kOld);
+    PutDirectory("conf.d");
+    PutFile("conf.d/inner", "inside", kOld);
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_);
+
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"..\\escaped.cfg", ERROR_INVALID_DATA},
+        {"sub/../../escaped.cfg", ERROR_INVALID_DATA},
+        {"\\", ERROR_INVALID_DATA},
+        {"conf.d", ERROR_ALREADY_EXISTS},
+    };
+    for (const auto& [name, code] : cases) {
+        // The kit loader may already refuse such a name; if it lets one
+        // through, the engine must.
+        if (TryLoadKit({Entry("a.cfg", kNew, "kit"), Entry(name, kNew, "evil")}) == 0) {
+            EXPECT_EQ(RunInstall(), code) << name;
+        }
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "") << name;
+        EXPECT_FALSE(Exists(root_ + "/escaped.cfg")) << name;
+    }
+}
+
+// A dangling link is invisible to a plain existence test; writing through it
+// would create a file outside the template directory.
+TEST_F(EngineRunTest, DanglingLinkIsReplacedNotWrittenThrough) {
+    const std::string outside = root_ + "/outside.cfg";
+    ASSERT_EQ(symlink(outside.c_str(), TargetPath("link.cfg").c_str()), 0);
+    PutFile("blocker", "x", kOld);
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_);
+
+    LoadKit({Entry("link.cfg", kNew, "kit"), Entry("blocker/x", kNew, "fails")});
+    EXPECT_NE(RunInstall(), 0u);
+    EXPECT_FALSE(Exists(outside));
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+
+    LoadKit({Entry("link.cfg", kNew, "kit")});
+    ASSERT_EQ(RunInstall(), 0u);
+    EXPECT_FALSE(Exists(outside));
+    EXPECT_FALSE(std::filesystem::is_symlink(TargetPath("link.cfg")));
+    EXPECT_EQ(ReadFile(TargetPath("link.cfg")), "kit");
+}
+
+TEST_F(EngineRunTest, MissingTargetIsCreatedAndRemovedAgainOnFailureButEmptyTargetIsRefused) {
+    target_ = root_ + "/not/yet";
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("a.cfg/b", kNew, "fails")});
+    EXPECT_NE(RunInstall(), 0u);
+    EXPECT_FALSE(Exists(root_ + "/not"));
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+
+    status_.PostJob(&kit_, WideString());
+    InstallEngine engine;
+    EXPECT_EQ(engine.Run(&status_, 0), ERROR_PATH_NOT_FOUND);
+    uint32_t code = 0;
+    status_.ReadStatus(&code, nullptr, nullptr);
+    EXPECT_EQ(code, ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(EngineRunTest, TargetWithBackslashesAndNoFinalSeparatorLandsInTheSameDirectory) {
+    LoadKit({Entry("x\\y.cfg", kNew, "y")});
+    status_.PostJob(&kit_, Wide(root_ + "\\target"));
+    InstallEngine engine;
+    ASSERT_EQ(engine.Run(&status_, 0), 0u);
+    EXPECT_EQ(ReadFile(TargetPath("x/y.cfg")), "y");
+}

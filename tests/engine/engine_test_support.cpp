@@ -1,0 +1,194 @@
+#include "engine_test_support.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "text/convert.h"
+
+namespace fsys = std::filesystem;
+
+namespace {
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void SetTimes(const std::string& path, int64_t unixSeconds) {
+    const struct timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+}  // namespace
+
+TreeSnapshot SnapshotTree(const std::string& root, bool withDirectoryTimes) {
+    TreeSnapshot snapshot;
+    for (auto it = fsys::recursive_directory_iterator(root); it != fsys::recursive_directory_iterator(); ++it) {
+        const std::string path = it->path().string();
+        struct stat status;
+        if (lstat(path.c_str(), &status) != 0) continue;
+        TreeItem item;
+        item.mode = status.st_mode & 07777;
+        item.directory = S_ISDIR(status.st_mode);
+        item.link = S_ISLNK(status.st_mode);
+        if (item.directory) {
+            item.mtimeNs = withDirectoryTimes ? static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 : 0;
+        } else {
+            item.mtimeNs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+            item.bytes = item.link ? fsys::read_symlink(path).string() : ReadAll(path);
+            if (item.link) item.mtimeNs = 0;
+        }
+        snapshot[path.substr(root.size())] = item;
+    }
+    return snapshot;
+}
+
+std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot& actual) {
+    for (const auto& [path, item] : expected) {
+        auto found = actual.find(path);
+        if (found == actual.end()) return "missing " + path;
+        if (!(found->second == item)) {
+            std::ostringstream text;
+            text << "changed " << path << ": mode " << std::oct << item.mode << "->" << found->second.mode
+                 << std::dec << " mtime " << item.mtimeNs << "->" << found->second.mtimeNs << " size "
+                 << item.bytes.size() << "->" << found->second.bytes.size();
+            return text.str();
+        }
+    }
+    for (const auto& entry : actual)
+        if (expected.count(entry.first) == 0) return "added " + entry.first;
+    return std::string();
+}
+
+WideString Wide(const std::string& utf8) {
+    return ToWide(utf8.c_str());
+}
+
+std::string Narrow(const WideString& text) {
+    const NarrowString narrow = ToNarrow(text);
+    return std::string(narrow.Data(), narrow.Length());
+}
+
+FILETIME FileTimeOfSeconds(int64_t unixSeconds) {
+    return static_cast<FILETIME>(unixSeconds + 11644473600LL) * 10000000u;
+}
+
+KitMemoryEntry Entry(const std::string& name, int64_t unixSeconds, const std::string& data) {
+    KitMemoryEntry entry;
+    entry.name = Wide(name);
+    entry.writeTime = FileTimeOfSeconds(unixSeconds);
+    entry.data = data;
+    return entry;
+}
+
+void EngineTest::SetUp() {
+    setlocale(LC_ALL, "C.UTF-8");
+    const char* base = getenv("TMPDIR");
+    if (base) {
+        hadTmpdir_ = true;
+        savedTmpdir_ = base;
+    }
+    std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/engine_test_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    target_ = root_ + "/target";
+    temp_ = root_ + "/tmp";
+    fsys::create_directory(target_);
+    fsys::create_directory(temp_);
+    setenv("TMPDIR", temp_.c_str(), 1);
+    status_.Init();
+}
+
+void EngineTest::TearDown() {
+    kit_.Release();
+    if (hadTmpdir_)
+        setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    std::error_code ignored;
+    if (!root_.empty()) {
+        // Read-only directories made by a test must not stop the clean-up.
+        for (auto it = fsys::recursive_directory_iterator(root_, ignored);
+             it != fsys::recursive_directory_iterator(); it.increment(ignored))
+            if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0700);
+        fsys::remove_all(root_, ignored);
+    }
+}
+
+void EngineTest::PutFile(const std::string& relative, const std::string& content, int64_t unixSeconds,
+                         mode_t mode) {
+    const std::string path = TargetPath(relative);
+    fsys::create_directories(fsys::path(path).parent_path());
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << content;
+    }
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+    SetTimes(path, unixSeconds);
+}
+
+void EngineTest::PutDirectory(const std::string& relative, mode_t mode) {
+    const std::string path = TargetPath(relative);
+    fsys::create_directories(path);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0);
+}
+
+void EngineTest::AgeDirectories() {
+    constexpr int64_t kAged = 1400000000;
+    std::vector<std::string> directories = {target_};
+    for (const auto& entry : fsys::recursive_directory_iterator(target_))
+        if (entry.is_directory() && !entry.is_symlink()) directories.push_back(entry.path().string());
+    for (const std::string& directory : directories) SetTimes(directory, kAged);
+}
+
+std::string EngineTest::ReadFile(const std::string& path) const {
+    return ReadAll(path);
+}
+
+bool EngineTest::Exists(const std::string& path) const {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0;
+}
+
+int64_t EngineTest::MtimeSeconds(const std::string& path) const {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 ? static_cast<int64_t>(status.st_mtim.tv_sec) : -1;
+}
+
+void EngineTest::LoadKit(const std::vector<KitMemoryEntry>& entries) {
+    ASSERT_EQ(TryLoadKit(entries), 0u);
+    ASSERT_EQ(kit_.GetFileEntryCount(), entries.size());
+}
+
+uint32_t EngineTest::TryLoadKit(const std::vector<KitMemoryEntry>& entries) {
+    KitTableLayout layout;
+    std::vector<KitLanguageEntry> languages(1);
+    languages[0].code = u"en";
+    const WideString kitPath = Wide(root_ + "/qbx4.tkx");
+    const uint32_t written = WriteKitFromMemory(kitPath, languages, layout, entries);
+    return written != 0 ? written : kit_.Load(kitPath);
+}
+
+uint32_t EngineTest::RunInstall(InstallEngine& engine) {
+    status_.PostJob(&kit_, Wide(target_));
+    return engine.Run(&status_, 0);
+}
+
+uint32_t EngineTest::RunInstall() {
+    InstallEngine engine;
+    return RunInstall(engine);
+}
+
+std::vector<std::string> EngineTest::BackupDirectoriesLeft() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fsys::directory_iterator(temp_)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("wz4sx", 0) == 0) names.push_back(name);
+    }
+    return names;
+}
