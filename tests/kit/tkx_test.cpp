@@ -53,6 +53,7 @@ TEST_F(TkxTest, PackedTreeRoundTripsEveryByteAndTime) {
                              "--product", "Templates", Path("tree")});
     ASSERT_EQ(pack.status, 0) << pack.err;
 
+    EXPECT_FALSE(fsys::exists(Path("k.tkx.partial")));
     KitReader reader;
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Verified);
@@ -132,6 +133,7 @@ TEST_F(TkxTest, VerifyReportsTrailerDamageAndMissingKits) {
 }
 
 TEST_F(TkxTest, PackRefusesWhatAKitCannotCarry) {
+    WriteBytes(Path("k.tkx"), std::string("an older kit"));
     fsys::create_symlink("top.cfg", Path("tree/link"));
     TkxRun run = Tkx({"pack", "-o", Path("k.tkx"), Path("tree")});
     EXPECT_EQ(run.status, 1);
@@ -153,7 +155,9 @@ TEST_F(TkxTest, PackRefusesWhatAKitCannotCarry) {
     run = Tkx({"pack", "-o", Path("tree/conf/k.tkx"), Path("tree")});
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE(fsys::exists(Path("tree/conf/k.tkx")));
-    EXPECT_FALSE(fsys::exists(Path("k.tkx")));
+    // A refused pack leaves the kit of that name alone and nothing beside it.
+    EXPECT_EQ(ReadWholeFile(Path("k.tkx")), "an older kit");
+    EXPECT_FALSE(fsys::exists(Path("k.tkx.partial")));
 }
 
 TEST_F(TkxTest, UsageErrorsAndHelp) {
