@@ -14,11 +14,15 @@ uint32_t ErrorFromErrno(int err);
 uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped);
 // Throws the last error (uint32_t) when the read fails.
 void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead);
+// Writes the whole count (continuing after short writes); the out count holds
+// the bytes actually written.
 uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t* bytesWritten, void* overlapped);
 // Returns the new position, or -1 (last error set).
 int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint32_t origin);
 uint32_t FileClose(FileHandle handle);
 uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, FILETIME* write);
+// Sets access and modification time to the write time (whole seconds, 64-bit,
+// so times after 2038 hold); a failure to set them is reported.
 uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 uint32_t FileTruncate(FileHandle handle);
 uint32_t GetLastFileError();
