@@ -6,6 +6,7 @@ message box put its buttons.
 Needs the system interpreter (/usr/bin/python3, for pyatspi) inside
 dbus-run-session; the application is started with GTK_MODULES=gail:atk-bridge.
 """
+import ctypes
 import os
 import select
 import shutil
@@ -30,6 +31,16 @@ CHECK_BUTTON = (180, 180)
 
 class Failure(Exception):
     pass
+
+
+_libc = ctypes.CDLL(None, use_errno=True)
+PR_SET_PDEATHSIG = 1
+
+
+def die_with_driver():
+    """Run in the child before exec: if the driver dies (a crash in the
+    accessibility library aborts it), the X server and the wizard go too."""
+    _libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
 def wait_for(what, predicate, deadline=DEFAULT_DEADLINE):
@@ -89,6 +100,8 @@ class Sandbox:
 
 class XServer:
     """One Xvfb per test; tries further display numbers when one is taken.
+    -noreset: a reset after the last client (an xdotool query) left would
+    refuse the wizard's connection if it came at that moment.
     Xvfb reports through -displayfd when it accepts connections."""
 
     def __init__(self, display):
@@ -99,9 +112,10 @@ class XServer:
                 continue
             read_end, write_end = os.pipe()
             self.process = subprocess.Popen(
-                ["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                ["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
                  "-displayfd", str(write_end)],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,))
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,),
+                preexec_fn=die_with_driver)
             os.close(write_end)
             ready = self._read_ready(read_end)
             os.close(read_end)
@@ -164,7 +178,8 @@ class Wizard:
         self.stderr_path = os.path.join(sandbox.root, "tplsetup.stderr")
         self.stderr = open(self.stderr_path, "w")
         self.process = subprocess.Popen([program] + list(args), cwd=cwd or sandbox.app, env=env,
-                                        stdout=self.stderr, stderr=self.stderr)
+                                        stdout=self.stderr, stderr=self.stderr,
+                                        preexec_fn=die_with_driver)
         self.window = None
 
     # --- process -------------------------------------------------------

@@ -7,8 +7,10 @@ Exit status 0 passed, 1 failed, 77 skipped.
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import traceback
 
 from e2e_driver import (BACK, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
@@ -327,11 +329,12 @@ def flow_german_title(ctx):
 def flow_cancel_during_installation(ctx):
     """Escape while copying asks; Yes rolls back and ends on the cancelled page."""
     tree = ctx.sandbox.mkdir("many")
-    for i in range(400):
-        sub = os.path.join(tree, "group%02d" % (i % 20))
+    # Enough entries that the copy is still running when the answer comes.
+    for i in range(1500):
+        sub = os.path.join(tree, "group%02d" % (i % 30))
         os.makedirs(sub, exist_ok=True)
-        with open(os.path.join(sub, "t%03d.cfg" % i), "wb") as f:
-            f.write(os.urandom(64 * 1024))
+        with open(os.path.join(sub, "t%04d.cfg" % i), "wb") as f:
+            f.write(os.urandom(8 * 1024))
     ctx.pack_tree(tree)
     w = ctx.start()
     ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
@@ -360,7 +363,22 @@ def flow_cancel_during_installation(ctx):
 FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
 
 
+def run_in_own_session():
+    """Runs this script again inside a private D-Bus session. The accessibility
+    bus puts its socket below XDG_RUNTIME_DIR (else below HOME, shared by all
+    tests), so every run gets its own."""
+    runtime = tempfile.mkdtemp(prefix="tplsetup-e2e-run-")
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime, TPL_E2E_SESSION="1")
+    try:
+        return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__)] +
+                              sys.argv[1:], env=env).returncode
+    finally:
+        shutil.rmtree(runtime, ignore_errors=True)
+
+
 def main():
+    if "TPL_E2E_SESSION" not in os.environ:
+        return run_in_own_session()
     parser = argparse.ArgumentParser()
     parser.add_argument("--tplsetup", required=True)
     parser.add_argument("--tkx", required=True)
