@@ -12,7 +12,8 @@ struct FinderDirectory;  // owns the C library's directory stream
 // One enumeration of a directory by a wildcard spec ("dir/*.txt"), or an
 // existence test of a plain path (single-entry mode). Closes on destruction.
 // A wildcard walk reports a dangling link as a non-directory entry and skips
-// an entry that vanished between listing and status, rather than stopping.
+// an entry that vanished between listing and status, rather than stopping;
+// it also skips names that are not text in the locale (they cannot be named).
 class FileFinder {
 public:
     FileFinder() noexcept;

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fnmatch.h>
+#include <utility>
 #include "fs/dir_ops.h"
 #include "fs/fs_internal.h"
 #include "text/convert.h"
@@ -73,6 +74,11 @@ bool FileFinder::FindNext()
         if (match != 0)
             return false;
 
+        // A name that is not text in the locale converts to nothing; reported
+        // as an empty name it would make callers act on the directory itself.
+        WideString name = ToWide(entry->d_name);
+        if (name.Empty())
+            continue;
         std::string path(directoryPart_.Data());
         path += '/';
         path += entry->d_name;
@@ -84,7 +90,7 @@ bool FileFinder::FindNext()
         // leave the rest of the tree behind); it is reported as a non-directory.
         if (::stat(path.c_str(), &status_) != 0)
             status_ = own;
-        currentName_ = ToWide(entry->d_name);
+        currentName_ = std::move(name);
         return true;
     }
 }

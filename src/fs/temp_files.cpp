@@ -93,14 +93,17 @@ uint32_t GetTempDirectory(WideString* out)
 uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out)
 {
     std::string stem = fs_detail::NativePath(directory);
+    // An empty directory (or one that is not text in the locale) would put
+    // the file in the root; it is refused like an unwritable one.
+    const bool noDirectory = stem.empty();
     if (stem.empty() || stem.back() != '/')
         stem += '/';
     stem += ShortPrefix(prefix);
     if (out == nullptr)
         return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
-    if (fs_detail::InjectedFault()) {
+    if (fs_detail::InjectedFault() || noDirectory) {
         *out = ToWide((stem + fs_detail::RandomSuffix()).c_str());
-        return ERROR_INVALID_PARAMETER;
+        return noDirectory ? fs_detail::StoreError(ERROR_CANTWRITE) : ERROR_INVALID_PARAMETER;
     }
     // Created exclusively and never through a link: a name merely found free
     // could be taken, or planted with a link, before the file is made.

@@ -119,6 +119,13 @@ TEST_F(FsTest, MakeTempFileNameFailsWithTheNameStillSet)
         EXPECT_EQ(Listing(Path("ro")), "");
     }
     EXPECT_EQ(MakeTempFileName(W(root_), u"Vq", nullptr), ERROR_INVALID_PARAMETER);
+    // No directory at all (or one the locale cannot express) is not the root.
+    const char16_t unpaired[] = {u'/', 0xD800, u'x', 0};
+    for (const WideString& nowhere : {WideString(u""), WideString(unpaired)}) {
+        EXPECT_EQ(MakeTempFileName(nowhere, u"Vq", &name), ERROR_CANTWRITE);
+        EXPECT_EQ(Narrow(name).substr(0, 3), "/Vq");
+        EXPECT_FALSE(Exists(Narrow(name)));
+    }
 }
 
 TEST_F(FsTest, SleepMillisecondsWaitsAndIgnoresNegatives)

@@ -106,3 +106,23 @@ TEST_F(TreeWalkTest, MoveTreeOfManyFilesMovesEachOnce)
 }
 
 }  // namespace
+
+namespace {
+
+// Names that are not text in the locale cannot be named by the walk; they
+// must neither stop it nor send it back into the same directory.
+TEST_F(TreeWalkTest, NamesThatAreNotTextInTheLocale)
+{
+    ASSERT_EQ(::mkdir(Path("tree").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(Path("tree/\xfe").c_str(), 0700), 0);
+    WriteText(Path("tree/\xfe/inner"), "i");
+    WriteText(Path("tree/\xff"), "x");
+    WriteText(Path("tree/ok"), "ok");
+    ASSERT_EQ(::mkdir(Path("dest").c_str(), 0700), 0);
+    EXPECT_EQ(MoveTree(WPath("dest"), WPath("tree")), 0u);
+    EXPECT_EQ(Listing(Path("dest")), "ok=ok");
+    EXPECT_EQ(RemoveTree(WPath("tree")), 0u);
+    EXPECT_FALSE(Exists(Path("tree")));
+}
+
+}  // namespace
