@@ -15,6 +15,11 @@ constexpr int32_t kMaxBackupNumber = 100000;
 bool IsDriveLetter(const WideString& path) {
     return path.Length() == 2 && path[1] == u':';
 }
+// A relative name without "/" lies in the current directory, which exists.
+WideString ParentOrCurrent(const WideString& directory) {
+    const WideString parent = ParentDirectory(directory);
+    return parent.Empty() ? WideString(u".") : parent;
+}
 }  // namespace
 
 uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
@@ -125,8 +130,8 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     }
     // Something that is not a directory stands where one is needed.
     if (PathExists(directory)) return ERROR_PATH_NOT_FOUND;
-    const WideString parent = ParentDirectory(directory);
-    if (parent.Empty() || IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
+    const WideString parent = ParentOrCurrent(directory);
+    if (IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
     uint32_t code = CreateDirectoryRecorded(parent);
     if (code != 0) return code;
 
@@ -143,8 +148,8 @@ uint32_t InstallEngine::CreateDirectoryUnrecorded(const WideString& path) {
     const WideString directory = WithoutFinalSeparator(path);
     if (directory.Equals(u"/")) return 0;
     if (CreateDirectoryPath(directory) == 0) return 0;
-    const WideString parent = ParentDirectory(directory);
-    if (parent.Empty() || IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
+    const WideString parent = ParentOrCurrent(directory);
+    if (IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
     CreateDirectoryUnrecorded(parent);
     return CreateDirectoryPath(directory);
 }

@@ -215,3 +215,21 @@ TEST_F(EngineRunTest, TargetWithBackslashesAndNoFinalSeparatorLandsInTheSameDire
     ASSERT_EQ(engine.Run(&status_, 0), 0u);
     EXPECT_EQ(ReadFile(TargetPath("x/y.cfg")), "y");
 }
+
+TEST_F(EngineRunTest, RelativeTargetOfOneComponentIsCreatedInTheCurrentDirectory) {
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(root_.c_str()), 0);
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("a.cfg/b", kNew, "fails")});
+    status_.PostJob(&kit_, u"rel");
+    InstallEngine failing;
+    EXPECT_NE(failing.Run(&status_, 0), 0u);
+    EXPECT_FALSE(Exists(root_ + "/rel"));
+
+    LoadKit({Entry("a.cfg", kNew, "a")});
+    status_.PostJob(&kit_, u"rel");
+    InstallEngine engine;
+    EXPECT_EQ(engine.Run(&status_, 0), 0u);
+    EXPECT_EQ(ReadFile(root_ + "/rel/a.cfg"), "a");
+    ASSERT_EQ(chdir(saved), 0);
+}
