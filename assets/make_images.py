@@ -60,7 +60,7 @@ WHITE = (1.0, 1.0, 1.0)
 
 
 def draw_card_stack(x, y, cx, cy, scale, colour):
-    """Three stacked template sheets with text lines; the front one is ticked."""
+    """Three stacked template sheets with text lines and an install badge."""
     for i, shade in ((2, 0.55), (1, 0.75)):
         d = rounded_rect_distance(x, y, cx + 7 * i * scale, cy - 7 * i * scale,
                                   30 * scale, 38 * scale, 5 * scale)
@@ -74,13 +74,15 @@ def draw_card_stack(x, y, cx, cy, scale, colour):
             dl = segment_distance(x, y, cx - 19 * scale, ly,
                                   cx - 19 * scale + length, ly, 1.6 * scale)
             colour = mix(colour, LINE, coverage(dl))
-    # A round badge with a tick at the front sheet's lower right corner.
+    # A round badge with a downward arrow: templates going into place. Not a
+    # tick, because the failure page shows the same picture.
     bx, by = cx + 22 * scale, cy + 30 * scale
     db = math.hypot(x - bx, y - by) - 15 * scale
     colour = mix(colour, WHITE, coverage(db - 2.5 * scale))
     colour = mix(colour, ACCENT, coverage(db))
-    dt = min(segment_distance(x, y, bx - 7 * scale, by, bx - 2 * scale, by + 5 * scale, 2.2 * scale),
-             segment_distance(x, y, bx - 2 * scale, by + 5 * scale, bx + 8 * scale, by - 6 * scale, 2.2 * scale))
+    dt = min(segment_distance(x, y, bx, by - 8 * scale, bx, by + 6 * scale, 2.0 * scale),
+             segment_distance(x, y, bx - 6.5 * scale, by, bx, by + 6.5 * scale, 2.0 * scale),
+             segment_distance(x, y, bx + 6.5 * scale, by, bx, by + 6.5 * scale, 2.0 * scale))
     return mix(colour, WHITE, coverage(dt))
 
 

@@ -160,7 +160,7 @@ class XServer:
 class Wizard:
     """One run of tplsetup in the sandbox under the X server."""
 
-    def __init__(self, xserver, sandbox, program, args=(), cwd=None, tmpdir=None):
+    def __init__(self, xserver, sandbox, program, args=(), cwd=None, tmpdir=None, extra_env=None):
         self.x = xserver
         self.sandbox = sandbox
         env = xserver.env()
@@ -175,6 +175,7 @@ class Wizard:
         env.pop("LC_ALL", None)
         env.pop("LANGUAGE", None)
         env.pop("NO_AT_BRIDGE", None)
+        env.update(extra_env or {})
         self.stderr_path = os.path.join(sandbox.root, "tplsetup.stderr")
         self.stderr = open(self.stderr_path, "w")
         self.process = subprocess.Popen([program] + list(args), cwd=cwd or sandbox.app, env=env,
@@ -337,3 +338,40 @@ class Wizard:
         x, y = extents.x + extents.width // 2, extents.y + extents.height // 2
         self.xdotool("mousemove", x, y, "click", "1")
         wait_for("the message box to close", lambda: not self.top_levels(pyatspi.ROLE_ALERT))
+
+    def message_box_buttons(self):
+        """Names of the open message box's buttons, in their order on screen."""
+        box = wait_for("a message box", lambda: self.top_levels(pyatspi.ROLE_ALERT))[0]
+        buttons = []
+
+        def walk(node):
+            for child in node:
+                if child is None:
+                    continue
+                if child.getRole() == pyatspi.ROLE_PUSH_BUTTON:
+                    x = child.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x
+                    buttons.append((x, child.name))
+                walk(child)
+        walk(box)
+        return [name for _, name in sorted(buttons)]
+
+    def progress_value(self):
+        frames = self.top_levels(pyatspi.ROLE_FRAME)
+        bar = self.find_widget(frames[0] if frames else None, pyatspi.ROLE_PROGRESS_BAR)
+        if bar is None:
+            return -1.0
+        value = bar.queryValue()
+        span = value.maximumValue - value.minimumValue
+        return (value.currentValue - value.minimumValue) / span if span else -1.0
+
+    def shown_area(self):
+        """Screen rectangle (x0, y0, x1, y1) covering every shown top-level window."""
+        boxes = []
+        for role in (pyatspi.ROLE_FRAME, pyatspi.ROLE_ALERT):
+            for window in self.top_levels(role):
+                e = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                boxes.append((e.x, e.y, e.x + e.width, e.y + e.height))
+        if not boxes:
+            raise Failure("no window shown")
+        return (min(b[0] for b in boxes), min(b[1] for b in boxes),
+                max(b[2] for b in boxes), max(b[3] for b in boxes))

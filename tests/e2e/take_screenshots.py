@@ -1,0 +1,162 @@
+#!/usr/bin/python3
+"""Takes the screenshots of every page for the documentation, in English and
+in Russian, in a private Xvfb:
+
+    take_screenshots.py --tplsetup BIN --tkx BIN --out DIR
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+from e2e_driver import CANCEL, NEXT, Sandbox, XServer, wait_for
+import wizard_flows
+from wizard_flows import Context
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CATALOG = os.path.join(HERE, "..", "..", "src", "app", "catalog")
+LANGUAGES = ("en", "ru")
+MARGIN = 12
+
+
+def catalog(code):
+    with open(os.path.join(CATALOG, "texts_%s.cpp" % code), encoding="utf-8") as f:
+        pairs = re.findall(r'\{"(\w+)",\s*"((?:[^"\\]|\\.)*)"\}', f.read())
+    return {key: value.encode().decode("unicode_escape").encode("latin-1").decode("utf-8")
+            for key, value in pairs}
+
+
+class Shooter:
+    def __init__(self, options, code):
+        self.options = options
+        self.code = code
+        self.texts = catalog(code)
+        self.args = ["-L" + code]
+        self.env = {"LANGUAGE": code}
+
+    def shot(self, w, name, whole_screen=False):
+        path = os.path.join(self.options.out, "%s-%s.png" % (self.code, name))
+        if whole_screen:
+            # The box and the wizard window behind it, with a little of the screen.
+            x0, y0, x1, y1 = w.shown_area()
+            x0, y0 = max(0, x0 - MARGIN), max(0, y0 - MARGIN)
+            crop = "%dx%d+%d+%d" % (x1 - x0 + MARGIN, y1 - y0 + MARGIN, x0, y0)
+            raw = path + ".full.png"
+            w.screenshot(raw, whole_screen=True)
+            subprocess.run(["convert", raw, "-crop", crop, "+repage", path], check=True)
+            os.remove(raw)
+        else:
+            w.screenshot(path)
+        print("wrote", path)
+
+    def run(self, prepare, steps):
+        sandbox = Sandbox()
+        xserver = XServer(self.options.display)
+        ctx = Context(self.options, xserver, sandbox)
+        try:
+            prepare(ctx)
+            w = ctx.start(*self.args, extra_env=self.env)
+            steps(ctx, w)
+        finally:
+            if ctx.wizard:
+                ctx.wizard.stop()
+            xserver.stop()
+            sandbox.cleanup()
+
+    def title(self):
+        return self.texts["IDR_MAINFRAME"]
+
+    def pages(self, ctx, w):
+        t = self.texts
+        w.wait_main_window(self.title())
+        w.wait_page_text(t["IDS_WELCOME_TITLE"])
+        self.shot(w, "welcome")
+        w.click(NEXT)
+        w.wait_page_text(t["IDS_TEMPLATE_CATALOG"])
+        self.shot(w, "directory")
+        w.click(CANCEL)
+        w.wait_message_box()
+        self.shot(w, "cancel-question", whole_screen=True)
+        w.answer_message_box(w.message_box_buttons()[0])
+        w.click(NEXT)
+        w.wait_page_text(t["IDS_SUCCESS_FINISH"])
+        self.shot(w, "success")
+        w.key("Escape")
+        w.wait_message_box()
+        w.answer_message_box(w.message_box_buttons()[-1])
+        w.exit_status()
+
+    def progress(self, ctx, w):
+        w.wait_main_window(self.title())
+        w.click(NEXT)
+        w.click(NEXT)
+        w.wait_page_text(self.texts["IDS_PROGRESS_START"])
+        wait_for("some progress", lambda: w.progress_value() >= 0.25, 30)
+        self.shot(w, "progress")
+        w.wait_page_text(self.texts["IDS_SUCCESS_FINISH"], 60)
+        w.click(NEXT)
+        w.exit_status()
+
+    def failure(self, ctx, w):
+        w.wait_main_window(self.title())
+        w.click(NEXT)
+        w.click(NEXT)
+        w.wait_message_box()
+        self.shot(w, "error-box", whole_screen=True)
+        w.answer_message_box(w.message_box_buttons()[0])
+        w.wait_page_text(self.texts["IDS_ERROR_FINISH"][:20])
+        self.shot(w, "failure")
+        w.click(NEXT)
+        w.exit_status()
+
+    def preparation_error(self, ctx, w):
+        w.wait_message_box()
+        self.shot(w, "no-kit-box", whole_screen=True)
+        w.answer_message_box(w.message_box_buttons()[0])
+        w.exit_status()
+
+
+def big_tree(ctx):
+    tree = ctx.sandbox.mkdir("many")
+    for i in range(3000):
+        sub = os.path.join(tree, "group%02d" % (i % 30))
+        os.makedirs(sub, exist_ok=True)
+        with open(os.path.join(sub, "t%04d.cfg" % i), "wb") as f:
+            f.write(os.urandom(4096))
+    ctx.pack_tree(tree)
+
+
+def blocked_target(ctx):
+    ctx.pack_demo_kit()
+    target = os.path.join(ctx.sandbox.home, ".qbx4", "Vq", "qbx4", "tmplts")
+    os.makedirs(target)
+    with open(os.path.join(target, "network"), "w") as f:
+        f.write("a file where the kit needs a folder\n")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tplsetup", required=True)
+    parser.add_argument("--tkx", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--display", type=int, default=190)
+    options = parser.parse_args()
+    os.makedirs(options.out, exist_ok=True)
+    for code in LANGUAGES:
+        s = Shooter(options, code)
+        s.run(Context.pack_demo_kit, s.pages)
+        s.run(big_tree, s.progress)
+        s.run(blocked_target, s.failure)
+        s.run(lambda ctx: None, s.preparation_error)
+    return 0
+
+
+if __name__ == "__main__":
+    if "TPL_E2E_SESSION" not in os.environ:
+        runtime = tempfile.mkdtemp(prefix="tplsetup-shots-")
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, TPL_E2E_SESSION="1")
+        sys.exit(subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__)] +
+                                sys.argv[1:], env=env).returncode)
+    sys.exit(main())
