@@ -3,7 +3,7 @@
 # nested, mixed compressibility) is packed with tkx and with tar -czf, then
 # timed in the same run: tar -xzf, a fresh installation (kit load + engine
 # run, no pause) and an upgrade installation where every file exists and is
-# older (every file is backed up). Each is timed REPEAT times (default 3)
+# older (every file is backed up). Each is timed REPEAT times (default 5)
 # and the best time counts. Prints ratios and peak memory as its last lines.
 #
 # Environment: BUILD_DIR (default build/bench), BENCH_DIR (where the trees
@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$(pwd)
 BUILD_DIR=${BUILD_DIR:-$ROOT/build/bench}
-REPEAT=${REPEAT:-3}
+REPEAT=${REPEAT:-5}
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" --target tkx engine_bench -j 2 >/dev/null
