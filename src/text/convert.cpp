@@ -60,15 +60,31 @@ WideString WideFromMultibyte(const char* text, size_t bytes) {
     // mbstowcs never yields more characters than there are bytes.
     WideBuffer wide(bytes + 1);
     const size_t n = mbstowcs(wide.Get(), text, bytes + 1);
-    if (n == static_cast<size_t>(-1) || n > WideString::kMaxLength) return WideString();
-    WideString result = WideString::WithLength(static_cast<uint32_t>(n));
+    if (n == static_cast<size_t>(-1)) return WideString();
+    const wchar_t* w = wide.Get();
+    size_t units = n;
+    for (size_t i = 0; i < n; ++i)
+        if (static_cast<uint32_t>(w[i]) > 0xFFFF) ++units;
+    if (units > WideString::kMaxLength) return WideString();
+    WideString result = WideString::WithLength(static_cast<uint32_t>(units));
     char16_t* out = result.MutableData();
-    // Characters above U+FFFF keep their low 16 bits; the kit and the
-    // launcher files never carry them, and one unit per character keeps
-    // positions the same on both sides.
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<char16_t>(wide.Get()[i] & 0xFFFF);
+    // A character above U+FFFF becomes a surrogate pair: cutting it to its
+    // low 16 bits would turn a typed or chosen path into another name, and
+    // the files would land in a directory the user never named.
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t c = static_cast<uint32_t>(w[i]);
+        if (c > 0xFFFF) {
+            *out++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            *out++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            *out++ = static_cast<char16_t>(c);
+        }
+    }
     return result;
 }
+
+bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 }  // namespace
 
@@ -85,9 +101,19 @@ NarrowString ToNarrow(const WideString& text) {
     if (n == 0) return NarrowString();
     WideBuffer wide(n + 1);
     wchar_t* w = wide.Get();
-    for (size_t i = 0; i < n; ++i) w[i] = static_cast<wchar_t>(units[i]);
-    w[n] = 0;
-    return MultibyteFromWide(w, n);
+    size_t count = 0;
+    for (size_t i = 0; i < n; ++i) {
+        // A surrogate pair is one character; a lone surrogate stays as it is
+        // and makes the conversion fail (it has no multibyte form).
+        if (IsHighSurrogate(units[i]) && i + 1 < n && IsLowSurrogate(units[i + 1])) {
+            w[count++] = static_cast<wchar_t>(0x10000 + ((units[i] - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            w[count++] = static_cast<wchar_t>(units[i]);
+        }
+    }
+    w[count] = 0;
+    return MultibyteFromWide(w, count);
 }
 
 WideString ToWide(const NarrowString& text) {

@@ -32,10 +32,15 @@ TEST_F(Convert, RoundTripsUnicodeText) {
     EXPECT_TRUE(ToWide(static_cast<const char*>(nullptr)).Empty());
 }
 
-TEST_F(Convert, CharacterAboveBmpKeepsItsLow16Bits) {
-    // U+1F600 in UTF-8, between two ASCII letters.
+TEST_F(Convert, CharacterAboveBmpIsASurrogatePairBothWays) {
+    // U+1F600 in UTF-8, between two ASCII letters: a path the user typed
+    // must name the same directory after the round trip.
     const WideString w = ToWide("a\xf0\x9f\x98\x80z");
-    EXPECT_EQ(u"a\xf600z", Text(w));
+    EXPECT_EQ(u"a\U0001F600z", Text(w));
+    EXPECT_EQ("a\xf0\x9f\x98\x80z", Bytes(ToNarrow(w)));
+    // A high surrogate at the very end has no partner.
+    const char16_t cut[] = {u'a', 0xD83D, 0};
+    EXPECT_TRUE(ToNarrow(WideString(cut)).Empty());
 }
 
 TEST_F(Convert, UnconvertibleTextGivesAnEmptyString) {
