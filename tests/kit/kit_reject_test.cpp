@@ -1,5 +1,6 @@
 // Damaged and hostile bodies are rejected without reading past their data,
 // and the temporary file goes with them.
+#include <random>
 #include "kit/kit_reader.h"
 #include "kit/kit_table_parser.h"
 #include "kit_test_support.h"
@@ -113,4 +114,31 @@ TEST(KitTableParser, EntriesGetAbsoluteOffsetsWithinTheBody) {
     EXPECT_EQ(files[0].dataOffset, dataStart + 2);
     EXPECT_EQ(files[1].dataOffset, dataStart);
     EXPECT_EQ(body[files[0].dataOffset], 'z');
+}
+
+// A cheap in-tree mutation run (the fuzzer goes further): damaged copies of a
+// real kit either load, and then extract every entry, or fail cleanly.
+TEST_F(KitTest, MutatedKitsLoadCompletelyOrFailCleanly) {
+    const std::vector<KitMemoryEntry> entries = {{u"a\\b.txt", 1, PatternBytes(3000)},
+                                                 {u"c.bin", 2, NoiseBytes(500, 8)}};
+    for (int level : {0, 9}) {
+        WriteSimpleKit("good.tkx", entries, level == 9, level);
+        const std::string good = ReadWholeFile(Path("good.tkx"));
+        std::mt19937 random(static_cast<uint32_t>(level + 1));
+        for (int round = 0; round < 150; ++round) {
+            std::string kit = good;
+            for (int flips = 1 + static_cast<int>(random() % 3); flips > 0; --flips)
+                kit[random() % kit.size()] ^= static_cast<char>(1 + random() % 255);
+            if (round % 10 == 0) kit.resize(random() % kit.size());
+            WriteBytes(Path("mutated.tkx"), kit);
+            KitReader reader;
+            if (reader.Load(WPath("mutated.tkx")) == 0) {
+                for (uint32_t i = 0; i < reader.GetFileEntryCount(); ++i)
+                    EXPECT_EQ(reader.ExtractEntry(i, WPath("out")), 0u) << level << "/" << round;
+            } else {
+                EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+                EXPECT_EQ(LeftoverTempFiles(), 0) << level << "/" << round;
+            }
+        }
+    }
 }
