@@ -101,3 +101,38 @@ TEST_F(EngineFaultTest, EveryFailedOperationLeavesTheTargetAsBefore) {
     RecordProperty("operations", static_cast<int>(operations));
     RecordProperty("failedRuns", failedRuns);
 }
+
+// When putting a replaced file back fails, the backup directory is the only
+// place that still holds it: it must be kept, never removed.
+TEST_F(EngineFaultTest, FailedRestoreKeepsTheBackupWithTheUsersFile) {
+    DisarmFaults disarm;
+    LoadKit({Entry("r.cfg", kNew, "new"), Entry("blocker/x", kNew, "fails")});
+    auto build = [&] {
+        std::filesystem::remove_all(target_);
+        std::filesystem::create_directory(target_);
+        PutFile("r.cfg", "original", kOld);
+        PutFile("blocker", "x", kOld);
+    };
+    build();
+    fault_injection::ResetCount();
+    ASSERT_NE(RunInstall(), 0u);
+    const int64_t operations = fault_injection::CountedOperations();
+
+    int keptBackups = 0;
+    for (int64_t k = 1; k <= operations; ++k) {
+        build();
+        fault_injection::FailOperationAt(k);
+        EXPECT_NE(RunInstall(), 0u) << "k=" << k;
+        fault_injection::FailOperationAt(0);
+        const std::vector<std::string> left = BackupDirectoriesLeft();
+        if (ReadFile(TargetPath("r.cfg")) == "original") {
+            EXPECT_TRUE(left.empty()) << "k=" << k;
+            continue;
+        }
+        ++keptBackups;
+        ASSERT_EQ(left.size(), 1u) << "k=" << k;
+        EXPECT_EQ(ReadFile(temp_ + "/" + left[0] + "/r.cfg"), "original") << "k=" << k;
+        std::filesystem::remove_all(temp_ + "/" + left[0]);
+    }
+    EXPECT_EQ(keptBackups, 1);
+}
