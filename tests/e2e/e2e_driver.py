@@ -26,6 +26,7 @@ BACK = (270, 335)
 NEXT = (350, 335)
 CANCEL = (450, 335)
 ENTRY = (310, 290)
+BROWSE = (475, 290)
 CHECK_BUTTON = (180, 180)
 
 
@@ -375,3 +376,49 @@ class Wizard:
             raise Failure("no window shown")
         return (min(b[0] for b in boxes), min(b[1] for b in boxes),
                 max(b[2] for b in boxes), max(b[3] for b in boxes))
+
+    def file_choosers(self):
+        return self.top_levels(pyatspi.ROLE_FILE_CHOOSER) + self.top_levels(pyatspi.ROLE_DIALOG)
+
+    def wait_file_chooser(self):
+        chooser = wait_for("the folder chooser", self.file_choosers)[0]
+        # Keys go where the pointer is: move it into the chooser.
+        e = chooser.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.xdotool("mousemove", e.x + e.width // 2, e.y + 10)
+        return chooser
+
+    def chooser_location(self):
+        """Text of the chooser's location entry, or None while it is not shown."""
+        choosers = self.file_choosers()
+        if not choosers:
+            return None
+        found = []
+
+        def walk(node):
+            try:
+                state = node.getState()
+                if not state.contains(pyatspi.STATE_SHOWING):
+                    return
+                if node.getRole() == pyatspi.ROLE_TEXT and state.contains(pyatspi.STATE_EDITABLE):
+                    found.append(node.queryText().getText(0, -1))
+                children = list(node)
+            except Exception:
+                return
+            for child in children:
+                if child is not None:
+                    walk(child)
+        walk(choosers[0])
+        return found[0] if found else None
+
+    def wait_chooser_location(self):
+        wait_for("the chooser's location entry", lambda: self.chooser_location() is not None)
+
+    def click_chooser_place(self, name):
+        """Clicks a place of the chooser's side bar ("File System", "home"...).
+        The chooser opens on the recently used files, where it takes no typed location."""
+        def find():
+            choosers = self.file_choosers()
+            return choosers and self.find_widget(choosers[0], pyatspi.ROLE_TABLE_CELL, name)
+        cell = wait_for("the place " + name, find)
+        e = cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        self.xdotool("mousemove", e.x + e.width // 2, e.y + e.height // 2, "click", "1")

@@ -13,7 +13,7 @@ import sys
 import tempfile
 import traceback
 
-from e2e_driver import (BACK, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
+from e2e_driver import (BACK, BROWSE, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
                         XServer, wait_for)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -155,6 +155,41 @@ def flow_back_restores_path(ctx):
     w.wait_message_box()
     w.answer_message_box("Yes")
     check(w.exit_status() == 2, "exit status after a confirmed cancel")
+
+
+def flow_browse_folder(ctx):
+    """The folder chooser: cancelling keeps the typed path; a chosen folder is
+    written into the entry as the file system spells it."""
+    ctx.pack_demo_kit()
+    chosen = ctx.sandbox.mkdir("Vorlagen für Büro")
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    w.type_into_entry("/typed/path")
+    wait_for("the typed path", lambda: w.entry_text() == "/typed/path")
+    w.click(BROWSE)
+    w.wait_file_chooser()
+    w.xdotool("key", "--clearmodifiers", "Escape")
+    wait_for("the chooser to close", lambda: not w.file_choosers())
+    check(w.entry_text() == "/typed/path", "cancelled chooser changed the entry")
+    w.click(BROWSE)
+    w.wait_file_chooser()
+    w.click_chooser_place("File System")
+    w.xdotool("key", "--clearmodifiers", "ctrl+l")
+    w.wait_chooser_location()
+    w.xdotool("key", "--clearmodifiers", "ctrl+a")
+    w.xdotool("type", "--delay", "5", chosen + "/")
+    try:
+        wait_for("the typed location", lambda: w.chooser_location() == chosen + "/")
+    except Failure:
+        raise Failure("the location entry holds %r" % w.chooser_location())
+    w.xdotool("key", "--clearmodifiers", "Return")
+    wait_for("the chooser to close", lambda: not w.file_choosers())
+    wait_for("the chosen folder in the entry", lambda: w.entry_text() == chosen)
+    w.click(NEXT)
+    w.wait_page_text(SUCCESS)
+    ctx.check_demo_installed(chosen)
+    w.click(NEXT)
+    check(w.exit_status() == 0, "exit status")
 
 
 def flow_empty_entry_notice(ctx):
