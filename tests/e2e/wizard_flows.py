@@ -381,6 +381,10 @@ def flow_cancel_during_installation(ctx):
     if any(SUCCESS in t for t in w.page_texts()):
         print("the installation ended before the question; skipped")
         sys.exit(SKIP)
+    # The copy goes on while the question is open, and the bar follows it.
+    seen = w.progress_value()
+    if seen < 1.0:
+        wait_for("the bar to move while the question is open", lambda: w.progress_value() > seen)
     w.answer_message_box("Yes")
     page = wait_for("a final page", lambda: [t for t in w.page_texts()
                                              if CANCELLED in t or SUCCESS in t], 60)
