@@ -289,8 +289,12 @@ class Wizard:
         return self.shown_texts(frames[0]) if frames else []
 
     def wait_page_text(self, text, deadline=DEFAULT_DEADLINE):
-        return wait_for("the page text %r" % text,
-                        lambda: any(text in t for t in self.page_texts()), deadline)
+        try:
+            return wait_for("the page text %r" % text,
+                            lambda: any(text in t for t in self.page_texts()), deadline)
+        except Failure:
+            raise Failure("the page text %r did not appear; the page shows %r"
+                          % (text, self.page_texts()))
 
     def find_widget(self, root, role, name=None):
         if root is None:
@@ -422,3 +426,46 @@ class Wizard:
         cell = wait_for("the place " + name, find)
         e = cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         self.xdotool("mousemove", e.x + e.width // 2, e.y + e.height // 2, "click", "1")
+
+    def request_close(self):
+        """Asks the wizard window to close as a window manager's close button
+        does: a WM_DELETE_WINDOW client message (there is no window manager)."""
+        send_delete_window(self.x.display, self.window)
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("client", _ClientMessage), ("pad", ctypes.c_long * 24)]
+
+
+def send_delete_window(display_name, window):
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(_XEvent)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(display_name.encode())
+    if not display:
+        raise Failure("cannot open " + display_name)
+    try:
+        event = _XEvent()
+        event.client.type = 33  # ClientMessage
+        event.client.window = window
+        event.client.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.client.format = 32
+        event.client.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        event.client.data[1] = 0  # CurrentTime
+        x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+    finally:
+        x11.XCloseDisplay(display)

@@ -361,16 +361,43 @@ def flow_german_title(ctx):
     check(w.exit_status() == 2, "exit status")
 
 
-def flow_cancel_during_installation(ctx):
-    """Escape while copying asks; Yes rolls back and ends on the cancelled page."""
+def flow_window_close(ctx):
+    """Closing the window asks first while copying (No: the copy goes on to
+    success); before an installation it ends the wizard at once."""
+    ctx.pack_tree(many_files_tree(ctx))
+    w = ctx.start()
+    ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
+    w.click(NEXT)
+    w.wait_page_text("Files being copied...")
+    w.request_close()
+    texts = w.wait_message_box()
+    check(QUESTION in texts, "question reads %r" % texts)
+    w.answer_message_box("No")
+    w.wait_page_text(SUCCESS, 60)
+    w.click(NEXT)
+    check(w.exit_status() == 0, "exit status after the copy went on")
+
+    w = ctx.start()
+    w.wait_main_window(TITLE)
+    w.wait_page_text(GENERIC_WELCOME)
+    w.request_close()
+    check(w.exit_status() == 2, "exit status after closing the welcome page")
+
+
+def many_files_tree(ctx):
+    """Enough entries that the copy is still running when the test reacts."""
     tree = ctx.sandbox.mkdir("many")
-    # Enough entries that the copy is still running when the answer comes.
     for i in range(1500):
         sub = os.path.join(tree, "group%02d" % (i % 30))
         os.makedirs(sub, exist_ok=True)
         with open(os.path.join(sub, "t%04d.cfg" % i), "wb") as f:
             f.write(os.urandom(8 * 1024))
-    ctx.pack_tree(tree)
+    return tree
+
+
+def flow_cancel_during_installation(ctx):
+    """Escape while copying asks; Yes rolls back and ends on the cancelled page."""
+    ctx.pack_tree(many_files_tree(ctx))
     w = ctx.start()
     ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
     w.click(NEXT)
