@@ -12,6 +12,7 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -60,7 +61,9 @@ class Sandbox:
     """Fresh HOME, TMPDIR, application folder and a fake xdg-open."""
 
     def __init__(self):
-        self.root = tempfile.mkdtemp(prefix="tplsetup-e2e-")
+        # Inside the folder of the run's own session when there is one, so
+        # that the session's end removes it even if this process aborts.
+        self.root = tempfile.mkdtemp(prefix="tplsetup-e2e-", dir=os.environ.get("TPL_E2E_ROOT"))
         self.home = self.mkdir("home")
         self.tmp = self.mkdir("tmp")
         self.app = self.mkdir("app")
@@ -469,3 +472,19 @@ def send_delete_window(display_name, window):
         x11.XFlush(display)
     finally:
         x11.XCloseDisplay(display)
+
+
+def run_in_own_session(script):
+    """Runs script again inside a private D-Bus session. The accessibility
+    bus puts its socket below XDG_RUNTIME_DIR (else below HOME, shared by all
+    tests), so every run gets its own; the run's files live in the same
+    folder, which goes when the session ends."""
+    root = tempfile.mkdtemp(prefix="tplsetup-e2e-run-")
+    runtime = os.path.join(root, "runtime")
+    os.mkdir(runtime, 0o700)
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime, TPL_E2E_ROOT=root, TPL_E2E_SESSION="1")
+    try:
+        return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(script)] +
+                              sys.argv[1:], env=env).returncode
+    finally:
+        shutil.rmtree(root, ignore_errors=True)

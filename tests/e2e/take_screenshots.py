@@ -9,10 +9,8 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 
-from e2e_driver import CANCEL, NEXT, Sandbox, XServer, wait_for
-import wizard_flows
+from e2e_driver import CANCEL, NEXT, Sandbox, XServer, run_in_own_session, wait_for
 from wizard_flows import Context
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -155,8 +153,5 @@ def main():
 
 if __name__ == "__main__":
     if "TPL_E2E_SESSION" not in os.environ:
-        runtime = tempfile.mkdtemp(prefix="tplsetup-shots-")
-        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, TPL_E2E_SESSION="1")
-        sys.exit(subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__)] +
-                                sys.argv[1:], env=env).returncode)
+        sys.exit(run_in_own_session(__file__))
     sys.exit(main())

@@ -7,14 +7,12 @@ Exit status 0 passed, 1 failed, 77 skipped.
 """
 import argparse
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import traceback
 
 from e2e_driver import (BACK, BROWSE, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
-                        XServer, wait_for)
+                        XServer, run_in_own_session, wait_for)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
@@ -429,22 +427,9 @@ def flow_cancel_during_installation(ctx):
 FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
 
 
-def run_in_own_session():
-    """Runs this script again inside a private D-Bus session. The accessibility
-    bus puts its socket below XDG_RUNTIME_DIR (else below HOME, shared by all
-    tests), so every run gets its own."""
-    runtime = tempfile.mkdtemp(prefix="tplsetup-e2e-run-")
-    env = dict(os.environ, XDG_RUNTIME_DIR=runtime, TPL_E2E_SESSION="1")
-    try:
-        return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__)] +
-                              sys.argv[1:], env=env).returncode
-    finally:
-        shutil.rmtree(runtime, ignore_errors=True)
-
-
 def main():
     if "TPL_E2E_SESSION" not in os.environ:
-        return run_in_own_session()
+        return run_in_own_session(__file__)
     parser = argparse.ArgumentParser()
     parser.add_argument("--tplsetup", required=True)
     parser.add_argument("--tkx", required=True)
