@@ -396,6 +396,19 @@ class Wizard:
 
     def chooser_location(self):
         """Text of the chooser's location entry, or None while it is not shown."""
+        node = self._chooser_location_node()
+        return node.queryText().getText(0, -1) if node is not None else None
+
+    def set_chooser_location(self, text):
+        """Puts text into the chooser's location entry through accessibility:
+        xdotool cannot type characters outside the keymap reliably (it remaps
+        a spare keycode, which races with the client)."""
+        node = self._chooser_location_node()
+        if node is None:
+            raise Failure("no location entry in the folder chooser")
+        node.queryEditableText().setTextContents(text)
+
+    def _chooser_location_node(self):
         choosers = self.file_choosers()
         if not choosers:
             return None
@@ -407,7 +420,7 @@ class Wizard:
                 if not state.contains(pyatspi.STATE_SHOWING):
                     return
                 if node.getRole() == pyatspi.ROLE_TEXT and state.contains(pyatspi.STATE_EDITABLE):
-                    found.append(node.queryText().getText(0, -1))
+                    found.append(node)
                 children = list(node)
             except Exception:
                 return
