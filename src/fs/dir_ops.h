@@ -83,7 +83,8 @@ int WriteFileReplacing(const WideString& path, const void* data, uint64_t size);
 // last error, and errno EIO) without doing anything, then all succeed again.
 // Counted: FileOpen for writing, FileWrite, FileTruncate, FileSetWriteTime,
 // CreateDirectoryPath, CreateDirectoryExclusive, MovePath, MakeTempFileName
-// (which still sets its out name, to a file it did not create).
+// (which still sets its out name, to a file it did not create), SetPathMode,
+// JournalFile::Create and JournalFile::Append.
 // Not counted, so that a rollback after the one failure always runs: reads,
 // RemoveTree, RemoveDirectoryTree, DeleteFilePath, MoveTree's inner moves,
 // WriteFileReplacing. FileWrite, FileTruncate and FileSetWriteTime count only
@@ -93,4 +94,9 @@ namespace fault_injection {
 void FailOperationAt(int64_t n);   // 0 disarms
 int64_t CountedOperations();       // counted operations since the last arming
 void ResetCount();
+// Called with the operation's number (counted since the last arming or reset)
+// before each counted operation, whether or not it is failed; tests use it
+// to end a process at a chosen step. nullptr removes it.
+using OperationHook = void (*)(int64_t n);
+void SetOperationHook(OperationHook hook);
 }  // namespace fault_injection

@@ -10,6 +10,7 @@ constexpr FileHandle INVALID_FILE_HANDLE = -1;
 constexpr uint32_t ERROR_SUCCESS = 0;
 constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
 constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
+constexpr uint32_t ERROR_ACCESS_DENIED = 5;
 constexpr uint32_t ERROR_INVALID_HANDLE = 6;
 constexpr uint32_t ERROR_INVALID_DATA = 13;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;

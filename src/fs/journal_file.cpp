@@ -9,30 +9,13 @@
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
 
-uint32_t JournalFile::Create(const WideString& path)
-{
-    Close();
-    const std::string native = fs_detail::NativePath(path);
-    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
-        close(fd);
-        unlink(native.c_str());
-        return fs_detail::StoreError(ErrorFromErrno(err));
-    }
-    fd_ = fd;
-    return ERROR_SUCCESS;
-}
+namespace {
 
-uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk)
+uint32_t WriteAll(int fd, const std::string& bytes)
 {
-    if (fd_ < 0)
-        return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -40,6 +23,62 @@ uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk)
         }
         done += static_cast<size_t>(n);
     }
+    return ERROR_SUCCESS;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const std::string trimmed = fs_detail::WithoutTrailingSlashes(path);
+    const size_t slash = trimmed.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : trimmed.substr(0, slash);
+}
+
+// Best effort: some file systems refuse fsync on a directory, and the
+// journal is still correct without it on the common ones.
+void SyncDirectory(const std::string& directory)
+{
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+}  // namespace
+
+uint32_t JournalFile::Create(const WideString& path)
+{
+    Close();
+    if (fs_detail::InjectedFault())
+        return ERROR_INVALID_PARAMETER;
+    const std::string native = fs_detail::NativePath(path);
+    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fs_detail::StoreError(ErrorFromErrno(errno));
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        unlink(native.c_str());
+        close(fd);
+        return fs_detail::StoreError(ErrorFromErrno(err));
+    }
+    fd_ = fd;
+    const std::string directory = DirectoryOf(native);
+    SyncDirectory(directory);
+    SyncDirectory(DirectoryOf(directory));
+    return ERROR_SUCCESS;
+}
+
+uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk)
+{
+    if (fd_ < 0)
+        return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    if (fs_detail::InjectedFault())
+        return ERROR_INVALID_PARAMETER;
+    const uint32_t code = WriteAll(fd_, bytes);
+    if (code != ERROR_SUCCESS)
+        return code;
     if (syncToDisk && fdatasync(fd_) != 0)
         return fs_detail::StoreError(ErrorFromErrno(errno));
     return ERROR_SUCCESS;
@@ -51,6 +90,16 @@ void JournalFile::Close() noexcept
         close(fd_);  // also releases the lock
         fd_ = -1;
     }
+}
+
+uint32_t JournalLock::Append(const std::string& bytes)
+{
+    if (fd_ < 0)
+        return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    const uint32_t code = WriteAll(fd_, bytes);
+    if (code != ERROR_SUCCESS)
+        return code;
+    return fdatasync(fd_) == 0 ? ERROR_SUCCESS : fs_detail::StoreError(ErrorFromErrno(errno));
 }
 
 void JournalLock::Release() noexcept
@@ -65,14 +114,22 @@ uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, Jour
 {
     lock->Release();
     const std::string native = fs_detail::NativePath(path);
-    const int fd = open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = open(native.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
+        return errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
+    JournalLock opened;
+    opened.fd_ = fd;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
+    // Checked under the lock: a writer deletes its journal before it lets
+    // go, so a journal without a name has been finished by its own process.
+    struct stat status;
+    if (fstat(fd, &status) != 0)
         return ErrorFromErrno(errno);
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
-        close(fd);
-        return err == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(err);
-    }
+    if (status.st_nlink == 0)
+        return ERROR_FILE_NOT_FOUND;
+    if (!S_ISREG(status.st_mode) || status.st_uid != geteuid())
+        return ERROR_ACCESS_DENIED;
     contents->clear();
     char buffer[65536];
     for (;;) {
@@ -80,15 +137,14 @@ uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, Jour
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const int err = errno;
-            close(fd);
-            return ErrorFromErrno(err);
+            return ErrorFromErrno(errno);
         }
         if (n == 0)
             break;
         contents->append(buffer, static_cast<size_t>(n));
     }
-    lock->fd_ = fd;
+    lock->fd_ = opened.fd_;
+    opened.fd_ = -1;
     return ERROR_SUCCESS;
 }
 
@@ -98,5 +154,18 @@ bool IsDirectoryOfCurrentUser(const WideString& path)
     const std::string native = fs_detail::NativePath(path);
     if (lstat(native.c_str(), &st) != 0)
         return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool RemoveDirectoryIfEmpty(const WideString& path)
+{
+    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    return !native.empty() && native != "/" && rmdir(native.c_str()) == 0;
+}
+
+bool OnSameFileSystem(const WideString& first, const WideString& second)
+{
+    struct stat a, b;
+    return stat(fs_detail::NativePath(first).c_str(), &a) == 0 &&
+           stat(fs_detail::NativePath(second).c_str(), &b) == 0 && a.st_dev == b.st_dev;
 }

@@ -15,11 +15,17 @@ public:
     JournalFile(const JournalFile&) = delete;
     JournalFile& operator=(const JournalFile&) = delete;
 
-    // Creates the file exclusively (mode 0600, never through a link) and locks it.
+    // Creates the file exclusively (mode 0600, never through a link) and
+    // locks it; then syncs its directory and that directory's parent, so
+    // that the new name (usually in a new directory) survives a power loss.
+    // Counted by fault injection.
     [[nodiscard]] uint32_t Create(const WideString& path);
-    // Appends the bytes in one write; syncToDisk adds fdatasync.
+    // Appends the bytes in one write; syncToDisk adds fdatasync. Counted by
+    // fault injection.
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
     bool IsOpen() const noexcept { return fd_ >= 0; }
+    // Releases the lock. A journal that is to disappear is deleted first and
+    // closed after, so that no other process can take it over in between.
     void Close() noexcept;
 
 private:
@@ -28,8 +34,10 @@ private:
 
 // Opens an existing journal and takes its lock without waiting. Returns 0 and
 // the contents; ERROR_ALREADY_EXISTS when another process holds the lock (its
-// installation is still running); else an error number. The lock is held by
-// *lock until it is closed.
+// installation is still running); ERROR_FILE_NOT_FOUND when it is missing or
+// was deleted while we waited for it (its writer finished); ERROR_ACCESS_DENIED
+// when it is a link or not a file of the effective user; else an error number.
+// The lock is held by *lock until it is released.
 class JournalLock;
 uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, JournalLock* lock);
 
@@ -39,6 +47,8 @@ public:
     ~JournalLock() { Release(); }
     JournalLock(const JournalLock&) = delete;
     JournalLock& operator=(const JournalLock&) = delete;
+    // Appends to the locked journal and forces it to disk. Not counted.
+    [[nodiscard]] uint32_t Append(const std::string& bytes);
     void Release() noexcept;
 
 private:
@@ -46,5 +56,12 @@ private:
     int fd_ = -1;
 };
 
-// True when the path is a real directory (not a link) owned by the effective user.
+// True when the path is a real directory (not a link) owned by the effective
+// user that no one else may write into.
 bool IsDirectoryOfCurrentUser(const WideString& path);
+
+// Removes the directory only when it is empty (rmdir). True when removed.
+bool RemoveDirectoryIfEmpty(const WideString& path);
+
+// True when both paths exist and lie on the same file system (links followed).
+bool OnSameFileSystem(const WideString& first, const WideString& second);

@@ -13,6 +13,7 @@ std::atomic<uint32_t> lastError{0};
 std::atomic<int64_t> failAt{0};
 std::atomic<int64_t> counted{0};
 std::atomic<bool> toolPathForced{false};
+std::atomic<fault_injection::OperationHook> operationHook{nullptr};
 }  // namespace
 
 uint32_t ErrorFromErrno(int err)
@@ -48,6 +49,8 @@ void ClearLastError()
 bool InjectedFault()
 {
     int64_t n = ++counted;
+    if (fault_injection::OperationHook hook = operationHook.load())
+        hook(n);
     int64_t armed = failAt.load();
     if (armed <= 0 || n != armed || !failAt.compare_exchange_strong(armed, 0))
         return false;
@@ -79,6 +82,11 @@ int64_t CountedOperations()
 void ResetCount()
 {
     counted.store(0);
+}
+
+void SetOperationHook(OperationHook hook)
+{
+    operationHook.store(hook);
 }
 
 }  // namespace fault_injection

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include "fs/dir_ops.h"
 #include "fs/fs_internal.h"
+#include "fs/interruption.h"
 
 extern char** environ;
 
@@ -33,7 +34,8 @@ public:
 
     // stdin from /dev/null so that no tool can stop to ask a question (mv
     // does when a write-protected file would be replaced on a terminal);
-    // a clean signal state so that the tool behaves as from a terminal.
+    // a clean signal state so that the tool behaves as from a terminal
+    // (but see below for the interruption signals).
     bool Prepare(bool discardErrors)
     {
         if (!okActions_ || !okAttributes_)
@@ -43,13 +45,20 @@ public:
         if (discardErrors &&
             ::posix_spawn_file_actions_addopen(&actions_, STDERR_FILENO, "/dev/null", O_WRONLY, 0) != 0)
             return false;
-        sigset_t none, defaults;
-        sigemptyset(&none);
+        sigset_t mask, defaults;
+        sigemptyset(&mask);
         sigemptyset(&defaults);
         sigaddset(&defaults, SIGPIPE);
         sigaddset(&defaults, SIGINT);
         sigaddset(&defaults, SIGQUIT);
-        return ::posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
+        // The process stops cleanly on these itself; the tool finishes its
+        // one step rather than dying half-way through a move.
+        if (InterruptionHandlersInstalled()) {
+            sigaddset(&mask, SIGINT);
+            sigaddset(&mask, SIGTERM);
+            sigaddset(&mask, SIGHUP);
+        }
+        return ::posix_spawnattr_setsigmask(&attributes_, &mask) == 0 &&
                ::posix_spawnattr_setsigdefault(&attributes_, &defaults) == 0 &&
                ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
     }
