@@ -7,6 +7,8 @@
 #include "engine/install_status.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/interruption.h"
+#include "fs/path_mode.h"
 #include "kit/kit_reader.h"
 #include "text/text_helpers.h"
 
@@ -31,7 +33,10 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         if (code != 0) return ReportFailure(code, 0);
         code = RunEntries(*kit);
         if (code != 0) return code;
-        CommitTransaction();
+        // Without its commit record a crash while the backup is removed
+        // would be recovered as a rollback from a half-removed backup.
+        code = CommitTransaction();
+        if (code != 0) return ReportFailure(code, percent_);
         Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
     } catch (const std::exception&) {
         try {
@@ -48,6 +53,9 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
     const uint32_t count = kit.GetFileEntryCount();
     const WideString target = Top().targetDirectory;
     for (uint32_t i = 0; i < count; ++i) {
+        // Read after skipped entries too, so a cancel is never lost behind a
+        // run of files that are already up to date.
+        if (StopRequested()) return CancelRun(percent_);
         const KitFileEntry& entry = kit.GetFileEntry(i);
         WideString relative;
         const bool valid = MakeRelativeEntryPath(entry.name, &relative);
@@ -56,13 +64,17 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         Post(0, destination, percent_);
 
         const uint32_t code = valid ? InstallEntry(kit, i, destination) : ERROR_INVALID_DATA;
-        if (code != 0) return ReportFailure(code, percent_);
+        // A step that failed while a signal asked to stop is most likely a
+        // victim of that signal: the run ends as interrupted, not as broken.
+        if (code != 0) return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_);
         if (entryHook_) entryHook_(i);
-        // Read after skipped entries too, so a cancel is never lost behind a
-        // run of files that are already up to date.
-        if (status_ && status_->IsCancelRequested()) return CancelRun(percent_);
     }
+    if (StopRequested()) return CancelRun(percent_);
     return 0;
+}
+
+bool InstallEngine::StopRequested() {
+    return InterruptionRequested() || (status_ && status_->IsCancelRequested());
 }
 
 uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const WideString& destination) {
@@ -78,15 +90,20 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const WideS
     // A destination that an earlier entry of this run already wrote holds
     // nothing of the user's: backing it up again would overwrite the user's
     // file in the backup, and it is already recorded for the rollback.
+    bool keepMode = false;
+    uint32_t mode = 0;
     if (transaction.writtenPaths.count(key) == 0) {
-        code = SetAsideDestination(destination);
+        code = SetAsideDestination(destination, &keepMode, &mode);
         if (code != 0) return code;
         transaction.writtenPaths.insert(key);
     }
-    return kit.ExtractEntry(index, destination);
+    code = kit.ExtractEntry(index, destination);
+    if (code != 0) return code;
+    // The new contents take the access the owner gave the file they replace.
+    return keepMode ? SetPathMode(destination, mode) : 0;
 }
 
-uint32_t InstallEngine::SetAsideDestination(const WideString& destination) {
+uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode) {
     InstallTransaction& transaction = transactions_.back();
     // A directory cannot be replaced by a file without putting the user's
     // tree at risk; the kit does not fit this template directory.
@@ -94,16 +111,23 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination) {
 
     const WideString parent = ParentDirectory(destination);
     const bool parentIsNew = transaction.createdDirectorySet.count(PathKey(parent)) != 0;
-    if (!parentIsNew) {
-        // Tried even when nothing seems to stand there: a dangling symbolic
-        // link is invisible to the existence test, and writing through it
-        // would create a file outside the template directory.
-        const uint32_t code = BackupExistingFile(destination);
+    // The entry test does not follow links: a dangling symbolic link is
+    // set aside too, since writing through it would create a file outside
+    // the template directory.
+    if (!parentIsNew && PathEntryExists(destination)) {
+        *keepMode = GetPathMode(destination, mode) == 0;
+        uint32_t code = BackupExistingFile(destination);
         if (code == 0) return 0;
+        *keepMode = false;
         if (code != ERROR_FILE_NOT_FOUND || PathExists(destination)) return code;
-        RememberDirectoryTime(parent);
+    }
+    if (!parentIsNew) {
+        const uint32_t code = RememberDirectoryTime(parent);
+        if (code != 0) return code;
     }
     // Recorded before writing, so a partly written file is removed too.
+    const uint32_t code = journal_.Record('F', destination);
+    if (code != 0) return code;
     transaction.createdFiles.push_back(destination);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
+#include "engine/journal/install_journal.h"
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
@@ -56,6 +57,8 @@ public:
     uint32_t CreateDirectoryUnrecorded(const WideString& path);
 
     const InstallTransaction& Top() const { return transactions_.back(); }
+    // The run's write-ahead journal (in the backup directory while it runs).
+    const InstallJournal& Journal() const { return journal_; }
 
     // Test hook: called with the entry's index after each entry has been
     // handled (written or skipped), before the cancel request is read.
@@ -64,13 +67,18 @@ public:
 private:
     uint32_t RunEntries(KitReader& kit);
     uint32_t InstallEntry(KitReader& kit, uint32_t index, const WideString& destination);
-    uint32_t SetAsideDestination(const WideString& destination);
-    void RememberDirectoryTime(const WideString& directory);
+    uint32_t SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode);
+    uint32_t RememberDirectoryTime(const WideString& directory);
     void RestoreDirectoryTimes(const InstallTransaction& transaction);
+    // The backup's contents, then the journal, then the directory itself.
+    void RemoveBackupDirectory(const InstallTransaction& transaction);
+    // A cancel request or an interruption signal.
+    bool StopRequested();
     uint32_t CancelRun(int32_t percent);
     void Post(uint32_t code, const WideString& text, int32_t percent);
 
     std::vector<InstallTransaction> transactions_;
+    InstallJournal journal_;
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;
     int32_t percent_ = 0;  // of the entry being handled

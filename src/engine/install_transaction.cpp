@@ -3,6 +3,7 @@
 #include "engine/install_engine.h"
 
 #include "engine/engine_paths.h"
+#include "engine/journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "text/text_helpers.h"
@@ -51,7 +52,8 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
         if (code != 0) return code;
         transaction.backupDirectory = candidate + u"/";
         transaction.backupDirectories.insert(PathKey(candidate));
-        return 0;
+        // Before the first step: from here on a kill can be recovered.
+        return journal_.Begin(transaction.backupDirectory, targetDirectory);
     }
     return ERROR_ALREADY_EXISTS;
 }
@@ -59,8 +61,18 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
 uint32_t InstallEngine::CommitTransaction() {
     if (transactions_.empty()) return 0;
     InstallTransaction& transaction = transactions_.back();
+    const uint32_t code = journal_.RecordCommit();
+    if (code != 0) return code;
     transaction.backedUpFiles.clear();
-    return RemoveTree(transaction.backupDirectory);
+    RemoveBackupDirectory(transaction);
+    return 0;
+}
+
+void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction) {
+    if (transaction.backupDirectory.Empty()) return;
+    RemoveBackupContents(transaction.backupDirectory);
+    journal_.Remove();
+    RemoveTree(transaction.backupDirectory);
 }
 
 uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
@@ -83,12 +95,20 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     transaction.createdDirectories.clear();
     transaction.createdDirectorySet.clear();
 
-    // A file that could not be moved back still lives only in the backup:
-    // keeping the backup directory is the only way not to lose it.
-    if (notRestored.empty()) RemoveTree(transaction.backupDirectory);
-
     RestoreDirectoryTimes(transaction);
     transaction.directoryTimes.clear();
+
+    // A file that could not be moved back still lives only in the backup:
+    // keeping the backup directory is the only way not to lose it. Its
+    // journal stays with it, marked so that a recovery at the next start
+    // moves only those files and does not remove anything new at the paths
+    // this run added.
+    if (notRestored.empty()) {
+        RemoveBackupDirectory(transaction);
+    } else {
+        (void)journal_.RecordRolledBack();
+        journal_.End();
+    }
     return code;
 }
 
@@ -99,6 +119,9 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
 
     const WideString relative = destination.Substring(transaction.targetDirectory.Length());
     const WideString backup = transaction.backupDirectory + relative;
+    // A file named like the journal at the top of the target would be moved
+    // over the journal and the record of the run lost with it.
+    if (journal_.IsActive() && PathKey(backup) == PathKey(journal_.JournalPath())) return ERROR_ALREADY_EXISTS;
     const WideString backupParent = ParentDirectory(backup);
     const std::u16string parentKey = PathKey(backupParent);
     if (transaction.backupDirectories.count(parentKey) == 0) {
@@ -107,12 +130,18 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
         transaction.backupDirectories.insert(parentKey);
     }
 
-    RememberDirectoryTime(ParentDirectory(destination));
-    const uint32_t code = MovePath(destination, backup);
+    uint32_t code = RememberDirectoryTime(ParentDirectory(destination));
+    if (code != 0) return code;
+    code = journal_.Record('B', destination);
+    if (code != 0) return code;
+    code = MovePath(destination, backup);
     // A move that reports failure after the file has left its place still
     // has to be undone by the rollback.
-    if (code == 0 || (!PathExists(destination) && PathExists(backup)))
+    if (code == 0 || (!PathExists(destination) && PathExists(backup))) {
         transaction.backedUpFiles.push_back(BackedUpFile{destination, backup});
+        const uint32_t recorded = journal_.Record('M', destination);
+        if (code == 0) code = recorded;
+    }
     return code;
 }
 
@@ -135,7 +164,10 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     uint32_t code = CreateDirectoryRecorded(parent);
     if (code != 0) return code;
 
-    RememberDirectoryTime(parent);
+    code = RememberDirectoryTime(parent);
+    if (code != 0) return code;
+    code = journal_.Record('D', directory);
+    if (code != 0) return code;
     code = CreateDirectoryPath(directory);
     if (code != 0) return code;
     transaction.createdDirectories.push_back(directory);
@@ -154,19 +186,20 @@ uint32_t InstallEngine::CreateDirectoryUnrecorded(const WideString& path) {
     return CreateDirectoryPath(directory);
 }
 
-void InstallEngine::RememberDirectoryTime(const WideString& directory) {
+uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
     InstallTransaction& transaction = transactions_.back();
     const WideString path = WithoutFinalSeparator(directory);
-    if (path.Empty()) return;
+    if (path.Empty()) return 0;
     const std::u16string key = PathKey(path);
-    if (transaction.createdDirectorySet.count(key) != 0) return;
-    if (!transaction.timedDirectories.insert(key).second) return;
+    if (transaction.createdDirectorySet.count(key) != 0) return 0;
+    if (!transaction.timedDirectories.insert(key).second) return 0;
 
     UniqueFileHandle handle;
-    if (FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0) return;
+    if (FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0) return 0;
     FILETIME writeTime = 0;
-    if (FileGetTimes(handle.Get(), nullptr, nullptr, &writeTime) == 0)
-        transaction.directoryTimes.push_back(DirectoryTime{path, writeTime});
+    if (FileGetTimes(handle.Get(), nullptr, nullptr, &writeTime) != 0) return 0;
+    transaction.directoryTimes.push_back(DirectoryTime{path, writeTime});
+    return journal_.RecordDirectoryTime(path, writeTime);
 }
 
 void InstallEngine::RestoreDirectoryTimes(const InstallTransaction& transaction) {

@@ -3,18 +3,24 @@
 // Each step is recorded before it is taken, so that after a kill, a crash or
 // a power loss the next start can finish the rollback (or the commit).
 //
-// Records, one per line: a tag, a blank, the byte length of the path, ":",
-// the path in the locale's encoding, a line feed. Length-prefixed so that
-// any byte (a line feed included) may appear in a path.
+// Records, one per line: a tag, a blank, the byte length of the payload,
+// ":", the payload, a line feed. Length-prefixed so that any byte (a line
+// feed included) may appear in a path. The payload is a path in the locale's
+// encoding, except for W.
 //   T target directory        (first record)
 //   D directory about to be created
 //   F file about to be created where none stood
 //   B existing file about to be moved into the backup
 //   M that file's move into the backup has completed
+//   W a directory's modification time before the run first changed its
+//     entries; payload: the FILETIME in decimal, ":", the path
+//   R the run's own rollback has finished except for backed-up files it
+//     could not move home; only those are left to restore
 //   C the installation committed; only the backup directory is left to remove
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "fs/file_types.h"
 #include "fs/journal_file.h"
 #include "text/cow_string.h"
 
@@ -23,6 +29,10 @@ constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
 struct JournalRecord {
     char tag;
     WideString path;
+    FILETIME time = 0;   // W records only
+    // False when the stored bytes do not come back from the path in the
+    // current locale: acting on it could touch another file.
+    bool exact = true;
 };
 
 class InstallJournal {
@@ -31,21 +41,25 @@ public:
     // records the target directory.
     [[nodiscard]] uint32_t Begin(const WideString& backupDirectory, const WideString& targetDirectory);
     [[nodiscard]] uint32_t Record(char tag, const WideString& path);
+    [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, FILETIME time);
     [[nodiscard]] uint32_t RecordCommit();
+    [[nodiscard]] uint32_t RecordRolledBack();
     bool IsActive() const noexcept { return file_.IsOpen(); }
-    // What was recorded so far (kept in memory for the in-process rollback).
-    const std::vector<JournalRecord>& Records() const noexcept { return records_; }
     const WideString& JournalPath() const noexcept { return path_; }
-    // Closes the file (it stays on disk until the backup directory is removed).
+    uint32_t RecordCount() const noexcept { return count_; }
+    // Deletes the journal, then lets go of its lock: it was the last thing
+    // left of a finished transaction.
+    void Remove() noexcept;
+    // Lets go of the journal and keeps it on disk for a later recovery.
     void End() noexcept { file_.Close(); }
 
 private:
     JournalFile file_;
     WideString path_;
-    std::vector<JournalRecord> records_;
+    uint32_t count_ = 0;
 };
 
-std::string EncodeJournalRecord(char tag, const NarrowString& path);
+std::string EncodeJournalRecord(char tag, const NarrowString& payload);
 // Decodes records up to the first damaged or truncated one (a record cut off
 // by a crash is ignored: its step had not begun).
 std::vector<JournalRecord> DecodeJournal(const std::string& contents);

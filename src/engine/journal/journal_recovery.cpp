@@ -5,9 +5,9 @@
 #include <set>
 #include <string>
 #include "fs/dir_ops.h"
+#include "fs/file_io.h"
 #include "fs/journal_file.h"
 #include "text/convert.h"
-#include "text/text_helpers.h"
 
 namespace {
 
@@ -21,65 +21,160 @@ bool StartsWith(const WideString& text, const WideString& prefix)
     return true;
 }
 
+// Strictly below the target directory (which ends in "/").
+bool IsBelow(const WideString& path, const WideString& target)
+{
+    return path.Length() > target.Length() && StartsWith(path, target);
+}
+
 std::u16string Key(const WideString& path)
 {
     return std::u16string(path.Data(), path.Length());
 }
 
-// Moves each backed-up file home. A file whose move into the backup had not
-// completed (no M record) while the original still stands is left alone: the
-// copy in the backup may be partial, the original is whole.
-uint32_t RestoreBackups(const WideString& backupDirectory, const WideString& target,
-                        const std::vector<JournalRecord>& records)
+bool HasTag(const std::vector<JournalRecord>& records, char tag)
 {
+    return std::any_of(records.begin(), records.end(), [tag](const JournalRecord& r) { return r.tag == tag; });
+}
+
+// Moves each backed-up file home. A file whose move into the backup is not
+// known to have completed (no M record) while the original still stands is
+// left alone when the backup lies on another file system: the move was then
+// a copy, which may have been cut short, while the original is whole. On the
+// same file system the move is a rename, so a file in the backup is whole.
+void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
+                    RecoveryReport* report)
+{
+    const WideString& target = report->targetDirectory;
     std::set<std::u16string> moved;
     for (const JournalRecord& r : records)
         if (r.tag == 'M')
             moved.insert(Key(r.path));
+    const bool renamed = OnSameFileSystem(backupDirectory, target);
     std::set<std::u16string> done;
-    uint32_t restored = 0;
     for (const JournalRecord& r : records) {
-        if (r.tag != 'B' || !StartsWith(r.path, target) || !done.insert(Key(r.path)).second)
+        if (r.tag != 'B' || !IsBelow(r.path, target) || !done.insert(Key(r.path)).second)
             continue;
         WideString source = backupDirectory;
         source += r.path.Substring(target.Length());
         if (!PathExists(source))
             continue;
-        if (moved.count(Key(r.path)) == 0 && PathExists(r.path))
+        if (moved.count(Key(r.path)) == 0 && !renamed && PathExists(r.path))
             continue;
         if (MovePath(source, r.path) == 0)
-            ++restored;
+            ++report->restoredFiles;
+        else
+            ++report->keptFiles;
     }
-    return restored;
+}
+
+void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report)
+{
+    const WideString& target = report->targetDirectory;
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (it->tag != 'F' || !IsBelow(it->path, target) || !PathExists(it->path))
+            continue;
+        DeleteFilePath(it->path);
+        if (!PathExists(it->path))
+            ++report->removedFiles;
+    }
+    // Children were recorded after their parents: the deepest go first.
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (it->tag != 'D' || !IsBelow(it->path, target) || !PathExists(it->path))
+            continue;
+        RemoveTree(it->path);
+        if (!PathExists(it->path))
+            ++report->removedDirectories;
+    }
+}
+
+// Puts back the times of directories whose entries the run changed, last
+// changed first, after every entry is back in place.
+void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target)
+{
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (it->tag != 'W' || !StartsWith(it->path + u"/", target))
+            continue;
+        UniqueFileHandle handle;
+        if (FileOpen(it->path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
+            continue;
+        FileSetWriteTime(handle.Get(), nullptr, nullptr, &it->time);
+    }
+}
+
+bool HoldsOnlyJournal(const WideString& backupDirectory)
+{
+    FileFinder finder;
+    for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
+        const WideString name = finder.FoundName();
+        if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName))
+            return false;
+    }
+    return true;
+}
+
+void RemoveBackupDirectory(const WideString& backupDirectory, JournalLock* lock)
+{
+    RemoveBackupContents(backupDirectory);
+    DeleteFilePath(backupDirectory + kJournalFileName);
+    if (lock)
+        lock->Release();
+    RemoveTree(backupDirectory);
 }
 
 }  // namespace
 
-RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records)
+void RemoveBackupContents(const WideString& backupDirectory)
+{
+    std::vector<WideString> names;
+    {
+        FileFinder finder;
+        for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
+            const WideString name = finder.FoundName();
+            if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName))
+                names.push_back(name);
+        }
+    }
+    for (const WideString& name : names)
+        RemoveTree(backupDirectory + name);
+}
+
+RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
+                                  JournalLock* lock)
 {
     RecoveryReport report;
     report.backupDirectory = backupDirectory;
-    if (!records.empty() && records.front().tag == 'T')
-        report.targetDirectory = records.front().path;
-    report.committed = std::any_of(records.begin(), records.end(),
-                                   [](const JournalRecord& r) { return r.tag == 'C'; });
-    if (!report.committed && !report.targetDirectory.Empty()) {
-        report.restoredFiles = RestoreBackups(backupDirectory, report.targetDirectory, records);
-        // Children were recorded after their parents: remove the deepest first.
-        for (auto it = records.rbegin(); it != records.rend(); ++it) {
-            if (it->tag == 'D' && PathExists(it->path)) {
-                RemoveTree(it->path);
-                ++report.removedDirectories;
-            }
-        }
-        for (const JournalRecord& r : records) {
-            if (r.tag == 'F' && PathExists(r.path)) {
-                DeleteFilePath(r.path);
-                ++report.removedFiles;
-            }
-        }
+    if (records.empty()) {
+        // The target record is written before any step: nothing was done,
+        // unless the journal was damaged; then anything else in the
+        // directory may be a user's file, and all is left as found.
+        report.unreadable = !HoldsOnlyJournal(backupDirectory);
+        if (!report.unreadable)
+            RemoveBackupDirectory(backupDirectory, lock);
+        return report;
     }
-    RemoveTree(backupDirectory);
+    const bool usable = records.front().tag == 'T' && records.front().path.EndsWith(u'/') &&
+                        std::all_of(records.begin(), records.end(), [](const JournalRecord& r) { return r.exact; });
+    if (!usable) {
+        report.unreadable = true;
+        return report;
+    }
+    report.targetDirectory = records.front().path;
+    report.committed = HasTag(records, 'C');
+    if (!report.committed) {
+        RestoreBackups(backupDirectory, records, &report);
+        // After an R record the additions were already removed; a path
+        // there now is something new, not the run's.
+        if (!HasTag(records, 'R'))
+            RemoveAdditions(records, &report);
+        RestoreDirectoryTimes(records, report.targetDirectory);
+    }
+    if (report.keptFiles > 0) {
+        if (lock && !HasTag(records, 'R'))
+            (void)lock->Append(EncodeJournalRecord('R', NarrowString("")));
+        return report;
+    }
+    RemoveBackupDirectory(backupDirectory, lock);
     return report;
 }
 
@@ -101,25 +196,48 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations()
             continue;
         std::string contents;
         JournalLock lock;
-        if (ReadUnlockedJournal(directory + kJournalFileName, &contents, &lock) != 0)
+        const uint32_t code = ReadUnlockedJournal(directory + kJournalFileName, &contents, &lock);
+        if (code == ERROR_FILE_NOT_FOUND)
+            RemoveDirectoryIfEmpty(directory);
+        if (code != 0)
             continue;  // no journal, or its installation is still running
-        reports.push_back(RestoreFromJournal(directory, DecodeJournal(contents)));
+        reports.push_back(RestoreFromJournal(directory, DecodeJournal(contents), &lock));
     }
     return reports;
 }
 
+bool RecoveryIsComplete(const RecoveryReport& report)
+{
+    return !report.unreadable && report.keptFiles == 0;
+}
+
 NarrowString DescribeRecovery(const RecoveryReport& report)
 {
+    const NarrowString target = ToNarrow(report.targetDirectory);
+    const NarrowString backup = ToNarrow(report.backupDirectory);
     std::string line;
-    if (report.committed) {
-        line = "finished an interrupted installation into " + std::string(ToNarrow(report.targetDirectory).Data()) +
+    if (report.unreadable) {
+        line = "left the interrupted installation in " + std::string(backup.Data()) +
+               " untouched: its journal cannot be read (perhaps it was written in another locale)";
+    } else if (report.committed) {
+        line = "finished an interrupted installation into " + std::string(target.Data()) +
                ": it had completed; its backup was removed";
     } else {
-        line = "rolled back an interrupted installation into " +
-               std::string(ToNarrow(report.targetDirectory).Data()) + ": " +
+        line = "rolled back an interrupted installation into " + std::string(target.Data()) + ": " +
                std::to_string(report.restoredFiles) + " replaced files restored, " +
                std::to_string(report.removedFiles) + " added files and " +
                std::to_string(report.removedDirectories) + " added directories removed";
+        if (report.keptFiles > 0)
+            line += "; " + std::to_string(report.keptFiles) + " replaced files could not be moved back and are kept in " +
+                    std::string(backup.Data());
     }
     return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
+}
+
+std::vector<NarrowString> RecoverAtStartup()
+{
+    std::vector<NarrowString> lines;
+    for (const RecoveryReport& report : RecoverInterruptedInstallations())
+        lines.push_back(DescribeRecovery(report));
+    return lines;
 }
