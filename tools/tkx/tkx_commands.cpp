@@ -12,6 +12,8 @@ const char kUsage[] =
     "                 pack the tree DIR into the kit FILE\n"
     "  list FILE      print the kit's language texts and entries\n"
     "  verify FILE    load the kit as the installer does; exit 0 or 1 with the reason\n"
+    "  recover        finish this user's interrupted installations (rollback from\n"
+    "                 their journals) and print what was restored\n"
     "\n"
     "Each command accepts --help. Exit status: 0 success, 1 failure, 2 usage error.\n";
 
@@ -42,6 +44,7 @@ int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "pack") return RunPack(rest, out, err);
     if (command == "list") return RunList(rest, out, err);
     if (command == "verify") return RunVerify(rest, out, err);
+    if (command == "recover") return RunRecover(rest, out, err);
     err << "tkx: unknown command '" << command << "'\n" << kUsage;
     return kTkxUsage;
 }

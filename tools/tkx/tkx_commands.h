@@ -16,6 +16,7 @@ int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream
 int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Text for a load result in verify's and list's messages.
 std::string DescribeKitError(unsigned code);

@@ -1,0 +1,45 @@
+// tkx recover: finishes installations that were interrupted (killed, crashed,
+// or cut off by a power loss) for the current user.
+#include <ostream>
+#include "engine/journal/journal_recovery.h"
+#include "tkx_commands.h"
+
+namespace {
+
+const char kRecoverUsage[] =
+    "usage: tkx recover\n"
+    "\n"
+    "Looks in the temporary directory (TMPDIR, else /tmp) for installations of\n"
+    "the current user that were interrupted and that no running installer holds,\n"
+    "and finishes each: an unfinished one is rolled back from its journal, so that\n"
+    "its template directory is as before; of a completed one only the backup is\n"
+    "removed. Prints one line per installation, or \"nothing to recover\".\n"
+    "Exits 0, or 1 when something had to be left for the user (a replaced file\n"
+    "that could not be moved back, or a journal that cannot be read).\n";
+
+}  // namespace
+
+int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            out << kRecoverUsage;
+            return kTkxOk;
+        }
+    }
+    if (!args.empty()) {
+        err << "tkx: recover: takes no arguments\n" << kRecoverUsage;
+        return kTkxUsage;
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    if (reports.empty()) {
+        out << "nothing to recover\n";
+        return kTkxOk;
+    }
+    int status = kTkxOk;
+    for (const RecoveryReport& report : reports) {
+        const NarrowString line = DescribeRecovery(report);
+        (RecoveryIsComplete(report) ? out : err) << std::string(line.Data(), line.Length()) << "\n";
+        if (!RecoveryIsComplete(report)) status = kTkxFailed;
+    }
+    return status;
+}
