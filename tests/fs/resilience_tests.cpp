@@ -1,0 +1,183 @@
+// The file layer's part in surviving interruptions: the signal flag and the
+// tools it protects, permission bits, and journal files with their lock.
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "fs/interruption.h"
+#include "fs/journal_file.h"
+#include "fs/path_mode.h"
+#include "fs_test_support.h"
+
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+class InterruptionTest : public FsTest {
+protected:
+    void SetUp() override
+    {
+        FsTest::SetUp();
+        for (size_t i = 0; i < 3; ++i)
+            sigaction(kSignals[i], nullptr, &saved_[i]);
+    }
+    void TearDown() override
+    {
+        ClearInterruptionRequest();
+        for (size_t i = 0; i < 3; ++i)
+            sigaction(kSignals[i], &saved_[i], nullptr);
+        FsTest::TearDown();
+    }
+    struct sigaction saved_[3];
+};
+
+TEST_F(InterruptionTest, SignalsAreCaughtAndTheFirstOneIsKept)
+{
+    ASSERT_TRUE(InstallInterruptionHandlers());
+    EXPECT_TRUE(InterruptionHandlersInstalled());
+    ClearInterruptionRequest();
+    EXPECT_FALSE(InterruptionRequested());
+    EXPECT_EQ(InterruptionSignal(), 0);
+    for (int signal : kSignals) {
+        ClearInterruptionRequest();
+        ASSERT_EQ(raise(signal), 0);
+        EXPECT_TRUE(InterruptionRequested()) << signal;
+        EXPECT_EQ(InterruptionSignal(), signal);
+    }
+    ClearInterruptionRequest();
+    raise(SIGHUP);
+    raise(SIGINT);
+    EXPECT_EQ(InterruptionSignal(), SIGHUP);
+}
+
+// A Ctrl-C reaches every process of the terminal's foreground group; the
+// tool moving a file must finish its step instead of dying half-way.
+TEST_F(InterruptionTest, ToolsFinishTheirStepWhenASignalArrives)
+{
+    ASSERT_TRUE(InstallInterruptionHandlers());
+    for (const char* signal : {"INT", "TERM", "HUP"}) {
+        const std::string script = std::string("kill -") + signal + " $$; exit 7";
+        EXPECT_EQ(RunShellCommand({NarrowString("sh"), NarrowString("-c"), NarrowString(script.c_str())}, true), 7)
+            << signal;
+    }
+    EXPECT_FALSE(InterruptionRequested());
+}
+
+TEST_F(FsTest, PermissionBitsAreReadAndSetThroughLinksWithoutSetIdBits)
+{
+    WriteText(Path("f"), "x");
+    ASSERT_EQ(::chmod(Path("f").c_str(), 04751), 0);
+    ASSERT_EQ(::symlink("f", Path("link").c_str()), 0);
+    uint32_t mode = 0;
+    ASSERT_EQ(GetPathMode(WPath("link"), &mode), 0u);
+    EXPECT_EQ(mode, 0751u);
+    EXPECT_EQ(SetPathMode(WPath("link"), 06640), 0u);
+    EXPECT_EQ(ModeOf(Path("f")), 0640u);
+    EXPECT_TRUE(IsLink(Path("link")));
+
+    EXPECT_EQ(GetPathMode(WPath("missing"), &mode), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SetPathMode(WPath("missing"), 0600), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetPathMode(WPath("f"), nullptr), ERROR_INVALID_PARAMETER);
+
+    fault_injection::FailOperationAt(1);
+    EXPECT_EQ(SetPathMode(WPath("f"), 0600), ERROR_INVALID_PARAMETER);
+    fault_injection::FailOperationAt(0);
+    EXPECT_EQ(ModeOf(Path("f")), 0640u);
+}
+
+TEST_F(FsTest, EntryTestSeesDanglingLinksThatTheFinderMisses)
+{
+    ASSERT_EQ(::symlink("nowhere", Path("dangling").c_str()), 0);
+    EXPECT_TRUE(PathEntryExists(WPath("dangling")));
+    EXPECT_FALSE(PathExists(WPath("dangling")));
+    EXPECT_FALSE(PathEntryExists(WPath("missing")));
+}
+
+TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen)
+{
+    JournalFile journal;
+    ASSERT_EQ(journal.Create(WPath("j")), 0u);
+    EXPECT_EQ(ModeOf(Path("j")), 0600u);
+    JournalFile second;
+    EXPECT_NE(second.Create(WPath("j")), 0u);  // never two writers
+    ASSERT_EQ(journal.Append("one\n", false), 0u);
+    ASSERT_EQ(journal.Append("two\n", true), 0u);
+
+    std::string contents;
+    JournalLock lock;
+    EXPECT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &lock), ERROR_ALREADY_EXISTS);
+    journal.Close();
+    ASSERT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &lock), 0u);
+    EXPECT_EQ(contents, "one\ntwo\n");
+    // The recovering side holds the lock now and may add to the journal.
+    JournalLock other;
+    EXPECT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &other), ERROR_ALREADY_EXISTS);
+    ASSERT_EQ(lock.Append("three\n"), 0u);
+    lock.Release();
+    ASSERT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &other), 0u);
+    EXPECT_EQ(contents, "one\ntwo\nthree\n");
+}
+
+TEST_F(FsTest, JournalsThatAreNotPlainFilesOfThisUserAreRefused)
+{
+    std::string contents;
+    JournalLock lock;
+    EXPECT_EQ(ReadUnlockedJournal(WPath("missing"), &contents, &lock), ERROR_FILE_NOT_FOUND);
+    WriteText(Path("real"), "T 1:/\n");
+    ASSERT_EQ(::symlink("real", Path("link").c_str()), 0);
+    EXPECT_EQ(ReadUnlockedJournal(WPath("link"), &contents, &lock), ERROR_ACCESS_DENIED);
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadUnlockedJournal(WPath("fifo"), &contents, &lock), ERROR_ACCESS_DENIED);
+    if (geteuid() == 0) {
+        ASSERT_EQ(::chown(Path("real").c_str(), 65534, 65534), 0);
+        EXPECT_EQ(ReadUnlockedJournal(WPath("real"), &contents, &lock), ERROR_ACCESS_DENIED);
+    }
+}
+
+TEST_F(FsTest, JournalWritesAreCountedFaults)
+{
+    JournalFile journal;
+    fault_injection::FailOperationAt(1);
+    EXPECT_EQ(journal.Create(WPath("j")), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(Exists(Path("j")));
+    ASSERT_EQ(journal.Create(WPath("j")), 0u);
+    fault_injection::FailOperationAt(2);
+    EXPECT_EQ(journal.Append("a", false), 0u);
+    EXPECT_EQ(journal.Append("b", true), ERROR_INVALID_PARAMETER);
+    fault_injection::FailOperationAt(0);
+    EXPECT_EQ(ReadText(Path("j")), "a");
+}
+
+TEST_F(FsTest, OnlyEmptyDirectoriesAreRemovedAndFileSystemsCompared)
+{
+    ASSERT_EQ(::mkdir(Path("empty").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(Path("full").c_str(), 0700), 0);
+    WriteText(Path("full/f"), "x");
+    EXPECT_TRUE(RemoveDirectoryIfEmpty(WPath("empty/")));
+    EXPECT_FALSE(Exists(Path("empty")));
+    EXPECT_FALSE(RemoveDirectoryIfEmpty(WPath("full")));
+    EXPECT_EQ(ReadText(Path("full/f")), "x");
+
+    EXPECT_TRUE(OnSameFileSystem(WPath("full"), WPath("full/f")));
+    EXPECT_FALSE(OnSameFileSystem(WPath("full"), WPath("missing")));
+    struct stat proc, here;
+    if (::stat("/proc", &proc) == 0 && ::stat(root_.c_str(), &here) == 0 && proc.st_dev != here.st_dev) {
+        EXPECT_FALSE(OnSameFileSystem(W("/proc"), WPath("full")));
+    }
+}
+
+TEST_F(FsTest, GroupOrOthersWritableDirectoriesAreNotTheUsersOwn)
+{
+    ASSERT_EQ(::mkdir(Path("mine").c_str(), 0700), 0);
+    EXPECT_TRUE(IsDirectoryOfCurrentUser(WPath("mine")));
+    ASSERT_EQ(::chmod(Path("mine").c_str(), 0770), 0);
+    EXPECT_FALSE(IsDirectoryOfCurrentUser(WPath("mine")));
+    ASSERT_EQ(::chmod(Path("mine").c_str(), 0707), 0);
+    EXPECT_FALSE(IsDirectoryOfCurrentUser(WPath("mine")));
+    ASSERT_EQ(::symlink("mine", Path("link").c_str()), 0);
+    EXPECT_FALSE(IsDirectoryOfCurrentUser(WPath("link")));
+}
+
+}  // namespace
