@@ -1,12 +1,13 @@
 #pragma once
-// The application object: reads the launch options, runs the wizard once and
-// tells main the exit status.
+// The application object: finishes interrupted installations, reads the
+// launch options, runs the wizard once (or the headless installation when
+// there is no display) and tells main the exit status.
 
 class CInstallerApp {
 public:
     CInstallerApp(int argc, char** argv) : argc_(argc), argv_(argv) {}
-    // 0 installed, 1 an error box of the preparation or a failed
-    // installation, 2 cancelled by the user.
+    // 0 installed, 1 an error of the preparation, a failed installation or
+    // no display without -S, 2 cancelled by the user or interrupted.
     int Run();
 
 private:

@@ -1,17 +1,35 @@
 // Entry point of the installer.
-#include <gtk/gtk.h>
+#include <cstdio>
+#include <string>
 
 #include "app/installer_app.h"
+#include "app/startup/launch_options.h"
+#include "app/startup/usage_text.h"
 #include "text/convert.h"
+
+namespace {
+
+// --help and --version need neither a display nor the file system; the
+// language of the usage comes from -L or the locale as for the wizard.
+int PrintInformation(InformationRequest request, int argc, char** argv) {
+    std::string text;
+    if (request == InformationRequest::Version) {
+        text = VersionText();
+    } else {
+        ParseLaunchOptions(argc, argv, setlocale(LC_ALL, nullptr));
+        text = UsageText();
+    }
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // The one setlocale of the process, before any thread exists.
     InitProcessLocale();
-#if !GLIB_CHECK_VERSION(2, 32, 0)
-    g_thread_init(nullptr);
-#endif
-    // The installation runs on a second thread; the GDK lock is never taken.
-    gdk_threads_init();
+    const InformationRequest request = FindInformationRequest(argc, argv);
+    if (request != InformationRequest::None) return PrintInformation(request, argc, argv);
     CInstallerApp app(argc, argv);
     return app.Run();
 }

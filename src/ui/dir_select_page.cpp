@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include "app/catalog/message_catalog.h"
 #include "text/convert.h"
+#include "ui/open_dialogs.h"
 
 namespace {
 
@@ -57,7 +58,12 @@ void DirSelectPage::Browse() {
         GTK_STOCK_OPEN, GTK_RESPONSE_ACCEPT,
         static_cast<const char*>(nullptr));
     gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
-    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    gint response = GTK_RESPONSE_NONE;
+    {
+        OpenDialogScope open(chooser);
+        response = gtk_dialog_run(GTK_DIALOG(chooser));
+    }
+    if (response == GTK_RESPONSE_ACCEPT) {
         gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
         // The file system's own spelling goes into the entry unconverted.
         if (folder) gtk_entry_set_text(GTK_ENTRY(entry_), folder);

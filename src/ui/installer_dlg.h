@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+#include "app/startup/install_outcome.h"
 #include "config/template_locations.h"
 #include "engine/install_status.h"
 #include "kit/kit_reader.h"
@@ -20,13 +21,10 @@ class SuccessFinalPage;
 class DirSelectPage;
 class ProgressPage;
 
-// What the process reports to its caller when the wizard is over.
-constexpr int kExitInstalled = 0;
-constexpr int kExitFailed = 1;     // an error box of the preparation, or a failed installation
-constexpr int kExitCancelled = 2;  // the user left before an outcome, or cancelled the installation
-
 class CInstallerDlg : public CWnd {
 public:
+    // The toolkit must already be initialised (the caller probes the display
+    // once with gtk_init_check and runs without a window when it fails).
     CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
                   const WideString& languageCode, bool useCurrentDirectory);
     // Waits for a running worker (its rollback included) before anything it
@@ -67,9 +65,12 @@ private:
     void ShowPreparationError(const char* textId);
     void WatchInstallation();
     void RefreshProgress();
+    // An interruption signal: a running installation is asked to roll back;
+    // otherwise open dialogs are ended and then the window goes.
+    void CheckInterruption();
     void OpenDescription();
     void DestroyWindow();
-    static int OnProgressTimer(void* self);
+    static int OnWatchTimer(void* self);
 
     bool silent_;
     InstallStatus status_;
@@ -102,6 +103,7 @@ private:
     GtkWidget* nextButton_ = nullptr;
     GtkWidget* cancelButton_ = nullptr;
     int exitStatus_ = kExitCancelled;
+    unsigned int watchTimer_ = 0;  // GLib source of OnWatchTimer while the wizard runs
     // Last member: destroyed (and so joined) before the status and the kit.
     WorkerThread worker_;
 };

@@ -3,8 +3,8 @@
 #include <gtk/gtk.h>
 
 #include "app/catalog/message_catalog.h"
+#include "app/startup/install_preparation.h"
 #include "fs/dir_ops.h"
-#include "fs/file_io.h"
 #include "text/convert.h"
 #include "text/text_helpers.h"
 #include "ui/dir_select_page.h"
@@ -13,26 +13,28 @@
 #include "ui/message_page.h"
 #include "ui/success_page.h"
 
+namespace {
+// Wakes the toolkit's loops (the watching loop and any dialog's nested loop)
+// so that the progress bar follows the worker and an interruption signal is
+// noticed even when the window receives no events.
+constexpr guint kWatchIntervalMs = 50;
+}  // namespace
+
 void CInstallerDlg::RunWizard() {
-    if (!Prepare()) {
-        exitStatus_ = kExitFailed;
-        return;
+    watchTimer_ = g_timeout_add(kWatchIntervalMs, OnWatchTimer, this);
+    if (Prepare()) {
+        CreateWindow();
+        ShowWelcomePage();
+        if (silent_) {
+            StartInstallation();
+            // Let the final page reach the screen while the worker winds down.
+            while (gtk_events_pending()) gtk_main_iteration();
+        } else {
+            gtk_main();
+        }
     }
-    // Unattended, an empty proposal would install into the current directory.
-    if (silent_ && targetDirectory_.Empty()) {
-        MessageBox(this, MessageCatalog::GetText("IDS_SETUP_EMPTYTARGET"), kMessageBoxErrorOk);
-        exitStatus_ = kExitFailed;
-        return;
-    }
-    CreateWindow();
-    ShowWelcomePage();
-    if (silent_) {
-        StartInstallation();
-        // Let the final page reach the screen while the worker winds down.
-        while (gtk_events_pending()) gtk_main_iteration();
-        return;
-    }
-    gtk_main();
+    g_source_remove(watchTimer_);
+    watchTimer_ = 0;
 }
 
 void CInstallerDlg::ShowPreparationError(const char* textId) {
@@ -40,27 +42,18 @@ void CInstallerDlg::ShowPreparationError(const char* textId) {
 }
 
 bool CInstallerDlg::Prepare() {
-    kitPath_ = LocateKitFile(useCurrentDirectory_);
-    FileFinder finder;
-    if (kitPath_.Empty() || !finder.FindFirst(kitPath_)) {
-        ShowPreparationError("IDS_ERROR_NOSOURCE");
+    PreparedInstallation prepared;
+    const PreparationResult result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared);
+    kitPath_ = prepared.kitPath;
+    proposal_ = prepared.proposal;
+    targetDirectory_ = prepared.targetDirectory;
+    if (result.interrupted) {
+        exitStatus_ = kExitCancelled;
         return false;
     }
-    finder.FindClose();
-
-    proposal_ = ProposeTemplateDirectory();
-    targetDirectory_ = CleanProposedDirectory(proposal_.directory);
-
-    uint32_t kitSize = 0;
-    uint32_t freeSpace = 0;
-    // Three times the kit, counted in 64 bits so a large kit cannot wrap round.
-    if (GetFileSizeByPath(kitPath_, &kitSize) == 0 && GetFreeSpace(&freeSpace) == 0 &&
-        uint64_t{kitSize} * 3 > uint64_t{freeSpace}) {
-        ShowPreparationError("IDS_ERROR_NOSPACE");
-        return false;
-    }
-    if (kitReader_.Load(kitPath_) != 0) {
-        ShowPreparationError("IDS_ERROR_DAMAGEDSOURCE");
+    if (result.errorTextId != nullptr) {
+        exitStatus_ = kExitFailed;
+        ShowPreparationError(result.errorTextId);
         return false;
     }
     return true;

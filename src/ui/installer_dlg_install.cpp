@@ -4,17 +4,13 @@
 
 #include "app/catalog/message_catalog.h"
 #include "fs/file_types.h"
+#include "fs/interruption.h"
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
 #include "ui/message_page.h"
+#include "ui/open_dialogs.h"
 #include "ui/progress_page.h"
 #include "ui/success_page.h"
-
-namespace {
-// Wakes the watching loop (and any message box's nested loop) so the bar
-// follows the worker even when the window receives no events.
-constexpr guint kProgressIntervalMs = 50;
-}  // namespace
 
 void CInstallerDlg::StartInstallation() {
     if (!progressPage_) progressPage_ = std::make_unique<ProgressPage>(layout_, width_ - 20);
@@ -31,13 +27,15 @@ void CInstallerDlg::StartInstallation() {
     WatchInstallation();
 }
 
-int CInstallerDlg::OnProgressTimer(void* self) {
-    static_cast<CInstallerDlg*>(self)->RefreshProgress();
+int CInstallerDlg::OnWatchTimer(void* self) {
+    auto* dialog = static_cast<CInstallerDlg*>(self);
+    dialog->RefreshProgress();
+    dialog->CheckInterruption();
     return TRUE;
 }
 
 void CInstallerDlg::RefreshProgress() {
-    if (state_ != WizardState::Installing || !progressPage_) return;
+    if (state_ != WizardState::Installing || !progressPage_ || !window_) return;
     uint32_t code = 0;
     WideString text;
     int32_t percent = 0;
@@ -45,8 +43,17 @@ void CInstallerDlg::RefreshProgress() {
     progressPage_->SetPercent(percent);
 }
 
+void CInstallerDlg::CheckInterruption() {
+    if (!InterruptionRequested()) return;
+    // The engine watches the signal itself; the request makes sure of it.
+    if (state_ == WizardState::Installing) status_.RequestCancel();
+    // Code after a dialog's run may still use the window: end the dialogs
+    // first and take the window down on a later tick.
+    if (CloseOpenDialogs()) return;
+    if (state_ != WizardState::Installing) DestroyWindow();
+}
+
 void CInstallerDlg::WatchInstallation() {
-    guint timer = g_timeout_add(kProgressIntervalMs, OnProgressTimer, this);
     for (;;) {
         uint32_t code = 0;
         WideString text;
@@ -54,22 +61,28 @@ void CInstallerDlg::WatchInstallation() {
         status_.ReadStatus(&code, &text, &percent);
         progressPage_->SetPercent(percent);
         gtk_main_iteration();
-        if (code == ERROR_CANCELLED) {
-            g_source_remove(timer);
-            ShowCancelledPage();
-            return;
-        }
-        if (code != 0) {
-            g_source_remove(timer);
-            MessageBox(this, text, kMessageBoxErrorOk);
-            ShowFailurePage();
-            return;
-        }
-        if (percent > 99) {
-            g_source_remove(timer);
-            ShowSuccessPage();
-            RecordInstalledDirectory(targetDirectory_, proposal_);
-            return;
+        switch (OutcomeOfStatus(code, percent)) {
+            case InstallOutcome::Running:
+                continue;
+            case InstallOutcome::Cancelled:
+                if (InterruptionRequested()) {
+                    // Rolled back because the session is ending: leave at
+                    // once, without a page that waits for input.
+                    state_ = WizardState::Failed;
+                    exitStatus_ = kExitCancelled;
+                    DestroyWindow();
+                } else {
+                    ShowCancelledPage();
+                }
+                return;
+            case InstallOutcome::Failed:
+                MessageBox(this, text, kMessageBoxErrorOk);
+                ShowFailurePage();
+                return;
+            case InstallOutcome::Succeeded:
+                ShowSuccessPage();
+                RecordInstalledDirectory(targetDirectory_, proposal_);
+                return;
         }
     }
 }

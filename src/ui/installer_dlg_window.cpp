@@ -9,6 +9,7 @@
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
 #include "ui/message_page.h"
+#include "ui/open_dialogs.h"
 #include "ui/dir_select_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_page.h"
@@ -56,7 +57,6 @@ CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowStr
       argv_(argv),
       title_(title) {
     status_.Init();
-    gtk_init(&argc_, &argv_);
     proposal_.alternativeProfilePresent = false;
     proposal_.listFromAlternativeProfile = false;
     silent_ = silent;
@@ -155,7 +155,11 @@ int32_t CInstallerDlg::MessageBox(const CWnd* owner, const WideString& text, uin
                                             narrow.Data());
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     if (owner) gtk_window_set_title(GTK_WINDOW(box), ToNarrow(owner->GetTitle()).Data());
-    gint response = gtk_dialog_run(GTK_DIALOG(box));
+    gint response = GTK_RESPONSE_NONE;
+    {
+        OpenDialogScope open(box);
+        response = gtk_dialog_run(GTK_DIALOG(box));
+    }
     gtk_widget_destroy(box);
     switch (response) {
         case GTK_RESPONSE_YES: return kMessageBoxResultYes;

@@ -7,12 +7,14 @@ Exit status 0 passed, 1 failed, 77 skipped.
 """
 import argparse
 import os
+import signal
 import subprocess
 import sys
 import traceback
 
 from e2e_driver import (BACK, BROWSE, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
                         XServer, run_in_own_session, wait_for)
+from e2e_files import snapshot, temporary_leftovers, write_tree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
@@ -31,21 +33,6 @@ EMPTY_NOTICE = "Specify correct path to template directory."
 def check(condition, message):
     if not condition:
         raise Failure(message)
-
-
-def snapshot(root):
-    """Every entry below root with its kind, bytes and modification time."""
-    tree = {}
-    for directory, dirs, files in os.walk(root):
-        for name in dirs + files:
-            path = os.path.join(directory, name)
-            rel = os.path.relpath(path, root)
-            if os.path.isdir(path):
-                tree[rel] = ("dir",)
-            else:
-                with open(path, "rb") as f:
-                    tree[rel] = ("file", f.read(), os.stat(path).st_mtime_ns)
-    return tree
 
 
 class Context:
@@ -421,6 +408,40 @@ def flow_cancel_during_installation(ctx):
     check(not os.path.exists(ctx.launcher_file), "launcher file written after the cancel")
     w.click(NEXT)
     check(w.exit_status() == 2, "exit status after a cancelled installation")
+
+
+def flow_sighup_on_welcome(ctx):
+    """A hang-up (the session ends) while the wizard waits: it leaves with
+    status 2 and deletes its unpacked kit."""
+    ctx.pack_demo_kit()
+    w = ctx.start()
+    w.wait_main_window(TITLE)
+    w.wait_page_text(WELCOME)
+    check(temporary_leftovers(ctx.sandbox.tmp) != [], "no unpacked kit while the wizard runs")
+    w.process.send_signal(signal.SIGHUP)
+    check(w.exit_status() == 2, "exit status after SIGHUP")
+    check(temporary_leftovers(ctx.sandbox.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(ctx.sandbox.tmp))
+    check(not os.path.exists(ctx.default_target), "something was installed")
+
+
+def flow_sigterm_during_installation(ctx):
+    """SIGTERM while copying: rolled back, the program ends by itself with
+    status 2 without waiting on a final page."""
+    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("large"), 6000, 4096))
+    w = ctx.start()
+    ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
+    w.click(NEXT)
+    w.wait_page_text("Files being copied...")
+    w.process.send_signal(signal.SIGTERM)
+    status = w.exit_status(deadline=60)
+    if status == 0:
+        print("the installation ended before the signal; skipped")
+        sys.exit(SKIP)
+    check(status == 2, "exit status %d after SIGTERM" % status)
+    check(not os.path.exists(ctx.default_target) or snapshot(ctx.default_target) == {},
+          "files left after the interruption")
+    check(not os.path.exists(ctx.launcher_file), "launcher file written after the interruption")
+    check(temporary_leftovers(ctx.sandbox.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(ctx.sandbox.tmp))
 
 
 FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}

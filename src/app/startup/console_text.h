@@ -1,0 +1,15 @@
+#pragma once
+// Texts for standard error and standard output, in the locale's encoding.
+#include "text/cow_string.h"
+
+// The catalog text of id in the current language. When the locale's encoding
+// cannot express it (a German text under the C locale), the English text,
+// which is plain ASCII, rather than an empty line.
+NarrowString ConsoleCatalogText(const char* id);
+
+// A UTF-8 text of the program in the locale's encoding; englishFallback (ASCII)
+// when the locale cannot express it.
+NarrowString ConsoleText(const char* utf8, const char* englishFallback);
+
+// A path or other program text in the locale's encoding.
+NarrowString ConsolePath(const WideString& path);

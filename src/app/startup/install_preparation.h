@@ -1,0 +1,31 @@
+#pragma once
+// The preparation that comes before any installation, with or without a
+// window: find the kit, propose and clean the template directory, check the
+// temporary space and load the kit. It shows nothing; the caller reports the
+// error text it names, in a message box or on standard error.
+#include "config/template_locations.h"
+#include "kit/kit_reader.h"
+#include "text/cow_string.h"
+
+struct PreparedInstallation {
+    WideString kitPath;
+    TemplateProposal proposal;   // locations and flags, kept for the recording after success
+    WideString targetDirectory;  // the proposal, cleaned; may be empty
+};
+
+struct PreparationResult {
+    // Catalog id of the error to show (IDS_ERROR_NOSOURCE, IDS_ERROR_NOSPACE,
+    // IDS_ERROR_DAMAGEDSOURCE, IDS_SETUP_EMPTYTARGET), or null when ready.
+    const char* errorTextId = nullptr;
+    // An interruption signal arrived while preparing: the caller leaves
+    // without showing anything; the kit has been released again.
+    bool interrupted = false;
+
+    bool Ready() const { return errorTextId == nullptr && !interrupted; }
+};
+
+// silent: an unattended run refuses an empty proposal, which would otherwise
+// install into the current directory. kit must be a fresh reader; on success
+// it holds the loaded kit.
+PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
+                                      PreparedInstallation* out);

@@ -1,0 +1,370 @@
+#!/usr/bin/env python3
+"""End-to-end flows of the installation without a display, one per run:
+
+    headless_flows.py --tplsetup BIN --tkx BIN FLOW
+
+The real tplsetup runs with DISPLAY unset and its own HOME and TMPDIR, the
+kit in the current directory (usecwd). Exit status 0 passed, 1 failed,
+77 skipped.
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+from e2e_files import snapshot, temporary_leftovers, write_tree
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
+SKIP = 77
+DEADLINE = 60
+
+NOT_FOUND = "Distribution kit file qbx4.tkx not found."
+DAMAGED = "Distribution kit file qbx4.tkx corrupted or not designed for this installation program."
+NO_SPACE = "Insufficient space available in the directory Temp."
+SUCCESS = "Configuration installed successfully."
+INSTALL_ERROR = "Installation error"
+ERROR_FINISH = "An error occurred during the installation process."
+CANCELLED = "Installation canceled. Template directory has not been changed."
+PROGRESS = re.compile(r"^Files being copied\.\.\. (\d+)%$")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Sandbox:
+    """A private HOME, TMPDIR and current directory for one flow."""
+
+    def __init__(self, options):
+        self.options = options
+        self.root = tempfile.mkdtemp(prefix="tplsetup-headless-")
+        self.home = self.mkdir("home")
+        self.tmp = self.mkdir("tmp")
+        self.cwd = self.mkdir("cwd")
+        self.kit = os.path.join(self.cwd, "qbx4.tkx")
+        self.mounts = []
+
+    def mkdir(self, *parts):
+        path = os.path.join(self.root, *parts)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def cleanup(self):
+        for mount in reversed(self.mounts):
+            subprocess.run(["umount", mount], stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    @property
+    def default_target(self):
+        return os.path.join(self.home, ".qbx4", "Vq", "qbx4", "tmplts") + "/"
+
+    @property
+    def launcher_file(self):
+        return os.path.join(self.home, ".Vq", "pivotrun", "pivotrun.cfg")
+
+    def name_target(self, target):
+        """Makes the launcher file name target, so it is proposed."""
+        os.makedirs(os.path.dirname(self.launcher_file), exist_ok=True)
+        with open(self.launcher_file, "w") as f:
+            f.write("ConfigurationTemplatesLocation=%s\n" % target)
+
+    def recorded_locations(self):
+        if not os.path.exists(self.launcher_file):
+            return []
+        with open(self.launcher_file, encoding="utf-8") as f:
+            return [line.split("=", 1)[1].strip() for line in f
+                    if line.startswith("ConfigurationTemplatesLocation=")]
+
+    def pack_demo_kit(self):
+        subprocess.run([os.path.join(DEMO_KIT, "pack.sh"), self.options.tkx, self.kit], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def pack_tree(self, tree):
+        subprocess.run([self.options.tkx, "pack", "-o", self.kit, tree], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def env(self, tmpdir=None):
+        env = dict(os.environ)
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LANGUAGE"):
+            env.pop(name, None)
+        env.update({"HOME": self.home, "TMPDIR": tmpdir or self.tmp, "LANG": "C.UTF-8"})
+        return env
+
+    def run(self, *args, tmpdir=None):
+        """Runs tplsetup to its end; returns (status, stdout lines, stderr lines)."""
+        result = subprocess.run([self.options.tplsetup] + list(args), cwd=self.cwd,
+                                env=self.env(tmpdir), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=DEADLINE)
+        return (result.returncode, result.stdout.decode().splitlines(),
+                result.stderr.decode().splitlines())
+
+    def start(self, *args):
+        return subprocess.Popen([self.options.tplsetup] + list(args), cwd=self.cwd, env=self.env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE)
+
+
+def progress_values(lines):
+    return [int(m.group(1)) for m in (PROGRESS.match(line) for line in lines) if m]
+
+
+def check_demo_installed(target):
+    demo = snapshot(os.path.join(DEMO_KIT, "tree"))
+    installed = snapshot(target)
+    for rel, entry in demo.items():
+        check(rel in installed, "missing after installation: " + rel)
+        check(installed[rel][:2] == entry[:2], "differs after installation: " + rel)
+
+
+def expect_preparation_error(sb, text, tmpdir=None):
+    status, _, err = sb.run("usecwd", "-S", tmpdir=tmpdir)
+    check(status == 1, "exit status %d after a preparation error" % status)
+    check(text in err, "standard error reads %r" % err)
+    check(not os.path.exists(sb.default_target), "something was installed")
+    check(temporary_leftovers(tmpdir or sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(tmpdir or sb.tmp))
+
+
+def prepared_target(sb, count, size):
+    """A kit of count files and a target that already holds older copies of
+    every seventh of them and a file of the user's: what an interrupted run
+    must leave exactly as it was."""
+    tree = write_tree(sb.mkdir("tree"), count, size)
+    sb.pack_tree(tree)
+    target = sb.mkdir("templates")
+    for i in range(0, count, 7):
+        rel = os.path.join("group%02d" % (i % 30), "t%05d.cfg" % i)
+        os.makedirs(os.path.dirname(os.path.join(target, rel)), exist_ok=True)
+        with open(os.path.join(target, rel), "wb") as f:
+            f.write(b"the user's older version\n")
+        os.utime(os.path.join(target, rel), (1000000000, 1000000000))
+    with open(os.path.join(target, "mine.txt"), "w") as f:
+        f.write("not from the kit\n")
+    sb.name_target(target)
+    return target
+
+
+def interrupt_mid_installation(sb, sig):
+    """Starts a headless run, waits until its progress line shows at least
+    10 %, sends sig; returns (status, stderr lines). Skips when the
+    installation ended before the signal could arrive."""
+    process = sb.start("usecwd", "-S")
+    lines = []
+    sent = False
+    deadline = time.monotonic() + DEADLINE
+    for raw in process.stderr:
+        line = raw.decode().rstrip("\n")
+        lines.append(line)
+        values = progress_values([line])
+        if values and values[0] >= 10 and not sent:
+            process.send_signal(sig)
+            sent = True
+        if time.monotonic() > deadline:
+            process.kill()
+            raise Failure("no end of the run; stderr %r" % lines)
+    status = process.wait(DEADLINE)
+    if not sent:
+        raise Failure("the progress line never reached 10 %%: %r" % lines)
+    if status == 0 and SUCCESS in lines:
+        print("the installation ended before the signal; skipped")
+        sys.exit(SKIP)
+    return status, lines
+
+
+# --- flows -------------------------------------------------------------------
+
+def flow_success(sb):
+    """-S without a display installs, records and reports its progress."""
+    tree = write_tree(sb.mkdir("tree"), 400, 2048)
+    sb.pack_tree(tree)
+    status, out, err = sb.run("usecwd", "-S")
+    check(status == 0, "exit status %d; stderr %r" % (status, err))
+    check(out == [], "standard output %r" % out)
+    def contents(root):
+        return {rel: entry[:2] for rel, entry in snapshot(root).items()}
+    check(contents(sb.default_target) == contents(tree), "the installed tree differs from the kit's")
+    check(sb.recorded_locations() == [sb.default_target.rstrip("/")], "recorded %r" % sb.recorded_locations())
+    values = progress_values(err)
+    # Not a terminal: one line per ten percent, rising, ending at 100.
+    check(values and values[0] < 10 and values[-1] == 100, "progress lines %r" % values)
+    check(values == sorted(values) and len(set(v // 10 for v in values)) == len(values),
+          "more than one line per ten percent: %r" % values)
+    check(err[-1] == SUCCESS, "last line %r" % err[-1])
+    check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_german(sb):
+    """-Lde: the messages in German."""
+    sb.pack_demo_kit()
+    status, _, err = sb.run("usecwd", "-S", "-Lde")
+    check(status == 0, "exit status %d" % status)
+    check("Die Konfiguration wurde erfolgreich installiert." in err, "stderr %r" % err)
+    check(any(line.startswith("Dateien werden kopiert... ") for line in err), "stderr %r" % err)
+    check_demo_installed(sb.default_target)
+    os.remove(sb.kit)
+    status, _, err = sb.run("usecwd", "-S", "-Lde")
+    check(status == 1 and "Die Datei des Distributionspakets qbx4.tkx wurde nicht gefunden." in err,
+          "no kit in German: %d %r" % (status, err))
+
+
+def flow_no_kit(sb):
+    expect_preparation_error(sb, NOT_FOUND)
+
+
+def flow_damaged_kit(sb):
+    with open(sb.kit, "wb") as f:
+        f.write(os.urandom(3000))
+    expect_preparation_error(sb, DAMAGED)
+
+
+def flow_flipped_byte(sb):
+    """One byte changed in the middle of a good kit is reported as damage."""
+    sb.pack_demo_kit()
+    with open(sb.kit, "r+b") as f:
+        data = bytearray(f.read())
+        data[len(data) // 2] ^= 0x01
+        f.seek(0)
+        f.write(data)
+    expect_preparation_error(sb, DAMAGED)
+
+
+def flow_no_space(sb):
+    """A kit three times larger than the free temporary space is refused."""
+    tree = sb.mkdir("big")
+    with open(os.path.join(tree, "noise.bin"), "wb") as f:
+        f.write(os.urandom(200 * 1024))
+    sb.pack_tree(tree)
+    small = sb.mkdir("small-tmp")
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", small],
+                      stderr=subprocess.DEVNULL).returncode != 0:
+        print("cannot mount a tmpfs here; skipped")
+        sys.exit(SKIP)
+    sb.mounts.append(small)
+    expect_preparation_error(sb, NO_SPACE, tmpdir=small)
+
+
+def flow_failing_installation(sb):
+    """A regular file where the kit needs a folder: status 1, rolled back."""
+    sb.pack_demo_kit()
+    target = sb.mkdir("templates")
+    with open(os.path.join(target, "network"), "w") as f:
+        f.write("a file where the kit wants a folder\n")
+    os.makedirs(os.path.join(target, "desktop"))
+    with open(os.path.join(target, "desktop", "panel.cfg"), "w") as f:
+        f.write("an older panel that the kit would replace\n")
+    os.utime(os.path.join(target, "desktop", "panel.cfg"), (1000000000, 1000000000))
+    sb.name_target(target)
+    before = snapshot(target)
+    launcher_before = snapshot(os.path.dirname(sb.launcher_file))
+    status, _, err = sb.run("usecwd", "-S")
+    check(status == 1, "exit status %d" % status)
+    check(any(line.startswith(INSTALL_ERROR) for line in err), "stderr %r" % err)
+    check(any(ERROR_FINISH in line for line in err), "stderr %r" % err)
+    check(snapshot(target) == before, "the template directory changed")
+    check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_before, "the launcher file changed")
+    check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_help_and_version(sb):
+    """--help and its spellings, and --version, without a display."""
+    for spelling in ("--help", "-h", "-?", "/?"):
+        status, out, err = sb.run(spelling)
+        check(status == 0, "%s: exit status %d" % (spelling, status))
+        check(out and out[0] == "Installing configuration", "%s: heading %r" % (spelling, out[:1]))
+        text = "\n".join(out)
+        for word in ("usecwd", "-S", "-L<code>", "Exit status:", "pivotrun.cfg", "TMPDIR"):
+            check(word in text, "%s: no %r in the usage" % (spelling, word))
+        check(err == [], "%s: stderr %r" % (spelling, err))
+    status, out, _ = sb.run("-Lde", "--help")
+    check(status == 0 and out[0] == "Konfiguration wird installiert" and "Rückgabewert:" in out,
+          "German usage: %r" % out[:3])
+    # A language without its own usage: localized heading, English body.
+    status, out, _ = sb.run("-Lfr", "--help")
+    check(status == 0 and out[0] != "Installing configuration" and "Exit status:" in out,
+          "French usage: %r" % out[:3])
+    status, out, err = sb.run("--version")
+    check(status == 0 and out == ["tplsetup 1.0.0"], "version: %d %r %r" % (status, out, err))
+    check(not os.path.exists(sb.default_target), "something was installed")
+
+
+def flow_no_display(sb):
+    """Without -S and without a display: one line naming -S, status 1."""
+    sb.pack_demo_kit()
+    status, out, err = sb.run("usecwd")
+    check(status == 1, "exit status %d" % status)
+    check(len(err) == 1 and "-S" in err[0] and "display" in err[0], "stderr %r" % err)
+    check(not os.path.exists(sb.default_target), "something was installed")
+    check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_sigterm(sb):
+    """SIGTERM mid-installation: rolled back, status 2, nothing left behind."""
+    target = prepared_target(sb, 6000, 4096)
+    before = snapshot(target)
+    launcher_before = snapshot(os.path.dirname(sb.launcher_file))
+    status, err = interrupt_mid_installation(sb, signal.SIGTERM)
+    check(status == 2, "exit status %d; stderr %r" % (status, err[-3:]))
+    check(err[-1] == CANCELLED, "last line %r" % err[-1])
+    check(snapshot(target) == before, "the template directory changed")
+    check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_before, "the launcher file changed")
+    check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_sigkill_recovery(sb):
+    """SIGKILL mid-installation; the next start rolls it back and says so."""
+    target = prepared_target(sb, 6000, 4096)
+    before = snapshot(target)
+    status, _ = interrupt_mid_installation(sb, signal.SIGKILL)
+    check(status == -signal.SIGKILL, "exit status %d" % status)
+    check(snapshot(target) != before, "the killed run had not changed anything yet")
+    check(any(n.startswith("wz4sx") for n in temporary_leftovers(sb.tmp)), "no backup left by the killed run")
+    # The second start has no kit: it can only recover, then report the kit missing.
+    os.remove(sb.kit)
+    status, _, err = sb.run("usecwd", "-S")
+    check(status == 1 and err[-1] == NOT_FOUND, "second start: %d %r" % (status, err))
+    check(any("rolled back an interrupted installation into " + target in line for line in err),
+          "no report of the recovery: %r" % err)
+    check(snapshot(target) == before, "the template directory is not as before the killed run")
+    # The killed run's unpacked kit cannot be told from another run's: only
+    # the backup has to be gone.
+    backups = [n for n in temporary_leftovers(sb.tmp) if n.startswith("wz4sx")]
+    check(backups == [], "backup left in TMPDIR: %r" % backups)
+
+
+FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tplsetup", required=True)
+    parser.add_argument("--tkx", required=True)
+    parser.add_argument("flow", choices=sorted(FLOWS))
+    options = parser.parse_args()
+    sb = Sandbox(options)
+    try:
+        FLOWS[options.flow](sb)
+        print("passed:", options.flow)
+        return 0
+    except Failure as failure:
+        print("FAILED:", options.flow, "-", failure)
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    finally:
+        sb.cleanup()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
