@@ -1,0 +1,81 @@
+// --help and --version: which arguments ask for them and what they print.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "app/startup/usage_text.h"
+#include "catalog_fixture.h"
+
+namespace {
+
+InformationRequest Request(std::initializer_list<const char*> arguments) {
+    std::vector<std::string> strings{"tplsetup"};
+    for (const char* argument : arguments) strings.emplace_back(argument);
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(&s[0]);
+    pointers.push_back(nullptr);
+    return FindInformationRequest(static_cast<int>(strings.size()), pointers.data());
+}
+
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+using UsageTextTest = CatalogTest;
+
+}  // namespace
+
+TEST(InformationRequestTest, SpellingsAnywhereFirstOneCounts) {
+    EXPECT_EQ(Request({}), InformationRequest::None);
+    EXPECT_EQ(Request({"usecwd", "-S"}), InformationRequest::None);
+    for (const char* help : {"--help", "-h", "-?", "/?"}) EXPECT_EQ(Request({help}), InformationRequest::Help) << help;
+    EXPECT_EQ(Request({"usecwd", "-S", "-h"}), InformationRequest::Help);
+    EXPECT_EQ(Request({"--version", "--help"}), InformationRequest::Version);
+    EXPECT_EQ(Request({"-h", "--version"}), InformationRequest::Help);
+    // Near misses are ordinary arguments (ignored by the switch scan).
+    EXPECT_EQ(Request({"--helpme", "-help", "version", "-v"}), InformationRequest::None);
+}
+
+TEST(InformationRequestTest, VersionIsTheProjectVersion) {
+    EXPECT_EQ(VersionText(), "tplsetup 1.0.0\n");
+}
+
+TEST_F(UsageTextTest, EnglishUsageNamesSwitchesStatusesFilesAndEveryLanguage) {
+    const std::string text = UsageText();
+    EXPECT_EQ(FirstLine(text), "Installing configuration");
+    for (const char* part : {"usecwd", "-S", "-L<code>", "Exit status:", "pivotrun.cfg", "TMPDIR", "SIGTERM"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_EQ(text.find("{languages}"), std::string::npos);
+    std::string words = text;
+    for (char& c : words)
+        if (c == '\n') c = ' ';
+    int count = 0;
+    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    for (int i = 0; i < count; ++i)
+        EXPECT_NE(words.find(std::string(" ") + languages[i].code + " "), std::string::npos) << languages[i].code;
+}
+
+TEST_F(UsageTextTest, TranslatedBodyWhereWrittenElseEnglishUnderTheLocalizedTitle) {
+    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("de"));
+    std::string text = UsageText();
+    EXPECT_EQ(FirstLine(text), "Konfiguration wird installiert");
+    EXPECT_NE(text.find("Rückgabewert:"), std::string::npos);
+
+    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("fr"));
+    text = UsageText();
+    EXPECT_NE(FirstLine(text), "Installing configuration");
+    EXPECT_FALSE(FirstLine(text).empty());
+    EXPECT_NE(text.find("Exit status:"), std::string::npos);
+}
+
+TEST_F(UsageTextTest, LocaleThatCannotExpressTheLanguageGetsEnglishNotBlankLines) {
+    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("ru"));
+    ASSERT_NE(setlocale(LC_ALL, "C"), nullptr);
+    const std::string text = UsageText();
+    ASSERT_NE(setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    EXPECT_EQ(FirstLine(text), "Installing configuration");
+    EXPECT_NE(text.find("Exit status:"), std::string::npos);
+}
