@@ -44,7 +44,12 @@ struct InstallTransaction {
 
 class InstallEngine {
 public:
-    // Returns 0, a failure code, or ERROR_CANCELLED.
+    // Returns 0, a failure code, or ERROR_CANCELLED. A cancel request in the
+    // status block or an interruption signal (fs/interruption.h) ends the run
+    // after the current entry: complete rollback, then the final cancelled
+    // state (ERROR_CANCELLED with IDS_CANCEL_FINISH) is posted. While it runs,
+    // its journal in the backup directory lets RecoverAtStartup() undo it
+    // after a kill or a crash.
     uint32_t Run(InstallStatus* status, uint32_t successPauseMs = 1000);
 
     uint32_t BeginTransaction(const WideString& targetDirectory);

@@ -27,6 +27,13 @@ bool IsBelow(const WideString& path, const WideString& target)
     return path.Length() > target.Length() && StartsWith(path, target);
 }
 
+// The target itself or one of its parents (the run may have created the
+// target with its missing parents).
+bool IsTargetOrAbove(const WideString& path, const WideString& target)
+{
+    return !path.Empty() && StartsWith(target, path + u"/");
+}
+
 std::u16string Key(const WideString& path)
 {
     return std::u16string(path.Data(), path.Length());
@@ -80,7 +87,8 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
     }
     // Children were recorded after their parents: the deepest go first.
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'D' || !IsBelow(it->path, target) || !PathExists(it->path))
+        if (it->tag != 'D' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)) ||
+            !PathExists(it->path))
             continue;
         RemoveTree(it->path);
         if (!PathExists(it->path))
@@ -93,7 +101,7 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
 void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target)
 {
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'W' || !StartsWith(it->path + u"/", target))
+        if (it->tag != 'W' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
             continue;
         UniqueFileHandle handle;
         if (FileOpen(it->path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)

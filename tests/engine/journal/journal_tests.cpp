@@ -199,6 +199,34 @@ TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
     EXPECT_TRUE(RecoverInterruptedInstallations().empty());
 }
 
+// The run had created the target with a missing parent; both go, and the
+// time of the parent that existed comes back.
+TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents)
+{
+    const fsys::path made = root_ / "made";
+    const fsys::path target = made / "target";
+    const WideString targetText = W(target.string() + "/");
+    {
+        InstallJournal journal;
+        ASSERT_EQ(0u, journal.Begin(Backup(), targetText));
+        ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_.string()), FileTimeFromUnixSeconds(kOldDirectoryTime)));
+        ASSERT_EQ(0u, journal.Record('D', W(made.string())));
+        ASSERT_EQ(0u, journal.Record('D', W(target.string())));
+        fsys::create_directories(target);
+        ASSERT_EQ(0u, journal.Record('F', W((target / "x.cfg").string())));
+        WriteText(target / "x.cfg", "x");
+        // Outside the target and not its parent: never the run's to remove.
+        ASSERT_EQ(0u, journal.Record('D', In("old")));
+        journal.End();
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ(2u, reports[0].removedDirectories);
+    EXPECT_FALSE(fsys::exists(made));
+    EXPECT_TRUE(fsys::exists(target_ / "old" / "a.cfg"));
+    EXPECT_EQ(kOldDirectoryTime, MtimeOf(root_));
+}
+
 TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal)
 {
     if (!UseOtherFileSystem())
