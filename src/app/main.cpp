@@ -1,4 +1,5 @@
 // Entry point of the installer.
+#include <clocale>
 #include <cstdio>
 #include <string>
 
