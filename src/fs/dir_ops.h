@@ -67,7 +67,8 @@ void SleepMilliseconds(int32_t milliseconds);
 // Runs a program with an argument vector (argv[0] is looked up on PATH), no
 // shell. Returns its exit status, or -1 when it could not be run or did not
 // exit normally. discardErrors sends its standard error to /dev/null; standard
-// input is always /dev/null, so that no tool waits for an answer.
+// input is always /dev/null, so that no tool waits for an answer. The program
+// gets the default disposition and no blocked signals, so it stays stoppable.
 int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors);
 
 // Replaces the file at path (following a symbolic link, which is kept) by the

@@ -22,7 +22,11 @@ bool InjectedFault();
 bool ToolPathForced();
 
 // Runs argv[0] from PATH with the given arguments; the exit status, or -1.
+// While interruption handlers are installed, the layer's own tools (this
+// entry) run with the interruption signals blocked so that they finish their
+// one step; programs started for the user (RunShellCommand) get them normally.
 int RunTool(const std::vector<const char*>& argv, bool discardErrors);
+int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool finishDespiteSignals);
 
 // MovePath without the fault-injection count (the rollback's moves).
 uint32_t MovePathUncounted(const std::string& from, const std::string& to);

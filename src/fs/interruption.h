@@ -5,10 +5,11 @@
 // leaving the template directory half written. Whoever runs a long task
 // polls InterruptionRequested() and ends cleanly when it turns true.
 //
-// While the handlers are installed, the tools this layer runs get those
-// three signals blocked: a Ctrl-C reaches the whole foreground process group,
-// and a tool killed half-way through moving a file would turn a clean stop
-// into a failed step.
+// While the handlers are installed, the tools this layer runs for its own
+// file operations (mv, mkdir, rm) get those three signals blocked: a Ctrl-C
+// reaches the whole foreground process group, and a tool killed half-way
+// through moving a file would turn a clean stop into a failed step. Programs
+// started through RunShellCommand (a document viewer) get them as usual.
 
 // Installs the handlers (sigaction, SA_RESTART). They stay for the life of
 // the process; later signals are caught too, so a second Ctrl-C cannot cut

@@ -36,7 +36,7 @@ public:
     // does when a write-protected file would be replaced on a terminal);
     // a clean signal state so that the tool behaves as from a terminal
     // (but see below for the interruption signals).
-    bool Prepare(bool discardErrors)
+    bool Prepare(bool discardErrors, bool finishDespiteSignals)
     {
         if (!okActions_ || !okAttributes_)
             return false;
@@ -53,7 +53,7 @@ public:
         sigaddset(&defaults, SIGQUIT);
         // The process stops cleanly on these itself; the tool finishes its
         // one step rather than dying half-way through a move.
-        if (InterruptionHandlersInstalled()) {
+        if (finishDespiteSignals && InterruptionHandlersInstalled()) {
             sigaddset(&mask, SIGINT);
             sigaddset(&mask, SIGTERM);
             sigaddset(&mask, SIGHUP);
@@ -79,6 +79,11 @@ namespace fs_detail {
 
 int RunTool(const std::vector<const char*>& argv, bool discardErrors)
 {
+    return RunProgram(argv, discardErrors, true);
+}
+
+int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool finishDespiteSignals)
+{
     if (argv.empty() || argv[0] == nullptr)
         return -1;
     std::vector<char*> args;
@@ -88,7 +93,7 @@ int RunTool(const std::vector<const char*>& argv, bool discardErrors)
     args.push_back(nullptr);
 
     SpawnSetup setup;
-    if (!setup.Prepare(discardErrors))
+    if (!setup.Prepare(discardErrors, finishDespiteSignals))
         return -1;
     pid_t child;
     if (::posix_spawnp(&child, args[0], setup.Actions(), setup.Attributes(), args.data(), environ) != 0)
@@ -109,5 +114,6 @@ int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors)
     args.reserve(argv.size());
     for (const NarrowString& arg : argv)
         args.push_back(arg.Data());
-    return fs_detail::RunTool(args, discardErrors);
+    // A program started for the user (a document viewer) must stay stoppable.
+    return fs_detail::RunProgram(args, discardErrors, false);
 }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/fs_internal.h"
 #include "fs/interruption.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
@@ -53,13 +54,15 @@ TEST_F(InterruptionTest, SignalsAreCaughtAndTheFirstOneIsKept)
 }
 
 // A Ctrl-C reaches every process of the terminal's foreground group; the
-// tool moving a file must finish its step instead of dying half-way.
-TEST_F(InterruptionTest, ToolsFinishTheirStepWhenASignalArrives)
+// tool moving a file must finish its step instead of dying half-way. A
+// program started for the user must stay stoppable.
+TEST_F(InterruptionTest, OwnToolsFinishTheirStepWhenASignalArrivesUserProgramsDoNot)
 {
     ASSERT_TRUE(InstallInterruptionHandlers());
     for (const char* signal : {"INT", "TERM", "HUP"}) {
         const std::string script = std::string("kill -") + signal + " $$; exit 7";
-        EXPECT_EQ(RunShellCommand({NarrowString("sh"), NarrowString("-c"), NarrowString(script.c_str())}, true), 7)
+        EXPECT_EQ(fs_detail::RunTool({"sh", "-c", script.c_str()}, true), 7) << signal;
+        EXPECT_EQ(RunShellCommand({NarrowString("sh"), NarrowString("-c"), NarrowString(script.c_str())}, true), -1)
             << signal;
     }
     EXPECT_FALSE(InterruptionRequested());
