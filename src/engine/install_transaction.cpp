@@ -6,6 +6,7 @@
 #include "engine/journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/journal_file.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -130,16 +131,21 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
         transaction.backupDirectories.insert(parentKey);
     }
 
-    uint32_t code = RememberDirectoryTime(ParentDirectory(destination));
+    const WideString parent = ParentDirectory(destination);
+    uint32_t code = RememberDirectoryTime(parent);
     if (code != 0) return code;
-    code = journal_.Record('B', destination);
+    // Across file systems the move is a copy: its start and its end must
+    // reach the disk, so that a recovery after a power loss can tell a whole
+    // copy from a cut one. A rename on one file system needs neither.
+    const bool copied = !OnSameFileSystem(backupParent, parent);
+    code = journal_.Record('B', destination, copied);
     if (code != 0) return code;
     code = MovePath(destination, backup);
     // A move that reports failure after the file has left its place still
     // has to be undone by the rollback.
     if (code == 0 || (!PathExists(destination) && PathExists(backup))) {
         transaction.backedUpFiles.push_back(BackedUpFile{destination, backup});
-        const uint32_t recorded = journal_.Record('M', destination);
+        const uint32_t recorded = journal_.Record('M', destination, copied);
         if (code == 0) code = recorded;
     }
     return code;

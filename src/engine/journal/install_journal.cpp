@@ -6,16 +6,18 @@
 
 namespace {
 
-// Forced to disk: the target (without it nothing can be found again), each
-// move of a user's file into the backup (without it a power loss could leave
-// the file there unaccounted for, and the recovery would remove it with the
-// backup directory), the commit (without it a half-removed backup would be
-// "restored" over the installed files) and the end of a rollback that kept
-// files. Creations are only written to the kernel: a power loss that loses
-// such a record leaves an added file behind, never loses one of the user's.
+// Always forced to disk: the target (without it nothing can be found
+// again), the commit (without it a half-removed backup would be "restored"
+// over the installed files) and the end of a rollback that kept files.
+// Moves into the backup are forced by the engine only when the backup lies
+// on another file system (the move is then a copy, and the recovery has to
+// know whether it completed); on the same one a rename is atomic and the
+// recovery finds moved files by walking the backup directory. Creations are
+// only written to the kernel: a power loss that loses such a record leaves
+// an added file behind, never loses one of the user's.
 bool NeedsSync(char tag)
 {
-    return tag == 'T' || tag == 'B' || tag == 'C' || tag == 'R';
+    return tag == 'T' || tag == 'C' || tag == 'R';
 }
 
 bool ParseDecimal(const std::string& text, size_t begin, size_t end, uint64_t* value)
@@ -104,12 +106,12 @@ uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideStri
     return Record('T', targetDirectory);
 }
 
-uint32_t InstallJournal::Record(char tag, const WideString& path)
+uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDisk)
 {
     if (!file_.IsOpen())
         return ERROR_SUCCESS;
     ++count_;
-    return file_.Append(EncodeJournalRecord(tag, ToNarrow(path)), NeedsSync(tag));
+    return file_.Append(EncodeJournalRecord(tag, ToNarrow(path)), forceToDisk || NeedsSync(tag));
 }
 
 uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, FILETIME time)

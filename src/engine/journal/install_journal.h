@@ -40,7 +40,8 @@ public:
     // Creates the journal in the backup directory (which ends in "/") and
     // records the target directory.
     [[nodiscard]] uint32_t Begin(const WideString& backupDirectory, const WideString& targetDirectory);
-    [[nodiscard]] uint32_t Record(char tag, const WideString& path);
+    // T, C and R are always forced to disk; others when forceToDisk is set.
+    [[nodiscard]] uint32_t Record(char tag, const WideString& path, bool forceToDisk = false);
     [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, FILETIME time);
     [[nodiscard]] uint32_t RecordCommit();
     [[nodiscard]] uint32_t RecordRolledBack();

@@ -7,6 +7,7 @@
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
+#include "fs/path_mode.h"
 #include "text/convert.h"
 
 namespace {
@@ -44,11 +45,33 @@ bool HasTag(const std::vector<JournalRecord>& records, char tag)
     return std::any_of(records.begin(), records.end(), [tag](const JournalRecord& r) { return r.tag == tag; });
 }
 
-// Moves each backed-up file home. A file whose move into the backup is not
-// known to have completed (no M record) while the original still stands is
-// left alone when the backup lies on another file system: the move was then
-// a copy, which may have been cut short, while the original is whole. On the
-// same file system the move is a rename, so a file in the backup is whole.
+// Paths relative to the backup directory of every file (or link) in it,
+// the journal excepted; links are not followed.
+void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative,
+                          std::vector<WideString>* files)
+{
+    std::vector<WideString> subdirectories;
+    FileFinder finder;
+    for (bool found = finder.FindFirst(backupDirectory + relative + u"*"); found; found = finder.FindNext()) {
+        const WideString name = finder.FoundName();
+        if (name.Equals(u".") || name.Equals(u"..") || (relative.Empty() && name.Equals(kJournalFileName)))
+            continue;
+        if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
+            subdirectories.push_back(relative + name + u"/");
+        else
+            files->push_back(relative + name);
+    }
+    finder.FindClose();
+    for (const WideString& subdirectory : subdirectories)
+        CollectBackedUpFiles(backupDirectory, subdirectory, files);
+}
+
+// Moves every file found in the backup home: the backup holds nothing but
+// the user's files, each at its path relative to the target, so a move whose
+// record a power loss took is still found. One exception: across file
+// systems a move is a copy, which may have been cut short; such a file whose
+// move is not recorded as complete (no M record, forced to disk there) while
+// the original still stands is left, since the original is whole.
 void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
                     RecoveryReport* report)
 {
@@ -57,18 +80,16 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     for (const JournalRecord& r : records)
         if (r.tag == 'M')
             moved.insert(Key(r.path));
-    const bool renamed = OnSameFileSystem(backupDirectory, target);
-    std::set<std::u16string> done;
-    for (const JournalRecord& r : records) {
-        if (r.tag != 'B' || !IsBelow(r.path, target) || !done.insert(Key(r.path)).second)
+    std::vector<WideString> files;
+    CollectBackedUpFiles(backupDirectory, WideString(), &files);
+    for (const WideString& relative : files) {
+        const WideString source = backupDirectory + relative;
+        const WideString destination = target + relative;
+        const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
+        const bool renamed = OnSameFileSystem(source, parent);
+        if (moved.count(Key(destination)) == 0 && !renamed && PathEntryExists(destination))
             continue;
-        WideString source = backupDirectory;
-        source += r.path.Substring(target.Length());
-        if (!PathExists(source))
-            continue;
-        if (moved.count(Key(r.path)) == 0 && !renamed && PathExists(r.path))
-            continue;
-        if (MovePath(source, r.path) == 0)
+        if (MovePath(source, destination) == 0)
             ++report->restoredFiles;
         else
             ++report->keptFiles;

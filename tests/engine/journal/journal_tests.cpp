@@ -61,6 +61,7 @@ protected:
         fsys::create_directories(target_ / "old");
         WriteText(target_ / "old" / "a.cfg", "original a");
         WriteText(target_ / "b.cfg", "original b");
+        WriteText(target_ / "old" / "c.cfg", "original c");
         const char* previous = getenv("TMPDIR");
         if (previous)
             savedTmp_ = previous;
@@ -103,9 +104,10 @@ protected:
     WideString In(const std::string& relative) const { return W((target_ / relative).string()); }
 
     // What a run killed in the middle leaves: one added directory with a
-    // file, one file moved into the backup and overwritten, and one whose
+    // file, one file moved into the backup and overwritten, one whose
     // completed move was not yet recorded when the power went (the rename
-    // reached the disk, its M record did not) and that was overwritten too.
+    // reached the disk, its M record did not) and that was overwritten too,
+    // and one whose records were both lost.
     // The directory "old" had its time recorded before the run changed it.
     void SimulateKilledRun(InstallJournal& journal)
     {
@@ -123,6 +125,8 @@ protected:
         ASSERT_EQ(0u, journal.Record('B', In("b.cfg")));
         fsys::rename(target_ / "b.cfg", backup_ / "b.cfg");
         WriteText(target_ / "b.cfg", "new b");
+        // Neither of its records reached the disk, only the rename did.
+        fsys::rename(target_ / "old" / "c.cfg", backup_ / "old" / "c.cfg");
     }
 
     fsys::path root_, temp_, target_, backup_, otherFs_;
@@ -180,19 +184,21 @@ TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
     ASSERT_EQ(1u, reports.size());
     EXPECT_FALSE(reports[0].committed);
     EXPECT_TRUE(RecoveryIsComplete(reports[0]));
-    EXPECT_EQ(2u, reports[0].restoredFiles);
+    EXPECT_EQ(3u, reports[0].restoredFiles);
     EXPECT_EQ(1u, reports[0].removedFiles);
     EXPECT_EQ(1u, reports[0].removedDirectories);
 
     EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
-    // On one file system a file in the backup got there by a rename: whole.
+    // On one file system a file in the backup got there by a rename: whole,
+    // and found whatever the journal says.
     EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
+    EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
     EXPECT_FALSE(fsys::exists(target_ / "new"));
     EXPECT_EQ(kOldDirectoryTime, MtimeOf(target_ / "old"));
     EXPECT_FALSE(fsys::exists(backup_));
     EXPECT_TRUE(fsys::exists(temp_));
     EXPECT_EQ("rolled back an interrupted installation into " + target_.string() +
-                  "/: 2 replaced files restored, 1 added files and 1 added directories removed",
+                  "/: 3 replaced files restored, 1 added files and 1 added directories removed",
               std::string(DescribeRecovery(reports[0]).Data()));
 
     // Nothing is left to do on the next start.
@@ -316,11 +322,11 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
     std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
     EXPECT_FALSE(RecoveryIsComplete(reports[0]));
-    EXPECT_EQ(1u, reports[0].keptFiles);
+    EXPECT_EQ(2u, reports[0].keptFiles);
     EXPECT_EQ("original a", ReadText(backup_ / "old" / "a.cfg"));
     EXPECT_TRUE(fsys::exists(backup_ / "wz4sx.journal"));
     EXPECT_NE(std::string::npos,
-              std::string(DescribeRecovery(reports[0]).Data()).find("1 replaced files could not be moved back"));
+              std::string(DescribeRecovery(reports[0]).Data()).find("2 replaced files could not be moved back"));
 
     fsys::remove(target_ / "old");
     fsys::rename(root_ / "old-aside", target_ / "old");
@@ -329,8 +335,9 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
     reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
     EXPECT_TRUE(RecoveryIsComplete(reports[0]));
-    EXPECT_EQ(1u, reports[0].restoredFiles);
+    EXPECT_EQ(2u, reports[0].restoredFiles);
     EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
+    EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
     EXPECT_EQ("the user's own, made since", ReadText(target_ / "new" / "n.cfg"));
     EXPECT_FALSE(fsys::exists(backup_));
 }
