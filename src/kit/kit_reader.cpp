@@ -3,6 +3,7 @@
 #include <new>
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/temp_file_claim.h"
 #include "kit/kit_body_reader.h"
 #include "kit/kit_file_util.h"
 #include "kit/kit_inflate.h"
@@ -32,13 +33,17 @@ uint32_t KitReader::LoadSteps(const WideString& kitPath) {
     if (code != 0) return code;
     code = MakeTempFileName(tempDirectory, kKitTempPrefix, &tempPath_);
     if (code != 0) return code;
+    // Held open and claimed from the start, so that the next start of the
+    // installer can tell this file from one a killed run left behind.
+    code = FileOpen(tempPath_, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, &tempHandle_, FILE_ATTRIBUTE_NORMAL);
+    if (code != 0) return code;
+    code = ClaimOpenFile(tempHandle_);
+    if (code != 0) return code;
 
     KitInflateResult inflated;
     code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated);
     if (code != 0) return code;
 
-    code = FileOpen(tempPath_, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, &tempHandle_, FILE_ATTRIBUTE_NORMAL);
-    if (code != 0) return code;
     BufferedFileBodyReader reader(tempHandle_);
     uint32_t dataStart = 0;
     ReadKitTables(reader, inflated.bodySize, languages_, files_, &dataStart);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <filesystem>
 #include "fs/file_io.h"
+#include "fs/temp_file_claim.h"
 #include "kit/kit_reader.h"
 #include "kit_test_support.h"
 
@@ -142,6 +143,10 @@ TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
     WriteSimpleKit("k.tkx", {{u"a.txt", kTime2001, "x"}});
     KitReader reader;
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    ASSERT_EQ(LeftoverTempFiles(), 1);
+    // The loaded file is claimed: the clean-up of abandoned kits at the next
+    // start of another installer must not take it, however old it is.
+    EXPECT_EQ(DeleteAbandonedTempFiles(Wide(tempDir_), u"txk", 0), 0u);
     ASSERT_EQ(LeftoverTempFiles(), 1);
     reader.Release();
     EXPECT_EQ(LeftoverTempFiles(), 0);

@@ -7,10 +7,14 @@
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
+#include "fs/temp_file_claim.h"
 #include "fs/path_mode.h"
 #include "text/convert.h"
 
 namespace {
+
+// How old an unclaimed unpacked kit must be before it counts as abandoned.
+constexpr int64_t kAbandonedKitAgeSeconds = 60;
 
 bool StartsWith(const WideString& text, const WideString& prefix)
 {
@@ -268,5 +272,16 @@ std::vector<NarrowString> RecoverAtStartup()
     std::vector<NarrowString> lines;
     for (const RecoveryReport& report : RecoverInterruptedInstallations())
         lines.push_back(DescribeRecovery(report));
+    // Unpacked kits of killed runs: a running installer claims its own from
+    // the moment it creates it; the age keeps clear of one that is between
+    // creating and claiming its file right now.
+    WideString temp;
+    GetTempDirectory(&temp);
+    const uint32_t removed = DeleteAbandonedTempFiles(temp, u"txk", kAbandonedKitAgeSeconds);
+    if (removed > 0) {
+        const std::string line = "removed " + std::to_string(removed) + " unpacked kit file" +
+                                 (removed == 1 ? "" : "s") + " left by an interrupted run";
+        lines.push_back(NarrowString(line.data(), static_cast<uint32_t>(line.size())));
+    }
     return lines;
 }
