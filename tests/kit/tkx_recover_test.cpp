@@ -7,22 +7,11 @@
 #include "kit_test_support.h"
 #include "text/convert.h"
 #include "tkx_commands.h"
+#include "tkx_test_support.h"
 
 namespace fsys = std::filesystem;
 
 namespace {
-
-struct TkxRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-TkxRun Tkx(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = RunTkx(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 class TkxRecoverTest : public KitTest {
 protected:
