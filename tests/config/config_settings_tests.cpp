@@ -1,5 +1,6 @@
 // Where the launcher's files lie and how one profile's pair is loaded and stored.
 #include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 #include "config/launcher_config.h"
 #include "temp_home.h"
@@ -56,14 +57,39 @@ TEST_F(Settings, StoreCreatesTheDirectoryAndPropagatesASecondFailure) {
     EXPECT_TRUE(Exists(mainUser_ + "/keep"));
 }
 
+// Gives the whole home to an ordinary user, so a child that becomes that
+// user meets the permission bits that root would read through.
+void GiveTreeTo(const std::string& root, uid_t uid, gid_t gid) {
+    ASSERT_EQ(lchown(root.c_str(), uid, gid), 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        ASSERT_EQ(lchown(entry.path().c_str(), uid, gid), 0);
+}
+
 TEST_F(Settings, StoreRefusesToShortenAUserFileItCouldNotRead) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permission bits";
     WriteBytes(mainUser_, "InstalledLocation=/i\n");
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) GiveTreeTo(home_, 65534, 65534);
     std::filesystem::permissions(mainUser_, std::filesystem::perms::owner_write);
-    LauncherSettings settings(LauncherProfile::Main);
-    settings.Load();
-    settings.UserTable().SetValues(kTemplatesLocationKey, {u"/t"});
-    EXPECT_THROW(settings.Store(), int);
+    // Root reads files whatever their permission bits: the store runs in a
+    // child that is an ordinary user then.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (asRoot && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        LauncherSettings settings(LauncherProfile::Main);
+        settings.Load();
+        settings.UserTable().SetValues(kTemplatesLocationKey, {u"/t"});
+        try {
+            settings.Store();
+        } catch (int code) {
+            _exit(code == 1 ? 0 : 2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the file was written over, 2: another code was raised";
     std::filesystem::permissions(mainUser_, std::filesystem::perms::owner_all);
     EXPECT_EQ(ReadBytes(mainUser_), "InstalledLocation=/i\n");
 }
