@@ -9,7 +9,7 @@
 
 struct FinderDirectory;  // owns the C library's directory stream
 
-// One enumeration of a directory by a wildcard spec ("dir/*.txt"), or an
+// One enumeration of a directory by a wildcard search path ("dir/*.txt"), or an
 // existence test of a plain path (single-entry mode). Closes on destruction.
 // A wildcard walk reports a dangling link as a non-directory entry and skips
 // an entry that vanished between listing and status, rather than stopping;
@@ -21,7 +21,7 @@ public:
     FileFinder(const FileFinder&) = delete;
     FileFinder& operator=(const FileFinder&) = delete;
 
-    bool FindFirst(const WideString& spec);
+    bool FindFirst(const WideString& searchPath);
     bool FindNext();
     WideString FoundName() const { return currentName_; }
     // FILE_ATTRIBUTE_DIRECTORY when the entry (links followed) is a directory.
@@ -32,7 +32,7 @@ public:
 
 private:
     WideString pattern_;
-    WideString spec_;
+    WideString searchPath_;
     WideString currentName_;
     FinderDirectory* directory_ = nullptr;
     struct stat status_;

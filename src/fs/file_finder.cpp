@@ -1,4 +1,4 @@
-// Directory enumeration by a wildcard spec, and the single-entry existence test.
+// Directory enumeration by a wildcard search path, and the single-entry existence test.
 #include <cstring>
 #include <dirent.h>
 #include <fnmatch.h>
@@ -21,27 +21,27 @@ FileFinder::~FileFinder()
     FindClose();
 }
 
-bool FileFinder::FindFirst(const WideString& spec)
+bool FileFinder::FindFirst(const WideString& searchPath)
 {
     FindClose();
-    spec_ = spec;
+    searchPath_ = searchPath;
     foundIsLink_ = false;
     std::memset(&status_, 0, sizeof status_);
 
-    const uint32_t slash = spec.FindLast(u'/');
+    const uint32_t slash = searchPath.FindLast(u'/');
     if (slash == WideString::npos) {
-        pattern_ = spec;
-        directoryPart_ = ToNarrow(spec);
+        pattern_ = searchPath;
+        directoryPart_ = ToNarrow(searchPath);
     } else {
-        pattern_ = spec.Substring(slash + 1);
+        pattern_ = searchPath.Substring(slash + 1);
         // "/*" lists the root, whose directory part would otherwise be empty.
-        directoryPart_ = slash == 0 ? NarrowString("/") : ToNarrow(spec.Substring(0, slash));
+        directoryPart_ = slash == 0 ? NarrowString("/") : ToNarrow(searchPath.Substring(0, slash));
     }
     narrowPattern_ = ToNarrow(pattern_);
 
     if (pattern_.Find(u'*') == WideString::npos) {
         currentName_ = pattern_;
-        std::string native = fs_detail::NativePath(spec);
+        std::string native = fs_detail::NativePath(searchPath);
         if (::stat(native.c_str(), &status_) != 0)
             return false;
         struct stat own;

@@ -10,11 +10,11 @@ namespace {
 class FinderTest : public FsTest {
 protected:
     // name -> "d" (directory attribute), "f", with "@" for a link itself.
-    std::set<std::string> FindAll(const std::string& spec)
+    std::set<std::string> FindAll(const std::string& searchPath)
     {
         std::set<std::string> found;
         FileFinder finder;
-        for (bool more = finder.FindFirst(W(spec)); more; more = finder.FindNext()) {
+        for (bool more = finder.FindFirst(W(searchPath)); more; more = finder.FindNext()) {
             std::string kind = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) ? "d" : "f";
             if (finder.FoundIsSymbolicLink())
                 kind += "@";
@@ -57,7 +57,7 @@ TEST_F(FinderTest, SingleEntryModeIsAnExistenceTest)
     EXPECT_FALSE(finder.FindFirst(WPath("missing")));
     EXPECT_TRUE(finder.FindFirst(W(root_)));
     EXPECT_EQ(finder.FoundAttributes(), FILE_ATTRIBUTE_DIRECTORY);
-    // Without any "/" a wildcard spec names no directory.
+    // Without any "/" a wildcard search path names no directory.
     EXPECT_FALSE(finder.FindFirst(u"*"));
 }
 
