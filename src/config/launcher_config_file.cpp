@@ -2,10 +2,10 @@
 #include "config/launcher_config.h"
 
 #include "config/config_line_parser.h"
-#include "config/config_text.h"
 #include "config/multibyte_decoder.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "text/convert.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ void LauncherConfig::ReadText(const WideString& text) {
 // wrong or empty, so the whole write is refused and the old file stays.
 static NarrowString NarrowForWriting(const WideString& text) {
     NarrowString narrow;
-    if (!NarrowConfigText(text, &narrow)) throw 2;
+    if (!ToNarrowChecked(text, &narrow)) throw 2;
     return narrow;
 }
 

@@ -2,14 +2,14 @@
 // spelling, values without case-insensitive duplicates.
 #include "config/launcher_config.h"
 
-#include "config/config_text.h"
+#include "text/text_helpers.h"
 
 namespace {
 
 std::vector<LauncherConfigEntry>::iterator FindEntry(std::vector<LauncherConfigEntry>& entries,
                                                      const WideString& key) {
     for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (CompareConfigText(it->key, key) == 0) return it;
+        if (CompareNoCase(it->key, key) == 0) return it;
     }
     return entries.end();
 }
@@ -23,7 +23,7 @@ bool LauncherConfig::AddValue(const WideString& key, const WideString& value) {
         entry = entries_.end() - 1;
     } else {
         for (const WideString& held : entry->values) {
-            if (CompareConfigText(held, value) == 0) return false;
+            if (CompareNoCase(held, value) == 0) return false;
         }
     }
     entry->values.push_back(value);
@@ -32,7 +32,7 @@ bool LauncherConfig::AddValue(const WideString& key, const WideString& value) {
 
 const std::vector<WideString>* LauncherConfig::FindValues(const WideString& key) const {
     for (const LauncherConfigEntry& entry : entries_) {
-        if (CompareConfigText(entry.key, key) == 0) return &entry.values;
+        if (CompareNoCase(entry.key, key) == 0) return &entry.values;
     }
     return nullptr;
 }

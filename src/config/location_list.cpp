@@ -1,6 +1,6 @@
 #include "config/location_list.h"
 
-#include "config/config_text.h"
+#include "text/text_helpers.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ void RemoveDuplicateLocations(std::vector<WideString>* locations) {
         WideString form = ComparisonForm(location);
         bool seen = false;
         for (const WideString& earlier : keptForms) {
-            if (CompareConfigText(earlier, form) == 0) {
+            if (CompareNoCase(earlier, form) == 0) {
                 seen = true;
                 break;
             }

@@ -116,6 +116,12 @@ NarrowString ToNarrow(const WideString& text) {
     return MultibyteFromWide(w, count);
 }
 
+bool ToNarrowChecked(const WideString& text, NarrowString* out) {
+    *out = ToNarrow(text);
+    // Only a text that is empty up to its first 0 unit converts to nothing.
+    return !out->Empty() || text.Empty() || text[0] == 0;
+}
+
 WideString ToWide(const NarrowString& text) {
     return WideFromMultibyte(text.Data(), strnlen(text.Data(), text.Length()));
 }

@@ -9,6 +9,8 @@
 void InitProcessLocale();
 
 NarrowString ToNarrow(const WideString& text);
+// ToNarrow that tells an unconvertible text (false) from an empty one.
+bool ToNarrowChecked(const WideString& text, NarrowString* out);
 WideString ToWide(const NarrowString& text);
 
 // Convenience for C strings coming from the C library.

@@ -120,5 +120,15 @@ WideString WithForwardSlashes(const WideString& path) {
 }
 
 int CompareNoCase(const WideString& a, const WideString& b) {
-    return strcasecmp(ToNarrow(a).Data(), ToNarrow(b).Data());
+    NarrowString narrowA;
+    NarrowString narrowB;
+    if (ToNarrowChecked(a, &narrowA) && ToNarrowChecked(b, &narrowB))
+        return strcasecmp(narrowA.Data(), narrowB.Data());
+    // A text the locale cannot represent converts to nothing; two of those
+    // must not count as equal (a launcher value would be dropped as a
+    // duplicate), so they compare by their units.
+    const uint32_t common = a.Length() < b.Length() ? a.Length() : b.Length();
+    for (uint32_t i = 0; i < common; ++i)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    return a.Length() == b.Length() ? 0 : (a.Length() < b.Length() ? -1 : 1);
 }
