@@ -18,6 +18,8 @@ import time
 
 import pyatspi
 
+from e2e_files import Failure  # noqa: F401 (one failure type for every flow)
+
 DEFAULT_DEADLINE = 20.0
 POLL = 0.05
 SKIP = 77  # CTest's SKIP_RETURN_CODE
@@ -29,10 +31,6 @@ CANCEL = (450, 335)
 ENTRY = (310, 290)
 BROWSE = (475, 290)
 CHECK_BUTTON = (180, 180)
-
-
-class Failure(Exception):
-    pass
 
 
 _libc = ctypes.CDLL(None, use_errno=True)

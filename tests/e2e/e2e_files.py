@@ -1,6 +1,36 @@
 """File-system helpers shared by the wizard and the headless flows; no
 display and no accessibility modules needed."""
 import os
+import subprocess
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def pack_demo_kit(tkx, kit):
+    subprocess.run([os.path.join(DEMO_KIT, "pack.sh"), tkx, kit], check=True, stdout=subprocess.DEVNULL)
+
+
+def pack_tree(tkx, kit, tree):
+    subprocess.run([tkx, "pack", "-o", kit, tree], check=True, stdout=subprocess.DEVNULL)
+
+
+def check_demo_installed(target):
+    """Every file of the demo kit stands in target with its bytes and kind."""
+    demo = snapshot(os.path.join(DEMO_KIT, "tree"))
+    installed = snapshot(target)
+    for rel, entry in demo.items():
+        check(rel in installed, "missing after installation: " + rel)
+        check(installed[rel][:2] == entry[:2], "differs after installation: " + rel)
 
 
 def snapshot(root):

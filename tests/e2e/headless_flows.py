@@ -18,10 +18,9 @@ import tempfile
 import time
 import traceback
 
-from e2e_files import snapshot, temporary_leftovers, write_tree
+from e2e_files import (Failure, check, check_demo_installed, pack_demo_kit, pack_tree, snapshot,
+                       temporary_leftovers, write_tree)
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
 SKIP = 77
 DEADLINE = 60
 
@@ -33,15 +32,6 @@ INSTALL_ERROR = "Installation error"
 ERROR_FINISH = "An error occurred during the installation process."
 CANCELLED = "Installation canceled. Template directory has not been changed."
 PROGRESS = re.compile(r"^Files being copied\.\.\. (\d+)%$")
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 class Sandbox:
@@ -88,12 +78,10 @@ class Sandbox:
                     if line.startswith("ConfigurationTemplatesLocation=")]
 
     def pack_demo_kit(self):
-        subprocess.run([os.path.join(DEMO_KIT, "pack.sh"), self.options.tkx, self.kit], check=True,
-                       stdout=subprocess.DEVNULL)
+        pack_demo_kit(self.options.tkx, self.kit)
 
     def pack_tree(self, tree):
-        subprocess.run([self.options.tkx, "pack", "-o", self.kit, tree], check=True,
-                       stdout=subprocess.DEVNULL)
+        pack_tree(self.options.tkx, self.kit, tree)
 
     def env(self, tmpdir=None):
         env = dict(os.environ)
@@ -118,14 +106,6 @@ class Sandbox:
 
 def progress_values(lines):
     return [int(m.group(1)) for m in (PROGRESS.match(line) for line in lines) if m]
-
-
-def check_demo_installed(target):
-    demo = snapshot(os.path.join(DEMO_KIT, "tree"))
-    installed = snapshot(target)
-    for rel, entry in demo.items():
-        check(rel in installed, "missing after installation: " + rel)
-        check(installed[rel][:2] == entry[:2], "differs after installation: " + rel)
 
 
 def expect_preparation_error(sb, text, tmpdir=None):

@@ -14,10 +14,9 @@ import traceback
 
 from e2e_driver import (BACK, BROWSE, CANCEL, CHECK_BUTTON, NEXT, SKIP, Failure, Sandbox, Wizard,
                         XServer, run_in_own_session, wait_for)
-from e2e_files import snapshot, temporary_leftovers, write_tree
+from e2e_files import (check, check_demo_installed, pack_demo_kit, pack_tree, snapshot,
+                       temporary_leftovers, write_tree)
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
 TITLE = "Installing configuration"
 GERMAN_TITLE = "Konfiguration wird installiert"
 WELCOME = "Welcome to the product installation program Demo configuration templates (Sample Vendor)."
@@ -30,11 +29,6 @@ QUESTION = "Do you really want to cancel installation?"
 EMPTY_NOTICE = "Specify correct path to template directory."
 
 
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 class Context:
     def __init__(self, options, xserver, sandbox):
         self.options = options
@@ -45,12 +39,10 @@ class Context:
         self.wizard = None
 
     def pack_demo_kit(self):
-        subprocess.run([os.path.join(DEMO_KIT, "pack.sh"), self.options.tkx, self.kit], check=True,
-                       stdout=subprocess.DEVNULL)
+        pack_demo_kit(self.options.tkx, self.kit)
 
     def pack_tree(self, tree):
-        subprocess.run([self.options.tkx, "pack", "-o", self.kit, tree], check=True,
-                       stdout=subprocess.DEVNULL)
+        pack_tree(self.options.tkx, self.kit, tree)
 
     def start(self, *args, **kwargs):
         self.wizard = Wizard(self.x, self.sandbox, self.program, args, **kwargs)
@@ -72,11 +64,7 @@ class Context:
                     if line.startswith("ConfigurationTemplatesLocation=")]
 
     def check_demo_installed(self, target):
-        demo = snapshot(os.path.join(DEMO_KIT, "tree"))
-        installed = snapshot(target)
-        for rel, entry in demo.items():
-            check(rel in installed, "missing after installation: " + rel)
-            check(installed[rel][:2] == entry[:2], "differs after installation: " + rel)
+        check_demo_installed(target)
 
     def go_to_directory_page(self, title=TITLE, welcome=WELCOME):
         w = self.wizard
