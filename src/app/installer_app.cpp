@@ -6,10 +6,10 @@
 #include <clocale>
 #include <cstdio>
 
-#include "app/startup/headless_install.h"
-#include "app/startup/install_outcome.h"
-#include "app/startup/launch_options.h"
-#include "engine/journal/journal_recovery.h"
+#include "headless/headless_install.h"
+#include "session/install_outcome.h"
+#include "app/launch_options.h"
+#include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "ui/installer_dlg.h"
 

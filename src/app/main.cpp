@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/installer_app.h"
-#include "app/startup/launch_options.h"
-#include "app/startup/usage_text.h"
+#include "app/launch_options.h"
+#include "app/usage_text.h"
 #include "text/convert.h"
 
 namespace {

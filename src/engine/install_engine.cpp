@@ -2,7 +2,7 @@
 #include "engine/install_engine.h"
 
 #include <exception>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "engine/engine_paths.h"
 #include "engine/install_status.h"
 #include "fs/dir_ops.h"

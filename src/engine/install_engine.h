@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
-#include "engine/journal/install_journal.h"
+#include "journal/install_journal.h"
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 

@@ -3,7 +3,7 @@
 #include "engine/install_engine.h"
 
 #include "engine/engine_paths.h"
-#include "engine/journal/journal_recovery.h"
+#include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"

@@ -1,6 +1,6 @@
 #include "engine/install_status.h"
 
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "engine/install_engine.h"
 #include "fs/file_types.h"
 

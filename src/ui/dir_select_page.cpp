@@ -1,7 +1,7 @@
 #include "ui/dir_select_page.h"
 
 #include <gtk/gtk.h>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "text/convert.h"
 #include "ui/open_dialogs.h"
 

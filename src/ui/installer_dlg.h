@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-#include "app/startup/install_outcome.h"
+#include "session/install_outcome.h"
 #include "config/template_locations.h"
 #include "engine/install_status.h"
 #include "kit/kit_reader.h"

@@ -2,8 +2,8 @@
 // Next, Back and Finish.
 #include <gtk/gtk.h>
 
-#include "app/catalog/message_catalog.h"
-#include "app/startup/install_preparation.h"
+#include "catalog/message_catalog.h"
+#include "session/install_preparation.h"
 #include "fs/dir_ops.h"
 #include "text/convert.h"
 #include "text/text_helpers.h"

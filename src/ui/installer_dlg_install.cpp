@@ -2,7 +2,7 @@
 // page follows the status block until a final state arrives.
 #include <gtk/gtk.h>
 
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "fs/file_types.h"
 #include "fs/interruption.h"
 #include "ui/installer_dlg.h"

@@ -2,7 +2,7 @@
 // message boxes, cancel confirmation and key handling.
 #include <gtk/gtk.h>
 
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "text/convert.h"
 #include "ui/images/icon.xpm.h"
 #include "ui/images/welcome_picture.xpm.h"

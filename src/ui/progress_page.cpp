@@ -1,7 +1,7 @@
 #include "ui/progress_page.h"
 
 #include <gtk/gtk.h>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "text/convert.h"
 
 ProgressPage::ProgressPage(GtkWidget* layout, int32_t barWidth) : WizardDialogPage(layout) {

@@ -1,7 +1,7 @@
 #include "ui/success_page.h"
 
 #include <gtk/gtk.h>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "text/convert.h"
 
 SuccessFinalPage::SuccessFinalPage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text)

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/startup/launch_options.h"
-#include "catalog_fixture.h"
+#include "app/launch_options.h"
+#include "support/catalog_fixture.h"
 
 namespace {
 

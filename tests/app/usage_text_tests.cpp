@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/startup/usage_text.h"
-#include "catalog_fixture.h"
+#include "app/usage_text.h"
+#include "support/catalog_fixture.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Cancelling a run: rollback first, then the final cancelled state.
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 
 namespace {

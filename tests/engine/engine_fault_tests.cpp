@@ -1,6 +1,6 @@
 // Every counted file operation of a run is made to fail in turn: each time
 // the template directory must come back exactly, and no backup may remain.
-#include "engine/journal/journal_recovery.h"
+#include "journal/journal_recovery.h"
 #include "engine_fault_fixture.h"
 
 TEST_F(EngineFaultTest, EveryFailedOperationLeavesTheTargetAsBefore) {

@@ -1,7 +1,7 @@
 // A signal during a run: the run stops after the current entry, rolls back
 // and ends cancelled, as a cancel request does.
 #include <csignal>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 #include "fs/interruption.h"
 

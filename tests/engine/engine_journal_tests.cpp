@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
-#include "engine/journal/install_journal.h"
+#include "journal/install_journal.h"
 #include "engine_test_support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // installation, and no backup directory may remain either way.
 #include <sys/wait.h>
 #include <unistd.h>
-#include "engine/journal/journal_recovery.h"
+#include "journal/journal_recovery.h"
 #include "engine_fault_fixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 #include "fs/dir_ops.h"
 

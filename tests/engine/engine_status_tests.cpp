@@ -1,7 +1,7 @@
 // The status block and the worker thread: hand-over, final states, joining.
 #include <atomic>
 #include <thread>
-#include "app/catalog/message_catalog.h"
+#include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "fs/dir_ops.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_reader.h"
-#include "kit_test_support.h"
+#include "support/kit_test_support.h"
 
 namespace fsys = std::filesystem;
 

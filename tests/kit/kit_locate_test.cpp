@@ -1,7 +1,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include "kit/kit_reader.h"
-#include "kit_test_support.h"
+#include "support/kit_test_support.h"
 #include "text/convert.h"
 
 namespace fsys = std::filesystem;

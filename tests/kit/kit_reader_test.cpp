@@ -4,7 +4,7 @@
 #include "fs/file_io.h"
 #include "fs/temp_file_claim.h"
 #include "kit/kit_reader.h"
-#include "kit_test_support.h"
+#include "support/kit_test_support.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <random>
 #include "kit/kit_reader.h"
 #include "kit/kit_table_parser.h"
-#include "kit_test_support.h"
+#include "support/kit_test_support.h"
 
 namespace {
 

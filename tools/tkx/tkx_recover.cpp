@@ -1,7 +1,7 @@
 // tkx recover: finishes installations that were interrupted (killed, crashed,
 // or cut off by a power loss) for the current user.
 #include <ostream>
-#include "engine/journal/journal_recovery.h"
+#include "journal/journal_recovery.h"
 #include "tkx_commands.h"
 
 namespace {

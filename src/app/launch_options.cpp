@@ -1,0 +1,87 @@
+// The command-line scan, the choice of language and the window title.
+#include "app/launch_options.h"
+
+#include <cstring>
+
+#include "catalog/message_catalog.h"
+#include "text/convert.h"
+
+namespace {
+
+// True for a switch: an argument whose first byte is '-' or '/'.
+bool IsSwitch(const char* argument) {
+    return argument != nullptr && (argument[0] == '-' || argument[0] == '/');
+}
+
+// Takes the language of a code when the catalog holds it; false otherwise, and
+// then nothing changes.
+bool ChooseLanguage(const NarrowString& code, LaunchOptions& options) {
+    const int32_t id = MessageCatalog::FindLanguage(code);
+    if (id == 0) return false;
+    options.languageId = id;
+    options.languageCode = ToWide(code);
+    return true;
+}
+
+// Reads -S and -L<code> (either case, '-' or '/') from the first argument to
+// scan on. The first L switch ends the scan, whether its code is known or not.
+void ScanSwitches(int argc, char** argv, int first, LaunchOptions& options) {
+    for (int i = first; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (!IsSwitch(argument)) continue;
+        const char letter = argument[1];
+        if (letter == 'S' || letter == 's') {
+            options.silent = true;
+        } else if (letter == 'L' || letter == 'l') {
+            ChooseLanguage(NarrowString(argument + 2), options);
+            return;
+        }
+    }
+}
+
+// The part of a locale name that names the language of messages. glibc reports
+// a composite name ("LC_CTYPE=de_DE.UTF-8;...;LC_MESSAGES=de_DE.UTF-8;...")
+// when the categories differ; its first bytes would be "LC", which names no
+// language, so the LC_MESSAGES entry is used instead.
+NarrowString MessagesLocale(const char* localeName) {
+    static const char kKey[] = "LC_MESSAGES=";
+    if (std::strchr(localeName, ';') == nullptr) return NarrowString(localeName);
+    const char* start = std::strstr(localeName, kKey);
+    if (start == nullptr) return NarrowString(localeName);
+    start += sizeof kKey - 1;
+    const char* end = std::strchr(start, ';');
+    const size_t length = end != nullptr ? static_cast<size_t>(end - start) : std::strlen(start);
+    return NarrowString(start, static_cast<uint32_t>(length));
+}
+
+// The locale's language code: the first two bytes of a name of three bytes or
+// more (ru_RU.UTF-8 gives ru), the whole name otherwise (C stays C).
+NarrowString LocaleLanguageCode(const char* localeName) {
+    NarrowString name = MessagesLocale(localeName);
+    if (name.Length() >= 3) name.Resize(2);
+    return name;
+}
+
+}  // namespace
+
+LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName) {
+    LaunchOptions options;
+    options.argc = argc;
+    options.argv = argv;
+    options.languageId = 0;
+    // "usecwd" counts only as the first argument and only when it is exactly
+    // that (usecwd2 and usec do not match).
+    options.useCurrentDirectory =
+        argc >= 2 && argv != nullptr && argv[1] != nullptr && std::strcmp(argv[1], "usecwd") == 0;
+    options.languageCode = WideString(u"en");
+
+    if (argv != nullptr) ScanSwitches(argc, argv, options.useCurrentDirectory ? 2 : 1, options);
+    if (options.languageId == 0 && localeName != nullptr) {
+        ChooseLanguage(LocaleLanguageCode(localeName), options);
+    }
+    if (options.languageId == 0) options.languageId = kEnglishLanguageId;  // code stays "en"
+
+    MessageCatalog::SetCurrentLanguage(options.languageId);
+    options.title = ToNarrow(MessageCatalog::GetText("IDR_MAINFRAME"));
+    return options;
+}

@@ -1,0 +1,144 @@
+// Encoding, decoding and writing of the installation journal.
+#include "journal/install_journal.h"
+
+#include "fs/dir_ops.h"
+#include "text/convert.h"
+
+namespace {
+
+// Always forced to disk: the target (without it nothing can be found
+// again), the commit (without it a half-removed backup would be "restored"
+// over the installed files) and the end of a rollback that kept files.
+// Moves into the backup are forced by the engine only when the backup lies
+// on another file system (the move is then a copy, and the recovery has to
+// know whether it completed); on the same one a rename is atomic and the
+// recovery finds moved files by walking the backup directory. Creations are
+// only written to the kernel: a power loss that loses such a record leaves
+// an added file behind, never loses one of the user's.
+bool NeedsSync(char tag)
+{
+    return tag == 'T' || tag == 'C' || tag == 'R';
+}
+
+bool ParseDecimal(const std::string& text, size_t begin, size_t end, uint64_t* value)
+{
+    if (begin == end || end - begin > 20)
+        return false;
+    uint64_t result = 0;
+    for (size_t i = begin; i < end; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
+        if (result > (UINT64_MAX - digit) / 10)
+            return false;
+        result = result * 10 + digit;
+    }
+    *value = result;
+    return true;
+}
+
+// Turns a record's payload into its path (and time); false when malformed.
+bool DecodePayload(char tag, const std::string& payload, JournalRecord* record)
+{
+    std::string path = payload;
+    if (tag == 'W') {
+        const size_t colon = payload.find(':');
+        if (colon == std::string::npos || !ParseDecimal(payload, 0, colon, &record->time))
+            return false;
+        path = payload.substr(colon + 1);
+    }
+    const NarrowString narrow(path.data(), static_cast<uint32_t>(path.size()));
+    record->path = ToWide(narrow);
+    const NarrowString back = ToNarrow(record->path);
+    record->exact = std::string(back.Data(), back.Length()) == path;
+    return true;
+}
+
+}  // namespace
+
+std::string EncodeJournalRecord(char tag, const NarrowString& payload)
+{
+    std::string record;
+    record.reserve(payload.Length() + 16);
+    record += tag;
+    record += ' ';
+    record += std::to_string(payload.Length());
+    record += ':';
+    record.append(payload.Data(), payload.Length());
+    record += '\n';
+    return record;
+}
+
+std::vector<JournalRecord> DecodeJournal(const std::string& contents)
+{
+    std::vector<JournalRecord> records;
+    size_t pos = 0;
+    while (pos + 4 <= contents.size()) {
+        const char tag = contents[pos];
+        if (contents[pos + 1] != ' ')
+            break;
+        const size_t colon = contents.find(':', pos + 2);
+        uint64_t length = 0;
+        if (colon == std::string::npos || colon - pos > 12 || !ParseDecimal(contents, pos + 2, colon, &length))
+            break;
+        if (length > contents.size() - colon - 1)
+            break;
+        const size_t end = colon + 1 + static_cast<size_t>(length);
+        if (end >= contents.size() || contents[end] != '\n')
+            break;
+        JournalRecord record{tag, WideString()};
+        if (!DecodePayload(tag, contents.substr(colon + 1, static_cast<size_t>(length)), &record))
+            break;
+        records.push_back(record);
+        pos = end + 1;
+    }
+    return records;
+}
+
+uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideString& targetDirectory)
+{
+    path_ = backupDirectory;
+    path_ += kJournalFileName;
+    count_ = 0;
+    const uint32_t code = file_.Create(path_);
+    if (code != ERROR_SUCCESS)
+        return code;
+    return Record('T', targetDirectory);
+}
+
+uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDisk)
+{
+    if (!file_.IsOpen())
+        return ERROR_SUCCESS;
+    ++count_;
+    return file_.Append(EncodeJournalRecord(tag, ToNarrow(path)), forceToDisk || NeedsSync(tag));
+}
+
+uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, FILETIME time)
+{
+    if (!file_.IsOpen())
+        return ERROR_SUCCESS;
+    ++count_;
+    const std::string payload = std::to_string(time) + ":";
+    NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
+    text += ToNarrow(directory);
+    return file_.Append(EncodeJournalRecord('W', text), NeedsSync('W'));
+}
+
+uint32_t InstallJournal::RecordCommit()
+{
+    return Record('C', WideString());
+}
+
+uint32_t InstallJournal::RecordRolledBack()
+{
+    return Record('R', WideString());
+}
+
+void InstallJournal::Remove() noexcept
+{
+    if (!file_.IsOpen())
+        return;
+    DeleteFilePath(path_);
+    file_.Close();
+}

@@ -1,0 +1,287 @@
+// Completing interrupted installations from their journals.
+#include "journal/journal_recovery.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "fs/journal_file.h"
+#include "fs/temp_file_claim.h"
+#include "fs/path_mode.h"
+#include "text/convert.h"
+
+namespace {
+
+// How old an unclaimed unpacked kit must be before it counts as abandoned.
+constexpr int64_t kAbandonedKitAgeSeconds = 60;
+
+bool StartsWith(const WideString& text, const WideString& prefix)
+{
+    if (prefix.Length() > text.Length())
+        return false;
+    for (uint32_t i = 0; i < prefix.Length(); ++i)
+        if (text[i] != prefix[i])
+            return false;
+    return true;
+}
+
+// Strictly below the target directory (which ends in "/").
+bool IsBelow(const WideString& path, const WideString& target)
+{
+    return path.Length() > target.Length() && StartsWith(path, target);
+}
+
+// The target itself or one of its parents (the run may have created the
+// target with its missing parents).
+bool IsTargetOrAbove(const WideString& path, const WideString& target)
+{
+    return !path.Empty() && StartsWith(target, path + u"/");
+}
+
+std::u16string Key(const WideString& path)
+{
+    return std::u16string(path.Data(), path.Length());
+}
+
+bool HasTag(const std::vector<JournalRecord>& records, char tag)
+{
+    return std::any_of(records.begin(), records.end(), [tag](const JournalRecord& r) { return r.tag == tag; });
+}
+
+// Paths relative to the backup directory of every file (or link) in it,
+// the journal excepted; links are not followed.
+void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative,
+                          std::vector<WideString>* files)
+{
+    std::vector<WideString> subdirectories;
+    FileFinder finder;
+    for (bool found = finder.FindFirst(backupDirectory + relative + u"*"); found; found = finder.FindNext()) {
+        const WideString name = finder.FoundName();
+        if (name.Equals(u".") || name.Equals(u"..") || (relative.Empty() && name.Equals(kJournalFileName)))
+            continue;
+        if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
+            subdirectories.push_back(relative + name + u"/");
+        else
+            files->push_back(relative + name);
+    }
+    finder.FindClose();
+    for (const WideString& subdirectory : subdirectories)
+        CollectBackedUpFiles(backupDirectory, subdirectory, files);
+}
+
+// Moves every file found in the backup home: the backup holds nothing but
+// the user's files, each at its path relative to the target, so a move whose
+// record a power loss took is still found. One exception: across file
+// systems a move is a copy, which may have been cut short; such a file whose
+// move is not recorded as complete (no M record, forced to disk there) while
+// the original still stands is left, since the original is whole.
+void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
+                    RecoveryReport* report)
+{
+    const WideString& target = report->targetDirectory;
+    std::set<std::u16string> moved;
+    for (const JournalRecord& r : records)
+        if (r.tag == 'M')
+            moved.insert(Key(r.path));
+    std::vector<WideString> files;
+    CollectBackedUpFiles(backupDirectory, WideString(), &files);
+    for (const WideString& relative : files) {
+        const WideString source = backupDirectory + relative;
+        const WideString destination = target + relative;
+        const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
+        const bool renamed = OnSameFileSystem(source, parent);
+        if (moved.count(Key(destination)) == 0 && !renamed && PathEntryExists(destination))
+            continue;
+        if (MovePath(source, destination) == 0)
+            ++report->restoredFiles;
+        else
+            ++report->keptFiles;
+    }
+}
+
+void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report)
+{
+    const WideString& target = report->targetDirectory;
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (it->tag != 'F' || !IsBelow(it->path, target) || !PathExists(it->path))
+            continue;
+        DeleteFilePath(it->path);
+        if (!PathExists(it->path))
+            ++report->removedFiles;
+    }
+    // Children were recorded after their parents: the deepest go first.
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (it->tag != 'D' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)) ||
+            !PathExists(it->path))
+            continue;
+        RemoveTree(it->path);
+        if (!PathExists(it->path))
+            ++report->removedDirectories;
+    }
+}
+
+// Puts back the times of directories whose entries the run changed, last
+// changed first, after every entry is back in place.
+void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target)
+{
+    for (auto it = records.rbegin(); it != records.rend(); ++it) {
+        if (it->tag != 'W' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
+            continue;
+        UniqueFileHandle handle;
+        if (FileOpen(it->path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
+            continue;
+        FileSetWriteTime(handle.Get(), nullptr, nullptr, &it->time);
+    }
+}
+
+bool HoldsOnlyJournal(const WideString& backupDirectory)
+{
+    FileFinder finder;
+    for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
+        const WideString name = finder.FoundName();
+        if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName))
+            return false;
+    }
+    return true;
+}
+
+void RemoveBackupDirectory(const WideString& backupDirectory, JournalLock* lock)
+{
+    RemoveBackupContents(backupDirectory);
+    DeleteFilePath(backupDirectory + kJournalFileName);
+    if (lock)
+        lock->Release();
+    RemoveTree(backupDirectory);
+}
+
+}  // namespace
+
+void RemoveBackupContents(const WideString& backupDirectory)
+{
+    std::vector<WideString> names;
+    {
+        FileFinder finder;
+        for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
+            const WideString name = finder.FoundName();
+            if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName))
+                names.push_back(name);
+        }
+    }
+    for (const WideString& name : names)
+        RemoveTree(backupDirectory + name);
+}
+
+RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
+                                  JournalLock* lock)
+{
+    RecoveryReport report;
+    report.backupDirectory = backupDirectory;
+    if (records.empty()) {
+        // The target record is written before any step: nothing was done,
+        // unless the journal was damaged; then anything else in the
+        // directory may be a user's file, and all is left as found.
+        report.unreadable = !HoldsOnlyJournal(backupDirectory);
+        if (!report.unreadable)
+            RemoveBackupDirectory(backupDirectory, lock);
+        return report;
+    }
+    const bool usable = records.front().tag == 'T' && records.front().path.EndsWith(u'/') &&
+                        std::all_of(records.begin(), records.end(), [](const JournalRecord& r) { return r.exact; });
+    if (!usable) {
+        report.unreadable = true;
+        return report;
+    }
+    report.targetDirectory = records.front().path;
+    report.committed = HasTag(records, 'C');
+    if (!report.committed) {
+        RestoreBackups(backupDirectory, records, &report);
+        // After an R record the additions were already removed; a path
+        // there now is something new, not the run's.
+        if (!HasTag(records, 'R'))
+            RemoveAdditions(records, &report);
+        RestoreDirectoryTimes(records, report.targetDirectory);
+    }
+    if (report.keptFiles > 0) {
+        if (lock && !HasTag(records, 'R'))
+            (void)lock->Append(EncodeJournalRecord('R', NarrowString("")));
+        return report;
+    }
+    RemoveBackupDirectory(backupDirectory, lock);
+    return report;
+}
+
+std::vector<RecoveryReport> RecoverInterruptedInstallations()
+{
+    std::vector<RecoveryReport> reports;
+    WideString temp;
+    GetTempDirectory(&temp);
+    std::vector<WideString> candidates;
+    {
+        FileFinder finder;
+        for (bool found = finder.FindFirst(temp + u"wz4sx*"); found; found = finder.FindNext()) {
+            if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
+                candidates.push_back(temp + finder.FoundName() + u"/");
+        }
+    }
+    for (const WideString& directory : candidates) {
+        if (!IsDirectoryOfCurrentUser(directory))
+            continue;
+        std::string contents;
+        JournalLock lock;
+        const uint32_t code = ReadUnlockedJournal(directory + kJournalFileName, &contents, &lock);
+        if (code == ERROR_FILE_NOT_FOUND)
+            RemoveDirectoryIfEmpty(directory);
+        if (code != 0)
+            continue;  // no journal, or its installation is still running
+        reports.push_back(RestoreFromJournal(directory, DecodeJournal(contents), &lock));
+    }
+    return reports;
+}
+
+bool RecoveryIsComplete(const RecoveryReport& report)
+{
+    return !report.unreadable && report.keptFiles == 0;
+}
+
+NarrowString DescribeRecovery(const RecoveryReport& report)
+{
+    const NarrowString target = ToNarrow(report.targetDirectory);
+    const NarrowString backup = ToNarrow(report.backupDirectory);
+    std::string line;
+    if (report.unreadable) {
+        line = "left the interrupted installation in " + std::string(backup.Data()) +
+               " untouched: its journal cannot be read (perhaps it was written in another locale)";
+    } else if (report.committed) {
+        line = "finished an interrupted installation into " + std::string(target.Data()) +
+               ": it had completed; its backup was removed";
+    } else {
+        line = "rolled back an interrupted installation into " + std::string(target.Data()) + ": " +
+               std::to_string(report.restoredFiles) + " replaced files restored, " +
+               std::to_string(report.removedFiles) + " added files and " +
+               std::to_string(report.removedDirectories) + " added directories removed";
+        if (report.keptFiles > 0)
+            line += "; " + std::to_string(report.keptFiles) + " replaced files could not be moved back and are kept in " +
+                    std::string(backup.Data());
+    }
+    return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
+}
+
+std::vector<NarrowString> RecoverAtStartup()
+{
+    std::vector<NarrowString> lines;
+    for (const RecoveryReport& report : RecoverInterruptedInstallations())
+        lines.push_back(DescribeRecovery(report));
+    // Unpacked kits of killed runs: a running installer claims its own from
+    // the moment it creates it; the age keeps clear of one that is between
+    // creating and claiming its file right now.
+    WideString temp;
+    GetTempDirectory(&temp);
+    const uint32_t removed = DeleteAbandonedTempFiles(temp, u"txk", kAbandonedKitAgeSeconds);
+    if (removed > 0) {
+        const std::string line = "removed " + std::to_string(removed) + " unpacked kit file" +
+                                 (removed == 1 ? "" : "s") + " left by an interrupted run";
+        lines.push_back(NarrowString(line.data(), static_cast<uint32_t>(line.size())));
+    }
+    return lines;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Finishing what an interrupted installation left: the rollback it had not
+// completed, or the removal of the backup directory of one that committed.
+#include <cstdint>
+#include <vector>
+#include "journal/install_journal.h"
+
+struct RecoveryReport {
+    WideString backupDirectory;
+    WideString targetDirectory;
+    bool committed = false;          // the run had committed: only its backup was removed
+    bool unreadable = false;         // the journal could not be acted on: everything was left as found
+    uint32_t restoredFiles = 0;      // replaced files moved back from the backup
+    uint32_t removedFiles = 0;       // files the run had added
+    uint32_t removedDirectories = 0; // directories the run had added
+    uint32_t keptFiles = 0;          // replaced files that could not be moved back: kept in the backup
+};
+
+// Undoes the steps in records (backups moved back, added files and
+// directories removed, directory times put back) and removes the backup
+// directory with the journal, the journal last. When a replaced file cannot
+// be moved back, the backup directory and the journal stay, and with a lock
+// on the journal an R record is appended so that a later attempt only moves
+// the kept files. Journals that name paths the current locale cannot express
+// are left untouched.
+RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
+                                  JournalLock* lock = nullptr);
+
+// Looks in the temporary directory for backup directories of this user whose
+// journal no running process holds, and finishes each of them. An empty one
+// without a journal (a run ended between making it and starting its journal,
+// or between removing its journal and itself) is removed without a report.
+std::vector<RecoveryReport> RecoverInterruptedInstallations();
+
+// One line per report, in English, for standard error.
+NarrowString DescribeRecovery(const RecoveryReport& report);
+
+// False when something was left for the user: kept files or an unreadable journal.
+bool RecoveryIsComplete(const RecoveryReport& report);
+
+// For the programs to call first thing after selecting the locale, before
+// any kit is touched: recovers and returns one line per recovered
+// installation (empty when there was nothing to do).
+std::vector<NarrowString> RecoverAtStartup();
+
+// Removes everything in a backup directory except its journal, so that a run
+// interrupted while its backup is being removed still finds its journal.
+void RemoveBackupContents(const WideString& backupDirectory);

@@ -1,0 +1,56 @@
+#include "session/install_preparation.h"
+
+#include <cstdint>
+
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "fs/interruption.h"
+
+namespace {
+
+PreparationResult Error(const char* textId) {
+    PreparationResult result;
+    result.errorTextId = textId;
+    return result;
+}
+
+PreparationResult Interrupted() {
+    PreparationResult result;
+    result.interrupted = true;
+    return result;
+}
+
+// Three times the kit must fit into the temporary directory; counted in 64
+// bits so that a large kit cannot wrap round. When either size cannot be
+// measured the kit is unpacked anyway.
+bool TemporarySpaceTooSmall(const WideString& kitPath) {
+    uint32_t kitSize = 0;
+    uint32_t freeSpace = 0;
+    return GetFileSizeByPath(kitPath, &kitSize) == 0 && GetFreeSpace(&freeSpace) == 0 &&
+           uint64_t{kitSize} * 3 > uint64_t{freeSpace};
+}
+
+}  // namespace
+
+PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
+                                      PreparedInstallation* out) {
+    out->kitPath = LocateKitFile(useCurrentDirectory);
+    if (out->kitPath.Empty() || !PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE");
+
+    out->proposal = ProposeTemplateDirectory();
+    out->targetDirectory = CleanProposedDirectory(out->proposal.directory);
+
+    if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE");
+    if (InterruptionRequested()) return Interrupted();
+    // Unpacking a large kit takes a while; a signal meanwhile is honoured
+    // right after it, and the unpacked file goes with the release.
+    const uint32_t loaded = kit->Load(out->kitPath);
+    if (InterruptionRequested()) {
+        kit->Release();
+        return Interrupted();
+    }
+    if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
+
+    if (silent && out->targetDirectory.Empty()) return Error("IDS_SETUP_EMPTYTARGET");
+    return PreparationResult();
+}

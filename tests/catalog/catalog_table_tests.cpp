@@ -1,0 +1,175 @@
+// The catalog's constant tables: languages, ids, order and the fixed texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "catalog/message_catalog.h"
+
+namespace {
+
+struct ExpectedLanguage {
+    int32_t id;
+    const char* code;
+    const char* next;   // IDS_WIZARD_NEXT
+    const char* title;  // IDR_MAINFRAME
+};
+
+// Ids, codes and the two texts that every language must carry unchanged.
+const ExpectedLanguage kExpected[] = {
+    {1, "hy", "Հաջորդիվ >", "Կոնֆիգուրացիայի ակտիվացում"},
+    {2, "az", "Növbəti >", "Konfiqurasiyanın quraşdırılması"},
+    {3, "bg", "Напред >", "Инсталиране на конфигурация"},
+    {4, "zh", "继续>", "安装配置"},
+    {5, "en", "Next >", "Installing configuration"},
+    {6, "fr", "Suivant >", "Installation de la configuration"},
+    {7, "ka", "შემდეგ>", "კონფიგურაციის დაყენება"},
+    {8, "de", "Weiter >", "Konfiguration wird installiert"},
+    {9, "es", "Seguir >", "Instalación de la configuración"},
+    {10, "hu", "Következő>", "Konfiguráció telepítése"},
+    {11, "it", "Avanti>", "Installa configurazione"},
+    {12, "kk", "Әрі қарай >", "Конфигурацияны орнату"},
+    {13, "lv", "Tālāk >", "Konfigurācijas uzstādīšana"},
+    {14, "lt", "Toliau >", "Konfigūracijos diegimas"},
+    {15, "pl", "Dalej >", "Instalacja konfiguracji"},
+    {16, "ro", "Înainte >", "Instalarea configuraţiei"},
+    {17, "ru", "Далее >", "Установка конфигурации"},
+    {19, "tr", "İleri >", "Konfigürasyon yüklenmesi"},
+    {20, "uk", "Наступна >", "Установка конфігурації"},
+    {21, "vi", "Tiếp theo >", "Cài đặt cấu hình"},
+    {22, "ar", "Next >", "Installing configuration"},
+    {23, "tk", "One >", "Konfigurasiyany gurnamak"},
+    {24, "el", "Επόμενο >", "Εγκατάσταση διαμόρφωσης"},
+};
+
+// The English table, verbatim and in the order every language follows.
+const CatalogText kEnglish[kCatalogTextCount] = {
+    {"IDS_WIZARD_BACK", "< Back"},
+    {"IDS_WIZARD_NEXT", "Next >"},
+    {"IDS_WIZARD_FINISH", "Finish"},
+    {"IDS_WIZARD_CANCEL", "Cancel"},
+    {"IDS_ACCEPT_CANCEL", "Do you really want to cancel installation?"},
+    {"IDS_TITLE_INSTALLER", "Installing configuration"},
+    {"IDS_PREPARECOPY", "Preparing to copy..."},
+    {"IDS_INSTALL_ERROR", "Installation error"},
+    {"IDS_ERROR_NOSOURCE", "Distribution kit file qbx4.tkx not found."},
+    {"IDS_ERROR_NOTARGET", "Installation of templates to the current directory is not supported."},
+    {"IDS_ERROR_NOSPACE", "Insufficient space available in the directory Temp."},
+    {"IDS_CHOOSEDIR_FOLDER", "&Folder:"},
+    {"IDS_CHOOSEDIR_TITLE", "Choose Directory"},
+    {"IDR_MAINFRAME", "Installing configuration"},
+    {"IDS_SETUP_EMPTYTARGET", "Specify correct path to template directory."},
+    {"IDS_INSTALL_FINISH", "Copying complete..."},
+    {"IDS_ERROR_DAMAGEDSOURCE", "Distribution kit file qbx4.tkx corrupted or not designed for this installation program."},
+    {"IDS_DEFPRODUCT", "<Product>"},
+    {"IDS_DEFPROVIDER", "<Vendor>"},
+    {"IDS_SUCCESS_FINISH", "Configuration installed successfully."},
+    {"IDS_SUCCESS_OPENDESCR", "Open description of distribution package"},
+    {"IDS_PROGRESS_START", "Files being copied..."},
+    {"IDS_ERROR_FINISH", "An error occurred during the installation process. Installation canceled. Template directory has not been changed."},
+    {"IDS_CANCEL_FINISH", "Installation canceled. Template directory has not been changed."},
+    {"IDS_BROWSE_SELDIR", "Directory selected:"},
+    {"IDS_BROWSE_OK", "Select"},
+    {"IDS_BROWSE_CANCEL", "Cancel"},
+    {"IDS_WELCOME_TITLE", "Welcome to the product installation program"},
+    {"IDS_SETUP_EXISTEDTARGET", "The installation directory contains files that may be changed during the installation process. Do you want to continue?"},
+    {"IDS_DESTINATION_PROMPT", "Specify path to template directory. The installation program will install templates and configuration files to the specified directory."},
+    {"IDS_TEMPLATE_CATALOG", "Template directory:"},
+};
+
+// Characters, not bytes: the texts are UTF-8.
+size_t CodePoints(const char* utf8) {
+    size_t count = 0;
+    for (const char* p = utf8; *p != '\0'; ++p) {
+        if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) ++count;
+    }
+    return count;
+}
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+}  // namespace
+
+TEST(CatalogTable, HoldsExactlyTheListedLanguagesInIdOrder) {
+    int count = 0;
+    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    ASSERT_NE(languages, nullptr);
+    ASSERT_EQ(count, static_cast<int>(sizeof kExpected / sizeof kExpected[0]));
+    std::set<std::string> codes;
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(languages[i].id, kExpected[i].id) << "entry " << i;
+        EXPECT_STREQ(languages[i].code, kExpected[i].code) << "entry " << i;
+        EXPECT_NE(languages[i].id, 18);
+        EXPECT_TRUE(codes.insert(languages[i].code).second) << "duplicate code " << languages[i].code;
+    }
+}
+
+TEST(CatalogTable, EveryLanguageHasEveryIdInTheEnglishOrderAndNoEmptyText) {
+    int count = 0;
+    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    for (int i = 0; i < count; ++i) {
+        for (int t = 0; t < kCatalogTextCount; ++t) {
+            const CatalogText& text = languages[i].texts[t];
+            ASSERT_NE(text.id, nullptr);
+            ASSERT_NE(text.text, nullptr);
+            EXPECT_STREQ(text.id, kEnglish[t].id) << languages[i].code << " position " << t;
+            EXPECT_GT(std::strlen(text.text), 0u) << languages[i].code << " " << text.id;
+        }
+    }
+}
+
+TEST(CatalogTable, EnglishAndArabicCodeCarryTheEnglishTextsVerbatim) {
+    for (int32_t language : {5, 22}) {
+        for (const CatalogText& expected : kEnglish) {
+            const char* text = MessageCatalog::FindUtf8(language, expected.id);
+            ASSERT_NE(text, nullptr) << language << " " << expected.id;
+            EXPECT_STREQ(text, expected.text) << language << " " << expected.id;
+        }
+    }
+}
+
+TEST(CatalogTable, TellingColumnsAreVerbatim) {
+    for (const ExpectedLanguage& expected : kExpected) {
+        const char* next = MessageCatalog::FindUtf8(expected.id, "IDS_WIZARD_NEXT");
+        const char* title = MessageCatalog::FindUtf8(expected.id, "IDR_MAINFRAME");
+        ASSERT_NE(next, nullptr) << expected.code;
+        ASSERT_NE(title, nullptr) << expected.code;
+        EXPECT_STREQ(next, expected.next) << expected.code;
+        EXPECT_STREQ(title, expected.title) << expected.code;
+    }
+}
+
+// What the program relies on in every translation: the kit's file name in the
+// two errors about it, the accelerator, the arrows, buttons that fit 80 pixels.
+TEST(CatalogTable, TranslationsKeepWhatTheProgramRelies) {
+    for (const ExpectedLanguage& language : kExpected) {
+        const int32_t id = language.id;
+        SCOPED_TRACE(language.code);
+        EXPECT_NE(std::strstr(MessageCatalog::FindUtf8(id, "IDS_ERROR_NOSOURCE"), "qbx4.tkx"), nullptr);
+        EXPECT_NE(std::strstr(MessageCatalog::FindUtf8(id, "IDS_ERROR_DAMAGEDSOURCE"), "qbx4.tkx"), nullptr);
+        EXPECT_EQ(Occurrences(MessageCatalog::FindUtf8(id, "IDS_CHOOSEDIR_FOLDER"), "&"), 1u);
+        const std::string back = MessageCatalog::FindUtf8(id, "IDS_WIZARD_BACK");
+        EXPECT_EQ(back.front(), '<') << back;
+        for (const char* button : {"IDS_WIZARD_BACK", "IDS_WIZARD_NEXT", "IDS_WIZARD_FINISH", "IDS_WIZARD_CANCEL"}) {
+            EXPECT_LE(CodePoints(MessageCatalog::FindUtf8(id, button)), 12u) << button;
+        }
+    }
+}
+
+// A table copied from English and left untranslated would pass every check
+// above; a few texts may coincide (a loan word, "&Folder:").
+TEST(CatalogTable, OtherLanguagesAreTranslated) {
+    for (const ExpectedLanguage& language : kExpected) {
+        if (language.id == 5 || language.id == 22) continue;
+        int same = 0;
+        for (const CatalogText& english : kEnglish) {
+            if (std::strcmp(MessageCatalog::FindUtf8(language.id, english.id), english.text) == 0) ++same;
+        }
+        EXPECT_LE(same, 2) << language.code;
+    }
+}

@@ -1,0 +1,78 @@
+// The installation without a window, run in this process against a private
+// HOME and TMPDIR, so that leaks and lost files both show.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "headless/headless_install.h"
+#include "support/captured_stream.h"
+#include "fs/interruption.h"
+#include "support/install_sandbox.h"
+
+namespace {
+
+class HeadlessInstallTest : public InstallSandboxTest {
+protected:
+    void TearDown() override {
+        ClearInterruptionRequest();
+        InstallSandboxTest::TearDown();
+    }
+    int Run() { return RunHeadlessInstallation(true, messages_.Get(), false); }
+    CapturedStream messages_;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(HeadlessInstallTest, InstallsRecordsAndReports) {
+    WriteKit({{u"a.cfg", 0, "alpha"}, {u"sub\\b.cfg", 0, "beta"}});
+    ASSERT_EQ(Run(), 0) << messages_.Text();
+    EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
+    EXPECT_EQ(ReadFile(DefaultTarget() + "sub/b.cfg"), "beta");
+    std::string target = DefaultTarget();
+    target.pop_back();
+    EXPECT_EQ(ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg"), "ConfigurationTemplatesLocation=" + target + "\n");
+    const std::string text = messages_.Text();
+    EXPECT_TRUE(Contains(text, "Template directory: " + DefaultTarget() + "\n")) << text;
+    EXPECT_TRUE(Contains(text, "Files being copied... 100%\n")) << text;
+    EXPECT_TRUE(Contains(text, "Configuration installed successfully.\n")) << text;
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(HeadlessInstallTest, FailedInstallationIsRolledBackAndNotRecorded) {
+    const std::string target = Path("templates");
+    WriteFile(target + "/sub", "a file where the kit needs a folder");
+    WriteFile(target + "/keep.cfg", "the user's");
+    NameTemplateLocation(target);
+    const std::string launcher = ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg");
+    WriteKit({{u"a.cfg", 0, "alpha"}, {u"sub\\b.cfg", 0, "beta"}});
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_FALSE(Exists(target + "/a.cfg"));
+    EXPECT_EQ(ReadFile(target + "/sub"), "a file where the kit needs a folder");
+    EXPECT_EQ(ReadFile(target + "/keep.cfg"), "the user's");
+    EXPECT_EQ(ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg"), launcher);
+    const std::string text = messages_.Text();
+    EXPECT_TRUE(Contains(text, "Installation error (")) << text;
+    EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(HeadlessInstallTest, PreparationErrorIsPrintedWithStatusOne) {
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(messages_.Text(), "Distribution kit file qbx4.tkx not found.\n");
+}
+
+TEST_F(HeadlessInstallTest, InterruptedRunEndsCancelledWithNothingInstalled) {
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    ASSERT_TRUE(InstallInterruptionHandlers());
+    std::raise(SIGINT);
+    EXPECT_EQ(Run(), 2);
+    EXPECT_FALSE(Exists(DefaultTarget() + "a.cfg"));
+    EXPECT_FALSE(Exists(home_ + "/.Vq/pivotrun/pivotrun.cfg"));
+    EXPECT_TRUE(Contains(messages_.Text(), "Installation canceled.")) << messages_.Text();
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+}

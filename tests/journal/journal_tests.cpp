@@ -1,0 +1,424 @@
+// Write-ahead journal: record encoding and the recovery of interrupted runs.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "journal/install_journal.h"
+#include "journal/journal_recovery.h"
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "text/convert.h"
+
+namespace fsys = std::filesystem;
+
+namespace {
+
+constexpr int64_t kOldDirectoryTime = 1400000000;
+
+WideString W(const std::string& s)
+{
+    return ToWide(NarrowString(s.data(), static_cast<uint32_t>(s.size())));
+}
+
+NarrowString N(const std::string& s)
+{
+    return NarrowString(s.data(), static_cast<uint32_t>(s.size()));
+}
+
+void WriteText(const fsys::path& p, const std::string& text)
+{
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+std::string ReadText(const fsys::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+int64_t MtimeOf(const fsys::path& p)
+{
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
+}
+
+class JournalRecovery : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setlocale(LC_ALL, "C.UTF-8");
+        char pattern[] = "/tmp/journal-test-XXXXXX";
+        root_ = mkdtemp(pattern);
+        target_ = root_ / "target";
+        fsys::create_directories(target_ / "old");
+        WriteText(target_ / "old" / "a.cfg", "original a");
+        WriteText(target_ / "b.cfg", "original b");
+        WriteText(target_ / "old" / "c.cfg", "original c");
+        const char* previous = getenv("TMPDIR");
+        if (previous)
+            savedTmp_ = previous;
+        UseTemporaryDirectory(root_ / "tmp");
+    }
+    void TearDown() override
+    {
+        if (savedTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", savedTmp_.c_str(), 1);
+        fsys::remove_all(root_);
+        if (!otherFs_.empty())
+            fsys::remove_all(otherFs_);
+    }
+    void UseTemporaryDirectory(const fsys::path& temp)
+    {
+        temp_ = temp;
+        fsys::create_directories(temp_);
+        setenv("TMPDIR", temp_.c_str(), 1);
+        backup_ = temp_ / "wz4sx0";
+        fsys::create_directory(backup_);
+        fsys::permissions(backup_, fsys::perms::owner_all);
+    }
+    // A temporary directory on another file system (/dev/shm), or false.
+    bool UseOtherFileSystem()
+    {
+        struct stat shm, here;
+        if (stat("/dev/shm", &shm) != 0 || stat(root_.c_str(), &here) != 0 || shm.st_dev == here.st_dev)
+            return false;
+        char pattern[] = "/dev/shm/journal-test-XXXXXX";
+        if (!mkdtemp(pattern))
+            return false;
+        otherFs_ = pattern;
+        UseTemporaryDirectory(otherFs_);
+        return true;
+    }
+    WideString Target() const { return W(target_.string() + "/"); }
+    WideString Backup() const { return W(backup_.string() + "/"); }
+    WideString In(const std::string& relative) const { return W((target_ / relative).string()); }
+
+    // What a run killed in the middle leaves: one added directory with a
+    // file, one file moved into the backup and overwritten, one whose
+    // completed move was not yet recorded when the power went (the rename
+    // reached the disk, its M record did not) and that was overwritten too,
+    // and one whose records were both lost.
+    // The directory "old" had its time recorded before the run changed it.
+    void SimulateKilledRun(InstallJournal& journal)
+    {
+        ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+        ASSERT_EQ(0u, journal.RecordDirectoryTime(In("old"), FileTimeFromUnixSeconds(kOldDirectoryTime)));
+        ASSERT_EQ(0u, journal.Record('D', In("new")));
+        fsys::create_directory(target_ / "new");
+        ASSERT_EQ(0u, journal.Record('F', In("new/n.cfg")));
+        WriteText(target_ / "new" / "n.cfg", "added");
+        ASSERT_EQ(0u, journal.Record('B', In("old/a.cfg")));
+        fsys::create_directories(backup_ / "old");
+        fsys::rename(target_ / "old" / "a.cfg", backup_ / "old" / "a.cfg");
+        ASSERT_EQ(0u, journal.Record('M', In("old/a.cfg")));
+        WriteText(target_ / "old" / "a.cfg", "new a, half writ");
+        ASSERT_EQ(0u, journal.Record('B', In("b.cfg")));
+        fsys::rename(target_ / "b.cfg", backup_ / "b.cfg");
+        WriteText(target_ / "b.cfg", "new b");
+        // Neither of its records reached the disk, only the rename did.
+        fsys::rename(target_ / "old" / "c.cfg", backup_ / "old" / "c.cfg");
+    }
+
+    fsys::path root_, temp_, target_, backup_, otherFs_;
+    std::string savedTmp_;
+};
+
+}  // namespace
+
+TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
+{
+    setlocale(LC_ALL, "C.UTF-8");
+    const std::string odd = "dir/with\nnewline:colon 12:x";
+    std::string contents = EncodeJournalRecord('T', NarrowString("/t/")) + EncodeJournalRecord('F', N(odd)) +
+                           EncodeJournalRecord('W', N("131000000000000000:/t/d:ir")) +
+                           EncodeJournalRecord('C', NarrowString(""));
+    const std::string cut = EncodeJournalRecord('D', NarrowString("/t/never"));
+    contents += cut.substr(0, cut.size() - 3);
+
+    const std::vector<JournalRecord> records = DecodeJournal(contents);
+    ASSERT_EQ(4u, records.size());
+    EXPECT_EQ('T', records[0].tag);
+    EXPECT_TRUE(records[0].path.Equals(u"/t/"));
+    EXPECT_EQ(odd, std::string(ToNarrow(records[1].path).Data()));
+    EXPECT_EQ('W', records[2].tag);
+    EXPECT_EQ(131000000000000000u, records[2].time);
+    EXPECT_TRUE(records[2].path.Equals(u"/t/d:ir"));
+    EXPECT_EQ('C', records[3].tag);
+    EXPECT_TRUE(records[3].path.Empty());
+    for (const JournalRecord& r : records)
+        EXPECT_TRUE(r.exact);
+
+    // A length that points past the end, garbage, or a time that is not a
+    // number ends the decoding.
+    EXPECT_TRUE(DecodeJournal("F 999:abc\n").empty());
+    EXPECT_TRUE(DecodeJournal("garbage").empty());
+    EXPECT_TRUE(DecodeJournal("W 6:12x:/a\n").empty());
+    EXPECT_TRUE(DecodeJournal("F 99999999999999999999999:a\n").empty());
+
+    // Bytes the locale cannot read are kept apart, never guessed at.
+    const std::vector<JournalRecord> foreign = DecodeJournal(EncodeJournalRecord('F', N("/t/\xff\xfe")));
+    ASSERT_EQ(1u, foreign.size());
+    EXPECT_FALSE(foreign[0].exact);
+}
+
+TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
+{
+    const int64_t before = MtimeOf(target_ / "old");
+    ASSERT_NE(before, kOldDirectoryTime);
+    {
+        InstallJournal journal;
+        SimulateKilledRun(journal);
+        journal.End();  // the process died: its lock is gone
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_FALSE(reports[0].committed);
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(3u, reports[0].restoredFiles);
+    EXPECT_EQ(1u, reports[0].removedFiles);
+    EXPECT_EQ(1u, reports[0].removedDirectories);
+
+    EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
+    // On one file system a file in the backup got there by a rename: whole,
+    // and found whatever the journal says.
+    EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
+    EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
+    EXPECT_FALSE(fsys::exists(target_ / "new"));
+    EXPECT_EQ(kOldDirectoryTime, MtimeOf(target_ / "old"));
+    EXPECT_FALSE(fsys::exists(backup_));
+    EXPECT_TRUE(fsys::exists(temp_));
+    EXPECT_EQ("rolled back an interrupted installation into " + target_.string() +
+                  "/: 3 replaced files restored, 1 added files and 1 added directories removed",
+              std::string(DescribeRecovery(reports[0]).Data()));
+
+    // Nothing is left to do on the next start.
+    EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+}
+
+// The run had created the target with a missing parent; both go, and the
+// time of the parent that existed comes back.
+TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents)
+{
+    const fsys::path made = root_ / "made";
+    const fsys::path target = made / "target";
+    const WideString targetText = W(target.string() + "/");
+    {
+        InstallJournal journal;
+        ASSERT_EQ(0u, journal.Begin(Backup(), targetText));
+        ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_.string()), FileTimeFromUnixSeconds(kOldDirectoryTime)));
+        ASSERT_EQ(0u, journal.Record('D', W(made.string())));
+        ASSERT_EQ(0u, journal.Record('D', W(target.string())));
+        fsys::create_directories(target);
+        ASSERT_EQ(0u, journal.Record('F', W((target / "x.cfg").string())));
+        WriteText(target / "x.cfg", "x");
+        // Outside the target and not its parent: never the run's to remove.
+        ASSERT_EQ(0u, journal.Record('D', In("old")));
+        journal.End();
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ(2u, reports[0].removedDirectories);
+    EXPECT_FALSE(fsys::exists(made));
+    EXPECT_TRUE(fsys::exists(target_ / "old" / "a.cfg"));
+    EXPECT_EQ(kOldDirectoryTime, MtimeOf(root_));
+}
+
+TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal)
+{
+    if (!UseOtherFileSystem())
+        GTEST_SKIP() << "no second file system for the temporary directory";
+    WriteText(target_ / "c.cfg", "original c");
+    {
+        InstallJournal journal;
+        ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+        // Moved by copying, completed and recorded, then overwritten.
+        ASSERT_EQ(0u, journal.Record('B', In("b.cfg")));
+        fsys::copy_file(target_ / "b.cfg", backup_ / "b.cfg");
+        fsys::remove(target_ / "b.cfg");
+        ASSERT_EQ(0u, journal.Record('M', In("b.cfg")));
+        WriteText(target_ / "b.cfg", "new b");
+        // The copy was cut short: the original still stands.
+        ASSERT_EQ(0u, journal.Record('B', In("c.cfg")));
+        WriteText(backup_ / "c.cfg", "orig");
+        journal.End();
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ(1u, reports[0].restoredFiles);
+    EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
+    EXPECT_EQ("original c", ReadText(target_ / "c.cfg"));
+    EXPECT_FALSE(fsys::exists(backup_));
+}
+
+TEST_F(JournalRecovery, RunningInstallationIsLeftAlone)
+{
+    InstallJournal journal;
+    SimulateKilledRun(journal);  // still open: its process is alive
+    EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+    EXPECT_TRUE(fsys::exists(target_ / "new" / "n.cfg"));
+    EXPECT_TRUE(fsys::exists(backup_ / "old" / "a.cfg"));
+    journal.End();
+    EXPECT_EQ(1u, RecoverInterruptedInstallations().size());
+    EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
+}
+
+// A writer deletes its journal before it lets go of the lock, so a finished
+// run is never replayed.
+TEST_F(JournalRecovery, JournalRemovedByItsWriterIsNotReplayed)
+{
+    InstallJournal journal;
+    SimulateKilledRun(journal);
+    std::string contents;
+    JournalLock lock;
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, ReadUnlockedJournal(journal.JournalPath(), &contents, &lock));
+    journal.Remove();
+    EXPECT_FALSE(journal.IsActive());
+    EXPECT_FALSE(fsys::exists(backup_ / "wz4sx.journal"));
+    // What is left (no journal, not empty) is not touched.
+    EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+    EXPECT_EQ("new b", ReadText(target_ / "b.cfg"));
+    EXPECT_TRUE(fsys::exists(backup_ / "b.cfg"));
+}
+
+TEST_F(JournalRecovery, CommittedRunOnlyLosesItsBackup)
+{
+    {
+        InstallJournal journal;
+        SimulateKilledRun(journal);
+        ASSERT_EQ(0u, journal.RecordCommit());
+        journal.End();
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_TRUE(reports[0].committed);
+    EXPECT_EQ("new a, half writ", ReadText(target_ / "old" / "a.cfg"));
+    EXPECT_TRUE(fsys::exists(target_ / "new" / "n.cfg"));
+    EXPECT_FALSE(fsys::exists(backup_));
+}
+
+// A file that cannot be moved home stays in the kept backup; the next
+// attempt moves only that file and leaves alone what now stands where the
+// run had added something.
+TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
+{
+    {
+        InstallJournal journal;
+        SimulateKilledRun(journal);
+        journal.End();
+    }
+    // "old" cannot take a.cfg back: a file stands where the directory was.
+    fsys::rename(target_ / "old", root_ / "old-aside");
+    WriteText(target_ / "old", "in the way");
+    std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_FALSE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(2u, reports[0].keptFiles);
+    EXPECT_EQ("original a", ReadText(backup_ / "old" / "a.cfg"));
+    EXPECT_TRUE(fsys::exists(backup_ / "wz4sx.journal"));
+    EXPECT_NE(std::string::npos,
+              std::string(DescribeRecovery(reports[0]).Data()).find("2 replaced files could not be moved back"));
+
+    fsys::remove(target_ / "old");
+    fsys::rename(root_ / "old-aside", target_ / "old");
+    fsys::create_directory(target_ / "new");
+    WriteText(target_ / "new" / "n.cfg", "the user's own, made since");
+    reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(2u, reports[0].restoredFiles);
+    EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
+    EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
+    EXPECT_EQ("the user's own, made since", ReadText(target_ / "new" / "n.cfg"));
+    EXPECT_FALSE(fsys::exists(backup_));
+}
+
+TEST_F(JournalRecovery, UnreadableOrForeignJournalsLeaveEverythingAsFound)
+{
+    // Paths this locale cannot express: acting on them could hit other files.
+    WriteText(backup_ / "wz4sx.journal",
+              EncodeJournalRecord('T', N(target_.string() + "/")) +
+                  EncodeJournalRecord('F', N(target_.string() + "/\xff.cfg")));
+    WriteText(backup_ / "b.cfg", "a user's file");
+    std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_TRUE(reports[0].unreadable);
+    EXPECT_FALSE(RecoveryIsComplete(reports[0]));
+    EXPECT_TRUE(fsys::exists(backup_ / "b.cfg"));
+    EXPECT_TRUE(fsys::exists(backup_ / "wz4sx.journal"));
+
+    // A journal damaged from its first byte, beside other files: kept.
+    WriteText(backup_ / "wz4sx.journal", "garbage");
+    reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_TRUE(reports[0].unreadable);
+    EXPECT_TRUE(fsys::exists(backup_ / "b.cfg"));
+
+    // Alone, a journal whose first record was cut off: nothing had been done.
+    fsys::remove(backup_ / "b.cfg");
+    WriteText(backup_ / "wz4sx.journal", "T 4");
+    reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_FALSE(fsys::exists(backup_));
+}
+
+TEST_F(JournalRecovery, EmptyDirectoryWithoutJournalIsRemovedOthersAreKept)
+{
+    fsys::create_directory(temp_ / "wz4sx7");
+    WriteText(backup_ / "kept.cfg", "no journal: not ours to judge");
+    EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+    EXPECT_FALSE(fsys::exists(temp_ / "wz4sx7"));
+    EXPECT_TRUE(fsys::exists(backup_ / "kept.cfg"));
+}
+
+TEST_F(JournalRecovery, AnotherUsersDirectoryOpenDirectoriesAndLinksAreNotTouched)
+{
+    {
+        InstallJournal journal;
+        SimulateKilledRun(journal);
+        journal.End();
+    }
+    if (geteuid() == 0) {
+        ASSERT_EQ(0, chown(backup_.c_str(), 65534, 65534));
+        EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+        EXPECT_TRUE(fsys::exists(backup_ / "old" / "a.cfg"));
+        ASSERT_EQ(0, chown(backup_.c_str(), 0, 0));
+    }
+    // A directory others may write into could hold a planted journal.
+    fsys::permissions(backup_, fsys::perms::group_write, fsys::perm_options::add);
+    EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+    fsys::permissions(backup_, fsys::perms::group_write, fsys::perm_options::remove);
+
+    // A link named like a backup directory is never followed.
+    fsys::path elsewhere = root_ / "elsewhere";
+    fsys::rename(backup_, elsewhere);
+    fsys::create_directory_symlink(elsewhere, backup_);
+    EXPECT_TRUE(RecoverInterruptedInstallations().empty());
+    EXPECT_TRUE(fsys::exists(elsewhere / "old" / "a.cfg"));
+}
+
+TEST_F(JournalRecovery, StartupLinesDescribeEachRecovery)
+{
+    EXPECT_TRUE(RecoverAtStartup().empty());
+    EXPECT_FALSE(fsys::exists(backup_));  // empty, without a journal
+    fsys::create_directory(backup_);
+    {
+        InstallJournal journal;
+        SimulateKilledRun(journal);
+        journal.End();
+    }
+    const std::vector<NarrowString> lines = RecoverAtStartup();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(0u, std::string(lines[0].Data()).find("rolled back an interrupted installation into "));
+    EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
+}

@@ -1,0 +1,106 @@
+#include "support/kit_test_support.h"
+
+#include <zlib.h>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include "text/convert.h"
+
+namespace fsys = std::filesystem;
+
+ByteVector DeflateRaw(const ByteVector& body, int level) {
+    z_stream zs;
+    std::memset(&zs, 0, sizeof zs);
+    if (deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+    ByteVector out(deflateBound(&zs, body.size()) + 16);
+    zs.next_in = const_cast<Bytef*>(body.data());
+    zs.avail_in = static_cast<uInt>(body.size());
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    const int status = deflate(&zs, Z_FINISH);
+    out.resize(status == Z_STREAM_END ? zs.total_out : 0);
+    deflateEnd(&zs);
+    return out;
+}
+
+void WriteBytes(const std::string& path, const ByteVector& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+WideString Wide(const std::string& utf8) { return ToWide(utf8.c_str()); }
+
+std::string NoiseBytes(size_t size, uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+std::string PatternBytes(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>("template line\n"[i % 14]);
+    return bytes;
+}
+
+size_t OpenDescriptorCount() {
+    size_t count = 0;
+    for (auto it = fsys::directory_iterator("/proc/self/fd"); it != fsys::directory_iterator(); ++it) ++count;
+    return count;
+}
+
+void KitTest::SetUp() {
+    setlocale(LC_ALL, "C.UTF-8");
+    const char* base = std::getenv("TMPDIR");
+    hadTmpdir_ = base != nullptr;
+    if (hadTmpdir_) savedTmpdir_ = base;
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kit_test_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    tempDir_ = root_ + "/tmp";
+    fsys::create_directory(tempDir_);
+    setenv("TMPDIR", tempDir_.c_str(), 1);
+}
+
+void KitTest::TearDown() {
+    if (hadTmpdir_)
+        setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    std::error_code ignored;
+    if (!root_.empty()) fsys::remove_all(root_, ignored);
+}
+
+int KitTest::LeftoverTempFiles() const {
+    int count = 0;
+    for (const auto& entry : fsys::directory_iterator(tempDir_))
+        if (entry.path().filename().string().rfind("txk", 0) == 0) ++count;
+    return count;
+}
+
+WideString KitTest::WriteBodyKit(const std::string& name, const ByteVector& body) {
+    WriteBytes(Path(name), DeflateRaw(body));
+    return WPath(name);
+}
+
+WideString KitTest::WriteSimpleKit(const std::string& name, const std::vector<KitMemoryEntry>& entries,
+                                   bool withTrailer, int level) {
+    KitLanguageEntry english{u"en", u"Product", u"Vendor", u"docs\\readme.txt"};
+    KitTableLayout layout;
+    EXPECT_EQ(WriteKitFromMemory(WPath(name), {english}, layout, entries, level, withTrailer), 0u);
+    return WPath(name);
+}

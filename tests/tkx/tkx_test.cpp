@@ -1,0 +1,166 @@
+// The tkx commands run in-process: pack a real tree, list it, verify it, and
+// refuse what a kit cannot carry.
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+#include <filesystem>
+#include <sstream>
+#include "kit/kit_reader.h"
+#include "support/kit_test_support.h"
+#include "text/convert.h"
+#include "tkx/tkx_commands.h"
+#include "tkx_test_support.h"
+
+namespace fsys = std::filesystem;
+
+namespace {
+
+void SetModificationTime(const std::string& path, time_t seconds) {
+    struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(utimes(path.c_str(), times), 0);
+}
+
+class TkxTest : public KitTest {
+protected:
+    void SetUp() override {
+        KitTest::SetUp();
+        fsys::create_directories(Path("tree/conf/deep"));
+        WriteBytes(Path("tree/top.cfg"), std::string("top\n"));
+        WriteBytes(Path("tree/conf/deep/big.bin"), NoiseBytes(3 * 1024 * 1024 + 5, 11));
+        WriteBytes(Path("tree/conf/empty"), std::string());
+        WriteBytes(Path("tree/conf/text.txt"), PatternBytes(70000));
+        SetModificationTime(Path("tree/top.cfg"), 1000000000);
+        SetModificationTime(Path("tree/conf/text.txt"), 2500000000);  // past 2038 in 64 bits
+    }
+};
+
+}  // namespace
+
+TEST_F(TkxTest, PackedTreeRoundTripsEveryByteAndTime) {
+    const TkxRun pack = Tkx({"pack", "-o", Path("k.tkx"), "-l", "1", "--lang", "de", "--product", "Vorlagen",
+                             "--vendor", "Hersteller", "--description", "conf/text.txt", "--lang", "en",
+                             "--product", "Templates", Path("tree")});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+
+    EXPECT_FALSE(fsys::exists(Path("k.tkx.partial")));
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Verified);
+    ASSERT_EQ(reader.GetLanguageEntries().size(), 2u);
+    EXPECT_TRUE(reader.GetDescriptionPath(u"de") == WideString(u"conf\\text.txt"));
+    ASSERT_EQ(reader.GetFileEntryCount(), 4u);
+    const char* expected[] = {"conf/deep/big.bin", "conf/empty", "conf/text.txt", "top.cfg"};
+    for (uint32_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(expected[i]);
+        std::string name(expected[i]);
+        std::string stored = name;
+        for (char& c : stored) c = c == '/' ? '\\' : c;
+        EXPECT_TRUE(reader.GetFileEntry(i).name == Wide(stored));
+        ASSERT_EQ(reader.ExtractEntry(i, WPath("out")), 0u);
+        EXPECT_EQ(ReadWholeFile(Path("out")), ReadWholeFile(Path("tree/" + name)));
+        struct stat a, b;
+        ASSERT_EQ(stat(Path("out").c_str(), &a), 0);
+        ASSERT_EQ(stat(Path("tree/" + name).c_str(), &b), 0);
+        EXPECT_EQ(a.st_mtime, b.st_mtime);
+    }
+}
+
+TEST_F(TkxTest, SingleLanguageFormOnlyForOneEnglishGroup) {
+    ASSERT_EQ(Tkx({"pack", "-o", Path("en.tkx"), "--lang", "en", "--product", "P", Path("tree")}).status, 0);
+    ASSERT_EQ(Tkx({"pack", "-o", Path("fr.tkx"), "--lang", "fr", "--product", "P", Path("tree")}).status, 0);
+    // The single form starts the body with a zero flag; the table form does not.
+    for (const char* name : {"en.tkx", "fr.tkx"}) {
+        SCOPED_TRACE(name);
+        KitReader reader;
+        ASSERT_EQ(reader.Load(WPath(name)), 0u);
+        ASSERT_EQ(reader.GetLanguageEntries().size(), 1u);
+        const bool english = name[0] == 'e';
+        EXPECT_TRUE(reader.GetLanguageEntries()[0].code == WideString(english ? u"en" : u"fr"));
+        const std::string body = ReadWholeFile(ToNarrow(reader.GetTemporaryPath()).Data());
+        ASSERT_GE(body.size(), 4u);
+        EXPECT_EQ(body.substr(0, 4) == std::string(4, '\0'), english);
+    }
+}
+
+TEST_F(TkxTest, ListPrintsTextsThenSizeTimeAndName) {
+    ASSERT_EQ(Tkx({"pack", "-o", Path("k.tkx"), "--lang", "en", "--product", "Templates", "--vendor", "ACME",
+                   Path("tree")}).status, 0);
+    const TkxRun list = Tkx({"list", Path("k.tkx")});
+    ASSERT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("language en: product \"Templates\", vendor \"ACME\""), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("4  2001-09-09T01:46:40Z  top.cfg\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("70000  2049-03-22T04:26:40Z  conf\\text.txt\n"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("\n0  "), std::string::npos);
+    EXPECT_NE(list.out.find("  conf\\empty\n"), std::string::npos);
+}
+
+TEST_F(TkxTest, VerifyReportsTrailerDamageAndMissingKits) {
+    ASSERT_EQ(Tkx({"pack", "-o", Path("k.tkx"), "-l", "0", Path("tree")}).status, 0);
+    TkxRun verify = Tkx({"verify", Path("k.tkx")});
+    EXPECT_EQ(verify.status, 0);
+    EXPECT_NE(verify.out.find("integrity trailer checked"), std::string::npos) << verify.out;
+
+    std::string kit = ReadWholeFile(Path("k.tkx"));
+    kit[kit.size() / 2] ^= 0x01;
+    WriteBytes(Path("flipped.tkx"), kit);
+    verify = Tkx({"verify", Path("flipped.tkx")});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("flipped.tkx"), std::string::npos);
+    EXPECT_NE(verify.err.find("(error 13)"), std::string::npos) << verify.err;
+
+    // Without its trailer the kit still loads, and verify says it could not check.
+    kit = ReadWholeFile(Path("k.tkx"));
+    WriteBytes(Path("bare.tkx"), kit.substr(0, kit.size() - kKitTrailerSize));
+    verify = Tkx({"verify", Path("bare.tkx")});
+    EXPECT_EQ(verify.status, 0);
+    EXPECT_NE(verify.out.find("no integrity trailer"), std::string::npos) << verify.out;
+
+    verify = Tkx({"verify", Path("missing.tkx")});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("(error 2)"), std::string::npos);
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+TEST_F(TkxTest, PackRefusesWhatAKitCannotCarry) {
+    WriteBytes(Path("k.tkx"), std::string("an older kit"));
+    fsys::create_symlink("top.cfg", Path("tree/link"));
+    TkxRun run = Tkx({"pack", "-o", Path("k.tkx"), Path("tree")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("symbolic link"), std::string::npos);
+    fsys::remove(Path("tree/link"));
+
+    ASSERT_EQ(mkfifo(Path("tree/fifo").c_str(), 0600), 0);
+    run = Tkx({"pack", "-o", Path("k.tkx"), Path("tree")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("special file"), std::string::npos);
+    fsys::remove(Path("tree/fifo"));
+
+    WriteBytes(Path("tree/back\\slash"), std::string("x"));
+    run = Tkx({"pack", "-o", Path("k.tkx"), Path("tree")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("backslash"), std::string::npos);
+    fsys::remove(Path("tree/back\\slash"));
+
+    run = Tkx({"pack", "-o", Path("tree/conf/k.tkx"), Path("tree")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(fsys::exists(Path("tree/conf/k.tkx")));
+    // A refused pack leaves the kit of that name alone and nothing beside it.
+    EXPECT_EQ(ReadWholeFile(Path("k.tkx")), "an older kit");
+    EXPECT_FALSE(fsys::exists(Path("k.tkx.partial")));
+}
+
+TEST_F(TkxTest, UsageErrorsAndHelp) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"pack", Path("tree")}, {"pack", "-o", Path("k.tkx"), "-l", "10", Path("tree")},
+             {"pack", "-o", Path("k.tkx"), "--product", "P", Path("tree")}, {"list"}, {"verify", "a", "b"}}) {
+        const TkxRun run = Tkx(args);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_FALSE(run.err.empty());
+    }
+    for (const char* command : {"pack", "list", "verify"}) {
+        const TkxRun run = Tkx({command, "--help"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find(std::string("tkx ") + command), std::string::npos);
+    }
+    EXPECT_EQ(Tkx({"--help"}).status, 0);
+}
