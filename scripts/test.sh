@@ -20,23 +20,18 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 JOBS=$(nproc)
-# A test that fails is run once more before the run counts as failed: the
-# end-to-end flows drive a real X server and race a worker thread on purpose
-# (cancelling mid-copy), and a loaded machine can end the copy first. A
-# failure that repeats still fails the run.
-RETRY=(--repeat until-pass:2)
 
 echo "== plain build"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/release -j "$JOBS"
-ctest --test-dir build/release --output-on-failure -j "$JOBS" "${RETRY[@]}"
+ctest --test-dir build/release --output-on-failure -j "$JOBS"
 
 echo "== sanitizer build"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTPL_SANITIZE=ON
 cmake --build build/asan -j "$JOBS"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp" \
-  ctest --test-dir build/asan --output-on-failure -j "$JOBS" "${RETRY[@]}"
+  ctest --test-dir build/asan --output-on-failure -j "$JOBS"
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzzing the kit loader"

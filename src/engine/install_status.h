@@ -41,6 +41,8 @@ class WorkerThread {
 public:
     // Signature of pthread_create; replaceable so tests can make a start fail.
     using ThreadCreator = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    // Called by every later run's engine after each entry (InstallEngine::SetEntryHook).
+    using EntryHook = void (*)(uint32_t index);
 
     WorkerThread() = default;
     ~WorkerThread();  // joins a started thread
@@ -56,6 +58,8 @@ public:
     int32_t StartResult() const noexcept { return startResult_; }
 
     static void SetThreadCreatorForTesting(ThreadCreator creator) noexcept;
+    // Only a test build of the program sets one; nullptr removes it.
+    static void SetEntryHookForTesting(EntryHook hook) noexcept;
 
 private:
     static void* Run(void* self);

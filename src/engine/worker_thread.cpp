@@ -6,6 +6,9 @@
 
 namespace {
 WorkerThread::ThreadCreator g_threadCreator = &pthread_create;
+// A plain pointer, constant-initialised: a test build sets it from a static
+// initialiser of its own, which may run before this file's.
+WorkerThread::EntryHook g_entryHook = nullptr;
 
 // Without a final state the wizard would poll the status block forever.
 void PostFinal(InstallStatus* status, uint32_t code, const char* textId) {
@@ -15,6 +18,10 @@ void PostFinal(InstallStatus* status, uint32_t code, const char* textId) {
 
 void WorkerThread::SetThreadCreatorForTesting(ThreadCreator creator) noexcept {
     g_threadCreator = creator ? creator : &pthread_create;
+}
+
+void WorkerThread::SetEntryHookForTesting(EntryHook hook) noexcept {
+    g_entryHook = hook;
 }
 
 WorkerThread::~WorkerThread() {
@@ -57,6 +64,7 @@ void* WorkerThread::Run(void* self) {
         return nullptr;
     }
     InstallEngine engine;
+    if (g_entryHook) engine.SetEntryHook(g_entryHook);
     engine.Run(worker->status_, worker->successPauseMs_);
     return nullptr;
 }

@@ -18,10 +18,8 @@ import time
 
 import pyatspi
 
-from e2e_files import Failure  # noqa: F401 (one failure type for every flow)
+from e2e_files import DEFAULT_DEADLINE, Failure, wait_for  # noqa: F401 (shared by every flow)
 
-DEFAULT_DEADLINE = 20.0
-POLL = 0.05
 SKIP = 77  # CTest's SKIP_RETURN_CODE
 
 # The wizard's fixed layout, relative to its window.
@@ -41,18 +39,6 @@ def die_with_driver():
     """Run in the child before exec: if the driver dies (a crash in the
     accessibility library aborts it), the X server and the wizard go too."""
     _libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
-
-
-def wait_for(what, predicate, deadline=DEFAULT_DEADLINE):
-    """Polls predicate until it returns something true; fails after deadline."""
-    end = time.monotonic() + deadline
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise Failure("timed out waiting for " + what)
-        time.sleep(POLL)
 
 
 class Sandbox:
@@ -78,10 +64,10 @@ class Sandbox:
         os.makedirs(path, exist_ok=True)
         return path
 
-    def install_program(self, tplsetup):
+    def install_program(self, tplsetup, name="tplsetup"):
         """The kit is looked for beside the executable's real path, so the
         program is linked (or copied) into the application folder."""
-        target = os.path.join(self.app, "tplsetup")
+        target = os.path.join(self.app, name)
         try:
             os.link(tplsetup, target)
         except OSError:

@@ -2,6 +2,7 @@
 display and no accessibility modules needed."""
 import os
 import subprocess
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
@@ -14,6 +15,48 @@ class Failure(Exception):
 def check(condition, message):
     if not condition:
         raise Failure(message)
+
+
+DEFAULT_DEADLINE = 20.0
+POLL = 0.05
+
+
+def wait_for(what, predicate, deadline=DEFAULT_DEADLINE):
+    """Polls predicate until it returns something true; fails after deadline."""
+    end = time.monotonic() + deadline
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(POLL)
+
+
+class WorkerHold:
+    """Holds the installation worker of tplsetup_held (the test build) after
+    the given entries (0-based) until released, so that a flow acts while
+    the copy is surely under way. Pass env to the program's environment."""
+
+    def __init__(self, directory, *entries):
+        self.directory = directory
+        os.makedirs(directory, exist_ok=True)
+        self.env = {"TPL_HOLD_AFTER": ",".join(str(e) for e in entries), "TPL_HOLD_DIR": directory}
+
+    def wait_held(self, entry, process=None, deadline=60.0):
+        """Waits until the worker holds after entry; fails if process ends first."""
+        held = os.path.join(self.directory, "held-%d" % entry)
+
+        def holding():
+            if process is not None and process.poll() is not None:
+                raise Failure("tplsetup ended (status %d) before holding after entry %d"
+                              % (process.returncode, entry))
+            return os.path.exists(held)
+        wait_for("the worker to hold after entry %d" % entry, holding, deadline)
+
+    def release(self, entry):
+        with open(os.path.join(self.directory, "release-%d" % entry), "w"):
+            pass
 
 
 def pack_demo_kit(tkx, kit):

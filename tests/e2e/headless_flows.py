@@ -18,11 +18,12 @@ import tempfile
 import time
 import traceback
 
-from e2e_files import (Failure, check, check_demo_installed, pack_demo_kit, pack_tree, snapshot,
-                       temporary_leftovers, write_tree)
+from e2e_files import (Failure, WorkerHold, check, check_demo_installed, pack_demo_kit, pack_tree,
+                       snapshot, temporary_leftovers, write_tree)
 
 SKIP = 77
 DEADLINE = 60
+ENTRIES = 300  # in the kit of the interrupted runs
 
 NOT_FOUND = "Distribution kit file qbx4.tkx not found."
 DAMAGED = "Distribution kit file qbx4.tkx corrupted or not designed for this installation program."
@@ -98,8 +99,11 @@ class Sandbox:
         return (result.returncode, result.stdout.decode().splitlines(),
                 result.stderr.decode().splitlines())
 
-    def start(self, *args):
-        return subprocess.Popen([self.options.tplsetup] + list(args), cwd=self.cwd, env=self.env(),
+    def start_held(self, hold, *args):
+        """Starts the test build that holds its worker as hold says."""
+        env = self.env()
+        env.update(hold.env)
+        return subprocess.Popen([self.options.tplsetup_held] + list(args), cwd=self.cwd, env=env,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.PIPE)
 
@@ -135,31 +139,21 @@ def prepared_target(sb, count, size):
     return target
 
 
-def interrupt_mid_installation(sb, sig):
-    """Starts a headless run, waits until its progress line shows at least
-    10 %, sends sig; returns (status, stderr lines). Skips when the
-    installation ended before the signal could arrive."""
-    process = sb.start("usecwd", "-S")
-    lines = []
-    sent = False
-    deadline = time.monotonic() + DEADLINE
-    for raw in process.stderr:
-        line = raw.decode().rstrip("\n")
-        lines.append(line)
-        values = progress_values([line])
-        if values and values[0] >= 10 and not sent:
-            process.send_signal(sig)
-            sent = True
-        if time.monotonic() > deadline:
-            process.kill()
-            raise Failure("no end of the run; stderr %r" % lines)
-    status = process.wait(DEADLINE)
-    if not sent:
-        raise Failure("the progress line never reached 10 %%: %r" % lines)
-    if status == 0 and SUCCESS in lines:
-        print("the installation ended before the signal; skipped")
-        sys.exit(SKIP)
-    return status, lines
+def interrupt_mid_installation(sb, sig, count):
+    """Starts a headless run of count entries, sends sig while its worker is
+    held after a tenth of them, lets it go; returns (status, stderr lines)."""
+    hold = WorkerHold(sb.mkdir("hold"), count // 10)
+    process = sb.start_held(hold, "usecwd", "-S")
+    try:
+        hold.wait_held(count // 10, process)
+        process.send_signal(sig)
+        hold.release(count // 10)
+        _, err = process.communicate(timeout=DEADLINE)
+    except (Failure, subprocess.TimeoutExpired):
+        process.kill()
+        process.communicate()
+        raise
+    return process.returncode, err.decode().splitlines()
 
 
 # --- flows -------------------------------------------------------------------
@@ -290,10 +284,10 @@ def flow_no_display(sb):
 
 def flow_sigterm(sb):
     """SIGTERM mid-installation: rolled back, status 2, nothing left behind."""
-    target = prepared_target(sb, 6000, 4096)
+    target = prepared_target(sb, ENTRIES, 2048)
     before = snapshot(target)
     launcher_before = snapshot(os.path.dirname(sb.launcher_file))
-    status, err = interrupt_mid_installation(sb, signal.SIGTERM)
+    status, err = interrupt_mid_installation(sb, signal.SIGTERM, ENTRIES)
     check(status == 2, "exit status %d; stderr %r" % (status, err[-3:]))
     check(err[-1] == CANCELLED, "last line %r" % err[-1])
     check(snapshot(target) == before, "the template directory changed")
@@ -303,9 +297,9 @@ def flow_sigterm(sb):
 
 def flow_sigkill_recovery(sb):
     """SIGKILL mid-installation; the next start rolls it back and says so."""
-    target = prepared_target(sb, 6000, 4096)
+    target = prepared_target(sb, ENTRIES, 2048)
     before = snapshot(target)
-    status, _ = interrupt_mid_installation(sb, signal.SIGKILL)
+    status, _ = interrupt_mid_installation(sb, signal.SIGKILL, ENTRIES)
     check(status == -signal.SIGKILL, "exit status %d" % status)
     check(snapshot(target) != before, "the killed run had not changed anything yet")
     check(any(n.startswith("wz4sx") for n in temporary_leftovers(sb.tmp)), "no backup left by the killed run")
@@ -333,6 +327,7 @@ FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startsw
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tplsetup", required=True)
+    parser.add_argument("--tplsetup-held", required=True)
     parser.add_argument("--tkx", required=True)
     parser.add_argument("flow", choices=sorted(FLOWS))
     options = parser.parse_args()

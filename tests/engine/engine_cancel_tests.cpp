@@ -65,3 +65,31 @@ TEST_F(EngineCancelTest, CancelThroughTheWorkerThreadAlsoRollsBack) {
     EXPECT_EQ(code, ERROR_CANCELLED);
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
 }
+
+namespace {
+InstallStatus* g_cancelledStatus = nullptr;
+std::vector<uint32_t> g_hookedEntries;
+void CancelAfterSecondEntry(uint32_t index) {
+    g_hookedEntries.push_back(index);
+    if (index == 1) g_cancelledStatus->RequestCancel();
+}
+}  // namespace
+
+// The hook a test build of the program sets reaches the worker's engine, so a
+// flow that holds the worker after entry N knows what was written by then.
+TEST_F(EngineCancelTest, WorkerThreadHandsTheTestHookToItsEngine) {
+    const TreeSnapshot before = SnapshotTree(target_);
+    g_cancelledStatus = &status_;
+    g_hookedEntries.clear();
+    WorkerThread::SetEntryHookForTesting(&CancelAfterSecondEntry);
+    status_.PostJob(&kit_, Wide(target_));
+    WorkerThread worker;
+    worker.Start(&status_, 0);
+    worker.Join();
+    WorkerThread::SetEntryHookForTesting(nullptr);
+    uint32_t code = 0;
+    status_.ReadStatus(&code, nullptr, nullptr);
+    EXPECT_EQ(code, ERROR_CANCELLED);
+    EXPECT_EQ(g_hookedEntries, (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+}
