@@ -124,7 +124,7 @@ uint32_t MovePathUncounted(const std::string& from, const std::string& to)
 uint32_t CreateDirectoryPath(const WideString& path)
 {
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
     if (!ToolPathForced() && (IsDirectory(native) || MakeDirectoriesDirectly(native)))
         return ERROR_SUCCESS;
@@ -134,10 +134,10 @@ uint32_t CreateDirectoryPath(const WideString& path)
 uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode)
 {
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     if (::mkdir(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode)) == 0)
         return ERROR_SUCCESS;
-    return StoreError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+    return (errno == EEXIST ? StoreError(ERROR_ALREADY_EXISTS) : fs_detail::StoreErrno(errno));
 }
 
 uint32_t RemoveDirectoryTree(const WideString& path)
@@ -180,6 +180,6 @@ uint32_t DeleteFilePath(const WideString& path)
 uint32_t MovePath(const WideString& from, const WideString& to)
 {
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     return fs_detail::MovePathUncounted(fs_detail::NativePath(from), fs_detail::NativePath(to));
 }

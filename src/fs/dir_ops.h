@@ -1,6 +1,7 @@
 #pragma once
 // Directory enumeration, creation, moving and removal, the temporary
 // directory, unique temporary files and free space.
+#include <cerrno>
 #include <cstdint>
 #include <sys/stat.h>
 #include <vector>
@@ -80,8 +81,9 @@ int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors);
 int WriteFileReplacing(const WideString& path, const void* data, uint64_t size);
 
 // Test-only fault injection: when armed with n > 0, the n-th counted file-layer
-// operation from now fails once (with ERROR_INVALID_PARAMETER, stored as the
-// last error, and errno EIO) without doing anything, then all succeed again.
+// operation from now fails once with the errno err (EIO by default, which the
+// errno rule makes ERROR_INVALID_PARAMETER; ENOSPC makes a full disk), stored
+// as the last error, without doing anything; then all succeed again.
 // Counted: FileOpen for writing, FileWrite, FileTruncate, FileSetWriteTime,
 // CreateDirectoryPath, CreateDirectoryExclusive, MovePath, MakeTempFileName
 // (which still sets its out name, to a file it did not create), SetPathMode,
@@ -92,7 +94,7 @@ int WriteFileReplacing(const WideString& path, const void* data, uint64_t size);
 // once their arguments have passed the handle checks. The counter is one
 // process-wide atomic.
 namespace fault_injection {
-void FailOperationAt(int64_t n);   // 0 disarms
+void FailOperationAt(int64_t n, int err = EIO);   // 0 disarms
 int64_t CountedOperations();       // counted operations since the last arming
 void ResetCount();
 // Called with the operation's number (counted since the last arming or reset)

@@ -19,7 +19,7 @@ constexpr int64_t kIntervalsPerSecond = 10000000LL;
 
 uint32_t StoreErrno()
 {
-    return StoreError(ErrorFromErrno(errno));
+    return fs_detail::StoreErrno(errno);
 }
 
 // Whole POSIX seconds of a FILETIME, without the 32-bit wrap of
@@ -47,7 +47,7 @@ uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t /*shareMode*
     ClearLastError();
     const bool writing = (access & GENERIC_WRITE) != 0;
     if (writing && fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     if (out == nullptr)
         return StoreError(ERROR_INVALID_PARAMETER);
 
@@ -109,7 +109,7 @@ uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t
     if (bytesWritten == nullptr)
         return ERROR_SUCCESS;
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     // A short write is continued rather than reported with a stale errno;
     // a real failure (a full disk) shows up as -1 on the next call.
     *bytesWritten = 0;
@@ -178,7 +178,7 @@ uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* /*creation*/, const
     if (write == nullptr)
         return StoreError(ERROR_INVALID_PARAMETER);
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     struct timespec times[2];
     times[0].tv_sec = static_cast<time_t>(UnixSeconds64(*write));
     times[0].tv_nsec = 0;
@@ -196,7 +196,7 @@ uint32_t FileTruncate(FileHandle handle)
     if (handle == INVALID_FILE_HANDLE)
         return StoreError(ERROR_INVALID_HANDLE);
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     off_t position = ::lseek(handle, 0, SEEK_CUR);
     if (position < 0)
         return StoreErrno();

@@ -6,7 +6,8 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
-// errno rule: ENOENT gives ERROR_FILE_NOT_FOUND, everything else ERROR_INVALID_PARAMETER.
+// errno rule: ENOENT gives ERROR_FILE_NOT_FOUND, ENOSPC and EDQUOT (no room
+// left) ERROR_DISK_FULL, everything else ERROR_INVALID_PARAMETER.
 uint32_t ErrorFromErrno(int err);
 
 [[nodiscard]] uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t shareMode,
@@ -26,6 +27,9 @@ uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, F
 uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 uint32_t FileTruncate(FileHandle handle);
 uint32_t GetLastFileError();
+// The errno behind the last error, so that diagnostics can name the system's
+// own cause (strerror); 0 when the last error did not come from the system.
+int GetLastFileErrno();
 // 0 on success, 1 on failure (not an error number); low 32 bits of the size.
 uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
 

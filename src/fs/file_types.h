@@ -14,6 +14,7 @@ constexpr uint32_t ERROR_ACCESS_DENIED = 5;
 constexpr uint32_t ERROR_INVALID_HANDLE = 6;
 constexpr uint32_t ERROR_INVALID_DATA = 13;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
+constexpr uint32_t ERROR_DISK_FULL = 112;
 constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 constexpr uint32_t ERROR_CANTWRITE = 1013;
 constexpr uint32_t ERROR_CANCELLED = 1223;

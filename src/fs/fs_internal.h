@@ -12,10 +12,12 @@ std::string NativePath(const WideString& path);
 
 // Stores err in the process-wide last error and returns it.
 uint32_t StoreError(uint32_t err);
+// Stores the errno rule's code for err and keeps err itself beside it.
+uint32_t StoreErrno(int err);
 void ClearLastError();
 
 // Counts one fault-injectable operation; true when this one must fail. On
-// true the last error is already ERROR_INVALID_PARAMETER and errno is EIO.
+// true errno and the last error already hold the injected failure.
 bool InjectedFault();
 
 // True while tests force every operation with a fast path onto its tool.

@@ -19,7 +19,7 @@ uint32_t WriteAll(int fd, const std::string& bytes)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return fs_detail::StoreError(ErrorFromErrno(errno));
+            return fs_detail::StoreErrno(errno);
         }
         done += static_cast<size_t>(n);
     }
@@ -52,16 +52,16 @@ uint32_t JournalFile::Create(const WideString& path)
 {
     Close();
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
     const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         unlink(native.c_str());
         close(fd);
-        return fs_detail::StoreError(ErrorFromErrno(err));
+        return fs_detail::StoreErrno(err);
     }
     fd_ = fd;
     const std::string directory = DirectoryOf(native);
@@ -75,12 +75,12 @@ uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk)
     if (fd_ < 0)
         return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     const uint32_t code = WriteAll(fd_, bytes);
     if (code != ERROR_SUCCESS)
         return code;
     if (syncToDisk && fdatasync(fd_) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }
 
@@ -99,7 +99,7 @@ uint32_t JournalLock::Append(const std::string& bytes)
     const uint32_t code = WriteAll(fd_, bytes);
     if (code != ERROR_SUCCESS)
         return code;
-    return fdatasync(fd_) == 0 ? ERROR_SUCCESS : fs_detail::StoreError(ErrorFromErrno(errno));
+    return fdatasync(fd_) == 0 ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
 }
 
 void JournalLock::Release() noexcept

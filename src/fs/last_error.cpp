@@ -10,6 +10,8 @@
 namespace {
 // One variable for both threads; callers read it right after their own failing call.
 std::atomic<uint32_t> lastError{0};
+std::atomic<int> lastErrno{0};
+std::atomic<int> injectedErrno{EIO};
 std::atomic<int64_t> failAt{0};
 std::atomic<int64_t> counted{0};
 std::atomic<bool> toolPathForced{false};
@@ -18,12 +20,21 @@ std::atomic<fault_injection::OperationHook> operationHook{nullptr};
 
 uint32_t ErrorFromErrno(int err)
 {
-    return err == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER;
+    if (err == ENOENT)
+        return ERROR_FILE_NOT_FOUND;
+    if (err == ENOSPC || err == EDQUOT)
+        return ERROR_DISK_FULL;
+    return ERROR_INVALID_PARAMETER;
 }
 
 uint32_t GetLastFileError()
 {
     return lastError.load();
+}
+
+int GetLastFileErrno()
+{
+    return lastErrno.load();
 }
 
 namespace fs_detail {
@@ -37,12 +48,21 @@ std::string NativePath(const WideString& path)
 
 uint32_t StoreError(uint32_t err)
 {
+    lastErrno.store(0);
     lastError.store(err);
     return err;
 }
 
+uint32_t StoreErrno(int err)
+{
+    const uint32_t code = StoreError(ErrorFromErrno(err));
+    lastErrno.store(err);
+    return code;
+}
+
 void ClearLastError()
 {
+    lastErrno.store(0);
     lastError.store(0);
 }
 
@@ -54,8 +74,9 @@ bool InjectedFault()
     int64_t armed = failAt.load();
     if (armed <= 0 || n != armed || !failAt.compare_exchange_strong(armed, 0))
         return false;
-    StoreError(ERROR_INVALID_PARAMETER);
-    errno = EIO;
+    const int err = injectedErrno.load();
+    StoreErrno(err);
+    errno = err;
     return true;
 }
 
@@ -68,8 +89,9 @@ bool ToolPathForced()
 
 namespace fault_injection {
 
-void FailOperationAt(int64_t n)
+void FailOperationAt(int64_t n, int err)
 {
+    injectedErrno.store(err);
     counted.store(0);
     failAt.store(n > 0 ? n : 0);
 }

@@ -11,7 +11,7 @@ uint32_t MappedWindow::Map(FileHandle handle, uint64_t offset, uint32_t length)
         return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     void* address = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, handle, static_cast<off_t>(offset));
     if (address == MAP_FAILED)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     data_ = static_cast<const unsigned char*>(address);
     length_ = length;
     return ERROR_SUCCESS;

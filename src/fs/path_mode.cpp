@@ -16,7 +16,7 @@ uint32_t GetPathMode(const WideString& path, uint32_t* mode)
         return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     struct stat status;
     if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     *mode = static_cast<uint32_t>(status.st_mode) & kPermissionBits;
     return ERROR_SUCCESS;
 }
@@ -24,9 +24,9 @@ uint32_t GetPathMode(const WideString& path, uint32_t* mode)
 uint32_t SetPathMode(const WideString& path, uint32_t mode)
 {
     if (fs_detail::InjectedFault())
-        return ERROR_INVALID_PARAMETER;
+        return GetLastFileError();
     if (::chmod(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode & kPermissionBits)) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }
 

@@ -103,15 +103,19 @@ uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix,
         return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     if (fs_detail::InjectedFault() || noDirectory) {
         *out = ToWide((stem + fs_detail::RandomSuffix()).c_str());
-        return noDirectory ? fs_detail::StoreError(ERROR_CANTWRITE) : ERROR_INVALID_PARAMETER;
+        return noDirectory ? fs_detail::StoreError(ERROR_CANTWRITE) : GetLastFileError();
     }
     // Created exclusively and never through a link: a name merely found free
     // could be taken, or planted with a link, before the file is made.
     std::string name;
     const int fd = fs_detail::CreateUniqueFile(stem, 0600, &name);
     *out = ToWide(name.c_str());
-    if (fd < 0)
+    if (fd < 0) {
+        // A full disk says so; every other cause stays "cannot write".
+        if (ErrorFromErrno(errno) == ERROR_DISK_FULL)
+            return fs_detail::StoreErrno(errno);
         return fs_detail::StoreError(ERROR_CANTWRITE);
+    }
     ::close(fd);
     return ERROR_SUCCESS;
 }
@@ -125,7 +129,7 @@ uint32_t GetFreeSpace(uint32_t* out)
     GetTempDirectory(&directory);
     struct statvfs info;
     if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     const uint64_t blocks = info.f_bfree;
     const uint64_t blockSize = info.f_frsize;
     const uint64_t limit = 0xFFFFFFFFu;

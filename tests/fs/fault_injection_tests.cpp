@@ -110,6 +110,19 @@ TEST_F(FaultInjectionTest, AnInjectedFailureDoesNothingAndSetsTheLastError)
     EXPECT_EQ(Listing(root_), "a/{b/{}} f=x");
 }
 
+TEST_F(FaultInjectionTest, AnInjectedFailureCanCarryAChosenErrno)
+{
+    UniqueFileHandle file(::open(Path("file").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600));
+    fault_injection::FailOperationAt(1, ENOSPC);
+    uint32_t written = 0;
+    EXPECT_EQ(FileWrite(file.Get(), "abc", 3, &written, nullptr), ERROR_DISK_FULL);
+    EXPECT_EQ(GetLastFileErrno(), ENOSPC);
+    EXPECT_EQ(FileWrite(file.Get(), "abc", 3, &written, nullptr), 0u);
+    fault_injection::FailOperationAt(1, ENOSPC);
+    EXPECT_EQ(CreateDirectoryPath(WPath("d")), ERROR_DISK_FULL);
+    EXPECT_FALSE(Exists(Path("d")));
+}
+
 TEST_F(FaultInjectionTest, ResetCountRestartsTheCount)
 {
     fault_injection::FailOperationAt(2);

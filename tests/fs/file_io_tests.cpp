@@ -67,6 +67,27 @@ TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle)
     EXPECT_EQ(GetLastFileError(), 0u);
 }
 
+TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno)
+{
+    // /dev/full answers every write with ENOSPC, like a file system without room.
+    UniqueFileHandle full;
+    ASSERT_EQ(FileOpen(W("/dev/full"), GENERIC_WRITE, 0, OPEN_EXISTING, full.OutPtr(), 0), 0u);
+    uint32_t written = 0;
+    EXPECT_EQ(FileWrite(full.Get(), "abc", 3, &written, nullptr), ERROR_DISK_FULL);
+    EXPECT_EQ(GetLastFileError(), ERROR_DISK_FULL);
+    EXPECT_EQ(GetLastFileErrno(), ENOSPC);
+    EXPECT_EQ(ErrorFromErrno(EDQUOT), ERROR_DISK_FULL);
+
+    // The system's own cause stays beside the coarser code, and a success
+    // or an error of the layer's own clears it.
+    ASSERT_EQ(::mkdir(Path("dir").c_str(), 0700), 0);
+    FileHandle handle = INVALID_FILE_HANDLE;
+    EXPECT_EQ(FileOpen(WPath("dir"), GENERIC_WRITE, 0, CREATE_ALWAYS, &handle, 0), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(GetLastFileErrno(), EISDIR);
+    EXPECT_EQ(FileWrite(INVALID_FILE_HANDLE, "a", 1, &written, nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GetLastFileErrno(), 0);
+}
+
 TEST_F(FileIoTest, PathEndsAtEmbeddedZero)
 {
     WriteText(Path("real"), "abc");
