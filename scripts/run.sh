@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES=(build-essential cmake ninja-build pkg-config libgtk2.0-dev zlib1g-dev
+PACKAGES=(build-essential cmake ninja-build pkg-config libgtk2.0-dev zlib1g-dev libisal-dev
           googletest libgtest-dev xvfb)
 missing=()
 for p in "${PACKAGES[@]}"; do

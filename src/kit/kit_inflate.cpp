@@ -1,10 +1,10 @@
 #include "kit/kit_inflate.h"
 
-#include <zlib.h>
-#include <cstring>
 #include <memory>
+#include <new>
 #include "fs/file_io.h"
 #include "kit/kit_file_util.h"
+#include "kit/kit_raw_inflater.h"
 #include "kit/kit_reader.h"
 
 uint32_t WriteAll(FileHandle handle, const unsigned char* data, uint32_t count) {
@@ -23,26 +23,6 @@ uint32_t WriteAll(FileHandle handle, const unsigned char* data, uint32_t count) 
 
 namespace {
 
-class InflateStream {
-public:
-    InflateStream() { std::memset(&stream_, 0, sizeof stream_); }
-    ~InflateStream() {
-        if (initialised_) inflateEnd(&stream_);
-    }
-    InflateStream(const InflateStream&) = delete;
-    InflateStream& operator=(const InflateStream&) = delete;
-
-    bool Init() {
-        initialised_ = inflateInit2(&stream_, -15) == Z_OK;
-        return initialised_;
-    }
-    z_stream& Get() noexcept { return stream_; }
-
-private:
-    z_stream stream_;
-    bool initialised_ = false;
-};
-
 // Reads the last trailer-sized bytes of the kit; true when they carry the
 // magic. Only then is the body's CRC worth computing.
 bool ReadTrailerCandidate(FileHandle kit, uint64_t kitSize, KitTrailer* trailer) {
@@ -56,71 +36,73 @@ bool ReadTrailerCandidate(FileHandle kit, uint64_t kitSize, KitTrailer* trailer)
 }
 
 struct InflateProgress {
-    int status = Z_OK;
+    RawInflateState state = RawInflateState::More;
     uint64_t produced = 0;
     uint64_t streamEnd = 0;  // kit offset of the first byte after the stream
-    uLong crc = 0;
 };
 
-// Feeds one mapped window to zlib and writes every 32 KiB of output at once.
-uint32_t InflateWindow(z_stream& stream, const unsigned char* window, uint32_t length, uint64_t offset,
-                       FileHandle output, unsigned char* buffer, uint64_t maxBodySize, bool wantCrc,
-                       InflateProgress& progress) {
-    stream.next_in = const_cast<Bytef*>(window);
-    stream.avail_in = length;
+// Feeds one mapped window to the decoder and writes every buffer of output at once.
+uint32_t InflateWindow(RawInflater& inflater, const unsigned char* window, uint32_t length, uint64_t offset,
+                       FileHandle output, unsigned char* buffer, uint64_t maxBodySize, InflateProgress& progress) {
+    inflater.SetInput(window, length);
+    uint32_t produced = 0;
     do {
-        stream.next_out = buffer;
-        stream.avail_out = kKitWindowSize;
-        progress.status = inflate(&stream, Z_NO_FLUSH);
-        if (progress.status == Z_BUF_ERROR && stream.avail_in == 0) progress.status = Z_OK;
-        const uint32_t produced = kKitWindowSize - stream.avail_out;
+        progress.state = inflater.Inflate(buffer, kKitWindowSize, &produced);
         if (produced > maxBodySize - progress.produced) return ERROR_INVALID_DATA;
         progress.produced += produced;
-        if (wantCrc) progress.crc = crc32(progress.crc, buffer, produced);
         const uint32_t code = WriteAll(output, buffer, produced);
         if (code != 0) return code;
-    } while (progress.status == Z_OK && stream.avail_out == 0);
-    if (progress.status == Z_STREAM_END) progress.streamEnd = offset + (length - stream.avail_in);
+    } while (progress.state == RawInflateState::More && produced == kKitWindowSize);
+    if (progress.state == RawInflateState::End) progress.streamEnd = offset + (length - inflater.InputLeft());
     return 0;
 }
 
-uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize, KitInflateResult* result) {
+bool ObserverStops(KitLoadObserver* observer, uint64_t done, uint64_t total) {
+    return observer != nullptr && !observer->OnUnpackProgress(done, total);
+}
+
+uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize, KitInflateResult* result,
+                        KitLoadObserver* observer) {
     const int64_t end = FileSeek(kit, 0, 0, FILE_END);
     if (end < 0) return GetLastFileError();
     const uint64_t kitSize = static_cast<uint64_t>(end);
     if (kitSize > 0xFFFFFFFFu) return ERROR_INVALID_DATA;
+    if (ObserverStops(observer, 0, kitSize)) return ERROR_CANCELLED;
 
     KitTrailer trailer;
     const bool trailerCandidate = ReadTrailerCandidate(kit, kitSize, &trailer);
-    InflateStream stream;
-    if (!stream.Init()) return kKitErrorNotEnoughMemory;
+    RawInflater inflater(trailerCandidate);
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kKitWindowSize]);
     InflateProgress progress;
-    for (uint64_t offset = 0; offset < kitSize && progress.status != Z_STREAM_END; offset += kKitWindowSize) {
+    for (uint64_t offset = 0; offset < kitSize && progress.state == RawInflateState::More;
+         offset += kKitWindowSize) {
         const uint32_t length = static_cast<uint32_t>(
             kitSize - offset < kKitWindowSize ? kitSize - offset : kKitWindowSize);
         MappedWindow window;
         uint32_t code = window.Map(kit, offset, length);
         if (code != 0) return code;
-        code = InflateWindow(stream.Get(), window.Data(), length, offset, output, buffer.get(), maxBodySize,
-                             trailerCandidate, progress);
+        code = InflateWindow(inflater, window.Data(), length, offset, output, buffer.get(), maxBodySize,
+                             progress);
         if (code != 0) return code;
-        if (progress.status < 0) return ERROR_INVALID_DATA;
+        if (progress.state == RawInflateState::Damaged) return ERROR_INVALID_DATA;
+        const uint64_t done = offset + length;
+        if (done % kKitProgressStep == 0 && ObserverStops(observer, done, kitSize)) return ERROR_CANCELLED;
     }
-    if (progress.status < 0) return ERROR_INVALID_DATA;
     if (result != nullptr) result->bodySize = progress.produced;
     // The trailer counts only when it follows the stream directly and ends the file.
-    if (trailerCandidate && progress.status == Z_STREAM_END && progress.streamEnd + kKitTrailerSize == kitSize) {
-        if (trailer.bodyLength != progress.produced || trailer.bodyCrc != progress.crc) return ERROR_INVALID_DATA;
+    if (trailerCandidate && progress.state == RawInflateState::End &&
+        progress.streamEnd + kKitTrailerSize == kitSize) {
+        if (trailer.bodyLength != progress.produced || trailer.bodyCrc != inflater.Crc()) return ERROR_INVALID_DATA;
         if (result != nullptr) result->trailer = KitTrailerState::Verified;
     }
+    if (ObserverStops(observer, kitSize, kitSize)) return ERROR_CANCELLED;
     return 0;
 }
 
 }  // namespace
 
 uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uint64_t maxBodySize,
-                    KitInflateResult* result) {
+                    KitInflateResult* result, KitLoadObserver* observer) {
     if (result != nullptr) *result = KitInflateResult();
     UniqueFileHandle kit;
     uint32_t code = FileOpen(kitPath, GENERIC_READ, 0, OPEN_EXISTING, kit.OutPtr(),
@@ -129,7 +111,11 @@ uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uin
     UniqueFileHandle output;
     code = FileOpen(outputPath, GENERIC_WRITE, 0, CREATE_ALWAYS, output.OutPtr(), FILE_ATTRIBUTE_NORMAL);
     if (code != 0) return code;
-    code = InflateOpenKit(kit.Get(), output.Get(), maxBodySize, result);
+    try {
+        code = InflateOpenKit(kit.Get(), output.Get(), maxBodySize, result, observer);
+    } catch (const std::bad_alloc&) {
+        code = kKitErrorNotEnoughMemory;
+    }
     if (code != 0) return code;
     // The output may have held an older, longer file.
     code = FileTruncate(output.Get());

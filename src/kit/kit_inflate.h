@@ -2,10 +2,11 @@
 // Raw-deflate decompression of a kit into a file, with what the reader needs
 // to know about the result.
 #include <cstdint>
+#include "kit/kit_load_observer.h"
 #include "kit/kit_trailer.h"
 #include "text/cow_string.h"
 
-// Memory exhaustion (Windows numbering), used when zlib cannot allocate.
+// Memory exhaustion (Windows numbering), used when the decoder cannot allocate.
 constexpr uint32_t kKitErrorNotEnoughMemory = 8;
 // Bodies are addressed with 32-bit offsets.
 constexpr uint64_t kKitMaxBodySize = 0xFFFFFFFFu;
@@ -19,6 +20,7 @@ struct KitInflateResult {
 // report of the body's size and of the trailer. Fails with ERROR_INVALID_DATA
 // for a damaged stream, a kit or body too large, or a trailer that does not
 // match the body; with the file layer's code when a window cannot be mapped
-// or the output cannot be written.
+// or the output cannot be written; with ERROR_CANCELLED when the observer
+// (may be null) stops it.
 [[nodiscard]] uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uint64_t maxBodySize,
-                                  KitInflateResult* result);
+                                  KitInflateResult* result, KitLoadObserver* observer = nullptr);

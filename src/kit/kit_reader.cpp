@@ -27,7 +27,7 @@ void KitReader::Release() noexcept {
     trailer_ = KitTrailerState::Absent;
 }
 
-uint32_t KitReader::LoadSteps(const WideString& kitPath) {
+uint32_t KitReader::LoadSteps(const WideString& kitPath, KitLoadObserver* observer) {
     WideString tempDirectory;
     uint32_t code = GetTempDirectory(&tempDirectory);
     if (code != 0) return code;
@@ -41,7 +41,7 @@ uint32_t KitReader::LoadSteps(const WideString& kitPath) {
     if (code != 0) return code;
 
     KitInflateResult inflated;
-    code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated);
+    code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated, observer);
     if (code != 0) return code;
 
     BufferedFileBodyReader reader(tempHandle_);
@@ -51,13 +51,13 @@ uint32_t KitReader::LoadSteps(const WideString& kitPath) {
     return 0;
 }
 
-uint32_t KitReader::Load(const WideString& kitPath) {
+uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer) {
     // A second load starts from scratch: the first one's file goes.
     Release();
     languages_.clear();
     uint32_t code = 0;
     try {
-        code = LoadSteps(kitPath);
+        code = LoadSteps(kitPath, observer);
     } catch (uint32_t thrown) {
         code = thrown != 0 ? thrown : ERROR_INVALID_DATA;
     } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 #include "kit/kit_format.h"
+#include "kit/kit_load_observer.h"
 #include "kit/kit_trailer.h"
 
 // The kit path: beside the executable, or in the current directory.
@@ -20,8 +21,9 @@ public:
     KitReader(const KitReader&) = delete;
     KitReader& operator=(const KitReader&) = delete;
 
-    // Unpacks the kit into a "txk" temporary file and reads its tables.
-    [[nodiscard]] uint32_t Load(const WideString& kitPath);
+    // Unpacks the kit into a "txk" temporary file and reads its tables. The
+    // observer (may be null) follows the unpacking and may stop it.
+    [[nodiscard]] uint32_t Load(const WideString& kitPath, KitLoadObserver* observer = nullptr);
     // Writes entry index to destination with its write time. Worker thread.
     [[nodiscard]] uint32_t ExtractEntry(uint32_t index, const WideString& destination);
 
@@ -47,5 +49,5 @@ private:
     std::unique_ptr<unsigned char[]> copyBuffer_;
     KitTrailerState trailer_ = KitTrailerState::Absent;
 
-    uint32_t LoadSteps(const WideString& kitPath);
+    uint32_t LoadSteps(const WideString& kitPath, KitLoadObserver* observer);
 };

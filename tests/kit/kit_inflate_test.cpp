@@ -163,3 +163,64 @@ TEST_F(KitTest, TrailerCatchesDamageAndWrongLength) {
     EXPECT_EQ(reader.Load(WPath("length.tkx")), ERROR_INVALID_DATA);
     EXPECT_EQ(LeftoverTempFiles(), 0);
 }
+
+// The decoder may read a few bytes past the end of the stream; the trailer
+// still counts only when nothing lies between the stream and it.
+TEST_F(KitTest, TrailerCountsOnlyDirectlyAfterTheStream) {
+    WriteSimpleKit("k.tkx", {{u"a.txt", 0, PatternBytes(300000)}, {u"b.bin", 0, NoiseBytes(3000, 8)}}, true, 6);
+    const std::string good = ReadWholeFile(Path("k.tkx"));
+    const size_t streamEnd = good.size() - kKitTrailerSize;
+    for (size_t gap = 0; gap <= 9; ++gap) {
+        SCOPED_TRACE(gap);
+        std::string kit = good;
+        kit.insert(streamEnd, NoiseBytes(gap, 11));
+        WriteBytes(Path("gap.tkx"), kit);
+        KitReader reader;
+        ASSERT_EQ(reader.Load(WPath("gap.tkx")), 0u);
+        EXPECT_EQ(reader.GetTrailerState(), gap == 0 ? KitTrailerState::Verified : KitTrailerState::Absent);
+    }
+}
+
+namespace {
+
+class RecordingObserver final : public KitLoadObserver {
+public:
+    explicit RecordingObserver(size_t stopAtCall) : stopAtCall_(stopAtCall) {}
+    bool OnUnpackProgress(uint64_t done, uint64_t total) override {
+        calls.push_back({done, total});
+        return calls.size() != stopAtCall_;
+    }
+    std::vector<std::pair<uint64_t, uint64_t>> calls;
+
+private:
+    size_t stopAtCall_;
+};
+
+}  // namespace
+
+TEST_F(KitTest, ObserverFollowsTheUnpackingAndCanStopIt) {
+    WriteSimpleKit("k.tkx", {{u"a.bin", 0, NoiseBytes(3 * kKitProgressStep + 5000, 12)}}, true, 6);
+    const uint64_t kitSize = fsys::file_size(Path("k.tkx"));
+    RecordingObserver all(0);
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx"), &all), 0u);
+    ASSERT_GE(all.calls.size(), 5u);
+    EXPECT_EQ(all.calls.front().first, 0u);
+    EXPECT_EQ(all.calls.back().first, kitSize);
+    for (size_t i = 0; i < all.calls.size(); ++i) {
+        EXPECT_EQ(all.calls[i].second, kitSize);
+        if (i > 0) {
+            EXPECT_GT(all.calls[i].first, all.calls[i - 1].first);
+        }
+    }
+
+    // Stopped at the start, midway and after the last byte: nothing is left.
+    for (size_t stopAt : {size_t{1}, size_t{2}, all.calls.size()}) {
+        SCOPED_TRACE(stopAt);
+        RecordingObserver stopping(stopAt);
+        EXPECT_EQ(reader.Load(WPath("k.tkx"), &stopping), ERROR_CANCELLED);
+        EXPECT_EQ(stopping.calls.size(), stopAt);
+        EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+        EXPECT_EQ(LeftoverTempFiles(), 0);
+    }
+}
