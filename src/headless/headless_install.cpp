@@ -4,10 +4,9 @@
 #include "session/console_text.h"
 #include "session/install_outcome.h"
 #include "session/install_preparation.h"
+#include "session/install_session.h"
 #include "headless/progress_reporter.h"
-#include "engine/install_status.h"
 #include "fs/dir_ops.h"
-#include "fs/interruption.h"
 #include "text/convert.h"
 #include "text/text_helpers.h"
 
@@ -22,22 +21,13 @@ void PrintLine(std::FILE* out, const NarrowString& text) {
     std::fflush(out);
 }
 
-// Follows the status block until a final state; an interruption signal is
-// passed on as a cancel request (the engine also watches for it itself).
-InstallOutcome WatchInstallation(InstallStatus& status, ProgressReporter& progress,
-                                 uint32_t* code, WideString* text) {
-    bool cancelRequested = false;
+// Polls the session until a final state, showing the progress line.
+InstallOutcome FollowInstallation(InstallSession& session, ProgressReporter& progress) {
     for (;;) {
-        int32_t percent = 0;
-        status.ReadStatus(code, text, &percent);
-        const InstallOutcome outcome = OutcomeOfStatus(*code, percent);
+        const InstallOutcome outcome = session.Poll();
         if (outcome == InstallOutcome::Running || outcome == InstallOutcome::Succeeded)
-            progress.Show(percent);
+            progress.Show(session.Percent());
         if (outcome != InstallOutcome::Running) return outcome;
-        if (!cancelRequested && InterruptionRequested()) {
-            status.RequestCancel();
-            cancelRequested = true;
-        }
         SleepMilliseconds(kPollIntervalMs);
     }
 }
@@ -74,35 +64,25 @@ int RunHeadlessInstallation(bool useCurrentDirectory, std::FILE* messages, bool 
     where += ConsolePath(prepared.targetDirectory);
     PrintLine(messages, where);
 
-    InstallStatus status;
-    status.Init();
-    status.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
-    status.PostJob(&kit, prepared.targetDirectory);
+    InstallSession session;
     ProgressReporter progress(messages, progressInPlace, ConsoleCatalogText("IDS_PROGRESS_START"));
-    uint32_t code = 0;
-    WideString text;
-    InstallOutcome outcome = InstallOutcome::Running;
-    {
-        // Nobody waits for the success page here: no pause after the last entry.
-        WorkerThread worker;
-        worker.Start(&status, 0);
-        outcome = WatchInstallation(status, progress, &code, &text);
-        worker.Join();  // a rollback is never cut short
-    }
+    // Nobody waits for the success page here: no pause after the last entry.
+    session.Start(&kit, prepared.targetDirectory, 0);
+    const InstallOutcome outcome = FollowInstallation(session, progress);
+    session.WaitForWorker();  // a rollback is never cut short
     progress.End();
 
     switch (outcome) {
         case InstallOutcome::Succeeded:
-            RecordInstalledDirectory(prepared.targetDirectory, prepared.proposal);
             PrintLine(messages, ConsoleCatalogText("IDS_SUCCESS_FINISH"));
             break;
         case InstallOutcome::Failed:
-            ReportFailure(messages, code, text);
+            ReportFailure(messages, session.Code(), session.Text());
             break;
         case InstallOutcome::Cancelled:
         case InstallOutcome::Running:
             PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
             break;
     }
-    return ExitStatusOf(outcome);
+    return session.Conclude(outcome, prepared.proposal);
 }

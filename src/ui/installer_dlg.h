@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 #include "session/install_outcome.h"
+#include "session/install_session.h"
 #include "config/template_locations.h"
-#include "engine/install_status.h"
 #include "kit/kit_reader.h"
 #include "text/cow_string.h"
 #include "ui/gtk_fwd.h"
@@ -63,7 +63,8 @@ public:
 
 private:
     void ShowPreparationError(const char* textId);
-    void WatchInstallation();
+    // After the installation loop: the page, box or exit for the outcome.
+    void EndInstallation(InstallOutcome outcome);
     void RefreshProgress();
     // An interruption signal: a running installation is asked to roll back;
     // otherwise open dialogs are ended and then the window goes.
@@ -73,7 +74,6 @@ private:
     static int OnWatchTimer(void* self);
 
     bool silent_;
-    InstallStatus status_;
     TemplateProposal proposal_;  // locations, flags and the proposed directory
     WideString targetDirectory_;
     WideString kitPath_;
@@ -104,6 +104,6 @@ private:
     GtkWidget* cancelButton_ = nullptr;
     int exitStatus_ = kExitCancelled;
     unsigned int watchTimer_ = 0;  // GLib source of OnWatchTimer while the wizard runs
-    // Last member: destroyed (and so joined) before the status and the kit.
-    WorkerThread worker_;
+    // Last member: destroyed (and so its worker joined) before the kit.
+    InstallSession session_;
 };

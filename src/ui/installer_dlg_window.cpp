@@ -56,16 +56,14 @@ CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowStr
       argc_(argc),
       argv_(argv),
       title_(title) {
-    status_.Init();
     proposal_.alternativeProfilePresent = false;
     proposal_.listFromAlternativeProfile = false;
     silent_ = silent;
-    status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
 }
 
 CInstallerDlg::~CInstallerDlg() {
     // A rollback must never be cut short by the process ending.
-    worker_.Join();
+    session_.WaitForWorker();
     if (picture_) g_object_unref(picture_);
     if (icon_) g_object_unref(icon_);
 }
@@ -190,7 +188,7 @@ void CInstallerDlg::OnCancel() {
     // The installation may have ended while the question was open.
     if (answer != kMessageBoxResultYes || state_ != WizardState::Installing) return;
     installCancelRequested_ = true;
-    status_.RequestCancel();
+    session_.RequestCancel();
     gtk_widget_set_sensitive(cancelButton_, FALSE);
 }
 

@@ -1,0 +1,38 @@
+#include "session/install_session.h"
+
+#include "catalog/message_catalog.h"
+#include "fs/interruption.h"
+
+InstallSession::InstallSession() {
+    status_.Init();
+    status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
+}
+
+void InstallSession::Start(KitReader* kit, const WideString& targetDirectory, uint32_t successPauseMs) {
+    targetDirectory_ = targetDirectory;
+    cancelRequested_ = false;
+    status_.PostJob(kit, targetDirectory);
+    worker_.Start(&status_, successPauseMs);
+}
+
+InstallOutcome InstallSession::Poll() {
+    status_.ReadStatus(&code_, &text_, &percent_);
+    const InstallOutcome outcome = OutcomeOfStatus(code_, percent_);
+    if (outcome == InstallOutcome::Running && InterruptionRequested()) RequestCancel();
+    return outcome;
+}
+
+void InstallSession::RequestCancel() {
+    if (cancelRequested_) return;
+    cancelRequested_ = true;
+    status_.RequestCancel();
+}
+
+void InstallSession::WaitForWorker() {
+    worker_.Join();
+}
+
+int InstallSession::Conclude(InstallOutcome outcome, const TemplateProposal& proposal) {
+    if (outcome == InstallOutcome::Succeeded) RecordInstalledDirectory(targetDirectory_, proposal);
+    return ExitStatusOf(outcome);
+}

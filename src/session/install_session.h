@@ -1,0 +1,55 @@
+#pragma once
+// The installation both front ends run: the job is handed to the worker, the
+// front end's own loop calls Poll() until an outcome that is not Running, and
+// Conclude() records the directory after a success and names the exit status.
+#include <cstdint>
+#include "config/template_locations.h"
+#include "engine/install_status.h"
+#include "session/install_outcome.h"
+#include "text/cow_string.h"
+
+class KitReader;
+
+class InstallSession {
+public:
+    // The status block starts as "preparing" (IDS_PREPARECOPY at 0 %).
+    InstallSession();
+    // Waits for a started worker, so that a rollback is never cut short.
+    ~InstallSession() = default;
+    InstallSession(const InstallSession&) = delete;
+    InstallSession& operator=(const InstallSession&) = delete;
+
+    // Posts the job and starts the worker; successPauseMs is its pause after
+    // the success post. A worker that cannot start leaves a final failure,
+    // which the next Poll() returns. kit must stay alive until the worker
+    // has ended (WaitForWorker() or the destructor).
+    void Start(KitReader* kit, const WideString& targetDirectory, uint32_t successPauseMs);
+    // One poll step: reads the status block and maps it to an outcome. An
+    // interruption signal is passed on as a cancel request (the engine also
+    // watches for it itself).
+    InstallOutcome Poll();
+    // The code, text and percent the last Poll() read.
+    uint32_t Code() const { return code_; }
+    const WideString& Text() const { return text_; }
+    int32_t Percent() const { return percent_; }
+
+    // Asks the running installation to roll back and end with ERROR_CANCELLED.
+    void RequestCancel();
+    // A failure or a cancel is posted before the rollback ends: a front end
+    // that leaves at once waits here first.
+    void WaitForWorker();
+    // After the last Poll(): a success records targetDirectory as the
+    // launcher's template location (errors of the recording are dropped;
+    // the installation stands). Returns the process's exit status.
+    int Conclude(InstallOutcome outcome, const TemplateProposal& proposal);
+
+private:
+    InstallStatus status_;
+    WideString targetDirectory_;
+    uint32_t code_ = 0;
+    WideString text_;
+    int32_t percent_ = 0;
+    bool cancelRequested_ = false;
+    // Last member: destroyed (and so joined) before the status.
+    WorkerThread worker_;
+};
