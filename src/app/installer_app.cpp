@@ -9,6 +9,7 @@
 #include "headless/headless_install.h"
 #include "session/install_outcome.h"
 #include "app/launch_options.h"
+#include "catalog/message_catalog.h"
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "ui/installer_dlg.h"
@@ -49,7 +50,9 @@ int CInstallerApp::Run() {
         if (!options.silent) return ReportNoDisplay();
         return RunHeadlessInstallation(options.useCurrentDirectory, stderr, isatty(fileno(stderr)) == 1);
     }
-    CInstallerDlg dialog(options.argc, options.argv, options.silent, options.title,
+    // The toolkit takes UTF-8 whatever the locale.
+    const NarrowString title(MessageCatalog::GetUtf8("IDR_MAINFRAME"));
+    CInstallerDlg dialog(options.argc, options.argv, options.silent, title,
                          options.languageCode, options.useCurrentDirectory);
     dialog.RunWizard();
     return dialog.GetExitStatus();

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "catalog/catalog_texts.h"
-#include "text/convert.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -83,13 +83,20 @@ WideString MessageCatalog::GetText(const NarrowString& id) {
     if (language == nullptr) return WideString();
     const char* text = TextIn(*language, id);
     if (text == nullptr) return WideString();
-    return ToWide(text);
+    // The stored UTF-8, not the locale's encoding: every text must survive
+    // whatever the locale can represent.
+    return FromUtf8(text);
 }
 
 const char* MessageCatalog::FindUtf8(int32_t languageId, const char* id) {
     const CatalogLanguage* language = LanguageById(languageId);
     if (language == nullptr || id == nullptr) return nullptr;
     return TextIn(*language, NarrowString(id));
+}
+
+const char* MessageCatalog::GetUtf8(const char* id) {
+    const char* text = FindUtf8(CurrentLanguage(), id);
+    return text != nullptr ? text : "";
 }
 
 const CatalogLanguage* MessageCatalog::Languages(int* count) {

@@ -27,5 +27,7 @@ public:
     static WideString GetText(const NarrowString& id);
     // The stored UTF-8 text in the given language, or null.
     static const char* FindUtf8(int32_t languageId, const char* id);
+    // The stored UTF-8 text in the current language, or "" when unknown.
+    static const char* GetUtf8(const char* id);
     static const CatalogLanguage* Languages(int* count);
 };

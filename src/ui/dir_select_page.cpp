@@ -1,63 +1,79 @@
 #include "ui/dir_select_page.h"
 
 #include <gtk/gtk.h>
+#include <cstring>
+
 #include "catalog/message_catalog.h"
-#include "text/convert.h"
 #include "ui/open_dialogs.h"
+#include "ui/path_display.h"
 
 namespace {
+
+// The column reaches down to y = 305, the entry's lower edge; a larger font
+// lengthens it.
+constexpr int kColumnHeight = 295;
+constexpr int kBrowseSize = 30;
 
 void OnBrowseClicked(GtkButton*, gpointer page) {
     static_cast<DirSelectPage*>(page)->Browse();
 }
 
-GtkWidget* CreateCatalogLabel(const char* id) {
-    return gtk_label_new(ToNarrow(MessageCatalog::GetText(id)).Data());
-}
-
 }  // namespace
 
-DirSelectPage::DirSelectPage(GtkWidget* layout, GdkPixbuf* picture) : WizardDialogPage(layout) {
-    image_ = CreatePagePicture(layout, picture);
-    AddWidget(image_);
-
-    prompt_ = CreatePageLabel(layout);
-    AddWidget(prompt_);
-    gtk_label_set_text(GTK_LABEL(prompt_),
-                       ToNarrow(MessageCatalog::GetText("IDS_DESTINATION_PROMPT")).Data());
-
-    caption_ = CreateCatalogLabel("IDS_TEMPLATE_CATALOG");
-    AddWidget(caption_);
-    gtk_fixed_put(GTK_FIXED(layout_), caption_, 170, 255);
-
-    entry_ = gtk_entry_new();
-    AddWidget(entry_);
-    gtk_widget_set_size_request(entry_, 280, 30);
-    gtk_fixed_put(GTK_FIXED(layout_), entry_, 170, 275);
-
-    browse_ = gtk_button_new_with_label("...");
-    AddWidget(browse_);
-    gtk_widget_set_size_request(browse_, 30, 30);
-    gtk_fixed_put(GTK_FIXED(layout_), browse_, 460, 275);
-    g_signal_connect(browse_, "clicked", G_CALLBACK(OnBrowseClicked), this);
-}
-
-void DirSelectPage::SetPath(const WideString& path) {
-    gtk_entry_set_text(GTK_ENTRY(entry_), ToNarrow(path).Data());
-}
-
-WideString DirSelectPage::GetPath() const {
-    const gchar* text = gtk_entry_get_text(GTK_ENTRY(entry_));
-    return text ? ToWide(NarrowString(text)) : WideString();
-}
-
-void DirSelectPage::Browse() {
+GtkWidget* CreateFolderChooser() {
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
         nullptr, nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
         GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL,
         GTK_STOCK_OPEN, GTK_RESPONSE_ACCEPT,
         static_cast<const char*>(nullptr));
     gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+    return chooser;
+}
+
+DirSelectPage::DirSelectPage(GtkWidget* layout, GdkPixbuf* picture) : WizardDialogPage(layout) {
+    image_ = CreatePagePicture(layout, picture);
+    AddWidget(image_);
+
+    GtkWidget* column = CreatePageColumn(layout);
+    AddWidget(column);
+    SetMinimumSize(column, 0, kColumnHeight);
+    prompt_ = AddPageLabel(column, kTextColumnWidth, 0);
+    gtk_label_set_text(GTK_LABEL(prompt_), MessageCatalog::GetUtf8("IDS_DESTINATION_PROMPT"));
+
+    // At the foot of the column: the caption, and the entry filling the row
+    // left of the square browse button.
+    GtkWidget* row = gtk_hbox_new(FALSE, kWizardMargin);
+    gtk_box_pack_end(GTK_BOX(column), row, FALSE, FALSE, 0);
+    caption_ = gtk_label_new(MessageCatalog::GetUtf8("IDS_TEMPLATE_CATALOG"));
+    WrapLabel(caption_, kTextColumnWidth);
+    gtk_misc_set_alignment(GTK_MISC(caption_), 0.0f, 0.0f);
+    gtk_box_pack_end(GTK_BOX(column), caption_, FALSE, FALSE, 0);
+    gtk_widget_show(caption_);
+    entry_ = gtk_entry_new();
+    SetMinimumSize(entry_, 0, kBrowseSize);
+    gtk_box_pack_start(GTK_BOX(row), entry_, TRUE, TRUE, 0);
+    browse_ = gtk_button_new_with_label("...");
+    SetMinimumSize(browse_, kBrowseSize, kBrowseSize);
+    gtk_box_pack_start(GTK_BOX(row), browse_, FALSE, FALSE, 0);
+    g_signal_connect(browse_, "clicked", G_CALLBACK(OnBrowseClicked), this);
+    gtk_widget_show_all(row);
+}
+
+void DirSelectPage::SetPath(const WideString& path) {
+    shownPath_ = path;
+    shownText_ = PathForDisplay(path);
+    gtk_entry_set_text(GTK_ENTRY(entry_), shownText_.Data());
+}
+
+WideString DirSelectPage::GetPath() const {
+    const gchar* text = gtk_entry_get_text(GTK_ENTRY(entry_));
+    if (text == nullptr) return WideString();
+    if (std::strcmp(text, shownText_.Data()) == 0) return shownPath_;
+    return PathFromDisplay(text);
+}
+
+void DirSelectPage::Browse() {
+    GtkWidget* chooser = CreateFolderChooser();
     gint response = GTK_RESPONSE_NONE;
     {
         OpenDialogScope open(chooser);
@@ -65,8 +81,8 @@ void DirSelectPage::Browse() {
     }
     if (response == GTK_RESPONSE_ACCEPT) {
         gchar* folder = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
-        // The file system's own spelling goes into the entry unconverted.
-        if (folder) gtk_entry_set_text(GTK_ENTRY(entry_), folder);
+        // The chooser gives the file system's bytes; the entry shows them as text.
+        if (folder) SetPath(PathFromFileSystem(folder));
         g_free(folder);
     }
     gtk_widget_destroy(chooser);

@@ -8,7 +8,7 @@ public:
     DirSelectPage(GtkWidget* layout, GdkPixbuf* picture);
     void OnActivate() override {}
     void SetPath(const WideString& path);
-    // The entry's text; empty when the toolkit gives none.
+    // The entry's text as a path; empty when the toolkit gives none.
     WideString GetPath() const;
     // The browse button's handler: a modal folder chooser.
     void Browse();
@@ -19,4 +19,13 @@ private:
     GtkWidget* caption_;
     GtkWidget* entry_;
     GtkWidget* browse_;
+    // The path last put into the entry and the text that shows it: while
+    // the user leaves the text alone, the path comes back exactly, even
+    // where its display had to replace a character.
+    WideString shownPath_;
+    NarrowString shownText_;
 };
+
+// The folder chooser the browse button opens, not yet run; the caller runs
+// and destroys it.
+GtkWidget* CreateFolderChooser();

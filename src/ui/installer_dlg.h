@@ -25,6 +25,7 @@ class CInstallerDlg : public CWnd {
 public:
     // The toolkit must already be initialised (the caller probes the display
     // once with gtk_init_check and runs without a window when it fails).
+    // title is UTF-8.
     CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
                   const WideString& languageCode, bool useCurrentDirectory);
     // Waits for a running worker (its rollback included) before anything it
@@ -38,6 +39,9 @@ public:
     // Window and navigation.
     void CreateWindow();
     void ShowPage(WizardDialogPage* page);
+    // Places the button row and sizes the window for the page shown: 500 x
+    // 360 unless a larger font needs more.
+    void ArrangeWindow();
     void SetFinishMode();
     int32_t MessageBox(const CWnd* owner, const WideString& text, uint32_t flags);
     void RequestCancel();
@@ -52,6 +56,7 @@ public:
     bool Prepare();
     void ShowWelcomePage();
     void ShowDirectoryPage();
+    void ShowProgressPage();
     void StartInstallation();
     void ShowSuccessPage();
     void ShowFailurePage();
@@ -60,6 +65,8 @@ public:
 
     WizardState GetState() const { return state_; }
     int GetExitStatus() const { return exitStatus_; }
+    // The wizard's window while it exists, else null.
+    GtkWidget* GetWindow() const { return window_; }
 
 private:
     void ShowPreparationError(const char* textId);
@@ -71,6 +78,7 @@ private:
     void CheckInterruption();
     void OpenDescription();
     void DestroyWindow();
+    void SetWindowSize(int width, int height);
     static int OnWatchTimer(void* self);
 
     bool silent_;
@@ -94,11 +102,12 @@ private:
     char** argv_;
     int32_t width_ = 500;
     int32_t height_ = 360;
-    NarrowString title_;
+    NarrowString title_;  // UTF-8
     GdkPixbuf* picture_ = nullptr;
     GdkPixbuf* icon_ = nullptr;
     GtkWidget* window_ = nullptr;
     GtkWidget* layout_ = nullptr;
+    GtkWidget* separator_ = nullptr;
     GtkWidget* backButton_ = nullptr;
     GtkWidget* nextButton_ = nullptr;
     GtkWidget* cancelButton_ = nullptr;

@@ -11,11 +11,16 @@
 #include "ui/progress_page.h"
 #include "ui/success_page.h"
 
-void CInstallerDlg::StartInstallation() {
-    if (!progressPage_) progressPage_ = std::make_unique<ProgressPage>(layout_, width_ - 20);
+void CInstallerDlg::ShowProgressPage() {
+    if (!progressPage_) progressPage_ = std::make_unique<ProgressPage>(layout_, width_ - 2 * kWizardMargin);
     gtk_widget_set_sensitive(backButton_, FALSE);
     gtk_widget_set_sensitive(nextButton_, FALSE);
     ShowPage(progressPage_.get());
+}
+
+void CInstallerDlg::StartInstallation() {
+    status_.PostJob(&kitReader_, targetDirectory_);
+    ShowProgressPage();
     state_ = WizardState::Installing;
     session_.Start(&kitReader_, targetDirectory_, 1000);
     // The wizard's own loop: one main-loop iteration per poll, so the window

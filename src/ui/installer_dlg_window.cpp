@@ -3,7 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "catalog/message_catalog.h"
-#include "text/convert.h"
+#include "text/utf8.h"
 #include "ui/images/icon.xpm.h"
 #include "ui/images/welcome_picture.xpm.h"
 #include "ui/installer_dlg.h"
@@ -17,21 +17,37 @@
 namespace {
 
 constexpr guint kEscapeKey = 0xFF1B;
-
-NarrowString CatalogNarrow(const char* id) {
-    return ToNarrow(MessageCatalog::GetText(id));
-}
+// A button is never smaller than this; a longer label makes it wider.
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 30;
+// Between Next and Cancel; Back and Next touch.
+constexpr int kButtonGap = 20;
+constexpr int kSeparatorHeight = 5;
+constexpr int kMinimumPageGap = 2;
 
 GdkPixbuf* PixbufFromXpm(const char* const* xpm) {
     // The loader only reads the rows; its signature predates const.
     return gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(xpm));
 }
 
-GtkWidget* PutButton(GtkWidget* layout, const char* textId, int x) {
-    GtkWidget* button = gtk_button_new_with_label(CatalogNarrow(textId).Data());
-    gtk_widget_set_size_request(button, 80, 30);
-    gtk_fixed_put(GTK_FIXED(layout), button, x, 320);
+GtkWidget* PutButton(GtkWidget* layout, const char* textId) {
+    GtkWidget* button = gtk_button_new_with_label(MessageCatalog::GetUtf8(textId));
+    SetMinimumSize(button, kButtonWidth, kButtonHeight);
+    gtk_fixed_put(GTK_FIXED(layout), button, 0, 0);
     return button;
+}
+
+GtkRequisition Requisition(GtkWidget* widget) {
+    GtkRequisition requisition = {0, 0};
+    gtk_widget_size_request(widget, &requisition);
+    return requisition;
+}
+
+// The lowest edge of the widget's requested box in the layout.
+int BottomInLayout(GtkWidget* layout, GtkWidget* widget) {
+    gint y = 0;
+    gtk_container_child_get(GTK_CONTAINER(layout), widget, "y", &y, nullptr);
+    return y + Requisition(widget).height;
 }
 
 void OnBackClicked(GtkButton*, gpointer dlg) { static_cast<CInstallerDlg*>(dlg)->OnBack(); }
@@ -69,7 +85,7 @@ CInstallerDlg::~CInstallerDlg() {
 }
 
 WideString CInstallerDlg::GetTitle() const {
-    return ToWide(title_);
+    return FromUtf8(title_.Data(), title_.Length());
 }
 
 void CInstallerDlg::CreateWindow() {
@@ -77,13 +93,6 @@ void CInstallerDlg::CreateWindow() {
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(window_);
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
-    GdkGeometry hints = {};
-    hints.min_width = hints.max_width = hints.base_width = width_;
-    hints.min_height = hints.max_height = hints.base_height = height_;
-    hints.win_gravity = GDK_GRAVITY_NORTH_WEST;
-    gtk_window_set_geometry_hints(
-        window, nullptr, &hints,
-        static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE | GDK_HINT_BASE_SIZE));
     gtk_window_set_modal(window, TRUE);
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_MENU);
     gtk_window_set_icon(window, icon_);
@@ -101,12 +110,12 @@ void CInstallerDlg::CreateWindow() {
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteWindow), this);
     gtk_window_set_title(window, title_.Data());
 
-    GtkWidget* separator = gtk_hseparator_new();
-    gtk_widget_set_size_request(separator, width_ - 20, 5);
-    gtk_fixed_put(GTK_FIXED(layout_), separator, 10, 310);
-    backButton_ = PutButton(layout_, "IDS_WIZARD_BACK", 230);
-    nextButton_ = PutButton(layout_, "IDS_WIZARD_NEXT", 310);
-    cancelButton_ = PutButton(layout_, "IDS_WIZARD_CANCEL", 410);
+    separator_ = gtk_hseparator_new();
+    gtk_fixed_put(GTK_FIXED(layout_), separator_, kWizardMargin, 0);
+    backButton_ = PutButton(layout_, "IDS_WIZARD_BACK");
+    nextButton_ = PutButton(layout_, "IDS_WIZARD_NEXT");
+    cancelButton_ = PutButton(layout_, "IDS_WIZARD_CANCEL");
+    ArrangeWindow();
     gtk_widget_set_can_default(nextButton_, TRUE);
     gtk_widget_grab_default(nextButton_);
 
@@ -126,7 +135,52 @@ void CInstallerDlg::ShowPage(WizardDialogPage* page) {
     currentPage_ = page;
     if (!page) return;
     for (GtkWidget* widget : page->GetWidgets()) gtk_widget_show(widget);
+    ArrangeWindow();
     page->OnActivate();
+}
+
+void CInstallerDlg::ArrangeWindow() {
+    // The button row, right-aligned: each button as wide as its label needs.
+    const GtkRequisition back = Requisition(backButton_);
+    const GtkRequisition next = Requisition(nextButton_);
+    const GtkRequisition cancel = Requisition(cancelButton_);
+    const int rowHeight = MAX(back.height, MAX(next.height, cancel.height));
+    const int rowWidth = back.width + next.width + kButtonGap + cancel.width;
+
+    // The page above it; at the default font it ends 305 pixels down and the
+    // window keeps its 500 x 360.
+    int pageBottom = 0;
+    if (currentPage_) {
+        for (GtkWidget* widget : currentPage_->GetWidgets())
+            pageBottom = MAX(pageBottom, BottomInLayout(layout_, widget));
+    }
+    const int width = MAX(width_, rowWidth + 2 * kWizardMargin);
+    // Page, gap, separator, gap, row, margin. The row keeps its place at the
+    // foot of the window; the gap above the separator (5 pixels with the
+    // default font) may shrink to 2 before the window grows, so that a
+    // script with taller letters still fits into 500 x 360.
+    const int height = MAX(height_, pageBottom + kMinimumPageGap + 2 * kSeparatorHeight + rowHeight + kWizardMargin);
+
+    const int rowTop = height - kWizardMargin - rowHeight;
+    const int cancelLeft = width - kWizardMargin - cancel.width;
+    const int nextLeft = cancelLeft - kButtonGap - next.width;
+    gtk_fixed_move(GTK_FIXED(layout_), cancelButton_, cancelLeft, rowTop);
+    gtk_fixed_move(GTK_FIXED(layout_), nextButton_, nextLeft, rowTop);
+    gtk_fixed_move(GTK_FIXED(layout_), backButton_, nextLeft - back.width, rowTop);
+    gtk_widget_set_size_request(separator_, width - 2 * kWizardMargin, kSeparatorHeight);
+    gtk_fixed_move(GTK_FIXED(layout_), separator_, kWizardMargin, rowTop - 2 * kSeparatorHeight);
+    SetWindowSize(width, height);
+}
+
+void CInstallerDlg::SetWindowSize(int width, int height) {
+    GdkGeometry hints = {};
+    hints.min_width = hints.max_width = hints.base_width = width;
+    hints.min_height = hints.max_height = hints.base_height = height;
+    hints.win_gravity = GDK_GRAVITY_NORTH_WEST;
+    gtk_window_set_geometry_hints(
+        GTK_WINDOW(window_), nullptr, &hints,
+        static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE | GDK_HINT_BASE_SIZE));
+    gtk_window_resize(GTK_WINDOW(window_), width, height);
 }
 
 void CInstallerDlg::SetFinishMode() {
@@ -134,25 +188,15 @@ void CInstallerDlg::SetFinishMode() {
     gtk_widget_set_sensitive(cancelButton_, FALSE);
     gtk_widget_hide(backButton_);
     gtk_widget_show(nextButton_);
-    gtk_button_set_label(GTK_BUTTON(nextButton_), CatalogNarrow("IDS_WIZARD_FINISH").Data());
+    gtk_button_set_label(GTK_BUTTON(nextButton_), MessageCatalog::GetUtf8("IDS_WIZARD_FINISH"));
     gtk_widget_set_can_default(nextButton_, TRUE);
     gtk_widget_grab_default(nextButton_);
+    ArrangeWindow();
 }
 
 int32_t CInstallerDlg::MessageBox(const CWnd* owner, const WideString& text, uint32_t flags) {
-    GtkMessageType type = GTK_MESSAGE_OTHER;
-    switch (flags >> 24) {
-        case 0x01: type = GTK_MESSAGE_ERROR; break;
-        case 0x02: type = GTK_MESSAGE_QUESTION; break;
-        default: break;
-    }
-    GtkButtonsType buttons = (flags & 0xFF) == 0x02 ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK;
-    NarrowString narrow = ToNarrow(text);
-    // "%s" keeps the text literal: kit and worker texts may contain '%'.
-    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, buttons, "%s",
-                                            narrow.Data());
-    gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
-    if (owner) gtk_window_set_title(GTK_WINDOW(box), ToNarrow(owner->GetTitle()).Data());
+    const NarrowString title = owner ? ToUtf8(owner->GetTitle()) : NarrowString();
+    GtkWidget* box = CreateMessageBox(ToUtf8(text).Data(), flags, owner ? title.Data() : nullptr);
     gint response = GTK_RESPONSE_NONE;
     {
         OpenDialogScope open(box);

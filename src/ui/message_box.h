@@ -1,6 +1,7 @@
 #pragma once
 // The one flags word and result code of every question and error box.
 #include <cstdint>
+#include "ui/gtk_fwd.h"
 
 // Top byte: kind; low byte: buttons.
 constexpr uint32_t kMessageBoxErrorOk = 0x01000001u;
@@ -11,3 +12,7 @@ constexpr int32_t kMessageBoxResultNone = 0;  // closed without an answer
 constexpr int32_t kMessageBoxResultYes = 1;
 constexpr int32_t kMessageBoxResultNo = 2;
 constexpr int32_t kMessageBoxResultOk = 3;
+
+// A modal box of the given kind and buttons with UTF-8 text and title (no
+// title when null), centred, not yet run; the caller runs and destroys it.
+GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title);

@@ -8,7 +8,13 @@ public:
     MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text);
     void SetText(const WideString& text);
 
+protected:
+    // The text keeps at least textHeight pixels of the column.
+    MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text, int textHeight);
+    GtkWidget* Column() const { return column_; }
+
 private:
     GtkWidget* image_;
+    GtkWidget* column_;
     GtkWidget* label_;
 };

@@ -2,18 +2,25 @@
 
 #include <gtk/gtk.h>
 #include "catalog/message_catalog.h"
-#include "text/convert.h"
+
+namespace {
+// The status line starts 130 pixels down; the bar follows it.
+constexpr int kStatusTop = 130;
+constexpr int kBarHeight = 20;
+}  // namespace
 
 ProgressPage::ProgressPage(GtkWidget* layout, int32_t barWidth) : WizardDialogPage(layout) {
-    status_ = gtk_label_new(nullptr);
-    AddWidget(status_);
-    gtk_fixed_put(GTK_FIXED(layout_), status_, 10, 130);
+    GtkWidget* box = gtk_vbox_new(FALSE, 3);
+    AddWidget(box);
+    gtk_fixed_put(GTK_FIXED(layout_), box, kWizardMargin, kStatusTop);
+    status_ = AddPageLabel(box, barWidth, 0);
     bar_ = gtk_progress_bar_new();
-    AddWidget(bar_);
-    gtk_widget_set_size_request(bar_, barWidth, 20);
-    gtk_fixed_put(GTK_FIXED(layout_), bar_, 10, 150);
-    startText_ = ToNarrow(MessageCatalog::GetText("IDS_PROGRESS_START"));
-    finishText_ = ToNarrow(MessageCatalog::GetText("IDS_INSTALL_FINISH"));
+    gtk_widget_set_size_request(bar_, barWidth, -1);
+    SetMinimumSize(bar_, 0, kBarHeight);
+    gtk_box_pack_start(GTK_BOX(box), bar_, FALSE, FALSE, 0);
+    gtk_widget_show(bar_);
+    startText_ = MessageCatalog::GetUtf8("IDS_PROGRESS_START");
+    finishText_ = MessageCatalog::GetUtf8("IDS_INSTALL_FINISH");
     SetPercent(0);
 }
 

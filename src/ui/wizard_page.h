@@ -5,6 +5,14 @@
 #include <vector>
 #include "ui/gtk_fwd.h"
 
+// The wizard's geometry at the default font: the window, its margin and the
+// text column right of the picture.
+constexpr int kWizardWidth = 500;
+constexpr int kWizardHeight = 360;
+constexpr int kWizardMargin = 10;
+constexpr int kTextColumnLeft = 170;
+constexpr int kTextColumnWidth = kWizardWidth - kTextColumnLeft - kWizardMargin;
+
 class WizardDialogPage {
 public:
     explicit WizardDialogPage(GtkWidget* layout) : layout_(layout) {}
@@ -24,8 +32,19 @@ private:
     std::vector<GtkWidget*> widgets_;
 };
 
-// An empty, wrapping, top-left aligned 330 x 250 label at (170, 10) of the
-// layout; the caller adds it to its page.
-GtkWidget* CreatePageLabel(GtkWidget* layout);
+// The text column right of the picture at (170, 10): a hidden box whose
+// contents stack downwards, each 3 pixels below the one before; the caller
+// adds it to its page.
+GtkWidget* CreatePageColumn(GtkWidget* layout);
+// An empty, wrapping, top-left aligned label at the end of a column (or any
+// box) of the given width. It keeps at least minHeight pixels, so that what
+// follows stays in place, and grows when its text needs more.
+GtkWidget* AddPageLabel(GtkWidget* box, int width, int minHeight);
+// The widget asks for at least width x height pixels, and for more when its
+// contents need more (a longer text, a larger font). Once per widget.
+void SetMinimumSize(GtkWidget* widget, int width, int height);
+// Lets a label break its text into lines of at most width pixels; it then
+// asks for the height of all its lines.
+void WrapLabel(GtkWidget* label, int width);
 // An image of the welcome picture at the layout's origin, hidden.
 GtkWidget* CreatePagePicture(GtkWidget* layout, GdkPixbuf* picture);

@@ -1,6 +1,7 @@
 // Looking texts up: language codes, the current language, conversion.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,6 +53,19 @@ TEST_F(CatalogLookup, GetTextAnswersInTheCurrentLanguage) {
     EXPECT_EQ(Narrow(MessageCatalog::GetText("IDS_WIZARD_NEXT")), "Далее >");
     MessageCatalog::SetCurrentLanguage(8);
     EXPECT_EQ(Narrow(MessageCatalog::GetText("IDR_MAINFRAME")), "Konfiguration wird installiert");
+}
+
+TEST_F(CatalogLookup, TextsAreWholeWhateverTheLocale) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
+    MessageCatalog::SetCurrentLanguage(17);
+    EXPECT_STREQ(MessageCatalog::GetUtf8("IDS_WIZARD_NEXT"), "Далее >");
+    const WideString next = MessageCatalog::GetText("IDS_WIZARD_NEXT");
+    EXPECT_EQ(std::u16string(next.Data(), next.Length()), u"Далее >");
+    EXPECT_STREQ(MessageCatalog::GetUtf8("IDS_UNKNOWN"), "");
+    MessageCatalog::SetCurrentLanguage(18);
+    EXPECT_STREQ(MessageCatalog::GetUtf8("IDS_WIZARD_NEXT"), "");
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST_F(CatalogLookup, UnknownIdsAndLanguagesGiveEmptyText) {

@@ -1,0 +1,12 @@
+#pragma once
+// UTF-8 conversions that ignore the locale: the toolkit takes and gives UTF-8
+// whatever the process locale is, and the catalog stores UTF-8.
+#include <cstddef>
+#include "text/cow_string.h"
+
+// A lone surrogate has no UTF-8 form and becomes U+FFFD.
+NarrowString ToUtf8(const WideString& text);
+// Each malformed, overlong or surrogate sequence becomes one U+FFFD; a
+// character above U+FFFF becomes a surrogate pair.
+WideString FromUtf8(const char* text, size_t bytes);
+WideString FromUtf8(const char* zeroTerminated);

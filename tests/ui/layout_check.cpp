@@ -1,0 +1,290 @@
+// Lays the wizard's own pages and dialogs out in every language on a real X
+// display and reports every text that gets less room than it asks for, lies
+// outside its window, covers another widget or is empty:
+//
+//     ui_layout_check [--font "Sans 13"]
+//
+// At the default font the wizard must also keep its 500 x 360. Last, it makes
+// sure that it would notice a button forced back to 80 pixels.
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "catalog/message_catalog.h"
+#include "text/convert.h"
+#include "ui/dir_select_page.h"
+#include "ui/installer_dlg.h"
+#include "ui/message_box.h"
+
+namespace {
+
+struct Rect {
+    int x, y, width, height;
+    bool Overlaps(const Rect& o) const {
+        return x < o.x + o.width && o.x < x + width && y < o.y + o.height && o.y < y + height;
+    }
+};
+
+class LayoutCheck {
+public:
+    explicit LayoutCheck(bool defaultFont) : defaultFont_(defaultFont) {}
+
+    void CheckLanguage(const CatalogLanguage& language, int argc, char** argv);
+    bool CanaryNoticed(int argc, char** argv);
+    const std::vector<std::string>& Findings() const { return findings_; }
+
+private:
+    void CheckWizardPage(CInstallerDlg* wizard, const char* page);
+    void CheckBox(const char* textId, uint32_t flags, const char* title);
+    void CheckChooser();
+    // Every shown widget under root, against the window that holds it.
+    void CheckTree(GtkWidget* window, GtkWidget* root, const std::string& where);
+    void CheckWidget(GtkWidget* window, GtkWidget* widget, const std::string& where);
+    void CheckOverlaps(GtkWidget* window, const std::string& where);
+    void Report(const std::string& where, GtkWidget* widget, const std::string& what);
+
+    bool defaultFont_;
+    std::string language_;
+    std::vector<std::string> findings_;
+};
+
+// Runs the toolkit until the window is mapped at its final size and nothing
+// is left to do.
+void Settle(GtkWidget* window) {
+    int quietRounds = 0;
+    for (int round = 0; round < 400 && quietRounds < 3; ++round) {
+        bool busy = false;
+        while (gtk_events_pending()) {
+            gtk_main_iteration();
+            busy = true;
+        }
+        gdk_display_sync(gdk_display_get_default());
+        gint width = 0;
+        gint height = 0;
+        if (gtk_widget_get_mapped(window)) gdk_drawable_get_size(window->window, &width, &height);
+        const bool placed = gtk_widget_get_mapped(window) && width == window->allocation.width &&
+                            height == window->allocation.height;
+        quietRounds = (!busy && placed) ? quietRounds + 1 : 0;
+        g_usleep(2000);
+    }
+}
+
+Rect InWindow(GtkWidget* window, GtkWidget* widget) {
+    gint x = 0;
+    gint y = 0;
+    gtk_widget_translate_coordinates(widget, window, 0, 0, &x, &y);
+    return Rect{x, y, widget->allocation.width, widget->allocation.height};
+}
+
+// Where the label draws its text, in the window's coordinates.
+Rect TextRect(GtkWidget* window, GtkWidget* label) {
+    PangoRectangle logical;
+    pango_layout_get_extents(gtk_label_get_layout(GTK_LABEL(label)), nullptr, &logical);
+    // Rounded as the label rounds its own request; a fraction of a pixel is no cut.
+    logical.width = PANGO_PIXELS(logical.width);
+    logical.height = PANGO_PIXELS(logical.height);
+    gfloat xalign = 0;
+    gfloat yalign = 0;
+    gint xpad = 0;
+    gint ypad = 0;
+    gtk_misc_get_alignment(GTK_MISC(label), &xalign, &yalign);
+    gtk_misc_get_padding(GTK_MISC(label), &xpad, &ypad);
+    Rect area = InWindow(window, label);
+    const int x = area.x + xpad + static_cast<int>((area.width - 2 * xpad - logical.width) * xalign);
+    const int y = area.y + ypad + static_cast<int>((area.height - 2 * ypad - logical.height) * yalign);
+    return Rect{x, y, logical.width, logical.height};
+}
+
+std::string Describe(GtkWidget* widget) {
+    std::string name = G_OBJECT_TYPE_NAME(widget);
+    const char* text = nullptr;
+    if (GTK_IS_LABEL(widget)) text = gtk_label_get_text(GTK_LABEL(widget));
+    if (GTK_IS_BUTTON(widget)) text = gtk_button_get_label(GTK_BUTTON(widget));
+    if (text) name += std::string(" \"") + text + "\"";
+    return name;
+}
+
+std::string Size(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+void CollectShown(GtkWidget* widget, gpointer list) {
+    if (!gtk_widget_is_drawable(widget)) return;
+    static_cast<std::vector<GtkWidget*>*>(list)->push_back(widget);
+    // Lists, trees and scrolled areas show parts of what they hold on purpose.
+    if (GTK_IS_CONTAINER(widget) && !GTK_IS_SCROLLED_WINDOW(widget))
+        gtk_container_forall(GTK_CONTAINER(widget), CollectShown, list);
+}
+
+std::vector<GtkWidget*> ShownWidgets(GtkWidget* root) {
+    std::vector<GtkWidget*> widgets;
+    CollectShown(root, &widgets);
+    return widgets;
+}
+
+bool InsideButton(GtkWidget* widget) {
+    for (GtkWidget* p = gtk_widget_get_parent(widget); p; p = gtk_widget_get_parent(p))
+        if (GTK_IS_BUTTON(p)) return true;
+    return false;
+}
+
+void LayoutCheck::Report(const std::string& where, GtkWidget* widget, const std::string& what) {
+    findings_.push_back(language_ + " " + where + ": " + (widget ? Describe(widget) + " " : "") + what);
+}
+
+void LayoutCheck::CheckWidget(GtkWidget* window, GtkWidget* widget, const std::string& where) {
+    const Rect box = InWindow(window, widget);
+    if (box.x < 0 || box.y < 0 || box.x + box.width > window->allocation.width ||
+        box.y + box.height > window->allocation.height) {
+        Report(where, widget, "reaches outside its " + Size(window->allocation.width, window->allocation.height) +
+                                  " window (at " + std::to_string(box.x) + "," + std::to_string(box.y) +
+                                  ", " + Size(box.width, box.height) + ")");
+    }
+    GtkRequisition wanted;
+    gtk_widget_get_child_requisition(widget, &wanted);
+    if (box.width < wanted.width || box.height < wanted.height)
+        Report(where, widget, "gets " + Size(box.width, box.height) + " of " + Size(wanted.width, wanted.height));
+    if (!GTK_IS_LABEL(widget)) return;
+    const char* text = gtk_label_get_text(GTK_LABEL(widget));
+    if (text == nullptr || *text == '\0') Report(where, widget, "is empty");
+    if (pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(widget)))) Report(where, widget, "is ellipsized");
+    const Rect drawn = TextRect(window, widget);
+    if (drawn.x < box.x || drawn.y < box.y || drawn.x + drawn.width > box.x + box.width ||
+        drawn.y + drawn.height > box.y + box.height) {
+        Report(where, widget, "draws " + Size(drawn.width, drawn.height) + " of text into " +
+                                  Size(box.width, box.height));
+    }
+}
+
+void LayoutCheck::CheckTree(GtkWidget* window, GtkWidget* root, const std::string& where) {
+    for (GtkWidget* widget : ShownWidgets(root)) CheckWidget(window, widget, where);
+}
+
+// On the wizard's own layout, no text, picture, entry or button covers another.
+void LayoutCheck::CheckOverlaps(GtkWidget* window, const std::string& where) {
+    std::vector<std::pair<GtkWidget*, Rect>> parts;
+    for (GtkWidget* widget : ShownWidgets(window)) {
+        if (InsideButton(widget)) continue;
+        if (GTK_IS_LABEL(widget)) {
+            parts.emplace_back(widget, TextRect(window, widget));
+        } else if (GTK_IS_BUTTON(widget) || GTK_IS_ENTRY(widget) || GTK_IS_IMAGE(widget) ||
+                   GTK_IS_PROGRESS_BAR(widget) || GTK_IS_SEPARATOR(widget)) {
+            parts.emplace_back(widget, InWindow(window, widget));
+        }
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        for (size_t j = i + 1; j < parts.size(); ++j) {
+            if (parts[i].second.Overlaps(parts[j].second))
+                Report(where, parts[i].first, "overlaps " + Describe(parts[j].first));
+        }
+    }
+}
+
+void LayoutCheck::CheckWizardPage(CInstallerDlg* wizard, const char* page) {
+    GtkWidget* window = wizard->GetWindow();
+    Settle(window);
+    CheckTree(window, window, page);
+    CheckOverlaps(window, page);
+    if (defaultFont_ && (window->allocation.width != 500 || window->allocation.height != 360))
+        Report(page, nullptr, "window is " + Size(window->allocation.width, window->allocation.height));
+}
+
+void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title) {
+    GtkWidget* box = CreateMessageBox(MessageCatalog::GetUtf8(textId), flags, title);
+    gtk_widget_show(box);
+    Settle(box);
+    CheckTree(box, box, textId);
+    gtk_widget_destroy(box);
+}
+
+void LayoutCheck::CheckChooser() {
+    GtkWidget* chooser = CreateFolderChooser();
+    gtk_widget_show(chooser);
+    Settle(chooser);
+    // Its places and file lists scroll; its buttons must show whole.
+    CheckTree(chooser, gtk_dialog_get_action_area(GTK_DIALOG(chooser)), "folder chooser");
+    gtk_widget_destroy(chooser);
+}
+
+void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char** argv) {
+    language_ = language.code;
+    MessageCatalog::SetCurrentLanguage(language.id);
+    const char* title = MessageCatalog::GetUtf8("IDR_MAINFRAME");
+    CInstallerDlg wizard(argc, argv, false, NarrowString(title), ToWide(language.code), false);
+    wizard.CreateWindow();
+    wizard.ShowWelcomePage();
+    CheckWizardPage(&wizard, "welcome page");
+    wizard.ShowDirectoryPage();
+    CheckWizardPage(&wizard, "directory page");
+    wizard.ShowProgressPage();
+    CheckWizardPage(&wizard, "progress page");
+    wizard.ShowSuccessPage();
+    CheckWizardPage(&wizard, "success page");
+    wizard.ShowFailurePage();
+    CheckWizardPage(&wizard, "failure page");
+    wizard.ShowCancelledPage();
+    CheckWizardPage(&wizard, "cancelled page");
+    gtk_widget_destroy(wizard.GetWindow());
+
+    CheckBox("IDS_ACCEPT_CANCEL", kMessageBoxQuestionYesNo, title);
+    CheckBox("IDS_ERROR_NOSOURCE", kMessageBoxErrorOk, title);
+    CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title);
+    CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title);
+    CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
+    CheckChooser();
+}
+
+GtkWidget* FindButton(GtkWidget* root, const char* label) {
+    for (GtkWidget* widget : ShownWidgets(root)) {
+        if (GTK_IS_BUTTON(widget) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), label) == 0)
+            return widget;
+    }
+    return nullptr;
+}
+
+// The Armenian Next button pinned to 80 x 30 as it once was: the check must
+// call its label cut.
+bool LayoutCheck::CanaryNoticed(int argc, char** argv) {
+    const int armenian = MessageCatalog::FindLanguage("hy");
+    MessageCatalog::SetCurrentLanguage(armenian);
+    CInstallerDlg wizard(argc, argv, false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")),
+                         ToWide("hy"), false);
+    wizard.CreateWindow();
+    wizard.ShowWelcomePage();
+    GtkWidget* next = FindButton(wizard.GetWindow(), MessageCatalog::GetUtf8("IDS_WIZARD_NEXT"));
+    if (next) gtk_widget_set_size_request(next, 80, 30);
+    wizard.ArrangeWindow();
+    const size_t before = findings_.size();
+    CheckWizardPage(&wizard, "welcome page with Next pinned to 80 px");
+    const bool noticed = next != nullptr && findings_.size() > before;
+    findings_.resize(before);
+    gtk_widget_destroy(wizard.GetWindow());
+    return noticed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    InitProcessLocale();
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fputs("ui_layout_check: no X display\n", stderr);
+        return 1;
+    }
+    const char* font = nullptr;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--font") == 0) font = argv[i + 1];
+    if (font) g_object_set(gtk_settings_get_default(), "gtk-font-name", font, nullptr);
+
+    LayoutCheck check(font == nullptr);
+    int count = 0;
+    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    for (int i = 0; i < count; ++i) check.CheckLanguage(languages[i], argc, argv);
+    for (const std::string& finding : check.Findings()) std::printf("%s\n", finding.c_str());
+    const bool canary = check.CanaryNoticed(argc, argv);
+    if (!canary) std::printf("the check did not notice an Armenian Next button pinned to 80 px\n");
+    std::printf("%d languages, %zu findings\n", count, check.Findings().size());
+    return check.Findings().empty() && canary ? 0 : 1;
+}
