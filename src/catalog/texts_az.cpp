@@ -29,7 +29,7 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_BROWSE_SELDIR", "Seçilmiş qovluq:"},
     {"IDS_BROWSE_OK", "Seç"},
     {"IDS_BROWSE_CANCEL", "Ləğv et"},
-    {"IDS_WELCOME_TITLE", "Məhsulun quraşdırma proqramına xoş gəlmisiniz"},
+    {"IDS_WELCOME_TITLE", "Məhsulun quraşdırma proqramına xoş gəlmisiniz:"},
     {"IDS_SETUP_EXISTEDTARGET", "Quraşdırma qovluğunda quraşdırma zamanı dəyişdirilə bilən fayllar var. Davam etmək istəyirsiniz?"},
     {"IDS_DESTINATION_PROMPT", "Şablon qovluğuna yolu göstərin. Quraşdırma proqramı şablonları və konfiqurasiya fayllarını göstərilən qovluğa quraşdıracaq."},
     {"IDS_TEMPLATE_CATALOG", "Şablon qovluğu:"},

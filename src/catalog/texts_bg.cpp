@@ -22,7 +22,7 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_DEFPRODUCT", "<Продукт>"},
     {"IDS_DEFPROVIDER", "<Доставчик>"},
     {"IDS_SUCCESS_FINISH", "Конфигурацията е инсталирана успешно."},
-    {"IDS_SUCCESS_OPENDESCR", "Отваряне на описанието на дистрибутивния пакет"},
+    {"IDS_SUCCESS_OPENDESCR", "Отваряне на описанието на пакета"},
     {"IDS_PROGRESS_START", "Копиране на файловете..."},
     {"IDS_ERROR_FINISH", "По време на инсталирането възникна грешка. Инсталирането е прекратено. Папката с шаблони не е променена."},
     {"IDS_CANCEL_FINISH", "Инсталирането е прекратено. Папката с шаблони не е променена."},

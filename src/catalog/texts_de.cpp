@@ -22,7 +22,7 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_DEFPRODUCT", "<Produkt>"},
     {"IDS_DEFPROVIDER", "<Hersteller>"},
     {"IDS_SUCCESS_FINISH", "Die Konfiguration wurde erfolgreich installiert."},
-    {"IDS_SUCCESS_OPENDESCR", "Beschreibung des Distributionspakets öffnen"},
+    {"IDS_SUCCESS_OPENDESCR", "Paketbeschreibung öffnen"},
     {"IDS_PROGRESS_START", "Dateien werden kopiert..."},
     {"IDS_ERROR_FINISH", "Während der Installation ist ein Fehler aufgetreten. Die Installation wurde abgebrochen. Das Vorlagenverzeichnis wurde nicht verändert."},
     {"IDS_CANCEL_FINISH", "Die Installation wurde abgebrochen. Das Vorlagenverzeichnis wurde nicht verändert."},

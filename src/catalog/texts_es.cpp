@@ -22,7 +22,7 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_DEFPRODUCT", "<Producto>"},
     {"IDS_DEFPROVIDER", "<Proveedor>"},
     {"IDS_SUCCESS_FINISH", "La configuración se instaló correctamente."},
-    {"IDS_SUCCESS_OPENDESCR", "Abrir la descripción del paquete de distribución"},
+    {"IDS_SUCCESS_OPENDESCR", "Abrir la descripción del paquete"},
     {"IDS_PROGRESS_START", "Copiando archivos..."},
     {"IDS_ERROR_FINISH", "Se produjo un error durante la instalación. La instalación se canceló. El directorio de plantillas no se ha modificado."},
     {"IDS_CANCEL_FINISH", "La instalación se canceló. El directorio de plantillas no se ha modificado."},

@@ -22,7 +22,7 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_DEFPRODUCT", "<Produit>"},
     {"IDS_DEFPROVIDER", "<Éditeur>"},
     {"IDS_SUCCESS_FINISH", "Configuration installée avec succès."},
-    {"IDS_SUCCESS_OPENDESCR", "Ouvrir la description du paquet de distribution"},
+    {"IDS_SUCCESS_OPENDESCR", "Ouvrir la description du paquet"},
     {"IDS_PROGRESS_START", "Copie des fichiers en cours..."},
     {"IDS_ERROR_FINISH", "Une erreur s'est produite pendant l'installation. L'installation a été annulée. Le répertoire des modèles n'a pas été modifié."},
     {"IDS_CANCEL_FINISH", "Installation annulée. Le répertoire des modèles n'a pas été modifié."},

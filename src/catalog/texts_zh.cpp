@@ -13,7 +13,7 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_ERROR_NOSOURCE", "未找到分发包文件 qbx4.tkx。"},
     {"IDS_ERROR_NOTARGET", "不支持将模板安装到当前目录。"},
     {"IDS_ERROR_NOSPACE", "临时目录空间不足。"},
-    {"IDS_CHOOSEDIR_FOLDER", "文件夹(&F):"},
+    {"IDS_CHOOSEDIR_FOLDER", "文件夹(&F)："},
     {"IDS_CHOOSEDIR_TITLE", "选择目录"},
     {"IDR_MAINFRAME", "安装配置"},
     {"IDS_SETUP_EMPTYTARGET", "请指定模板目录的正确路径。"},

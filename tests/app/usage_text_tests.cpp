@@ -1,6 +1,7 @@
 // --help and --version: which arguments ask for them and what they print.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <initializer_list>
 #include <string>
@@ -22,6 +23,21 @@ InformationRequest Request(std::initializer_list<const char*> arguments) {
 
 std::string FirstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
+}
+
+// Columns of the widest line of a UTF-8 text.
+size_t WidestLine(const std::string& text) {
+    size_t widest = 0;
+    size_t columns = 0;
+    for (unsigned char c : text) {
+        if (c == '\n') {
+            widest = std::max(widest, columns);
+            columns = 0;
+        } else if ((c & 0xC0) != 0x80) {
+            ++columns;
+        }
+    }
+    return std::max(widest, columns);
 }
 
 using UsageTextTest = CatalogTest;
@@ -69,6 +85,14 @@ TEST_F(UsageTextTest, TranslatedBodyWhereWrittenElseEnglishUnderTheLocalizedTitl
     EXPECT_NE(FirstLine(text), "Installing configuration");
     EXPECT_FALSE(FirstLine(text).empty());
     EXPECT_NE(text.find("Exit status:"), std::string::npos);
+}
+
+TEST_F(UsageTextTest, TranslatedBodiesAreNoWiderThanTheEnglishOne) {
+    const size_t english = WidestLine(UsageText());
+    for (const char* code : {"de", "ru"}) {
+        MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(code));
+        EXPECT_LE(WidestLine(UsageText()), english) << code;
+    }
 }
 
 TEST_F(UsageTextTest, LocaleThatCannotExpressTheLanguageGetsEnglishNotBlankLines) {

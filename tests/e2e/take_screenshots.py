@@ -14,7 +14,7 @@ from e2e_driver import CANCEL, NEXT, Sandbox, XServer, run_in_own_session, wait_
 from wizard_flows import Context
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CATALOG = os.path.join(HERE, "..", "..", "src", "app", "catalog")
+CATALOG = os.path.join(HERE, "..", "..", "src", "catalog")
 LANGUAGES = ("en", "ru")
 MARGIN = 12
 

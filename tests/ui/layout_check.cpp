@@ -2,10 +2,12 @@
 // display and reports every text that gets less room than it asks for, lies
 // outside its window, covers another widget or is empty:
 //
-//     ui_layout_check [--font "Sans 13"]
+//     ui_layout_check [--font "Sans 13"] [--screenshots DIR]
 //
 // At the default font the wizard must also keep its 500 x 360. Last, it makes
-// sure that it would notice a button forced back to 80 pixels.
+// sure that it would notice a button forced back to 80 pixels. With
+// --screenshots it also saves the welcome and success pages of each language
+// as DIR/CODE-welcome.png and DIR/CODE-success.png.
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -30,7 +32,8 @@ struct Rect {
 
 class LayoutCheck {
 public:
-    explicit LayoutCheck(bool defaultFont) : defaultFont_(defaultFont) {}
+    LayoutCheck(bool defaultFont, const char* screenshots)
+        : defaultFont_(defaultFont), screenshots_(screenshots) {}
 
     void CheckLanguage(const CatalogLanguage& language, int argc, char** argv);
     bool CanaryNoticed(int argc, char** argv);
@@ -38,6 +41,7 @@ public:
 
 private:
     void CheckWizardPage(CInstallerDlg* wizard, const char* page);
+    void SaveScreenshot(GtkWidget* window, const char* name);
     void CheckBox(const char* textId, uint32_t flags, const char* title);
     void CheckChooser();
     // Every shown widget under root, against the window that holds it.
@@ -47,6 +51,7 @@ private:
     void Report(const std::string& where, GtkWidget* widget, const std::string& what);
 
     bool defaultFont_;
+    const char* screenshots_;
     std::string language_;
     std::vector<std::string> findings_;
 };
@@ -192,6 +197,16 @@ void LayoutCheck::CheckWizardPage(CInstallerDlg* wizard, const char* page) {
         Report(page, nullptr, "window is " + Size(window->allocation.width, window->allocation.height));
 }
 
+void LayoutCheck::SaveScreenshot(GtkWidget* window, const char* name) {
+    if (screenshots_ == nullptr) return;
+    GdkPixbuf* shot = gdk_pixbuf_get_from_drawable(nullptr, window->window, nullptr, 0, 0, 0, 0,
+                                                   window->allocation.width, window->allocation.height);
+    const std::string path = std::string(screenshots_) + "/" + language_ + "-" + name + ".png";
+    if (shot == nullptr || !gdk_pixbuf_save(shot, path.c_str(), "png", nullptr, nullptr))
+        findings_.push_back("cannot save " + path);
+    if (shot) g_object_unref(shot);
+}
+
 void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title) {
     GtkWidget* box = CreateMessageBox(MessageCatalog::GetUtf8(textId), flags, title);
     gtk_widget_show(box);
@@ -217,12 +232,14 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     wizard.CreateWindow();
     wizard.ShowWelcomePage();
     CheckWizardPage(&wizard, "welcome page");
+    SaveScreenshot(wizard.GetWindow(), "welcome");
     wizard.ShowDirectoryPage();
     CheckWizardPage(&wizard, "directory page");
     wizard.ShowProgressPage();
     CheckWizardPage(&wizard, "progress page");
     wizard.ShowSuccessPage();
     CheckWizardPage(&wizard, "success page");
+    SaveScreenshot(wizard.GetWindow(), "success");
     wizard.ShowFailurePage();
     CheckWizardPage(&wizard, "failure page");
     wizard.ShowCancelledPage();
@@ -274,11 +291,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     const char* font = nullptr;
-    for (int i = 1; i + 1 < argc; ++i)
+    const char* screenshots = nullptr;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--font") == 0) font = argv[i + 1];
+        if (std::strcmp(argv[i], "--screenshots") == 0) screenshots = argv[i + 1];
+    }
     if (font) g_object_set(gtk_settings_get_default(), "gtk-font-name", font, nullptr);
+    // The pointer in a corner, where it lights up no widget of a screenshot.
+    gdk_display_warp_pointer(gdk_display_get_default(), gdk_screen_get_default(), 0, 0);
 
-    LayoutCheck check(font == nullptr);
+    LayoutCheck check(font == nullptr, screenshots);
     int count = 0;
     const CatalogLanguage* languages = MessageCatalog::Languages(&count);
     for (int i = 0; i < count; ++i) check.CheckLanguage(languages[i], argc, argv);
