@@ -19,7 +19,6 @@ void CInstallerDlg::ShowProgressPage() {
 }
 
 void CInstallerDlg::StartInstallation() {
-    status_.PostJob(&kitReader_, targetDirectory_);
     ShowProgressPage();
     state_ = WizardState::Installing;
     session_.Start(&kitReader_, targetDirectory_, 1000);
