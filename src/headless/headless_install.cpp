@@ -6,6 +6,7 @@
 #include "session/install_preparation.h"
 #include "session/install_session.h"
 #include "headless/progress_reporter.h"
+#include "headless/unpack_progress_line.h"
 #include "fs/dir_ops.h"
 #include "text/convert.h"
 #include "text/text_helpers.h"
@@ -48,8 +49,10 @@ void ReportFailure(std::FILE* out, uint32_t code, const WideString& text) {
 int RunHeadlessInstallation(bool useCurrentDirectory, std::FILE* messages, bool progressInPlace) {
     KitReader kit;
     PreparedInstallation prepared;
+    UnpackProgressLine unpacking(messages, progressInPlace);
     const PreparationResult preparation =
-        PrepareInstallation(useCurrentDirectory, true, &kit, &prepared);
+        PrepareInstallation(useCurrentDirectory, true, &kit, &prepared, &unpacking);
+    unpacking.End();
     if (preparation.interrupted) {
         PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
         return kExitCancelled;

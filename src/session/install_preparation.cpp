@@ -33,7 +33,7 @@ bool TemporarySpaceTooSmall(const WideString& kitPath) {
 }  // namespace
 
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
-                                      PreparedInstallation* out) {
+                                      PreparedInstallation* out, UnpackFeedback* feedback) {
     out->kitPath = LocateKitFile(useCurrentDirectory);
     if (out->kitPath.Empty() || !PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE");
 
@@ -42,10 +42,11 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
 
     if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE");
     if (InterruptionRequested()) return Interrupted();
-    // Unpacking a large kit takes a while; a signal meanwhile is honoured
-    // right after it, and the unpacked file goes with the release.
-    const uint32_t loaded = kit->Load(out->kitPath);
-    if (InterruptionRequested()) {
+    // Unpacking a large kit takes a while; a signal or the user's stop
+    // meanwhile ends it early, and the unpacked file goes with the release.
+    DelayedUnpackObserver observer(feedback);
+    const uint32_t loaded = kit->Load(out->kitPath, &observer);
+    if (InterruptionRequested() || observer.Stopped()) {
         kit->Release();
         return Interrupted();
     }

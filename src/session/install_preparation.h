@@ -5,6 +5,7 @@
 // error text it names, in a message box or on standard error.
 #include "config/template_locations.h"
 #include "kit/kit_reader.h"
+#include "session/unpack_feedback.h"
 #include "text/cow_string.h"
 
 struct PreparedInstallation {
@@ -17,8 +18,9 @@ struct PreparationResult {
     // Catalog id of the error to show (IDS_ERROR_NOSOURCE, IDS_ERROR_NOSPACE,
     // IDS_ERROR_DAMAGEDSOURCE, IDS_SETUP_EMPTYTARGET), or null when ready.
     const char* errorTextId = nullptr;
-    // An interruption signal arrived while preparing: the caller leaves
-    // without showing anything; the kit has been released again.
+    // An interruption signal arrived while preparing, or the user stopped
+    // the unpacking: the caller leaves without showing anything; the kit
+    // has been released again.
     bool interrupted = false;
 
     bool Ready() const { return errorTextId == nullptr && !interrupted; }
@@ -26,6 +28,6 @@ struct PreparationResult {
 
 // silent: an unattended run refuses an empty proposal, which would otherwise
 // install into the current directory. kit must be a fresh reader; on success
-// it holds the loaded kit.
+// it holds the loaded kit. feedback (may be null) shows a long unpacking.
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
-                                      PreparedInstallation* out);
+                                      PreparedInstallation* out, UnpackFeedback* feedback = nullptr);

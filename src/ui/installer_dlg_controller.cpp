@@ -12,6 +12,7 @@
 #include "ui/message_box.h"
 #include "ui/message_page.h"
 #include "ui/success_page.h"
+#include "ui/unpacking_window.h"
 
 namespace {
 // Wakes the toolkit's loops (the watching loop and any dialog's nested loop)
@@ -43,7 +44,12 @@ void CInstallerDlg::ShowPreparationError(const char* textId) {
 
 bool CInstallerDlg::Prepare() {
     PreparedInstallation prepared;
-    const PreparationResult result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared);
+    PreparationResult result;
+    {
+        // Gone before an error box or the wizard's window appears.
+        UnpackingWindow unpacking(title_);
+        result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared, &unpacking);
+    }
     kitPath_ = prepared.kitPath;
     proposal_ = prepared.proposal;
     targetDirectory_ = prepared.targetDirectory;

@@ -1,0 +1,44 @@
+#include "session/unpack_feedback.h"
+
+#include "fs/dir_ops.h"
+#include "fs/interruption.h"
+
+namespace {
+constexpr int32_t kHoldPollMs = 10;
+// A plain pointer, constant-initialised: a test build sets it from a static
+// initialiser of its own, which may run before this file's.
+DelayedUnpackObserver::Hold g_hold = nullptr;
+}  // namespace
+
+void DelayedUnpackObserver::SetHoldForTesting(Hold hold) noexcept { g_hold = hold; }
+
+DelayedUnpackObserver::DelayedUnpackObserver(UnpackFeedback* feedback, int32_t delayMs)
+    : feedback_(feedback), start_(std::chrono::steady_clock::now()), delay_(delayMs) {}
+
+bool DelayedUnpackObserver::Report(uint64_t done, uint64_t total) {
+    if (InterruptionRequested()) return false;
+    if (feedback_ == nullptr) return true;
+    const auto elapsed = std::chrono::steady_clock::now() - start_;
+    if (elapsed < delay_) return true;
+    const int32_t percent = total == 0 ? 100 : static_cast<int32_t>(done * 100 / total);
+    return feedback_->ShowUnpacking(percent);
+}
+
+bool DelayedUnpackObserver::WaitWhileHeld(uint64_t done, uint64_t total) {
+    while (g_hold != nullptr && g_hold()) {
+        if (!Report(done, total)) return false;
+        SleepMilliseconds(kHoldPollMs);
+    }
+    return true;
+}
+
+bool DelayedUnpackObserver::OnUnpackProgress(uint64_t done, uint64_t total) {
+    bool goOn = true;
+    if (!holdChecked_) {
+        holdChecked_ = true;
+        goOn = WaitWhileHeld(done, total);
+    }
+    if (goOn) goOn = Report(done, total);
+    stopped_ = !goOn;
+    return goOn;
+}

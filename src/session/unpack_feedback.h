@@ -1,0 +1,44 @@
+#pragma once
+// What the user sees while the kit is unpacked: nothing while it is quick,
+// so that a small kit goes straight on without a flash; once it has run for
+// kUnpackFeedbackDelayMs, a progress display the front end provides (a small
+// window, a line on a terminal), which can also stop the unpacking.
+#include <chrono>
+#include <cstdint>
+#include "kit/kit_load_observer.h"
+
+constexpr int32_t kUnpackFeedbackDelayMs = 200;
+
+class UnpackFeedback {
+public:
+    virtual ~UnpackFeedback() = default;
+    // Shows or updates the progress, 0..100; called often (the toolkit may
+    // handle its events here). Returns false when the user stops the run.
+    virtual bool ShowUnpacking(int32_t percent) = 0;
+};
+
+// Turns the kit's progress reports into feedback after the delay, and stops
+// the unpacking when the user asks to or an interruption signal arrives.
+class DelayedUnpackObserver final : public KitLoadObserver {
+public:
+    explicit DelayedUnpackObserver(UnpackFeedback* feedback, int32_t delayMs = kUnpackFeedbackDelayMs);
+    bool OnUnpackProgress(uint64_t done, uint64_t total) override;
+    // Whether it has stopped the unpacking.
+    bool Stopped() const noexcept { return stopped_; }
+
+    // Only the end-to-end tests' build of the program sets one: the
+    // unpacking then waits at its start, its feedback shown as usual, for as
+    // long as the hold returns true. nullptr removes it.
+    using Hold = bool (*)();
+    static void SetHoldForTesting(Hold hold) noexcept;
+
+private:
+    bool Report(uint64_t done, uint64_t total);
+    bool WaitWhileHeld(uint64_t done, uint64_t total);
+
+    UnpackFeedback* feedback_;  // may be null: only signals then stop the unpacking
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::milliseconds delay_;
+    bool holdChecked_ = false;
+    bool stopped_ = false;
+};

@@ -1,0 +1,62 @@
+// The feedback of a long unpacking: nothing before the delay, the percentage
+// after it, and a stop by the user or by a signal.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <vector>
+
+#include "fs/interruption.h"
+#include "session/unpack_feedback.h"
+
+namespace {
+
+class RecordingFeedback final : public UnpackFeedback {
+public:
+    bool ShowUnpacking(int32_t percent) override {
+        shown.push_back(percent);
+        return goOn;
+    }
+    std::vector<int32_t> shown;
+    bool goOn = true;
+};
+
+constexpr int32_t kAnHour = 3600 * 1000;
+
+}  // namespace
+
+TEST(UnpackFeedbackTest, NothingIsShownBeforeTheDelay) {
+    RecordingFeedback feedback;
+    feedback.goOn = false;  // would stop the unpacking if it were asked
+    DelayedUnpackObserver observer(&feedback, kAnHour);
+    EXPECT_TRUE(observer.OnUnpackProgress(0, 1000));
+    EXPECT_TRUE(observer.OnUnpackProgress(1000, 1000));
+    EXPECT_TRUE(feedback.shown.empty());
+    EXPECT_FALSE(observer.Stopped());
+}
+
+TEST(UnpackFeedbackTest, AfterTheDelayThePercentageIsShownAndTheUserCanStop) {
+    RecordingFeedback feedback;
+    DelayedUnpackObserver observer(&feedback, 0);
+    EXPECT_TRUE(observer.OnUnpackProgress(0, 3000));
+    EXPECT_TRUE(observer.OnUnpackProgress(1000, 3000));
+    EXPECT_TRUE(observer.OnUnpackProgress(3000, 3000));
+    EXPECT_TRUE(observer.OnUnpackProgress(0, 0));  // an empty kit is done at once
+    EXPECT_EQ(feedback.shown, (std::vector<int32_t>{0, 33, 100, 100}));
+
+    feedback.goOn = false;
+    EXPECT_FALSE(observer.OnUnpackProgress(2000, 3000));
+    EXPECT_TRUE(observer.Stopped());
+}
+
+TEST(UnpackFeedbackTest, SignalStopsTheUnpackingWithOrWithoutFeedback) {
+    ASSERT_TRUE(InstallInterruptionHandlers());
+    std::raise(SIGTERM);
+    RecordingFeedback feedback;
+    DelayedUnpackObserver shown(&feedback, 0);
+    DelayedUnpackObserver silent(nullptr);
+    EXPECT_FALSE(shown.OnUnpackProgress(0, 10));
+    EXPECT_FALSE(silent.OnUnpackProgress(0, 10));
+    EXPECT_TRUE(shown.Stopped() && silent.Stopped());
+    EXPECT_TRUE(feedback.shown.empty());
+    ClearInterruptionRequest();
+}
