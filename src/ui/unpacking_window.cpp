@@ -3,7 +3,6 @@
 #include <gtk/gtk.h>
 
 #include "catalog/message_catalog.h"
-#include "text/convert.h"
 #include "ui/images/icon.xpm.h"
 
 namespace {
@@ -52,7 +51,7 @@ void UnpackingWindow::Create() {
 
     GtkWidget* box = gtk_vbox_new(FALSE, 8);
     gtk_container_add(GTK_CONTAINER(window_), box);
-    GtkWidget* label = gtk_label_new(ToNarrow(MessageCatalog::GetText("IDS_PREPARECOPY")).Data());
+    GtkWidget* label = gtk_label_new(MessageCatalog::GetUtf8("IDS_PREPARECOPY"));
     gtk_misc_set_alignment(GTK_MISC(label), 0.0f, 0.5f);
     gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
     bar_ = gtk_progress_bar_new();
@@ -60,8 +59,7 @@ void UnpackingWindow::Create() {
     gtk_box_pack_start(GTK_BOX(box), bar_, FALSE, FALSE, 0);
     GtkWidget* buttons = gtk_hbutton_box_new();
     gtk_button_box_set_layout(GTK_BUTTON_BOX(buttons), GTK_BUTTONBOX_END);
-    GtkWidget* cancel =
-        gtk_button_new_with_label(ToNarrow(MessageCatalog::GetText("IDS_WIZARD_CANCEL")).Data());
+    GtkWidget* cancel = gtk_button_new_with_label(MessageCatalog::GetUtf8("IDS_WIZARD_CANCEL"));
     gtk_container_add(GTK_CONTAINER(buttons), cancel);
     gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 0);
 

@@ -10,6 +10,7 @@
 
 class UnpackingWindow final : public UnpackFeedback {
 public:
+    // title is UTF-8, as the wizard's.
     explicit UnpackingWindow(const NarrowString& title);
     // Takes the window down, so that an error box or the wizard follows alone.
     ~UnpackingWindow() override;
