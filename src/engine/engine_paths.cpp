@@ -2,38 +2,6 @@
 
 #include "fs/dir_ops.h"
 
-namespace {
-bool IsSeparator(char16_t unit) {
-    return unit == u'/' || unit == u'\\';
-}
-}  // namespace
-
-bool MakeRelativeEntryPath(const WideString& name, WideString* relative) {
-    WideString result;
-    const char16_t* units = name.Data();
-    const uint32_t length = name.Length();
-    uint32_t pos = 0;
-    while (pos < length) {
-        uint32_t end = pos;
-        while (end < length && !IsSeparator(units[end])) {
-            if (units[end] == 0) return false;
-            ++end;
-        }
-        const uint32_t count = end - pos;
-        const bool dot = count == 1 && units[pos] == u'.';
-        const bool dotDot = count == 2 && units[pos] == u'.' && units[pos + 1] == u'.';
-        if (dotDot) return false;
-        if (count > 0 && !dot) {
-            if (!result.Empty()) result.Append(u'/');
-            result.Append(units + pos, count);
-        }
-        pos = end + 1;
-    }
-    if (result.Empty()) return false;
-    *relative = result;
-    return true;
-}
-
 WideString NormalizeTargetDirectory(const WideString& directory) {
     WideString result = directory;
     if (result.Empty()) return result;

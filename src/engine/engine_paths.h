@@ -1,15 +1,8 @@
 #pragma once
 // Path text rules of the installation engine.
 #include <string>
+#include "kit/kit_entry_names.h"  // MakeRelativeEntryPath
 #include "text/cow_string.h"
-
-// Turns a kit entry's name into a path relative to the template directory:
-// "\" and "/" both separate, and empty and "." components are dropped, so
-// names that differ only in those land at the same, single spelling.
-// Returns false for a name with no component left, with a ".." component
-// (which would reach outside the template directory) or with a 0 unit (which
-// the file layer would cut the path at).
-bool MakeRelativeEntryPath(const WideString& name, WideString* relative);
 
 // The template directory as the engine uses it: "\" turned into "/" and a
 // final "/" appended; empty stays empty.

@@ -1,6 +1,7 @@
 #include "kit/kit_table_parser.h"
 
 #include "kit/kit_body_codec.h"
+#include "kit/kit_entry_names.h"
 
 namespace {
 
@@ -9,7 +10,8 @@ constexpr uint32_t kMinFileRecordSize = 4 + 4 + kFileFixedFieldsSize;
 
 class TableParser {
 public:
-    TableParser(KitBodyReader& reader, uint64_t bodySize) : reader_(reader), bodySize_(bodySize) {}
+    TableParser(KitBodyReader& reader, uint64_t bodySize, uint64_t budget)
+        : reader_(reader), bodySize_(bodySize), budget_(budget) {}
 
     uint64_t Position() const noexcept { return reader_.Position(); }
     uint64_t BodySize() const noexcept { return bodySize_; }
@@ -33,10 +35,18 @@ public:
         return high << 32 | low;
     }
 
-    WideString ReadCountedString(uint64_t limit) {
+    // Counts bytes of the tables against their budget.
+    void Charge(uint64_t bytes) {
+        if (bytes > budget_) throw ERROR_INVALID_DATA;
+        budget_ -= bytes;
+    }
+    uint64_t Budget() const noexcept { return budget_; }
+
+    WideString ReadCountedString(uint64_t limit, uint32_t maxUnits) {
         const uint32_t units = ReadU32(limit);
-        if (units > kKitMaxStringUnits) throw ERROR_INVALID_DATA;
+        if (units > maxUnits) throw ERROR_INVALID_DATA;
         Require(uint64_t{units} * 2, limit);
+        Charge(uint64_t{units} * 2);
         WideString text;
         if (units == 0) return text;
         text.Resize(units);
@@ -66,28 +76,30 @@ public:
 private:
     KitBodyReader& reader_;
     uint64_t bodySize_;
+    uint64_t budget_;
 };
+
+KitLanguageEntry ReadLanguageTexts(TableParser& parser, uint64_t limit, bool withCode) {
+    parser.Charge(sizeof(KitLanguageEntry));
+    KitLanguageEntry entry;
+    entry.code = withCode ? parser.ReadCountedString(limit, kKitMaxTextUnits) : WideString(u"en");
+    entry.product = parser.ReadCountedString(limit, kKitMaxTextUnits);
+    entry.vendor = parser.ReadCountedString(limit, kKitMaxTextUnits);
+    entry.descriptionPath = parser.ReadCountedString(limit, kKitMaxTextUnits);
+    return entry;
+}
 
 void ReadLanguageSection(TableParser& parser, std::vector<KitLanguageEntry>& languages) {
     const uint64_t bodyEnd = parser.BodySize();
     const uint32_t flag = parser.ReadU32(bodyEnd);
     if (flag == 0) {
-        KitLanguageEntry entry;
-        entry.code = u"en";
-        entry.product = parser.ReadCountedString(bodyEnd);
-        entry.vendor = parser.ReadCountedString(bodyEnd);
-        entry.descriptionPath = parser.ReadCountedString(bodyEnd);
-        languages.push_back(std::move(entry));
+        languages.push_back(ReadLanguageTexts(parser, bodyEnd, false));
         return;
     }
     const uint32_t count = parser.ReadU32(bodyEnd);
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t recordEnd = parser.BeginRecord();
-        KitLanguageEntry entry;
-        entry.code = parser.ReadCountedString(recordEnd);
-        entry.product = parser.ReadCountedString(recordEnd);
-        entry.vendor = parser.ReadCountedString(recordEnd);
-        entry.descriptionPath = parser.ReadCountedString(recordEnd);
+        KitLanguageEntry entry = ReadLanguageTexts(parser, recordEnd, true);
         parser.EndRecord(recordEnd);
         languages.push_back(std::move(entry));
     }
@@ -96,14 +108,17 @@ void ReadLanguageSection(TableParser& parser, std::vector<KitLanguageEntry>& lan
 void ReadFileTable(TableParser& parser, std::vector<KitFileEntry>& files) {
     const uint64_t bodyEnd = parser.BodySize();
     const uint32_t count = parser.ReadU32(bodyEnd);
-    // A count can claim more records than the body holds; reserve only what fits.
-    const uint64_t fitting = (bodyEnd - parser.Position()) / kMinFileRecordSize;
+    // A count can claim more records than the body holds or the budget
+    // allows; reserve only what both leave room for.
+    uint64_t fitting = (bodyEnd - parser.Position()) / kMinFileRecordSize;
+    if (fitting > parser.Budget() / sizeof(KitFileEntry)) fitting = parser.Budget() / sizeof(KitFileEntry);
     files.reserve(count < fitting ? count : fitting);
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t recordEnd = parser.BeginRecord();
+        parser.Charge(sizeof(KitFileEntry));
         KitFileEntry entry;
-        entry.name = parser.ReadCountedString(recordEnd);
-        if (!IsSafeEntryName(entry.name)) throw ERROR_INVALID_DATA;
+        entry.name = parser.ReadCountedString(recordEnd, kKitMaxNameBytes);
+        if (!IsInstallableEntryName(entry.name)) throw ERROR_INVALID_DATA;
         entry.writeTime = parser.ReadFileTime(recordEnd);
         entry.dataOffset = parser.ReadU32(recordEnd);
         entry.dataSize = parser.ReadU32(recordEnd);
@@ -114,30 +129,13 @@ void ReadFileTable(TableParser& parser, std::vector<KitFileEntry>& files) {
 
 }  // namespace
 
-bool IsSafeEntryName(const WideString& name) {
-    const uint32_t length = name.Length();
-    if (length == 0) return false;
-    const char16_t* units = name.Data();
-    auto isSeparator = [](char16_t unit) { return unit == u'/' || unit == u'\\'; };
-    if (isSeparator(units[0])) return false;
-    uint32_t componentStart = 0;
-    for (uint32_t i = 0; i <= length; ++i) {
-        if (i < length && units[i] == 0) return false;
-        if (i == length || isSeparator(units[i])) {
-            if (i - componentStart == 2 && units[componentStart] == u'.' && units[componentStart + 1] == u'.')
-                return false;
-            componentStart = i + 1;
-        }
-    }
-    return true;
-}
-
 void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
-                   std::vector<KitFileEntry>& files, uint32_t* dataStart) {
+                   std::vector<KitFileEntry>& files, uint32_t* dataStart, uint64_t maxTableBytes) {
     if (bodySize > 0xFFFFFFFFu) throw ERROR_INVALID_DATA;
-    TableParser parser(reader, bodySize);
+    TableParser parser(reader, bodySize, maxTableBytes);
     ReadLanguageSection(parser, languages);
     ReadFileTable(parser, files);
+    if (HasFileUsedAsDirectory(files)) throw ERROR_INVALID_DATA;
     const uint64_t start = parser.Position();
     for (KitFileEntry& entry : files) {
         if (uint64_t{entry.dataOffset} + entry.dataSize > bodySize - start) throw ERROR_INVALID_DATA;

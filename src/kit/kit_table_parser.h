@@ -6,14 +6,19 @@
 #include "kit/kit_body_reader.h"
 #include "kit/kit_format.h"
 
+// A language text longer than this is no product name or document path.
+constexpr uint32_t kKitMaxTextUnits = 4096;
+// What the tables may take in memory, counted as their entries plus their
+// texts' units, whatever counts the body claims; beyond it the kit is damaged.
+constexpr uint64_t kKitMaxTableBytes = 64u << 20;
+
 // Reads from the start of the body. Appends language entries as they are
 // read; file entries get absolute data offsets. *dataStart receives the
 // position of the data area. Throws an error number (uint32_t):
-// ERROR_INVALID_DATA for every malformed or unsafe table.
+// ERROR_INVALID_DATA for every malformed or unsafe table, for a file name
+// that cannot be installed (IsInstallableEntryName), for a file entry that
+// another needs as its directory, and for tables beyond maxTableBytes. A
+// text over its limit is refused before anything is allocated for it.
 void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
-                   std::vector<KitFileEntry>& files, uint32_t* dataStart);
-
-// False for names that would leave the template directory once "\" becomes
-// "/": empty, absolute, with a ".." component, or holding a 0 unit (which
-// would cut the path short on its way to the C library).
-bool IsSafeEntryName(const WideString& name);
+                   std::vector<KitFileEntry>& files, uint32_t* dataStart,
+                   uint64_t maxTableBytes = kKitMaxTableBytes);

@@ -19,3 +19,6 @@ struct KitTrailer {
 void AppendKitTrailer(ByteVector& out, const KitTrailer& trailer);
 // True when the 16 bytes carry the magic; fills *trailer.
 bool DecodeKitTrailer(const unsigned char* bytes, KitTrailer* trailer);
+// True when the kit file ends in a trailer; fills *trailer. Reads only the
+// last bytes: the trailer is not checked against the body here.
+bool ReadKitTrailer(const WideString& kitPath, KitTrailer* trailer);

@@ -5,6 +5,7 @@
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/interruption.h"
+#include "kit/kit_trailer.h"
 
 namespace {
 
@@ -21,13 +22,16 @@ PreparationResult Interrupted() {
 }
 
 // Three times the kit must fit into the temporary directory; counted in 64
-// bits so that a large kit cannot wrap round. When either size cannot be
-// measured the kit is unpacked anyway.
+// bits so that a large kit cannot wrap round. A kit may inflate to far more
+// than that; when its trailer names the body's length, the body must fit
+// too. When either size cannot be measured the kit is unpacked anyway.
 bool TemporarySpaceTooSmall(const WideString& kitPath) {
     uint32_t kitSize = 0;
     uint32_t freeSpace = 0;
-    return GetFileSizeByPath(kitPath, &kitSize) == 0 && GetFreeSpace(&freeSpace) == 0 &&
-           uint64_t{kitSize} * 3 > uint64_t{freeSpace};
+    if (GetFileSizeByPath(kitPath, &kitSize) != 0 || GetFreeSpace(&freeSpace) != 0) return false;
+    if (uint64_t{kitSize} * 3 > uint64_t{freeSpace}) return true;
+    KitTrailer trailer;
+    return ReadKitTrailer(kitPath, &trailer) && trailer.bodyLength > freeSpace;
 }
 
 }  // namespace
@@ -50,6 +54,9 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
         kit->Release();
         return Interrupted();
     }
+    // A temporary directory that fills up while the kit is unpacked is no
+    // fault of the kit.
+    if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE");
     if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
 
     if (silent && out->targetDirectory.Empty()) return Error("IDS_SETUP_EMPTYTARGET");

@@ -193,10 +193,23 @@ TEST_F(EngineRunTest, DanglingLinkIsReplacedNotWrittenThrough) {
     EXPECT_EQ(ReadFile(TargetPath("link.cfg")), "kit");
 }
 
+namespace {
+// The first step of the second entry that can fail does, once the first
+// entry is in place.
+void FailTheSecondEntry(InstallEngine& engine) {
+    engine.SetEntryHook([](uint32_t index) {
+        if (index == 0) fault_injection::FailOperationAt(1);
+    });
+}
+}  // namespace
+
 TEST_F(EngineRunTest, MissingTargetIsCreatedAndRemovedAgainOnFailureButEmptyTargetIsRefused) {
     target_ = root_ + "/not/yet";
-    LoadKit({Entry("a.cfg", kNew, "a"), Entry("a.cfg/b", kNew, "fails")});
-    EXPECT_NE(RunInstall(), 0u);
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("sub/b.cfg", kNew, "fails")});
+    InstallEngine failing;
+    FailTheSecondEntry(failing);
+    EXPECT_NE(RunInstall(failing), 0u);
+    fault_injection::FailOperationAt(0);
     EXPECT_FALSE(Exists(root_ + "/not"));
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
 
@@ -220,10 +233,12 @@ TEST_F(EngineRunTest, RelativeTargetOfOneComponentIsCreatedInTheCurrentDirectory
     char saved[4096];
     ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
     ASSERT_EQ(chdir(root_.c_str()), 0);
-    LoadKit({Entry("a.cfg", kNew, "a"), Entry("a.cfg/b", kNew, "fails")});
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("sub/b.cfg", kNew, "fails")});
     status_.PostJob(&kit_, u"rel");
     InstallEngine failing;
+    FailTheSecondEntry(failing);
     EXPECT_NE(failing.Run(&status_, 0), 0u);
+    fault_injection::FailOperationAt(0);
     EXPECT_FALSE(Exists(root_ + "/rel"));
 
     LoadKit({Entry("a.cfg", kNew, "a")});

@@ -35,6 +35,22 @@ ByteVector FileRecord(const WideString& name, uint32_t offset, uint32_t size, in
     return Words({static_cast<uint32_t>(content.size() + 4 + lengthDelta)}) + content;
 }
 
+WideString Repeated(char16_t unit, uint32_t count) {
+    WideString text;
+    for (uint32_t i = 0; i < count; ++i) text.Append(unit);
+    return text;
+}
+
+// count components of length units each, separated by "\".
+WideString Components(uint32_t count, uint32_t length) {
+    WideString name;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i > 0) name.Append(u'\\');
+        name.Append(Repeated(static_cast<char16_t>(u'a' + i), length));
+    }
+    return name;
+}
+
 // Single-language header with empty texts.
 const ByteVector kHeader = Words({0, 0, 0, 0});
 
@@ -69,6 +85,19 @@ std::vector<BodyCase> MalformedBodies() {
         {"parent component inside", OneFileKit(u"a/../../b", 0, 0, "")},
         {"parent component at the end", OneFileKit(u"a\\..", 0, 0, "")},
         {"name with a zero unit", OneFileKit(WideString(u"a\0b", 3), 0, 0, "")},
+        // Names that load today and then fail halfway through an installation.
+        {"the name .", OneFileKit(u".", 0, 0, "")},
+        {"a name that ends in a separator", OneFileKit(u"a\\", 0, 0, "")},
+        {"a name that ends in a . component", OneFileKit(u"a/.", 0, 0, "")},
+        {"a lone surrogate", OneFileKit(WideString(u"a") + WideString(u"\xD800", 1) + u"b", 0, 0, "")},
+        {"a 300-character component", OneFileKit(Repeated(u'x', 300), 0, 0, "")},
+        {"a component of 128 two-byte characters", OneFileKit(Repeated(u'\u00e9', 128), 0, 0, "")},
+        {"a name beyond the path limit", OneFileKit(Components(17, 250), 0, 0, "")},
+        {"a file that another entry needs as its directory",
+         kHeader + Words({2}) + FileRecord(u"a", 0, 0) + FileRecord(u"a\\b", 0, 0)},
+        {"the same after a sibling that sorts between them",
+         kHeader + Words({3}) + FileRecord(u"x/./y\\z", 0, 0) + FileRecord(u"x-y", 0, 0) + FileRecord(u"x\\y", 0, 0)},
+        {"a language text beyond its limit", Words({0, 4097}) + ByteVector(2 * 4097, 'a') + Words({0, 0, 0})},
     };
 }
 
@@ -92,6 +121,11 @@ TEST_F(KitTest, WellFormedEdgesOfTheBodyLoad) {
         {"size 0 at the very end", OneFileKit(u"a", 3, 0, "abc")},
         {"dots that are not parent components", kHeader + Words({3}) + FileRecord(u"a..b", 0, 0) +
                                                     FileRecord(u"...\\.x", 0, 0) + FileRecord(u"./a", 0, 0)},
+        {"names at the path and component limits", kHeader + Words({2}) + FileRecord(Components(16, 255), 0, 0) +
+                                                       FileRecord(Repeated(u'\u00e9', 127), 0, 0)},
+        {"one name twice, and names that only share a beginning",
+         kHeader + Words({4}) + FileRecord(u"a\\b", 0, 0) + FileRecord(u"a/b", 0, 0) + FileRecord(u"ab\\c", 0, 0) +
+             FileRecord(u"a-b", 0, 0)},
     };
     for (const BodyCase& c : good) {
         SCOPED_TRACE(c.what);
@@ -114,6 +148,27 @@ TEST(KitTableParser, EntriesGetAbsoluteOffsetsWithinTheBody) {
     EXPECT_EQ(files[0].dataOffset, dataStart + 2);
     EXPECT_EQ(files[1].dataOffset, dataStart);
     EXPECT_EQ(body[files[0].dataOffset], 'z');
+}
+
+TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
+    ByteVector body = kHeader + Words({100});
+    for (int i = 0; i < 100; ++i) body = body + FileRecord(Wide("f" + std::to_string(i)), 0, 0);
+    auto read = [&body](uint64_t budget) {
+        MemoryBodyReader reader(body.data(), body.size());
+        std::vector<KitLanguageEntry> languages;
+        std::vector<KitFileEntry> files;
+        uint32_t dataStart = 0;
+        try {
+            ReadKitTables(reader, body.size(), languages, files, &dataStart, budget);
+        } catch (uint32_t code) {
+            return code;
+        }
+        return 0u;
+    };
+    // "f0".."f9" take 2 units, "f10".."f99" 3.
+    const uint64_t needed = sizeof(KitLanguageEntry) + 100 * sizeof(KitFileEntry) + (10 * 2 + 90 * 3) * 2;
+    EXPECT_EQ(read(needed), 0u);
+    EXPECT_EQ(read(needed - 1), ERROR_INVALID_DATA);
 }
 
 // A cheap in-tree mutation run (the fuzzer goes further): damaged copies of a

@@ -1,9 +1,14 @@
 // The preparation shared by the wizard and the headless run.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 
 #include "session/install_preparation.h"
+#include "fs/dir_ops.h"
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
 #include "text/convert.h"
@@ -76,5 +81,53 @@ TEST_F(PreparationTest, SignalDuringPreparationReleasesTheKit) {
     const PreparationResult result = Prepare();
     EXPECT_TRUE(result.interrupted);
     EXPECT_FALSE(result.Ready());
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(PreparationTest, AFullTemporaryDirectoryIsTooLittleSpaceNotADamagedKit) {
+    WriteKit({{u"a.cfg", 0, std::string(100000, 'a')}, {u"b.cfg", 0, "beta"}});
+    // Each step that writes while unpacking fails in turn as a full disk makes it fail.
+    for (int64_t n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        fault_injection::FailOperationAt(n, ENOSPC);
+        KitReader kit;
+        PreparedInstallation prepared;
+        const PreparationResult result = PrepareInstallation(true, false, &kit, &prepared);
+        if (fault_injection::CountedOperations() < n) {
+            EXPECT_TRUE(result.Ready()) << ErrorOf(result);
+            break;
+        }
+        EXPECT_EQ(ErrorOf(result), "IDS_ERROR_NOSPACE");
+        EXPECT_TRUE(TemporaryLeftovers().empty());
+    }
+    fault_injection::FailOperationAt(0);
+}
+
+TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacking) {
+    struct SmallTemporaryDirectory {
+        explicit SmallTemporaryDirectory(const std::string& at) : path(at) {
+            mounted = geteuid() == 0 && mount("tpl_small_tmp", at.c_str(), "tmpfs", 0, "size=1m") == 0;
+        }
+        ~SmallTemporaryDirectory() {
+            if (mounted) umount(path.c_str());
+        }
+        std::string path;
+        bool mounted = false;
+    } small(tmp_);
+    if (!small.mounted) GTEST_SKIP() << "cannot mount a small tmpfs here";
+
+    // A few KiB of kit, three times of which fit, that inflate to 4 MiB.
+    const std::vector<KitMemoryEntry> entries = {{u"big.cfg", 0, std::string(4u << 20, 'x')}};
+    WriteKit(entries);
+    fault_injection::ResetCount();
+    EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_NOSPACE");
+    EXPECT_EQ(fault_injection::CountedOperations(), 0) << "the kit was unpacked";
+
+    // Without the trailer the body's length shows only while unpacking; the
+    // full directory is still too little space, and nothing stays behind.
+    WriteKit(entries, false);
+    KitReader kit;
+    PreparedInstallation prepared;
+    EXPECT_EQ(ErrorOf(PrepareInstallation(true, false, &kit, &prepared)), "IDS_ERROR_NOSPACE");
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }

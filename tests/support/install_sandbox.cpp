@@ -54,10 +54,10 @@ void InstallSandboxTest::TearDown() {
     fs::remove_all(root_, ignored);
 }
 
-void InstallSandboxTest::WriteKit(const std::vector<KitMemoryEntry>& entries) {
+void InstallSandboxTest::WriteKit(const std::vector<KitMemoryEntry>& entries, bool withTrailer) {
     KitLanguageEntry english{u"en", u"Product", u"Vendor", u""};
     const std::string kit = cwd_ + "/qbx4.tkx";
-    ASSERT_EQ(WriteKitFromMemory(ToWide(kit.c_str()), {english}, KitTableLayout(), entries), 0u);
+    ASSERT_EQ(WriteKitFromMemory(ToWide(kit.c_str()), {english}, KitTableLayout(), entries, 9, withTrailer), 0u);
 }
 
 void InstallSandboxTest::WriteFile(const std::string& path, const std::string& bytes) {

@@ -15,7 +15,7 @@ protected:
 
     std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
     // qbx4.tkx in the current directory, with one "en" language.
-    void WriteKit(const std::vector<KitMemoryEntry>& entries);
+    void WriteKit(const std::vector<KitMemoryEntry>& entries, bool withTrailer = true);
     void WriteFile(const std::string& path, const std::string& bytes);
     std::string ReadFile(const std::string& path) const;
     bool Exists(const std::string& path) const;

@@ -118,6 +118,13 @@ TEST_F(TkxTest, VerifyReportsTrailerDamageAndMissingKits) {
     verify = Tkx({"verify", Path("missing.tkx")});
     EXPECT_EQ(verify.status, 1);
     EXPECT_NE(verify.err.find("(error 2)"), std::string::npos);
+
+    // A kit whose entries could not all be installed fails here, not halfway
+    // through an installation.
+    WriteSimpleKit("uninstallable.tkx", {{u"a", 0, "file"}, {u"a\\b", 0, "below the file"}});
+    verify = Tkx({"verify", Path("uninstallable.tkx")});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("(error 13)"), std::string::npos) << verify.err;
     EXPECT_EQ(LeftoverTempFiles(), 0);
 }
 

@@ -1,0 +1,34 @@
+#pragma once
+// The names of file entries as the installer uses them: paths below the
+// template directory that this system can create.
+#include <climits>
+#include <cstdint>
+#include <vector>
+#include "kit/kit_format.h"
+
+// A name must fit the system's path limit (with its terminating 0) once
+// converted to the locale's encoding, and each of its components the limit
+// of one directory entry.
+constexpr uint32_t kKitMaxNameBytes = PATH_MAX - 1;
+constexpr uint32_t kKitMaxComponentBytes = NAME_MAX;
+
+// Turns a kit entry's name into a path relative to the template directory:
+// "\" and "/" both separate, and empty and "." components are dropped, so
+// names that differ only in those land at the same, single spelling.
+// Returns false for a name with no component left, with a ".." component
+// (which would reach outside the template directory) or with a 0 unit (which
+// the file layer would cut the path at).
+bool MakeRelativeEntryPath(const WideString& name, WideString* relative);
+
+// True when the name names a file below the template directory that can be
+// created in the current locale: not absolute, not ending in a separator or
+// a "." component (those name a directory), accepted by
+// MakeRelativeEntryPath, convertible, within kKitMaxNameBytes once converted
+// and with no component longer than kKitMaxComponentBytes.
+bool IsInstallableEntryName(const WideString& name);
+
+// True when one entry's name is, component by component, a directory on the
+// way to another entry's name ("a" and "a\b"): the first cannot be both a file
+// and a directory. Names are compared as MakeRelativeEntryPath spells them.
+// Allocates one index per entry.
+bool HasFileUsedAsDirectory(const std::vector<KitFileEntry>& files);
