@@ -2,6 +2,7 @@
 
 #include "catalog/message_catalog.h"
 #include "text/convert.h"
+#include "text/utf8.h"
 
 NarrowString ConsoleCatalogText(const char* id) {
     const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, id);
@@ -11,9 +12,9 @@ NarrowString ConsoleCatalogText(const char* id) {
 
 NarrowString ConsoleText(const char* utf8, const char* englishFallback) {
     if (utf8 == nullptr || *utf8 == '\0') return NarrowString(englishFallback);
-    // The catalog's texts reach the locale's encoding the way the wizard's
-    // do: ToWide of the stored text, then ToNarrow.
-    NarrowString narrow = ToNarrow(ToWide(utf8));
+    // Decoded as the UTF-8 it is, whatever the locale, then encoded for the
+    // terminal; a locale that cannot show the text gets the English one.
+    NarrowString narrow = ToNarrow(FromUtf8(utf8));
     if (narrow.Empty()) return NarrowString(englishFallback);
     return narrow;
 }
