@@ -4,7 +4,7 @@
 #include <wordexp.h>
 
 #include "fs/dir_ops.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ WideString LauncherSettings::HomeDirectory() {
     wordexp_t expansion;
     WideString home;
     int result = wordexp("~", &expansion, WRDE_NOCMD);
-    if (result == 0 && expansion.we_wordc > 0) home = ToWide(expansion.we_wordv[0]);
+    if (result == 0 && expansion.we_wordc > 0) home = PathFromBytes(expansion.we_wordv[0]);
     if (result == 0 || result == WRDE_NOSPACE) wordfree(&expansion);
     return home;
 }

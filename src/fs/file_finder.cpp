@@ -5,7 +5,7 @@
 #include <utility>
 #include "fs/dir_ops.h"
 #include "fs/fs_internal.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 struct FinderDirectory {
     DIR* stream = nullptr;
@@ -31,13 +31,13 @@ bool FileFinder::FindFirst(const WideString& searchPath)
     const uint32_t slash = searchPath.FindLast(u'/');
     if (slash == WideString::npos) {
         pattern_ = searchPath;
-        directoryPart_ = ToNarrow(searchPath);
+        directoryPart_ = PathToBytes(searchPath);
     } else {
         pattern_ = searchPath.Substring(slash + 1);
         // "/*" lists the root, whose directory part would otherwise be empty.
-        directoryPart_ = slash == 0 ? NarrowString("/") : ToNarrow(searchPath.Substring(0, slash));
+        directoryPart_ = slash == 0 ? NarrowString("/") : PathToBytes(searchPath.Substring(0, slash));
     }
-    narrowPattern_ = ToNarrow(pattern_);
+    narrowPattern_ = PathToBytes(pattern_);
 
     if (pattern_.Find(u'*') == WideString::npos) {
         currentName_ = pattern_;
@@ -74,9 +74,9 @@ bool FileFinder::FindNext()
         if (match != 0)
             return false;
 
-        // A name that is not text in the locale converts to nothing; reported
-        // as an empty name it would make callers act on the directory itself.
-        WideString name = ToWide(entry->d_name);
+        // Every name converts, bytes the locale cannot read included; an
+        // empty one would make callers act on the directory itself.
+        WideString name = PathFromBytes(entry->d_name);
         if (name.Empty())
             continue;
         std::string path(directoryPart_.Data());

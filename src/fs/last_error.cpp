@@ -5,7 +5,7 @@
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
 #include "fs/fs_testing.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 // One variable for both threads; callers read it right after their own failing call.
@@ -41,8 +41,8 @@ namespace fs_detail {
 
 std::string NativePath(const WideString& path)
 {
-    // Copying through the zero-terminated units drops anything after an embedded 0.
-    NarrowString narrow = ToNarrow(WideString(path.Data()));
+    // Cut at an embedded 0, as every system call would read it.
+    NarrowString narrow = PathToBytes(path);
     return std::string(narrow.Data());
 }
 

@@ -11,7 +11,7 @@
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ std::string ShortPrefix(const WideString& prefix)
     uint32_t count = units.Length() < kPrefixUnits ? units.Length() : kPrefixUnits;
     if (count == kPrefixUnits && units[count - 1] >= 0xD800 && units[count - 1] <= 0xDBFF)
         --count;
-    return std::string(ToNarrow(units.Substring(0, count)).Data());
+    return std::string(PathToBytes(units.Substring(0, count)).Data());
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ uint32_t GetTempDirectory(WideString* out)
         directory = fromEnvironment;
     if (directory.back() != '/')
         directory += '/';
-    *out = ToWide(directory.c_str());
+    *out = PathFromBytes(directory.c_str());
     return ERROR_SUCCESS;
 }
 
@@ -102,14 +102,14 @@ uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix,
     if (out == nullptr)
         return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     if (fs_detail::InjectedFault() || noDirectory) {
-        *out = ToWide((stem + fs_detail::RandomSuffix()).c_str());
+        *out = PathFromBytes((stem + fs_detail::RandomSuffix()).c_str());
         return noDirectory ? fs_detail::StoreError(ERROR_CANTWRITE) : GetLastFileError();
     }
     // Created exclusively and never through a link: a name merely found free
     // could be taken, or planted with a link, before the file is made.
     std::string name;
     const int fd = fs_detail::CreateUniqueFile(stem, 0600, &name);
-    *out = ToWide(name.c_str());
+    *out = PathFromBytes(name.c_str());
     if (fd < 0) {
         // A full disk says so; every other cause stays "cannot write".
         if (ErrorFromErrno(errno) == ERROR_DISK_FULL)

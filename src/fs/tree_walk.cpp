@@ -6,7 +6,7 @@
 #include <vector>
 #include "fs/dir_ops.h"
 #include "fs/fs_internal.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -48,7 +48,7 @@ uint32_t RemoveTree(const WideString& path)
     if (native == "/")
         return ERROR_SUCCESS;  // never the whole file system
     if (IsSymbolicLink(native))
-        return DeleteFilePath(ToWide(native.c_str()));
+        return DeleteFilePath(PathFromBytes(native.c_str()));
 
     const WideString directory = WithSeparator(path);
     for (const WalkEntry& entry : ListEntries(directory)) {

@@ -2,7 +2,7 @@
 #include "journal/install_journal.h"
 
 #include "fs/dir_ops.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -48,8 +48,8 @@ bool DecodePayload(char tag, const std::string& payload, JournalRecord* record)
         path = payload.substr(colon + 1);
     }
     const NarrowString narrow(path.data(), static_cast<uint32_t>(path.size()));
-    record->path = ToWide(narrow);
-    const NarrowString back = ToNarrow(record->path);
+    record->path = PathFromBytes(narrow.Data(), narrow.Length());
+    const NarrowString back = PathToBytes(record->path);
     record->exact = std::string(back.Data(), back.Length()) == path;
     return true;
 }
@@ -111,7 +111,7 @@ uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDi
     if (!file_.IsOpen())
         return ERROR_SUCCESS;
     ++count_;
-    return file_.Append(EncodeJournalRecord(tag, ToNarrow(path)), forceToDisk || NeedsSync(tag));
+    return file_.Append(EncodeJournalRecord(tag, PathToBytes(path)), forceToDisk || NeedsSync(tag));
 }
 
 uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, FILETIME time)
@@ -121,7 +121,7 @@ uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, FILETI
     ++count_;
     const std::string payload = std::to_string(time) + ":";
     NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
-    text += ToNarrow(directory);
+    text += PathToBytes(directory);
     return file_.Append(EncodeJournalRecord('W', text), NeedsSync('W'));
 }
 

@@ -2,7 +2,7 @@
 #include "kit/kit_reader.h"
 
 #include "fs/process_paths.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 WideString LocateKitFile(bool useCurrentDirectory) {
     NarrowString directory;
@@ -16,5 +16,5 @@ WideString LocateKitFile(bool useCurrentDirectory) {
     if (directory.Empty()) return WideString();
     if (directory.Back() != '/') directory += '/';
     directory += "qbx4.tkx";
-    return ToWide(directory);
+    return PathFromBytes(directory.Data(), directory.Length());
 }

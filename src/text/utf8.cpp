@@ -11,6 +11,8 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
+}  // namespace
+
 void AppendUtf8(std::string* out, char32_t c) {
     if (c < 0x80) {
         out->push_back(static_cast<char>(c));
@@ -28,6 +30,8 @@ void AppendUtf8(std::string* out, char32_t c) {
         out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
 }
+
+namespace {
 
 void AppendUtf16(std::u16string* out, char32_t c) {
     if (c < 0x10000) {

@@ -2,6 +2,7 @@
 // UTF-8 conversions that ignore the locale: the toolkit takes and gives UTF-8
 // whatever the process locale is, and the catalog stores UTF-8.
 #include <cstddef>
+#include <string>
 #include "text/cow_string.h"
 
 // A lone surrogate has no UTF-8 form and becomes U+FFFD.
@@ -10,3 +11,5 @@ NarrowString ToUtf8(const WideString& text);
 // character above U+FFFF becomes a surrogate pair.
 WideString FromUtf8(const char* text, size_t bytes);
 WideString FromUtf8(const char* zeroTerminated);
+// Appends one character (at most U+10FFFF, no surrogate) as UTF-8.
+void AppendUtf8(std::string* out, char32_t c);

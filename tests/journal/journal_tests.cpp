@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "journal/install_journal.h"
+#include "text/path_bytes.h"
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
@@ -165,10 +166,15 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     EXPECT_TRUE(DecodeJournal("W 6:12x:/a\n").empty());
     EXPECT_TRUE(DecodeJournal("F 99999999999999999999999:a\n").empty());
 
-    // Bytes the locale cannot read are kept apart, never guessed at.
+    // Bytes the locale cannot read come back as the same bytes; a 0 byte,
+    // which no path can hold, is kept apart, never guessed at.
     const std::vector<JournalRecord> foreign = DecodeJournal(EncodeJournalRecord('F', N("/t/\xff\xfe")));
     ASSERT_EQ(1u, foreign.size());
-    EXPECT_FALSE(foreign[0].exact);
+    EXPECT_TRUE(foreign[0].exact);
+    EXPECT_EQ("/t/\xff\xfe", std::string(PathToBytes(foreign[0].path).Data()));
+    const std::vector<JournalRecord> zero = DecodeJournal(EncodeJournalRecord('F', N(std::string("/t/\0x", 5))));
+    ASSERT_EQ(1u, zero.size());
+    EXPECT_FALSE(zero[0].exact);
 }
 
 TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
@@ -344,10 +350,10 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
 
 TEST_F(JournalRecovery, UnreadableOrForeignJournalsLeaveEverythingAsFound)
 {
-    // Paths this locale cannot express: acting on them could hit other files.
+    // A path no file system can hold: acting on it could hit other files.
     WriteText(backup_ / "wz4sx.journal",
               EncodeJournalRecord('T', N(target_.string() + "/")) +
-                  EncodeJournalRecord('F', N(target_.string() + "/\xff.cfg")));
+                  EncodeJournalRecord('F', N(target_.string() + std::string("/\0.cfg", 6))));
     WriteText(backup_ / "b.cfg", "a user's file");
     std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
