@@ -1,9 +1,15 @@
 #include "ui/path_display.h"
 
-#include "text/convert.h"
+#include "text/path_bytes.h"
 #include "text/utf8.h"
 
 NarrowString PathForDisplay(const WideString& path) {
+    // A name the locale could not read is most likely UTF-8, the toolkit's
+    // own encoding; its other bytes show as U+FFFD.
+    if (HasEscapedBytes(path)) {
+        const NarrowString bytes = PathToBytes(path);
+        return ToUtf8(FromUtf8(bytes.Data(), bytes.Length()));
+    }
     return ToUtf8(path);
 }
 
@@ -12,5 +18,5 @@ WideString PathFromDisplay(const char* text) {
 }
 
 WideString PathFromFileSystem(const char* bytes) {
-    return ToWide(bytes);
+    return PathFromBytes(bytes);
 }

@@ -222,7 +222,10 @@ class Wizard:
         self.click(ENTRY)
         self.xdotool("key", "--clearmodifiers", "ctrl+a", "BackSpace")
         if text:
-            self.xdotool("type", "--delay", "5", text)
+            # A letter missing from the keymap is typed through a keycode
+            # that xdotool remaps first; quick remaps lose letters.
+            delay = "5" if text.isascii() else "60"
+            self.xdotool("type", "--delay", delay, text)
 
     def screenshot(self, path, whole_screen=False):
         target = "root" if whole_screen else str(self.window)

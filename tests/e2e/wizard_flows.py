@@ -354,6 +354,30 @@ def flow_german_title(ctx):
     check(w.exit_status() == 2, "exit status")
 
 
+def flow_c_locale_russian(ctx):
+    """Under the C locale -Lru shows its Russian texts whole, and a directory
+    typed with letters the locale lacks is installed into under that very
+    name, spelt in UTF-8 on disk."""
+    ctx.pack_demo_kit()
+    target = os.path.join(ctx.sandbox.root, "Шаблоны üß")
+    w = ctx.start("-Lru", extra_env={"LC_ALL": "C"})
+    w.wait_main_window("Установка конфигурации")
+    w.wait_page_text("Вас приветствует программа установки продукта")
+    w.click(NEXT)
+    w.wait_page_text("Укажите путь к каталогу шаблонов.")
+    w.type_into_entry(target)
+    try:
+        wait_for("the typed path", lambda: w.entry_text() == target)
+    except Failure:
+        raise Failure("the entry holds %r" % w.entry_text())
+    w.click(NEXT)
+    w.wait_page_text("Конфигурация успешно установлена.")
+    ctx.check_demo_installed(target)
+    w.click(NEXT)
+    status = w.exit_status()
+    check(status == 0, "exit status %d" % status)
+
+
 def flow_window_close(ctx):
     """Closing the window asks first while copying (No: the copy goes on to
     success); before an installation it ends the wizard at once."""
