@@ -1,7 +1,7 @@
 #include "kit/kit_entry_names.h"
 
 #include <algorithm>
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -105,8 +105,11 @@ bool IsInstallableEntryName(const WideString& name) {
         return false;
     WideString relative;
     if (!MakeRelativeEntryPath(name, &relative)) return false;
-    NarrowString converted;
-    if (!ToNarrowChecked(relative, &converted)) return false;
+    // Measured in the bytes the file system will be given; a unit that would
+    // be written as a raw byte is no text a vendor can have meant.
+    if (HasEscapedBytes(relative)) return false;
+    const NarrowString converted = PathToBytes(relative);
+    if (converted.Empty()) return false;
     return converted.Length() <= kKitMaxNameBytes && ComponentsFit(converted);
 }
 

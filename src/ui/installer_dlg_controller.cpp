@@ -5,7 +5,7 @@
 #include "catalog/message_catalog.h"
 #include "session/install_preparation.h"
 #include "fs/dir_ops.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 #include "text/text_helpers.h"
 #include "ui/dir_select_page.h"
 #include "ui/installer_dlg.h"
@@ -140,7 +140,7 @@ void CInstallerDlg::OpenDescription() {
     WideString path = targetDirectory_ + description;
     ReplaceAll(path, u"\\", u"/");
     if (!PathExists(path)) return;
-    NarrowString argument = ToNarrow(path);
+    NarrowString argument = PathToBytes(path);
     // A relative path beginning with "-" must not read as an option.
     if (argument.Length() > 0 && argument[0] == '-') argument = NarrowString("./") + argument;
     // The viewer may take its time; the window should not sit there frozen.

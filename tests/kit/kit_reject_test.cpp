@@ -1,6 +1,8 @@
 // Damaged and hostile bodies are rejected without reading past their data,
 // and the temporary file goes with them.
+#include <clocale>
 #include <random>
+#include <string>
 #include "kit/kit_reader.h"
 #include "kit/kit_table_parser.h"
 #include "support/kit_test_support.h"
@@ -90,6 +92,7 @@ std::vector<BodyCase> MalformedBodies() {
         {"a name that ends in a separator", OneFileKit(u"a\\", 0, 0, "")},
         {"a name that ends in a . component", OneFileKit(u"a/.", 0, 0, "")},
         {"a lone surrogate", OneFileKit(WideString(u"a") + WideString(u"\xD800", 1) + u"b", 0, 0, "")},
+        {"a lone surrogate that reads as a raw byte", OneFileKit(WideString(u"a\xDCFF", 2), 0, 0, "")},
         {"a 300-character component", OneFileKit(Repeated(u'x', 300), 0, 0, "")},
         {"a component of 128 two-byte characters", OneFileKit(Repeated(u'\u00e9', 128), 0, 0, "")},
         {"a name beyond the path limit", OneFileKit(Components(17, 250), 0, 0, "")},
@@ -133,6 +136,19 @@ TEST_F(KitTest, WellFormedEdgesOfTheBodyLoad) {
         EXPECT_EQ(reader.Load(WriteBodyKit("good.tkx", c.body)), 0u);
     }
     EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+// Under the C locale a name is written as UTF-8: it loads, within the same
+// byte limits (two bytes a letter here).
+TEST_F(KitTest, NamesTheLocaleCannotSpellLoadAsUtf8) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
+    KitReader fits;
+    EXPECT_EQ(fits.Load(WriteBodyKit("c.tkx", OneFileKit(u"\u0428\u0430\u0431\u043b\u043e\u043d.cfg", 0, 0, ""))), 0u);
+    KitReader tooLong;
+    EXPECT_EQ(tooLong.Load(WriteBodyKit("long.tkx", OneFileKit(Repeated(u'\u0428', 128), 0, 0, ""))),
+              ERROR_INVALID_DATA);
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(KitTableParser, EntriesGetAbsoluteOffsetsWithinTheBody) {
