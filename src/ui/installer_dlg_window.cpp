@@ -13,6 +13,7 @@
 #include "ui/dir_select_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_page.h"
+#include "ui/window_title.h"
 
 namespace {
 
@@ -35,24 +36,6 @@ GtkWidget* PutButton(GtkWidget* layout, const char* textId) {
     SetMinimumSize(button, kButtonWidth, kButtonHeight);
     gtk_fixed_put(GTK_FIXED(layout), button, 0, 0);
     return button;
-}
-
-// The toolkit writes the window's legacy name (WM_NAME, which scripts search
-// with) in the locale's encoding, and leaves it out where the locale cannot
-// spell the title, as under the C locale. The title then goes there as
-// UTF-8, as it always goes into the modern name.
-void KeepLegacyTitle(GdkWindow* window, const NarrowString& title) {
-    const GdkAtom name = gdk_atom_intern_static_string("WM_NAME");
-    GdkAtom type = GDK_NONE;
-    gint format = 0;
-    gint length = 0;
-    guchar* data = nullptr;
-    if (gdk_property_get(window, name, GDK_NONE, 0, 1, FALSE, &type, &format, &length, &data)) {
-        g_free(data);
-        if (type != GDK_NONE) return;
-    }
-    gdk_property_change(window, name, gdk_atom_intern_static_string("UTF8_STRING"), 8, GDK_PROP_MODE_REPLACE,
-                        reinterpret_cast<const guchar*>(title.Data()), static_cast<gint>(title.Length()));
 }
 
 GtkRequisition Requisition(GtkWidget* widget) {
@@ -126,9 +109,7 @@ void CInstallerDlg::CreateWindow() {
     g_signal_connect(window_, "key_press_event", G_CALLBACK(OnKeyPressEvent), this);
     // While installing, a close request is a cancel request; see OnDeleteEvent.
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteWindow), this);
-    gtk_window_set_title(window, title_.Data());
-    gtk_widget_realize(window_);
-    KeepLegacyTitle(window_->window, title_);
+    SetWindowTitle(window_, title_.Data());
 
     separator_ = gtk_hseparator_new();
     gtk_fixed_put(GTK_FIXED(layout_), separator_, kWizardMargin, 0);

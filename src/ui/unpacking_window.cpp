@@ -4,6 +4,7 @@
 
 #include "catalog/message_catalog.h"
 #include "ui/images/icon.xpm.h"
+#include "ui/window_title.h"
 
 namespace {
 
@@ -40,7 +41,6 @@ UnpackingWindow::~UnpackingWindow() {
 void UnpackingWindow::Create() {
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(window_);
-    gtk_window_set_title(window, title_.Data());
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     gtk_window_set_resizable(window, FALSE);
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DIALOG);
@@ -66,6 +66,7 @@ void UnpackingWindow::Create() {
     g_signal_connect(cancel, "clicked", G_CALLBACK(OnCancelClicked), this);
     g_signal_connect(window_, "delete-event", G_CALLBACK(OnDeleteEvent), this);
     g_signal_connect(window_, "key_press_event", G_CALLBACK(OnKeyPressEvent), this);
+    SetWindowTitle(window_, title_.Data());
     gtk_widget_show_all(window_);
 }
 

@@ -20,6 +20,7 @@
 #include "ui/dir_select_page.h"
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
+#include "ui/unpacking_window.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ private:
     void SaveScreenshot(GtkWidget* window, const char* name);
     void CheckBox(const char* textId, uint32_t flags, const char* title);
     void CheckChooser();
+    void CheckUnpackingWindow(const char* title);
     // Every shown widget under root, against the window that holds it.
     void CheckTree(GtkWidget* window, GtkWidget* root, const std::string& where);
     void CheckWidget(GtkWidget* window, GtkWidget* widget, const std::string& where);
@@ -224,6 +226,30 @@ void LayoutCheck::CheckChooser() {
     gtk_widget_destroy(chooser);
 }
 
+GtkWidget* ShownToplevel(const char* title) {
+    GList* toplevels = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* item = toplevels; item; item = item->next) {
+        GtkWidget* window = GTK_WIDGET(item->data);
+        if (gtk_widget_get_visible(window) && g_strcmp0(gtk_window_get_title(GTK_WINDOW(window)), title) == 0)
+            found = window;
+    }
+    g_list_free(toplevels);
+    return found;
+}
+
+void LayoutCheck::CheckUnpackingWindow(const char* title) {
+    UnpackingWindow unpacking{NarrowString(title)};
+    unpacking.ShowUnpacking(50);
+    GtkWidget* window = ShownToplevel(title);
+    if (window == nullptr) {
+        Report("unpacking window", nullptr, "did not open");
+        return;
+    }
+    Settle(window);
+    CheckTree(window, window, "unpacking window");
+}
+
 void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char** argv) {
     language_ = language.code;
     MessageCatalog::SetCurrentLanguage(language.id);
@@ -252,6 +278,7 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title);
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
     CheckChooser();
+    CheckUnpackingWindow(title);
 }
 
 GtkWidget* FindButton(GtkWidget* root, const char* label) {
