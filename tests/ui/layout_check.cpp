@@ -170,13 +170,19 @@ void LayoutCheck::CheckTree(GtkWidget* window, GtkWidget* root, const std::strin
     for (GtkWidget* widget : ShownWidgets(root)) CheckWidget(window, widget, where);
 }
 
-// On the wizard's own layout, no text, picture, entry or button covers another.
+// On the wizard's own layout, no text, picture, entry or button covers
+// another, and no text comes nearer than the margin to the window's edge.
 void LayoutCheck::CheckOverlaps(GtkWidget* window, const std::string& where) {
+    constexpr int kMargin = 10;
     std::vector<std::pair<GtkWidget*, Rect>> parts;
     for (GtkWidget* widget : ShownWidgets(window)) {
         if (InsideButton(widget)) continue;
         if (GTK_IS_LABEL(widget)) {
-            parts.emplace_back(widget, TextRect(window, widget));
+            const Rect text = TextRect(window, widget);
+            if (text.x + text.width > window->allocation.width - kMargin ||
+                text.y + text.height > window->allocation.height - kMargin)
+                Report(where, widget, "comes nearer than " + std::to_string(kMargin) + " px to the window's edge");
+            parts.emplace_back(widget, text);
         } else if (GTK_IS_BUTTON(widget) || GTK_IS_ENTRY(widget) || GTK_IS_IMAGE(widget) ||
                    GTK_IS_PROGRESS_BAR(widget) || GTK_IS_SEPARATOR(widget)) {
             parts.emplace_back(widget, InWindow(window, widget));
