@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Quraşdırma qovluğunda quraşdırma zamanı dəyişdirilə bilən fayllar var. Davam etmək istəyirsiniz?"},
     {"IDS_DESTINATION_PROMPT", "Şablon qovluğuna yolu göstərin. Quraşdırma proqramı şablonları və konfiqurasiya fayllarını göstərilən qovluğa quraşdıracaq."},
     {"IDS_TEMPLATE_CATALOG", "Şablon qovluğu:"},
+    {"IDS_ERROR_DISKFULL", "Diskdə kifayət qədər boş yer yoxdur."},
+    {"IDS_ERROR_NOTRECORDED", "Şablonlar quraşdırıldı, lakin şablon qovluğunu parametrlər faylına yazmaq mümkün olmadı:"},
 };

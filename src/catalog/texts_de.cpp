@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Das Installationsverzeichnis enthält Dateien, die während der Installation geändert werden können. Möchten Sie fortfahren?"},
     {"IDS_DESTINATION_PROMPT", "Geben Sie den Pfad zum Vorlagenverzeichnis an. Das Installationsprogramm installiert die Vorlagen und Konfigurationsdateien in das angegebene Verzeichnis."},
     {"IDS_TEMPLATE_CATALOG", "Vorlagenverzeichnis:"},
+    {"IDS_ERROR_DISKFULL", "Auf dem Datenträger ist nicht genügend Speicherplatz vorhanden."},
+    {"IDS_ERROR_NOTRECORDED", "Die Vorlagen wurden installiert, aber das Vorlagenverzeichnis konnte nicht in die Einstellungsdatei eingetragen werden:"},
 };

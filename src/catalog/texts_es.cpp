@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "El directorio de instalación contiene archivos que pueden modificarse durante la instalación. ¿Desea continuar?"},
     {"IDS_DESTINATION_PROMPT", "Indique la ruta al directorio de plantillas. El programa de instalación instalará las plantillas y los archivos de configuración en el directorio indicado."},
     {"IDS_TEMPLATE_CATALOG", "Directorio de plantillas:"},
+    {"IDS_ERROR_DISKFULL", "No hay suficiente espacio en el disco."},
+    {"IDS_ERROR_NOTRECORDED", "Las plantillas se han instalado, pero el directorio de plantillas no se pudo registrar en el archivo de configuración:"},
 };

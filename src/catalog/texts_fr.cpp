@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Le répertoire d'installation contient des fichiers susceptibles d'être modifiés pendant l'installation. Voulez-vous continuer\u00A0?"},
     {"IDS_DESTINATION_PROMPT", "Indiquez le chemin du répertoire des modèles. Le programme d'installation y installera les modèles et les fichiers de configuration."},
     {"IDS_TEMPLATE_CATALOG", "Répertoire des modèles\u00A0:"},
+    {"IDS_ERROR_DISKFULL", "Espace disque insuffisant."},
+    {"IDS_ERROR_NOTRECORDED", "Les modèles ont été installés, mais le répertoire des modèles n'a pas pu être enregistré dans le fichier de paramètres\u00A0:"},
 };

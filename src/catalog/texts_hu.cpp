@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "A telepítési könyvtár olyan fájlokat tartalmaz, amelyek a telepítés során módosulhatnak. Folytatja?"},
     {"IDS_DESTINATION_PROMPT", "Adja meg a sablonkönyvtár elérési útját. A telepítőprogram a sablonokat és a konfigurációs fájlokat a megadott könyvtárba telepíti."},
     {"IDS_TEMPLATE_CATALOG", "Sablonkönyvtár:"},
+    {"IDS_ERROR_DISKFULL", "Nincs elég szabad hely a lemezen."},
+    {"IDS_ERROR_NOTRECORDED", "A sablonok telepítése megtörtént, de a sablonkönyvtárat nem sikerült bejegyezni a beállításfájlba:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "La directory di installazione contiene file che potrebbero essere modificati durante l'installazione. Continuare?"},
     {"IDS_DESTINATION_PROMPT", "Specificare il percorso della directory dei modelli. Il programma di installazione vi installerà i modelli e i file di configurazione."},
     {"IDS_TEMPLATE_CATALOG", "Directory dei modelli:"},
+    {"IDS_ERROR_DISKFULL", "Spazio su disco insufficiente."},
+    {"IDS_ERROR_NOTRECORDED", "I modelli sono stati installati, ma non è stato possibile registrare la directory dei modelli nel file delle impostazioni:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Diegimo kataloge yra failų, kurie diegimo metu gali būti pakeisti. Ar norite tęsti?"},
     {"IDS_DESTINATION_PROMPT", "Nurodykite kelią į šablonų katalogą. Diegimo programa įdiegs šablonus ir konfigūracijos failus į nurodytą katalogą."},
     {"IDS_TEMPLATE_CATALOG", "Šablonų katalogas:"},
+    {"IDS_ERROR_DISKFULL", "Diske nepakanka vietos."},
+    {"IDS_ERROR_NOTRECORDED", "Šablonai įdiegti, tačiau šablonų katalogo nepavyko įrašyti į nustatymų failą:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Uzstādīšanas direktorijā ir faili, kas uzstādīšanas laikā var tikt mainīti. Vai vēlaties turpināt?"},
     {"IDS_DESTINATION_PROMPT", "Norādiet ceļu uz veidņu direktoriju. Uzstādīšanas programma uzstādīs veidnes un konfigurācijas failus norādītajā direktorijā."},
     {"IDS_TEMPLATE_CATALOG", "Veidņu direktorijs:"},
+    {"IDS_ERROR_DISKFULL", "Diskā nepietiek vietas."},
+    {"IDS_ERROR_NOTRECORDED", "Veidnes ir uzstādītas, taču veidņu direktoriju neizdevās ierakstīt iestatījumu failā:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Katalog instalacyjny zawiera pliki, które mogą zostać zmienione podczas instalacji. Czy chcesz kontynuować?"},
     {"IDS_DESTINATION_PROMPT", "Podaj ścieżkę do katalogu szablonów. Program instalacyjny zainstaluje szablony i pliki konfiguracyjne we wskazanym katalogu."},
     {"IDS_TEMPLATE_CATALOG", "Katalog szablonów:"},
+    {"IDS_ERROR_DISKFULL", "Brak wystarczającej ilości miejsca na dysku."},
+    {"IDS_ERROR_NOTRECORDED", "Szablony zostały zainstalowane, ale nie udało się zapisać katalogu szablonów w pliku ustawień:"},
 };

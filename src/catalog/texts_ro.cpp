@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Directorul de instalare conține fișiere care pot fi modificate în timpul instalării. Doriți să continuați?"},
     {"IDS_DESTINATION_PROMPT", "Specificați calea către directorul de șabloane. Programul de instalare va instala șabloanele și fișierele de configurare în directorul specificat."},
     {"IDS_TEMPLATE_CATALOG", "Director de șabloane:"},
+    {"IDS_ERROR_DISKFULL", "Nu există suficient spațiu pe disc."},
+    {"IDS_ERROR_NOTRECORDED", "Șabloanele au fost instalate, dar directorul de șabloane nu a putut fi înregistrat în fișierul de setări:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Gurnama katalogynda gurnama wagtynda üýtgedilip bilinjek faýllar bar. Dowam etmek isleýärsiňizmi?"},
     {"IDS_DESTINATION_PROMPT", "Şablon katalogyna ýoly görkeziň. Gurnama programmasy şablonlary we konfigurasiýa faýllaryny görkezilen kataloga gurnar."},
     {"IDS_TEMPLATE_CATALOG", "Şablon katalogy:"},
+    {"IDS_ERROR_DISKFULL", "Diskde ýeterlik boş ýer ýok."},
+    {"IDS_ERROR_NOTRECORDED", "Şablonlar gurnaldy, emma şablon katalogyny sazlamalar faýlyna ýazyp bolmady:"},
 };

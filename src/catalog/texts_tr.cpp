@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Yükleme dizini, yükleme sırasında değiştirilebilecek dosyalar içeriyor. Devam etmek istiyor musunuz?"},
     {"IDS_DESTINATION_PROMPT", "Şablon dizininin yolunu belirtin. Yükleme programı şablonları ve konfigürasyon dosyalarını belirtilen dizine yükleyecek."},
     {"IDS_TEMPLATE_CATALOG", "Şablon dizini:"},
+    {"IDS_ERROR_DISKFULL", "Diskte yeterli alan yok."},
+    {"IDS_ERROR_NOTRECORDED", "Şablonlar yüklendi, ancak şablon dizini ayarlar dosyasına kaydedilemedi:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "Thư mục cài đặt chứa các tệp có thể bị thay đổi trong quá trình cài đặt. Bạn có muốn tiếp tục không?"},
     {"IDS_DESTINATION_PROMPT", "Hãy chỉ định đường dẫn đến thư mục mẫu. Chương trình cài đặt sẽ cài đặt các mẫu và tệp cấu hình vào thư mục đã chỉ định."},
     {"IDS_TEMPLATE_CATALOG", "Thư mục mẫu:"},
+    {"IDS_ERROR_DISKFULL", "Không đủ dung lượng trên đĩa."},
+    {"IDS_ERROR_NOTRECORDED", "Các mẫu đã được cài đặt, nhưng không thể ghi thư mục mẫu vào tệp cài đặt:"},
 };

@@ -33,4 +33,6 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "安装目录中包含安装过程中可能被更改的文件。是否继续？"},
     {"IDS_DESTINATION_PROMPT", "请指定模板目录的路径。安装程序将把模板和配置文件安装到指定目录。"},
     {"IDS_TEMPLATE_CATALOG", "模板目录："},
+    {"IDS_ERROR_DISKFULL", "磁盘空间不足。"},
+    {"IDS_ERROR_NOTRECORDED", "模板已安装，但无法将模板目录记录到设置文件中："},
 };

@@ -66,11 +66,12 @@ void LauncherConfig::ReadText(const WideString& text) {
     parser.Finish();
 }
 
-// Converts for writing; a text the locale cannot represent would be written
-// wrong or empty, so the whole write is refused and the old file stays.
+// Converts for writing, bytes read from the file as they were; a text the
+// locale cannot represent would be written wrong or empty, so the whole write
+// is refused and the old file stays.
 static NarrowString NarrowForWriting(const WideString& text) {
     NarrowString narrow;
-    if (!ToNarrowChecked(text, &narrow)) throw 2;
+    if (!EncodeConfigText(text, &narrow)) throw 2;
     return narrow;
 }
 

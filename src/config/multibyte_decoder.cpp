@@ -1,6 +1,7 @@
 #include "config/multibyte_decoder.h"
 
 #include <cstring>
+#include "text/convert.h"
 
 namespace {
 
@@ -14,8 +15,21 @@ void AppendCodePoint(WideString* out, uint32_t code) {
     }
 }
 
-void AppendLatin1(WideString* out, char byte) {
-    out->Append(static_cast<char16_t>(static_cast<unsigned char>(byte)));
+void AppendEscaped(WideString* out, char byte) {
+    out->Append(static_cast<char16_t>(kRawByteEscape + static_cast<unsigned char>(byte)));
+}
+
+// True when the character decoded from bytes encodes back to exactly them;
+// otherwise writing it would change the file.
+bool EncodesBack(wchar_t wide, const char* bytes, size_t count) {
+    char again[MB_LEN_MAX];
+    std::mbstate_t state{};
+    const size_t length = std::wcrtomb(again, wide, &state);
+    return length == count && std::memcmp(again, bytes, count) == 0;
+}
+
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
 }
 
 }  // namespace
@@ -53,12 +67,10 @@ void MultibyteDecoder::DecodeBuffered(size_t length, WideString* out) {
             }
             used = static_cast<size_t>(-1);  // longer than any character can be
         }
-        if (used == static_cast<size_t>(-1)) {
+        if (used == 0 || used == static_cast<size_t>(-1) || !EncodesBack(wide, buffer_ + pos, used)) {
             state_ = std::mbstate_t();
-            AppendLatin1(out, buffer_[pos]);
+            AppendEscaped(out, buffer_[pos]);
             ++pos;
-        } else if (used == 0) {
-            ++pos;  // the NUL byte
         } else {
             AppendCodePoint(out, static_cast<uint32_t>(wide));
             pos += used;
@@ -68,8 +80,30 @@ void MultibyteDecoder::DecodeBuffered(size_t length, WideString* out) {
 
 void MultibyteDecoder::Finish(WideString* out) {
     for (size_t i = 0; i < carried_; ++i) {
-        if (buffer_[i] != '\0') AppendLatin1(out, buffer_[i]);
+        AppendEscaped(out, buffer_[i]);
     }
     carried_ = 0;
     state_ = std::mbstate_t();
+}
+
+bool IsEscapedRawByte(const char16_t* units, uint32_t index) {
+    const char16_t unit = units[index];
+    return unit >= kRawByteEscape && unit <= kRawByteEscape + 0xFF && (index == 0 || !IsHighSurrogate(units[index - 1]));
+}
+
+bool EncodeConfigText(const WideString& text, NarrowString* out) {
+    const char16_t* units = text.Data();
+    const uint32_t length = text.Length();
+    uint32_t runStart = 0;
+    for (uint32_t i = 0; i <= length; ++i) {
+        if (i < length && !IsEscapedRawByte(units, i)) continue;
+        if (i > runStart) {
+            NarrowString run;
+            if (!ToNarrowChecked(WideString(units + runStart, i - runStart), &run)) return false;
+            out->Append(run);
+        }
+        if (i < length) out->Append(static_cast<char>(units[i] - kRawByteEscape));
+        runStart = i + 1;
+    }
+    return true;
 }

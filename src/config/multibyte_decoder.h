@@ -6,19 +6,31 @@
 #include <cwchar>
 #include "text/cow_string.h"
 
+// A byte that the text cannot hold as a character of the locale becomes an
+// escape unit: kRawByteEscape plus the byte's value. That is a lone low
+// surrogate, which no decoding yields, so EncodeConfigText can turn it back
+// into the very byte, and a file is written back exactly as it was read in
+// any locale.
+constexpr char16_t kRawByteEscape = 0xDC00;
+
+// True when units[index] is an escaped byte (not the second half of a pair).
+bool IsEscapedRawByte(const char16_t* units, uint32_t index);
+
+// The locale's encoding of text, with each escaped byte written as itself.
+// False when a character cannot be written in the locale.
+bool EncodeConfigText(const WideString& text, NarrowString* out);
+
 // A character whose bytes are split across two chunks is completed from the
-// next chunk. A byte that is not valid in the locale's encoding is decoded as
-// the Latin-1 character of the same value: that keeps every byte of a file
-// written in a legacy 8-bit encoding as a character instead of dropping it.
-// NUL bytes are dropped (a 0 unit would end the text at every conversion).
+// next chunk. A byte that is not valid in the locale's encoding, that starts
+// a character which would not encode back to the same bytes, or that is NUL
+// (a 0 unit would end the text at every conversion) is escaped, as above.
 // Characters above U+FFFF become a UTF-16 surrogate pair.
 class MultibyteDecoder {
 public:
     MultibyteDecoder() noexcept;
     // Appends the units of bytes (after any tail carried from the last call).
     void Decode(const char* bytes, size_t count, WideString* out);
-    // End of input: an incomplete trailing sequence is decoded byte by byte
-    // as Latin-1.
+    // End of input: the bytes of an incomplete trailing sequence are escaped.
     void Finish(WideString* out);
 
 private:

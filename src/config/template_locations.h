@@ -20,5 +20,7 @@ TemplateProposal ProposeTemplateDirectory();
 WideString CleanProposedDirectory(const WideString& directory);
 // After a successful installation: puts the installed directory (less one
 // trailing separator) first and records the list in the profiles the proposal
-// calls for. Errors are swallowed.
-void RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal);
+// calls for. A failure in one profile does not keep the other from being
+// recorded. Returns the launcher file that could not be written (the first
+// one), empty when the directory was recorded everywhere.
+WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal);

@@ -26,25 +26,34 @@ void RecordTemplateLocations(const std::vector<WideString>& list, LauncherProfil
     settings.Store();
 }
 
-void RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal) {
+namespace {
+
+// The profile's user file when recording fails, else empty.
+WideString RecordInProfile(const std::vector<WideString>& list, LauncherProfile profile) {
+    try {
+        RecordTemplateLocations(list, profile);
+        return WideString();
+    } catch (...) {
+        return LauncherSettings(profile).UserFilePath();
+    }
+}
+
+}  // namespace
+
+WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal) {
     std::vector<WideString> list = proposal.locations;
     WideString location = LocationOfInstalledDirectory(installedDirectory);
     // An empty location, or one with a line feed (which the file cannot
     // hold), would record a directory that was not installed into.
-    if (!location.Empty() && location.Find(u'\n') == WideString::npos) list.insert(list.begin(), location);
+    const bool recordable = !location.Empty() && location.Find(u'\n') == WideString::npos;
+    if (recordable) list.insert(list.begin(), location);
 
-    // Each profile is recorded on its own: a failure in one must not keep
-    // the other from learning the directory.
-    if (!proposal.listFromAlternativeProfile) {
-        try {
-            RecordTemplateLocations(list, LauncherProfile::Main);
-        } catch (...) {
-        }
-    }
+    WideString failed;
+    if (!proposal.listFromAlternativeProfile) failed = RecordInProfile(list, LauncherProfile::Main);
     if (proposal.alternativeProfilePresent) {
-        try {
-            RecordTemplateLocations(list, LauncherProfile::Alternative);
-        } catch (...) {
-        }
+        const WideString alternative = RecordInProfile(list, LauncherProfile::Alternative);
+        if (failed.Empty()) failed = alternative;
     }
+    if (failed.Empty() && !recordable) failed = LauncherSettings::MainUserFile();
+    return failed;
 }

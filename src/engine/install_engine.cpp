@@ -144,7 +144,8 @@ bool InstallEngine::NeedsCopy(const WideString& destination, FILETIME writeTime)
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {
     // Posted first so the wizard can show it at once; the worker is joined
     // before the process ends, so the rollback still completes.
-    Post(code, MessageCatalog::GetText("IDS_INSTALL_ERROR"), percent);
+    // A full disk is the one cause the user can mend at once: it says so.
+    Post(code, MessageCatalog::GetText(code == ERROR_DISK_FULL ? "IDS_ERROR_DISKFULL" : "IDS_INSTALL_ERROR"), percent);
     return RollbackTransaction(code);
 }
 

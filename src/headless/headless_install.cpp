@@ -87,5 +87,12 @@ int RunHeadlessInstallation(bool useCurrentDirectory, std::FILE* messages, bool 
             PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
             break;
     }
-    return session.Conclude(outcome, prepared.proposal);
+    const int exitStatus = session.Conclude(outcome, prepared.proposal);
+    if (!session.UnrecordedLauncherFile().Empty()) {
+        NarrowString line = ConsoleCatalogText("IDS_ERROR_NOTRECORDED");
+        line += " ";
+        line += ConsolePath(session.UnrecordedLauncherFile());
+        PrintLine(messages, line);
+    }
+    return exitStatus;
 }

@@ -33,6 +33,7 @@ void InstallSession::WaitForWorker() {
 }
 
 int InstallSession::Conclude(InstallOutcome outcome, const TemplateProposal& proposal) {
-    if (outcome == InstallOutcome::Succeeded) RecordInstalledDirectory(targetDirectory_, proposal);
-    return ExitStatusOf(outcome);
+    if (outcome != InstallOutcome::Succeeded) return ExitStatusOf(outcome);
+    unrecordedFile_ = RecordInstalledDirectory(targetDirectory_, proposal);
+    return unrecordedFile_.Empty() ? ExitStatusOf(outcome) : kExitFailed;
 }

@@ -39,9 +39,13 @@ public:
     // that leaves at once waits here first.
     void WaitForWorker();
     // After the last Poll(): a success records targetDirectory as the
-    // launcher's template location (errors of the recording are dropped;
-    // the installation stands). Returns the process's exit status.
+    // launcher's template location. A recording that fails leaves the
+    // installation standing but is a failure of the run: the exit status is
+    // kExitFailed and UnrecordedLauncherFile() names the file. Returns the
+    // process's exit status.
     int Conclude(InstallOutcome outcome, const TemplateProposal& proposal);
+    // The launcher file Conclude() could not write, empty when none.
+    const WideString& UnrecordedLauncherFile() const { return unrecordedFile_; }
 
 private:
     InstallStatus status_;
@@ -50,6 +54,7 @@ private:
     WideString text_;
     int32_t percent_ = 0;
     bool cancelRequested_ = false;
+    WideString unrecordedFile_;
     // Last member: destroyed (and so joined) before the status.
     WorkerThread worker_;
 };

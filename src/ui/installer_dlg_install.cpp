@@ -35,6 +35,9 @@ void CInstallerDlg::StartInstallation() {
 }
 
 void CInstallerDlg::EndInstallation(InstallOutcome outcome) {
+    // Recorded before the page, so that the success page can tell when the
+    // directory could not be recorded.
+    exitStatus_ = session_.Conclude(outcome, proposal_);
     switch (outcome) {
         case InstallOutcome::Running:
             return;
@@ -56,8 +59,6 @@ void CInstallerDlg::EndInstallation(InstallOutcome outcome) {
             ShowSuccessPage();
             break;
     }
-    // After the page: the recording of a success may take a moment.
-    exitStatus_ = session_.Conclude(outcome, proposal_);
 }
 
 int CInstallerDlg::OnWatchTimer(void* self) {
@@ -85,9 +86,19 @@ void CInstallerDlg::CheckInterruption() {
 
 void CInstallerDlg::ShowSuccessPage() {
     state_ = WizardState::Succeeded;
+    WideString text = MessageCatalog::GetText("IDS_SUCCESS_FINISH");
+    const WideString& unrecorded = session_.UnrecordedLauncherFile();
+    if (!unrecorded.Empty()) {
+        // The templates are in place; the launcher will not look there.
+        text += u"\n\n";
+        text += MessageCatalog::GetText("IDS_ERROR_NOTRECORDED");
+        text += u"\n";
+        text += unrecorded;
+    }
     if (!successPage_) {
-        successPage_ = std::make_unique<SuccessFinalPage>(
-            layout_, picture_, MessageCatalog::GetText("IDS_SUCCESS_FINISH"));
+        successPage_ = std::make_unique<SuccessFinalPage>(layout_, picture_, text);
+    } else {
+        successPage_->SetText(text);
     }
     SetFinishMode();
     ShowPage(successPage_.get());

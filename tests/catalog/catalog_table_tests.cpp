@@ -76,6 +76,8 @@ const CatalogText kEnglish[kCatalogTextCount] = {
     {"IDS_SETUP_EXISTEDTARGET", "The installation directory contains files that may be changed during the installation process. Do you want to continue?"},
     {"IDS_DESTINATION_PROMPT", "Specify path to template directory. The installation program will install templates and configuration files to the specified directory."},
     {"IDS_TEMPLATE_CATALOG", "Template directory:"},
+    {"IDS_ERROR_DISKFULL", "There is not enough space on the disk."},
+    {"IDS_ERROR_NOTRECORDED", "The templates have been installed, but the template directory could not be recorded in the settings file:"},
 };
 
 // Characters, not bytes: the texts are UTF-8.

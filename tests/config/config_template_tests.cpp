@@ -93,6 +93,39 @@ TEST_F(Templates, InstalledDirectoryStandsFirstAndOnce) {
     }
 }
 
+TEST_F(Templates, RecordingKeepsEveryOtherByteInAnyLocale) {
+    static const char kOther[] =
+        "Latin1=caf\xE9\n"
+        "Broken=\xE2\x82 and \xFF\n"
+        "Nul=a\0b\n"
+        "Utf8=\xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80\n"
+        "\xE9key=v\n";
+    const std::string other(kOther, sizeof kOther - 1);
+    int locales = 0;
+    for (const char* locale : {"C", "C.UTF-8", "en_US.UTF-8"}) {
+        if (setlocale(LC_ALL, locale) == nullptr) continue;  // not installed here
+        SCOPED_TRACE(locale);
+        ++locales;
+        WriteBytes(mainUser_, other + kKey + "/old\xE9\n");
+        TemplateProposal proposal;
+        CollectTemplateLocations(&proposal.locations, LauncherProfile::Main);
+        EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/new/", proposal)), "");
+        EXPECT_EQ(ReadBytes(mainUser_), other + kKey + "/new\n" + kKey + "/old\xE9\n");
+    }
+    setlocale(LC_ALL, "C.UTF-8");
+    EXPECT_GE(locales, 2);
+}
+
+TEST_F(Templates, AFileThatCannotBeWrittenIsNamed) {
+    // A directory where the launcher's file belongs cannot be replaced.
+    std::filesystem::create_directories(mainUser_ + "/inner");
+    EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/new/", ProposeTemplateDirectory())), mainUser_);
+    EXPECT_TRUE(Exists(mainUser_ + "/inner"));
+    // A directory with a line feed cannot be written as a line of the file.
+    std::filesystem::remove_all(home_ + "/.Vq");
+    EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/a\n/b", ProposeTemplateDirectory())), mainUser_);
+}
+
 TEST(ProposedDirectory, CleaningDropsUrlsAndNormalisesSeparators) {
     setlocale(LC_ALL, "C.UTF-8");
     const std::pair<const char16_t*, const char*> cases[] = {

@@ -2,7 +2,11 @@
 // HOME and TMPDIR, so that leaks and lost files both show.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <filesystem>
 
 #include "headless/headless_install.h"
 #include "support/captured_stream.h"
@@ -74,5 +78,41 @@ TEST_F(HeadlessInstallTest, InterruptedRunEndsCancelledWithNothingInstalled) {
     EXPECT_FALSE(Exists(DefaultTarget() + "a.cfg"));
     EXPECT_FALSE(Exists(home_ + "/.Vq/pivotrun/pivotrun.cfg"));
     EXPECT_TRUE(Contains(messages_.Text(), "Installation canceled.")) << messages_.Text();
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(HeadlessInstallTest, AFullDiskSaysSoAndIsRolledBack) {
+    const std::string target = Path("small");
+    std::filesystem::create_directories(target);
+    struct SmallFileSystem {
+        explicit SmallFileSystem(const std::string& at) : path(at) {
+            mounted = geteuid() == 0 && mount("tpl_small_target", at.c_str(), "tmpfs", 0, "size=64k") == 0;
+        }
+        ~SmallFileSystem() {
+            if (mounted) umount(path.c_str());
+        }
+        std::string path;
+        bool mounted = false;
+    } small(target);
+    if (!small.mounted) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    NameTemplateLocation(target);
+    WriteKit({{u"a.cfg", 0, "alpha"}, {u"big.cfg", 0, std::string(1u << 20, 'x')}});
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(target));
+    const std::string text = messages_.Text();
+    EXPECT_TRUE(Contains(text, "There is not enough space on the disk. (112)\n")) << text;
+    EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
+}
+
+TEST_F(HeadlessInstallTest, ADirectoryThatCannotBeRecordedFailsTheRunButKeepsTheTemplates) {
+    const std::string launcher = home_ + "/.Vq/pivotrun/pivotrun.cfg";
+    std::filesystem::create_directories(launcher + "/in-the-way");
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
+    const std::string text = messages_.Text();
+    EXPECT_TRUE(Contains(text, "could not be recorded in the settings file: " + launcher + "\n")) << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
