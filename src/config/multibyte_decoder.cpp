@@ -1,7 +1,7 @@
 #include "config/multibyte_decoder.h"
 
 #include <cstring>
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -98,8 +98,10 @@ bool EncodeConfigText(const WideString& text, NarrowString* out) {
     for (uint32_t i = 0; i <= length; ++i) {
         if (i < length && !IsEscapedRawByte(units, i)) continue;
         if (i > runStart) {
-            NarrowString run;
-            if (!ToNarrowChecked(WideString(units + runStart, i - runStart), &run)) return false;
+            // Spelled as a path is given to the file system, so that a
+            // recorded directory names the bytes it was created with.
+            const NarrowString run = PathToBytes(WideString(units + runStart, i - runStart));
+            if (run.Empty()) return false;
             out->Append(run);
         }
         if (i < length) out->Append(static_cast<char>(units[i] - kRawByteEscape));

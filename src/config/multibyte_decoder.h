@@ -16,8 +16,9 @@ constexpr char16_t kRawByteEscape = 0xDC00;
 // True when units[index] is an escaped byte (not the second half of a pair).
 bool IsEscapedRawByte(const char16_t* units, uint32_t index);
 
-// The locale's encoding of text, with each escaped byte written as itself.
-// False when a character cannot be written in the locale.
+// The bytes of text, each escaped byte written as itself and the rest as
+// PathToBytes spells it (the locale's encoding, else UTF-8). False when the
+// text holds a lone surrogate that is no escaped byte.
 bool EncodeConfigText(const WideString& text, NarrowString* out);
 
 // A character whose bytes are split across two chunks is completed from the
