@@ -9,7 +9,7 @@
 #include "fs/journal_file.h"
 #include "fs/temp_file_claim.h"
 #include "fs/path_mode.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -246,8 +246,9 @@ bool RecoveryIsComplete(const RecoveryReport& report)
 
 NarrowString DescribeRecovery(const RecoveryReport& report)
 {
-    const NarrowString target = ToNarrow(report.targetDirectory);
-    const NarrowString backup = ToNarrow(report.backupDirectory);
+    // As the file system spells them, like a file listing.
+    const NarrowString target = PathToBytes(report.targetDirectory);
+    const NarrowString backup = PathToBytes(report.backupDirectory);
     std::string line;
     if (report.unreadable) {
         line = "left the interrupted installation in " + std::string(backup.Data()) +

@@ -2,6 +2,7 @@
 
 #include "catalog/message_catalog.h"
 #include "text/convert.h"
+#include "text/path_bytes.h"
 #include "text/utf8.h"
 
 NarrowString ConsoleCatalogText(const char* id) {
@@ -20,5 +21,5 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback) {
 }
 
 NarrowString ConsolePath(const WideString& path) {
-    return ToNarrow(path);
+    return PathToBytes(path);
 }

@@ -11,5 +11,6 @@ NarrowString ConsoleCatalogText(const char* id);
 // when the locale cannot express it.
 NarrowString ConsoleText(const char* utf8, const char* englishFallback);
 
-// A path or other program text in the locale's encoding.
+// A path as the file system spells it (in the locale's encoding where the
+// locale can spell it), as a file listing shows it.
 NarrowString ConsolePath(const WideString& path);

@@ -26,4 +26,13 @@ TEST_F(ConsoleTextTest, TextsTakeTheLocalesEncodingOrFallBackToEnglish) {
     EXPECT_EQ(koi8, "\xe4\xc1\xcc\xc5\xc5 >");
 }
 
+// A path is printed as the file system spells it, as a file listing would,
+// never as an empty string.
+TEST_F(ConsoleTextTest, PathsPrintAsTheirBytes) {
+    const std::u16string typed = u"/tmp/\u0428\u0430\u0431";
+    ASSERT_NE(setlocale(LC_ALL, "C"), nullptr);
+    EXPECT_EQ(Bytes(ConsolePath(WideString(typed.data(), static_cast<uint32_t>(typed.size())))),
+              "/tmp/\xd0\xa8\xd0\xb0\xd0\xb1");
+}
+
 }  // namespace
