@@ -3,7 +3,7 @@
 
 #include "config/location_list.h"
 #include "fs/dir_ops.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
 void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile profile) {
@@ -19,9 +19,9 @@ void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile pro
 }
 
 bool IsDirectoryWritable(const WideString& directory) {
-    // An empty location, or one the locale cannot spell (it converts to an
+    // An empty location, or one no file system can spell (it converts to an
     // empty path), would put the probe file in the root directory.
-    if (directory.Empty() || ToNarrow(directory).Empty()) return false;
+    if (directory.Empty() || PathToBytes(directory).Empty()) return false;
     WideString probe;
     if (MakeTempFileName(directory, u"Vq", &probe) != ERROR_SUCCESS) return false;
     DeleteFilePath(probe);

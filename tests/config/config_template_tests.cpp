@@ -1,5 +1,7 @@
 // Proposing the template directory and recording it after an installation.
+#include <clocale>
 #include <filesystem>
+#include <string>
 #include "config/template_locations.h"
 #include "temp_home.h"
 
@@ -32,6 +34,21 @@ TEST_F(Templates, ProbeSkipsMissingAndUnwritableCandidates) {
     EXPECT_EQ(Narrow(proposal.directory), ok);
     EXPECT_TRUE(std::filesystem::is_empty(ok)) << "the probe file is left behind";
     EXPECT_FALSE(Exists(home_ + "/missing"));
+}
+
+// Under the C locale a listed directory with letters the locale lacks is
+// still probed (by its UTF-8 name) and can be proposed.
+TEST_F(Templates, ProbeReachesNamesTheLocaleCannotSpell) {
+    const std::string name = home_ + "/\xd0\xa8\xd0\xb0\xd0\xb1";
+    std::filesystem::create_directories(name);
+    const std::string saved = setlocale(LC_ALL, nullptr);
+    setlocale(LC_ALL, "C");
+    std::u16string wide(home_.begin(), home_.end());
+    wide += u"/\u0428\u0430\u0431";
+    const bool writable = IsDirectoryWritable(WideString(wide.data(), static_cast<uint32_t>(wide.size())));
+    setlocale(LC_ALL, saved.c_str());
+    EXPECT_TRUE(writable);
+    EXPECT_TRUE(std::filesystem::is_empty(name)) << "the probe file is left behind";
 }
 
 struct ProfileCase {
