@@ -2,6 +2,7 @@
 
 #include <new>
 #include "fs/dir_ops.h"
+#include "fs/file_copy.h"
 #include "fs/file_io.h"
 #include "fs/temp_file_claim.h"
 #include "kit/kit_body_reader.h"
@@ -67,6 +68,24 @@ uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer) {
     return code;
 }
 
+uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target) {
+    if (FileSeek(tempHandle_, static_cast<uint32_t>(offset), static_cast<int32_t>(offset >> 32), FILE_BEGIN) < 0)
+        return GetLastFileError();
+    uint32_t remaining = count;
+    while (remaining > 0) {
+        // Reading no more than the entry needs keeps small entries from
+        // pulling a whole buffer of their neighbours through the cache.
+        const uint32_t want = remaining < copyBufferSize_ ? remaining : copyBufferSize_;
+        uint32_t got = 0;
+        if (FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr) != 0) return GetLastFileError();
+        if (got == 0) return ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
+        const uint32_t code = WriteAll(target, copyBuffer_.get(), got);
+        if (code != 0) return code;
+        remaining -= got;
+    }
+    return 0;
+}
+
 uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) {
     if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
     if (index >= files_.size()) return ERROR_INVALID_PARAMETER;
@@ -75,20 +94,16 @@ uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) 
     UniqueFileHandle target;
     uint32_t code = FileOpen(destination, GENERIC_WRITE, 0, CREATE_ALWAYS, target.OutPtr(), FILE_ATTRIBUTE_NORMAL);
     if (code != 0) return code;
-    if (FileSeek(tempHandle_, entry.dataOffset, 0, FILE_BEGIN) < 0) return GetLastFileError();
-
-    uint32_t remaining = entry.dataSize;
-    while (remaining > 0) {
-        // Reading no more than the entry needs keeps small entries from
-        // pulling a whole buffer of their neighbours through the cache.
-        const uint32_t want = remaining < copyBufferSize_ ? remaining : copyBufferSize_;
-        uint32_t got = 0;
-        if (FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr) != 0) return GetLastFileError();
-        if (got == 0) return ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
-        code = WriteAll(target.Get(), copyBuffer_.get(), got);
-        if (code != 0) return code;
-        remaining -= got;
+    // The kernel copies from the unpacked kit's pages straight into the
+    // destination's; where it cannot, the entry goes through the buffer.
+    uint32_t copied = 0;
+    code = FileCopyRange(tempHandle_, entry.dataOffset, target.Get(), entry.dataSize, &copied);
+    if (code == ERROR_NOT_SUPPORTED) {
+        code = CopyThroughBuffer(entry.dataOffset, entry.dataSize, target.Get());
+    } else if (code == 0 && copied != entry.dataSize) {
+        code = ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
     }
+    if (code != 0) return code;
     if (FileTruncate(target.Get()) != 0) return GetLastFileError();
     if (FileSetWriteTime(target.Get(), nullptr, nullptr, &entry.writeTime) != 0) return GetLastFileError();
     return target.Reset();

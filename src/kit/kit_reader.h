@@ -50,4 +50,6 @@ private:
     KitTrailerState trailer_ = KitTrailerState::Absent;
 
     uint32_t LoadSteps(const WideString& kitPath, KitLoadObserver* observer);
+    // Copies count bytes of the unpacked kit at offset to target's position.
+    uint32_t CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target);
 };

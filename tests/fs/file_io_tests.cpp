@@ -5,6 +5,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "fs/file_copy.h"
 #include "fs/file_io.h"
 #include "fs_test_support.h"
 
@@ -123,6 +124,23 @@ TEST_F(FileIoTest, ReadFillsTheCountThenReportsEndOfFile)
     EXPECT_EQ(got, 6u);  // short count: end of file, not an error
     ASSERT_EQ(FileRead(file.Get(), buffer, sizeof buffer, &got, nullptr), 0u);
     EXPECT_EQ(got, 0u);
+}
+
+TEST_F(FileIoTest, CopyRangeTakesItsOffsetAndStopsWhereTheSourceEnds)
+{
+    WriteText(Path("src"), "0123456789");
+    UniqueFileHandle source;
+    UniqueFileHandle target;
+    ASSERT_EQ(FileOpen(WPath("src"), GENERIC_READ, 0, OPEN_EXISTING, source.OutPtr(), 128), 0u);
+    ASSERT_EQ(FileOpen(WPath("dst"), GENERIC_WRITE, 0, CREATE_ALWAYS, target.OutPtr(), 128), 0u);
+    uint32_t copied = 0;
+    ASSERT_EQ(FileCopyRange(source.Get(), 2, target.Get(), 3, &copied), 0u);
+    EXPECT_EQ(copied, 3u);
+    ASSERT_EQ(FileCopyRange(source.Get(), 7, target.Get(), 100, &copied), 0u);
+    EXPECT_EQ(copied, 3u);  // the source ends first
+    EXPECT_EQ(ReadText(Path("dst")), "234789");
+    EXPECT_EQ(FileSeek(source.Get(), 0, 0, FILE_CURRENT), 0);  // the source's position stays
+    EXPECT_EQ(FileCopyRange(INVALID_FILE_HANDLE, 0, target.Get(), 1, &copied), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(FileIoTest, ReadGathersPiecesFromAPipe)

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <filesystem>
 #include "fs/file_io.h"
+#include "fs/fs_testing.h"
 #include "fs/temp_file_claim.h"
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
@@ -59,6 +60,18 @@ TEST_F(KitTest, TableFormWithPaddedRecordsRoundTrips) {
         ExpectExtractsExactly(reader, entries, root_);
     }
     EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+// Where the kernel cannot copy between the two files, entries go through
+// the reader's buffer with the same result.
+TEST_F(KitTest, ExtractionThroughTheBufferMatchesTheKernelCopy) {
+    const std::vector<KitMemoryEntry> entries = MixedEntries();
+    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), {{u"en", u"P", u"V", u""}}, KitTableLayout(), entries), 0u);
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    fs_testing::ForceToolPath(true);
+    ExpectExtractsExactly(reader, entries, root_);
+    fs_testing::ForceToolPath(false);
 }
 
 TEST_F(KitTest, SingleLanguageFormGivesOneEnglishEntry) {
@@ -135,8 +148,13 @@ TEST_F(KitTest, ExtractionFailsWhenTheUnpackedFileEndsEarly) {
     }();
     std::filesystem::resize_file(temp, std::filesystem::file_size(temp) - 1000);
     const size_t descriptors = OpenDescriptorCount();
-    EXPECT_EQ(reader.ExtractEntry(0, WPath("a.bin")), ERROR_INVALID_DATA);
-    EXPECT_EQ(OpenDescriptorCount(), descriptors);  // the destination was closed
+    for (bool buffered : {false, true}) {
+        SCOPED_TRACE(buffered);
+        fs_testing::ForceToolPath(buffered);
+        EXPECT_EQ(reader.ExtractEntry(0, WPath("a.bin")), ERROR_INVALID_DATA);
+        fs_testing::ForceToolPath(false);
+        EXPECT_EQ(OpenDescriptorCount(), descriptors);  // the destination was closed
+    }
 }
 
 TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
