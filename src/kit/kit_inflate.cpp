@@ -47,12 +47,12 @@ uint32_t InflateWindow(RawInflater& inflater, const unsigned char* window, uint3
     inflater.SetInput(window, length);
     uint32_t produced = 0;
     do {
-        progress.state = inflater.Inflate(buffer, kKitWindowSize, &produced);
+        progress.state = inflater.Inflate(buffer, kKitOutputBufferSize, &produced);
         if (produced > maxBodySize - progress.produced) return ERROR_INVALID_DATA;
         progress.produced += produced;
         const uint32_t code = WriteAll(output, buffer, produced);
         if (code != 0) return code;
-    } while (progress.state == RawInflateState::More && produced == kKitWindowSize);
+    } while (progress.state == RawInflateState::More && produced == kKitOutputBufferSize);
     if (progress.state == RawInflateState::End) progress.streamEnd = offset + (length - inflater.InputLeft());
     return 0;
 }
@@ -72,7 +72,7 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
     KitTrailer trailer;
     const bool trailerCandidate = ReadTrailerCandidate(kit, kitSize, &trailer);
     RawInflater inflater(trailerCandidate);
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kKitWindowSize]);
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kKitOutputBufferSize]);
     InflateProgress progress;
     for (uint64_t offset = 0; offset < kitSize && progress.state == RawInflateState::More;
          offset += kKitWindowSize) {
