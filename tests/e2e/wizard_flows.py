@@ -356,8 +356,8 @@ def flow_german_title(ctx):
 
 def flow_c_locale_russian(ctx):
     """Under the C locale -Lru shows its Russian texts whole, and a directory
-    typed with letters the locale lacks is installed into under that very
-    name, spelt in UTF-8 on disk."""
+    typed with letters the locale lacks is installed into and recorded under
+    that very name, spelt in UTF-8 on disk."""
     ctx.pack_demo_kit()
     target = os.path.join(ctx.sandbox.root, "Шаблоны üß")
     w = ctx.start("-Lru", extra_env={"LC_ALL": "C"})
@@ -381,6 +381,8 @@ def flow_c_locale_russian(ctx):
     w.click(NEXT)
     status = w.exit_status()
     check(status == 0, "exit status %d" % status)
+    recorded = [location.rstrip("/") for location in ctx.recorded_locations()]
+    check(recorded[:1] == [target], "recorded %r" % recorded)
 
 
 def flow_window_close(ctx):
