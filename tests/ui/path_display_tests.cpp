@@ -1,0 +1,32 @@
+// Paths in the directory entry: shown as UTF-8 text in any locale.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+#include "text/path_bytes.h"
+#include "ui/path_display.h"
+
+namespace {
+
+std::string Bytes(const NarrowString& s) { return std::string(s.Data(), s.Length()); }
+
+TEST(PathDisplay, NamesTheLocaleCannotReadShowAsTheirUtf8) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "C");
+    // A home directory read from the system, and the same name typed.
+    const WideString read = PathFromBytes("/home/\xd0\xae\xd0\xbb\xd1\x8f/");
+    const WideString typed = PathFromDisplay("/home/\xd0\xae\xd0\xbb\xd1\x8f/");
+    const std::string shownRead = Bytes(PathForDisplay(read));
+    const std::string shownTyped = Bytes(PathForDisplay(typed));
+    const std::string bytesRead = Bytes(PathToBytes(read));
+    const std::string bytesTyped = Bytes(PathToBytes(typed));
+    const std::string bad = Bytes(PathForDisplay(PathFromBytes("/t/\xff")));
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_EQ(shownRead, "/home/Юля/");
+    EXPECT_EQ(shownTyped, "/home/Юля/");
+    EXPECT_EQ(bytesRead, bytesTyped);
+    EXPECT_EQ(bad, "/t/\xef\xbf\xbd");
+}
+
+}  // namespace
