@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Şablon qovluğu:"},
     {"IDS_ERROR_DISKFULL", "Diskdə kifayət qədər boş yer yoxdur."},
     {"IDS_ERROR_NOTRECORDED", "Şablonlar quraşdırıldı, lakin şablon qovluğunu parametrlər faylına yazmaq mümkün olmadı:"},
+    {"IDS_BUTTON_YES", "Bəli"},
+    {"IDS_BUTTON_NO", "Xeyr"},
+    {"IDS_BUTTON_OK", "Oldu"},
+    {"IDS_TARGET_ISFILE", "Göstərilən yol qovluq deyil, fayldır."},
+    {"IDS_TARGET_CANNOTCREATE", "Göstərilən qovluğu yaratmaq mümkün deyil."},
+    {"IDS_TARGET_NOTWRITABLE", "Göstərilən qovluğa faylları yazmaq mümkün deyil."},
+    {"IDS_PROGRESS_ROLLBACK", "Şablon qovluğu bərpa olunur..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Папка с шаблони:"},
     {"IDS_ERROR_DISKFULL", "Няма достатъчно свободно място на диска."},
     {"IDS_ERROR_NOTRECORDED", "Шаблоните са инсталирани, но папката с шаблони не можа да бъде записана във файла с настройки:"},
+    {"IDS_BUTTON_YES", "Да"},
+    {"IDS_BUTTON_NO", "Не"},
+    {"IDS_BUTTON_OK", "Добре"},
+    {"IDS_TARGET_ISFILE", "Посоченият път е файл, а не папка."},
+    {"IDS_TARGET_CANNOTCREATE", "Посочената папка не може да бъде създадена."},
+    {"IDS_TARGET_NOTWRITABLE", "В посочената папка не могат да се записват файлове."},
+    {"IDS_PROGRESS_ROLLBACK", "Възстановяване на папката с шаблони..."},
 };

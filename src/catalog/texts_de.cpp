@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Vorlagenverzeichnis:"},
     {"IDS_ERROR_DISKFULL", "Auf dem Datenträger ist nicht genügend Speicherplatz vorhanden."},
     {"IDS_ERROR_NOTRECORDED", "Die Vorlagen wurden installiert, aber das Vorlagenverzeichnis konnte nicht in die Einstellungsdatei eingetragen werden:"},
+    {"IDS_BUTTON_YES", "Ja"},
+    {"IDS_BUTTON_NO", "Nein"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "Der angegebene Pfad ist eine Datei, kein Verzeichnis."},
+    {"IDS_TARGET_CANNOTCREATE", "Das angegebene Verzeichnis kann nicht angelegt werden."},
+    {"IDS_TARGET_NOTWRITABLE", "In das angegebene Verzeichnis können keine Dateien geschrieben werden."},
+    {"IDS_PROGRESS_ROLLBACK", "Das Vorlagenverzeichnis wird wiederhergestellt..."},
 };

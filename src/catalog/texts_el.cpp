@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Κατάλογος προτύπων:"},
     {"IDS_ERROR_DISKFULL", "Δεν υπάρχει αρκετός χώρος στον δίσκο."},
     {"IDS_ERROR_NOTRECORDED", "Τα πρότυπα εγκαταστάθηκαν, αλλά ο κατάλογος προτύπων δεν ήταν δυνατό να καταχωριστεί στο αρχείο ρυθμίσεων:"},
+    {"IDS_BUTTON_YES", "Ναι"},
+    {"IDS_BUTTON_NO", "Όχι"},
+    {"IDS_BUTTON_OK", "Εντάξει"},
+    {"IDS_TARGET_ISFILE", "Η καθορισμένη διαδρομή είναι αρχείο, όχι κατάλογος."},
+    {"IDS_TARGET_CANNOTCREATE", "Δεν είναι δυνατή η δημιουργία του καθορισμένου καταλόγου."},
+    {"IDS_TARGET_NOTWRITABLE", "Δεν είναι δυνατή η εγγραφή αρχείων στον καθορισμένο κατάλογο."},
+    {"IDS_PROGRESS_ROLLBACK", "Επαναφορά του καταλόγου προτύπων σε εξέλιξη..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Template directory:"},
     {"IDS_ERROR_DISKFULL", "There is not enough space on the disk."},
     {"IDS_ERROR_NOTRECORDED", "The templates have been installed, but the template directory could not be recorded in the settings file:"},
+    {"IDS_BUTTON_YES", "Yes"},
+    {"IDS_BUTTON_NO", "No"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "The specified path is a file, not a directory."},
+    {"IDS_TARGET_CANNOTCREATE", "The specified directory cannot be created."},
+    {"IDS_TARGET_NOTWRITABLE", "Files cannot be written to the specified directory."},
+    {"IDS_PROGRESS_ROLLBACK", "Restoring the template directory..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Directorio de plantillas:"},
     {"IDS_ERROR_DISKFULL", "No hay suficiente espacio en el disco."},
     {"IDS_ERROR_NOTRECORDED", "Las plantillas se han instalado, pero el directorio de plantillas no se pudo registrar en el archivo de configuración:"},
+    {"IDS_BUTTON_YES", "Sí"},
+    {"IDS_BUTTON_NO", "No"},
+    {"IDS_BUTTON_OK", "Aceptar"},
+    {"IDS_TARGET_ISFILE", "La ruta indicada es un archivo, no un directorio."},
+    {"IDS_TARGET_CANNOTCREATE", "No se puede crear el directorio indicado."},
+    {"IDS_TARGET_NOTWRITABLE", "No se pueden escribir archivos en el directorio indicado."},
+    {"IDS_PROGRESS_ROLLBACK", "Restaurando el directorio de plantillas..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Répertoire des modèles\u00A0:"},
     {"IDS_ERROR_DISKFULL", "Espace disque insuffisant."},
     {"IDS_ERROR_NOTRECORDED", "Les modèles ont été installés, mais le répertoire des modèles n'a pas pu être enregistré dans le fichier de paramètres\u00A0:"},
+    {"IDS_BUTTON_YES", "Oui"},
+    {"IDS_BUTTON_NO", "Non"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "Le chemin indiqué est un fichier et non un répertoire."},
+    {"IDS_TARGET_CANNOTCREATE", "Le répertoire indiqué ne peut pas être créé."},
+    {"IDS_TARGET_NOTWRITABLE", "Impossible d'écrire des fichiers dans le répertoire indiqué."},
+    {"IDS_PROGRESS_ROLLBACK", "Restauration du répertoire des modèles en cours..."},
 };

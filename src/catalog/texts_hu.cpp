@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Sablonkönyvtár:"},
     {"IDS_ERROR_DISKFULL", "Nincs elég szabad hely a lemezen."},
     {"IDS_ERROR_NOTRECORDED", "A sablonok telepítése megtörtént, de a sablonkönyvtárat nem sikerült bejegyezni a beállításfájlba:"},
+    {"IDS_BUTTON_YES", "Igen"},
+    {"IDS_BUTTON_NO", "Nem"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "A megadott elérési út fájl, nem könyvtár."},
+    {"IDS_TARGET_CANNOTCREATE", "A megadott könyvtár nem hozható létre."},
+    {"IDS_TARGET_NOTWRITABLE", "A megadott könyvtárba nem lehet fájlokat írni."},
+    {"IDS_PROGRESS_ROLLBACK", "A sablonkönyvtár visszaállítása folyamatban..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Ձևանմուշների թղթապանակ:"},
     {"IDS_ERROR_DISKFULL", "Սկավառակի վրա բավարար տեղ չկա։"},
     {"IDS_ERROR_NOTRECORDED", "Ձևանմուշները տեղադրվեցին, բայց ձևանմուշների թղթապանակը չհաջողվեց գրանցել կարգավորումների ֆայլում:"},
+    {"IDS_BUTTON_YES", "Այո"},
+    {"IDS_BUTTON_NO", "Ոչ"},
+    {"IDS_BUTTON_OK", "Լավ"},
+    {"IDS_TARGET_ISFILE", "Նշված ուղին ֆայլ է, ոչ թե թղթապանակ։"},
+    {"IDS_TARGET_CANNOTCREATE", "Նշված թղթապանակը հնարավոր չէ ստեղծել։"},
+    {"IDS_TARGET_NOTWRITABLE", "Նշված թղթապանակում հնարավոր չէ ֆայլեր գրել։"},
+    {"IDS_PROGRESS_ROLLBACK", "Ձևանմուշների թղթապանակը վերականգնվում է..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Directory dei modelli:"},
     {"IDS_ERROR_DISKFULL", "Spazio su disco insufficiente."},
     {"IDS_ERROR_NOTRECORDED", "I modelli sono stati installati, ma non è stato possibile registrare la directory dei modelli nel file delle impostazioni:"},
+    {"IDS_BUTTON_YES", "Sì"},
+    {"IDS_BUTTON_NO", "No"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "Il percorso specificato è un file, non una directory."},
+    {"IDS_TARGET_CANNOTCREATE", "Impossibile creare la directory specificata."},
+    {"IDS_TARGET_NOTWRITABLE", "Impossibile scrivere file nella directory specificata."},
+    {"IDS_PROGRESS_ROLLBACK", "Ripristino della directory dei modelli in corso..."},
 };

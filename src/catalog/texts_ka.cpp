@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "შაბლონების საქაღალდე:"},
     {"IDS_ERROR_DISKFULL", "დისკზე საკმარისი ადგილი არ არის."},
     {"IDS_ERROR_NOTRECORDED", "შაბლონები დაყენდა, მაგრამ შაბლონების საქაღალდის ჩაწერა პარამეტრების ფაილში ვერ მოხერხდა:"},
+    {"IDS_BUTTON_YES", "დიახ"},
+    {"IDS_BUTTON_NO", "არა"},
+    {"IDS_BUTTON_OK", "კარგი"},
+    {"IDS_TARGET_ISFILE", "მითითებული გზა ფაილია და არა საქაღალდე."},
+    {"IDS_TARGET_CANNOTCREATE", "მითითებული საქაღალდის შექმნა შეუძლებელია."},
+    {"IDS_TARGET_NOTWRITABLE", "მითითებულ საქაღალდეში ფაილების ჩაწერა შეუძლებელია."},
+    {"IDS_PROGRESS_ROLLBACK", "მიმდინარეობს შაბლონების საქაღალდის აღდგენა..."},
 };

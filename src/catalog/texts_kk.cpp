@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Үлгілер каталогы:"},
     {"IDS_ERROR_DISKFULL", "Дискіде орын жеткіліксіз."},
     {"IDS_ERROR_NOTRECORDED", "Үлгілер орнатылды, бірақ үлгілер каталогын баптаулар файлына жазу мүмкін болмады:"},
+    {"IDS_BUTTON_YES", "Иә"},
+    {"IDS_BUTTON_NO", "Жоқ"},
+    {"IDS_BUTTON_OK", "ОК"},
+    {"IDS_TARGET_ISFILE", "Көрсетілген жол каталог емес, файл болып табылады."},
+    {"IDS_TARGET_CANNOTCREATE", "Көрсетілген каталогты құру мүмкін емес."},
+    {"IDS_TARGET_NOTWRITABLE", "Көрсетілген каталогқа файлдарды жазу мүмкін емес."},
+    {"IDS_PROGRESS_ROLLBACK", "Үлгілер каталогы қалпына келтірілуде..."},
 };

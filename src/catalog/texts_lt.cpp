@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Šablonų katalogas:"},
     {"IDS_ERROR_DISKFULL", "Diske nepakanka vietos."},
     {"IDS_ERROR_NOTRECORDED", "Šablonai įdiegti, tačiau šablonų katalogo nepavyko įrašyti į nustatymų failą:"},
+    {"IDS_BUTTON_YES", "Taip"},
+    {"IDS_BUTTON_NO", "Ne"},
+    {"IDS_BUTTON_OK", "Gerai"},
+    {"IDS_TARGET_ISFILE", "Nurodytas kelias yra failas, o ne katalogas."},
+    {"IDS_TARGET_CANNOTCREATE", "Nurodyto katalogo sukurti nepavyksta."},
+    {"IDS_TARGET_NOTWRITABLE", "Į nurodytą katalogą negalima įrašyti failų."},
+    {"IDS_PROGRESS_ROLLBACK", "Atkuriamas šablonų katalogas..."},
 };

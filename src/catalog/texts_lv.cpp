@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Veidņu direktorijs:"},
     {"IDS_ERROR_DISKFULL", "Diskā nepietiek vietas."},
     {"IDS_ERROR_NOTRECORDED", "Veidnes ir uzstādītas, taču veidņu direktoriju neizdevās ierakstīt iestatījumu failā:"},
+    {"IDS_BUTTON_YES", "Jā"},
+    {"IDS_BUTTON_NO", "Nē"},
+    {"IDS_BUTTON_OK", "Labi"},
+    {"IDS_TARGET_ISFILE", "Norādītais ceļš ir fails, nevis direktorijs."},
+    {"IDS_TARGET_CANNOTCREATE", "Norādīto direktoriju nevar izveidot."},
+    {"IDS_TARGET_NOTWRITABLE", "Norādītajā direktorijā nevar ierakstīt failus."},
+    {"IDS_PROGRESS_ROLLBACK", "Notiek veidņu direktorija atjaunošana..."},
 };

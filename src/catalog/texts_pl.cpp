@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Katalog szablonów:"},
     {"IDS_ERROR_DISKFULL", "Brak wystarczającej ilości miejsca na dysku."},
     {"IDS_ERROR_NOTRECORDED", "Szablony zostały zainstalowane, ale nie udało się zapisać katalogu szablonów w pliku ustawień:"},
+    {"IDS_BUTTON_YES", "Tak"},
+    {"IDS_BUTTON_NO", "Nie"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "Podana ścieżka jest plikiem, a nie katalogiem."},
+    {"IDS_TARGET_CANNOTCREATE", "Nie można utworzyć podanego katalogu."},
+    {"IDS_TARGET_NOTWRITABLE", "Nie można zapisywać plików w podanym katalogu."},
+    {"IDS_PROGRESS_ROLLBACK", "Trwa przywracanie katalogu szablonów..."},
 };

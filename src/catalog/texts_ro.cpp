@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Director de șabloane:"},
     {"IDS_ERROR_DISKFULL", "Nu există suficient spațiu pe disc."},
     {"IDS_ERROR_NOTRECORDED", "Șabloanele au fost instalate, dar directorul de șabloane nu a putut fi înregistrat în fișierul de setări:"},
+    {"IDS_BUTTON_YES", "Da"},
+    {"IDS_BUTTON_NO", "Nu"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "Calea specificată este un fișier, nu un director."},
+    {"IDS_TARGET_CANNOTCREATE", "Directorul specificat nu poate fi creat."},
+    {"IDS_TARGET_NOTWRITABLE", "Nu se pot scrie fișiere în directorul specificat."},
+    {"IDS_PROGRESS_ROLLBACK", "Se restaurează directorul de șabloane..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Каталог шаблонов:"},
     {"IDS_ERROR_DISKFULL", "Недостаточно места на диске."},
     {"IDS_ERROR_NOTRECORDED", "Шаблоны установлены, но каталог шаблонов не удалось записать в файл настроек:"},
+    {"IDS_BUTTON_YES", "Да"},
+    {"IDS_BUTTON_NO", "Нет"},
+    {"IDS_BUTTON_OK", "ОК"},
+    {"IDS_TARGET_ISFILE", "Указанный путь является файлом, а не каталогом."},
+    {"IDS_TARGET_CANNOTCREATE", "Не удаётся создать указанный каталог."},
+    {"IDS_TARGET_NOTWRITABLE", "Не удаётся записать файлы в указанный каталог."},
+    {"IDS_PROGRESS_ROLLBACK", "Идёт восстановление каталога шаблонов..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Şablon katalogy:"},
     {"IDS_ERROR_DISKFULL", "Diskde ýeterlik boş ýer ýok."},
     {"IDS_ERROR_NOTRECORDED", "Şablonlar gurnaldy, emma şablon katalogyny sazlamalar faýlyna ýazyp bolmady:"},
+    {"IDS_BUTTON_YES", "Hawa"},
+    {"IDS_BUTTON_NO", "Ýok"},
+    {"IDS_BUTTON_OK", "Bolýar"},
+    {"IDS_TARGET_ISFILE", "Görkezilen ýol katalog däl-de, faýldyr."},
+    {"IDS_TARGET_CANNOTCREATE", "Görkezilen katalogy döredip bolmaýar."},
+    {"IDS_TARGET_NOTWRITABLE", "Görkezilen kataloga faýllary ýazyp bolmaýar."},
+    {"IDS_PROGRESS_ROLLBACK", "Şablon katalogy dikeldilýär..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Şablon dizini:"},
     {"IDS_ERROR_DISKFULL", "Diskte yeterli alan yok."},
     {"IDS_ERROR_NOTRECORDED", "Şablonlar yüklendi, ancak şablon dizini ayarlar dosyasına kaydedilemedi:"},
+    {"IDS_BUTTON_YES", "Evet"},
+    {"IDS_BUTTON_NO", "Hayır"},
+    {"IDS_BUTTON_OK", "Tamam"},
+    {"IDS_TARGET_ISFILE", "Belirtilen yol bir dizin değil, bir dosyadır."},
+    {"IDS_TARGET_CANNOTCREATE", "Belirtilen dizin oluşturulamıyor."},
+    {"IDS_TARGET_NOTWRITABLE", "Belirtilen dizine dosya yazılamıyor."},
+    {"IDS_PROGRESS_ROLLBACK", "Şablon dizini geri yükleniyor..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Каталог шаблонів:"},
     {"IDS_ERROR_DISKFULL", "Недостатньо місця на диску."},
     {"IDS_ERROR_NOTRECORDED", "Шаблони встановлено, але каталог шаблонів не вдалося записати у файл налаштувань:"},
+    {"IDS_BUTTON_YES", "Так"},
+    {"IDS_BUTTON_NO", "Ні"},
+    {"IDS_BUTTON_OK", "Гаразд"},
+    {"IDS_TARGET_ISFILE", "Вказаний шлях є файлом, а не каталогом."},
+    {"IDS_TARGET_CANNOTCREATE", "Не вдається створити вказаний каталог."},
+    {"IDS_TARGET_NOTWRITABLE", "Не вдається записати файли до вказаного каталогу."},
+    {"IDS_PROGRESS_ROLLBACK", "Триває відновлення каталогу шаблонів..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Thư mục mẫu:"},
     {"IDS_ERROR_DISKFULL", "Không đủ dung lượng trên đĩa."},
     {"IDS_ERROR_NOTRECORDED", "Các mẫu đã được cài đặt, nhưng không thể ghi thư mục mẫu vào tệp cài đặt:"},
+    {"IDS_BUTTON_YES", "Có"},
+    {"IDS_BUTTON_NO", "Không"},
+    {"IDS_BUTTON_OK", "Đồng ý"},
+    {"IDS_TARGET_ISFILE", "Đường dẫn đã chỉ định là một tệp, không phải thư mục."},
+    {"IDS_TARGET_CANNOTCREATE", "Không thể tạo thư mục đã chỉ định."},
+    {"IDS_TARGET_NOTWRITABLE", "Không thể ghi tệp vào thư mục đã chỉ định."},
+    {"IDS_PROGRESS_ROLLBACK", "Đang khôi phục thư mục mẫu..."},
 };

@@ -35,4 +35,11 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "模板目录："},
     {"IDS_ERROR_DISKFULL", "磁盘空间不足。"},
     {"IDS_ERROR_NOTRECORDED", "模板已安装，但无法将模板目录记录到设置文件中："},
+    {"IDS_BUTTON_YES", "是"},
+    {"IDS_BUTTON_NO", "否"},
+    {"IDS_BUTTON_OK", "确定"},
+    {"IDS_TARGET_ISFILE", "指定的路径是文件，不是目录。"},
+    {"IDS_TARGET_CANNOTCREATE", "无法创建指定的目录。"},
+    {"IDS_TARGET_NOTWRITABLE", "无法向指定的目录写入文件。"},
+    {"IDS_PROGRESS_ROLLBACK", "正在恢复模板目录..."},
 };

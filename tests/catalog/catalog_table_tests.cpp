@@ -78,6 +78,13 @@ const CatalogText kEnglish[kCatalogTextCount] = {
     {"IDS_TEMPLATE_CATALOG", "Template directory:"},
     {"IDS_ERROR_DISKFULL", "There is not enough space on the disk."},
     {"IDS_ERROR_NOTRECORDED", "The templates have been installed, but the template directory could not be recorded in the settings file:"},
+    {"IDS_BUTTON_YES", "Yes"},
+    {"IDS_BUTTON_NO", "No"},
+    {"IDS_BUTTON_OK", "OK"},
+    {"IDS_TARGET_ISFILE", "The specified path is a file, not a directory."},
+    {"IDS_TARGET_CANNOTCREATE", "The specified directory cannot be created."},
+    {"IDS_TARGET_NOTWRITABLE", "Files cannot be written to the specified directory."},
+    {"IDS_PROGRESS_ROLLBACK", "Restoring the template directory..."},
 };
 
 // Characters, not bytes: the texts are UTF-8.
@@ -157,7 +164,8 @@ TEST(CatalogTable, TranslationsKeepWhatTheProgramRelies) {
         EXPECT_EQ(Occurrences(MessageCatalog::FindUtf8(id, "IDS_CHOOSEDIR_FOLDER"), "&"), 1u);
         const std::string back = MessageCatalog::FindUtf8(id, "IDS_WIZARD_BACK");
         EXPECT_EQ(back.front(), '<') << back;
-        for (const char* button : {"IDS_WIZARD_BACK", "IDS_WIZARD_NEXT", "IDS_WIZARD_FINISH", "IDS_WIZARD_CANCEL"}) {
+        for (const char* button : {"IDS_WIZARD_BACK", "IDS_WIZARD_NEXT", "IDS_WIZARD_FINISH", "IDS_WIZARD_CANCEL",
+                                   "IDS_BUTTON_YES", "IDS_BUTTON_NO", "IDS_BUTTON_OK"}) {
             EXPECT_LE(CodePoints(MessageCatalog::FindUtf8(id, button)), 12u) << button;
         }
     }
