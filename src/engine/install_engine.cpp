@@ -1,6 +1,7 @@
 // The installation run: entries in table order, progress and final states.
 #include "engine/install_engine.h"
 
+#include <cerrno>
 #include <exception>
 #include "catalog/message_catalog.h"
 #include "engine/engine_paths.h"
@@ -10,6 +11,7 @@
 #include "fs/interruption.h"
 #include "fs/path_mode.h"
 #include "kit/kit_reader.h"
+#include "text/convert.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -28,6 +30,8 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     WideString target;
     if (status_) status_->TakeJob(&kit, &target);
     try {
+        workingPath_ = target;
+        ClearLastFileError();
         uint32_t code = BeginTransaction(NormalizeTargetDirectory(target));
         if (code == 0 && kit == nullptr) code = ERROR_INVALID_PARAMETER;
         if (code != 0) return ReportFailure(code, 0);
@@ -55,13 +59,14 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
     for (uint32_t i = 0; i < count; ++i) {
         // Read after skipped entries too, so a cancel is never lost behind a
         // run of files that are already up to date.
-        if (StopRequested()) return CancelRun(percent_);
+        if (HoldWhilePausedThenStop()) return CancelRun(percent_);
         const KitFileEntry& entry = kit.GetFileEntry(i);
         WideString relative;
         const bool valid = MakeRelativeEntryPath(entry.name, &relative);
         const WideString destination = target + (valid ? relative : WithForwardSlashes(entry.name));
         percent_ = static_cast<int32_t>(static_cast<uint64_t>(i) * 100 / count);
         Post(0, destination, percent_);
+        workingPath_ = destination;
 
         const uint32_t code = valid ? InstallEntry(kit, i, destination) : ERROR_INVALID_DATA;
         // A step that failed while a signal asked to stop is most likely a
@@ -69,7 +74,8 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         if (code != 0) return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_);
         if (entryHook_) entryHook_(i);
     }
-    if (StopRequested()) return CancelRun(percent_);
+    // Nothing is committed while the user is still deciding.
+    if (HoldWhilePausedThenStop()) return CancelRun(percent_);
     return 0;
 }
 
@@ -77,8 +83,20 @@ bool InstallEngine::StopRequested() {
     return InterruptionRequested() || (status_ && status_->IsCancelRequested());
 }
 
+bool InstallEngine::HoldWhilePausedThenStop() {
+    // Short naps: the answer to the question is seen within a blink.
+    constexpr int32_t kHoldNapMs = 10;
+    while (!StopRequested()) {
+        if (!status_ || !status_->IsPaused()) return false;
+        SleepMilliseconds(kHoldNapMs);
+    }
+    return true;
+}
+
 uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const WideString& destination) {
     if (!NeedsCopy(destination, kit.GetFileEntry(index).writeTime)) return 0;
+    // A destination that is not there yet is no failure to tell.
+    ClearLastFileError();
 
     // The directories come first, so that setting the destination aside
     // knows whether its directory is one this run made.
@@ -107,7 +125,10 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
     InstallTransaction& transaction = transactions_.back();
     // A directory cannot be replaced by a file without putting the user's
     // tree at risk; the kit does not fit this template directory.
-    if (IsExistingDirectory(destination)) return ERROR_ALREADY_EXISTS;
+    if (IsExistingDirectory(destination)) {
+        SetLastFileErrno(EISDIR);
+        return ERROR_ALREADY_EXISTS;
+    }
 
     const WideString parent = ParentDirectory(destination);
     const bool parentIsNew = transaction.createdDirectorySet.count(PathKey(parent)) != 0;
@@ -142,6 +163,15 @@ bool InstallEngine::NeedsCopy(const WideString& destination, FILETIME writeTime)
 }
 
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {
+    if (status_) {
+        WideString detail = workingPath_;
+        const NarrowString reason = GetLastSystemErrorText();
+        if (!reason.Empty()) {
+            detail += u"\n";
+            detail += ToWide(reason);
+        }
+        status_->PostFailureDetail(detail);
+    }
     // Posted first so the wizard can show it at once; the worker is joined
     // before the process ends, so the rollback still completes.
     // A full disk is the one cause the user can mend at once: it says so.

@@ -79,6 +79,9 @@ private:
     void RemoveBackupDirectory(const InstallTransaction& transaction);
     // A cancel request or an interruption signal.
     bool StopRequested();
+    // Holds while the status block is paused; true when a stop request ended
+    // the hold (or came before it).
+    bool HoldWhilePausedThenStop();
     uint32_t CancelRun(int32_t percent);
     void Post(uint32_t code, const WideString& text, int32_t percent);
 
@@ -87,4 +90,5 @@ private:
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;
     int32_t percent_ = 0;  // of the entry being handled
+    WideString workingPath_;  // the target, then the destination being handled
 };

@@ -44,6 +44,8 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory) {
     code_ = 0;
     percent_ = 0;
     cancelRequested_ = false;
+    paused_ = false;
+    failureDetail_ = WideString();
     kit_ = kit;
     targetDirectory_ = targetDirectory;
     if (!targetDirectory_.Empty() && !targetDirectory_.EndsWith(u'/') && !targetDirectory_.EndsWith(u'\\'))
@@ -64,6 +66,26 @@ bool InstallStatus::IsCancelRequested() {
 void InstallStatus::RequestCancel() {
     StatusLock hold(*this);
     cancelRequested_ = true;
+}
+
+void InstallStatus::PostFailureDetail(const WideString& detail) {
+    StatusLock hold(*this);
+    failureDetail_ = detail;
+}
+
+WideString InstallStatus::ReadFailureDetail() {
+    StatusLock hold(*this);
+    return failureDetail_;
+}
+
+void InstallStatus::SetPaused(bool paused) {
+    StatusLock hold(*this);
+    paused_ = paused;
+}
+
+bool InstallStatus::IsPaused() {
+    StatusLock hold(*this);
+    return paused_;
 }
 
 void InstallStatus::ReadStatus(uint32_t* code, WideString* text, int32_t* percent) {

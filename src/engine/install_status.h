@@ -23,7 +23,16 @@ public:
     bool IsCancelRequested();
     // Asks the running installation to roll back and end with ERROR_CANCELLED.
     void RequestCancel();
+    // While paused the worker holds between two entries (a question to the
+    // user is open); a cancel request or an interruption still ends the hold.
+    void SetPaused(bool paused);
+    bool IsPaused();
     void ReadStatus(uint32_t* code, WideString* text, int32_t* percent);
+    // What a failed run adds to its error text: the path it failed at and
+    // what the system said. Posted by the worker before its failure status;
+    // cleared with each job.
+    void PostFailureDetail(const WideString& detail);
+    WideString ReadFailureDetail();
 
 private:
     friend class StatusLock;
@@ -31,9 +40,11 @@ private:
     KitReader* kit_ = nullptr;
     WideString targetDirectory_;
     bool cancelRequested_ = false;
+    bool paused_ = false;
     uint32_t code_ = 0;
     WideString text_;
     int32_t percent_ = 0;
+    WideString failureDetail_;
     bool initialized_ = false;
 };
 

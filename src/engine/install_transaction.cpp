@@ -2,6 +2,8 @@
 // and the rollback that puts the template directory back as it was.
 #include "engine/install_engine.h"
 
+#include <cerrno>
+
 #include "engine/engine_paths.h"
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
@@ -164,7 +166,10 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
         return 0;
     }
     // Something that is not a directory stands where one is needed.
-    if (PathExists(directory)) return ERROR_PATH_NOT_FOUND;
+    if (PathExists(directory)) {
+        SetLastFileErrno(ENOTDIR);
+        return ERROR_PATH_NOT_FOUND;
+    }
     const WideString parent = ParentOrCurrent(directory);
     if (IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
     uint32_t code = CreateDirectoryRecorded(parent);

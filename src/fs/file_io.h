@@ -30,6 +30,14 @@ uint32_t GetLastFileError();
 // The errno behind the last error, so that diagnostics can name the system's
 // own cause (strerror); 0 when the last error did not come from the system.
 int GetLastFileErrno();
+// What the system said about the last error (strerror, in the locale's
+// words); empty when the last error did not come from the system.
+NarrowString GetLastSystemErrorText();
+// For a failure found without a system call (a file where a directory must
+// be): stores the errno the system would have given, so it is told the same way.
+void SetLastFileErrno(int err);
+// Forgets the last error and its cause, before a step whose own failure is to be told.
+void ClearLastFileError();
 // 0 on success, 1 on failure (not an error number); low 32 bits of the size.
 uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
 

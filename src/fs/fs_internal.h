@@ -14,6 +14,8 @@ std::string NativePath(const WideString& path);
 uint32_t StoreError(uint32_t err);
 // Stores the errno rule's code for err and keeps err itself beside it.
 uint32_t StoreErrno(int err);
+// Stores code, keeping err beside it as its cause.
+uint32_t StoreErrorWithErrno(uint32_t code, int err);
 void ClearLastError();
 
 // Counts one fault-injectable operation; true when this one must fail. On

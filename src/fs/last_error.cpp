@@ -1,6 +1,7 @@
 // The process-wide last error, the errno rule and the test-only fault counter.
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
@@ -37,6 +38,26 @@ int GetLastFileErrno()
     return lastErrno.load();
 }
 
+NarrowString GetLastSystemErrorText()
+{
+    const int err = lastErrno.load();
+    if (err == 0) return NarrowString();
+    char buffer[256];
+    // The GNU variant may return a static text instead of filling the buffer.
+    const char* text = strerror_r(err, buffer, sizeof buffer);
+    return NarrowString(text ? text : "");
+}
+
+void SetLastFileErrno(int err)
+{
+    fs_detail::StoreErrno(err);
+}
+
+void ClearLastFileError()
+{
+    fs_detail::ClearLastError();
+}
+
 namespace fs_detail {
 
 std::string NativePath(const WideString& path)
@@ -55,7 +76,12 @@ uint32_t StoreError(uint32_t err)
 
 uint32_t StoreErrno(int err)
 {
-    const uint32_t code = StoreError(ErrorFromErrno(err));
+    return StoreErrorWithErrno(ErrorFromErrno(err), err);
+}
+
+uint32_t StoreErrorWithErrno(uint32_t code, int err)
+{
+    StoreError(code);
     lastErrno.store(err);
     return code;
 }

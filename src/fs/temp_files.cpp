@@ -114,7 +114,8 @@ uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix,
         // A full disk says so; every other cause stays "cannot write".
         if (ErrorFromErrno(errno) == ERROR_DISK_FULL)
             return fs_detail::StoreErrno(errno);
-        return fs_detail::StoreError(ERROR_CANTWRITE);
+        // The cause stays known, for a user who must pick another directory.
+        return fs_detail::StoreErrorWithErrno(ERROR_CANTWRITE, errno);
     }
     ::close(fd);
     return ERROR_SUCCESS;

@@ -28,6 +28,14 @@ void InstallSession::RequestCancel() {
     status_.RequestCancel();
 }
 
+void InstallSession::SetPaused(bool paused) {
+    status_.SetPaused(paused);
+}
+
+WideString InstallSession::FailureDetail() {
+    return status_.ReadFailureDetail();
+}
+
 void InstallSession::WaitForWorker() {
     worker_.Join();
 }

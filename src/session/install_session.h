@@ -35,6 +35,11 @@ public:
 
     // Asks the running installation to roll back and end with ERROR_CANCELLED.
     void RequestCancel();
+    // While paused the worker holds between two entries (the user is asked
+    // whether to cancel); a cancel request ends the hold.
+    void SetPaused(bool paused);
+    // After a failure: the path the run failed at and what the system said.
+    WideString FailureDetail();
     // A failure or a cancel is posted before the rollback ends: a front end
     // that leaves at once waits here first.
     void WaitForWorker();

@@ -1,4 +1,8 @@
 // Cancelling a run: rollback first, then the final cancelled state.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 
@@ -24,7 +28,7 @@ protected:
         InstallEngine engine;
         engine.SetEntryHook([&](uint32_t done) {
             if (done != index) return;
-            *backupSeen = Narrow(engine.Top().backupDirectory);
+            if (backupSeen) *backupSeen = Narrow(engine.Top().backupDirectory);
             status_.RequestCancel();
         });
         return RunInstall(engine);
@@ -92,4 +96,50 @@ TEST_F(EngineCancelTest, WorkerThreadHandsTheTestHookToItsEngine) {
     EXPECT_EQ(code, ERROR_CANCELLED);
     EXPECT_EQ(g_hookedEntries, (std::vector<uint32_t>{0, 1}));
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+}
+
+// The wizard pauses the worker while it asks whether to cancel: nothing more
+// is written (and nothing committed) until the answer; No resumes, Yes rolls
+// back from where the run stood.
+TEST_F(EngineCancelTest, APausedRunHoldsBetweenEntriesUntilResumedOrCancelled) {
+    const TreeSnapshot before = SnapshotTree(target_);
+    const uint32_t count = kit_.GetFileEntryCount();
+    // Resumed last: it leaves the kit installed.
+    const std::pair<bool, uint32_t> rounds[] = {{true, 1u}, {true, count - 1}, {false, 1u}};
+    for (const auto& [cancel, pauseAfter] : rounds) {
+        {
+            SCOPED_TRACE(std::string(cancel ? "cancel" : "resume") + " after " + std::to_string(pauseAfter));
+            InstallEngine engine;
+            std::atomic<bool> held{false};
+            engine.SetEntryHook([&](uint32_t done) {
+                if (done != pauseAfter) return;
+                status_.SetPaused(true);
+                held = true;
+            });
+            std::atomic<uint32_t> result{0xFFFFFFFFu};
+            std::thread worker([&] { result = RunInstall(engine); });
+            while (!held) std::this_thread::yield();
+            // However long the question stays open, the run stands still.
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            uint32_t code = 0;
+            int32_t percent = -1;
+            status_.ReadStatus(&code, nullptr, &percent);
+            EXPECT_EQ(result.load(), 0xFFFFFFFFu);
+            EXPECT_EQ(code, 0u);
+            EXPECT_EQ(percent, static_cast<int32_t>(pauseAfter * 100 / count));
+            EXPECT_EQ(Exists(TargetPath("n1/c.cfg")), pauseAfter == count - 1);
+            EXPECT_FALSE(BackupDirectoriesLeft().empty());  // not committed
+            if (cancel) status_.RequestCancel();
+            status_.SetPaused(false);
+            worker.join();
+            if (cancel) {
+                EXPECT_EQ(result.load(), ERROR_CANCELLED);
+                EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+            } else {
+                EXPECT_EQ(result.load(), 0u);
+                EXPECT_EQ(ReadFile(TargetPath("n1/c.cfg")), "c");
+            }
+            EXPECT_TRUE(BackupDirectoriesLeft().empty());
+        }
+    }
 }

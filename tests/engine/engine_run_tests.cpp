@@ -93,6 +93,8 @@ TEST_F(EngineRunTest, FailureAtSixthOfTenPostsFiftyAndRemovesWhatTheRunAdded) {
     EXPECT_EQ(final.code, ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(final.percent, 50);
     EXPECT_EQ(final.text, EngineText("IDS_INSTALL_ERROR"));
+    // The box adds where it failed and why, in the system's words.
+    EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("blocker/e.cfg") + "\nNot a directory");
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
     EXPECT_TRUE(Exists(target_));
     EXPECT_TRUE(Exists(temp_));

@@ -1,0 +1,131 @@
+#include "session/target_directory.h"
+
+#include "config/launcher_config.h"
+#include "fs/dir_ops.h"
+#include "fs/file_io.h"
+#include "fs/path_mode.h"
+#include "text/convert.h"
+#include "text/text_helpers.h"
+
+namespace {
+
+bool IsBlank(char16_t unit) {
+    return unit == u' ' || unit == u'\t' || unit == u'\n' || unit == u'\r' || unit == u'\v' ||
+           unit == u'\f' || unit == u'\u00A0';
+}
+
+WideString Trimmed(const WideString& text) {
+    uint32_t begin = 0;
+    uint32_t end = text.Length();
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.Substring(begin, end - begin);
+}
+
+// "~" alone or "~/..." only: "~user" names another account, which the
+// wizard does not look up, and stays relative (and so refused).
+WideString ExpandHome(const WideString& path, const WideString& home) {
+    if (path.Empty() || path[0] != u'~' || home.Empty()) return path;
+    if (path.Length() > 1 && path[1] != u'/') return path;
+    WideString expanded = home;
+    while (expanded.Length() > 1 && expanded.EndsWith(u'/')) expanded = expanded.Substring(0, expanded.Length() - 1);
+    if (path.Length() > 1) {
+        if (expanded == WideString(u"/")) expanded = WideString();
+        expanded += path.Substring(1);
+    }
+    return expanded;
+}
+
+WideString Parent(const WideString& path) {
+    WideString trimmed = path;
+    while (trimmed.Length() > 1 && trimmed.EndsWith(u'/')) trimmed = trimmed.Substring(0, trimmed.Length() - 1);
+    const uint32_t slash = trimmed.FindLast(u'/');
+    if (slash == WideString::npos) return WideString();
+    if (slash == 0) return WideString(u"/");
+    return trimmed.Substring(0, slash);
+}
+
+bool IsDirectory(const WideString& path) {
+    WideString probe = path;
+    if (!probe.EndsWith(u'/')) probe.Append(u'/');
+    probe.Append(u'.');
+    return PathExists(probe);
+}
+
+// A real probe rather than permission bits: it also meets read-only file
+// systems, immutable directories and access rules beyond the mode.
+bool TakesNewFile(const WideString& directory, NarrowString* reason) {
+    WideString probe;
+    if (MakeTempFileName(directory, u"Vq", &probe) != 0) {
+        *reason = GetLastSystemErrorText();
+        return false;
+    }
+    DeleteFilePath(probe);
+    return true;
+}
+
+TargetCheck Problem(TargetCheck check, TargetProblem problem, const WideString& at, NarrowString reason = {}) {
+    check.problem = problem;
+    check.problemPath = at;
+    check.systemReason = reason;
+    return check;
+}
+
+}  // namespace
+
+TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& home) {
+    TargetCheck check;
+    WideString path = Trimmed(typed);
+    ReplaceAll(path, u"\\", u"/");
+    path = ExpandHome(path, home);
+    check.directory = path;
+    if (path.Empty()) return Problem(check, TargetProblem::Empty, path);
+    if (path[0] != u'/') return Problem(check, TargetProblem::Relative, path);
+    return check;
+}
+
+TargetCheck CheckTargetDirectory(const WideString& typed) {
+    TargetCheck check = ResolveTargetDirectory(typed, LauncherSettings::HomeDirectory());
+    if (!check.Ok()) return check;
+    const WideString& directory = check.directory;
+    if (PathExists(directory)) {
+        if (!IsDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
+        NarrowString reason;
+        if (!TakesNewFile(directory, &reason)) return Problem(check, TargetProblem::NotWritable, directory, reason);
+        return check;
+    }
+    // Missing: the engine creates it and its missing parents below the
+    // nearest part of the path that exists.
+    WideString existing = directory;
+    while (!existing.Empty() && !PathExists(existing)) {
+        // A dangling link cannot be made into a directory.
+        if (PathEntryExists(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
+        existing = Parent(existing);
+    }
+    if (existing.Empty()) return Problem(check, TargetProblem::CannotCreate, directory);
+    if (!IsDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
+    NarrowString reason;
+    if (!TakesNewFile(existing, &reason)) return Problem(check, TargetProblem::CannotCreate, existing, reason);
+    return check;
+}
+
+const char* TargetProblemTextId(TargetProblem problem) {
+    switch (problem) {
+        case TargetProblem::None: return nullptr;
+        case TargetProblem::Empty: return "IDS_SETUP_EMPTYTARGET";
+        case TargetProblem::Relative: return "IDS_ERROR_NOTARGET";
+        case TargetProblem::IsFile: return "IDS_TARGET_ISFILE";
+        case TargetProblem::CannotCreate: return "IDS_TARGET_CANNOTCREATE";
+        case TargetProblem::NotWritable: return "IDS_TARGET_NOTWRITABLE";
+    }
+    return nullptr;
+}
+
+WideString NearestExistingDirectory(const WideString& typed) {
+    const WideString home = LauncherSettings::HomeDirectory();
+    const TargetCheck check = ResolveTargetDirectory(typed, home);
+    if (check.problem == TargetProblem::Empty || check.problem == TargetProblem::Relative) return home;
+    WideString directory = check.directory;
+    while (!directory.Empty() && !IsDirectory(directory)) directory = Parent(directory);
+    return directory.Empty() ? home : directory;
+}

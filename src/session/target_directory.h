@@ -1,0 +1,45 @@
+#pragma once
+// The template directory a user typed, turned into the directory to install
+// into and checked against what the installation will meet there, before
+// anything is written.
+#include "text/cow_string.h"
+
+enum class TargetProblem {
+    None,
+    Empty,         // nothing but blanks
+    Relative,      // would install below wherever the program was started
+    IsFile,        // the path names a file
+    CannotCreate,  // missing, and its nearest existing parent cannot take it
+    NotWritable,   // an existing directory that refuses new files
+};
+
+struct TargetCheck {
+    TargetProblem problem = TargetProblem::None;
+    // Blanks dropped, "\" turned into "/", a leading "~" or "~/" expanded:
+    // the absolute directory, also when a problem was found in it.
+    WideString directory;
+    // The path the problem was found at (the file in the way, the parent that
+    // refused, the directory that refused), for the user to see.
+    WideString problemPath;
+    // What the system said about it, in the locale's words; may be empty.
+    NarrowString systemReason;
+
+    bool Ok() const { return problem == TargetProblem::None; }
+};
+
+// Only the text rules: trims, expands "~" with home and refuses what is
+// empty or relative. No file is looked at.
+TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& home);
+
+// ResolveTargetDirectory with the user's home directory, then the file
+// checks: it is a directory that takes a new file, or it can be created
+// below its nearest existing parent, which must take a new directory.
+TargetCheck CheckTargetDirectory(const WideString& typed);
+
+// Catalog id of the notice for a problem; null for None.
+const char* TargetProblemTextId(TargetProblem problem);
+
+// Where a folder chooser should open for what the user typed: the directory
+// itself or its nearest existing parent; the home directory when the text
+// names no absolute place.
+WideString NearestExistingDirectory(const WideString& typed);

@@ -1,0 +1,134 @@
+// The typed template directory: text rules and the checks against the disk.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fs/dir_ops.h"
+#include "session/target_directory.h"
+#include "support/install_sandbox.h"
+#include "text/convert.h"
+
+namespace {
+
+std::string Narrow(const WideString& text) {
+    NarrowString narrow = ToNarrow(text);
+    return std::string(narrow.Data(), narrow.Length());
+}
+
+WideString Wide(const std::string& text) {
+    return ToWide(NarrowString(text.c_str()));
+}
+
+struct Resolved {
+    TargetProblem problem;
+    std::string directory;
+};
+
+Resolved Resolve(const char16_t* typed, const char16_t* home = u"/home/ann") {
+    const TargetCheck check = ResolveTargetDirectory(WideString(typed), WideString(home));
+    return {check.problem, Narrow(check.directory)};
+}
+
+}  // namespace
+
+TEST(TargetText, BlanksGoAndHomeIsExpanded) {
+    EXPECT_EQ(Resolve(u"  /srv/tpl \t").directory, "/srv/tpl");
+    EXPECT_EQ(Resolve(u"~").directory, "/home/ann");
+    EXPECT_EQ(Resolve(u" ~/templates").directory, "/home/ann/templates");
+    EXPECT_EQ(Resolve(u"~/t", u"/home/ann/").directory, "/home/ann/t");
+    EXPECT_EQ(Resolve(u"~/t", u"/").directory, "/t");
+    EXPECT_EQ(Resolve(u"\\srv\\tpl\\").directory, "/srv/tpl/");
+    EXPECT_EQ(Resolve(u"/a/~/b").directory, "/a/~/b");  // only a leading tilde is the home
+    for (const char16_t* fine : {u"/srv/tpl", u"~", u"~/x", u" /x "})
+        EXPECT_EQ(Resolve(fine).problem, TargetProblem::None) << Narrow(WideString(fine));
+}
+
+TEST(TargetText, EmptyAndRelativePathsAreRefusedWithTheirTexts) {
+    EXPECT_EQ(Resolve(u"").problem, TargetProblem::Empty);
+    EXPECT_EQ(Resolve(u"   ").problem, TargetProblem::Empty);
+    EXPECT_EQ(Resolve(u"\t\u00A0").problem, TargetProblem::Empty);
+    for (const char16_t* relative : {u"templates", u"./t", u"../t", u"~ann/t", u"~x", u"C:/t"})
+        EXPECT_EQ(Resolve(relative).problem, TargetProblem::Relative) << Narrow(WideString(relative));
+    // Without a known home the tilde stays literal, and so relative.
+    EXPECT_EQ(Resolve(u"~/t", u"").problem, TargetProblem::Relative);
+
+    EXPECT_STREQ(TargetProblemTextId(TargetProblem::Empty), "IDS_SETUP_EMPTYTARGET");
+    EXPECT_STREQ(TargetProblemTextId(TargetProblem::Relative), "IDS_ERROR_NOTARGET");
+    EXPECT_EQ(TargetProblemTextId(TargetProblem::None), nullptr);
+}
+
+class TargetDiskTest : public InstallSandboxTest {
+protected:
+    TargetCheck Check(const std::string& typed) { return CheckTargetDirectory(Wide(typed)); }
+    void TearDown() override {
+        fault_injection::FailOperationAt(0);
+        InstallSandboxTest::TearDown();
+    }
+};
+
+TEST_F(TargetDiskTest, ExistingAndCreatableDirectoriesPassAndNothingIsLeftBehind) {
+    const std::string existing = Path("have");
+    WriteFile(existing + "/old.cfg", "x");
+    EXPECT_TRUE(Check(existing).Ok());
+    EXPECT_TRUE(Check(existing + "/").Ok());
+
+    const std::string missing = Path("new/deeper/tpl");
+    const TargetCheck check = Check(" " + missing + " ");
+    EXPECT_TRUE(check.Ok());
+    EXPECT_EQ(Narrow(check.directory), missing);
+    EXPECT_FALSE(Exists(Path("new")));  // the check creates nothing
+
+    EXPECT_EQ(Narrow(Check("~/tpl").directory), home_ + "/tpl");
+    EXPECT_TRUE(Check("~/tpl").Ok());
+    // Only the probes' own files came and went.
+    EXPECT_EQ(ReadFile(existing + "/old.cfg"), "x");
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(TargetDiskTest, AFileInTheWayNamesItself) {
+    const std::string file = Path("plain.txt");
+    WriteFile(file, "not a directory");
+    TargetCheck check = Check(file);
+    EXPECT_EQ(check.problem, TargetProblem::IsFile);
+    EXPECT_EQ(Narrow(check.problemPath), file);
+    EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_ISFILE");
+
+    // A file where a parent directory would have to be created.
+    check = Check(file + "/below/tpl");
+    EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
+    EXPECT_EQ(Narrow(check.problemPath), file);
+    EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_CANNOTCREATE");
+
+    // A dangling link cannot become the directory either.
+    const std::string link = Path("dangling");
+    ASSERT_EQ(symlink(Path("nowhere").c_str(), link.c_str()), 0);
+    check = Check(link + "/tpl");
+    EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
+    EXPECT_EQ(Narrow(check.problemPath), link);
+}
+
+TEST_F(TargetDiskTest, ADirectoryThatRefusesFilesGivesTheSystemsReason) {
+    const std::string directory = Path("locked");
+    WriteFile(directory + "/keep", "");
+    // The probe's file creation fails as the system would fail it.
+    fault_injection::FailOperationAt(1);
+    TargetCheck check = Check(directory);
+    EXPECT_EQ(check.problem, TargetProblem::NotWritable);
+    EXPECT_EQ(Narrow(check.problemPath), directory);
+    EXPECT_FALSE(check.systemReason.Empty());
+    EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_NOTWRITABLE");
+
+    fault_injection::FailOperationAt(1);
+    check = Check(directory + "/sub");
+    EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
+    EXPECT_EQ(Narrow(check.problemPath), directory);
+
+    if (geteuid() != 0) {  // permission bits do not stop root
+        ASSERT_EQ(chmod(directory.c_str(), 0555), 0);
+        check = Check(directory);
+        chmod(directory.c_str(), 0755);
+        EXPECT_EQ(check.problem, TargetProblem::NotWritable);
+        EXPECT_EQ(std::string(check.systemReason.Data()), "Permission denied");
+    }
+}
