@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "catalog/message_catalog.h"
+#include "session/target_directory.h"
+#include "text/path_bytes.h"
 #include "ui/open_dialogs.h"
 #include "ui/path_display.h"
 
@@ -20,13 +22,17 @@ void OnBrowseClicked(GtkButton*, gpointer page) {
 
 }  // namespace
 
-GtkWidget* CreateFolderChooser() {
+GtkWidget* CreateFolderChooser(GtkWidget* parent) {
+    // Title and buttons in the wizard's language, not the process locale's.
     GtkWidget* chooser = gtk_file_chooser_dialog_new(
-        nullptr, nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
-        GTK_STOCK_CANCEL, GTK_RESPONSE_CANCEL,
-        GTK_STOCK_OPEN, GTK_RESPONSE_ACCEPT,
+        MessageCatalog::GetUtf8("IDS_CHOOSEDIR_TITLE"), parent ? GTK_WINDOW(parent) : nullptr,
+        GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+        MessageCatalog::GetUtf8("IDS_BROWSE_CANCEL"), GTK_RESPONSE_CANCEL,
+        MessageCatalog::GetUtf8("IDS_BROWSE_OK"), GTK_RESPONSE_ACCEPT,
         static_cast<const char*>(nullptr));
     gtk_window_set_modal(GTK_WINDOW(chooser), TRUE);
+    gtk_window_set_position(GTK_WINDOW(chooser), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+    gtk_dialog_set_default_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
     return chooser;
 }
 
@@ -51,9 +57,16 @@ DirSelectPage::DirSelectPage(GtkWidget* layout, GdkPixbuf* picture) : WizardDial
     gtk_widget_show(caption_);
     entry_ = gtk_entry_new();
     SetMinimumSize(entry_, 0, kBrowseSize);
+    // Enter in the entry is Next, the dialog's default button.
+    gtk_entry_set_activates_default(GTK_ENTRY(entry_), TRUE);
+    // The caption names the entry for screen readers (the labelled-by relation).
+    gtk_label_set_mnemonic_widget(GTK_LABEL(caption_), entry_);
+    atk_object_set_name(gtk_widget_get_accessible(entry_), MessageCatalog::GetUtf8("IDS_TEMPLATE_CATALOG"));
     gtk_box_pack_start(GTK_BOX(row), entry_, TRUE, TRUE, 0);
     browse_ = gtk_button_new_with_label("...");
     SetMinimumSize(browse_, kBrowseSize, kBrowseSize);
+    atk_object_set_name(gtk_widget_get_accessible(browse_), MessageCatalog::GetUtf8("IDS_CHOOSEDIR_TITLE"));
+    gtk_widget_set_tooltip_text(browse_, MessageCatalog::GetUtf8("IDS_CHOOSEDIR_TITLE"));
     gtk_box_pack_start(GTK_BOX(row), browse_, FALSE, FALSE, 0);
     g_signal_connect(browse_, "clicked", G_CALLBACK(OnBrowseClicked), this);
     gtk_widget_show_all(row);
@@ -73,7 +86,12 @@ WideString DirSelectPage::GetPath() const {
 }
 
 void DirSelectPage::Browse() {
-    GtkWidget* chooser = CreateFolderChooser();
+    GtkWidget* toplevel = gtk_widget_get_toplevel(entry_);
+    GtkWidget* chooser = CreateFolderChooser(GTK_IS_WINDOW(toplevel) ? toplevel : nullptr);
+    // Open where the entry points, not at the recently used files.
+    // The chooser takes the file system's bytes, as the file layer spells them.
+    const NarrowString start = PathToBytes(NearestExistingDirectory(GetPath()));
+    if (!start.Empty()) gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), start.Data());
     gint response = GTK_RESPONSE_NONE;
     {
         OpenDialogScope open(chooser);
@@ -86,4 +104,5 @@ void DirSelectPage::Browse() {
         g_free(folder);
     }
     gtk_widget_destroy(chooser);
+    gtk_widget_grab_focus(entry_);
 }

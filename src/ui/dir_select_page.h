@@ -6,7 +6,8 @@
 class DirSelectPage : public WizardDialogPage {
 public:
     DirSelectPage(GtkWidget* layout, GdkPixbuf* picture);
-    void OnActivate() override {}
+    GtkWidget* FocusWidget() const override { return entry_; }
+    GtkWidget* TextWidget() const override { return prompt_; }
     void SetPath(const WideString& path);
     // The entry's text as a path; empty when the toolkit gives none.
     WideString GetPath() const;
@@ -27,5 +28,6 @@ private:
 };
 
 // The folder chooser the browse button opens, not yet run; the caller runs
-// and destroys it.
-GtkWidget* CreateFolderChooser();
+// and destroys it. Title and buttons come from the catalog; with a parent it
+// belongs to that window and is centred on it.
+GtkWidget* CreateFolderChooser(GtkWidget* parent = nullptr);

@@ -43,7 +43,9 @@ public:
     // 360 unless a larger font needs more.
     void ArrangeWindow();
     void SetFinishMode();
-    int32_t MessageBox(const CWnd* owner, const WideString& text, uint32_t flags);
+    // detail: secondary text under the main one (a path, what the system said).
+    int32_t MessageBox(const CWnd* owner, const WideString& text, uint32_t flags,
+                       const WideString& detail = WideString());
     void RequestCancel();
     void OnCancel();
     bool OnKeyPress(unsigned int keyValue);
@@ -70,6 +72,15 @@ public:
 
 private:
     void ShowPreparationError(const char* textId);
+    // Next, Back and Enter are ignored for a moment after a page change or a
+    // message box, so that a double click or a held key cannot skip a page.
+    void RestartInputGuard();
+    bool InputGuardActive() const;
+    // Keyboard focus to the page's first useful control, described by the
+    // page's text for screen readers.
+    void FocusPage(WizardDialogPage* page);
+    void AcceptTargetDirectory();
+    void AskCancelInstallation();
     // After the installation loop: the page, box or exit for the outcome.
     void EndInstallation(InstallOutcome outcome);
     void RefreshProgress();
@@ -112,6 +123,7 @@ private:
     GtkWidget* nextButton_ = nullptr;
     GtkWidget* cancelButton_ = nullptr;
     int exitStatus_ = kExitCancelled;
+    long long inputGuardUntil_ = 0;  // monotonic microseconds
     unsigned int watchTimer_ = 0;  // GLib source of OnWatchTimer while the wizard runs
     // Last member: destroyed (and so its worker joined) before the kit.
     InstallSession session_;

@@ -4,7 +4,9 @@
 
 #include "catalog/message_catalog.h"
 #include "session/install_preparation.h"
+#include "session/target_directory.h"
 #include "fs/dir_ops.h"
+#include "text/convert.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 #include "ui/dir_select_page.h"
@@ -98,21 +100,14 @@ void CInstallerDlg::ShowDirectoryPage() {
 }
 
 void CInstallerDlg::OnNext() {
+    if (InputGuardActive()) return;
     switch (state_) {
         case WizardState::Welcome:
             ShowDirectoryPage();
             break;
-        case WizardState::ChooseDirectory: {
-            WideString path = directoryPage_->GetPath();
-            ReplaceAll(path, u"\\", u"/");
-            if (path.Empty()) {
-                MessageBox(this, MessageCatalog::GetText("IDS_SETUP_EMPTYTARGET"), kMessageBoxPlainOk);
-                break;
-            }
-            targetDirectory_ = path;
-            StartInstallation();
+        case WizardState::ChooseDirectory:
+            AcceptTargetDirectory();
             break;
-        }
         case WizardState::Succeeded:
         case WizardState::Failed:
             Finish();
@@ -123,7 +118,30 @@ void CInstallerDlg::OnNext() {
     }
 }
 
+void CInstallerDlg::AcceptTargetDirectory() {
+    const TargetCheck check = CheckTargetDirectory(directoryPage_->GetPath());
+    if (check.Ok()) {
+        // Installed into, and recorded, as the absolute directory it is.
+        targetDirectory_ = check.directory;
+        StartInstallation();
+        return;
+    }
+    WideString detail;
+    if (check.problem != TargetProblem::Empty && check.problem != TargetProblem::Relative) {
+        detail = check.problemPath;
+        if (!check.systemReason.Empty()) {
+            detail += u"\n";
+            detail += ToWide(check.systemReason);
+        }
+    }
+    const uint32_t kind = check.problem == TargetProblem::Empty ? kMessageBoxPlainOk : kMessageBoxErrorOk;
+    MessageBox(this, MessageCatalog::GetText(TargetProblemTextId(check.problem)), kind, detail);
+    // The page stays with the user's text, ready to be corrected.
+    if (window_ && state_ == WizardState::ChooseDirectory) FocusPage(directoryPage_.get());
+}
+
 void CInstallerDlg::OnBack() {
+    if (InputGuardActive()) return;
     if (state_ == WizardState::ChooseDirectory) ShowWelcomePage();
 }
 

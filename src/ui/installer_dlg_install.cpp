@@ -26,7 +26,9 @@ void CInstallerDlg::StartInstallation() {
     // stays drawn and Cancel keeps working while the worker copies.
     for (;;) {
         const InstallOutcome outcome = session_.Poll();
-        progressPage_->SetPercent(session_.Percent());
+        // The page follows on the watch timer only: updating it on every
+        // pass would keep a redraw pending at all times and starve the
+        // toolkit's idle work (the accessibility layer's focus news among it).
         gtk_main_iteration();
         if (outcome == InstallOutcome::Running) continue;
         EndInstallation(outcome);
@@ -52,7 +54,7 @@ void CInstallerDlg::EndInstallation(InstallOutcome outcome) {
             }
             break;
         case InstallOutcome::Failed:
-            MessageBox(this, session_.Text(), kMessageBoxErrorOk);
+            MessageBox(this, session_.Text(), kMessageBoxErrorOk, session_.FailureDetail());
             ShowFailurePage();
             break;
         case InstallOutcome::Succeeded:
@@ -70,8 +72,10 @@ int CInstallerDlg::OnWatchTimer(void* self) {
 
 void CInstallerDlg::RefreshProgress() {
     if (state_ != WizardState::Installing || !progressPage_ || !window_) return;
-    session_.Poll();
+    const InstallOutcome outcome = session_.Poll();
     progressPage_->SetPercent(session_.Percent());
+    // While running, the worker's text is the destination it is at.
+    if (outcome == InstallOutcome::Running) progressPage_->SetCurrentFile(session_.Text());
 }
 
 void CInstallerDlg::CheckInterruption() {

@@ -1,5 +1,6 @@
 // The window side of the wizard: construction, buttons, page switching,
 // message boxes, cancel confirmation and key handling.
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include "catalog/message_catalog.h"
@@ -18,6 +19,9 @@
 namespace {
 
 constexpr guint kEscapeKey = 0xFF1B;
+// Long enough to swallow the second click of a double click and the repeats
+// of a held key, short enough that a deliberate second press is not missed.
+constexpr gint64 kInputGuardMicroseconds = 300 * 1000;
 // A button is never smaller than this; a longer label makes it wider.
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 30;
@@ -34,6 +38,9 @@ GdkPixbuf* PixbufFromXpm(const char* const* xpm) {
 GtkWidget* PutButton(GtkWidget* layout, const char* textId) {
     GtkWidget* button = gtk_button_new_with_label(MessageCatalog::GetUtf8(textId));
     SetMinimumSize(button, kButtonWidth, kButtonHeight);
+    // A click leaves the focus where the page put it (a swallowed second
+    // click must not take it from the entry).
+    gtk_button_set_focus_on_click(GTK_BUTTON(button), FALSE);
     gtk_fixed_put(GTK_FIXED(layout), button, 0, 0);
     return button;
 }
@@ -138,6 +145,36 @@ void CInstallerDlg::ShowPage(WizardDialogPage* page) {
     for (GtkWidget* widget : page->GetWidgets()) gtk_widget_show(widget);
     ArrangeWindow();
     page->OnActivate();
+    RestartInputGuard();
+    FocusPage(page);
+}
+
+void CInstallerDlg::RestartInputGuard() {
+    inputGuardUntil_ = g_get_monotonic_time() + kInputGuardMicroseconds;
+}
+
+bool CInstallerDlg::InputGuardActive() const {
+    return g_get_monotonic_time() < inputGuardUntil_;
+}
+
+void CInstallerDlg::FocusPage(WizardDialogPage* page) {
+    // The page's own control, else Next (or Finish), else Cancel while
+    // installing: the first that can be used.
+    GtkWidget* focus = nullptr;
+    for (GtkWidget* candidate : {page->FocusWidget(), nextButton_, cancelButton_}) {
+        if (candidate && gtk_widget_get_visible(candidate) && gtk_widget_get_sensitive(candidate)) {
+            focus = candidate;
+            break;
+        }
+    }
+    if (!focus) return;
+    // The focused control carries the page's text as its description: a
+    // screen reader reads it when the focus arrives, as it does for a dialog.
+    if (GtkWidget* text = page->TextWidget()) {
+        atk_object_set_description(gtk_widget_get_accessible(focus),
+                                   gtk_label_get_text(GTK_LABEL(text)));
+    }
+    gtk_widget_grab_focus(focus);
 }
 
 void CInstallerDlg::ArrangeWindow() {
@@ -195,15 +232,21 @@ void CInstallerDlg::SetFinishMode() {
     ArrangeWindow();
 }
 
-int32_t CInstallerDlg::MessageBox(const CWnd* owner, const WideString& text, uint32_t flags) {
+int32_t CInstallerDlg::MessageBox(const CWnd* owner, const WideString& text, uint32_t flags,
+                                  const WideString& detail) {
     const NarrowString title = owner ? ToUtf8(owner->GetTitle()) : NarrowString();
-    GtkWidget* box = CreateMessageBox(ToUtf8(text).Data(), flags, owner ? title.Data() : nullptr);
+    // Owned by the wizard's window, so that it stays above it, is centred on
+    // it and goes with it; before the window exists, centred on the screen.
+    GtkWidget* box = CreateMessageBox(ToUtf8(text).Data(), flags, owner ? title.Data() : nullptr, window_,
+                                      detail.Empty() ? nullptr : ToUtf8(detail).Data());
     gint response = GTK_RESPONSE_NONE;
     {
         OpenDialogScope open(box);
         response = gtk_dialog_run(GTK_DIALOG(box));
     }
     gtk_widget_destroy(box);
+    // The key that closed the box must not go on to act on the page.
+    RestartInputGuard();
     switch (response) {
         case GTK_RESPONSE_YES: return kMessageBoxResultYes;
         case GTK_RESPONSE_NO: return kMessageBoxResultNo;
@@ -228,16 +271,30 @@ void CInstallerDlg::OnCancel() {
     }
     // Once asked, the worker is rolling back; asking again would change nothing.
     if (installCancelRequested_) return;
-    int32_t answer =
+    AskCancelInstallation();
+}
+
+void CInstallerDlg::AskCancelInstallation() {
+    // The worker holds between two entries while the user decides, so that
+    // the answer is about the installation as the user saw it.
+    session_.SetPaused(true);
+    const int32_t answer =
         MessageBox(this, MessageCatalog::GetText("IDS_ACCEPT_CANCEL"), kMessageBoxQuestionYesNo);
-    // The installation may have ended while the question was open.
-    if (answer != kMessageBoxResultYes || state_ != WizardState::Installing) return;
-    installCancelRequested_ = true;
-    session_.RequestCancel();
-    gtk_widget_set_sensitive(cancelButton_, FALSE);
+    // It may still have ended meanwhile: the last entry was being written.
+    if (answer == kMessageBoxResultYes && state_ == WizardState::Installing) {
+        installCancelRequested_ = true;
+        // Asked before the worker resumes, so it does not begin another entry.
+        session_.RequestCancel();
+        gtk_widget_set_sensitive(cancelButton_, FALSE);
+        if (progressPage_) progressPage_->ShowRollback();
+    }
+    session_.SetPaused(false);
 }
 
 bool CInstallerDlg::OnKeyPress(unsigned int keyValue) {
+    // Enter, whichever control has the focus, waits out a page change too.
+    if (keyValue == GDK_KEY_Return || keyValue == GDK_KEY_KP_Enter || keyValue == GDK_KEY_ISO_Enter)
+        return InputGuardActive();
     if (keyValue != kEscapeKey) return false;
     OnCancel();
     return true;

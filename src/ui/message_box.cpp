@@ -2,17 +2,33 @@
 
 #include <gtk/gtk.h>
 
-GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title) {
+#include "catalog/message_catalog.h"
+
+GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title, GtkWidget* parent,
+                            const char* detail) {
     GtkMessageType type = GTK_MESSAGE_OTHER;
     switch (flags >> 24) {
         case 0x01: type = GTK_MESSAGE_ERROR; break;
         case 0x02: type = GTK_MESSAGE_QUESTION; break;
         default: break;
     }
-    GtkButtonsType buttons = (flags & 0xFF) == 0x02 ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK;
+    GtkWindow* owner = parent ? GTK_WINDOW(parent) : nullptr;
     // "%s" keeps the text literal: kit and worker texts may contain '%'.
-    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, type, buttons, "%s", text);
-    gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+    GtkWidget* box = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s", text);
+    if (detail && *detail) gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(box), "%s", detail);
+    // The toolkit's own buttons would follow the process locale, not the
+    // language the wizard speaks.
+    if ((flags & 0xFF) == 0x02) {
+        // In the toolkit's own order: No left of Yes.
+        gtk_dialog_add_button(GTK_DIALOG(box), MessageCatalog::GetUtf8("IDS_BUTTON_NO"), GTK_RESPONSE_NO);
+        gtk_dialog_add_button(GTK_DIALOG(box), MessageCatalog::GetUtf8("IDS_BUTTON_YES"), GTK_RESPONSE_YES);
+        // Enter keeps things as they are; Yes needs a deliberate choice.
+        gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_NO);
+    } else {
+        gtk_dialog_add_button(GTK_DIALOG(box), MessageCatalog::GetUtf8("IDS_BUTTON_OK"), GTK_RESPONSE_OK);
+        gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    }
+    gtk_window_set_position(GTK_WINDOW(box), owner ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
     if (title) gtk_window_set_title(GTK_WINDOW(box), title);
     return box;
 }

@@ -14,5 +14,9 @@ constexpr int32_t kMessageBoxResultNo = 2;
 constexpr int32_t kMessageBoxResultOk = 3;
 
 // A modal box of the given kind and buttons with UTF-8 text and title (no
-// title when null), centred, not yet run; the caller runs and destroys it.
-GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title);
+// title when null), not yet run; the caller runs and destroys it. Its buttons
+// speak the catalog's language. With a parent it belongs to that window and
+// is centred on it, else centred on the screen. detail (UTF-8, may be null)
+// is a secondary text under the main one.
+GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title,
+                            GtkWidget* parent = nullptr, const char* detail = nullptr);

@@ -7,6 +7,7 @@ class MessagePage : public WizardDialogPage {
 public:
     MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text);
     void SetText(const WideString& text);
+    GtkWidget* TextWidget() const override { return label_; }
 
 protected:
     // The text keeps at least textHeight pixels of the column.

@@ -1,5 +1,6 @@
 #pragma once
-// Status line and progress bar while the worker installs.
+// Status line, progress bar with its percentage, and the file being copied,
+// while the worker installs.
 #include <cstdint>
 #include "text/cow_string.h"
 #include "ui/wizard_page.h"
@@ -7,12 +8,24 @@
 class ProgressPage : public WizardDialogPage {
 public:
     ProgressPage(GtkWidget* layout, int32_t barWidth);
-    // "Copying complete..." at exactly 100, "Files being copied..." otherwise.
+    // "Copying complete..." at exactly 100, "Files being copied..." otherwise;
+    // the restoring text once ShowRollback was called.
     void SetPercent(int32_t percent);
+    // The destination the worker is at; shortened in the middle when long.
+    void SetCurrentFile(const WideString& path);
+    // A confirmed cancel: the worker now puts the template directory back.
+    void ShowRollback();
+    GtkWidget* TextWidget() const override { return status_; }
 
 private:
+    void SetStatusText(const NarrowString& text);
+
     GtkWidget* status_;
     GtkWidget* bar_;
+    GtkWidget* file_;
     NarrowString startText_;
     NarrowString finishText_;
+    NarrowString shownText_;
+    int32_t shownPercent_ = -1;
+    bool rollingBack_ = false;
 };

@@ -22,6 +22,11 @@ public:
 
     // Called after the page's widgets have been shown.
     virtual void OnActivate() {}
+    // The control that takes the keyboard focus when the page is shown; null
+    // leaves it to the dialog (Next or Finish, else Cancel).
+    virtual GtkWidget* FocusWidget() const { return nullptr; }
+    // The label whose text a screen reader should read on arrival; may be null.
+    virtual GtkWidget* TextWidget() const { return nullptr; }
     void AddWidget(GtkWidget* widget) { widgets_.push_back(widget); }
     const std::vector<GtkWidget*>& GetWidgets() const { return widgets_; }
 
@@ -46,5 +51,6 @@ void SetMinimumSize(GtkWidget* widget, int width, int height);
 // Lets a label break its text into lines of at most width pixels; it then
 // asks for the height of all its lines.
 void WrapLabel(GtkWidget* label, int width);
-// An image of the welcome picture at the layout's origin, hidden.
+// An image of the welcome picture at the layout's origin, hidden; marked as
+// decoration for screen readers.
 GtkWidget* CreatePagePicture(GtkWidget* layout, GdkPixbuf* picture);

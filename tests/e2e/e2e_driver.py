@@ -371,6 +371,84 @@ class Wizard:
         return (min(b[0] for b in boxes), min(b[1] for b in boxes),
                 max(b[2] for b in boxes), max(b[3] for b in boxes))
 
+    def focused(self):
+        """The focused accessible of the wizard window, or None."""
+        frames = self.top_levels(pyatspi.ROLE_FRAME)
+        found = []
+
+        def walk(node):
+            try:
+                if node.getState().contains(pyatspi.STATE_FOCUSED):
+                    found.append(node)
+                children = list(node)
+            except Exception:
+                return
+            for child in children:
+                if child is not None:
+                    walk(child)
+        if frames:
+            walk(frames[0])
+        return found[0] if found else None
+
+    def wait_focus(self, role, name=None, deadline=DEFAULT_DEADLINE):
+        """Waits until the focus is on a widget of role (and name); returns it.
+        Without a window manager the window has the keyboard (and so shows a
+        focused widget) only while the pointer is over it."""
+        self.xdotool("mousemove", "--window", self.window, 250, 200)
+
+        def on_it():
+            node = self.focused()
+            try:
+                return node is not None and node.getRole() == role and \
+                    (name is None or node.name == name) and node
+            except Exception:
+                return None
+        try:
+            return wait_for("the focus on %s %r" % (role, name), on_it, deadline)
+        except Failure:
+            node = self.focused()
+            raise Failure("the focus is on %r" % (node and (node.getRoleName(), node.name),))
+
+    def act_until(self, action, what, predicate, tries=5):
+        """Repeats action until predicate holds: the wizard ignores Next, Back
+        and Enter for a moment after a page change or a message box, so an
+        action may be swallowed on purpose."""
+        for _ in range(tries):
+            action()
+            try:
+                return wait_for(what, predicate, 1.0)
+            except Failure:
+                continue
+        raise Failure("%s did not happen after %d tries" % (what, tries))
+
+    def press_until(self, key, what, predicate):
+        return self.act_until(lambda: self.key(key), what, predicate)
+
+    def click_until(self, point, what, predicate):
+        return self.act_until(lambda: self.click(point), what, predicate)
+
+    def advance(self, point=NEXT):
+        """Clicks a navigation button (Next by default) until the wizard
+        reacts: another page, a message box, or the end of the program."""
+        before = self.page_texts()
+
+        def reacted():
+            return self.process.poll() is not None or bool(self.top_levels(pyatspi.ROLE_ALERT)) or \
+                self.page_texts() != before
+        self.click_until(point, "the wizard to react to a click", reacted)
+
+    def transient_for(self, window):
+        """The X window a window is transient for, or None."""
+        out = subprocess.run(["xprop", "-id", str(window), "WM_TRANSIENT_FOR"], env=self.x.env(),
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+        if "window id #" not in out:
+            return None
+        return int(out.rsplit("#", 1)[1].strip(), 16)
+
+    def extents(self, node):
+        e = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return e.x, e.y, e.width, e.height
+
     def file_choosers(self):
         return self.top_levels(pyatspi.ROLE_FILE_CHOOSER) + self.top_levels(pyatspi.ROLE_DIALOG)
 

@@ -54,6 +54,9 @@ class WorkerHold:
             return os.path.exists(held)
         wait_for("the worker to hold after entry %d" % entry, holding, deadline)
 
+    def is_held(self, entry):
+        return os.path.exists(os.path.join(self.directory, "held-%d" % entry))
+
     def release(self, entry):
         with open(os.path.join(self.directory, "release-%d" % entry), "w"):
             pass
