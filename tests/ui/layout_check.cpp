@@ -43,7 +43,7 @@ public:
 private:
     void CheckWizardPage(CInstallerDlg* wizard, const char* page);
     void SaveScreenshot(GtkWidget* window, const char* name);
-    void CheckBox(const char* textId, uint32_t flags, const char* title);
+    void CheckBox(const char* textId, uint32_t flags, const char* title, const char* detail = nullptr);
     void CheckChooser();
     void CheckUnpackingWindow(const char* title);
     // Every shown widget under root, against the window that holds it.
@@ -215,8 +215,8 @@ void LayoutCheck::SaveScreenshot(GtkWidget* window, const char* name) {
     if (shot) g_object_unref(shot);
 }
 
-void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title) {
-    GtkWidget* box = CreateMessageBox(MessageCatalog::GetUtf8(textId), flags, title);
+void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title, const char* detail) {
+    GtkWidget* box = CreateMessageBox(MessageCatalog::GetUtf8(textId), flags, title, nullptr, detail);
     gtk_widget_show(box);
     Settle(box);
     CheckTree(box, box, textId);
@@ -283,6 +283,13 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title);
     CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title);
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
+    // The refusals of a typed directory and a failed installation name the
+    // path and what the system said.
+    const char* detail = "/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n"
+                         "Permission denied";
+    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_ISFILE", "IDS_TARGET_CANNOTCREATE",
+                                "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR"})
+        CheckBox(refusal, kMessageBoxErrorOk, title, detail);
     CheckChooser();
     CheckUnpackingWindow(title);
 }
