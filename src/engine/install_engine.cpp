@@ -5,14 +5,13 @@
 #include <exception>
 #include "catalog/message_catalog.h"
 #include "engine/engine_paths.h"
+#include "engine/entry_action.h"
 #include "engine/install_status.h"
 #include "fs/dir_ops.h"
-#include "fs/file_io.h"
 #include "fs/interruption.h"
 #include "fs/path_mode.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
-#include "text/text_helpers.h"
 
 namespace {
 // Reported when the run itself cannot go on (an allocation failed).
@@ -61,14 +60,12 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         // run of files that are already up to date.
         if (HoldWhilePausedThenStop()) return CancelRun(percent_);
         const KitFileEntry& entry = kit.GetFileEntry(i);
-        WideString relative;
-        const bool valid = MakeRelativeEntryPath(entry.name, &relative);
-        const WideString destination = target + (valid ? relative : WithForwardSlashes(entry.name));
+        const EntryPlan plan = PlanEntry(target, entry.name, entry.writeTime);
         percent_ = static_cast<int32_t>(static_cast<uint64_t>(i) * 100 / count);
-        Post(0, destination, percent_);
-        workingPath_ = destination;
+        Post(0, plan.destination, percent_);
+        workingPath_ = plan.destination;
 
-        const uint32_t code = valid ? InstallEntry(kit, i, destination) : ERROR_INVALID_DATA;
+        const uint32_t code = InstallEntry(kit, i, plan);
         // A step that failed while a signal asked to stop is most likely a
         // victim of that signal: the run ends as interrupted, not as broken.
         if (code != 0) return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_);
@@ -93,8 +90,16 @@ bool InstallEngine::HoldWhilePausedThenStop() {
     return true;
 }
 
-uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const WideString& destination) {
-    if (!NeedsCopy(destination, kit.GetFileEntry(index).writeTime)) return 0;
+uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan) {
+    if (plan.action == EntryAction::Keep) return 0;
+    if (plan.action == EntryAction::Blocked) {
+        // A directory in the way is no failure of the system: the reason
+        // shown is what stands there.
+        if (plan.blockedCode == ERROR_ALREADY_EXISTS) SetLastFileErrno(EISDIR);
+        if (plan.blockedCode == ERROR_INVALID_DATA) ClearLastFileError();
+        return plan.blockedCode;
+    }
+    const WideString& destination = plan.destination;
     // A destination that is not there yet is no failure to tell.
     ClearLastFileError();
 
@@ -151,15 +156,6 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
     if (code != 0) return code;
     transaction.createdFiles.push_back(destination);
     return 0;
-}
-
-bool InstallEngine::NeedsCopy(const WideString& destination, FILETIME writeTime) {
-    UniqueFileHandle file;
-    if (FileOpen(destination, GENERIC_READ, 0, OPEN_EXISTING, file.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
-        return true;
-    FILETIME existing = 0;
-    if (FileGetTimes(file.Get(), nullptr, nullptr, &existing) != 0) return true;
-    return writeTime > existing;
 }
 
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {

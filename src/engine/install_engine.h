@@ -11,6 +11,7 @@
 
 class InstallStatus;
 class KitReader;
+struct EntryPlan;
 
 // A file that stood at a destination and was moved aside before the run wrote there.
 struct BackedUpFile {
@@ -56,7 +57,6 @@ public:
     uint32_t CommitTransaction();
     uint32_t RollbackTransaction(uint32_t code);
     uint32_t ReportFailure(uint32_t code, int32_t percent);
-    bool NeedsCopy(const WideString& destination, FILETIME writeTime);
     uint32_t BackupExistingFile(const WideString& destination);
     uint32_t CreateDirectoryRecorded(const WideString& path);
     uint32_t CreateDirectoryUnrecorded(const WideString& path);
@@ -71,7 +71,7 @@ public:
 
 private:
     uint32_t RunEntries(KitReader& kit);
-    uint32_t InstallEntry(KitReader& kit, uint32_t index, const WideString& destination);
+    uint32_t InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan);
     uint32_t SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode);
     uint32_t RememberDirectoryTime(const WideString& directory);
     void RestoreDirectoryTimes(const InstallTransaction& transaction);

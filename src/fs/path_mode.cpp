@@ -35,3 +35,31 @@ bool PathEntryExists(const WideString& path)
     struct stat status;
     return ::lstat(fs_detail::NativePath(path).c_str(), &status) == 0;
 }
+
+uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime)
+{
+    if (kind == nullptr || writeTime == nullptr)
+        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    *kind = PathEntryKind::Missing;
+    *writeTime = 0;
+    const std::string native = fs_detail::NativePath(path);
+    struct stat status;
+    if (::lstat(native.c_str(), &status) != 0) {
+        if (errno == ENOENT)
+            return ERROR_SUCCESS;
+        const int err = errno;
+        return err == ENOTDIR ? fs_detail::StoreErrorWithErrno(ERROR_PATH_NOT_FOUND, err) : fs_detail::StoreErrno(err);
+    }
+    if (S_ISLNK(status.st_mode) && ::stat(native.c_str(), &status) != 0) {
+        *kind = PathEntryKind::Other;
+        return ERROR_SUCCESS;
+    }
+    if (S_ISREG(status.st_mode))
+        *kind = PathEntryKind::File;
+    else if (S_ISDIR(status.st_mode))
+        *kind = PathEntryKind::Directory;
+    else
+        *kind = PathEntryKind::Other;
+    *writeTime = FileTimeFromUnixSeconds(status.st_mtime);
+    return ERROR_SUCCESS;
+}

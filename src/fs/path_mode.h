@@ -2,6 +2,7 @@
 // Permission bits of a path, so that a file the installation replaces keeps
 // the access its owner gave it.
 #include <cstdint>
+#include "fs/file_types.h"
 #include "text/cow_string.h"
 
 // The permission bits (rwx for user, group, others: mode & 0777) of what the
@@ -14,3 +15,18 @@
 // True when the path's last component exists as anything, a dangling
 // symbolic link included (lstat), unlike PathExists which follows links.
 bool PathEntryExists(const WideString& path);
+
+// What a path names, examined without opening it.
+enum class PathEntryKind {
+    Missing,    // nothing, not even a link
+    File,       // a regular file, or a link to one
+    Directory,  // a directory, or a link to one
+    Other,      // a FIFO, socket or device (or a link to one), or a dangling link
+};
+
+// The kind and write time (whole seconds) of what the path names, symbolic
+// links followed; a dangling link is Other with time 0. Nothing is opened, so
+// asking about a FIFO cannot block. A missing last component gives Missing;
+// a component before it that is not a directory gives ERROR_PATH_NOT_FOUND;
+// other failures give the errno rule's number.
+uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime);

@@ -1,0 +1,51 @@
+#include "engine/entry_action.h"
+
+#include "engine/engine_paths.h"
+#include "fs/path_mode.h"
+#include "text/text_helpers.h"
+
+EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime) {
+    EntryPlan plan;
+    WideString relative;
+    if (!MakeRelativeEntryPath(entryName, &relative)) {
+        plan.destination = targetDirectory + WithForwardSlashes(entryName);
+        plan.blockedCode = ERROR_INVALID_DATA;
+        return plan;
+    }
+    plan.destination = targetDirectory + relative;
+
+    PathEntryKind kind = PathEntryKind::Missing;
+    FILETIME existing = 0;
+    const uint32_t code = GetPathEntry(plan.destination, &kind, &existing);
+    if (code != 0) {
+        // A file where a directory of the path is needed, or a directory
+        // that cannot be searched: the installation cannot write here.
+        plan.blockedCode = code;
+        return plan;
+    }
+    switch (kind) {
+        case PathEntryKind::Missing:
+            plan.action = EntryAction::Add;
+            break;
+        case PathEntryKind::Directory:
+            // Replacing a directory by a file would put the user's tree at
+            // risk, whatever the times say.
+            plan.blockedCode = ERROR_ALREADY_EXISTS;
+            break;
+        case PathEntryKind::File:
+        case PathEntryKind::Other:
+            plan.action = writeTime > existing ? EntryAction::Replace : EntryAction::Keep;
+            break;
+    }
+    return plan;
+}
+
+const char* EntryActionName(EntryAction action) {
+    switch (action) {
+        case EntryAction::Add: return "add";
+        case EntryAction::Replace: return "replace";
+        case EntryAction::Keep: return "keep";
+        case EntryAction::Blocked: break;
+    }
+    return "blocked";
+}

@@ -1,0 +1,29 @@
+#pragma once
+// What installing one kit entry does at its destination. The installation
+// and its preview both ask this one function, so a preview never promises
+// what the installation would not do.
+#include <cstdint>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+enum class EntryAction {
+    Add,      // nothing stands at the destination
+    Replace,  // an older entry stands there; it is backed up, then replaced
+    Keep,     // what stands there is as new as the entry or newer
+    Blocked,  // the installation fails here (a directory in the way, a bad name)
+};
+
+struct EntryPlan {
+    WideString destination;
+    EntryAction action = EntryAction::Blocked;
+    uint32_t blockedCode = 0;  // the error the installation meets, when Blocked
+};
+
+// targetDirectory as NormalizeTargetDirectory gives it. The destination is
+// examined without opening it, so a FIFO there cannot block the decision;
+// what a link names decides, and a dangling link is replaced (as a link,
+// never written through).
+EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime);
+
+// "add", "replace", "keep" or "blocked".
+const char* EntryActionName(EntryAction action);

@@ -1,0 +1,70 @@
+// The one decision of what an entry does at its destination, as the
+// installation itself carries it out.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "engine/entry_action.h"
+#include "engine/engine_paths.h"
+#include "engine_test_support.h"
+
+namespace {
+constexpr int64_t kOld = 1500000000;
+constexpr int64_t kNew = 1600000000;
+}  // namespace
+
+class EntryActionTest : public EngineTest {
+protected:
+    EntryPlan Plan(const std::string& name, int64_t seconds) {
+        return PlanEntry(NormalizeTargetDirectory(Wide(target_)), Wide(name), FileTimeOfSeconds(seconds));
+    }
+};
+
+TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
+    PutFile("older.cfg", "old", kOld);
+    PutFile("same.cfg", "same", kNew);
+    PutFile("newer.cfg", "newer", kNew + 1);
+    PutDirectory("dir.cfg");
+    PutFile("file", "a file where a directory is needed", kOld);
+    ASSERT_EQ(mkfifo(TargetPath("fifo.cfg").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("nowhere", TargetPath("dangling.cfg").c_str()), 0);
+
+    const struct {
+        const char* name;
+        EntryAction action;
+        uint32_t code;
+    } cases[] = {
+        {"missing.cfg", EntryAction::Add, 0},
+        {"new\\deep\\missing.cfg", EntryAction::Add, 0},
+        {"older.cfg", EntryAction::Replace, 0},
+        {"same.cfg", EntryAction::Keep, 0},
+        {"newer.cfg", EntryAction::Keep, 0},
+        // A directory stops the installation whatever its time.
+        {"dir.cfg", EntryAction::Blocked, ERROR_ALREADY_EXISTS},
+        {"file\\below", EntryAction::Blocked, ERROR_PATH_NOT_FOUND},
+        {"..\\outside", EntryAction::Blocked, ERROR_INVALID_DATA},
+        // Decided without opening it: a FIFO would block an open for ever.
+        {"fifo.cfg", EntryAction::Keep, 0},
+        {"dangling.cfg", EntryAction::Replace, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const EntryPlan plan = Plan(c.name, kNew);
+        EXPECT_EQ(plan.action, c.action);
+        EXPECT_EQ(plan.blockedCode, c.code);
+    }
+    EXPECT_EQ(Narrow(Plan("older.cfg", kNew).destination), target_ + "/older.cfg");
+    EXPECT_EQ(Narrow(Plan("a\\b//c", kNew).destination), target_ + "/a/b/c");
+}
+
+TEST_F(EntryActionTest, NewerDirectoryInTheWayFailsTheRunAndChangesNothing) {
+    PutFile("a.cfg", "user's", kOld);
+    PutDirectory("conf.d");
+    PutFile("conf.d/inner", "inside", kOld);
+    struct timespec times[2] = {{kNew + 100, 0}, {kNew + 100, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, TargetPath("conf.d").c_str(), times, 0), 0);
+    const TreeSnapshot before = SnapshotTree(target_);
+
+    LoadKit({Entry("a.cfg", kNew, "kit"), Entry("conf.d", kNew, "kit")});
+    EXPECT_EQ(RunInstall(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+}
