@@ -24,7 +24,7 @@ BELOW = {
 BELOW["headless"] = BELOW["session"] | {"session"}
 BELOW["ui"] = BELOW["session"] | {"session"}
 BELOW["app"] = BELOW["session"] | {"session", "headless", "ui"}
-BELOW["tkx"] = {"kit", "journal", "fs", "text"}
+BELOW["tkx"] = {"engine", "kit", "journal", "catalog", "fs", "text"}
 LAYERS = set(BELOW)
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')

@@ -10,8 +10,12 @@ const char kUsage[] =
     "\n"
     "  pack -o FILE [-l N] [--lang CODE --product TEXT --vendor TEXT --description PATH]... DIR\n"
     "                 pack the tree DIR into the kit FILE\n"
-    "  list FILE      print the kit's language texts and entries\n"
+    "  list [--json] FILE\n"
+    "                 print the kit's language texts and entries\n"
     "  verify FILE    load the kit as the installer does; exit 0 or 1 with the reason\n"
+    "  diff [--json] FILE DIR\n"
+    "                 show what installing the kit into DIR would do, changing\n"
+    "                 nothing; exit 1 when the installation would fail\n"
     "  recover        finish this user's interrupted installations (rollback from\n"
     "                 their journals) and print what was restored\n"
     "\n"
@@ -31,6 +35,31 @@ std::string DescribeKitError(unsigned code) {
     }
 }
 
+int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax,
+                          CommandArguments* parsed, std::ostream& out, std::ostream& err) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            out << syntax.usage;
+            return -1;
+        }
+    }
+    bool unknownOption = false;
+    for (const std::string& arg : args) {
+        if (syntax.allowsJson && arg == "--json") {
+            parsed->json = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            unknownOption = true;
+        } else {
+            parsed->operands.push_back(arg);
+        }
+    }
+    if (unknownOption || parsed->operands.size() != syntax.operandCount) {
+        err << "tkx: " << syntax.command << ": expected " << syntax.operandText << "\n" << syntax.usage;
+        return kTkxUsage;
+    }
+    return kTkxOk;
+}
+
 int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << kUsage;
@@ -45,6 +74,7 @@ int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "pack") return RunPack(rest, out, err);
     if (command == "list") return RunList(rest, out, err);
     if (command == "verify") return RunVerify(rest, out, err);
+    if (command == "diff") return RunDiff(rest, out, err);
     if (command == "recover") return RunRecover(rest, out, err);
     err << "tkx: unknown command '" << command << "'\n" << kUsage;
     return kTkxUsage;

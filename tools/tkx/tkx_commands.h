@@ -18,5 +18,26 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+int RunDiff(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+struct CommandSyntax {
+    const char* command;      // "list"
+    const char* usage;        // printed for --help and after a usage error
+    const char* operandText;  // "one kit file", for the usage error
+    size_t operandCount;
+    bool allowsJson;
+};
+
+struct CommandArguments {
+    std::vector<std::string> operands;
+    bool json = false;
+};
+
+// Splits a command's arguments into its operands and --json (anywhere, when
+// allowed). Returns kTkxOk, kTkxUsage after printing the error, or -1 after
+// printing the usage for --help.
+int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax,
+                          CommandArguments* parsed, std::ostream& out, std::ostream& err);
+
 // Text for a load result in verify's and list's messages.
 std::string DescribeKitError(unsigned code);
