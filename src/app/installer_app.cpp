@@ -5,13 +5,17 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "headless/headless_install.h"
+#include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "app/launch_options.h"
 #include "catalog/message_catalog.h"
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
+#include "text/convert.h"
 #include "ui/installer_dlg.h"
 
 namespace {
@@ -19,9 +23,18 @@ namespace {
 // Before anything of this run touches the template directory: an earlier
 // run that was killed, crashed or lost its power is rolled back from its
 // journal, and the user learns what was restored.
-void RecoverEarlierRuns() {
-    for (const NarrowString& line : RecoverAtStartup()) std::fprintf(stderr, "%s\n", line.Data());
+void RecoverEarlierRuns(InstallLog& log) {
+    for (const NarrowString& line : RecoverAtStartup()) {
+        std::fprintf(stderr, "%s\n", line.Data());
+        log.Write(std::string("recovered an earlier run: ") + line.Data());
+    }
     std::fflush(stderr);
+}
+
+int ReportUnopenableLog(const WideString& path, int systemError) {
+    std::fprintf(stderr, "tplsetup: cannot open the log %s: %s\n", ToNarrow(path).Data(),
+                 std::strerror(systemError));
+    return kExitFailed;
 }
 
 int ReportNoDisplay() {
@@ -32,14 +45,31 @@ int ReportNoDisplay() {
 }  // namespace
 
 int CInstallerApp::Run() {
+    // Queries the locale chosen in main; does not change it. A malformed
+    // option or a log that cannot be opened ends the run before anything
+    // changes, the recovery included.
+    LaunchOptions options = ParseLaunchOptions(argc_, argv_, setlocale(LC_ALL, nullptr));
+    if (!options.optionError.Empty()) {
+        std::fputs(options.optionError.Data(), stderr);
+        return kExitFailed;
+    }
+    InstallLog log;  // outlives the worker, which the front ends join
+    if (!options.logFile.Empty()) {
+        if (log.Open(options.logFile) != 0) return ReportUnopenableLog(options.logFile, log.SystemError());
+        log.Started(argc_, argv_);
+    }
+    const int status = RunFrontEnd(options, log);
+    log.Finished(status);
+    return status;
+}
+
+int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     // Installed first, so that a signal during the recovery lets it finish.
     if (!InstallInterruptionHandlers())
         std::fputs("tplsetup: cannot catch interruption signals\n", stderr);
-    RecoverEarlierRuns();
+    RecoverEarlierRuns(log);
     if (InterruptionRequested()) return kExitCancelled;
 
-    // Queries the locale chosen in main; does not change it.
-    LaunchOptions options = ParseLaunchOptions(argc_, argv_, setlocale(LC_ALL, nullptr));
 #if !GLIB_CHECK_VERSION(2, 32, 0)
     g_thread_init(nullptr);
 #endif
@@ -48,12 +78,15 @@ int CInstallerApp::Run() {
     // The one probe of the display; toolkit options are consumed here.
     if (!gtk_init_check(&options.argc, &options.argv)) {
         if (!options.silent) return ReportNoDisplay();
-        return RunHeadlessInstallation(options.useCurrentDirectory, stderr, isatty(fileno(stderr)) == 1);
+        return RunHeadlessInstallation(options.useCurrentDirectory, options.targetDirectory, &log, stderr,
+                                       isatty(fileno(stderr)) == 1);
     }
     // The toolkit takes UTF-8 whatever the locale.
     const NarrowString title(MessageCatalog::GetUtf8("IDR_MAINFRAME"));
     CInstallerDlg dialog(options.argc, options.argv, options.silent, title,
                          options.languageCode, options.useCurrentDirectory);
+    dialog.SetChosenTarget(options.targetDirectory);
+    dialog.SetLog(&log);
     dialog.RunWizard();
     return dialog.GetExitStatus();
 }

@@ -3,6 +3,9 @@
 // launch options, runs the wizard once (or the headless installation when
 // there is no display) and tells main the exit status.
 
+class InstallLog;
+struct LaunchOptions;
+
 class CInstallerApp {
 public:
     CInstallerApp(int argc, char** argv) : argc_(argc), argv_(argv) {}
@@ -11,6 +14,9 @@ public:
     int Run();
 
 private:
+    // Recovery, then the headless run or the wizard; the exit status.
+    int RunFrontEnd(LaunchOptions& options, InstallLog& log);
+
     int argc_;
     char** argv_;
 };

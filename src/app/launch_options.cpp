@@ -3,7 +3,10 @@
 
 #include <cstring>
 
+#include <cstdlib>
+
 #include "catalog/message_catalog.h"
+#include "fs/process_paths.h"
 #include "text/convert.h"
 
 namespace {
@@ -35,6 +38,67 @@ void ScanSwitches(int argc, char** argv, int first, LaunchOptions& options) {
         } else if (letter == 'L' || letter == 'l') {
             ChooseLanguage(NarrowString(argument + 2), options);
             return;
+        }
+    }
+}
+
+// A path as the user meant it from where the program was started: "~" and
+// "~/..." from HOME, a relative path from the current directory.
+NarrowString AbsolutePath(const char* value) {
+    NarrowString path(value);
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0' && value[0] == '~' && (value[1] == '\0' || value[1] == '/')) {
+        path = NarrowString(home);
+        path += value + 1;
+    }
+    if (path.Data()[0] == '/') return path;
+    NarrowString absolute = GetCurrentDirectory();
+    if (absolute.Empty()) return path;  // then it stays relative, as given
+    if (absolute.Data()[absolute.Length() - 1] != '/') absolute += "/";
+    absolute += path.Data();
+    return absolute;
+}
+
+// "--name=VALUE": true with the value's start when argument is that option.
+// The bare name or an empty value is an error, recorded in options.
+bool LongOptionValue(const char* argument, const char* name, const char** value, LaunchOptions& options) {
+    const size_t length = std::strlen(name);
+    if (std::strncmp(argument, name, length) != 0) return false;
+    const char* rest = argument + length;
+    if (*rest != '\0' && *rest != '=') return false;  // another option that begins alike
+    if (*rest == '\0' || rest[1] == '\0') {
+        options.optionError = "tplsetup: ";
+        options.optionError += name;
+        options.optionError += " needs a value: ";
+        options.optionError += name;
+        options.optionError += std::strcmp(name, "--log") == 0 ? "=FILE\n" : "=DIR\n";
+        return false;
+    }
+    *value = rest + 1;
+    return true;
+}
+
+// --target=DIR and --log=FILE, wherever they stand after usecwd; the last of
+// each counts.
+void ScanLongOptions(int argc, char** argv, int first, LaunchOptions& options) {
+    for (int i = first; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (argument == nullptr || std::strncmp(argument, "--", 2) != 0) continue;
+        const char* value = nullptr;
+        WideString* path = nullptr;
+        if (LongOptionValue(argument, "--target", &value, options)) {
+            path = &options.targetDirectory;
+        } else if (LongOptionValue(argument, "--log", &value, options)) {
+            path = &options.logFile;
+        }
+        if (path == nullptr) continue;
+        *path = ToWide(AbsolutePath(value));
+        // A name the locale cannot decode would be lost, and the run would
+        // silently go elsewhere.
+        if (path->Empty()) {
+            options.optionError = "tplsetup: ";
+            options.optionError += argument;
+            options.optionError += ": not a valid name in this locale\n";
         }
     }
 }
@@ -75,7 +139,11 @@ LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName) 
         argc >= 2 && argv != nullptr && argv[1] != nullptr && std::strcmp(argv[1], "usecwd") == 0;
     options.languageCode = WideString(u"en");
 
-    if (argv != nullptr) ScanSwitches(argc, argv, options.useCurrentDirectory ? 2 : 1, options);
+    if (argv != nullptr) {
+        const int first = options.useCurrentDirectory ? 2 : 1;
+        ScanSwitches(argc, argv, first, options);
+        ScanLongOptions(argc, argv, first, options);
+    }
     if (options.languageId == 0 && localeName != nullptr) {
         ChooseLanguage(LocaleLanguageCode(localeName), options);
     }

@@ -6,8 +6,10 @@
 #include "catalog/message_catalog.h"
 #include "engine/engine_paths.h"
 #include "engine/entry_action.h"
+#include "engine/install_observer.h"
 #include "engine/install_status.h"
 #include "fs/dir_ops.h"
+#include "fs/file_io.h"
 #include "fs/interruption.h"
 #include "fs/path_mode.h"
 #include "kit/kit_reader.h"
@@ -40,6 +42,7 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         // would be recovered as a rollback from a half-removed backup.
         code = CommitTransaction();
         if (code != 0) return ReportFailure(code, percent_);
+        if (observer_) observer_->Committed();
         Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
     } catch (const std::exception&) {
         try {
@@ -66,6 +69,10 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         workingPath_ = plan.destination;
 
         const uint32_t code = InstallEntry(kit, i, plan);
+        if (observer_) {
+            const bool fromSystem = code != 0 && plan.action != EntryAction::Blocked && GetLastFileError() == code;
+            observer_->EntryHandled(plan.destination, plan.action, code, fromSystem ? GetLastFileErrno() : 0);
+        }
         // A step that failed while a signal asked to stop is most likely a
         // victim of that signal: the run ends as interrupted, not as broken.
         if (code != 0) return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_);

@@ -9,6 +9,7 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
+class InstallObserver;
 class InstallStatus;
 class KitReader;
 struct EntryPlan;
@@ -65,6 +66,9 @@ public:
     // The run's write-ahead journal (in the backup directory while it runs).
     const InstallJournal& Journal() const { return journal_; }
 
+    // Told of every step of the run (may be null; not owned).
+    void SetObserver(InstallObserver* observer) { observer_ = observer; }
+
     // Test hook: called with the entry's index after each entry has been
     // handled (written or skipped), before the cancel request is read.
     void SetEntryHook(std::function<void(uint32_t)> hook) { entryHook_ = std::move(hook); }
@@ -89,6 +93,7 @@ private:
     InstallJournal journal_;
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;
+    InstallObserver* observer_ = nullptr;
     int32_t percent_ = 0;  // of the entry being handled
     WideString workingPath_;  // the target, then the destination being handled
 };

@@ -7,6 +7,7 @@
 #include <semaphore.h>
 #include "text/cow_string.h"
 
+class InstallObserver;
 class KitReader;
 
 class InstallStatus {
@@ -64,6 +65,8 @@ public:
     // A worker that cannot be started posts a final failure into the status.
     void Start(InstallStatus* status, uint32_t successPauseMs = 1000);
     void RequestStop() noexcept { stopRequested_.store(true); }
+    // Told of every step of later runs (may be null; not owned; must outlive them).
+    void SetObserver(InstallObserver* observer) noexcept { observer_ = observer; }
     // Waits for the worker to end (rollback included). Safe to call twice.
     void Join();
     int32_t StartResult() const noexcept { return startResult_; }
@@ -80,4 +83,5 @@ private:
     int32_t startResult_ = -1;
     uint32_t successPauseMs_ = 1000;
     bool joinable_ = false;
+    InstallObserver* observer_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "engine/engine_paths.h"
+#include "engine/install_observer.h"
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
@@ -83,18 +84,25 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     InstallTransaction& transaction = transactions_.back();
 
     // Files the run added where nothing stood (a partly written one included).
-    for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it)
-        DeleteFilePath(*it);
+    for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it) {
+        const uint32_t removed = DeleteFilePath(*it);
+        if (observer_) observer_->RolledBackStep(RollbackStep::FileRemoved, *it, removed == 0);
+    }
     transaction.createdFiles.clear();
 
     // Each replaced file goes back to its own path, over what the run wrote there.
     std::vector<BackedUpFile> notRestored;
-    for (auto it = transaction.backedUpFiles.rbegin(); it != transaction.backedUpFiles.rend(); ++it)
-        if (MovePath(it->backup, it->destination) != 0) notRestored.push_back(*it);
+    for (auto it = transaction.backedUpFiles.rbegin(); it != transaction.backedUpFiles.rend(); ++it) {
+        const bool restored = MovePath(it->backup, it->destination) == 0;
+        if (!restored) notRestored.push_back(*it);
+        if (observer_) observer_->RolledBackStep(RollbackStep::FileRestored, it->destination, restored);
+    }
     transaction.backedUpFiles = notRestored;
 
-    for (auto it = transaction.createdDirectories.rbegin(); it != transaction.createdDirectories.rend(); ++it)
-        RemoveTree(*it);
+    for (auto it = transaction.createdDirectories.rbegin(); it != transaction.createdDirectories.rend(); ++it) {
+        const uint32_t removed = RemoveTree(*it);
+        if (observer_) observer_->RolledBackStep(RollbackStep::DirectoryRemoved, *it, removed == 0);
+    }
     transaction.createdDirectories.clear();
     transaction.createdDirectorySet.clear();
 
@@ -112,6 +120,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
         (void)journal_.RecordRolledBack();
         journal_.End();
     }
+    if (observer_) observer_->RolledBack(code, notRestored.empty());
     return code;
 }
 
@@ -181,6 +190,7 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     if (code != 0) return code;
     code = CreateDirectoryPath(directory);
     if (code != 0) return code;
+    if (observer_) observer_->DirectoryCreated(directory);
     transaction.createdDirectories.push_back(directory);
     transaction.createdDirectorySet.insert(key);
     transaction.knownDirectories.insert(key);

@@ -65,6 +65,7 @@ void* WorkerThread::Run(void* self) {
     }
     InstallEngine engine;
     if (g_entryHook) engine.SetEntryHook(g_entryHook);
+    engine.SetObserver(worker->observer_);
     engine.Run(worker->status_, worker->successPauseMs_);
     return nullptr;
 }

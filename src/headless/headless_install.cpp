@@ -2,6 +2,7 @@
 
 #include "catalog/message_catalog.h"
 #include "session/console_text.h"
+#include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "session/install_preparation.h"
 #include "session/install_session.h"
@@ -46,13 +47,15 @@ void ReportFailure(std::FILE* out, uint32_t code, const WideString& text) {
 
 }  // namespace
 
-int RunHeadlessInstallation(bool useCurrentDirectory, std::FILE* messages, bool progressInPlace) {
+int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTarget, InstallLog* log,
+                            std::FILE* messages, bool progressInPlace) {
     KitReader kit;
     PreparedInstallation prepared;
     UnpackProgressLine unpacking(messages, progressInPlace);
     const PreparationResult preparation =
-        PrepareInstallation(useCurrentDirectory, true, &kit, &prepared, &unpacking);
+        PrepareInstallation(useCurrentDirectory, true, &kit, &prepared, &unpacking, chosenTarget);
     unpacking.End();
+    if (log) log->Prepared(preparation, prepared, kit);
     if (preparation.interrupted) {
         PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
         return kExitCancelled;
@@ -68,6 +71,7 @@ int RunHeadlessInstallation(bool useCurrentDirectory, std::FILE* messages, bool 
     PrintLine(messages, where);
 
     InstallSession session;
+    session.SetLog(log);
     ProgressReporter progress(messages, progressInPlace, ConsoleCatalogText("IDS_PROGRESS_START"));
     // Nobody waits for the success page here: no pause after the last entry.
     session.Start(&kit, prepared.targetDirectory, 0);

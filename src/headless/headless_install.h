@@ -3,9 +3,15 @@
 // engine and recording, with its messages and a progress line on a stream
 // (standard error) instead of windows.
 #include <cstdio>
+#include "text/cow_string.h"
 
-// useCurrentDirectory: where the kit is looked for. progressInPlace: the
+class InstallLog;
+
+// useCurrentDirectory: where the kit is looked for. chosenTarget: --target
+// (absolute), empty for the proposal. log: the install log (may be null).
+// progressInPlace: the
 // stream is a terminal. Returns the process exit status (0 installed,
 // 1 an error, 2 cancelled or interrupted). The catalog's current language
 // must have been chosen.
-int RunHeadlessInstallation(bool useCurrentDirectory, std::FILE* messages, bool progressInPlace);
+int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTarget, InstallLog* log,
+                            std::FILE* messages, bool progressInPlace);

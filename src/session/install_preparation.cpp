@@ -37,12 +37,13 @@ bool TemporarySpaceTooSmall(const WideString& kitPath) {
 }  // namespace
 
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
-                                      PreparedInstallation* out, UnpackFeedback* feedback) {
+                                      PreparedInstallation* out, UnpackFeedback* feedback,
+                                      const WideString& chosenTarget) {
     out->kitPath = LocateKitFile(useCurrentDirectory);
     if (out->kitPath.Empty() || !PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE");
 
     out->proposal = ProposeTemplateDirectory();
-    out->targetDirectory = CleanProposedDirectory(out->proposal.directory);
+    out->targetDirectory = chosenTarget.Empty() ? CleanProposedDirectory(out->proposal.directory) : chosenTarget;
 
     if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE");
     if (InterruptionRequested()) return Interrupted();

@@ -11,7 +11,7 @@
 struct PreparedInstallation {
     WideString kitPath;
     TemplateProposal proposal;   // locations and flags, kept for the recording after success
-    WideString targetDirectory;  // the proposal, cleaned; may be empty
+    WideString targetDirectory;  // the chosen target, else the proposal, cleaned; may be empty
 };
 
 struct PreparationResult {
@@ -29,5 +29,9 @@ struct PreparationResult {
 // silent: an unattended run refuses an empty proposal, which would otherwise
 // install into the current directory. kit must be a fresh reader; on success
 // it holds the loaded kit. feedback (may be null) shows a long unpacking.
+// chosenTarget (--target, absolute), when not empty, is the target directory
+// instead of the proposal; the proposal is still made, for the recording
+// after success.
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
-                                      PreparedInstallation* out, UnpackFeedback* feedback = nullptr);
+                                      PreparedInstallation* out, UnpackFeedback* feedback = nullptr,
+                                      const WideString& chosenTarget = WideString());

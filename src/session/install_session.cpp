@@ -2,13 +2,20 @@
 
 #include "catalog/message_catalog.h"
 #include "fs/interruption.h"
+#include "session/install_log.h"
 
 InstallSession::InstallSession() {
     status_.Init();
     status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
 }
 
+void InstallSession::SetLog(InstallLog* log) {
+    log_ = log;
+    worker_.SetObserver(log);
+}
+
 void InstallSession::Start(KitReader* kit, const WideString& targetDirectory, uint32_t successPauseMs) {
+    if (log_) log_->InstallationStarted(targetDirectory);
     targetDirectory_ = targetDirectory;
     cancelRequested_ = false;
     status_.PostJob(kit, targetDirectory);
@@ -43,5 +50,6 @@ void InstallSession::WaitForWorker() {
 int InstallSession::Conclude(InstallOutcome outcome, const TemplateProposal& proposal) {
     if (outcome != InstallOutcome::Succeeded) return ExitStatusOf(outcome);
     unrecordedFile_ = RecordInstalledDirectory(targetDirectory_, proposal);
+    if (log_) log_->Recorded(targetDirectory_, unrecordedFile_);
     return unrecordedFile_.Empty() ? ExitStatusOf(outcome) : kExitFailed;
 }

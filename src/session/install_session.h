@@ -8,6 +8,7 @@
 #include "session/install_outcome.h"
 #include "text/cow_string.h"
 
+class InstallLog;
 class KitReader;
 
 class InstallSession {
@@ -19,6 +20,9 @@ public:
     InstallSession(const InstallSession&) = delete;
     InstallSession& operator=(const InstallSession&) = delete;
 
+    // The install log of later runs (may be null; not owned; must outlive
+    // the worker). It is told the target, every step and the recording.
+    void SetLog(InstallLog* log);
     // Posts the job and starts the worker; successPauseMs is its pause after
     // the success post. A worker that cannot start leaves a final failure,
     // which the next Poll() returns. kit must stay alive until the worker
@@ -60,6 +64,7 @@ private:
     int32_t percent_ = 0;
     bool cancelRequested_ = false;
     WideString unrecordedFile_;
+    InstallLog* log_ = nullptr;
     // Last member: destroyed (and so joined) before the status.
     WorkerThread worker_;
 };

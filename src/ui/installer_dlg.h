@@ -15,6 +15,7 @@
 #include "ui/wizard_state.h"
 #include "ui/wnd.h"
 
+class InstallLog;
 class WizardDialogPage;
 class MessagePage;
 class SuccessFinalPage;
@@ -35,6 +36,15 @@ public:
     CInstallerDlg& operator=(const CInstallerDlg&) = delete;
 
     WideString GetTitle() const override;
+    // --target: the directory page starts with it and a silent run installs
+    // there; empty for the proposal. Set before RunWizard.
+    void SetChosenTarget(const WideString& directory) { chosenTarget_ = directory; }
+    // --log: told of the preparation and every step of the installation (may
+    // be null; not owned). Set before RunWizard.
+    void SetLog(InstallLog* log) {
+        log_ = log;
+        session_.SetLog(log);
+    }
 
     // Window and navigation.
     void CreateWindow();
@@ -95,6 +105,8 @@ private:
     bool silent_;
     TemplateProposal proposal_;  // locations, flags and the proposed directory
     WideString targetDirectory_;
+    WideString chosenTarget_;
+    InstallLog* log_ = nullptr;
     WideString kitPath_;
     KitReader kitReader_;
     WideString languageCode_;

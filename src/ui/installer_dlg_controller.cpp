@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "catalog/message_catalog.h"
+#include "session/install_log.h"
 #include "session/install_preparation.h"
 #include "session/target_directory.h"
 #include "fs/dir_ops.h"
@@ -50,8 +51,10 @@ bool CInstallerDlg::Prepare() {
     {
         // Gone before an error box or the wizard's window appears.
         UnpackingWindow unpacking(title_);
-        result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared, &unpacking);
+        result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared, &unpacking,
+                                     chosenTarget_);
     }
+    if (log_) log_->Prepared(result, prepared, kitReader_);
     kitPath_ = prepared.kitPath;
     proposal_ = prepared.proposal;
     targetDirectory_ = prepared.targetDirectory;

@@ -1,12 +1,16 @@
 // The command-line scan and the choice of language.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "app/launch_options.h"
 #include "support/catalog_fixture.h"
+#include "text/convert.h"
 
 namespace {
 
@@ -178,4 +182,40 @@ TEST_F(LaunchOptionsTest, ArgumentsArePassedOnUnchanged) {
     const LaunchOptions none = ParseLaunchOptions(0, nullptr, "de_DE");
     EXPECT_EQ(none.languageId, 8);
     EXPECT_FALSE(none.useCurrentDirectory);
+}
+
+TEST_F(LaunchOptionsTest, TargetAndLogAreMadeAbsoluteAndStandAnywhereAfterUsecwd) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const std::string here(cwd);
+    LaunchOptions options = Parse({"usecwd", "-Lde", "--target=rel/dir", "-S", "--log=/var/log/t.log"}, "C");
+    EXPECT_TRUE(options.useCurrentDirectory);
+    EXPECT_TRUE(CodeIs(options, u"de"));
+    EXPECT_FALSE(options.silent);  // -L still ends the scan of the one-letter switches
+    EXPECT_EQ(std::string(ToNarrow(options.targetDirectory).Data()), here + "/rel/dir");
+    EXPECT_EQ(std::string(ToNarrow(options.logFile).Data()), "/var/log/t.log");
+    EXPECT_TRUE(options.optionError.Empty());
+
+    // The last one counts; a long option is never taken for -S or -L.
+    options = Parse({"--target=/a", "--target=/b/", "--Silent", "--Lde"}, "C");
+    EXPECT_TRUE(options.targetDirectory == WideString(u"/b/"));
+    EXPECT_FALSE(options.silent);
+    EXPECT_TRUE(CodeIs(options, u"en"));
+    // usecwd is still only the first argument.
+    EXPECT_FALSE(Parse({"--target=/a", "usecwd"}, "C").useCurrentDirectory);
+
+    const char* home = getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        EXPECT_EQ(std::string(ToNarrow(Parse({"--target=~/tpl"}, "C").targetDirectory).Data()),
+                  std::string(home) + "/tpl");
+    }
+    EXPECT_TRUE(Parse({"--targets=/x"}, "C").targetDirectory.Empty());
+}
+
+TEST_F(LaunchOptionsTest, EmptyTargetOrLogIsAnError) {
+    for (const char* argument : {"--target=", "--target", "--log=", "--log"}) {
+        const LaunchOptions options = Parse({"-S", argument}, "C");
+        EXPECT_FALSE(options.optionError.Empty()) << argument;
+    }
+    EXPECT_TRUE(Parse({"-S", "--target=/t", "--log=l"}, "C").optionError.Empty());
 }

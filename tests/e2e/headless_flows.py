@@ -192,6 +192,54 @@ def flow_german(sb):
           "no kit in German: %d %r" % (status, err))
 
 
+def flow_target(sb):
+    """--target: a relative directory from the current one instead of the
+    proposal, recorded first; an empty one is refused before anything changes."""
+    sb.pack_demo_kit()
+    proposed = sb.mkdir("proposed")
+    sb.name_target(proposed)
+    status, _, err = sb.run("usecwd", "-S", "--target=")
+    check(status == 1 and any("--target" in line for line in err), "empty --target: %d %r" % (status, err))
+    check(sb.recorded_locations() == [proposed], "launcher file changed: %r" % sb.recorded_locations())
+
+    status, _, err = sb.run("usecwd", "-Lde", "--target=chosen/tpl", "-S")
+    check(status == 1 and os.listdir(proposed) == [], "-S after -L is still no switch: %d %r" % (status, err))
+    status, _, err = sb.run("usecwd", "-S", "-Lde", "--target=chosen/tpl")
+    chosen = os.path.join(sb.cwd, "chosen", "tpl")
+    check(status == 0, "exit status %d; stderr %r" % (status, err))
+    check_demo_installed(chosen)
+    check(os.listdir(proposed) == [], "installed into the proposal too")
+    check(sb.recorded_locations()[:2] == [chosen, proposed], "recorded %r" % sb.recorded_locations())
+
+
+def flow_log(sb):
+    """--log: a log that cannot be opened stops the run before anything
+    changes; a good one gets each run's steps appended, with no file contents."""
+    sb.pack_demo_kit()
+    for bad in ("--log=missing/dir/install.log", "--log=" + sb.cwd, "--log="):
+        status, _, err = sb.run("usecwd", "-S", bad)
+        check(status == 1 and any("log" in line for line in err), "%s: %d %r" % (bad, status, err))
+        check(not os.path.exists(sb.default_target), "%s: installed anyway" % bad)
+        check(not os.path.exists(sb.launcher_file), "%s: launcher file written" % bad)
+
+    for run in range(2):
+        status, _, err = sb.run("usecwd", "--log=install.log", "-S")
+        check(status == 0, "exit status %d; stderr %r" % (status, err))
+    with open(os.path.join(sb.cwd, "install.log"), encoding="utf-8") as f:
+        lines = [line.split(" ", 1)[1] for line in f.read().splitlines()]
+    check(lines.count("exit status 0") == 2 and lines[-1] == "exit status 0", "log ends %r" % lines[-3:])
+    check(sum(line.startswith("added: ") for line in lines) > 0, "nothing added in %r" % lines)
+    check(sum(line.startswith("kept (up to date): ") for line in lines) ==
+          sum(line.startswith("added: ") for line in lines), "the second run did not keep every file")
+    check(lines.count("launcher file: recorded " + sb.default_target.rstrip("/")) == 2, "no recording in %r" % lines)
+    demo = snapshot(sb.default_target)
+    with open(os.path.join(sb.cwd, "install.log"), "rb") as f:
+        log = f.read()
+    for rel, entry in demo.items():
+        if entry[0] == "file" and len(entry[1]) > 8:
+            check(entry[1] not in log, "contents of %s in the log" % rel)
+
+
 def flow_no_kit(sb):
     expect_preparation_error(sb, NOT_FOUND)
 

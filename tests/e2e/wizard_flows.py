@@ -121,6 +121,24 @@ def flow_install_and_open(ctx):
           "xdg-open got %r" % ctx.sandbox.xdg_open_calls())
 
 
+def flow_chosen_target(ctx):
+    """--target starts the directory page with that directory, which is
+    installed into and recorded."""
+    ctx.pack_demo_kit()
+    chosen = os.path.join(ctx.sandbox.root, "chosen templates")
+    w = ctx.start("--target=" + chosen)
+    ctx.go_to_directory_page()
+    check(w.entry_text() == chosen, "directory page shows %r" % w.entry_text())
+    w.advance()
+    w.wait_page_text(SUCCESS)
+    ctx.check_demo_installed(chosen)
+    check(not os.path.exists(ctx.default_target), "installed into the proposal too")
+    check(ctx.recorded_locations() == [chosen], "recorded %r" % ctx.recorded_locations())
+    w.click(CHECK_BUTTON)
+    w.advance()
+    check(w.exit_status() == 0, "exit status")
+
+
 def flow_check_button_cleared(ctx):
     """With the check button cleared, Finish opens nothing."""
     ctx.pack_demo_kit()

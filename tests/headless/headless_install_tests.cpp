@@ -12,6 +12,7 @@
 #include "support/captured_stream.h"
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
+#include "support/kit_test_support.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ protected:
         ClearInterruptionRequest();
         InstallSandboxTest::TearDown();
     }
-    int Run() { return RunHeadlessInstallation(true, messages_.Get(), false); }
+    int Run(const std::string& target = std::string()) {
+        return RunHeadlessInstallation(true, Wide(target), nullptr, messages_.Get(), false);
+    }
     CapturedStream messages_;
 };
 
@@ -44,6 +47,22 @@ TEST_F(HeadlessInstallTest, InstallsRecordsAndReports) {
     EXPECT_TRUE(Contains(text, "Files being copied... 100%\n")) << text;
     EXPECT_TRUE(Contains(text, "Configuration installed successfully.\n")) << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(HeadlessInstallTest, ChosenTargetReplacesTheProposalAndIsRecordedFirst) {
+    const std::string proposed = Path("proposed");
+    WriteFile(proposed + "/keep.cfg", "the user's");
+    NameTemplateLocation(proposed);
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    const std::string chosen = Path("chosen dir");
+
+    ASSERT_EQ(Run(chosen), 0) << messages_.Text();
+    EXPECT_EQ(ReadFile(chosen + "/a.cfg"), "alpha");
+    EXPECT_FALSE(Exists(proposed + "/a.cfg"));
+    EXPECT_TRUE(Contains(messages_.Text(), "Template directory: " + chosen + "\n")) << messages_.Text();
+    const std::string launcher = ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg");
+    EXPECT_EQ(launcher.find("ConfigurationTemplatesLocation=" + chosen + "\n"), 0u) << launcher;
+    EXPECT_TRUE(Contains(launcher, proposed)) << launcher;
 }
 
 TEST_F(HeadlessInstallTest, FailedInstallationIsRolledBackAndNotRecorded) {

@@ -1,0 +1,50 @@
+#include "fs/append_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "fs/file_io.h"
+#include "fs/fs_internal.h"
+
+AppendFile::~AppendFile() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+uint32_t AppendFile::Open(const WideString& path) {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    // O_NONBLOCK: a FIFO at the path must not hang the start; anything but a
+    // regular file is refused below (a directory already by open).
+    descriptor_ = ::open(fs_detail::NativePath(path).c_str(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (descriptor_ < 0) {
+        systemError_ = errno;
+        return ErrorFromErrno(systemError_);
+    }
+    struct stat status {};
+    const bool examined = ::fstat(descriptor_, &status) == 0;
+    if (!examined || !S_ISREG(status.st_mode)) {
+        systemError_ = examined ? EINVAL : errno;
+        ::close(descriptor_);
+        descriptor_ = -1;
+        return ErrorFromErrno(systemError_);
+    }
+    const int flags = ::fcntl(descriptor_, F_GETFL);
+    if (flags >= 0) ::fcntl(descriptor_, F_SETFL, flags & ~O_NONBLOCK);
+    return 0;
+}
+
+uint32_t AppendFile::Append(const char* data, size_t size) {
+    if (descriptor_ < 0) return ERROR_INVALID_HANDLE;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(descriptor_, data + done, size - done);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            systemError_ = errno;
+            return ErrorFromErrno(systemError_);
+        }
+        done += static_cast<size_t>(put);
+    }
+    return 0;
+}

@@ -1,0 +1,165 @@
+#include "session/install_log.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+#include "catalog/message_catalog.h"
+#include "fs/file_io.h"
+#include "fs/file_types.h"
+#include "kit/kit_reader.h"
+#include "session/install_preparation.h"
+#include "text/utf8.h"
+
+namespace {
+
+std::string Utf8(const WideString& text) {
+    const NarrowString utf8 = ToUtf8(text);
+    return std::string(utf8.Data(), utf8.Length());
+}
+
+// 2026-12-07T12:30:01.042Z
+std::string TimeStamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm parts{};
+    char text[48] = "?";
+    if (gmtime_r(&seconds, &parts) != nullptr) {
+        char whole[32];
+        std::strftime(whole, sizeof whole, "%Y-%m-%dT%H:%M:%S", &parts);
+        std::snprintf(text, sizeof text, "%s.%03dZ", whole, static_cast<int>(millis));
+    }
+    return text;
+}
+
+// The errno that means what a code means, for codes that do not come from
+// the system (a directory in the way, a full disk found by the engine).
+int ErrnoOfCode(uint32_t code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND: return ENOENT;
+        case ERROR_PATH_NOT_FOUND: return ENOTDIR;
+        case ERROR_ACCESS_DENIED: return EACCES;
+        case ERROR_DISK_FULL: return ENOSPC;
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_CANCELLED: return ECANCELED;
+        default: return 0;
+    }
+}
+
+const char* RollbackStepText(RollbackStep step, bool done) {
+    switch (step) {
+        case RollbackStep::FileRemoved:
+            return done ? "rollback removed added file: " : "rollback could not remove added file: ";
+        case RollbackStep::FileRestored:
+            return done ? "rollback restored: " : "rollback could not restore (kept in the backup): ";
+        case RollbackStep::DirectoryRemoved: break;
+    }
+    return done ? "rollback removed created directory: " : "rollback could not remove created directory: ";
+}
+
+}  // namespace
+
+std::string DescribeError(uint32_t code, int systemError) {
+    std::string text = "error " + std::to_string(code);
+    const int number = systemError != 0 ? systemError : ErrnoOfCode(code);
+    if (code == ERROR_INVALID_DATA && number == 0) return text + ": invalid data";
+    if (number == 0) return text;
+    char buffer[256];
+    // The GNU strerror_r, which may return a static text instead of filling buffer.
+    const char* message = strerror_r(number, buffer, sizeof buffer);
+    return text + ": " + message;
+}
+
+uint32_t InstallLog::Open(const WideString& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return file_.Open(path);
+}
+
+void InstallLog::Write(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_.IsOpen()) return;
+    const std::string line = TimeStamp() + " " + text + "\n";
+    // A log that fills the disk must not stop the installation.
+    (void)file_.Append(line.data(), line.size());
+}
+
+void InstallLog::Started(int argc, char** argv) {
+    std::string line = "started:";
+    for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
+        line += " ";
+        line += argv[i];
+    }
+    Write(line);
+}
+
+void InstallLog::Prepared(const PreparationResult& result, const PreparedInstallation& prepared,
+                          const KitReader& kit) {
+    if (!prepared.kitPath.Empty()) {
+        uint32_t size = 0;
+        const bool sized = GetFileSizeByPath(prepared.kitPath, &size) == 0;
+        Write("kit: " + Utf8(prepared.kitPath) + (sized ? ", " + std::to_string(size) + " bytes" : std::string()) +
+              (kit.GetFileEntryCount() > 0 ? ", " + std::to_string(kit.GetFileEntryCount()) + " entries" : std::string()));
+    }
+    for (const KitLanguageEntry& language : kit.GetLanguageEntries()) {
+        Write("kit language " + Utf8(language.code) + ": product \"" + Utf8(language.product) + "\", vendor \"" +
+              Utf8(language.vendor) + "\", description \"" + Utf8(language.descriptionPath) + "\"");
+    }
+    if (result.interrupted) Write("preparation interrupted by a signal");
+    if (result.errorTextId != nullptr) {
+        const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, result.errorTextId);
+        Write(std::string("preparation failed: ") + result.errorTextId + " (" + (english ? english : "") + ")");
+    }
+}
+
+void InstallLog::InstallationStarted(const WideString& targetDirectory) {
+    Write("target: " + Utf8(targetDirectory));
+}
+
+void InstallLog::Recorded(const WideString& directory, const WideString& unrecordedFile) {
+    // As the launcher file holds it: less one trailing separator.
+    std::string recorded = Utf8(directory);
+    if (recorded.size() > 1 && recorded.back() == '/') recorded.pop_back();
+    if (unrecordedFile.Empty())
+        Write("launcher file: recorded " + recorded);
+    else
+        Write("launcher file: could not record " + recorded + " in " + Utf8(unrecordedFile));
+}
+
+void InstallLog::Finished(int exitStatus) {
+    Write("exit status " + std::to_string(exitStatus));
+}
+
+void InstallLog::EntryHandled(const WideString& destination, EntryAction action, uint32_t code, int systemError) {
+    if (code != 0) {
+        Write("failed (" + DescribeError(code, systemError) + "): " + Utf8(destination));
+        return;
+    }
+    switch (action) {
+        case EntryAction::Add: Write("added: " + Utf8(destination)); break;
+        case EntryAction::Replace: Write("replaced (backed up): " + Utf8(destination)); break;
+        case EntryAction::Keep: Write("kept (up to date): " + Utf8(destination)); break;
+        case EntryAction::Blocked: break;
+    }
+}
+
+void InstallLog::DirectoryCreated(const WideString& path) {
+    Write("directory created: " + Utf8(path));
+}
+
+void InstallLog::Committed() {
+    Write("committed");
+}
+
+void InstallLog::RolledBackStep(RollbackStep step, const WideString& path, bool done) {
+    Write(RollbackStepText(step, done) + Utf8(path));
+}
+
+void InstallLog::RolledBack(uint32_t code, bool complete) {
+    std::string line =
+        code == ERROR_CANCELLED ? "rolled back after a cancel" : "rolled back after " + DescribeError(code, 0);
+    if (!complete) line += "; replaced files that could not be restored stay in the backup directory";
+    Write(line);
+}

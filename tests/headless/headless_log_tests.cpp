@@ -1,0 +1,154 @@
+// The install log of a headless run, read back line by line: what a fresh
+// installation, an upgrade, a failure and a cancel each leave in it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+#include <regex>
+#include <sstream>
+
+#include "engine/install_status.h"
+#include "fs/interruption.h"
+#include "headless/headless_install.h"
+#include "session/install_log.h"
+#include "support/captured_stream.h"
+#include "support/install_sandbox.h"
+#include "support/kit_test_support.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+constexpr int64_t kOld = 1500000000;
+constexpr int64_t kNew = 1600000000;
+
+FILETIME FileTime(int64_t unixSeconds) {
+    return static_cast<FILETIME>(unixSeconds + 11644473600ll) * 10000000ull;
+}
+
+// After the first entry: SIGINT to the process, as Ctrl-C would send it;
+// whichever thread takes it, the engine sees it before the next entry.
+void RaiseInterruption(uint32_t index) {
+    if (index != 0) return;
+    ::kill(::getpid(), SIGINT);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!InterruptionRequested() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+class HeadlessLogTest : public InstallSandboxTest {
+protected:
+    void SetUp() override {
+        InstallSandboxTest::SetUp();
+        target_ = Path("templates");
+        WriteKit({{u"a.cfg", FileTime(kNew), "alpha"}, {u"sub\\b.cfg", FileTime(kNew), "beta"}});
+    }
+    void TearDown() override {
+        WorkerThread::SetEntryHookForTesting(nullptr);
+        ClearInterruptionRequest();
+        InstallSandboxTest::TearDown();
+    }
+    void PutOld(const std::string& relative, const std::string& bytes) {
+        WriteFile(target_ + "/" + relative, bytes);
+        struct timespec times[2] = {{kOld, 0}, {kOld, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (target_ + "/" + relative).c_str(), times, 0), 0);
+    }
+    // Runs one installation with a fresh log object on the same file.
+    int Run() {
+        InstallLog log;
+        EXPECT_EQ(log.Open(Wide(Path("install.log"))), 0u);
+        const int status = RunHeadlessInstallation(true, Wide(target_), &log, messages_.Get(), false);
+        log.Finished(status);
+        return status;
+    }
+    // The log's lines without their time stamps, each of which must be one.
+    std::vector<std::string> LogLines() const {
+        static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )");
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFile(Path("install.log")));
+        for (std::string line; std::getline(in, line);) {
+            EXPECT_TRUE(std::regex_search(line, stamp)) << line;
+            lines.push_back(line.substr(25));
+        }
+        return lines;
+    }
+    // The lines after the kit's, which depend on its size.
+    std::vector<std::string> Steps() const {
+        std::vector<std::string> steps;
+        for (const std::string& line : LogLines())
+            if (line.rfind("kit", 0) != 0) steps.push_back(line);
+        return steps;
+    }
+
+    std::string target_;
+    CapturedStream messages_;
+};
+
+}  // namespace
+
+TEST_F(HeadlessLogTest, FreshInstallation) {
+    ASSERT_EQ(Run(), 0) << messages_.Text();
+    const Lines lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("kit: " + cwd_ + "/qbx4.tkx, ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(" bytes, 2 entries"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "kit language en: product \"Product\", vendor \"Vendor\", description \"\"");
+    const std::string t = target_;
+    EXPECT_EQ(Steps(), (Lines{"target: " + t, "directory created: " + t, "added: " + t + "/a.cfg",
+                              "directory created: " + t + "/sub", "added: " + t + "/sub/b.cfg", "committed",
+                              "launcher file: recorded " + t, "exit status 0"}));
+}
+
+TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
+    ASSERT_EQ(Run(), 0);
+    PutOld("a.cfg", "the user's older");
+    const size_t first = Steps().size();
+
+    ASSERT_EQ(Run(), 0);
+    const Lines steps = Steps();
+    const std::string t = target_;
+    EXPECT_EQ(Lines(steps.begin() + first, steps.end()),
+              (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg", "kept (up to date): " + t + "/sub/b.cfg",
+                     "committed", "launcher file: recorded " + t, "exit status 0"}));
+}
+
+TEST_F(HeadlessLogTest, FailureIsRolledBackStepByStep) {
+    PutOld("a.cfg", "the user's older");
+    WriteFile(target_ + "/sub", "a file where the kit needs a folder");
+    EXPECT_EQ(Run(), 1);
+    const std::string t = target_;
+    EXPECT_EQ(Steps(), (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg",
+                              "failed (error 3: Not a directory): " + t + "/sub/b.cfg",
+                              "rollback restored: " + t + "/a.cfg", "rolled back after error 3: Not a directory",
+                              "exit status 1"}));
+    EXPECT_EQ(ReadFile(t + "/a.cfg"), "the user's older");
+}
+
+TEST_F(HeadlessLogTest, CancelAfterTheFirstEntryRemovesWhatItAdded) {
+    ASSERT_TRUE(InstallInterruptionHandlers());
+    WorkerThread::SetEntryHookForTesting(&RaiseInterruption);
+    EXPECT_EQ(Run(), 2);
+    const std::string t = target_;
+    EXPECT_EQ(Steps(), (Lines{"target: " + t, "directory created: " + t, "added: " + t + "/a.cfg",
+                              "rollback removed added file: " + t + "/a.cfg",
+                              "rollback removed created directory: " + t, "rolled back after a cancel",
+                              "exit status 2"}));
+    EXPECT_FALSE(Exists(t));
+}
+
+TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {
+    InstallLog log;
+    EXPECT_NE(log.Open(Wide(Path("no such directory/install.log"))), 0u);
+    EXPECT_EQ(log.SystemError(), ENOENT);
+    log.Write("dropped");  // not open: nothing happens
+    EXPECT_NE(log.Open(Wide(root_)), 0u);
+    EXPECT_EQ(log.SystemError(), EISDIR);
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_NE(log.Open(Wide(Path("fifo"))), 0u);  // refused, without blocking
+    EXPECT_EQ(DescribeError(183, 0), "error 183: File exists");
+    EXPECT_EQ(DescribeError(87, ENOSPC), "error 87: No space left on device");
+}
