@@ -46,11 +46,13 @@ def one_run(program, folder, display):
                TMPDIR=os.path.join(folder, "tmp"), LANG="C.UTF-8")
     env.pop("LC_ALL", None)
     start = time.monotonic()
-    process = subprocess.Popen([program, "usecwd"], cwd=folder, env=env,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(os.path.join(folder, "stderr"), "w") as errors:
+        process = subprocess.Popen([program, "usecwd"], cwd=folder, env=env,
+                                   stdout=subprocess.DEVNULL, stderr=errors)
     while not visible(display):
         if process.poll() is not None or time.monotonic() - start > DEADLINE:
-            raise SystemExit("no window appeared (status %r)" % process.poll())
+            with open(os.path.join(folder, "stderr")) as errors:
+                raise SystemExit("no window appeared (status %r): %s" % (process.poll(), errors.read()))
         time.sleep(0.002)
     seconds = time.monotonic() - start
     process.send_signal(signal.SIGTERM)
@@ -62,7 +64,7 @@ def one_run(program, folder, display):
 
 
 def main():
-    program, kit, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    program, kit, runs = os.path.abspath(sys.argv[1]), sys.argv[2], int(sys.argv[3])
     folder = tempfile.mkdtemp(prefix="first_feedback.", dir=os.path.dirname(os.path.abspath(kit)))
     xvfb = None
     try:

@@ -8,18 +8,20 @@ constexpr int32_t kHoldPollMs = 10;
 // A plain pointer, constant-initialised: a test build sets it from a static
 // initialiser of its own, which may run before this file's.
 DelayedUnpackObserver::Hold g_hold = nullptr;
+// Taken while the program's static objects are made, before main.
+const std::chrono::steady_clock::time_point g_programStart = std::chrono::steady_clock::now();
 }  // namespace
 
 void DelayedUnpackObserver::SetHoldForTesting(Hold hold) noexcept { g_hold = hold; }
 
-DelayedUnpackObserver::DelayedUnpackObserver(UnpackFeedback* feedback, int32_t delayMs)
-    : feedback_(feedback), start_(std::chrono::steady_clock::now()), delay_(delayMs) {}
+DelayedUnpackObserver::DelayedUnpackObserver(UnpackFeedback* feedback, int32_t delayMs, int32_t minimumRunMs)
+    : feedback_(feedback), start_(std::chrono::steady_clock::now()), delay_(delayMs), minimumRun_(minimumRunMs) {}
 
 bool DelayedUnpackObserver::Report(uint64_t done, uint64_t total) {
     if (InterruptionRequested()) return false;
     if (feedback_ == nullptr) return true;
-    const auto elapsed = std::chrono::steady_clock::now() - start_;
-    if (elapsed < delay_) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - g_programStart < delay_ || now - start_ < minimumRun_) return true;
     const int32_t percent = total == 0 ? 100 : static_cast<int32_t>(done * 100 / total);
     return feedback_->ShowUnpacking(percent);
 }

@@ -24,19 +24,23 @@ constexpr int32_t kAnHour = 3600 * 1000;
 
 }  // namespace
 
-TEST(UnpackFeedbackTest, NothingIsShownBeforeTheDelay) {
+TEST(UnpackFeedbackTest, NothingIsShownBeforeTheDelayOrTheMinimumRun) {
     RecordingFeedback feedback;
     feedback.goOn = false;  // would stop the unpacking if it were asked
-    DelayedUnpackObserver observer(&feedback, kAnHour);
-    EXPECT_TRUE(observer.OnUnpackProgress(0, 1000));
-    EXPECT_TRUE(observer.OnUnpackProgress(1000, 1000));
+    // An hour since the program's start, or an hour of unpacking, is not yet reached.
+    DelayedUnpackObserver sinceStart(&feedback, kAnHour, 0);
+    DelayedUnpackObserver ownRun(&feedback, 0, kAnHour);
+    for (DelayedUnpackObserver* observer : {&sinceStart, &ownRun}) {
+        EXPECT_TRUE(observer->OnUnpackProgress(0, 1000));
+        EXPECT_TRUE(observer->OnUnpackProgress(1000, 1000));
+        EXPECT_FALSE(observer->Stopped());
+    }
     EXPECT_TRUE(feedback.shown.empty());
-    EXPECT_FALSE(observer.Stopped());
 }
 
 TEST(UnpackFeedbackTest, AfterTheDelayThePercentageIsShownAndTheUserCanStop) {
     RecordingFeedback feedback;
-    DelayedUnpackObserver observer(&feedback, 0);
+    DelayedUnpackObserver observer(&feedback, 0, 0);
     EXPECT_TRUE(observer.OnUnpackProgress(0, 3000));
     EXPECT_TRUE(observer.OnUnpackProgress(1000, 3000));
     EXPECT_TRUE(observer.OnUnpackProgress(3000, 3000));
@@ -52,7 +56,7 @@ TEST(UnpackFeedbackTest, SignalStopsTheUnpackingWithOrWithoutFeedback) {
     ASSERT_TRUE(InstallInterruptionHandlers());
     std::raise(SIGTERM);
     RecordingFeedback feedback;
-    DelayedUnpackObserver shown(&feedback, 0);
+    DelayedUnpackObserver shown(&feedback, 0, 0);
     DelayedUnpackObserver silent(nullptr);
     EXPECT_FALSE(shown.OnUnpackProgress(0, 10));
     EXPECT_FALSE(silent.OnUnpackProgress(0, 10));
