@@ -12,7 +12,6 @@
 #include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "app/launch_options.h"
-#include "catalog/message_catalog.h"
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "text/convert.h"
@@ -81,9 +80,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
         return RunHeadlessInstallation(options.useCurrentDirectory, options.targetDirectory, &log, stderr,
                                        isatty(fileno(stderr)) == 1);
     }
-    // The toolkit takes UTF-8 whatever the locale.
-    const NarrowString title(MessageCatalog::GetUtf8("IDR_MAINFRAME"));
-    CInstallerDlg dialog(options.argc, options.argv, options.silent, title,
+    CInstallerDlg dialog(options.argc, options.argv, options.silent, options.title,
                          options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);
     dialog.SetLog(&log);

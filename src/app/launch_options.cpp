@@ -150,6 +150,6 @@ LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName) 
     if (options.languageId == 0) options.languageId = kEnglishLanguageId;  // code stays "en"
 
     MessageCatalog::SetCurrentLanguage(options.languageId);
-    options.title = ToNarrow(MessageCatalog::GetText("IDR_MAINFRAME"));
+    options.title = MessageCatalog::GetUtf8("IDR_MAINFRAME");
     return options;
 }

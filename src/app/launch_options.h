@@ -7,7 +7,7 @@ struct LaunchOptions {
     int argc = 0;
     char** argv = nullptr;
     bool silent = false;
-    NarrowString title;          // IDR_MAINFRAME in the chosen language, locale encoding
+    NarrowString title;          // IDR_MAINFRAME in the chosen language, UTF-8 (for the toolkit)
     WideString languageCode;     // "en" or the code that chose the language
     bool useCurrentDirectory = false;
     int32_t languageId = 0;

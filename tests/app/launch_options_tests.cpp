@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
@@ -110,6 +111,12 @@ TEST_F(LaunchOptionsTest, LanguageSwitchWinsOverTheLocale) {
     EXPECT_EQ(options.languageId, 22);
     EXPECT_TRUE(CodeIs(options, u"ar"));
     EXPECT_EQ(Title(options), "Installing configuration");
+
+    // The title is for the toolkit: whole under a locale that cannot spell it.
+    ASSERT_NE(setlocale(LC_ALL, "C"), nullptr);
+    options = Parse({"-Lru"}, "C");
+    ASSERT_NE(setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    EXPECT_EQ(Title(options), "Установка конфигурации");
 }
 
 TEST_F(LaunchOptionsTest, UnknownSwitchCodesFallBackToLocaleThenEnglish) {
