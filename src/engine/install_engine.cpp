@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <new>
 #include "catalog/message_catalog.h"
 #include "engine/engine_paths.h"
 #include "engine/entry_action.h"
@@ -14,11 +15,6 @@
 #include "fs/path_mode.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
-
-namespace {
-// Reported when the run itself cannot go on (an allocation failed).
-constexpr uint32_t kErrorNotEnoughMemory = 8;
-}  // namespace
 
 void InstallEngine::Post(uint32_t code, const WideString& text, int32_t percent) {
     if (status_) status_->PostStatus(code, text, percent);
@@ -44,12 +40,11 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         if (code != 0) return ReportFailure(code, percent_);
         if (observer_) observer_->Committed();
         Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
+    } catch (const std::bad_alloc&) {
+        return ReportFailureAfterThrow(ERROR_NOT_ENOUGH_MEMORY);
     } catch (const std::exception&) {
-        try {
-            return ReportFailure(kErrorNotEnoughMemory, percent_);
-        } catch (const std::exception&) {
-            return kErrorNotEnoughMemory;
-        }
+        // Anything else (a text too long to build) is no lack of memory.
+        return ReportFailureAfterThrow(ERROR_INVALID_PARAMETER);
     }
     if (successPauseMs > 0) SleepMilliseconds(static_cast<int32_t>(successPauseMs));
     return 0;
@@ -180,6 +175,15 @@ uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {
     // A full disk is the one cause the user can mend at once: it says so.
     Post(code, MessageCatalog::GetText(code == ERROR_DISK_FULL ? "IDS_ERROR_DISKFULL" : "IDS_INSTALL_ERROR"), percent);
     return RollbackTransaction(code);
+}
+
+uint32_t InstallEngine::ReportFailureAfterThrow(uint32_t code) {
+    // The rollback's own allocations may fail again; the code still stands.
+    try {
+        return ReportFailure(code, percent_);
+    } catch (const std::exception&) {
+        return code;
+    }
 }
 
 uint32_t InstallEngine::CancelRun(int32_t percent) {

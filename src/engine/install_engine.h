@@ -87,6 +87,8 @@ private:
     // the hold (or came before it).
     bool HoldWhilePausedThenStop();
     uint32_t CancelRun(int32_t percent);
+    // ReportFailure for a run that an exception ended.
+    uint32_t ReportFailureAfterThrow(uint32_t code);
     void Post(uint32_t code, const WideString& text, int32_t percent);
 
     std::vector<InstallTransaction> transactions_;

@@ -56,7 +56,7 @@ uint32_t DeleteFilePath(const WideString& path);
 // destination; creates no directories and removes none; failed moves are ignored.
 // A symbolic link (also one to a directory) is moved as the link itself. Its
 // moves are not counted by fault injection: it is the rollback's tool.
-uint32_t MoveTree(const WideString& destination, const WideString& source);
+void MoveTree(const WideString& destination, const WideString& source);
 // Creates exactly this directory with the given mode, never an existing one:
 // 0, ERROR_ALREADY_EXISTS when the name is taken, else the errno rule.
 [[nodiscard]] uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode);

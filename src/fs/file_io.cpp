@@ -95,8 +95,9 @@ uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* byt
 
 void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead)
 {
-    if (FileRead(handle, buffer, count, bytesRead, nullptr) != ERROR_SUCCESS)
-        throw GetLastFileError();
+    const uint32_t code = FileRead(handle, buffer, count, bytesRead, nullptr);
+    if (code != ERROR_SUCCESS)
+        throw code;
 }
 
 uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t* bytesWritten, void* overlapped)

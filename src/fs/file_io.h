@@ -26,6 +26,8 @@ uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, F
 // so times after 2038 hold); a failure to set them is reported.
 uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 uint32_t FileTruncate(FileHandle handle);
+// The code of the calling thread's last failing call (each thread has its
+// own, as errno). For calls that do not return their code, such as FileSeek.
 uint32_t GetLastFileError();
 // The errno behind the last error, so that diagnostics can name the system's
 // own cause (strerror); 0 when the last error did not come from the system.

@@ -12,6 +12,7 @@ constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
 constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
 constexpr uint32_t ERROR_ACCESS_DENIED = 5;
 constexpr uint32_t ERROR_INVALID_HANDLE = 6;
+constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;  // an allocation failed
 constexpr uint32_t ERROR_INVALID_DATA = 13;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 constexpr uint32_t ERROR_DISK_FULL = 112;

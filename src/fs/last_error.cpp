@@ -1,4 +1,4 @@
-// The process-wide last error, the errno rule and the test-only fault counter.
+// The per-thread last error, the errno rule and the test-only fault counter.
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -9,9 +9,9 @@
 #include "text/path_bytes.h"
 
 namespace {
-// One variable for both threads; callers read it right after their own failing call.
-std::atomic<uint32_t> lastError{0};
-std::atomic<int> lastErrno{0};
+// Per thread, as errno: the worker's failures never show in the GUI thread.
+thread_local uint32_t lastError = 0;
+thread_local int lastErrno = 0;
 std::atomic<int> injectedErrno{EIO};
 std::atomic<int64_t> failAt{0};
 std::atomic<int64_t> counted{0};
@@ -30,17 +30,17 @@ uint32_t ErrorFromErrno(int err)
 
 uint32_t GetLastFileError()
 {
-    return lastError.load();
+    return lastError;
 }
 
 int GetLastFileErrno()
 {
-    return lastErrno.load();
+    return lastErrno;
 }
 
 NarrowString GetLastSystemErrorText()
 {
-    const int err = lastErrno.load();
+    const int err = lastErrno;
     if (err == 0) return NarrowString();
     char buffer[256];
     // The GNU variant may return a static text instead of filling the buffer.
@@ -69,8 +69,8 @@ std::string NativePath(const WideString& path)
 
 uint32_t StoreError(uint32_t err)
 {
-    lastErrno.store(0);
-    lastError.store(err);
+    lastErrno = 0;
+    lastError = err;
     return err;
 }
 
@@ -82,14 +82,14 @@ uint32_t StoreErrno(int err)
 uint32_t StoreErrorWithErrno(uint32_t code, int err)
 {
     StoreError(code);
-    lastErrno.store(err);
+    lastErrno = err;
     return code;
 }
 
 void ClearLastError()
 {
-    lastErrno.store(0);
-    lastError.store(0);
+    lastErrno = 0;
+    lastError = 0;
 }
 
 bool InjectedFault()

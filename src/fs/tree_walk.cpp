@@ -60,7 +60,7 @@ uint32_t RemoveTree(const WideString& path)
     return RemoveDirectoryTree(path);
 }
 
-uint32_t MoveTree(const WideString& destination, const WideString& source)
+void MoveTree(const WideString& destination, const WideString& source)
 {
     const WideString from = WithSeparator(source);
     const WideString to = WithSeparator(destination);
@@ -71,5 +71,4 @@ uint32_t MoveTree(const WideString& destination, const WideString& source)
             fs_detail::MovePathUncounted(fs_detail::NativePath(from + entry.name),
                                          fs_detail::NativePath(to + entry.name));
     }
-    return ERROR_SUCCESS;
 }

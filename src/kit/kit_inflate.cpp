@@ -114,7 +114,7 @@ uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uin
     try {
         code = InflateOpenKit(kit.Get(), output.Get(), maxBodySize, result, observer);
     } catch (const std::bad_alloc&) {
-        code = kKitErrorNotEnoughMemory;
+        code = ERROR_NOT_ENOUGH_MEMORY;
     }
     if (code != 0) return code;
     // The output may have held an older, longer file.

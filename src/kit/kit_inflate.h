@@ -6,8 +6,6 @@
 #include "kit/kit_trailer.h"
 #include "text/cow_string.h"
 
-// Memory exhaustion (Windows numbering), used when the decoder cannot allocate.
-constexpr uint32_t kKitErrorNotEnoughMemory = 8;
 // Bodies are addressed with 32-bit offsets.
 constexpr uint64_t kKitMaxBodySize = 0xFFFFFFFFu;
 

@@ -62,7 +62,7 @@ uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer) {
     } catch (uint32_t thrown) {
         code = thrown != 0 ? thrown : ERROR_INVALID_DATA;
     } catch (const std::bad_alloc&) {
-        code = kKitErrorNotEnoughMemory;
+        code = ERROR_NOT_ENOUGH_MEMORY;
     }
     if (code != 0) Release();
     return code;
@@ -77,9 +77,10 @@ uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandl
         // pulling a whole buffer of their neighbours through the cache.
         const uint32_t want = remaining < copyBufferSize_ ? remaining : copyBufferSize_;
         uint32_t got = 0;
-        if (FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr) != 0) return GetLastFileError();
+        uint32_t code = FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr);
+        if (code != 0) return code;
         if (got == 0) return ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
-        const uint32_t code = WriteAll(target, copyBuffer_.get(), got);
+        code = WriteAll(target, copyBuffer_.get(), got);
         if (code != 0) return code;
         remaining -= got;
     }
@@ -104,8 +105,9 @@ uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) 
         code = ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
     }
     if (code != 0) return code;
-    if (FileTruncate(target.Get()) != 0) return GetLastFileError();
-    if (FileSetWriteTime(target.Get(), nullptr, nullptr, &entry.writeTime) != 0) return GetLastFileError();
+    code = FileTruncate(target.Get());
+    if (code == 0) code = FileSetWriteTime(target.Get(), nullptr, nullptr, &entry.writeTime);
+    if (code != 0) return code;
     return target.Reset();
 }
 

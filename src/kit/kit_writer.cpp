@@ -44,7 +44,7 @@ uint32_t KitStreamWriter::Open(const WideString& path, int level) {
         delete stream_;
         stream_ = nullptr;
         Abandon();
-        return kKitErrorNotEnoughMemory;
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
     return 0;
 }
@@ -90,7 +90,8 @@ uint32_t KitStreamWriter::Finish(bool withTrailer) {
         kitSize_ += trailer.size();
     }
     if (kitSize_ > 0xFFFFFFFFu) return ERROR_INVALID_PARAMETER;
-    if (FileTruncate(handle_) != 0) return GetLastFileError();
+    code = FileTruncate(handle_);
+    if (code != 0) return code;
     deflateEnd(&stream_->zs);
     delete stream_;
     stream_ = nullptr;

@@ -1,5 +1,10 @@
-// Every counted file operation of a run is made to fail in turn: each time
-// the template directory must come back exactly, and no backup may remain.
+// Every counted file operation of a run is made to fail in turn, and runs
+// are ended by exceptions: each time the template directory must come back
+// exactly, and no backup may remain.
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <utility>
 #include "journal/journal_recovery.h"
 #include "engine_fault_fixture.h"
 
@@ -84,4 +89,29 @@ TEST_F(EngineFaultTest, FailedRestoreKeepsTheBackupWithTheUsersFile) {
         EXPECT_TRUE(BackupDirectoriesLeft().empty());
     }
     EXPECT_EQ(keptBackups, 1);
+}
+
+// An exception ends the run with a rollback; only a failed allocation is
+// reported as a lack of memory.
+TEST_F(EngineFaultTest, ThrowingRunIsRolledBackWithItsOwnCode) {
+    PutFile("a.cfg", "user's", kOld, 0600);
+    AgeDirectories();
+    LoadKit({Entry("a.cfg", kNew, "new a"), Entry("n/b.cfg", kNew, "new b")});
+    const TreeSnapshot before = SnapshotTree(target_);
+    const std::pair<std::function<void()>, uint32_t> cases[] = {
+        {[] { throw std::bad_alloc(); }, ERROR_NOT_ENOUGH_MEMORY},
+        {[] { throw std::length_error("basic_string"); }, ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& [raise, expected] : cases) {
+        InstallEngine engine;
+        engine.SetEntryHook([&](uint32_t index) {
+            if (index == 1) raise();
+        });
+        EXPECT_EQ(RunInstall(engine), expected);
+        uint32_t code = 0;
+        status_.ReadStatus(&code, nullptr, nullptr);
+        EXPECT_EQ(code, expected);
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "") << expected;
+        EXPECT_TRUE(BackupDirectoriesLeft().empty()) << expected;
+    }
 }

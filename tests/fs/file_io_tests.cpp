@@ -2,6 +2,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <thread>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,26 @@ TEST_F(FileIoTest, NewFileGetsReadWriteBitsLessUmask)
     ASSERT_EQ(result, 0u);
     UniqueFileHandle owner(handle);
     EXPECT_EQ(ModeOf(Path("new")), 0640u);
+}
+
+// The worker and the GUI thread each read their own last error, as errno.
+TEST_F(FileIoTest, LastErrorBelongsToTheThreadThatFailed)
+{
+    FileHandle handle = INVALID_FILE_HANDLE;
+    ASSERT_EQ(FileOpen(WPath("missing"), GENERIC_READ, 0, OPEN_EXISTING, &handle, 0), ERROR_FILE_NOT_FOUND);
+    uint32_t otherThreadSaw = 0;
+    int otherThreadErrno = -1;
+    std::thread other([&] {
+        otherThreadSaw = GetLastFileError();
+        otherThreadErrno = GetLastFileErrno();
+        uint32_t written = 0;
+        FileWrite(INVALID_FILE_HANDLE, "x", 1, &written, nullptr);
+    });
+    other.join();
+    EXPECT_EQ(otherThreadSaw, 0u);
+    EXPECT_EQ(otherThreadErrno, 0);
+    EXPECT_EQ(GetLastFileError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetLastFileErrno(), ENOENT);
 }
 
 TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle)

@@ -70,7 +70,7 @@ TEST_F(TreeWalkTest, MoveTreePutsFilesBackAndMovesLinksAsLinks)
     ASSERT_EQ(::mkdir(Path("dest").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("dest/sub").c_str(), 0700), 0);
     WriteText(Path("dest/sub/file"), "replaced");
-    EXPECT_EQ(MoveTree(WPath("dest"), WPath("backup")), 0u);
+    MoveTree(WPath("dest"), WPath("backup"));
 
     // Every file and link came back, overwriting what stood there.
     EXPECT_EQ(Listing(Path("dest")), ".hidden=h dangling@ sub/{file=f to_outside@} to_file@");
@@ -88,7 +88,7 @@ TEST_F(TreeWalkTest, MoveTreeCreatesNoDirectoriesAndLeavesUnmovableFiles)
     WriteText(Path("backup/gone/f"), "stays");
     WriteText(Path("backup/top"), "moves");
     ASSERT_EQ(::mkdir(Path("dest").c_str(), 0700), 0);
-    EXPECT_EQ(MoveTree(WPath("dest/"), WPath("backup/")), 0u);
+    MoveTree(WPath("dest/"), WPath("backup/"));
     EXPECT_EQ(Listing(Path("dest")), "top=moves");
     EXPECT_EQ(Listing(Path("backup")), "gone/{f=stays}");
 }
@@ -99,7 +99,7 @@ TEST_F(TreeWalkTest, MoveTreeOfManyFilesMovesEachOnce)
     ASSERT_EQ(::mkdir(Path("dst").c_str(), 0700), 0);
     for (int i = 0; i < 500; ++i)
         WriteText(Path("src/f" + std::to_string(i)), std::to_string(i));
-    EXPECT_EQ(MoveTree(WPath("dst"), WPath("src")), 0u);
+    MoveTree(WPath("dst"), WPath("src"));
     EXPECT_EQ(Listing(Path("src")), "");
     for (int i = 0; i < 500; i += 97)
         EXPECT_EQ(ReadText(Path("dst/f" + std::to_string(i))), std::to_string(i));
@@ -121,7 +121,7 @@ TEST_F(TreeWalkTest, NamesThatAreNotTextInTheLocaleMoveToo)
     WriteText(Path("tree/\xff"), "x");
     WriteText(Path("tree/ok"), "ok");
     ASSERT_EQ(::mkdir(Path("dest").c_str(), 0700), 0);
-    EXPECT_EQ(MoveTree(WPath("dest"), WPath("tree")), 0u);
+    MoveTree(WPath("dest"), WPath("tree"));
     EXPECT_EQ(Listing(Path("dest")), "ok=ok \xff=x");
     EXPECT_EQ(RemoveTree(WPath("tree")), 0u);
     EXPECT_FALSE(Exists(Path("tree")));
