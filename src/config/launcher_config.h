@@ -5,6 +5,16 @@
 
 constexpr const char16_t* kTemplatesLocationKey = u"ConfigurationTemplatesLocation";
 
+// Raised by LauncherConfig::WriteFile and LauncherSettings::Store, caught
+// before the recording leaves the configuration layer.
+struct LauncherWriteError {
+    enum Code : int {
+        kCannotCreate = 1,  // the file cannot be opened for writing
+        kWriteFailed = 2,   // writing it failed, or a text cannot be written
+    };
+    int code;
+};
+
 // How far ReadFileReporting got with a file.
 enum class ConfigReadResult {
     Read,        // opened and read to its end
@@ -24,9 +34,7 @@ public:
     // ReadFile that also says whether the whole file was read; lines read
     // before a failure stay in the table. Allocation failures propagate.
     ConfigReadResult ReadFileReporting(const WideString& path);
-    // Parses text already read (the same rules as ReadFile); used by ReadFile.
-    void ReadText(const WideString& text);
-    // Throws int 1 (cannot create) or 2 (write failed); the old file survives.
+    // Throws LauncherWriteError; the old file survives.
     void WriteFile(const WideString& path) const;
     bool AddValue(const WideString& key, const WideString& value);
     // Values of the first entry whose key equals under CompareNoCase, or null.
@@ -44,8 +52,8 @@ class LauncherSettings {
 public:
     explicit LauncherSettings(LauncherProfile profile) : profile_(profile) {}
     void Load();
-    // Writes the user table; a second failure propagates (int 1 or 2).
-    // Refuses with 1, writing nothing, when Load found the user file but could
+    // Writes the user table; a second failure propagates (LauncherWriteError).
+    // Refuses with kCannotCreate, writing nothing, when Load found the user file but could
     // not read all of it: writing back part of it would lose the rest.
     void Store();
     LauncherConfig& UserTable() noexcept { return user_; }

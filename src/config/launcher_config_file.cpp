@@ -60,18 +60,12 @@ ConfigReadResult LauncherConfig::ReadFileReporting(const WideString& path) {
     return ConfigReadResult::Read;
 }
 
-void LauncherConfig::ReadText(const WideString& text) {
-    ConfigLineParser parser(this);
-    parser.Feed(text.Data(), text.Length());
-    parser.Finish();
-}
-
 // Converts for writing, bytes read from the file as they were; a text the
 // locale cannot represent would be written wrong or empty, so the whole write
 // is refused and the old file stays.
 static NarrowString NarrowForWriting(const WideString& text) {
     NarrowString narrow;
-    if (!EncodeConfigText(text, &narrow)) throw 2;
+    if (!EncodeConfigText(text, &narrow)) throw LauncherWriteError{LauncherWriteError::kWriteFailed};
     return narrow;
 }
 
@@ -90,5 +84,5 @@ void LauncherConfig::WriteFile(const WideString& path) const {
     // point leaves the launcher's file as it was.
     int result = WriteFileReplacing(path, text.Data(), text.Length());
     if (result == 0) return;
-    throw result == 1 ? 1 : 2;
+    throw LauncherWriteError{result == 1 ? LauncherWriteError::kCannotCreate : LauncherWriteError::kWriteFailed};
 }

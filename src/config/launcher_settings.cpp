@@ -86,13 +86,13 @@ void LauncherSettings::Load() {
 }
 
 void LauncherSettings::Store() {
-    if (userFileIncomplete_) throw 1;
+    if (userFileIncomplete_) throw LauncherWriteError{LauncherWriteError::kCannotCreate};
     WideString path = UserFilePath();
     if (!PathExists(path)) CreateDirectoryOf(path);
     try {
         user_.WriteFile(path);
         return;
-    } catch (int) {
+    } catch (const LauncherWriteError&) {
     }
     // The directory may have vanished or been replaced since the test above.
     CreateDirectoryOf(path);

@@ -4,6 +4,6 @@
 #include "text/cow_string.h"
 
 // Keeps the first of every group of locations that are equal under
-// CompareConfigText once each is given a trailing "/" (unless it is empty or
+// CompareNoCase once each is given a trailing "/" (unless it is empty or
 // already ends in "/" or "\"). The kept elements keep their own text.
 void RemoveDuplicateLocations(std::vector<WideString>* locations);

@@ -4,13 +4,13 @@
 #include "fs/file_io.h"
 
 void MemoryBodyReader::ReadExact(unsigned char* out, uint32_t count) {
-    if (size_ - position_ < count) throw ERROR_INVALID_DATA;
+    if (size_ - position_ < count) throw KitReadFailure{ERROR_INVALID_DATA};
     if (count != 0) std::memcpy(out, data_ + position_, count);
     position_ += count;
 }
 
 void MemoryBodyReader::Skip(uint64_t count) {
-    if (size_ - position_ < count) throw ERROR_INVALID_DATA;
+    if (size_ - position_ < count) throw KitReadFailure{ERROR_INVALID_DATA};
     position_ += count;
 }
 
@@ -19,8 +19,9 @@ BufferedFileBodyReader::BufferedFileBodyReader(FileHandle handle)
 
 void BufferedFileBodyReader::Refill() {
     uint32_t got = 0;
-    if (FileRead(handle_, buffer_.get(), kBufferSize, &got, nullptr) != 0) throw GetLastFileError();
-    if (got == 0) throw ERROR_INVALID_DATA;
+    const uint32_t code = FileRead(handle_, buffer_.get(), kBufferSize, &got, nullptr);
+    if (code != 0) throw KitReadFailure{code};
+    if (got == 0) throw KitReadFailure{ERROR_INVALID_DATA};
     begin_ = 0;
     end_ = got;
 }
@@ -48,6 +49,6 @@ void BufferedFileBodyReader::Skip(uint64_t count) {
     const uint64_t target = position_ + count;
     begin_ = end_ = 0;
     if (FileSeek(handle_, static_cast<uint32_t>(target), static_cast<int32_t>(target >> 32), FILE_BEGIN) < 0)
-        throw GetLastFileError();
+        throw KitReadFailure{GetLastFileError()};
     position_ = target;
 }

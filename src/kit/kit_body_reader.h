@@ -1,10 +1,16 @@
 #pragma once
-// Sequential readers of an unpacked kit body. Both throw an error number
-// (uint32_t): ERROR_INVALID_DATA when the body ends before the bytes asked
-// for, or the file layer's code when a read fails.
+// Sequential readers of an unpacked kit body. Both throw KitReadFailure:
+// ERROR_INVALID_DATA when the body ends before the bytes asked for, or the
+// file layer's code when a read fails.
 #include <cstdint>
 #include <memory>
 #include "fs/file_types.h"
+
+// Raised while the kit's tables are read, and turned into the loader's
+// result code before it leaves the kit layer.
+struct KitReadFailure {
+    uint32_t code;
+};
 
 class KitBodyReader {
 public:

@@ -2,6 +2,7 @@
 #include "kit/kit_reader.h"
 
 #include "fs/process_paths.h"
+#include "kit/kit_format.h"
 #include "text/path_bytes.h"
 
 WideString LocateKitFile(bool useCurrentDirectory) {
@@ -15,6 +16,7 @@ WideString LocateKitFile(bool useCurrentDirectory) {
     }
     if (directory.Empty()) return WideString();
     if (directory.Back() != '/') directory += '/';
-    directory += "qbx4.tkx";
-    return PathFromBytes(directory.Data(), directory.Length());
+    WideString path = PathFromBytes(directory.Data(), directory.Length());
+    path += kKitFileName;
+    return path;
 }

@@ -59,8 +59,8 @@ uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer) {
     uint32_t code = 0;
     try {
         code = LoadSteps(kitPath, observer);
-    } catch (uint32_t thrown) {
-        code = thrown != 0 ? thrown : ERROR_INVALID_DATA;
+    } catch (const KitReadFailure& failure) {
+        code = failure.code != 0 ? failure.code : ERROR_INVALID_DATA;
     } catch (const std::bad_alloc&) {
         code = ERROR_NOT_ENOUGH_MEMORY;
     }
@@ -75,7 +75,7 @@ uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandl
     while (remaining > 0) {
         // Reading no more than the entry needs keeps small entries from
         // pulling a whole buffer of their neighbours through the cache.
-        const uint32_t want = remaining < copyBufferSize_ ? remaining : copyBufferSize_;
+        const uint32_t want = remaining < kKitCopyBufferSize ? remaining : kKitCopyBufferSize;
         uint32_t got = 0;
         uint32_t code = FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr);
         if (code != 0) return code;

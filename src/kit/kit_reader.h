@@ -45,7 +45,6 @@ private:
     std::vector<KitFileEntry> files_;
     WideString tempPath_;
     FileHandle tempHandle_ = INVALID_FILE_HANDLE;
-    uint32_t copyBufferSize_ = kKitCopyBufferSize;
     std::unique_ptr<unsigned char[]> copyBuffer_;
     KitTrailerState trailer_ = KitTrailerState::Absent;
 

@@ -19,7 +19,7 @@ public:
     // Fails unless count more bytes lie before limit.
     void Require(uint64_t count, uint64_t limit) const {
         const uint64_t position = reader_.Position();
-        if (position > limit || limit - position < count) throw ERROR_INVALID_DATA;
+        if (position > limit || limit - position < count) throw KitReadFailure{ERROR_INVALID_DATA};
     }
 
     uint32_t ReadU32(uint64_t limit) {
@@ -37,14 +37,14 @@ public:
 
     // Counts bytes of the tables against their budget.
     void Charge(uint64_t bytes) {
-        if (bytes > budget_) throw ERROR_INVALID_DATA;
+        if (bytes > budget_) throw KitReadFailure{ERROR_INVALID_DATA};
         budget_ -= bytes;
     }
     uint64_t Budget() const noexcept { return budget_; }
 
     WideString ReadCountedString(uint64_t limit, uint32_t maxUnits) {
         const uint32_t units = ReadU32(limit);
-        if (units > maxUnits) throw ERROR_INVALID_DATA;
+        if (units > maxUnits) throw KitReadFailure{ERROR_INVALID_DATA};
         Require(uint64_t{units} * 2, limit);
         Charge(uint64_t{units} * 2);
         WideString text;
@@ -66,7 +66,7 @@ public:
     // Reads a record's length word; returns the position where its content ends.
     uint64_t BeginRecord() {
         const uint32_t length = ReadU32(bodySize_);
-        if (length < 4) throw ERROR_INVALID_DATA;
+        if (length < 4) throw KitReadFailure{ERROR_INVALID_DATA};
         Require(length - 4, bodySize_);
         return reader_.Position() + (length - 4);
     }
@@ -118,7 +118,7 @@ void ReadFileTable(TableParser& parser, std::vector<KitFileEntry>& files) {
         parser.Charge(sizeof(KitFileEntry));
         KitFileEntry entry;
         entry.name = parser.ReadCountedString(recordEnd, kKitMaxNameBytes);
-        if (!IsInstallableEntryName(entry.name)) throw ERROR_INVALID_DATA;
+        if (!IsInstallableEntryName(entry.name)) throw KitReadFailure{ERROR_INVALID_DATA};
         entry.writeTime = parser.ReadFileTime(recordEnd);
         entry.dataOffset = parser.ReadU32(recordEnd);
         entry.dataSize = parser.ReadU32(recordEnd);
@@ -131,14 +131,14 @@ void ReadFileTable(TableParser& parser, std::vector<KitFileEntry>& files) {
 
 void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
                    std::vector<KitFileEntry>& files, uint32_t* dataStart, uint64_t maxTableBytes) {
-    if (bodySize > 0xFFFFFFFFu) throw ERROR_INVALID_DATA;
+    if (bodySize > 0xFFFFFFFFu) throw KitReadFailure{ERROR_INVALID_DATA};
     TableParser parser(reader, bodySize, maxTableBytes);
     ReadLanguageSection(parser, languages);
     ReadFileTable(parser, files);
-    if (HasFileUsedAsDirectory(files)) throw ERROR_INVALID_DATA;
+    if (HasFileUsedAsDirectory(files)) throw KitReadFailure{ERROR_INVALID_DATA};
     const uint64_t start = parser.Position();
     for (KitFileEntry& entry : files) {
-        if (uint64_t{entry.dataOffset} + entry.dataSize > bodySize - start) throw ERROR_INVALID_DATA;
+        if (uint64_t{entry.dataOffset} + entry.dataSize > bodySize - start) throw KitReadFailure{ERROR_INVALID_DATA};
         entry.dataOffset = static_cast<uint32_t>(start + entry.dataOffset);
     }
     *dataStart = static_cast<uint32_t>(start);

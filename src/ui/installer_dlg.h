@@ -121,8 +121,6 @@ private:
     bool useCurrentDirectory_;
     bool confirmCancel_ = true;
     bool installCancelRequested_ = false;
-    int argc_;
-    char** argv_;
     int32_t width_ = 500;
     int32_t height_ = 360;
     NarrowString title_;  // UTF-8

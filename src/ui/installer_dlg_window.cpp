@@ -72,13 +72,13 @@ gboolean OnDeleteWindow(GtkWidget*, GdkEvent*, gpointer dlg) {
 
 }  // namespace
 
-CInstallerDlg::CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
+// The argument count and vector went to the toolkit before (the caller
+// probes the display); the dialog keeps nothing of them.
+CInstallerDlg::CInstallerDlg(int /*argc*/, char** /*argv*/, bool silent, const NarrowString& title,
                              const WideString& languageCode, bool useCurrentDirectory)
     : silent_(false),
       languageCode_(languageCode),
       useCurrentDirectory_(useCurrentDirectory),
-      argc_(argc),
-      argv_(argv),
       title_(title) {
     proposal_.alternativeProfilePresent = false;
     proposal_.listFromAlternativeProfile = false;

@@ -106,8 +106,8 @@ TEST_F(LauncherFileTest, FailedWriteLeavesOldFileAsItWas) {
     int code = 0;
     try {
         table.WriteFile(Wide(path));
-    } catch (int raised) {
-        code = raised;
+    } catch (const LauncherWriteError& raised) {
+        code = raised.code;
     }
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, SIG_DFL);
@@ -121,7 +121,7 @@ TEST_F(LauncherFileTest, FailedWriteLeavesOldFileAsItWas) {
     EXPECT_EQ(ReadBytes(path), "InstallComponents=1\nConfigurationTemplatesLocation=/new\n");
 
     std::filesystem::create_directories(home_ + "/dir.cfg/inner");
-    EXPECT_THROW(table.WriteFile(Wide(home_ + "/dir.cfg")), int);
+    EXPECT_THROW(table.WriteFile(Wide(home_ + "/dir.cfg")), LauncherWriteError);
     EXPECT_TRUE(Exists(home_ + "/dir.cfg/inner"));
 }
 

@@ -53,7 +53,7 @@ TEST_F(Settings, StoreCreatesTheDirectoryAndPropagatesASecondFailure) {
     std::filesystem::create_directories(mainUser_ + "/keep");
     LauncherSettings blocked(LauncherProfile::Main);
     blocked.UserTable().SetValues(kTemplatesLocationKey, {u"/t"});
-    EXPECT_THROW(blocked.Store(), int);
+    EXPECT_THROW(blocked.Store(), LauncherWriteError);
     EXPECT_TRUE(Exists(mainUser_ + "/keep"));
 }
 
@@ -81,8 +81,8 @@ TEST_F(Settings, StoreRefusesToShortenAUserFileItCouldNotRead) {
         settings.UserTable().SetValues(kTemplatesLocationKey, {u"/t"});
         try {
             settings.Store();
-        } catch (int code) {
-            _exit(code == 1 ? 0 : 2);
+        } catch (const LauncherWriteError& failure) {
+            _exit(failure.code == LauncherWriteError::kCannotCreate ? 0 : 2);
         }
         _exit(1);
     }

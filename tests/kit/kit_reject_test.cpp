@@ -176,8 +176,8 @@ TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
         uint32_t dataStart = 0;
         try {
             ReadKitTables(reader, body.size(), languages, files, &dataStart, budget);
-        } catch (uint32_t code) {
-            return code;
+        } catch (const KitReadFailure& failure) {
+            return failure.code;
         }
         return 0u;
     };
@@ -185,6 +185,20 @@ TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
     const uint64_t needed = sizeof(KitLanguageEntry) + 100 * sizeof(KitFileEntry) + (10 * 2 + 90 * 3) * 2;
     EXPECT_EQ(read(needed), 0u);
     EXPECT_EQ(read(needed - 1), ERROR_INVALID_DATA);
+}
+
+TEST(KitTableParser, TablesCutShortRaiseTheKitsOwnFailure) {
+    const ByteVector body = kHeader + Words({2}) + FileRecord(u"a", 2, 1);
+    MemoryBodyReader reader(body.data(), body.size());
+    std::vector<KitLanguageEntry> languages;
+    std::vector<KitFileEntry> files;
+    uint32_t dataStart = 0;
+    try {
+        ReadKitTables(reader, body.size(), languages, files, &dataStart);
+        ADD_FAILURE() << "a second file record was read from nothing";
+    } catch (const KitReadFailure& failure) {
+        EXPECT_EQ(failure.code, ERROR_INVALID_DATA);
+    }
 }
 
 // A cheap in-tree mutation run (the fuzzer goes further): damaged copies of a
