@@ -10,38 +10,24 @@
 #include "fs/temp_file_claim.h"
 #include "fs/path_mode.h"
 #include "text/path_bytes.h"
+#include "text/path_text.h"
 
 namespace {
 
 // How old an unclaimed unpacked kit must be before it counts as abandoned.
 constexpr int64_t kAbandonedKitAgeSeconds = 60;
 
-bool StartsWith(const WideString& text, const WideString& prefix)
-{
-    if (prefix.Length() > text.Length())
-        return false;
-    for (uint32_t i = 0; i < prefix.Length(); ++i)
-        if (text[i] != prefix[i])
-            return false;
-    return true;
-}
-
 // Strictly below the target directory (which ends in "/").
 bool IsBelow(const WideString& path, const WideString& target)
 {
-    return path.Length() > target.Length() && StartsWith(path, target);
+    return path.Length() > target.Length() && PathStartsWith(path, target);
 }
 
 // The target itself or one of its parents (the run may have created the
 // target with its missing parents).
 bool IsTargetOrAbove(const WideString& path, const WideString& target)
 {
-    return !path.Empty() && StartsWith(target, path + u"/");
-}
-
-std::u16string Key(const WideString& path)
-{
-    return std::u16string(path.Data(), path.Length());
+    return !path.Empty() && PathStartsWith(target, path + u"/");
 }
 
 bool HasTag(const std::vector<JournalRecord>& records, char tag)
@@ -83,7 +69,7 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     std::set<std::u16string> moved;
     for (const JournalRecord& r : records)
         if (r.tag == 'M')
-            moved.insert(Key(r.path));
+            moved.insert(PathKey(r.path));
     std::vector<WideString> files;
     CollectBackedUpFiles(backupDirectory, WideString(), &files);
     for (const WideString& relative : files) {
@@ -91,7 +77,7 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
         const WideString destination = target + relative;
         const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
         const bool renamed = OnSameFileSystem(source, parent);
-        if (moved.count(Key(destination)) == 0 && !renamed && PathEntryExists(destination))
+        if (moved.count(PathKey(destination)) == 0 && !renamed && PathEntryExists(destination))
             continue;
         if (MovePath(source, destination) == 0)
             ++report->restoredFiles;

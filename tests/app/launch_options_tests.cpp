@@ -12,6 +12,7 @@
 #include "app/launch_options.h"
 #include "support/catalog_fixture.h"
 #include "text/convert.h"
+#include "support/wide_string_print.h"
 
 namespace {
 
@@ -205,7 +206,7 @@ TEST_F(LaunchOptionsTest, TargetAndLogAreMadeAbsoluteAndStandAnywhereAfterUsecwd
 
     // The last one counts; a long option is never taken for -S or -L.
     options = Parse({"--target=/a", "--target=/b/", "--Silent", "--Lde"}, "C");
-    EXPECT_TRUE(options.targetDirectory == WideString(u"/b/"));
+    EXPECT_EQ(options.targetDirectory, WideString(u"/b/"));
     EXPECT_FALSE(options.silent);
     EXPECT_TRUE(CodeIs(options, u"en"));
     // usecwd is still only the first argument.

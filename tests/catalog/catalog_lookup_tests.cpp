@@ -9,6 +9,7 @@
 #include "catalog/message_catalog.h"
 #include "support/catalog_fixture.h"
 #include "text/convert.h"
+#include "support/wide_string_print.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ TEST_F(CatalogLookup, ArabicCodeShowsTheEnglishTexts) {
         MessageCatalog::SetCurrentLanguage(5);
         const WideString english = MessageCatalog::GetText(id);
         MessageCatalog::SetCurrentLanguage(22);
-        EXPECT_TRUE(MessageCatalog::GetText(id) == english) << id;
+        EXPECT_EQ(MessageCatalog::GetText(id), english) << id;
     }
 }
 
@@ -116,9 +117,9 @@ TEST_F(CatalogLookup, EveryTextSurvivesTheRoundTripInUtf8) {
 
 TEST_F(CatalogLookup, ChineseAndGeorgianBecomeTheRightUtf16Units) {
     MessageCatalog::SetCurrentLanguage(4);
-    EXPECT_TRUE(MessageCatalog::GetText("IDR_MAINFRAME") == WideString(u"安装配置"));
+    EXPECT_EQ(MessageCatalog::GetText("IDR_MAINFRAME"), WideString(u"安装配置"));
     MessageCatalog::SetCurrentLanguage(7);
-    EXPECT_TRUE(MessageCatalog::GetText("IDS_WIZARD_NEXT") == WideString(u"შემდეგ>"));
+    EXPECT_EQ(MessageCatalog::GetText("IDS_WIZARD_NEXT"), WideString(u"შემდეგ>"));
 }
 
 // The worker thread looks texts up while the GUI thread does too.

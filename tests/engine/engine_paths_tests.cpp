@@ -27,14 +27,3 @@ TEST(EnginePathsTest, EntryNamesNormaliseToOneSpellingOrAreRefused) {
     EXPECT_EQ(Relative(u"a/..\\b"), "<refused>");
     EXPECT_EQ(Relative(std::u16string(u"a\0/../x", 7)), "<refused>");
 }
-
-TEST(EnginePathsTest, ParentsAndTargetDirectories) {
-    EXPECT_EQ(Narrow(ParentDirectory(u"/t/a/b.cfg")), "/t/a");
-    EXPECT_EQ(Narrow(ParentDirectory(u"/b.cfg")), "/");
-    EXPECT_EQ(Narrow(ParentDirectory(u"b.cfg")), "");
-    EXPECT_EQ(Narrow(WithoutFinalSeparator(u"/t/a//")), "/t/a");
-    EXPECT_EQ(Narrow(WithoutFinalSeparator(u"/")), "/");
-    EXPECT_EQ(Narrow(NormalizeTargetDirectory(u"C:\\t\\x")), "C:/t/x/");
-    EXPECT_EQ(Narrow(NormalizeTargetDirectory(u"/t/")), "/t/");
-    EXPECT_EQ(Narrow(NormalizeTargetDirectory(WideString())), "");
-}

@@ -6,6 +6,7 @@
 #include "fs/temp_file_claim.h"
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
+#include "support/wide_string_print.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void ExpectExtractsExactly(KitReader& reader, const std::vector<KitMemoryEntry>&
     // In reverse order: each extraction must position the file itself.
     for (uint32_t i = static_cast<uint32_t>(entries.size()); i-- > 0;) {
         const KitFileEntry& entry = reader.GetFileEntry(i);
-        EXPECT_TRUE(entry.name == entries[i].name);
+        EXPECT_EQ(entry.name, entries[i].name);
         EXPECT_EQ(entry.writeTime, entries[i].writeTime);
         EXPECT_EQ(entry.dataSize, entries[i].data.size());
         const std::string out = dir + "/out" + std::to_string(i);
@@ -55,7 +56,7 @@ TEST_F(KitTest, TableFormWithPaddedRecordsRoundTrips) {
         ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
         EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Verified);
         ASSERT_EQ(reader.GetLanguageEntries().size(), 2u);
-        EXPECT_TRUE(reader.GetLanguageEntries()[0].vendor == WideString(u"Hersteller"));
+        EXPECT_EQ(reader.GetLanguageEntries()[0].vendor, WideString(u"Hersteller"));
         EXPECT_EQ(LeftoverTempFiles(), 1);
         ExpectExtractsExactly(reader, entries, root_);
     }
@@ -84,8 +85,8 @@ TEST_F(KitTest, SingleLanguageFormGivesOneEnglishEntry) {
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Absent);
     ASSERT_EQ(reader.GetLanguageEntries().size(), 1u);
-    EXPECT_TRUE(reader.GetLanguageEntries()[0].code == WideString(u"en"));
-    EXPECT_TRUE(reader.GetDescriptionPath(u"fr") == WideString(u"a.txt"));
+    EXPECT_EQ(reader.GetLanguageEntries()[0].code, WideString(u"en"));
+    EXPECT_EQ(reader.GetDescriptionPath(u"fr"), WideString(u"a.txt"));
     ExpectExtractsExactly(reader, entries, root_);
 }
 
@@ -105,17 +106,17 @@ TEST_F(KitTest, LanguageLookups) {
     // The first match counts, case-insensitively, and an empty product does not fall back.
     reader.GetProductTexts(u"de", &product, &vendor);
     EXPECT_TRUE(product.Empty());
-    EXPECT_TRUE(vendor == WideString(u"Hersteller"));
+    EXPECT_EQ(vendor, WideString(u"Hersteller"));
     reader.GetProductTexts(u"FR", &product, &vendor);
-    EXPECT_TRUE(product == WideString(u"Produit"));
+    EXPECT_EQ(product, WideString(u"Produit"));
     // No match: both empty, no fallback to "en".
     reader.GetProductTexts(u"ja", &product, &vendor);
     EXPECT_TRUE(product.Empty() && vendor.Empty());
 
     // The description falls back to "en" when the first match has none or nothing matches.
-    EXPECT_TRUE(reader.GetDescriptionPath(u"de") == WideString(u"readme.txt"));
-    EXPECT_TRUE(reader.GetDescriptionPath(u"Fr") == WideString(u"lisez.txt"));
-    EXPECT_TRUE(reader.GetDescriptionPath(u"ja") == WideString(u"readme.txt"));
+    EXPECT_EQ(reader.GetDescriptionPath(u"de"), WideString(u"readme.txt"));
+    EXPECT_EQ(reader.GetDescriptionPath(u"Fr"), WideString(u"lisez.txt"));
+    EXPECT_EQ(reader.GetDescriptionPath(u"ja"), WideString(u"readme.txt"));
 }
 
 TEST_F(KitTest, DescriptionIsEmptyWithoutEnglishEntry) {
@@ -169,7 +170,7 @@ TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
     reader.Release();
     EXPECT_EQ(LeftoverTempFiles(), 0);
     EXPECT_EQ(reader.GetFileEntryCount(), 0u);
-    EXPECT_TRUE(reader.GetDescriptionPath(u"en") == WideString(u"docs\\readme.txt"));
+    EXPECT_EQ(reader.GetDescriptionPath(u"en"), WideString(u"docs\\readme.txt"));
     // A second load of the same reader works and leaves exactly one file.
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);

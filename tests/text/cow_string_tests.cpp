@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "text/cow_string.h"
+#include "support/wide_string_print.h"
 
 namespace {
 
@@ -206,7 +207,7 @@ TEST(CowString, ComparisonAndSearch) {
     EXPECT_EQ(WideString::npos, s.Find(WideString(u"file"), 9));
     EXPECT_TRUE(s.Contains(u"file"));
     EXPECT_FALSE(s.Contains(u"filex"));
-    EXPECT_TRUE(s == WideString(u"dir/sub/file"));
+    EXPECT_EQ(s, WideString(u"dir/sub/file"));
 }
 
 TEST(CowString, BlocksSharedAcrossThreadsAreCountedExactly) {

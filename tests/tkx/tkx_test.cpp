@@ -10,6 +10,7 @@
 #include "text/convert.h"
 #include "tkx/tkx_commands.h"
 #include "tkx_test_support.h"
+#include "support/wide_string_print.h"
 
 namespace fsys = std::filesystem;
 
@@ -47,7 +48,7 @@ TEST_F(TkxTest, PackedTreeRoundTripsEveryByteAndTime) {
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     EXPECT_EQ(reader.GetTrailerState(), KitTrailerState::Verified);
     ASSERT_EQ(reader.GetLanguageEntries().size(), 2u);
-    EXPECT_TRUE(reader.GetDescriptionPath(u"de") == WideString(u"conf\\text.txt"));
+    EXPECT_EQ(reader.GetDescriptionPath(u"de"), WideString(u"conf\\text.txt"));
     ASSERT_EQ(reader.GetFileEntryCount(), 4u);
     const char* expected[] = {"conf/deep/big.bin", "conf/empty", "conf/text.txt", "top.cfg"};
     for (uint32_t i = 0; i < 4; ++i) {
@@ -55,7 +56,7 @@ TEST_F(TkxTest, PackedTreeRoundTripsEveryByteAndTime) {
         std::string name(expected[i]);
         std::string stored = name;
         for (char& c : stored) c = c == '/' ? '\\' : c;
-        EXPECT_TRUE(reader.GetFileEntry(i).name == Wide(stored));
+        EXPECT_EQ(reader.GetFileEntry(i).name, Wide(stored));
         ASSERT_EQ(reader.ExtractEntry(i, WPath("out")), 0u);
         EXPECT_EQ(ReadWholeFile(Path("out")), ReadWholeFile(Path("tree/" + name)));
         struct stat a, b;
@@ -75,7 +76,7 @@ TEST_F(TkxTest, SingleLanguageFormOnlyForOneEnglishGroup) {
         ASSERT_EQ(reader.Load(WPath(name)), 0u);
         ASSERT_EQ(reader.GetLanguageEntries().size(), 1u);
         const bool english = name[0] == 'e';
-        EXPECT_TRUE(reader.GetLanguageEntries()[0].code == WideString(english ? u"en" : u"fr"));
+        EXPECT_EQ(reader.GetLanguageEntries()[0].code, WideString(english ? u"en" : u"fr"));
         const std::string body = ReadWholeFile(ToNarrow(reader.GetTemporaryPath()).Data());
         ASSERT_GE(body.size(), 4u);
         EXPECT_EQ(body.substr(0, 4) == std::string(4, '\0'), english);
