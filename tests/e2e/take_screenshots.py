@@ -11,6 +11,7 @@ import subprocess
 import sys
 
 from e2e_driver import CANCEL, Sandbox, XServer, run_in_own_session, wait_for
+from e2e_files import write_tree
 from wizard_flows import Context
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -117,13 +118,7 @@ class Shooter:
 
 
 def big_tree(ctx):
-    tree = ctx.sandbox.mkdir("many")
-    for i in range(3000):
-        sub = os.path.join(tree, "group%02d" % (i % 30))
-        os.makedirs(sub, exist_ok=True)
-        with open(os.path.join(sub, "t%04d.cfg" % i), "wb") as f:
-            f.write(os.urandom(4096))
-    ctx.pack_tree(tree)
+    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("many"), 3000, 4096))
 
 
 def blocked_target(ctx):

@@ -5,11 +5,7 @@
 
 #include "catalog/message_catalog.h"
 #include "engine_test_support.h"
-
-namespace {
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
-}  // namespace
+#include "support/test_times.h"
 
 class EngineCancelTest : public EngineTest {
 protected:

@@ -6,11 +6,7 @@
 #include "engine/entry_action.h"
 #include "engine/engine_paths.h"
 #include "engine_test_support.h"
-
-namespace {
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
-}  // namespace
+#include "support/test_times.h"
 
 class EntryActionTest : public EngineTest {
 protected:

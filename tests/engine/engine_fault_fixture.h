@@ -5,10 +5,9 @@
 #include <filesystem>
 #include "engine_test_support.h"
 #include "fs/dir_ops.h"
+#include "support/test_times.h"
 
 namespace fault_fixture {
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
 
 inline std::string Bytes(size_t size, char seed) {
     std::string data(size, '\0');

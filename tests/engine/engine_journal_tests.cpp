@@ -5,10 +5,9 @@
 #include <sys/stat.h>
 #include "journal/install_journal.h"
 #include "engine_test_support.h"
+#include "support/test_times.h"
 
 namespace {
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

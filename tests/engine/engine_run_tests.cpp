@@ -6,10 +6,9 @@
 #include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 #include "fs/dir_ops.h"
+#include "support/test_times.h"
 
 namespace {
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
 
 struct Posted {
     uint32_t code = 0;

@@ -3,9 +3,9 @@
 #include <thread>
 #include "catalog/message_catalog.h"
 #include "engine_test_support.h"
+#include "support/test_times.h"
 
 namespace {
-constexpr int64_t kNew = 1600000000;
 
 std::string PostedTarget(InstallStatus& status, const WideString& directory) {
     status.PostJob(nullptr, directory);

@@ -19,12 +19,11 @@
 #include "support/captured_stream.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
+#include "support/test_times.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
 
 FILETIME FileTime(int64_t unixSeconds) {
     return static_cast<FILETIME>(unixSeconds + 11644473600ll) * 10000000ull;

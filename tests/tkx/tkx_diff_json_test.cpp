@@ -9,13 +9,12 @@
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
 #include "tkx_test_support.h"
+#include "support/test_times.h"
 
 namespace fsys = std::filesystem;
 
 namespace {
 
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
 
 FILETIME FileTime(int64_t unixSeconds) {
     return static_cast<FILETIME>(unixSeconds + 11644473600ll) * 10000000ull;
