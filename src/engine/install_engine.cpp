@@ -110,7 +110,7 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     uint32_t code = CreateDirectoryRecorded(ParentDirectory(destination));
     if (code != 0) return code;
 
-    InstallTransaction& transaction = transactions_.back();
+    InstallTransaction& transaction = *transaction_;
     const std::u16string key = PathKey(destination);
     // A destination that an earlier entry of this run already wrote holds
     // nothing of the user's: backing it up again would overwrite the user's
@@ -129,7 +129,7 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
 }
 
 uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode) {
-    InstallTransaction& transaction = transactions_.back();
+    InstallTransaction& transaction = *transaction_;
     // A directory cannot be replaced by a file without putting the user's
     // tree at risk; the kit does not fit this template directory.
     if (IsExistingDirectory(destination)) {

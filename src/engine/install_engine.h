@@ -2,6 +2,7 @@
 // One transactional installation run: backup, copy, commit or exact rollback.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -62,7 +63,7 @@ public:
     uint32_t CreateDirectoryRecorded(const WideString& path);
     uint32_t CreateDirectoryUnrecorded(const WideString& path);
 
-    const InstallTransaction& Top() const { return transactions_.back(); }
+    const InstallTransaction& Top() const { return *transaction_; }
     // The run's write-ahead journal (in the backup directory while it runs).
     const InstallJournal& Journal() const { return journal_; }
 
@@ -91,7 +92,8 @@ private:
     uint32_t ReportFailureAfterThrow(uint32_t code);
     void Post(uint32_t code, const WideString& text, int32_t percent);
 
-    std::vector<InstallTransaction> transactions_;
+    // The run's transaction, from BeginTransaction on; a later run starts a new one.
+    std::optional<InstallTransaction> transaction_;
     InstallJournal journal_;
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;

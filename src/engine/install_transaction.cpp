@@ -28,8 +28,7 @@ WideString ParentOrCurrent(const WideString& directory) {
 }  // namespace
 
 uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
-    transactions_.emplace_back();
-    InstallTransaction& transaction = transactions_.back();
+    InstallTransaction& transaction = transaction_.emplace();
     transaction.targetDirectory = targetDirectory;
     // Without a target there is nothing to protect and every entry would land
     // relative to the current directory: refuse instead.
@@ -63,8 +62,8 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
 }
 
 uint32_t InstallEngine::CommitTransaction() {
-    if (transactions_.empty()) return 0;
-    InstallTransaction& transaction = transactions_.back();
+    if (!transaction_) return 0;
+    InstallTransaction& transaction = *transaction_;
     const uint32_t code = journal_.RecordCommit();
     if (code != 0) return code;
     transaction.backedUpFiles.clear();
@@ -80,8 +79,8 @@ void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction)
 }
 
 uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
-    if (transactions_.empty()) return code;
-    InstallTransaction& transaction = transactions_.back();
+    if (!transaction_) return code;
+    InstallTransaction& transaction = *transaction_;
 
     // Files the run added where nothing stood (a partly written one included).
     for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it) {
@@ -125,7 +124,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
 }
 
 uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
-    InstallTransaction& transaction = transactions_.back();
+    InstallTransaction& transaction = *transaction_;
     if (transaction.backupDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
     if (!PathStartsWith(destination, transaction.targetDirectory)) return ERROR_INVALID_PARAMETER;
 
@@ -167,7 +166,7 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     if (directory.Empty()) return ERROR_PATH_NOT_FOUND;
     if (directory.Equals(u"/")) return 0;
 
-    InstallTransaction& transaction = transactions_.back();
+    InstallTransaction& transaction = *transaction_;
     const std::u16string key = PathKey(directory);
     if (transaction.knownDirectories.count(key) != 0) return 0;
     if (IsExistingDirectory(directory)) {
@@ -208,7 +207,7 @@ uint32_t InstallEngine::CreateDirectoryUnrecorded(const WideString& path) {
 }
 
 uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
-    InstallTransaction& transaction = transactions_.back();
+    InstallTransaction& transaction = *transaction_;
     const WideString path = WithoutFinalSeparator(directory);
     if (path.Empty()) return 0;
     const std::u16string key = PathKey(path);
