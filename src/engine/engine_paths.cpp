@@ -1,6 +1,11 @@
 #include "engine/engine_paths.h"
 
 #include "fs/dir_ops.h"
+#include "text/path_bytes.h"
+
+bool FitsPathLimit(const WideString& path) {
+    return PathToBytes(path).Length() <= kKitMaxNameBytes;
+}
 
 bool IsExistingDirectory(const WideString& path) {
     // "name/." resolves only when name is a directory.

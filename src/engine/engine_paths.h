@@ -5,6 +5,10 @@
 #include "text/cow_string.h"
 #include "text/path_text.h"
 
+// True when the path, in the bytes the file system gets, fits the system's
+// path limit.
+bool FitsPathLimit(const WideString& path);
+
 // True when path names a directory (symbolic links followed). Unlike the
 // file finder it takes every unit of the path literally, "*" included.
 bool IsExistingDirectory(const WideString& path);

@@ -29,7 +29,11 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     try {
         workingPath_ = target;
         ClearLastFileError();
-        uint32_t code = BeginTransaction(NormalizeTargetDirectory(target));
+        const WideString directory = NormalizeTargetDirectory(target);
+        // Checked before anything is written: a path the system cannot take
+        // would otherwise fail the run halfway.
+        uint32_t code = kit != nullptr ? CheckDestinationLengths(*kit, directory) : 0;
+        if (code == 0) code = BeginTransaction(directory);
         if (code == 0 && kit == nullptr) code = ERROR_INVALID_PARAMETER;
         if (code != 0) return ReportFailure(code, 0);
         code = RunEntries(*kit);
@@ -75,6 +79,18 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
     }
     // Nothing is committed while the user is still deciding.
     if (HoldWhilePausedThenStop()) return CancelRun(percent_);
+    return 0;
+}
+
+uint32_t InstallEngine::CheckDestinationLengths(const KitReader& kit, const WideString& target) {
+    for (uint32_t i = 0; i < kit.GetFileEntryCount(); ++i) {
+        WideString relative;
+        if (!MakeRelativeEntryPath(kit.GetFileEntry(i).name, &relative)) continue;  // refused in its turn
+        if (FitsPathLimit(target + relative)) continue;
+        workingPath_ = target + relative;
+        SetLastFileErrno(ENAMETOOLONG);
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
     return 0;
 }
 

@@ -75,6 +75,9 @@ public:
     void SetEntryHook(std::function<void(uint32_t)> hook) { entryHook_ = std::move(hook); }
 
 private:
+    // ERROR_FILENAME_EXCED_RANGE when an entry's destination would be longer
+    // than the system takes.
+    uint32_t CheckDestinationLengths(const KitReader& kit, const WideString& target);
     uint32_t RunEntries(KitReader& kit);
     uint32_t InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan);
     uint32_t SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode);

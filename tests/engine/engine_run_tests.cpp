@@ -249,3 +249,18 @@ TEST_F(EngineRunTest, RelativeTargetOfOneComponentIsCreatedInTheCurrentDirectory
     EXPECT_EQ(ReadFile(root_ + "/rel/a.cfg"), "a");
     ASSERT_EQ(chdir(saved), 0);
 }
+
+TEST_F(EngineRunTest, ADestinationBeyondThePathLimitFailsBeforeAnythingIsWritten) {
+    // Each name fits on its own; below this target the second does not.
+    const std::string deep = root_ + "/" + std::string(200, 'd') + "/" + std::string(200, 'e');
+    std::string longName;
+    for (int i = 0; i < 16; ++i) longName += (i > 0 ? "\\" : "") + std::string(240, static_cast<char>('a' + i));
+    target_ = deep + "/target";
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry(longName, kNew, "too deep")});
+    EXPECT_EQ(RunInstall(), ERROR_FILENAME_EXCED_RANGE);
+    EXPECT_FALSE(Exists(root_ + "/" + std::string(200, 'd')));
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+    uint32_t code = 0;
+    status_.ReadStatus(&code, nullptr, nullptr);
+    EXPECT_EQ(code, ERROR_FILENAME_EXCED_RANGE);
+}
