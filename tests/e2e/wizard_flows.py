@@ -139,6 +139,24 @@ def flow_chosen_target(ctx):
     check(w.exit_status() == 0, "exit status")
 
 
+def flow_unrecorded_directory(ctx):
+    """A launcher file that cannot be written: the templates stay installed,
+    the success page says the directory was not recorded and names the file,
+    and the run exits 1."""
+    ctx.pack_demo_kit()
+    os.makedirs(os.path.join(ctx.launcher_file, "in-the-way"))
+    w = ctx.start()
+    ctx.go_to_directory_page()
+    w.advance()
+    w.wait_page_text(SUCCESS)
+    w.wait_page_text("could not be recorded in the settings file:")
+    w.wait_page_text(ctx.launcher_file)
+    ctx.check_demo_installed(ctx.default_target)
+    w.click(CHECK_BUTTON)
+    w.advance()
+    check(w.exit_status() == 1, "exit status when the directory was not recorded")
+
+
 def flow_check_button_cleared(ctx):
     """With the check button cleared, Finish opens nothing."""
     ctx.pack_demo_kit()
