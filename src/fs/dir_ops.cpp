@@ -65,9 +65,10 @@ bool SameFile(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// rename(2) for a file or link onto a non-directory, which is what mv does
-// there. Returns false when the tool must decide (other kinds, a directory
-// destination, the same file, a move across file systems).
+// rename(2) for anything but a directory onto a non-directory, which is
+// what mv does there, and across file systems the in-process copy. Returns
+// false when the tool must decide (a directory source, a directory
+// destination, the same file).
 bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* result)
 {
     struct stat source;
@@ -77,7 +78,7 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
         *result = StoreError(ERROR_FILE_NOT_FOUND);  // mv fails on a missing source
         return true;
     }
-    if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode))
+    if (S_ISDIR(source.st_mode))
         return false;
     struct stat target;
     if (::stat(to.c_str(), &target) == 0) {
@@ -90,6 +91,10 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
         return false;
     if (::rename(from.c_str(), to.c_str()) == 0) {
         *result = ERROR_SUCCESS;
+        return true;
+    }
+    if (errno == EXDEV) {
+        *result = fs_detail::MoveAcrossFileSystems(from, source, to);
         return true;
     }
     if (errno != ENOENT)

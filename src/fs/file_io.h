@@ -45,6 +45,7 @@ uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
 
 FILETIME FileTimeFromUnixSeconds(int64_t seconds);
 int32_t UnixSecondsFromFileTime(FILETIME time);  // 32-bit seconds, sub-seconds dropped
+int64_t UnixSecondsFromFileTime64(FILETIME time);  // the same without the 32-bit wrap
 
 // Owns one descriptor and closes it on destruction.
 class UniqueFileHandle {

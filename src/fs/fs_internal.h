@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
 #include "text/cow_string.h"
 
 namespace fs_detail {
@@ -34,6 +35,13 @@ int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool fi
 
 // MovePath without the fault-injection count (the rollback's moves).
 uint32_t MovePathUncounted(const std::string& from, const std::string& to);
+
+// Moves a non-directory entry (source is its lstat) to another file system
+// without any child process: copied whole (bytes, permission bits, owner
+// where permitted, times to the nanosecond) and synced, and only then the
+// original unlinked. Whatever stood at the destination is replaced. On
+// failure the original stays and no copy is left.
+uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& source, const std::string& to);
 
 }  // namespace fs_detail
 

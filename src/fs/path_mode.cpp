@@ -63,3 +63,9 @@ uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* wri
     *writeTime = FileTimeFromUnixSeconds(status.st_mtime);
     return ERROR_SUCCESS;
 }
+
+bool IsRealDirectory(const WideString& path)
+{
+    struct stat status;
+    return ::lstat(fs_detail::NativePath(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}

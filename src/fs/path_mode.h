@@ -30,3 +30,5 @@ enum class PathEntryKind {
 // a component before it that is not a directory gives ERROR_PATH_NOT_FOUND;
 // other failures give the errno rule's number.
 uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime);
+// True when the path's last component is a directory itself, not a link to one (lstat).
+bool IsRealDirectory(const WideString& path);
