@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Göstərilən qovluğu yaratmaq mümkün deyil."},
     {"IDS_TARGET_NOTWRITABLE", "Göstərilən qovluğa faylları yazmaq mümkün deyil."},
     {"IDS_PROGRESS_ROLLBACK", "Şablon qovluğu bərpa olunur..."},
+    {"IDS_ERROR_TARGETBUSY", "Şablon qovluğu artıq başqa bir quraşdırma tərəfindən istifadə olunur:"},
 };

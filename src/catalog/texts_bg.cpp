@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Посочената папка не може да бъде създадена."},
     {"IDS_TARGET_NOTWRITABLE", "В посочената папка не могат да се записват файлове."},
     {"IDS_PROGRESS_ROLLBACK", "Възстановяване на папката с шаблони..."},
+    {"IDS_ERROR_TARGETBUSY", "Папката с шаблони вече се използва от друго инсталиране:"},
 };

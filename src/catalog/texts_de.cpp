@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Das angegebene Verzeichnis kann nicht angelegt werden."},
     {"IDS_TARGET_NOTWRITABLE", "In das angegebene Verzeichnis können keine Dateien geschrieben werden."},
     {"IDS_PROGRESS_ROLLBACK", "Das Vorlagenverzeichnis wird wiederhergestellt..."},
+    {"IDS_ERROR_TARGETBUSY", "Eine andere Installation verwendet bereits das Vorlagenverzeichnis:"},
 };

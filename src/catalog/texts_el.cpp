@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Δεν είναι δυνατή η δημιουργία του καθορισμένου καταλόγου."},
     {"IDS_TARGET_NOTWRITABLE", "Δεν είναι δυνατή η εγγραφή αρχείων στον καθορισμένο κατάλογο."},
     {"IDS_PROGRESS_ROLLBACK", "Επαναφορά του καταλόγου προτύπων σε εξέλιξη..."},
+    {"IDS_ERROR_TARGETBUSY", "Ο κατάλογος προτύπων χρησιμοποιείται ήδη από άλλη εγκατάσταση:"},
 };

@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "No se puede crear el directorio indicado."},
     {"IDS_TARGET_NOTWRITABLE", "No se pueden escribir archivos en el directorio indicado."},
     {"IDS_PROGRESS_ROLLBACK", "Restaurando el directorio de plantillas..."},
+    {"IDS_ERROR_TARGETBUSY", "Otra instalación ya está usando el directorio de plantillas:"},
 };

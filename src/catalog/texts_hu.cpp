@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "A megadott könyvtár nem hozható létre."},
     {"IDS_TARGET_NOTWRITABLE", "A megadott könyvtárba nem lehet fájlokat írni."},
     {"IDS_PROGRESS_ROLLBACK", "A sablonkönyvtár visszaállítása folyamatban..."},
+    {"IDS_ERROR_TARGETBUSY", "A sablonkönyvtárat már egy másik telepítés használja:"},
 };

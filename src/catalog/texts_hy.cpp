@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Նշված թղթապանակը հնարավոր չէ ստեղծել։"},
     {"IDS_TARGET_NOTWRITABLE", "Նշված թղթապանակում հնարավոր չէ ֆայլեր գրել։"},
     {"IDS_PROGRESS_ROLLBACK", "Ձևանմուշների թղթապանակը վերականգնվում է..."},
+    {"IDS_ERROR_TARGETBUSY", "Ձևանմուշների թղթապանակն արդեն օգտագործվում է մեկ այլ տեղադրման կողմից:"},
 };

@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Impossibile creare la directory specificata."},
     {"IDS_TARGET_NOTWRITABLE", "Impossibile scrivere file nella directory specificata."},
     {"IDS_PROGRESS_ROLLBACK", "Ripristino della directory dei modelli in corso..."},
+    {"IDS_ERROR_TARGETBUSY", "Un'altra installazione sta già usando la directory dei modelli:"},
 };

@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "მითითებული საქაღალდის შექმნა შეუძლებელია."},
     {"IDS_TARGET_NOTWRITABLE", "მითითებულ საქაღალდეში ფაილების ჩაწერა შეუძლებელია."},
     {"IDS_PROGRESS_ROLLBACK", "მიმდინარეობს შაბლონების საქაღალდის აღდგენა..."},
+    {"IDS_ERROR_TARGETBUSY", "შაბლონების საქაღალდეს უკვე იყენებს სხვა დაყენება:"},
 };

@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Көрсетілген каталогты құру мүмкін емес."},
     {"IDS_TARGET_NOTWRITABLE", "Көрсетілген каталогқа файлдарды жазу мүмкін емес."},
     {"IDS_PROGRESS_ROLLBACK", "Үлгілер каталогы қалпына келтірілуде..."},
+    {"IDS_ERROR_TARGETBUSY", "Үлгілер каталогын басқа орнату пайдаланып жатыр:"},
 };

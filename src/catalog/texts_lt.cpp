@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Nurodyto katalogo sukurti nepavyksta."},
     {"IDS_TARGET_NOTWRITABLE", "Į nurodytą katalogą negalima įrašyti failų."},
     {"IDS_PROGRESS_ROLLBACK", "Atkuriamas šablonų katalogas..."},
+    {"IDS_ERROR_TARGETBUSY", "Šablonų katalogą jau naudoja kitas diegimas:"},
 };

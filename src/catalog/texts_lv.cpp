@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Norādīto direktoriju nevar izveidot."},
     {"IDS_TARGET_NOTWRITABLE", "Norādītajā direktorijā nevar ierakstīt failus."},
     {"IDS_PROGRESS_ROLLBACK", "Notiek veidņu direktorija atjaunošana..."},
+    {"IDS_ERROR_TARGETBUSY", "Veidņu direktoriju jau izmanto cita uzstādīšana:"},
 };

@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Nie można utworzyć podanego katalogu."},
     {"IDS_TARGET_NOTWRITABLE", "Nie można zapisywać plików w podanym katalogu."},
     {"IDS_PROGRESS_ROLLBACK", "Trwa przywracanie katalogu szablonów..."},
+    {"IDS_ERROR_TARGETBUSY", "Inna instalacja już korzysta z katalogu szablonów:"},
 };

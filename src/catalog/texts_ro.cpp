@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Directorul specificat nu poate fi creat."},
     {"IDS_TARGET_NOTWRITABLE", "Nu se pot scrie fișiere în directorul specificat."},
     {"IDS_PROGRESS_ROLLBACK", "Se restaurează directorul de șabloane..."},
+    {"IDS_ERROR_TARGETBUSY", "O altă instalare folosește deja directorul de șabloane:"},
 };

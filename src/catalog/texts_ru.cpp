@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Не удаётся создать указанный каталог."},
     {"IDS_TARGET_NOTWRITABLE", "Не удаётся записать файлы в указанный каталог."},
     {"IDS_PROGRESS_ROLLBACK", "Идёт восстановление каталога шаблонов..."},
+    {"IDS_ERROR_TARGETBUSY", "Каталог шаблонов уже используется другой установкой:"},
 };

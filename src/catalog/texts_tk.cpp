@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Görkezilen katalogy döredip bolmaýar."},
     {"IDS_TARGET_NOTWRITABLE", "Görkezilen kataloga faýllary ýazyp bolmaýar."},
     {"IDS_PROGRESS_ROLLBACK", "Şablon katalogy dikeldilýär..."},
+    {"IDS_ERROR_TARGETBUSY", "Şablon katalogy eýýäm başga bir gurnama tarapyndan ulanylýar:"},
 };

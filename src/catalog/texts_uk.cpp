@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "Не вдається створити вказаний каталог."},
     {"IDS_TARGET_NOTWRITABLE", "Не вдається записати файли до вказаного каталогу."},
     {"IDS_PROGRESS_ROLLBACK", "Триває відновлення каталогу шаблонів..."},
+    {"IDS_ERROR_TARGETBUSY", "Каталог шаблонів уже використовується іншою установкою:"},
 };

@@ -42,4 +42,5 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_TARGET_CANNOTCREATE", "无法创建指定的目录。"},
     {"IDS_TARGET_NOTWRITABLE", "无法向指定的目录写入文件。"},
     {"IDS_PROGRESS_ROLLBACK", "正在恢复模板目录..."},
+    {"IDS_ERROR_TARGETBUSY", "另一个安装正在使用模板目录："},
 };

@@ -3,6 +3,7 @@
 
 #include "config/location_list.h"
 #include "fs/dir_ops.h"
+#include "fs/path_times.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
@@ -22,9 +23,15 @@ bool IsDirectoryWritable(const WideString& directory) {
     // An empty location, or one no file system can spell (it converts to an
     // empty path), would put the probe file in the root directory.
     if (directory.Empty() || PathToBytes(directory).Empty()) return false;
+    // The probe adds and removes an entry, which would change the
+    // directory's times: they are put back, so that merely proposing a
+    // directory leaves it as it was.
+    PathTimes times;
+    const bool timed = GetPathTimes(directory, &times) == ERROR_SUCCESS;
     WideString probe;
     if (MakeTempFileName(directory, u"Vq", &probe) != ERROR_SUCCESS) return false;
     DeleteFilePath(probe);
+    if (timed) SetPathTimes(directory, times);
     return true;
 }
 

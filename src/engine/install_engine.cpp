@@ -13,6 +13,7 @@
 #include "fs/file_io.h"
 #include "fs/interruption.h"
 #include "fs/path_mode.h"
+#include "fs/path_times.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 
@@ -188,8 +189,15 @@ uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {
     }
     // Posted first so the wizard can show it at once; the worker is joined
     // before the process ends, so the rollback still completes.
+    WideString text = MessageCatalog::GetText("IDS_INSTALL_ERROR");
     // A full disk is the one cause the user can mend at once: it says so.
-    Post(code, MessageCatalog::GetText(code == ERROR_DISK_FULL ? "IDS_ERROR_DISKFULL" : "IDS_INSTALL_ERROR"), percent);
+    if (code == ERROR_DISK_FULL) text = MessageCatalog::GetText("IDS_ERROR_DISKFULL");
+    if (code == ERROR_LOCK_VIOLATION && transaction_) {
+        text = MessageCatalog::GetText("IDS_ERROR_TARGETBUSY");
+        text += u" ";
+        text += transaction_->targetDirectory;
+    }
+    Post(code, text, percent);
     return RollbackTransaction(code);
 }
 

@@ -7,7 +7,9 @@
 #include <unordered_set>
 #include <vector>
 #include "journal/install_journal.h"
+#include "fs/directory_lock.h"
 #include "fs/file_types.h"
+#include "fs/path_times.h"
 #include "text/cow_string.h"
 
 class InstallObserver;
@@ -21,11 +23,11 @@ struct BackedUpFile {
     WideString backup;
 };
 
-// A directory that existed before the run, with its modification time as it
-// was before the run first changed its entries.
+// A directory that existed before the run, with its times as they were
+// before the run first changed its entries.
 struct DirectoryTime {
     WideString path;
-    FILETIME writeTime = 0;
+    PathTimes times;
 };
 
 struct InstallTransaction {
@@ -95,8 +97,17 @@ private:
     uint32_t ReportFailureAfterThrow(uint32_t code);
     void Post(uint32_t code, const WideString& text, int32_t percent);
 
+    // Makes the missing part of the target's path and locks the target
+    // before it appears under its name.
+    uint32_t CreateLockedTarget(const WideString& existingParent);
+    WideString BackupDirectoryName(int32_t attempt) const;
+
     // The run's transaction, from BeginTransaction on; a later run starts a new one.
     std::optional<InstallTransaction> transaction_;
+    // Held from before the first change until the end of the commit or the
+    // rollback: the target directory, or while it is being made its nearest
+    // existing parent.
+    DirectoryLock targetLock_;
     InstallJournal journal_;
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;

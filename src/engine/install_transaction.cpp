@@ -3,18 +3,26 @@
 #include "engine/install_engine.h"
 
 #include <cerrno>
+#include <random>
 
 #include "engine/engine_paths.h"
 #include "engine/install_observer.h"
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
+#include "fs/directory_lock.h"
+#include "fs/path_times.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
 #include "text/text_helpers.h"
 
 namespace {
-// Numbers tried for the backup directory before giving up.
-constexpr int32_t kMaxBackupNumber = 100000;
+// The first backup numbers are tried in order, which keeps names short;
+// after them random numbers, so that names planted by others in a shared
+// temporary directory cannot use up the choice.
+constexpr int32_t kOrderedBackupNumbers = 100;
+constexpr int32_t kBackupAttempts = 1000;
+// Prefix of the private name under which a missing target is made.
+constexpr const char16_t* kStagingPrefix = u".wz4sx";
 
 // A parent of the form "C:" would be a drive, which this file system has not.
 bool IsDriveLetter(const WideString& path) {
@@ -25,7 +33,15 @@ WideString ParentOrCurrent(const WideString& directory) {
     const WideString parent = ParentDirectory(directory);
     return parent.Empty() ? WideString(u".") : parent;
 }
+int32_t RandomNumber() {
+    static std::mt19937 generator{std::random_device{}()};
+    return std::uniform_int_distribution<int32_t>(kOrderedBackupNumbers, INT32_MAX)(generator);
+}
 }  // namespace
+
+WideString InstallEngine::BackupDirectoryName(int32_t attempt) const {
+    return FromInteger(attempt < kOrderedBackupNumbers ? attempt : RandomNumber(), 10);
+}
 
 uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     InstallTransaction& transaction = transaction_.emplace();
@@ -34,8 +50,14 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     // relative to the current directory: refuse instead.
     if (targetDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
 
+    // Before anything changes: another installation into this directory
+    // would take this run's files for the user's and the other way round.
+    WideString locked;
+    uint32_t code = targetLock_.LockNearest(targetDirectory, &locked);
+    if (code != 0) return code;
+
     WideString temp;
-    uint32_t code = GetTempDirectory(&temp);
+    code = GetTempDirectory(&temp);
     if (code != 0) return code;
     // Made if missing, but never recorded: the rollback must not remove it.
     if (!PathExists(temp)) {
@@ -45,8 +67,8 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     WideString base = temp;
     if (!base.EndsWith(u'/')) base.Append(u'/');
 
-    for (int32_t n = 0; n < kMaxBackupNumber; ++n) {
-        const WideString candidate = base + u"wz4sx" + FromInteger(n, 10);
+    for (int32_t attempt = 0; attempt < kBackupAttempts; ++attempt) {
+        const WideString candidate = base + u"wz4sx" + BackupDirectoryName(attempt);
         if (PathExists(candidate)) continue;
         // Created exclusively and private: a name taken since the probe, or
         // prepared by someone else, is never used.
@@ -56,9 +78,53 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
         transaction.backupDirectory = candidate + u"/";
         transaction.backupDirectories.insert(PathKey(candidate));
         // Before the first step: from here on a kill can be recovered.
-        return journal_.Begin(transaction.backupDirectory, targetDirectory);
+        code = journal_.Begin(transaction.backupDirectory, targetDirectory);
+        if (code != 0) return code;
+        if (PathKey(WithoutFinalSeparator(locked)) == PathKey(WithoutFinalSeparator(targetDirectory))) return 0;
+        return CreateLockedTarget(locked);
     }
     return ERROR_ALREADY_EXISTS;
+}
+
+uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
+    InstallTransaction& transaction = *transaction_;
+    const WideString parent = WithoutFinalSeparator(existingParent);
+    // The missing directories, outermost first.
+    std::vector<WideString> chain;
+    for (WideString path = WithoutFinalSeparator(transaction.targetDirectory);
+         PathKey(path) != PathKey(parent); path = WithoutFinalSeparator(ParentOrCurrent(path))) {
+        if (path.Empty() || chain.size() > 4096) return ERROR_PATH_NOT_FOUND;
+        chain.insert(chain.begin(), path);
+    }
+    const WideString staging =
+        WithSeparator(parent) + kStagingPrefix + FromInteger(RandomNumber(), 10);
+    std::vector<WideString> staged;
+    for (const WideString& path : chain) staged.push_back(staging + path.Substring(chain.front().Length()));
+
+    uint32_t code = RememberDirectoryTime(parent);
+    // Recorded before they are made, so that a kill leaves nothing behind.
+    for (const WideString& path : staged)
+        if (code == 0) code = journal_.Record('D', path);
+    for (const WideString& path : chain)
+        if (code == 0) code = journal_.Record('D', path);
+    size_t made = 0;
+    for (; code == 0 && made < staged.size(); ++made) code = CreateDirectoryExclusive(staged[made], 0777);
+    if (code == 0) code = made == staged.size() ? 0 : ERROR_PATH_NOT_FOUND;
+    DirectoryLock stagedLock;
+    if (code == 0) code = stagedLock.Lock(staged.back());
+    if (code == 0) code = RenameDirectoryNoReplace(staged.front(), chain.front());
+    if (code != 0) {
+        while (made > 0) RemoveDirectoryIfEmpty(staged[--made]);
+        return code;
+    }
+    // The target is locked as it appears; its parent is free for others again.
+    stagedLock.MoveTo(&targetLock_);
+    for (const WideString& path : chain) {
+        transaction.createdDirectories.push_back(path);
+        transaction.createdDirectorySet.insert(PathKey(path));
+        transaction.knownDirectories.insert(PathKey(path));
+    }
+    return 0;
 }
 
 uint32_t InstallEngine::CommitTransaction() {
@@ -72,18 +138,24 @@ uint32_t InstallEngine::CommitTransaction() {
 }
 
 void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction) {
-    if (transaction.backupDirectory.Empty()) return;
-    RemoveBackupContents(transaction.backupDirectory);
-    journal_.Remove();
-    RemoveTree(transaction.backupDirectory);
+    if (!transaction.backupDirectory.Empty()) {
+        RemoveBackupContents(transaction.backupDirectory);
+        journal_.Remove();
+        RemoveTree(transaction.backupDirectory);
+    }
+    // Nothing of this run is left to protect.
+    targetLock_.Release();
 }
 
 uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     if (!transaction_) return code;
     InstallTransaction& transaction = *transaction_;
 
-    // Files the run added where nothing stood (a partly written one included).
+    // Files the run added where nothing stood (a partly written one
+    // included), never through a link that took the place of a directory
+    // the run made: that would delete in someone else's tree.
     for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it) {
+        if (!CreatedDirectoriesIntact(*it, transaction.createdDirectorySet)) continue;
         const uint32_t removed = DeleteFilePath(*it);
         if (observer_) observer_->RolledBackStep(RollbackStep::FileRemoved, *it, removed == 0);
     }
@@ -98,9 +170,11 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     }
     transaction.backedUpFiles = notRestored;
 
+    // What someone else put into a directory the run made stays, and so
+    // does the directory.
     for (auto it = transaction.createdDirectories.rbegin(); it != transaction.createdDirectories.rend(); ++it) {
-        const uint32_t removed = RemoveTree(*it);
-        if (observer_) observer_->RolledBackStep(RollbackStep::DirectoryRemoved, *it, removed == 0);
+        const bool removed = RemoveDirectoryIfEmpty(*it);
+        if (observer_) observer_->RolledBackStep(RollbackStep::DirectoryRemoved, *it, removed);
     }
     transaction.createdDirectories.clear();
     transaction.createdDirectorySet.clear();
@@ -118,6 +192,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     } else {
         (void)journal_.RecordRolledBack();
         journal_.End();
+        targetLock_.Release();
     }
     if (observer_) observer_->RolledBack(code, notRestored.empty());
     return code;
@@ -214,19 +289,13 @@ uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
     if (transaction.createdDirectorySet.count(key) != 0) return 0;
     if (!transaction.timedDirectories.insert(key).second) return 0;
 
-    UniqueFileHandle handle;
-    if (FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0) return 0;
-    FILETIME writeTime = 0;
-    if (FileGetTimes(handle.Get(), nullptr, nullptr, &writeTime) != 0) return 0;
-    transaction.directoryTimes.push_back(DirectoryTime{path, writeTime});
-    return journal_.RecordDirectoryTime(path, writeTime);
+    DirectoryTime remembered{path, PathTimes()};
+    if (GetPathTimes(path, &remembered.times) != 0) return 0;
+    transaction.directoryTimes.push_back(remembered);
+    return journal_.RecordDirectoryTime(path, remembered.times);
 }
 
 void InstallEngine::RestoreDirectoryTimes(const InstallTransaction& transaction) {
-    for (auto it = transaction.directoryTimes.rbegin(); it != transaction.directoryTimes.rend(); ++it) {
-        UniqueFileHandle handle;
-        if (FileOpen(it->path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
-            continue;
-        FileSetWriteTime(handle.Get(), nullptr, nullptr, &it->writeTime);
-    }
+    for (auto it = transaction.directoryTimes.rbegin(); it != transaction.directoryTimes.rend(); ++it)
+        SetPathTimes(it->path, it->times);
 }

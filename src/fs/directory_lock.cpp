@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
-#include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* loc
             return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;
     }
-    *locked = ToWide(native.c_str());
+    *locked = PathFromBytes(native.c_str());
     return Lock(*locked);
 }
 

@@ -2,6 +2,7 @@
 #include "journal/install_journal.h"
 
 #include "fs/dir_ops.h"
+#include "fs/file_io.h"
 #include "text/path_bytes.h"
 
 namespace {
@@ -37,14 +38,48 @@ bool ParseDecimal(const std::string& text, size_t begin, size_t end, uint64_t* v
     return true;
 }
 
-// Turns a record's payload into its path (and time); false when malformed.
+bool ParseSigned(const std::string& text, size_t begin, size_t end, int64_t* value)
+{
+    const bool negative = begin < end && text[begin] == '-';
+    uint64_t magnitude = 0;
+    if (!ParseDecimal(text, begin + (negative ? 1 : 0), end, &magnitude) || magnitude > INT64_MAX)
+        return false;
+    *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return true;
+}
+
+// "as ans ms mns" before the first ":".
+bool ParseTimes(const std::string& payload, size_t colon, PathTimes* times)
+{
+    int64_t* fields[] = {&times->accessSeconds, &times->accessNanoseconds, &times->writeSeconds,
+                         &times->writeNanoseconds};
+    size_t begin = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t end = i < 3 ? payload.find(' ', begin) : colon;
+        if (end == std::string::npos || end > colon || !ParseSigned(payload, begin, end, fields[i]))
+            return false;
+        begin = end + 1;
+    }
+    return times->accessNanoseconds >= 0 && times->accessNanoseconds < 1000000000 &&
+           times->writeNanoseconds >= 0 && times->writeNanoseconds < 1000000000;
+}
+
+// Turns a record's payload into its path (and times); false when malformed.
 bool DecodePayload(char tag, const std::string& payload, JournalRecord* record)
 {
     std::string path = payload;
-    if (tag == 'W') {
+    if (tag == 'W' || tag == 'N') {
         const size_t colon = payload.find(':');
-        if (colon == std::string::npos || !ParseDecimal(payload, 0, colon, &record->time))
+        if (colon == std::string::npos)
             return false;
+        if (tag == 'W') {
+            if (!ParseDecimal(payload, 0, colon, &record->time))
+                return false;
+            record->times.writeSeconds = UnixSecondsFromFileTime64(record->time);
+            record->times.accessSeconds = record->times.writeSeconds;
+        } else if (!ParseTimes(payload, colon, &record->times)) {
+            return false;
+        }
         path = payload.substr(colon + 1);
     }
     const NarrowString narrow(path.data(), static_cast<uint32_t>(path.size()));
@@ -86,7 +121,7 @@ std::vector<JournalRecord> DecodeJournal(const std::string& contents)
         const size_t end = colon + 1 + static_cast<size_t>(length);
         if (end >= contents.size() || contents[end] != '\n')
             break;
-        JournalRecord record{tag, WideString()};
+        JournalRecord record{tag, WideString(), 0, PathTimes()};
         if (!DecodePayload(tag, contents.substr(colon + 1, static_cast<size_t>(length)), &record))
             break;
         records.push_back(record);
@@ -114,15 +149,17 @@ uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDi
     return file_.Append(EncodeJournalRecord(tag, PathToBytes(path)), forceToDisk || NeedsSync(tag));
 }
 
-uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, FILETIME time)
+uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const PathTimes& times)
 {
     if (!file_.IsOpen())
         return ERROR_SUCCESS;
     ++count_;
-    const std::string payload = std::to_string(time) + ":";
+    const std::string payload = std::to_string(times.accessSeconds) + " " + std::to_string(times.accessNanoseconds) +
+                                " " + std::to_string(times.writeSeconds) + " " +
+                                std::to_string(times.writeNanoseconds) + ":";
     NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
     text += PathToBytes(directory);
-    return file_.Append(EncodeJournalRecord('W', text), NeedsSync('W'));
+    return file_.Append(EncodeJournalRecord('N', text), NeedsSync('N'));
 }
 
 uint32_t InstallJournal::RecordCommit()

@@ -12,8 +12,11 @@
 //   F file about to be created where none stood
 //   B existing file about to be moved into the backup
 //   M that file's move into the backup has completed
-//   W a directory's modification time before the run first changed its
-//     entries; payload: the FILETIME in decimal, ":", the path
+//   N a directory's access and modification times before the run first
+//     changed its entries; payload: four signed decimals (access seconds,
+//     nanoseconds, modification seconds, nanoseconds) separated by blanks,
+//     ":", the path
+//   W the same in whole seconds, as FILETIME in decimal (read, no longer written)
 //   R the run's own rollback has finished except for backed-up files it
 //     could not move home; only those are left to restore
 //   C the installation committed; only the backup directory is left to remove
@@ -22,6 +25,7 @@
 #include <vector>
 #include "fs/file_types.h"
 #include "fs/journal_file.h"
+#include "fs/path_times.h"
 #include "text/cow_string.h"
 
 constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
@@ -30,6 +34,7 @@ struct JournalRecord {
     char tag;
     WideString path;
     FILETIME time = 0;   // W records only
+    PathTimes times;     // N and W records
     // False when the stored bytes do not come back from the path in the
     // current locale: acting on it could touch another file.
     bool exact = true;
@@ -42,7 +47,7 @@ public:
     [[nodiscard]] uint32_t Begin(const WideString& backupDirectory, const WideString& targetDirectory);
     // T, C and R are always forced to disk; others when forceToDisk is set.
     [[nodiscard]] uint32_t Record(char tag, const WideString& path, bool forceToDisk = false);
-    [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, FILETIME time);
+    [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, const PathTimes& times);
     [[nodiscard]] uint32_t RecordCommit();
     [[nodiscard]] uint32_t RecordRolledBack();
     bool IsActive() const noexcept { return file_.IsOpen(); }

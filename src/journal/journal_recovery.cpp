@@ -5,10 +5,12 @@
 #include <set>
 #include <string>
 #include "fs/dir_ops.h"
+#include "fs/directory_lock.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
 #include "fs/temp_file_claim.h"
 #include "fs/path_mode.h"
+#include "fs/path_times.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
@@ -86,23 +88,44 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     }
 }
 
+// The private name under which a run makes a missing target before it
+// appears: ".wz4sx" and digits directly in the target or one of its parents.
+bool IsStagingPath(const WideString& path, const WideString& target)
+{
+    const uint32_t marker = path.Find(WideString(u"/.wz4sx"));
+    if (marker == WideString::npos || !IsTargetOrAbove(path.Substring(0, marker), target))
+        return false;
+    uint32_t end = marker + 7;
+    const uint32_t digitsBegin = end;
+    while (end < path.Length() && path[end] >= u'0' && path[end] <= u'9')
+        ++end;
+    return end > digitsBegin && (end == path.Length() || path[end] == u'/');
+}
+
+// Removes only what the run recorded: its files, then its directories when
+// they are empty; whatever else is found there stays, with every directory
+// that holds it.
 void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report)
 {
     const WideString& target = report->targetDirectory;
+    std::unordered_set<std::u16string> created;
+    for (const JournalRecord& r : records)
+        if (r.tag == 'D')
+            created.insert(Key(r.path));
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'F' || !IsBelow(it->path, target) || !PathExists(it->path))
+        if (it->tag != 'F' || !IsBelow(it->path, target) || !PathEntryExists(it->path) ||
+            !CreatedDirectoriesIntact(it->path, created))
             continue;
         DeleteFilePath(it->path);
-        if (!PathExists(it->path))
+        if (!PathEntryExists(it->path))
             ++report->removedFiles;
     }
     // Children were recorded after their parents: the deepest go first.
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'D' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)) ||
-            !PathExists(it->path))
+        if (it->tag != 'D' ||
+            !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)))
             continue;
-        RemoveTree(it->path);
-        if (!PathExists(it->path))
+        if (RemoveDirectoryIfEmpty(it->path))
             ++report->removedDirectories;
     }
 }
@@ -112,12 +135,9 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
 void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target)
 {
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'W' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
+        if ((it->tag != 'W' && it->tag != 'N') || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
             continue;
-        UniqueFileHandle handle;
-        if (FileOpen(it->path, GENERIC_READ, 0, OPEN_EXISTING, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0)
-            continue;
-        FileSetWriteTime(handle.Get(), nullptr, nullptr, &it->time);
+        SetPathTimes(it->path, it->times);
     }
 }
 
@@ -179,6 +199,14 @@ RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::
         return report;
     }
     report.targetDirectory = records.front().path;
+    // An installation that runs into the target now took over after this
+    // one ended; undoing this one meanwhile would undo parts of that one.
+    DirectoryLock targetLock;
+    WideString locked;
+    if (targetLock.LockNearest(report.targetDirectory, &locked) == ERROR_LOCK_VIOLATION) {
+        report.busy = true;
+        return report;
+    }
     report.committed = HasTag(records, 'C');
     if (!report.committed) {
         RestoreBackups(backupDirectory, records, &report);
@@ -225,9 +253,21 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations()
     return reports;
 }
 
+bool CreatedDirectoriesIntact(const WideString& path, const std::unordered_set<std::u16string>& created)
+{
+    WideString directory = path;
+    for (uint32_t slash = directory.FindLast(u'/'); slash != WideString::npos && slash > 0;
+         slash = directory.FindLast(u'/')) {
+        directory = directory.Substring(0, slash);
+        if (created.count(Key(directory)) != 0 && !IsRealDirectory(directory))
+            return false;
+    }
+    return true;
+}
+
 bool RecoveryIsComplete(const RecoveryReport& report)
 {
-    return !report.unreadable && report.keptFiles == 0;
+    return !report.unreadable && !report.busy && report.keptFiles == 0;
 }
 
 NarrowString DescribeRecovery(const RecoveryReport& report)
@@ -236,7 +276,10 @@ NarrowString DescribeRecovery(const RecoveryReport& report)
     const NarrowString target = PathToBytes(report.targetDirectory);
     const NarrowString backup = PathToBytes(report.backupDirectory);
     std::string line;
-    if (report.unreadable) {
+    if (report.busy) {
+        line = "left the interrupted installation in " + std::string(backup.Data()) +
+               " for later: another installation into " + std::string(target.Data()) + " is running";
+    } else if (report.unreadable) {
         line = "left the interrupted installation in " + std::string(backup.Data()) +
                " untouched: its journal cannot be read (perhaps it was written in another locale)";
     } else if (report.committed) {

@@ -2,6 +2,8 @@
 // Finishing what an interrupted installation left: the rollback it had not
 // completed, or the removal of the backup directory of one that committed.
 #include <cstdint>
+#include <string>
+#include <unordered_set>
 #include <vector>
 #include "journal/install_journal.h"
 
@@ -14,11 +16,19 @@ struct RecoveryReport {
     uint32_t removedFiles = 0;       // files the run had added
     uint32_t removedDirectories = 0; // directories the run had added
     uint32_t keptFiles = 0;          // replaced files that could not be moved back: kept in the backup
+    bool busy = false;               // another installation into the target runs: left for later
 };
 
-// Undoes the steps in records (backups moved back, added files and
-// directories removed, directory times put back) and removes the backup
-// directory with the journal, the journal last. When a replaced file cannot
+// True when no directory on the path that the run made (keys of the paths,
+// without final "/") has been put aside for something else, such as a link
+// to another tree: only then does the path still lead to what the run made.
+bool CreatedDirectoriesIntact(const WideString& path, const std::unordered_set<std::u16string>& created);
+
+// Undoes the steps in records (backups moved back, added files removed,
+// added directories removed when empty, directory times put back) and
+// removes the backup directory with the journal, the journal last. It holds
+// the lock that installations take on the target meanwhile, and leaves the
+// journal for later when an installation into the target is running. When a replaced file cannot
 // be moved back, the backup directory and the journal stay, and with a lock
 // on the journal an R record is appended so that a later attempt only moves
 // the kept files. Journals that name paths the current locale cannot express

@@ -1,7 +1,9 @@
 // Proposing the template directory and recording it after an installation.
 #include <clocale>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include "config/template_locations.h"
 #include "temp_home.h"
 
@@ -30,10 +32,18 @@ TEST_F(Templates, ProbeSkipsMissingAndUnwritableCandidates) {
     WriteBytes(home_ + "/plain", "x");
     WriteBytes(mainUser_, kKey + "\n" + kKey + home_ + "/missing\n" + kKey + home_ + "/plain/sub\n" +
                               kKey + ok + "\n");
+    // A time below the second, as a copy or an archive gives it.
+    const struct timespec aged[2] = {{1400000000, 123456789}, {1400000000, 987654321}};
+    ASSERT_EQ(utimensat(AT_FDCWD, ok.c_str(), aged, 0), 0);
     TemplateProposal proposal = ProposeTemplateDirectory();
     EXPECT_EQ(Narrow(proposal.directory), ok);
     EXPECT_TRUE(std::filesystem::is_empty(ok)) << "the probe file is left behind";
     EXPECT_FALSE(Exists(home_ + "/missing"));
+    // The probe leaves the directory's times as they were.
+    struct stat status;
+    ASSERT_EQ(stat(ok.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mtim.tv_sec, 1400000000);
+    EXPECT_EQ(status.st_mtim.tv_nsec, 987654321);
 }
 
 // Under the C locale a listed directory with letters the locale lacks is

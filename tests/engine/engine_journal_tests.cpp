@@ -57,7 +57,7 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
     EXPECT_EQ(journalMode, 0600u);
     EXPECT_EQ(recorded,
               "T /\n"
-              "W \n"          // the target's own time, before its first change
+              "N \n"          // the target's own times, before its first change
               "B /r.cfg\n"
               "M /r.cfg\n"
               "D /n\n"

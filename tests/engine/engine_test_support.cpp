@@ -20,8 +20,9 @@ std::string ReadAll(const std::string& path) {
     return out.str();
 }
 
-void SetTimes(const std::string& path, int64_t unixSeconds) {
-    const struct timespec times[2] = {{static_cast<time_t>(unixSeconds), 0}, {static_cast<time_t>(unixSeconds), 0}};
+void SetTimes(const std::string& path, int64_t unixSeconds, long nanoseconds = 0) {
+    const struct timespec times[2] = {{static_cast<time_t>(unixSeconds), nanoseconds},
+                                      {static_cast<time_t>(unixSeconds), nanoseconds}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
 }
 }  // namespace
@@ -37,10 +38,18 @@ TreeSnapshot SnapshotTree(const std::string& root, bool withDirectoryTimes) {
         item.directory = S_ISDIR(status.st_mode);
         item.link = S_ISLNK(status.st_mode);
         if (item.directory) {
-            item.mtimeNs = withDirectoryTimes ? static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 : 0;
+            item.mtimeNs = withDirectoryTimes
+                               ? static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec
+                               : 0;
         } else {
             item.mtimeNs = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
-            item.bytes = item.link ? fsys::read_symlink(path).string() : ReadAll(path);
+            // A FIFO or a device is never opened: reading it could block.
+            if (item.link)
+                item.bytes = fsys::read_symlink(path).string();
+            else if (S_ISREG(status.st_mode))
+                item.bytes = ReadAll(path);
+            else
+                item.bytes = S_ISFIFO(status.st_mode) ? "<fifo>" : "<special>";
             if (item.link) item.mtimeNs = 0;
         }
         snapshot[path.substr(root.size())] = item;
@@ -140,10 +149,12 @@ void EngineTest::PutDirectory(const std::string& relative, mode_t mode) {
 
 void EngineTest::AgeDirectories() {
     constexpr int64_t kAged = 1400000000;
+    // A part below the second, which a rollback must put back too.
+    constexpr long kAgedNanoseconds = 987654321;
     std::vector<std::string> directories = {target_};
     for (const auto& entry : fsys::recursive_directory_iterator(target_))
         if (entry.is_directory() && !entry.is_symlink()) directories.push_back(entry.path().string());
-    for (const std::string& directory : directories) SetTimes(directory, kAged);
+    for (const std::string& directory : directories) SetTimes(directory, kAged, kAgedNanoseconds);
 }
 
 std::string EngineTest::ReadFile(const std::string& path) const {

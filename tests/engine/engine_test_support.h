@@ -27,9 +27,8 @@ struct TreeItem {
 };
 using TreeSnapshot = std::map<std::string, TreeItem>;
 
-// Every entry below root (links not followed). Directory times are kept in
-// whole seconds, the precision the engine can put back; withDirectoryTimes
-// false leaves them out.
+// Every entry below root (links not followed), times to the nanosecond;
+// withDirectoryTimes false leaves directory times out.
 TreeSnapshot SnapshotTree(const std::string& root, bool withDirectoryTimes = true);
 // The first difference, for failure messages; empty when equal.
 std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot& actual);

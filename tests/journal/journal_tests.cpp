@@ -51,6 +51,22 @@ int64_t MtimeOf(const fsys::path& p)
     return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
 }
 
+int64_t MtimeNanosecondsOf(const fsys::path& p)
+{
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtim.tv_nsec) : -1;
+}
+
+// A directory time with a part below the second, which must come back too.
+constexpr int64_t kOldDirectoryNanoseconds = 123456789;
+PathTimes OldTimes(int64_t seconds)
+{
+    PathTimes times;
+    times.accessSeconds = times.writeSeconds = seconds;
+    times.accessNanoseconds = times.writeNanoseconds = kOldDirectoryNanoseconds;
+    return times;
+}
+
 class JournalRecovery : public ::testing::Test {
 protected:
     void SetUp() override
@@ -113,7 +129,7 @@ protected:
     void SimulateKilledRun(InstallJournal& journal)
     {
         ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
-        ASSERT_EQ(0u, journal.RecordDirectoryTime(In("old"), FileTimeFromUnixSeconds(kOldDirectoryTime)));
+        ASSERT_EQ(0u, journal.RecordDirectoryTime(In("old"), OldTimes(kOldDirectoryTime)));
         ASSERT_EQ(0u, journal.Record('D', In("new")));
         fsys::create_directory(target_ / "new");
         ASSERT_EQ(0u, journal.Record('F', In("new/n.cfg")));
@@ -142,20 +158,28 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     const std::string odd = "dir/with\nnewline:colon 12:x";
     std::string contents = EncodeJournalRecord('T', NarrowString("/t/")) + EncodeJournalRecord('F', N(odd)) +
                            EncodeJournalRecord('W', N("131000000000000000:/t/d:ir")) +
+                           EncodeJournalRecord('N', N("-5 7 1600000000 999999999:/t/n")) +
                            EncodeJournalRecord('C', NarrowString(""));
     const std::string cut = EncodeJournalRecord('D', NarrowString("/t/never"));
     contents += cut.substr(0, cut.size() - 3);
 
     const std::vector<JournalRecord> records = DecodeJournal(contents);
-    ASSERT_EQ(4u, records.size());
+    ASSERT_EQ(5u, records.size());
     EXPECT_EQ('T', records[0].tag);
     EXPECT_TRUE(records[0].path.Equals(u"/t/"));
     EXPECT_EQ(odd, std::string(ToNarrow(records[1].path).Data()));
     EXPECT_EQ('W', records[2].tag);
     EXPECT_EQ(131000000000000000u, records[2].time);
     EXPECT_TRUE(records[2].path.Equals(u"/t/d:ir"));
-    EXPECT_EQ('C', records[3].tag);
-    EXPECT_TRUE(records[3].path.Empty());
+    EXPECT_EQ(131000000000000000u / 10000000 - 11644473600, records[2].times.writeSeconds);
+    EXPECT_EQ('N', records[3].tag);
+    EXPECT_EQ(-5, records[3].times.accessSeconds);
+    EXPECT_EQ(7, records[3].times.accessNanoseconds);
+    EXPECT_EQ(1600000000, records[3].times.writeSeconds);
+    EXPECT_EQ(999999999, records[3].times.writeNanoseconds);
+    EXPECT_TRUE(records[3].path.Equals(u"/t/n"));
+    EXPECT_EQ('C', records[4].tag);
+    EXPECT_TRUE(records[4].path.Empty());
     for (const JournalRecord& r : records)
         EXPECT_TRUE(r.exact);
 
@@ -164,6 +188,8 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     EXPECT_TRUE(DecodeJournal("F 999:abc\n").empty());
     EXPECT_TRUE(DecodeJournal("garbage").empty());
     EXPECT_TRUE(DecodeJournal("W 6:12x:/a\n").empty());
+    EXPECT_TRUE(DecodeJournal("N 11:1 2 3 4x:/a\n").empty());
+    EXPECT_TRUE(DecodeJournal("N 20:1 2 3 1000000000:/\n").empty());
     EXPECT_TRUE(DecodeJournal("F 99999999999999999999999:a\n").empty());
 
     // Bytes the locale cannot read come back as the same bytes; a 0 byte,
@@ -201,6 +227,7 @@ TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
     EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
     EXPECT_FALSE(fsys::exists(target_ / "new"));
     EXPECT_EQ(kOldDirectoryTime, MtimeOf(target_ / "old"));
+    EXPECT_EQ(kOldDirectoryNanoseconds, MtimeNanosecondsOf(target_ / "old"));
     EXPECT_FALSE(fsys::exists(backup_));
     EXPECT_TRUE(fsys::exists(temp_));
     EXPECT_EQ("rolled back an interrupted installation into " + target_.string() +
@@ -221,7 +248,7 @@ TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents)
     {
         InstallJournal journal;
         ASSERT_EQ(0u, journal.Begin(Backup(), targetText));
-        ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_.string()), FileTimeFromUnixSeconds(kOldDirectoryTime)));
+        ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_.string()), OldTimes(kOldDirectoryTime)));
         ASSERT_EQ(0u, journal.Record('D', W(made.string())));
         ASSERT_EQ(0u, journal.Record('D', W(target.string())));
         fsys::create_directories(target);

@@ -1,0 +1,268 @@
+// What a run must leave alone: another installation into the same
+// directory, files that others put into directories the run made, trees
+// behind links that replaced such directories, special files at a
+// destination, and names planted in a shared temporary directory.
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include "catalog/message_catalog.h"
+#include "engine_test_support.h"
+#include "journal/journal_recovery.h"
+
+namespace fsys = std::filesystem;
+
+namespace {
+constexpr int64_t kOld = 1500000000;
+constexpr int64_t kNew = 1600000000;
+
+void Write(const std::string& path, const std::string& text) {
+    fsys::create_directories(fsys::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Another process's lock on a directory (an open file description of its own).
+struct HeldLock {
+    explicit HeldLock(const std::string& directory) : fd(open(directory.c_str(), O_RDONLY | O_DIRECTORY)) {
+        EXPECT_GE(fd, 0) << directory;
+        EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << directory;
+    }
+    ~HeldLock() {
+        if (fd >= 0) close(fd);
+    }
+    int fd;
+};
+
+std::string PostedText(InstallStatus& status, uint32_t* code) {
+    WideString text;
+    int32_t percent = 0;
+    status.ReadStatus(code, &text, &percent);
+    return Narrow(text);
+}
+}  // namespace
+
+class EngineBoundaryTest : public EngineTest {
+protected:
+    // Runs the installation in a child that ends without any clean-up
+    // right after entry `index`, once `atEnd` has run there.
+    void RunInChildEndingAfter(uint32_t index, const std::function<void()>& atEnd) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallEngine engine;
+            engine.SetEntryHook([&](uint32_t done) {
+                if (done != index) return;
+                atEnd();
+                _exit(9);
+            });
+            RunInstall(engine);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    }
+};
+
+TEST_F(EngineBoundaryTest, SecondRunIntoTheSameDirectoryIsRefusedBeforeAnyChange) {
+    PutFile("user.cfg", "user's", kOld);
+    AgeDirectories();
+    LoadKit({Entry("user.cfg", kNew, "kit"), Entry("n/new.cfg", kNew, "new")});
+    const TreeSnapshot before = SnapshotTree(root_);
+    {
+        HeldLock other(target_);
+        EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
+        uint32_t code = 0;
+        const std::string text = PostedText(status_, &code);
+        EXPECT_EQ(code, ERROR_LOCK_VIOLATION);
+        EXPECT_EQ(text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + target_ + "/");
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(root_)), "");
+    }
+    // A target that does not exist yet is guarded by its nearest parent.
+    const std::string missing = root_ + "/made/later";
+    {
+        HeldLock other(root_);
+        status_.PostJob(&kit_, Wide(missing));
+        InstallEngine engine;
+        EXPECT_EQ(engine.Run(&status_, 0), ERROR_LOCK_VIOLATION);
+        EXPECT_FALSE(Exists(root_ + "/made"));
+    }
+    EXPECT_EQ(RunInstall(), 0u);  // the holder has gone
+}
+
+TEST_F(EngineBoundaryTest, RunningInstallationHoldsItsTargetEvenOneItMade) {
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("b.cfg", kNew, "b")});
+    for (const std::string& target : {target_, root_ + "/fresh/deeper"}) {
+        SCOPED_TRACE(target);
+        uint32_t second = 0;
+        TreeSnapshot duringFirst, afterSecond;
+        InstallEngine first;
+        first.SetEntryHook([&](uint32_t index) {
+            if (index != 0) return;
+            duringFirst = SnapshotTree(root_);
+            InstallStatus status;
+            status.Init();
+            status.PostJob(&kit_, Wide(target));
+            InstallEngine other;
+            second = other.Run(&status, 0);
+            afterSecond = SnapshotTree(root_);
+        });
+        status_.PostJob(&kit_, Wide(target));
+        EXPECT_EQ(first.Run(&status_, 0), 0u);
+        EXPECT_EQ(second, ERROR_LOCK_VIOLATION);
+        EXPECT_EQ(DescribeDifference(duringFirst, afterSecond), "");
+        // Made under a private name: nothing of that name is left.
+        for (const auto& entry : fsys::directory_iterator(root_))
+            EXPECT_EQ(entry.path().filename().string().rfind(".wz4sx", 0), std::string::npos);
+        EXPECT_EQ(ReadFile(target + "/b.cfg"), "b");
+    }
+}
+
+TEST_F(EngineBoundaryTest, RecoveryWaitsWhileAnotherInstallationHoldsTheTarget) {
+    PutFile("old.cfg", "original", kOld);
+    AgeDirectories();
+    LoadKit({Entry("old.cfg", kNew, "new"), Entry("n/a.cfg", kNew, "a"), Entry("z.cfg", kNew, "z")});
+    const TreeSnapshot before = SnapshotTree(target_);
+    RunInChildEndingAfter(1, [] {});
+    const TreeSnapshot interrupted = SnapshotTree(target_);
+    {
+        HeldLock other(target_);
+        const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_TRUE(reports[0].busy);
+        EXPECT_FALSE(RecoveryIsComplete(reports[0]));
+        EXPECT_EQ(DescribeDifference(interrupted, SnapshotTree(target_)), "");
+    }
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+}
+
+// Files that someone else put into directories the run made stay, with the
+// directories that hold them; the run's own files go.
+TEST_F(EngineBoundaryTest, RollbackAndRecoveryRemoveOnlyWhatTheRunMade) {
+    LoadKit({Entry("new/a.cfg", kNew, "a"), Entry("new/sub/b.cfg", kNew, "b"), Entry("new/gone/c.cfg", kNew, "c"),
+             Entry("blocker", kNew, "fails: a directory stands there")});
+    PutDirectory("blocker");
+    const auto addForeign = [this] {
+        Write(TargetPath("new/foreign.txt"), "someone else's");
+        Write(TargetPath("new/sub/other/x"), "x");
+    };
+    const auto check = [this](const char* how) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(ReadFile(TargetPath("new/foreign.txt")), "someone else's");
+        EXPECT_EQ(ReadFile(TargetPath("new/sub/other/x")), "x");
+        EXPECT_FALSE(Exists(TargetPath("new/a.cfg")));
+        EXPECT_FALSE(Exists(TargetPath("new/sub/b.cfg")));
+        EXPECT_FALSE(Exists(TargetPath("new/gone")));
+        EXPECT_TRUE(BackupDirectoriesLeft().empty());
+    };
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t index) {
+        if (index == 2) addForeign();
+    });
+    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+    check("rollback");
+
+    fsys::remove_all(TargetPath("new"));
+    RunInChildEndingAfter(2, addForeign);
+    EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
+    check("recovery");
+}
+
+// A directory the run made, swapped for a link to another tree, is never
+// followed; a link the user had made before the run is, both ways.
+TEST_F(EngineBoundaryTest, LinksInPlaceOfMadeDirectoriesAreNeverFollowedWhenUndoing) {
+    const std::string elsewhere = root_ + "/elsewhere";
+    const std::string usersTree = root_ + "/users-tree";
+    PutFile("../users-tree/linked.cfg", "user's original", kOld);
+    ASSERT_EQ(symlink(usersTree.c_str(), TargetPath("mine").c_str()), 0);
+    LoadKit({Entry("mine/linked.cfg", kNew, "through the user's link"), Entry("made/a.cfg", kNew, "a"),
+             Entry("made/b.cfg", kNew, "b"), Entry("blocker", kNew, "fails")});
+    PutDirectory("blocker");
+    const auto swapForLink = [&] {
+        Write(elsewhere + "/a.cfg", "not the run's a");
+        Write(elsewhere + "/b.cfg", "not the run's b");
+        fsys::rename(TargetPath("made"), root_ + "/made-aside");
+        fsys::create_directory_symlink(elsewhere, TargetPath("made"));
+    };
+    const auto check = [&](const char* how) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(ReadFile(elsewhere + "/a.cfg"), "not the run's a");
+        EXPECT_EQ(ReadFile(elsewhere + "/b.cfg"), "not the run's b");
+        EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "user's original");
+        EXPECT_TRUE(fsys::is_symlink(TargetPath("made")));
+    };
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t index) {
+        if (index == 2) swapForLink();
+    });
+    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+    check("rollback");
+
+    EXPECT_EQ(MtimeSeconds(usersTree + "/linked.cfg"), kOld);
+    fsys::remove(TargetPath("made"));
+    fsys::remove_all(root_ + "/made-aside");
+    fsys::remove_all(elsewhere);
+    RunInChildEndingAfter(2, swapForLink);
+    EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "through the user's link");
+    EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
+    check("recovery");
+}
+
+TEST_F(EngineBoundaryTest, FileEntryOnAnExistingDirectoryFailsWhateverTheTimes) {
+    PutDirectory("conf.d");
+    PutFile("conf.d/user.cfg", "user's", kNew + 100);
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_);
+    // Older and newer than the directory's own time (aged to 1400000000).
+    for (int64_t kitTime : {int64_t{1300000000}, kNew}) {
+        LoadKit({Entry("first.cfg", kNew, "first"), Entry("conf.d", kitTime, "a file")});
+        EXPECT_EQ(RunInstall(), ERROR_ALREADY_EXISTS) << kitTime;
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "") << kitTime;
+    }
+}
+
+// A FIFO where the kit has a file is set aside unopened (opening it would
+// block for good) and comes back as it was on a rollback.
+TEST_F(EngineBoundaryTest, SpecialFileAtADestinationIsSetAsideWithoutOpening) {
+    ASSERT_EQ(mkfifo(TargetPath("pipe.cfg").c_str(), 0640), 0);
+    PutDirectory("blocker");
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_);
+    alarm(60);  // a run that blocks ends the test instead of hanging it
+    LoadKit({Entry("pipe.cfg", kOld, "kit"), Entry("blocker", kNew, "fails")});
+    EXPECT_EQ(RunInstall(), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+
+    LoadKit({Entry("pipe.cfg", kOld, "kit")});
+    EXPECT_EQ(RunInstall(), 0u);
+    alarm(0);
+    EXPECT_EQ(ReadFile(TargetPath("pipe.cfg")), "kit");
+}
+
+TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) {
+    // Planted in memory where that is possible: a hundred thousand names on
+    // a disk take long, and the backup may well lie on another file system.
+    std::string shared = "/dev/shm/engine_planted_XXXXXX";
+    if (mkdtemp(shared.data()) == nullptr) shared = temp_;
+    setenv("TMPDIR", shared.c_str(), 1);
+    for (int n = 0; n < 100000; ++n) {
+        const std::string name = shared + "/wz4sx" + std::to_string(n);
+        const int fd = open(name.c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0) << name;
+        close(fd);
+    }
+    LoadKit({Entry("a.cfg", kNew, "a")});
+    PutFile("a.cfg", "old", kOld);
+    EXPECT_EQ(RunInstall(), 0u);
+    EXPECT_EQ(ReadFile(TargetPath("a.cfg")), "a");
+    // The backup directory went with the commit; only the planted names stay.
+    for (const auto& entry : fsys::directory_iterator(shared))
+        EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+    if (shared != temp_) fsys::remove_all(shared);
+}
