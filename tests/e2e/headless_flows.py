@@ -32,6 +32,7 @@ SUCCESS = "Configuration installed successfully."
 INSTALL_ERROR = "Installation error"
 ERROR_FINISH = "An error occurred during the installation process."
 CANCELLED = "Installation canceled. Template directory has not been changed."
+TARGET_BUSY = "Another installation is already using the template directory:"
 PROGRESS = re.compile(r"^Files being copied\.\.\. (\d+)%$")
 
 
@@ -366,6 +367,32 @@ def flow_sigkill_recovery(sb):
           "no report of the recovery: %r" % err)
     check(snapshot(target) == before, "the template directory is not as before the killed run")
     check(any("unpacked kit file" in line for line in err), "no report of the removed kit: %r" % err)
+    check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_concurrent_run(sb):
+    """A second run into the directory of a running one is refused before it
+    changes anything, names the directory and exits 1; the first goes on."""
+    target = prepared_target(sb, ENTRIES, 2048)
+    hold = WorkerHold(sb.mkdir("hold"), ENTRIES // 10)
+    first = sb.start_held(hold, "usecwd", "-S")
+    try:
+        hold.wait_held(ENTRIES // 10, first)
+        during = snapshot(target)
+        launcher_during = snapshot(os.path.dirname(sb.launcher_file))
+        status, _, err = sb.run("usecwd", "-S")
+        check(status == 1, "second run: exit status %d; stderr %r" % (status, err))
+        check(any(line.startswith(TARGET_BUSY + " " + target) for line in err),
+              "second run names no busy directory: %r" % err)
+        check(snapshot(target) == during, "the second run changed the template directory")
+        check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_during, "the launcher file changed")
+        hold.release(ENTRIES // 10)
+        _, first_err = first.communicate(timeout=DEADLINE)
+    except (Failure, subprocess.TimeoutExpired):
+        first.kill()
+        first.communicate()
+        raise
+    check(first.returncode == 0, "first run: exit status %d; %r" % (first.returncode, first_err[-300:]))
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
 
 
