@@ -135,15 +135,15 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
         return StoreError(ERROR_INVALID_PARAMETER);
     // Whatever stands at the destination is replaced, as rename would.
     if (::unlink(to.c_str()) != 0 && errno != ENOENT)
-        return StoreError(ErrorFromErrno(errno));
+        return StoreErrno(errno);
     const bool copied = S_ISREG(source.st_mode) ? CopyRegularFile(from, source, to) : CopySpecialEntry(from, source, to);
     if (!copied || !SyncDirectoryOf(to)) {
         const int err = errno;
         ::unlink(to.c_str());
-        return StoreError(ErrorFromErrno(err));
+        return StoreErrno(err);
     }
     if (::unlink(from.c_str()) != 0)
-        return StoreError(ErrorFromErrno(errno));
+        return StoreErrno(errno);
     SyncDirectoryOf(from);
     return ERROR_SUCCESS;
 }

@@ -97,13 +97,13 @@ uint32_t RenameDirectoryNoReplace(const WideString& from, const WideString& to)
     if (errno == EEXIST)
         return fs_detail::StoreError(ERROR_ALREADY_EXISTS);
     if (errno != EINVAL && errno != ENOSYS)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     // A file system without the flag: the check and the rename are two
     // steps, which only an empty directory made in between could slip through.
     struct stat status;
     if (::lstat(target.c_str(), &status) == 0)
         return fs_detail::StoreError(ERROR_ALREADY_EXISTS);
     if (::rename(source.c_str(), target.c_str()) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }

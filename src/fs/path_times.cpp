@@ -13,7 +13,7 @@ uint32_t GetPathTimes(const WideString& path, PathTimes* out)
     if (out == nullptr)
         return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     out->accessSeconds = status.st_atim.tv_sec;
     out->accessNanoseconds = status.st_atim.tv_nsec;
     out->writeSeconds = status.st_mtim.tv_sec;
@@ -29,7 +29,7 @@ uint32_t SetPathTimes(const WideString& path, const PathTimes& times)
     values[1].tv_sec = static_cast<time_t>(times.writeSeconds);
     values[1].tv_nsec = static_cast<long>(times.writeNanoseconds);
     if (::utimensat(AT_FDCWD, fs_detail::NativePath(path).c_str(), values, 0) != 0)
-        return fs_detail::StoreError(ErrorFromErrno(errno));
+        return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }
 
