@@ -32,12 +32,3 @@ uint32_t SetPathTimes(const WideString& path, const PathTimes& times)
         return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }
-
-bool GetRegularFileWriteTime(const WideString& path, FILETIME* out)
-{
-    struct stat status;
-    if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    *out = FileTimeFromUnixSeconds(status.st_mtime);
-    return true;
-}

@@ -1,7 +1,6 @@
 #pragma once
 // Access and modification times of a path to the nanosecond, so that a
-// rollback can put a directory's times back exactly, and the write time a
-// destination has without opening it.
+// rollback can put a directory's times back exactly.
 #include <cstdint>
 #include "fs/file_types.h"
 #include "text/cow_string.h"
@@ -18,8 +17,3 @@ struct PathTimes {
 // Sets both times exactly (utimensat), links followed. 0 or an error number.
 uint32_t SetPathTimes(const WideString& path, const PathTimes& times);
 
-// The modification time (whole seconds) of a regular file at the path,
-// links followed; false when nothing is there or it is anything else (a
-// directory, a FIFO, a device). Never opens the path, so a FIFO or a
-// device cannot block or be acted on.
-bool GetRegularFileWriteTime(const WideString& path, FILETIME* out);
