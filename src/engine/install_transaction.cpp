@@ -120,6 +120,7 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
     // The target is locked as it appears; its parent is free for others again.
     stagedLock.MoveTo(&targetLock_);
     for (const WideString& path : chain) {
+        if (observer_) observer_->DirectoryCreated(path);
         transaction.createdDirectories.push_back(path);
         transaction.createdDirectorySet.insert(PathKey(path));
         transaction.knownDirectories.insert(PathKey(path));

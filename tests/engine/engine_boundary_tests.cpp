@@ -231,17 +231,26 @@ TEST_F(EngineBoundaryTest, FileEntryOnAnExistingDirectoryFailsWhateverTheTimes) 
 // block for good) and comes back as it was on a rollback.
 TEST_F(EngineBoundaryTest, SpecialFileAtADestinationIsSetAsideWithoutOpening) {
     ASSERT_EQ(mkfifo(TargetPath("pipe.cfg").c_str(), 0640), 0);
+    const struct timespec aged[2] = {{1300000000, 0}, {1300000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, TargetPath("pipe.cfg").c_str(), aged, 0), 0);
     PutDirectory("blocker");
     AgeDirectories();
     const TreeSnapshot before = SnapshotTree(target_);
     alarm(60);  // a run that blocks ends the test instead of hanging it
-    LoadKit({Entry("pipe.cfg", kOld, "kit"), Entry("blocker", kNew, "fails")});
-    EXPECT_EQ(RunInstall(), ERROR_ALREADY_EXISTS);
+    std::string seenDuringRun;
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t index) {
+        if (index == 0) seenDuringRun = SnapshotTree(target_)["/pipe.cfg"].bytes;
+    });
+    LoadKit({Entry("pipe.cfg", kNew, "kit"), Entry("blocker", kNew, "fails")});
+    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(seenDuringRun, "kit");
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
 
-    LoadKit({Entry("pipe.cfg", kOld, "kit")});
+    LoadKit({Entry("pipe.cfg", kNew, "kit")});
     EXPECT_EQ(RunInstall(), 0u);
     alarm(0);
+    ASSERT_TRUE(fsys::is_regular_file(TargetPath("pipe.cfg")));
     EXPECT_EQ(ReadFile(TargetPath("pipe.cfg")), "kit");
 }
 
