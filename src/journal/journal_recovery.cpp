@@ -111,7 +111,7 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
     std::unordered_set<std::u16string> created;
     for (const JournalRecord& r : records)
         if (r.tag == 'D')
-            created.insert(Key(r.path));
+            created.insert(PathKey(r.path));
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'F' || !IsBelow(it->path, target) || !PathEntryExists(it->path) ||
             !CreatedDirectoriesIntact(it->path, created))
@@ -259,7 +259,7 @@ bool CreatedDirectoriesIntact(const WideString& path, const std::unordered_set<s
     for (uint32_t slash = directory.FindLast(u'/'); slash != WideString::npos && slash > 0;
          slash = directory.FindLast(u'/')) {
         directory = directory.Substring(0, slash);
-        if (created.count(Key(directory)) != 0 && !IsRealDirectory(directory))
+        if (created.count(PathKey(directory)) != 0 && !IsRealDirectory(directory))
             return false;
     }
     return true;
