@@ -14,7 +14,7 @@ import time
 
 import pyatspi
 
-from e2e_driver import BACK, BROWSE, NEXT, wait_for
+from e2e_driver import BACK, BROWSE, NEXT, accessibles, wait_for
 from e2e_files import check, check_demo_installed, snapshot, write_tree
 from wizard_flows import (COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELCOME, GERMAN_TITLE, HELD_AT, PROMPT,
                           SUCCESS, TITLE, WELCOME, run_flows)
@@ -178,20 +178,7 @@ def flow_dialogs_belong_to_wizard(ctx):
 
 
 def find_all(root, role):
-    found = []
-
-    def walk(node):
-        try:
-            if node.getRole() == role:
-                found.append(node)
-            children = list(node)
-        except Exception:
-            return
-        for child in children:
-            if child is not None:
-                walk(child)
-    walk(root)
-    return found
+    return accessibles(root, lambda node: node.getRole() == role)
 
 
 def named(node, role, name):

@@ -35,6 +35,29 @@ _libc = ctypes.CDLL(None, use_errno=True)
 PR_SET_PDEATHSIG = 1
 
 
+def accessibles(root, keep, shown_only=False):
+    """Every accessible at or below root for which keep(node) holds, in tree
+    order. shown_only: what is not showing is neither kept nor entered. A node
+    that goes away while it is read (a closing dialog) is passed over."""
+    found = []
+
+    def walk(node):
+        try:
+            if shown_only and not node.getState().contains(pyatspi.STATE_SHOWING):
+                return
+            if keep(node):
+                found.append(node)
+            children = list(node)
+        except Exception:
+            return
+        for child in children:
+            if child is not None:
+                walk(child)
+    if root is not None:
+        walk(root)
+    return found
+
+
 def die_with_driver():
     """Run in the child before exec: if the driver dies (a crash in the
     accessibility library aborts it), the X server and the wizard go too."""
@@ -257,22 +280,8 @@ class Wizard:
         return found
 
     def shown_texts(self, root, roles=(pyatspi.ROLE_LABEL,)):
-        texts = []
-
-        def walk(node):
-            try:
-                if not node.getState().contains(pyatspi.STATE_SHOWING):
-                    return
-                if node.getRole() in roles and node.name:
-                    texts.append(node.name)
-                children = list(node)
-            except Exception:
-                return
-            for child in children:
-                if child is not None:
-                    walk(child)
-        walk(root)
-        return texts
+        return [node.name for node in
+                accessibles(root, lambda node: node.getRole() in roles and node.name, shown_only=True)]
 
     def page_texts(self):
         frames = self.top_levels(pyatspi.ROLE_FRAME)
@@ -337,17 +346,8 @@ class Wizard:
     def message_box_buttons(self):
         """Names of the open message box's buttons, in their order on screen."""
         box = wait_for("a message box", lambda: self.top_levels(pyatspi.ROLE_ALERT))[0]
-        buttons = []
-
-        def walk(node):
-            for child in node:
-                if child is None:
-                    continue
-                if child.getRole() == pyatspi.ROLE_PUSH_BUTTON:
-                    x = child.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x
-                    buttons.append((x, child.name))
-                walk(child)
-        walk(box)
+        buttons = [(node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x, node.name)
+                   for node in accessibles(box, lambda node: node.getRole() == pyatspi.ROLE_PUSH_BUTTON)]
         return [name for _, name in sorted(buttons)]
 
     def progress_value(self):
@@ -374,20 +374,8 @@ class Wizard:
     def focused(self):
         """The focused accessible of the wizard window, or None."""
         frames = self.top_levels(pyatspi.ROLE_FRAME)
-        found = []
-
-        def walk(node):
-            try:
-                if node.getState().contains(pyatspi.STATE_FOCUSED):
-                    found.append(node)
-                children = list(node)
-            except Exception:
-                return
-            for child in children:
-                if child is not None:
-                    walk(child)
-        if frames:
-            walk(frames[0])
+        found = accessibles(frames[0] if frames else None,
+                            lambda node: node.getState().contains(pyatspi.STATE_FOCUSED))
         return found[0] if found else None
 
     def wait_focus(self, role, name=None, deadline=DEFAULT_DEADLINE):
@@ -477,22 +465,8 @@ class Wizard:
         choosers = self.file_choosers()
         if not choosers:
             return None
-        found = []
-
-        def walk(node):
-            try:
-                state = node.getState()
-                if not state.contains(pyatspi.STATE_SHOWING):
-                    return
-                if node.getRole() == pyatspi.ROLE_TEXT and state.contains(pyatspi.STATE_EDITABLE):
-                    found.append(node)
-                children = list(node)
-            except Exception:
-                return
-            for child in children:
-                if child is not None:
-                    walk(child)
-        walk(choosers[0])
+        found = accessibles(choosers[0], lambda node: node.getRole() == pyatspi.ROLE_TEXT and
+                            node.getState().contains(pyatspi.STATE_EDITABLE), shown_only=True)
         return found[0] if found else None
 
     def wait_chooser_location(self):
