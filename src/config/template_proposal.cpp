@@ -23,9 +23,12 @@ bool IsDirectoryWritable(const WideString& directory) {
     // An empty location, or one no file system can spell (it converts to an
     // empty path), would put the probe file in the root directory.
     if (directory.Empty() || PathToBytes(directory).Empty()) return false;
-    // The probe adds and removes an entry, which would change the
-    // directory's times: they are put back, so that merely proposing a
-    // directory leaves it as it was.
+    // Merely proposing a directory must leave it as it was, even when the
+    // program is killed meanwhile: a file without a name changes nothing.
+    const uint32_t probed = ProbeFileCreation(directory);
+    if (probed != ERROR_NOT_SUPPORTED) return probed == ERROR_SUCCESS;
+    // Elsewhere the probe adds and removes an entry; the times it changes
+    // are put back.
     PathTimes times;
     const bool timed = GetPathTimes(directory, &times) == ERROR_SUCCESS;
     WideString probe;

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
@@ -31,4 +32,16 @@ uint32_t SetPathTimes(const WideString& path, const PathTimes& times)
     if (::utimensat(AT_FDCWD, fs_detail::NativePath(path).c_str(), values, 0) != 0)
         return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
+}
+
+uint32_t ProbeFileCreation(const WideString& directory)
+{
+    const int fd = ::open(fs_detail::NativePath(directory).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return ERROR_SUCCESS;
+    }
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+        return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
+    return fs_detail::StoreErrno(errno);
 }
