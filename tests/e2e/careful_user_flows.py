@@ -14,10 +14,10 @@ import time
 
 import pyatspi
 
-from e2e_driver import BACK, BROWSE, NEXT, accessibles, wait_for
-from e2e_files import check, check_demo_installed, snapshot, write_tree
+from e2e_driver import BACK, BROWSE, NEXT, accessibles, run_flows, wait_for
+from e2e_files import check, check_demo_installed, flows_of, snapshot, write_tree
 from wizard_flows import (COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELCOME, GERMAN_TITLE, HELD_AT, PROMPT,
-                          SUCCESS, TITLE, WELCOME, run_flows)
+                          SUCCESS, TITLE, WELCOME, Context)
 
 NOTARGET = "Installation of templates to the current directory is not supported."
 IS_FILE = "The specified path is a file, not a directory."
@@ -43,7 +43,7 @@ def refused_on_the_page(w, typed, *texts):
 def flow_typed_directory_checked(ctx):
     """Blanks, relative paths and "~": refused or expanded before anything is
     installed; the home directory's templates are recorded absolute."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     before = snapshot(ctx.sandbox.app)
     w = ctx.start()
     ctx.go_to_directory_page()
@@ -55,7 +55,7 @@ def flow_typed_directory_checked(ctx):
     w.wait_page_text(SUCCESS)
     installed = os.path.join(ctx.sandbox.home, "templates")
     check_demo_installed(installed)
-    check(ctx.recorded_locations() == [installed], "recorded %r" % ctx.recorded_locations())
+    check(ctx.sandbox.recorded_locations() == [installed], "recorded %r" % ctx.sandbox.recorded_locations())
     check(snapshot(ctx.sandbox.app) == before, "a directory named ~ appeared beside the program")
     w.advance()
     check(w.exit_status() == 0, "exit status")
@@ -64,7 +64,7 @@ def flow_typed_directory_checked(ctx):
 def flow_unusable_directory_refused(ctx):
     """A file, a path below a file and a read-only directory are refused on
     the page with the reason and the path; nothing is installed."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     plain = os.path.join(ctx.sandbox.root, "plain.txt")
     with open(plain, "w") as f:
         f.write("a file, not a directory\n")
@@ -79,7 +79,7 @@ def flow_unusable_directory_refused(ctx):
         refused_on_the_page(w, locked, NOT_WRITABLE, locked, "Read-only file system")
     else:
         print("cannot mount a read-only tmpfs here; that case skipped")
-    check(not os.path.exists(ctx.default_target), "something was installed")
+    check(not os.path.exists(ctx.sandbox.default_target), "something was installed")
     w.key("Escape")
     w.wait_message_box()
     w.answer_message_box("Yes")
@@ -89,7 +89,7 @@ def flow_unusable_directory_refused(ctx):
 def flow_double_click_never_installs(ctx):
     """A double click on Next and a held Enter on the welcome page stop at the
     directory page; Enter in the entry is Next."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     w.wait_main_window(TITLE)
     w.wait_page_text(WELCOME)
@@ -103,7 +103,7 @@ def flow_double_click_never_installs(ctx):
     # have been kept for later.
     time.sleep(0.6)
     check(any(PROMPT in t for t in w.page_texts()), "the double click left the directory page")
-    check(not os.path.exists(ctx.default_target), "the double click installed")
+    check(not os.path.exists(ctx.sandbox.default_target), "the double click installed")
 
     w.advance(BACK)
     w.wait_page_text(WELCOME)
@@ -114,10 +114,10 @@ def flow_double_click_never_installs(ctx):
     w.wait_page_text(PROMPT)
     time.sleep(0.6)
     check(any(PROMPT in t for t in w.page_texts()), "a held Enter left the directory page")
-    check(not os.path.exists(ctx.default_target), "a held Enter installed")
+    check(not os.path.exists(ctx.sandbox.default_target), "a held Enter installed")
 
     w.press_until("Return", "the installation", lambda: any(SUCCESS in t for t in w.page_texts()))
-    check_demo_installed(ctx.default_target)
+    check_demo_installed(ctx.sandbox.default_target)
     w.press_until("Return", "the end", lambda: w.process.poll() is not None)
     check(w.exit_status() == 0, "exit status")
 
@@ -138,7 +138,7 @@ def flow_dialogs_belong_to_wizard(ctx):
     """-Lde in an English locale: the question's buttons are German, the box
     and the folder chooser are owned by the wizard and centred on it, and the
     chooser opens at the entry's nearest existing folder."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start("-Lde")
     w.wait_main_window(GERMAN_TITLE)
     w.wait_focus(pyatspi.ROLE_PUSH_BUTTON)
@@ -189,8 +189,8 @@ def named(node, role, name):
 def flow_accessibility_tree(ctx):
     """Names, roles, the entry's label, the progress bar's value and the
     focus after every page change, as a screen reader finds them."""
-    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
-    hold = ctx.hold(HELD_AT)
+    ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
+    hold = ctx.sandbox.hold(HELD_AT)
     w = ctx.start_held(hold)
     w.wait_main_window(TITLE)
     w.wait_page_text(GENERIC_WELCOME)
@@ -231,7 +231,7 @@ def flow_accessibility_tree(ctx):
     value = wait_for("the bar at the held entry", lambda: bar.queryValue().currentValue)
     check(value == (HELD_AT * 100) // ENTRIES, "the bar reads %r" % value)
     # The file the worker is at, below the directory being installed into.
-    wait_for("the file being copied", lambda: any(t.startswith(ctx.default_target) for t in w.page_texts()))
+    wait_for("the file being copied", lambda: any(t.startswith(ctx.sandbox.default_target) for t in w.page_texts()))
     hold.release(HELD_AT)
     w.wait_page_text(SUCCESS, 60)
     w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Finish")
@@ -241,7 +241,7 @@ def flow_accessibility_tree(ctx):
 
 def flow_keyboard_only(ctx):
     """Start to Finish with Tab, Enter, Escape and typing, no click."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     target = os.path.join(ctx.sandbox.home, "kbd")
     w = ctx.start()
     w.wait_main_window(TITLE)
@@ -270,7 +270,7 @@ def flow_keyboard_only(ctx):
     check(ctx.sandbox.xdg_open_calls() == [], "the cleared check box still opened the description")
 
 
-FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
+FLOWS = flows_of(globals())
 
 if __name__ == "__main__":
-    sys.exit(run_flows(FLOWS, __file__))
+    sys.exit(run_flows(FLOWS, __file__, Context))

@@ -18,9 +18,7 @@ import time
 
 import pyatspi
 
-from e2e_files import DEFAULT_DEADLINE, Failure, wait_for  # noqa: F401 (shared by every flow)
-
-SKIP = 77  # CTest's SKIP_RETURN_CODE
+from e2e_files import DEFAULT_DEADLINE, SKIP, Failure, run_flow, wait_for  # noqa: F401 (shared by every flow)
 
 # The wizard's fixed layout, relative to its window.
 BACK = (270, 335)
@@ -62,51 +60,6 @@ def die_with_driver():
     """Run in the child before exec: if the driver dies (a crash in the
     accessibility library aborts it), the X server and the wizard go too."""
     _libc.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
-
-
-class Sandbox:
-    """Fresh HOME, TMPDIR, application folder and a fake xdg-open."""
-
-    def __init__(self):
-        # Inside the folder of the run's own session when there is one, so
-        # that the session's end removes it even if this process aborts.
-        self.root = tempfile.mkdtemp(prefix="tplsetup-e2e-", dir=os.environ.get("TPL_E2E_ROOT"))
-        self.home = self.mkdir("home")
-        self.tmp = self.mkdir("tmp")
-        self.app = self.mkdir("app")
-        self.bin = self.mkdir("bin")
-        self.xdg_log = os.path.join(self.root, "xdg-open.log")
-        fake = os.path.join(self.bin, "xdg-open")
-        with open(fake, "w") as f:
-            f.write('#!/bin/sh\nfor a in "$@"; do printf "%s\\n" "$a" >> "$XDG_OPEN_LOG"; done\n')
-        os.chmod(fake, 0o755)
-        self.mounts = []
-
-    def mkdir(self, *parts):
-        path = os.path.join(self.root, *parts)
-        os.makedirs(path, exist_ok=True)
-        return path
-
-    def install_program(self, tplsetup, name="tplsetup"):
-        """The kit is looked for beside the executable's real path, so the
-        program is linked (or copied) into the application folder."""
-        target = os.path.join(self.app, name)
-        try:
-            os.link(tplsetup, target)
-        except OSError:
-            shutil.copy2(tplsetup, target)
-        return target
-
-    def xdg_open_calls(self):
-        if not os.path.exists(self.xdg_log):
-            return []
-        with open(self.xdg_log) as f:
-            return f.read().splitlines()
-
-    def cleanup(self):
-        for mount in reversed(self.mounts):
-            subprocess.run(["umount", mount], stderr=subprocess.DEVNULL)
-        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class XServer:
@@ -168,24 +121,38 @@ class XServer:
                 self.process.wait()
 
 
+class WizardContext:
+    """What a flow with a display works with: the sandbox, an X server of its
+    own (unless without_display) and the wizard it started last."""
+
+    def __init__(self, options, sandbox, without_display=False):
+        self.options = options
+        self.sandbox = sandbox
+        self.wizard = None
+        self.x = None if without_display else XServer(options.display)
+
+    def start_program(self, program, args, **kwargs):
+        self.wizard = Wizard(self.x, self.sandbox, program, args, **kwargs)
+        return self.wizard
+
+    def diagnostics(self):
+        return "tplsetup output:\n" + self.wizard.diagnostics() if self.wizard else ""
+
+    def stop(self):
+        if self.wizard:
+            self.wizard.stop()
+        if self.x:
+            self.x.stop()
+
+
 class Wizard:
     """One run of tplsetup in the sandbox under the X server."""
 
     def __init__(self, xserver, sandbox, program, args=(), cwd=None, tmpdir=None, extra_env=None):
         self.x = xserver
         self.sandbox = sandbox
-        env = xserver.env()
-        env.update({
-            "HOME": sandbox.home,
-            "TMPDIR": tmpdir or sandbox.tmp,
-            "PATH": sandbox.bin + os.pathsep + env.get("PATH", "/usr/bin:/bin"),
-            "LANG": "C.UTF-8",
-            "GTK_MODULES": "gail:atk-bridge",
-            "XDG_OPEN_LOG": sandbox.xdg_log,
-        })
-        env.pop("LC_ALL", None)
-        env.pop("LANGUAGE", None)
-        env.pop("NO_AT_BRIDGE", None)
+        env = sandbox.env(tmpdir, display=xserver.display)
+        env["GTK_MODULES"] = "gail:atk-bridge"
         env.update(extra_env or {})
         self.stderr_path = os.path.join(sandbox.root, "tplsetup.stderr")
         self.stderr = open(self.stderr_path, "w")
@@ -540,3 +507,11 @@ def run_in_own_session(script):
                               sys.argv[1:], env=env).returncode
     finally:
         shutil.rmtree(root, ignore_errors=True)
+
+
+def run_flows(flows, script, make_context):
+    """Runs the flow the command line names, in a D-Bus session of its own;
+    make_context(options, sandbox) starts what the flows need (an X server)."""
+    if "TPL_E2E_SESSION" not in os.environ:
+        return run_in_own_session(script)
+    return run_flow(flows, make_context, display=True)

@@ -1,8 +1,13 @@
-"""File-system helpers shared by the wizard and the headless flows; no
-display and no accessibility modules needed."""
+"""The sandbox, the flow runner and the file-system helpers shared by the
+wizard and the headless flows; no display and no accessibility modules
+needed."""
+import argparse
 import os
+import shutil
 import subprocess
+import tempfile
 import time
+import traceback
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEMO_KIT = os.path.join(HERE, "..", "..", "assets", "demo-kit")
@@ -18,7 +23,9 @@ def check(condition, message):
 
 
 DEFAULT_DEADLINE = 20.0
+RUN_DEADLINE = 60
 POLL = 0.05
+SKIP = 77  # CTest's SKIP_RETURN_CODE
 
 
 def wait_for(what, predicate, deadline=DEFAULT_DEADLINE):
@@ -31,6 +38,124 @@ def wait_for(what, predicate, deadline=DEFAULT_DEADLINE):
         if time.monotonic() > end:
             raise Failure("timed out waiting for " + what)
         time.sleep(POLL)
+
+
+class Sandbox:
+    """A private HOME, TMPDIR and application folder for one flow, and a fake
+    xdg-open that logs what it is asked to open. The kit lies in the
+    application folder, which is also the program's current directory."""
+
+    def __init__(self, options):
+        self.options = options
+        # Inside the folder of the run's own session when there is one, so
+        # that the session's end removes it even if this process aborts.
+        self.root = tempfile.mkdtemp(prefix="tplsetup-e2e-", dir=os.environ.get("TPL_E2E_ROOT"))
+        self.home = self.mkdir("home")
+        self.tmp = self.mkdir("tmp")
+        self.app = self.mkdir("app")
+        self.bin = self.mkdir("bin")
+        self.kit = os.path.join(self.app, "qbx4.tkx")
+        self.xdg_log = os.path.join(self.root, "xdg-open.log")
+        fake = os.path.join(self.bin, "xdg-open")
+        with open(fake, "w") as f:
+            f.write('#!/bin/sh\nfor a in "$@"; do printf "%s\\n" "$a" >> "$XDG_OPEN_LOG"; done\n')
+        os.chmod(fake, 0o755)
+        self.mounts = []
+
+    def mkdir(self, *parts):
+        path = os.path.join(self.root, *parts)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def cleanup(self):
+        for mount in reversed(self.mounts):
+            subprocess.run(["umount", mount], stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def install_program(self, program, name="tplsetup"):
+        """The kit is looked for beside the executable's real path, so the
+        program is linked (or copied) into the application folder."""
+        target = os.path.join(self.app, name)
+        try:
+            os.link(program, target)
+        except OSError:
+            shutil.copy2(program, target)
+        return target
+
+    def xdg_open_calls(self):
+        if not os.path.exists(self.xdg_log):
+            return []
+        with open(self.xdg_log) as f:
+            return f.read().splitlines()
+
+    # --- the kit and what an installation leaves --------------------------
+    def pack_demo_kit(self):
+        pack_demo_kit(self.options.tkx, self.kit)
+
+    def pack_tree(self, tree):
+        pack_tree(self.options.tkx, self.kit, tree)
+
+    def hold(self, *entries):
+        return WorkerHold(self.mkdir("hold"), *entries)
+
+    @property
+    def default_target(self):
+        return os.path.join(self.home, ".qbx4", "Vq", "qbx4", "tmplts") + "/"
+
+    @property
+    def launcher_file(self):
+        return os.path.join(self.home, ".Vq", "pivotrun", "pivotrun.cfg")
+
+    def name_target(self, target):
+        """Makes the launcher file name target, so it is proposed."""
+        os.makedirs(os.path.dirname(self.launcher_file), exist_ok=True)
+        with open(self.launcher_file, "w") as f:
+            f.write("ConfigurationTemplatesLocation=%s\n" % target)
+
+    def recorded_locations(self):
+        if not os.path.exists(self.launcher_file):
+            return []
+        with open(self.launcher_file, encoding="utf-8") as f:
+            return [line.split("=", 1)[1].strip() for line in f
+                    if line.startswith("ConfigurationTemplatesLocation=")]
+
+    # --- running the program ----------------------------------------------
+    def env(self, tmpdir=None, display=None):
+        """The program's environment: the sandbox's folders, a plain UTF-8
+        locale, and no display unless one is given."""
+        env = dict(os.environ)
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LANGUAGE", "NO_AT_BRIDGE"):
+            env.pop(name, None)
+        env.update({
+            "HOME": self.home,
+            "TMPDIR": tmpdir or self.tmp,
+            "PATH": self.bin + os.pathsep + env.get("PATH", "/usr/bin:/bin"),
+            "LANG": "C.UTF-8",
+            "XDG_OPEN_LOG": self.xdg_log,
+        })
+        if display:
+            env["DISPLAY"] = display
+        return env
+
+    def run(self, *args, tmpdir=None):
+        """Runs tplsetup without a display to its end; returns (status,
+        stdout lines, stderr lines)."""
+        result = subprocess.run([self.options.tplsetup] + list(args), cwd=self.app,
+                                env=self.env(tmpdir), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=RUN_DEADLINE)
+        return (result.returncode, result.stdout.decode().splitlines(),
+                result.stderr.decode().splitlines())
+
+    def start(self, program, *args, extra_env=None):
+        """Starts program without a display; its standard error is a pipe."""
+        env = self.env()
+        env.update(extra_env or {})
+        return subprocess.Popen([program] + list(args), cwd=self.app, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def start_held(self, hold, *args):
+        """Starts the test build that holds its worker as hold says."""
+        return self.start(self.options.tplsetup_held, *args, extra_env=hold.env)
 
 
 class WorkerHold:
@@ -110,3 +235,44 @@ def temporary_leftovers(tmpdir):
     if not os.path.isdir(tmpdir):
         return []
     return sorted(n for n in os.listdir(tmpdir) if n.startswith("txk") or n.startswith("wz4sx"))
+
+
+def run_flow(flows, make_context=None, display=False):
+    """Parses the command line (the programs, a display number where the
+    flows need one, the flow's name) and runs that flow in a fresh sandbox.
+    make_context(options, sandbox) gives what the flows take (the sandbox
+    itself by default); its stop() and diagnostics(), where it has them, run
+    on the way out. Returns the exit status: 0 passed, 1 failed; a flow
+    exits with SKIP itself."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tplsetup")
+    parser.add_argument("--tplsetup-held", required=True)
+    parser.add_argument("--tkx", required=True)
+    if display:
+        parser.add_argument("--display", type=int, required=True)
+    parser.add_argument("flow", choices=sorted(flows))
+    options = parser.parse_args()
+    sandbox = Sandbox(options)
+    ctx = None
+    try:
+        ctx = make_context(options, sandbox) if make_context else sandbox
+        flows[options.flow](ctx)
+        print("passed:", options.flow)
+        return 0
+    except Failure as failure:
+        print("FAILED:", options.flow, "-", failure)
+        if hasattr(ctx, "diagnostics"):
+            print(ctx.diagnostics())
+        return 1
+    except Exception:
+        traceback.print_exc()
+        return 1
+    finally:
+        if hasattr(ctx, "stop"):
+            ctx.stop()
+        sandbox.cleanup()
+
+
+def flows_of(namespace):
+    """The flow functions (flow_NAME) of a module's namespace, by NAME."""
+    return {name[len("flow_"):]: f for name, f in namespace.items() if name.startswith("flow_")}

@@ -7,22 +7,16 @@ The real tplsetup runs with DISPLAY unset and its own HOME and TMPDIR, the
 kit in the current directory (usecwd). Exit status 0 passed, 1 failed,
 77 skipped.
 """
-import argparse
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
-import traceback
 
-from e2e_files import (Failure, WorkerHold, check, check_demo_installed, pack_demo_kit, pack_tree,
+from e2e_files import (RUN_DEADLINE, SKIP, Failure, check, check_demo_installed, flows_of, run_flow,
                        snapshot, temporary_leftovers, write_tree)
 
-SKIP = 77
-DEADLINE = 60
 ENTRIES = 300  # in the kit of the interrupted runs
 
 NOT_FOUND = "Distribution kit file qbx4.tkx not found."
@@ -34,79 +28,6 @@ ERROR_FINISH = "An error occurred during the installation process."
 CANCELLED = "Installation canceled. Template directory has not been changed."
 TARGET_BUSY = "Another installation is already using the template directory:"
 PROGRESS = re.compile(r"^Files being copied\.\.\. (\d+)%$")
-
-
-class Sandbox:
-    """A private HOME, TMPDIR and current directory for one flow."""
-
-    def __init__(self, options):
-        self.options = options
-        self.root = tempfile.mkdtemp(prefix="tplsetup-headless-")
-        self.home = self.mkdir("home")
-        self.tmp = self.mkdir("tmp")
-        self.cwd = self.mkdir("cwd")
-        self.kit = os.path.join(self.cwd, "qbx4.tkx")
-        self.mounts = []
-
-    def mkdir(self, *parts):
-        path = os.path.join(self.root, *parts)
-        os.makedirs(path, exist_ok=True)
-        return path
-
-    def cleanup(self):
-        for mount in reversed(self.mounts):
-            subprocess.run(["umount", mount], stderr=subprocess.DEVNULL)
-        shutil.rmtree(self.root, ignore_errors=True)
-
-    @property
-    def default_target(self):
-        return os.path.join(self.home, ".qbx4", "Vq", "qbx4", "tmplts") + "/"
-
-    @property
-    def launcher_file(self):
-        return os.path.join(self.home, ".Vq", "pivotrun", "pivotrun.cfg")
-
-    def name_target(self, target):
-        """Makes the launcher file name target, so it is proposed."""
-        os.makedirs(os.path.dirname(self.launcher_file), exist_ok=True)
-        with open(self.launcher_file, "w") as f:
-            f.write("ConfigurationTemplatesLocation=%s\n" % target)
-
-    def recorded_locations(self):
-        if not os.path.exists(self.launcher_file):
-            return []
-        with open(self.launcher_file, encoding="utf-8") as f:
-            return [line.split("=", 1)[1].strip() for line in f
-                    if line.startswith("ConfigurationTemplatesLocation=")]
-
-    def pack_demo_kit(self):
-        pack_demo_kit(self.options.tkx, self.kit)
-
-    def pack_tree(self, tree):
-        pack_tree(self.options.tkx, self.kit, tree)
-
-    def env(self, tmpdir=None):
-        env = dict(os.environ)
-        for name in ("DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LANGUAGE"):
-            env.pop(name, None)
-        env.update({"HOME": self.home, "TMPDIR": tmpdir or self.tmp, "LANG": "C.UTF-8"})
-        return env
-
-    def run(self, *args, tmpdir=None):
-        """Runs tplsetup to its end; returns (status, stdout lines, stderr lines)."""
-        result = subprocess.run([self.options.tplsetup] + list(args), cwd=self.cwd,
-                                env=self.env(tmpdir), stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=DEADLINE)
-        return (result.returncode, result.stdout.decode().splitlines(),
-                result.stderr.decode().splitlines())
-
-    def start_held(self, hold, *args):
-        """Starts the test build that holds its worker as hold says."""
-        env = self.env()
-        env.update(hold.env)
-        return subprocess.Popen([self.options.tplsetup_held] + list(args), cwd=self.cwd, env=env,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.PIPE)
 
 
 def progress_values(lines):
@@ -143,13 +64,13 @@ def prepared_target(sb, count, size):
 def interrupt_mid_installation(sb, sig, count):
     """Starts a headless run of count entries, sends sig while its worker is
     held after a tenth of them, lets it go; returns (status, stderr lines)."""
-    hold = WorkerHold(sb.mkdir("hold"), count // 10)
+    hold = sb.hold(count // 10)
     process = sb.start_held(hold, "usecwd", "-S")
     try:
         hold.wait_held(count // 10, process)
         process.send_signal(sig)
         hold.release(count // 10)
-        _, err = process.communicate(timeout=DEADLINE)
+        _, err = process.communicate(timeout=RUN_DEADLINE)
     except (Failure, subprocess.TimeoutExpired):
         process.kill()
         process.communicate()
@@ -206,7 +127,7 @@ def flow_target(sb):
     status, _, err = sb.run("usecwd", "-Lde", "--target=chosen/tpl", "-S")
     check(status == 1 and os.listdir(proposed) == [], "-S after -L is still no switch: %d %r" % (status, err))
     status, _, err = sb.run("usecwd", "-S", "-Lde", "--target=chosen/tpl")
-    chosen = os.path.join(sb.cwd, "chosen", "tpl")
+    chosen = os.path.join(sb.app, "chosen", "tpl")
     check(status == 0, "exit status %d; stderr %r" % (status, err))
     check_demo_installed(chosen)
     check(os.listdir(proposed) == [], "installed into the proposal too")
@@ -217,7 +138,7 @@ def flow_log(sb):
     """--log: a log that cannot be opened stops the run before anything
     changes; a good one gets each run's steps appended, with no file contents."""
     sb.pack_demo_kit()
-    for bad in ("--log=missing/dir/install.log", "--log=" + sb.cwd, "--log="):
+    for bad in ("--log=missing/dir/install.log", "--log=" + sb.app, "--log="):
         status, _, err = sb.run("usecwd", "-S", bad)
         check(status == 1 and any("log" in line for line in err), "%s: %d %r" % (bad, status, err))
         check(not os.path.exists(sb.default_target), "%s: installed anyway" % bad)
@@ -226,7 +147,7 @@ def flow_log(sb):
     for run in range(2):
         status, _, err = sb.run("usecwd", "--log=install.log", "-S")
         check(status == 0, "exit status %d; stderr %r" % (status, err))
-    with open(os.path.join(sb.cwd, "install.log"), encoding="utf-8") as f:
+    with open(os.path.join(sb.app, "install.log"), encoding="utf-8") as f:
         lines = [line.split(" ", 1)[1] for line in f.read().splitlines()]
     check(lines.count("exit status 0") == 2 and lines[-1] == "exit status 0", "log ends %r" % lines[-3:])
     check(sum(line.startswith("added: ") for line in lines) > 0, "nothing added in %r" % lines)
@@ -234,7 +155,7 @@ def flow_log(sb):
           sum(line.startswith("added: ") for line in lines), "the second run did not keep every file")
     check(lines.count("launcher file: recorded " + sb.default_target.rstrip("/")) == 2, "no recording in %r" % lines)
     demo = snapshot(sb.default_target)
-    with open(os.path.join(sb.cwd, "install.log"), "rb") as f:
+    with open(os.path.join(sb.app, "install.log"), "rb") as f:
         log = f.read()
     for rel, entry in demo.items():
         if entry[0] == "file" and len(entry[1]) > 8:
@@ -374,7 +295,7 @@ def flow_concurrent_run(sb):
     """A second run into the directory of a running one is refused before it
     changes anything, names the directory and exits 1; the first goes on."""
     target = prepared_target(sb, ENTRIES, 2048)
-    hold = WorkerHold(sb.mkdir("hold"), ENTRIES // 10)
+    hold = sb.hold(ENTRIES // 10)
     first = sb.start_held(hold, "usecwd", "-S")
     try:
         hold.wait_held(ENTRIES // 10, first)
@@ -387,7 +308,7 @@ def flow_concurrent_run(sb):
         check(snapshot(target) == during, "the second run changed the template directory")
         check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_during, "the launcher file changed")
         hold.release(ENTRIES // 10)
-        _, first_err = first.communicate(timeout=DEADLINE)
+        _, first_err = first.communicate(timeout=RUN_DEADLINE)
     except (Failure, subprocess.TimeoutExpired):
         first.kill()
         first.communicate()
@@ -396,30 +317,7 @@ def flow_concurrent_run(sb):
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
 
 
-FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tplsetup", required=True)
-    parser.add_argument("--tplsetup-held", required=True)
-    parser.add_argument("--tkx", required=True)
-    parser.add_argument("flow", choices=sorted(FLOWS))
-    options = parser.parse_args()
-    sb = Sandbox(options)
-    try:
-        FLOWS[options.flow](sb)
-        print("passed:", options.flow)
-        return 0
-    except Failure as failure:
-        print("FAILED:", options.flow, "-", failure)
-        return 1
-    except Exception:
-        traceback.print_exc()
-        return 1
-    finally:
-        sb.cleanup()
-
+FLOWS = flows_of(globals())
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_flow(FLOWS))

@@ -10,8 +10,8 @@ import re
 import subprocess
 import sys
 
-from e2e_driver import CANCEL, Sandbox, XServer, run_in_own_session, wait_for
-from e2e_files import write_tree
+from e2e_driver import CANCEL, run_in_own_session, wait_for
+from e2e_files import Sandbox, write_tree
 from wizard_flows import Context
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -51,17 +51,14 @@ class Shooter:
         print("wrote", path)
 
     def run(self, prepare, steps):
-        sandbox = Sandbox()
-        xserver = XServer(self.options.display)
-        ctx = Context(self.options, xserver, sandbox)
+        sandbox = Sandbox(self.options)
+        ctx = Context(self.options, sandbox)
         try:
             prepare(ctx)
             w = ctx.start(*self.args, extra_env=self.env)
             steps(ctx, w)
         finally:
-            if ctx.wizard:
-                ctx.wizard.stop()
-            xserver.stop()
+            ctx.stop()
             sandbox.cleanup()
 
     def title(self):
@@ -118,11 +115,11 @@ class Shooter:
 
 
 def big_tree(ctx):
-    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("many"), 3000, 4096))
+    ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("many"), 3000, 4096))
 
 
 def blocked_target(ctx):
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     target = os.path.join(ctx.sandbox.home, ".qbx4", "Vq", "qbx4", "tmplts")
     os.makedirs(target)
     with open(os.path.join(target, "network"), "w") as f:
@@ -142,7 +139,7 @@ def main():
     os.makedirs(options.out, exist_ok=True)
     for code in LANGUAGES:
         s = Shooter(options, code)
-        s.run(Context.pack_demo_kit, s.pages)
+        s.run(lambda ctx: ctx.sandbox.pack_demo_kit(), s.pages)
         s.run(big_tree, s.progress)
         s.run(blocked_target, s.failure)
         s.run(lambda ctx: None, s.preparation_error)

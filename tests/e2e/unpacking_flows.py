@@ -8,18 +8,15 @@ unpacking while the file TPL_HOLD_UNPACKING names exists, so a flow acts while t
 unpacking is known to run (a demo kit unpacks in milliseconds otherwise).
 The headless flows need no X server. Exit status 0 passed, 1 failed.
 """
-import argparse
 import os
 import signal
-import subprocess
 import sys
 import time
-import traceback
 
 import pyatspi
 
-from e2e_driver import Failure, Sandbox, Wizard, XServer, run_in_own_session, wait_for
-from e2e_files import check, pack_demo_kit, temporary_leftovers
+from e2e_driver import Failure, WizardContext, run_flows, wait_for
+from e2e_files import check, flows_of, temporary_leftovers
 
 TITLE = "Installing configuration"
 PREPARING = "Preparing to copy..."
@@ -30,31 +27,25 @@ HOLD_VARIABLE = "TPL_HOLD_UNPACKING"
 DEADLINE = 30
 
 
-class Context:
+class Context(WizardContext):
+    """The test build in the sandbox's application folder, its unpacking
+    held until the flow removes the file self.hold; the flows without a
+    display get no X server."""
+
     def __init__(self, options, sandbox):
-        self.options = options
-        self.sandbox = sandbox
         self.program = sandbox.install_program(options.tplsetup_held, "tplsetup_held")
-        self.kit = os.path.join(sandbox.app, "qbx4.tkx")
-        pack_demo_kit(options.tkx, self.kit)
+        sandbox.pack_demo_kit()
         self.hold = os.path.join(sandbox.root, "hold-unpacking")
         open(self.hold, "w").close()
-        self.x = None
-        self.wizard = None
+        super().__init__(options, sandbox, without_display=options.flow.startswith("headless_"))
 
     def start(self, *args):
-        self.wizard = Wizard(self.x, self.sandbox, self.program, args,
-                             extra_env={HOLD_VARIABLE: self.hold})
-        return self.wizard
-
-    @property
-    def default_target(self):
-        return os.path.join(self.sandbox.home, ".qbx4", "Vq", "qbx4", "tmplts")
+        return self.start_program(self.program, args, extra_env={HOLD_VARIABLE: self.hold})
 
     def check_nothing_left(self):
         left = temporary_leftovers(self.sandbox.tmp)
         check(left == [], "left in TMPDIR: %r" % left)
-        check(not os.path.exists(self.default_target), "something was installed")
+        check(not os.path.exists(self.sandbox.default_target), "something was installed")
 
 
 def wait_unpacking_window(ctx):
@@ -120,13 +111,7 @@ def flow_then_welcome(ctx):
 # --- flows without a display ---------------------------------------------------
 
 def start_headless(ctx):
-    env = dict(os.environ)
-    for name in ("DISPLAY", "WAYLAND_DISPLAY", "LC_ALL", "LANGUAGE"):
-        env.pop(name, None)
-    env.update({"HOME": ctx.sandbox.home, "TMPDIR": ctx.sandbox.tmp, "LANG": "C.UTF-8",
-                HOLD_VARIABLE: ctx.hold})
-    return subprocess.Popen([ctx.program, "-S"], cwd=ctx.sandbox.app, env=env,
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    return ctx.sandbox.start(ctx.program, "-S", extra_env={HOLD_VARIABLE: ctx.hold})
 
 
 def read_until(process, wanted, lines):
@@ -152,7 +137,7 @@ def flow_headless_progress(ctx):
     os.unlink(ctx.hold)
     lines += [raw.decode().rstrip("\n") for raw in process.stderr]
     check(process.wait(DEADLINE) == 0, "exit status; stderr %r" % lines)
-    check(lines[:3] == [PREPARING + " 0%", PREPARING + " 100%", "Template directory: " + ctx.default_target + "/"],
+    check(lines[:3] == [PREPARING + " 0%", PREPARING + " 100%", "Template directory: " + ctx.sandbox.default_target],
           "stderr begins %r" % lines[:3])
     check(lines[-1] == SUCCESS, "stderr ends %r" % lines[-1])
 
@@ -169,48 +154,8 @@ def flow_headless_sigterm(ctx):
     ctx.check_nothing_left()
 
 
-FLOWS = {
-    "cancel": flow_cancel,
-    "close": flow_close,
-    "then_welcome": flow_then_welcome,
-    "headless_progress": flow_headless_progress,
-    "headless_sigterm": flow_headless_sigterm,
-}
-
-
-def main():
-    if "TPL_E2E_SESSION" not in os.environ:
-        return run_in_own_session(__file__)
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tplsetup-held", required=True)
-    parser.add_argument("--tkx", required=True)
-    parser.add_argument("--display", type=int, required=True)
-    parser.add_argument("flow", choices=sorted(FLOWS))
-    options = parser.parse_args()
-    sandbox = Sandbox()
-    ctx = None
-    try:
-        ctx = Context(options, sandbox)
-        if not options.flow.startswith("headless_"):
-            ctx.x = XServer(options.display)
-        FLOWS[options.flow](ctx)
-        print("passed:", options.flow)
-        return 0
-    except Failure as failure:
-        print("FAILED:", options.flow, "-", failure)
-        if ctx and ctx.wizard:
-            print("tplsetup output:\n" + ctx.wizard.diagnostics())
-        return 1
-    except Exception:
-        traceback.print_exc()
-        return 1
-    finally:
-        if ctx and ctx.wizard:
-            ctx.wizard.stop()
-        if ctx and ctx.x:
-            ctx.x.stop()
-        sandbox.cleanup()
+FLOWS = flows_of(globals())
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_flows(FLOWS, __file__, Context))

@@ -5,18 +5,14 @@
 
 Exit status 0 passed, 1 failed, 77 skipped.
 """
-import argparse
 import os
 import signal
 import subprocess
 import sys
 import time
-import traceback
 
-from e2e_driver import (BACK, BROWSE, CANCEL, CHECK_BUTTON, SKIP, Failure, Sandbox, Wizard,
-                        XServer, run_in_own_session, wait_for)
-from e2e_files import (WorkerHold, check, check_demo_installed, pack_demo_kit, pack_tree, snapshot,
-                       temporary_leftovers, write_tree)
+from e2e_driver import BACK, BROWSE, CANCEL, CHECK_BUTTON, SKIP, Failure, WizardContext, run_flows, wait_for
+from e2e_files import check, check_demo_installed, flows_of, snapshot, temporary_leftovers, write_tree
 
 TITLE = "Installing configuration"
 GERMAN_TITLE = "Konfiguration wird installiert"
@@ -37,58 +33,28 @@ COPYING = "Files being copied..."
 ROLLBACK = "Restoring the template directory..."
 
 
-class Context:
-    def __init__(self, options, xserver, sandbox):
-        self.options = options
-        self.x = xserver
-        self.sandbox = sandbox
+class Context(WizardContext):
+    """The shipped tplsetup and the test build that holds its worker, both
+    in the sandbox's application folder."""
+
+    def __init__(self, options, sandbox):
         self.program = sandbox.install_program(options.tplsetup)
         self.held_program = sandbox.install_program(options.tplsetup_held, "tplsetup_held")
-        self.kit = os.path.join(sandbox.app, "qbx4.tkx")
-        self.wizard = None
-
-    def pack_demo_kit(self):
-        pack_demo_kit(self.options.tkx, self.kit)
-
-    def pack_tree(self, tree):
-        pack_tree(self.options.tkx, self.kit, tree)
+        super().__init__(options, sandbox)
 
     def start(self, *args, **kwargs):
-        self.wizard = Wizard(self.x, self.sandbox, self.program, args, **kwargs)
-        return self.wizard
+        return self.start_program(self.program, args, **kwargs)
 
     def start_held(self, hold, *args):
         """The test build, its worker held as hold says."""
-        self.wizard = Wizard(self.x, self.sandbox, self.held_program, args, extra_env=hold.env)
-        return self.wizard
-
-    def hold(self, *entries):
-        return WorkerHold(self.sandbox.mkdir("hold"), *entries)
-
-    @property
-    def default_target(self):
-        return os.path.join(self.sandbox.home, ".qbx4", "Vq", "qbx4", "tmplts") + "/"
-
-    @property
-    def launcher_file(self):
-        return os.path.join(self.sandbox.home, ".Vq", "pivotrun", "pivotrun.cfg")
-
-    def recorded_locations(self):
-        if not os.path.exists(self.launcher_file):
-            return []
-        with open(self.launcher_file, encoding="utf-8") as f:
-            return [line.split("=", 1)[1].strip() for line in f
-                    if line.startswith("ConfigurationTemplatesLocation=")]
-
-    def check_demo_installed(self, target):
-        check_demo_installed(target)
+        return self.start_program(self.held_program, args, extra_env=hold.env)
 
     def check_installed_tree(self):
         """The default target holds exactly what tree (packed by a flow) holds."""
         def contents(root):
             return {rel: entry[:2] for rel, entry in snapshot(root).items()}
         tree = os.path.join(self.sandbox.root, "tree")
-        check(contents(self.default_target) == contents(tree), "the installed tree differs from the kit's")
+        check(contents(self.sandbox.default_target) == contents(tree), "the installed tree differs from the kit's")
 
     def go_to_directory_page(self, title=TITLE, welcome=WELCOME):
         w = self.wizard
@@ -102,38 +68,38 @@ class Context:
 
 def flow_install_and_open(ctx):
     """Next, Next, Finish: installs, records the launcher file, opens the description."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     ctx.go_to_directory_page()
-    check(w.entry_text() == ctx.default_target, "proposed %r" % w.entry_text())
+    check(w.entry_text() == ctx.sandbox.default_target, "proposed %r" % w.entry_text())
     check(w.button_state("< Back") == (True, True), "Back not sensitive on the directory page")
     w.advance()
     w.wait_page_text(SUCCESS)
     check(w.button_state("Finish") == (True, True), "no Finish button on the success page")
     check(w.button_state("< Back")[0] is False, "Back still shown on the success page")
     check(w.button_state("Cancel")[1] is False, "Cancel still sensitive on the success page")
-    check(ctx.recorded_locations() == [ctx.default_target.rstrip("/")],
-          "recorded %r" % ctx.recorded_locations())
-    ctx.check_demo_installed(ctx.default_target)
+    check(ctx.sandbox.recorded_locations() == [ctx.sandbox.default_target.rstrip("/")],
+          "recorded %r" % ctx.sandbox.recorded_locations())
+    check_demo_installed(ctx.sandbox.default_target)
     w.advance()
     check(w.exit_status() == 0, "exit status after a successful installation")
-    check(ctx.sandbox.xdg_open_calls() == [ctx.default_target + "README.txt"],
+    check(ctx.sandbox.xdg_open_calls() == [ctx.sandbox.default_target + "README.txt"],
           "xdg-open got %r" % ctx.sandbox.xdg_open_calls())
 
 
 def flow_chosen_target(ctx):
     """--target starts the directory page with that directory, which is
     installed into and recorded."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     chosen = os.path.join(ctx.sandbox.root, "chosen templates")
     w = ctx.start("--target=" + chosen)
     ctx.go_to_directory_page()
     check(w.entry_text() == chosen, "directory page shows %r" % w.entry_text())
     w.advance()
     w.wait_page_text(SUCCESS)
-    ctx.check_demo_installed(chosen)
-    check(not os.path.exists(ctx.default_target), "installed into the proposal too")
-    check(ctx.recorded_locations() == [chosen], "recorded %r" % ctx.recorded_locations())
+    check_demo_installed(chosen)
+    check(not os.path.exists(ctx.sandbox.default_target), "installed into the proposal too")
+    check(ctx.sandbox.recorded_locations() == [chosen], "recorded %r" % ctx.sandbox.recorded_locations())
     w.click(CHECK_BUTTON)
     w.advance()
     check(w.exit_status() == 0, "exit status")
@@ -143,15 +109,15 @@ def flow_unrecorded_directory(ctx):
     """A launcher file that cannot be written: the templates stay installed,
     the success page says the directory was not recorded and names the file,
     and the run exits 1."""
-    ctx.pack_demo_kit()
-    os.makedirs(os.path.join(ctx.launcher_file, "in-the-way"))
+    ctx.sandbox.pack_demo_kit()
+    os.makedirs(os.path.join(ctx.sandbox.launcher_file, "in-the-way"))
     w = ctx.start()
     ctx.go_to_directory_page()
     w.advance()
     w.wait_page_text(SUCCESS)
     w.wait_page_text("could not be recorded in the settings file:")
-    w.wait_page_text(ctx.launcher_file)
-    ctx.check_demo_installed(ctx.default_target)
+    w.wait_page_text(ctx.sandbox.launcher_file)
+    check_demo_installed(ctx.sandbox.default_target)
     w.click(CHECK_BUTTON)
     w.advance()
     check(w.exit_status() == 1, "exit status when the directory was not recorded")
@@ -159,7 +125,7 @@ def flow_unrecorded_directory(ctx):
 
 def flow_check_button_cleared(ctx):
     """With the check button cleared, Finish opens nothing."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     ctx.go_to_directory_page()
     w.advance()
@@ -168,12 +134,12 @@ def flow_check_button_cleared(ctx):
     w.advance()
     check(w.exit_status() == 0, "exit status")
     check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran: %r" % ctx.sandbox.xdg_open_calls())
-    ctx.check_demo_installed(ctx.default_target)
+    check_demo_installed(ctx.sandbox.default_target)
 
 
 def flow_back_restores_path(ctx):
     """A typed path left with Back is replaced by the proposal on the way back."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     ctx.go_to_directory_page()
     w.type_into_entry("/somewhere/else")
@@ -183,7 +149,7 @@ def flow_back_restores_path(ctx):
     check(w.button_state("< Back") == (True, False), "Back sensitive on the welcome page")
     w.advance()
     w.wait_page_text(PROMPT)
-    check(w.entry_text() == ctx.default_target, "entry holds %r" % w.entry_text())
+    check(w.entry_text() == ctx.sandbox.default_target, "entry holds %r" % w.entry_text())
     w.key("Escape")
     w.wait_message_box()
     w.answer_message_box("Yes")
@@ -193,7 +159,7 @@ def flow_back_restores_path(ctx):
 def flow_browse_folder(ctx):
     """The folder chooser: cancelling keeps the typed path; a chosen folder is
     written into the entry as the file system spells it."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     chosen = ctx.sandbox.mkdir("Vorlagen für Büro")
     w = ctx.start()
     ctx.go_to_directory_page()
@@ -219,14 +185,14 @@ def flow_browse_folder(ctx):
     wait_for("the chosen folder in the entry", lambda: w.entry_text() == chosen)
     w.advance()
     w.wait_page_text(SUCCESS)
-    ctx.check_demo_installed(chosen)
+    check_demo_installed(chosen)
     w.advance()
     check(w.exit_status() == 0, "exit status")
 
 
 def flow_empty_entry_notice(ctx):
     """An empty entry gives the notice and the directory page stays."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     ctx.go_to_directory_page()
     w.type_into_entry("")
@@ -237,7 +203,7 @@ def flow_empty_entry_notice(ctx):
     w.answer_message_box("OK")
     w.wait_page_text(PROMPT)
     check(w.process.poll() is None, "the wizard ended after the notice")
-    check(not os.path.exists(ctx.default_target), "something was installed")
+    check(not os.path.exists(ctx.sandbox.default_target), "something was installed")
     w.click(CANCEL)
     w.wait_message_box()
     w.answer_message_box("Yes")
@@ -246,7 +212,7 @@ def flow_empty_entry_notice(ctx):
 
 def flow_cancel_no_then_yes(ctx):
     """Cancel asks; No keeps the wizard; Yes ends it with status 2."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     w.wait_main_window(TITLE)
     w.wait_page_text(WELCOME)
@@ -262,13 +228,13 @@ def flow_cancel_no_then_yes(ctx):
     w.wait_message_box()
     w.answer_message_box("Yes")
     check(w.exit_status() == 2, "exit status after a confirmed cancel")
-    check(not os.path.exists(ctx.default_target), "something was installed")
-    check(not os.path.exists(ctx.launcher_file), "the launcher file was written")
+    check(not os.path.exists(ctx.sandbox.default_target), "something was installed")
+    check(not os.path.exists(ctx.sandbox.launcher_file), "the launcher file was written")
 
 
 def flow_escape_on_success(ctx):
     """Escape on the success page asks; Yes closes without opening the description."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     ctx.go_to_directory_page()
     w.advance()
@@ -285,7 +251,7 @@ def flow_escape_on_success(ctx):
 def flow_failing_installation(ctx):
     """A regular file where the kit needs a directory: error box, failure page,
     template directory exactly as before."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     target = ctx.sandbox.mkdir("templates")
     with open(os.path.join(target, "network"), "w") as f:
         f.write("a file where the kit wants a folder\n")
@@ -293,11 +259,11 @@ def flow_failing_installation(ctx):
     with open(os.path.join(target, "desktop", "panel.cfg"), "w") as f:
         f.write("an older panel that the kit would replace\n")
     os.utime(os.path.join(target, "desktop", "panel.cfg"), (1000000000, 1000000000))
-    os.makedirs(os.path.dirname(ctx.launcher_file))
-    with open(ctx.launcher_file, "w") as f:
+    os.makedirs(os.path.dirname(ctx.sandbox.launcher_file))
+    with open(ctx.sandbox.launcher_file, "w") as f:
         f.write("ConfigurationTemplatesLocation=%s\n" % target)
     before = snapshot(target)
-    launcher_before = snapshot(os.path.dirname(ctx.launcher_file))
+    launcher_before = snapshot(os.path.dirname(ctx.sandbox.launcher_file))
 
     w = ctx.start()
     ctx.go_to_directory_page()
@@ -313,7 +279,7 @@ def flow_failing_installation(ctx):
     check(snapshot(target) == before, "the template directory changed")
     w.advance()
     check(w.exit_status() == 1, "exit status after a failed installation")
-    check(snapshot(os.path.dirname(ctx.launcher_file)) == launcher_before, "launcher file changed")
+    check(snapshot(os.path.dirname(ctx.sandbox.launcher_file)) == launcher_before, "launcher file changed")
     check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
 
 
@@ -326,7 +292,7 @@ def expect_preparation_error(ctx, text, **start):
           "the wizard window appeared")
     w.answer_message_box("OK")
     check(w.exit_status() == 1, "exit status after a preparation error")
-    check(not os.path.exists(ctx.default_target), "something was installed")
+    check(not os.path.exists(ctx.sandbox.default_target), "something was installed")
 
 
 def flow_no_kit(ctx):
@@ -334,7 +300,7 @@ def flow_no_kit(ctx):
 
 
 def flow_damaged_kit(ctx):
-    with open(ctx.kit, "wb") as f:
+    with open(ctx.sandbox.kit, "wb") as f:
         f.write(os.urandom(3000))
     expect_preparation_error(ctx, "corrupted or not designed")
 
@@ -344,7 +310,7 @@ def flow_no_space(ctx):
     tree = ctx.sandbox.mkdir("big")
     with open(os.path.join(tree, "noise.bin"), "wb") as f:
         f.write(os.urandom(200 * 1024))
-    ctx.pack_tree(tree)
+    ctx.sandbox.pack_tree(tree)
     small = ctx.sandbox.mkdir("small-tmp")
     if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", small],
                       stderr=subprocess.DEVNULL).returncode != 0:
@@ -356,25 +322,25 @@ def flow_no_space(ctx):
 
 def flow_silent(ctx):
     """-S installs into the proposal without any input."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start("-S")
     check(w.exit_status(deadline=30) == 0, "exit status of the silent run")
-    ctx.check_demo_installed(ctx.default_target)
-    check(ctx.recorded_locations() == [ctx.default_target.rstrip("/")], "not recorded")
+    check_demo_installed(ctx.sandbox.default_target)
+    check(ctx.sandbox.recorded_locations() == [ctx.sandbox.default_target.rstrip("/")], "not recorded")
     check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
 
 
 def flow_silent_empty_proposal(ctx):
     """A silent run whose proposal is cleaned away reports it instead of
     installing into the current directory."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     target = ctx.sandbox.mkdir("web")
-    os.makedirs(os.path.dirname(ctx.launcher_file))
+    os.makedirs(os.path.dirname(ctx.sandbox.launcher_file))
     # Written with the URL in the middle so that the probe still finds a
     # writable directory, which the cleaning then empties.
     odd = os.path.join(target, "http:")
     os.makedirs(os.path.join(odd, "x"))
-    with open(ctx.launcher_file, "w") as f:
+    with open(ctx.sandbox.launcher_file, "w") as f:
         f.write("ConfigurationTemplatesLocation=%s//x\n" % odd)
     before = snapshot(ctx.sandbox.app)
     w = ctx.start("-S")
@@ -387,7 +353,7 @@ def flow_silent_empty_proposal(ctx):
 
 def flow_german_title(ctx):
     """-Lde gives the German window title."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start("-Lde")
     w.wait_main_window(GERMAN_TITLE)
     w.key("Escape")
@@ -400,7 +366,7 @@ def flow_c_locale_russian(ctx):
     """Under the C locale -Lru shows its Russian texts whole, and a directory
     typed with letters the locale lacks is installed into and recorded under
     that very name, spelt in UTF-8 on disk."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     target = os.path.join(ctx.sandbox.root, "Шаблоны üß")
     w = ctx.start("-Lru", extra_env={"LC_ALL": "C"})
     w.wait_main_window("Установка конфигурации")
@@ -419,19 +385,19 @@ def flow_c_locale_russian(ctx):
                 raise Failure("the entry holds %r" % w.entry_text())
     w.advance()
     w.wait_page_text("Конфигурация успешно установлена.")
-    ctx.check_demo_installed(target)
+    check_demo_installed(target)
     w.advance()
     status = w.exit_status()
     check(status == 0, "exit status %d" % status)
-    recorded = [location.rstrip("/") for location in ctx.recorded_locations()]
+    recorded = [location.rstrip("/") for location in ctx.sandbox.recorded_locations()]
     check(recorded[:1] == [target], "recorded %r" % recorded)
 
 
 def flow_window_close(ctx):
     """Closing the window asks first while copying (No: the copy goes on to
     success); before an installation it ends the wizard at once."""
-    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
-    hold = ctx.hold(HELD_AT)
+    ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
+    hold = ctx.sandbox.hold(HELD_AT)
     w = ctx.start_held(hold)
     ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
     w.advance()
@@ -459,8 +425,8 @@ def flow_cancel_during_installation(ctx):
     open: nothing more is written and the bar stands still. No lets it go on;
     Yes says the directory is being restored, rolls back and ends on the
     cancelled page."""
-    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
-    hold = ctx.hold(HELD_AT, HELD_AGAIN_AT)
+    ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
+    hold = ctx.sandbox.hold(HELD_AT, HELD_AGAIN_AT)
     w = ctx.start_held(hold)
     ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
     w.advance()
@@ -470,13 +436,13 @@ def flow_cancel_during_installation(ctx):
     texts = w.wait_message_box()
     check(QUESTION in texts, "question reads %r" % texts)
     seen = wait_for("the bar to show the held entry", lambda: w.progress_value())
-    copied = files_below(ctx.default_target)
+    copied = files_below(ctx.sandbox.default_target)
     hold.release(HELD_AT)
     # Let go by the test, the worker must still wait for the answer: give it
     # time to (wrongly) reach the next hold.
     time.sleep(0.5)
     check(not hold.is_held(HELD_AGAIN_AT), "the copy went on while the question was open")
-    check(files_below(ctx.default_target) == copied, "files were written while the question was open")
+    check(files_below(ctx.sandbox.default_target) == copied, "files were written while the question was open")
     check(w.progress_value() == seen, "the bar moved while the question was open")
     w.answer_message_box("No")
     hold.wait_held(HELD_AGAIN_AT, w.process)
@@ -489,9 +455,9 @@ def flow_cancel_during_installation(ctx):
     w.wait_page_text(ROLLBACK)
     hold.release(HELD_AGAIN_AT)
     w.wait_page_text(CANCELLED, 60)
-    check(not os.path.exists(ctx.default_target) or snapshot(ctx.default_target) == {},
+    check(not os.path.exists(ctx.sandbox.default_target) or snapshot(ctx.sandbox.default_target) == {},
           "files left after the cancel")
-    check(not os.path.exists(ctx.launcher_file), "launcher file written after the cancel")
+    check(not os.path.exists(ctx.sandbox.launcher_file), "launcher file written after the cancel")
     w.advance()
     check(w.exit_status() == 2, "exit status after a cancelled installation")
 
@@ -503,7 +469,7 @@ def files_below(root):
 def flow_sighup_on_welcome(ctx):
     """A hang-up (the session ends) while the wizard waits: it leaves with
     status 2 and deletes its unpacked kit."""
-    ctx.pack_demo_kit()
+    ctx.sandbox.pack_demo_kit()
     w = ctx.start()
     w.wait_main_window(TITLE)
     w.wait_page_text(WELCOME)
@@ -511,14 +477,14 @@ def flow_sighup_on_welcome(ctx):
     w.process.send_signal(signal.SIGHUP)
     check(w.exit_status() == 2, "exit status after SIGHUP")
     check(temporary_leftovers(ctx.sandbox.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(ctx.sandbox.tmp))
-    check(not os.path.exists(ctx.default_target), "something was installed")
+    check(not os.path.exists(ctx.sandbox.default_target), "something was installed")
 
 
 def flow_sigterm_during_installation(ctx):
     """SIGTERM while copying: rolled back, the program ends by itself with
     status 2 without waiting on a final page."""
-    ctx.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
-    hold = ctx.hold(HELD_AT)
+    ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
+    hold = ctx.sandbox.hold(HELD_AT)
     w = ctx.start_held(hold)
     ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
     w.advance()
@@ -527,50 +493,13 @@ def flow_sigterm_during_installation(ctx):
     hold.release(HELD_AT)
     status = w.exit_status(deadline=60)
     check(status == 2, "exit status %d after SIGTERM" % status)
-    check(not os.path.exists(ctx.default_target) or snapshot(ctx.default_target) == {},
+    check(not os.path.exists(ctx.sandbox.default_target) or snapshot(ctx.sandbox.default_target) == {},
           "files left after the interruption")
-    check(not os.path.exists(ctx.launcher_file), "launcher file written after the interruption")
+    check(not os.path.exists(ctx.sandbox.launcher_file), "launcher file written after the interruption")
     check(temporary_leftovers(ctx.sandbox.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(ctx.sandbox.tmp))
 
 
-FLOWS = {name[len("flow_"):]: f for name, f in globals().items() if name.startswith("flow_")}
-
-
-def run_flows(flows, script):
-    """Parses the command line and runs one of flows in its own X server."""
-    if "TPL_E2E_SESSION" not in os.environ:
-        return run_in_own_session(script)
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tplsetup", required=True)
-    parser.add_argument("--tplsetup-held", required=True)
-    parser.add_argument("--tkx", required=True)
-    parser.add_argument("--display", type=int, required=True)
-    parser.add_argument("flow", choices=sorted(flows))
-    options = parser.parse_args()
-    sandbox = Sandbox()
-    xserver = None
-    ctx = None
-    try:
-        xserver = XServer(options.display)
-        ctx = Context(options, xserver, sandbox)
-        flows[options.flow](ctx)
-        print("passed:", options.flow)
-        return 0
-    except Failure as failure:
-        print("FAILED:", options.flow, "-", failure)
-        if ctx and ctx.wizard:
-            print("tplsetup output:\n" + ctx.wizard.diagnostics())
-        return 1
-    except Exception:
-        traceback.print_exc()
-        return 1
-    finally:
-        if ctx and ctx.wizard:
-            ctx.wizard.stop()
-        if xserver:
-            xserver.stop()
-        sandbox.cleanup()
-
+FLOWS = flows_of(globals())
 
 if __name__ == "__main__":
-    sys.exit(run_flows(FLOWS, __file__))
+    sys.exit(run_flows(FLOWS, __file__, Context))
