@@ -3,6 +3,7 @@
 // original after a recovery had already given up the half-made copy; here
 // the original goes only once its copy is complete and on the disk, so at
 // every instant one whole version exists where the journal says.
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
@@ -11,10 +12,13 @@
 #include <vector>
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
+#include "fs/fs_testing.h"
 
 namespace {
 
 constexpr size_t kCopyBufferSize = 1 << 20;
+
+std::atomic<fs_testing::CopyHook> copyHook{nullptr};
 
 std::string DirectoryOf(const std::string& path)
 {
@@ -48,6 +52,7 @@ struct Descriptor {
 bool CopyBytes(int from, int to)
 {
     std::vector<char> buffer(kCopyBufferSize);
+    uint64_t copied = 0;
     for (;;) {
         const ssize_t got = ::read(from, buffer.data(), buffer.size());
         if (got == 0)
@@ -65,6 +70,12 @@ bool CopyBytes(int from, int to)
                 return false;
             }
             done += put;
+        }
+        copied += static_cast<uint64_t>(got);
+        const fs_testing::CopyHook hook = copyHook.load();
+        if (hook != nullptr && !hook(copied)) {
+            errno = EIO;
+            return false;
         }
     }
 }
@@ -149,3 +160,12 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
 }
 
 }  // namespace fs_detail
+
+namespace fs_testing {
+
+void SetCopyHook(CopyHook hook)
+{
+    copyHook.store(hook);
+}
+
+}  // namespace fs_testing

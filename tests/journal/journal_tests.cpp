@@ -1,19 +1,25 @@
 // Write-ahead journal: record encoding and the recovery of interrupted runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include "journal/install_journal.h"
 #include "text/path_bytes.h"
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/fs_testing.h"
 #include "text/convert.h"
 
 namespace fsys = std::filesystem;
@@ -43,6 +49,22 @@ std::string ReadText(const fsys::path& p)
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+// Every path below the directory with its size and a hash of its contents,
+// sorted: a file left under a name of its own, or a partial one, shows.
+std::string Listing(const fsys::path& directory)
+{
+    std::vector<std::string> lines;
+    for (const auto& entry : fsys::recursive_directory_iterator(directory))
+        lines.push_back(fsys::relative(entry.path(), directory).string() + "=" +
+                        (entry.is_regular_file() ? std::to_string(std::hash<std::string>()(ReadText(entry.path())))
+                                                 : std::string("<dir>")));
+    std::sort(lines.begin(), lines.end());
+    std::string joined;
+    for (const std::string& line : lines)
+        joined += line + "\n";
+    return joined;
 }
 
 int64_t MtimeOf(const fsys::path& p)
@@ -291,6 +313,67 @@ TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal)
     EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
     EXPECT_EQ("original c", ReadText(target_ / "c.cfg"));
     EXPECT_FALSE(fsys::exists(backup_));
+}
+
+// Ends the process running work with SIGKILL once a move to another file
+// system has copied its first piece; true when it died that way.
+bool KilledMidCopy(const std::function<void()>& work)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        fs_testing::SetCopyHook([](uint64_t) {
+            raise(SIGKILL);
+            return true;
+        });
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// A kill in the middle of either copy (the original into the backup during
+// the run, or back home during a recovery) must not leave a partial file
+// that a later recovery takes for a whole one, nor anything under a name of
+// its own.
+TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile)
+{
+    if (!UseOtherFileSystem())
+        GTEST_SKIP() << "no second file system for the temporary directory";
+    const std::string content(5 << 19, 'b');
+    WriteText(target_ / "b.cfg", content);
+    fsys::permissions(target_ / "b.cfg", fsys::perms::owner_read | fsys::perms::group_read);
+    const struct timespec times[2] = {{kOldDirectoryTime, 5}, {kOldDirectoryTime, 7}};
+    ASSERT_EQ(0, utimensat(AT_FDCWD, (target_ / "b.cfg").c_str(), times, 0));
+    const std::string targetBefore = Listing(target_);
+    for (const bool intoBackup : {true, false}) {
+        SCOPED_TRACE(intoBackup ? "into the backup" : "back home");
+        UseTemporaryDirectory(otherFs_);
+        {
+            InstallJournal journal;
+            ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+            ASSERT_EQ(0u, journal.Record('B', In("b.cfg"), true));
+            // Back home: the move had completed, its M record was lost.
+            if (!intoBackup)
+                ASSERT_EQ(0u, MovePath(In("b.cfg"), Backup() + u"b.cfg"));
+            journal.End();
+        }
+        if (intoBackup) {
+            EXPECT_TRUE(KilledMidCopy([this] { (void)MovePath(In("b.cfg"), Backup() + u"b.cfg"); }));
+        } else {
+            EXPECT_TRUE(KilledMidCopy([] { RecoverInterruptedInstallations(); }));
+        }
+        const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+        ASSERT_EQ(1u, reports.size());
+        EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+        EXPECT_EQ(targetBefore, Listing(target_));
+        struct stat status;
+        ASSERT_EQ(0, stat((target_ / "b.cfg").c_str(), &status));
+        EXPECT_EQ(0440u, status.st_mode & 07777);
+        EXPECT_EQ(7, status.st_mtim.tv_nsec);
+        EXPECT_FALSE(fsys::exists(backup_));
+    }
 }
 
 TEST_F(JournalRecovery, RunningInstallationIsLeftAlone)
