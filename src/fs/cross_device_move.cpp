@@ -1,15 +1,25 @@
 // Moving one entry to another file system inside this process. A child
 // program doing the move could outlive a killed installer and remove the
 // original after a recovery had already given up the half-made copy; here
-// the original goes only once its copy is complete and on the disk, so at
-// every instant one whole version exists where the journal says.
+// the copy is made under a temporary name beside the destination, takes the
+// destination's name by a rename once it is complete and on the disk, and
+// only then does the original go. At every instant either the original is
+// in place or a whole copy is under the final name; a kill can leave both
+// (then they are equal) and a temporary name, never a partial file under a
+// real one.
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
+#include "fs/cross_device_move.h"
 #include "fs/file_io.h"
 #include "fs/fs_internal.h"
 #include "fs/fs_testing.h"
@@ -17,6 +27,8 @@
 namespace {
 
 constexpr size_t kCopyBufferSize = 1 << 20;
+// Temporary names tried before giving up (each has 62^6 choices).
+constexpr int kNameAttempts = 100;
 
 std::atomic<fs_testing::CopyHook> copyHook{nullptr};
 
@@ -28,15 +40,15 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-bool SyncDirectoryOf(const std::string& path)
+// Best effort: some file systems refuse fsync on a directory, and the
+// name is in place either way.
+void SyncDirectoryOf(const std::string& path)
 {
     const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    // Some file systems refuse fsync on a directory; the name is still there.
+        return;
     ::fsync(fd);
     ::close(fd);
-    return true;
 }
 
 // Closes a descriptor on every way out.
@@ -80,6 +92,51 @@ bool CopyBytes(int from, int to)
     }
 }
 
+// Extended attributes, and with them POSIX ACLs (system.posix_acl_access),
+// as far as the destination takes them: a file system without them, or an
+// attribute that only the super-user may set, does not stop the move.
+template <typename List, typename Get, typename Set>
+void CopyExtendedAttributes(List list, Get get, Set set)
+{
+    const ssize_t size = list(nullptr, 0);
+    if (size <= 0)
+        return;
+    std::vector<char> names(static_cast<size_t>(size));
+    const ssize_t listed = list(names.data(), names.size());
+    for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+        const char* name = names.data() + at;
+        const ssize_t length = get(name, nullptr, 0);
+        if (length < 0)
+            continue;
+        std::vector<char> value(static_cast<size_t>(length));
+        const ssize_t got = get(name, value.data(), value.size());
+        if (got >= 0)
+            set(name, value.data(), static_cast<size_t>(got));
+    }
+}
+
+void CopyDescriptorAttributes(int from, int to)
+{
+    CopyExtendedAttributes([from](char* names, size_t size) { return ::flistxattr(from, names, size); },
+                           [from](const char* name, void* value, size_t size) {
+                               return ::fgetxattr(from, name, value, size);
+                           },
+                           [to](const char* name, const void* value, size_t size) {
+                               return ::fsetxattr(to, name, value, size, 0);
+                           });
+}
+
+void CopyPathAttributes(const std::string& from, const std::string& to)
+{
+    CopyExtendedAttributes([&from](char* names, size_t size) { return ::llistxattr(from.c_str(), names, size); },
+                           [&from](const char* name, void* value, size_t size) {
+                               return ::lgetxattr(from.c_str(), name, value, size);
+                           },
+                           [&to](const char* name, const void* value, size_t size) {
+                               return ::lsetxattr(to.c_str(), name, value, size, 0);
+                           });
+}
+
 // The owner where permitted (an ordinary user keeps their own), then the
 // permission bits: fchmod after fchown, which may clear set-id bits.
 void CopyOwnerAndMode(int fd, const struct stat& source)
@@ -90,18 +147,40 @@ void CopyOwnerAndMode(int fd, const struct stat& source)
     ::fchmod(fd, source.st_mode & 07777);
 }
 
-bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to)
+// A name in the destination's directory that the copy owns until it is
+// renamed; removed on every other way out.
+struct TemporaryName {
+    std::string path;
+    ~TemporaryName()
+    {
+        if (!path.empty())
+            ::unlink(path.c_str());
+    }
+};
+
+std::string TemporaryStem(const std::string& to)
+{
+    const std::string directory = DirectoryOf(to);
+    return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
+}
+
+// The whole file with its metadata under a temporary name, synced.
+bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to,
+                     TemporaryName* copy)
 {
     Descriptor in{::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
     struct stat opened;
     if (in.fd < 0 || ::fstat(in.fd, &opened) != 0 || opened.st_ino != source.st_ino || !S_ISREG(opened.st_mode))
         return false;
-    Descriptor out{::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600)};
+    std::string name;
+    Descriptor out{fs_detail::CreateUniqueFile(TemporaryStem(to), 0600, &name)};
     if (out.fd < 0)
         return false;
+    copy->path = name;
     if (!CopyBytes(in.fd, out.fd))
         return false;
     CopyOwnerAndMode(out.fd, opened);
+    CopyDescriptorAttributes(in.fd, out.fd);
     const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
     if (::futimens(out.fd, times) != 0 || ::fsync(out.fd) != 0)
         return false;
@@ -110,33 +189,90 @@ bool CopyRegularFile(const std::string& from, const struct stat& source, const s
     return ::close(fd) == 0;
 }
 
-// Links, FIFOs, sockets and devices are made anew, never opened.
-bool CopySpecialEntry(const std::string& from, const struct stat& source, const std::string& to)
+// Makes the link, FIFO, socket or device anew (never opened) under a free
+// temporary name.
+bool MakeSpecialEntry(const std::string& from, const struct stat& source, const std::string& to,
+                      TemporaryName* copy)
 {
-    bool made;
+    std::string target;
     if (S_ISLNK(source.st_mode)) {
-        std::vector<char> target(static_cast<size_t>(source.st_size > 0 ? source.st_size : 255) + 1);
-        const ssize_t length = ::readlink(from.c_str(), target.data(), target.size());
-        if (length < 0 || static_cast<size_t>(length) >= target.size())
+        std::vector<char> buffer(static_cast<size_t>(source.st_size > 0 ? source.st_size : 255) + 1);
+        const ssize_t length = ::readlink(from.c_str(), buffer.data(), buffer.size());
+        if (length < 0 || static_cast<size_t>(length) >= buffer.size())
             return false;
-        made = ::symlink(std::string(target.data(), static_cast<size_t>(length)).c_str(), to.c_str()) == 0;
-    } else if (S_ISFIFO(source.st_mode)) {
-        made = ::mkfifo(to.c_str(), 0600) == 0;
-    } else {
-        made = ::mknod(to.c_str(), (source.st_mode & S_IFMT) | 0600, source.st_rdev) == 0;
+        target.assign(buffer.data(), static_cast<size_t>(length));
     }
-    if (!made)
+    const std::string stem = TemporaryStem(to);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = stem + fs_detail::RandomSuffix();
+        const int made = S_ISLNK(source.st_mode)    ? ::symlink(target.c_str(), name.c_str())
+                         : S_ISFIFO(source.st_mode) ? ::mkfifo(name.c_str(), 0600)
+                                                    : ::mknod(name.c_str(), (source.st_mode & S_IFMT) | 0600,
+                                                              source.st_rdev);
+        if (made == 0) {
+            copy->path = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+bool CopySpecialEntry(const std::string& from, const struct stat& source, const std::string& to,
+                      TemporaryName* copy)
+{
+    if (!MakeSpecialEntry(from, source, to, copy))
         return false;
-    if (::lchown(to.c_str(), source.st_uid, source.st_gid) != 0) {
+    const char* made = copy->path.c_str();
+    if (::lchown(made, source.st_uid, source.st_gid) != 0) {
         // not permitted: the copy stays the mover's
     }
-    if (!S_ISLNK(source.st_mode) && ::chmod(to.c_str(), source.st_mode & 07777) != 0)
+    if (!S_ISLNK(source.st_mode) && ::chmod(made, source.st_mode & 07777) != 0)
         return false;
+    CopyPathAttributes(from, copy->path);
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    return ::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::utimensat(AT_FDCWD, made, times, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// The temporary name followed by exactly six letters or digits.
+bool IsCopyName(const std::string& name)
+{
+    const size_t prefix = std::strlen(kInterruptedCopyPrefix);
+    return name.size() == prefix + 6 && name.compare(0, prefix, kInterruptedCopyPrefix) == 0 &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 }  // namespace
+
+bool IsInterruptedCopyName(const WideString& name)
+{
+    std::string ascii;
+    for (uint32_t i = 0; i < name.Length(); ++i) {
+        if (name[i] > 0x7f)
+            return false;
+        ascii += static_cast<char>(name[i]);
+    }
+    return IsCopyName(ascii);
+}
+
+uint32_t RemoveInterruptedCopies(const WideString& directory)
+{
+    DIR* stream = ::opendir(fs_detail::NativePath(directory).c_str());
+    if (stream == nullptr)
+        return 0;
+    const int fd = ::dirfd(stream);
+    uint32_t removed = 0;
+    while (const dirent* entry = ::readdir(stream)) {
+        struct stat status;
+        if (IsCopyName(entry->d_name) && ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            !S_ISDIR(status.st_mode) && ::unlinkat(fd, entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(stream);
+    return removed;
+}
 
 namespace fs_detail {
 
@@ -144,15 +280,16 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
 {
     if (S_ISDIR(source.st_mode))
         return StoreError(ERROR_INVALID_PARAMETER);
-    // Whatever stands at the destination is replaced, as rename would.
-    if (::unlink(to.c_str()) != 0 && errno != ENOENT)
+    // Until the rename the destination keeps whatever stood there, and a
+    // kill leaves only a temporary name that a recovery knows to remove.
+    TemporaryName copy;
+    const bool copied = S_ISREG(source.st_mode) ? CopyRegularFile(from, source, to, &copy)
+                                                : CopySpecialEntry(from, source, to, &copy);
+    if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0)
         return StoreErrno(errno);
-    const bool copied = S_ISREG(source.st_mode) ? CopyRegularFile(from, source, to) : CopySpecialEntry(from, source, to);
-    if (!copied || !SyncDirectoryOf(to)) {
-        const int err = errno;
-        ::unlink(to.c_str());
-        return StoreErrno(err);
-    }
+    copy.path.clear();
+    // The whole copy is under its name before the original goes.
+    SyncDirectoryOf(to);
     if (::unlink(from.c_str()) != 0)
         return StoreErrno(errno);
     SyncDirectoryOf(from);

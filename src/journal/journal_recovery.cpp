@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include "fs/cross_device_move.h"
 #include "fs/dir_ops.h"
 #include "fs/directory_lock.h"
 #include "fs/file_io.h"
@@ -38,9 +39,10 @@ bool HasTag(const std::vector<JournalRecord>& records, char tag)
 }
 
 // Paths relative to the backup directory of every file (or link) in it,
-// the journal excepted; links are not followed.
+// the journal excepted; links are not followed. The temporary names of
+// copies cut short are listed apart: they never count as a user's file.
 void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative,
-                          std::vector<WideString>* files)
+                          std::vector<WideString>* files, std::vector<WideString>* partialCopies)
 {
     std::vector<WideString> subdirectories;
     FileFinder finder;
@@ -50,20 +52,38 @@ void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& r
             continue;
         if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
             subdirectories.push_back(relative + name + u"/");
+        else if (IsInterruptedCopyName(name))
+            partialCopies->push_back(relative + name);
         else
             files->push_back(relative + name);
     }
     finder.FindClose();
     for (const WideString& subdirectory : subdirectories)
-        CollectBackedUpFiles(backupDirectory, subdirectory, files);
+        CollectBackedUpFiles(backupDirectory, subdirectory, files, partialCopies);
+}
+
+// A kill during a copy back home leaves its temporary name beside the
+// file it was to replace.
+void RemovePartialCopiesAtHome(const std::vector<JournalRecord>& records, const WideString& target)
+{
+    std::set<std::u16string> swept;
+    for (const JournalRecord& r : records) {
+        if (r.tag != 'B' || !IsBelow(r.path, target))
+            continue;
+        const WideString parent = r.path.Substring(0, r.path.FindLast(u'/'));
+        if (swept.insert(PathKey(parent)).second)
+            RemoveInterruptedCopies(parent);
+    }
 }
 
 // Moves every file found in the backup home: the backup holds nothing but
 // the user's files, each at its path relative to the target, so a move whose
-// record a power loss took is still found. One exception: across file
-// systems a move is a copy, which may have been cut short; such a file whose
-// move is not recorded as complete (no M record, forced to disk there) while
-// the original still stands is left, since the original is whole.
+// record a power loss took is still found. Across file systems a move is a
+// copy, made under a temporary name and renamed only when whole: what is
+// left under such a name is removed on both sides. A whole copy in the
+// backup whose move is not recorded as complete (no M record, forced to
+// disk there) while the original still stands is left, since the original
+// is whole too (the kill came between the rename and the unlink).
 void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
                     RecoveryReport* report)
 {
@@ -72,8 +92,11 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     for (const JournalRecord& r : records)
         if (r.tag == 'M')
             moved.insert(PathKey(r.path));
-    std::vector<WideString> files;
-    CollectBackedUpFiles(backupDirectory, WideString(), &files);
+    std::vector<WideString> files, partialCopies;
+    CollectBackedUpFiles(backupDirectory, WideString(), &files, &partialCopies);
+    for (const WideString& relative : partialCopies)
+        DeleteFilePath(backupDirectory + relative);
+    RemovePartialCopiesAtHome(records, target);
     for (const WideString& relative : files) {
         const WideString source = backupDirectory + relative;
         const WideString destination = target + relative;

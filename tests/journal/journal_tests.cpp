@@ -355,8 +355,9 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile)
             ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
             ASSERT_EQ(0u, journal.Record('B', In("b.cfg"), true));
             // Back home: the move had completed, its M record was lost.
-            if (!intoBackup)
+            if (!intoBackup) {
                 ASSERT_EQ(0u, MovePath(In("b.cfg"), Backup() + u"b.cfg"));
+            }
             journal.End();
         }
         if (intoBackup) {

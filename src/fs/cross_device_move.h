@@ -1,0 +1,17 @@
+#pragma once
+// A move to another file system is a copy: it is made under a temporary name
+// in the destination's directory, and takes the destination's name only
+// once it is whole and on the disk. A kill in between leaves such a name.
+#include <cstdint>
+#include "text/cow_string.h"
+
+// The fixed start of the temporary name; six letters or digits follow.
+constexpr const char* kInterruptedCopyPrefix = ".wz4sxmv";
+
+// True when a name (one component, no directory) is the temporary name of
+// a copy to another file system.
+bool IsInterruptedCopyName(const WideString& name);
+
+// Removes what copies cut short left directly in the directory (not below
+// it; never a directory, never through a link). Returns how many went.
+uint32_t RemoveInterruptedCopies(const WideString& directory);
