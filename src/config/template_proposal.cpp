@@ -20,22 +20,27 @@ void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile pro
 }
 
 bool IsDirectoryWritable(const WideString& directory) {
+    return ProbeDirectoryWritable(directory) == ERROR_SUCCESS;
+}
+
+uint32_t ProbeDirectoryWritable(const WideString& directory) {
     // An empty location, or one no file system can spell (it converts to an
     // empty path), would put the probe file in the root directory.
-    if (directory.Empty() || PathToBytes(directory).Empty()) return false;
+    if (directory.Empty() || PathToBytes(directory).Empty()) return ERROR_CANTWRITE;
     // Merely proposing a directory must leave it as it was, even when the
     // program is killed meanwhile: a file without a name changes nothing.
     const uint32_t probed = ProbeFileCreation(directory);
-    if (probed != ERROR_NOT_SUPPORTED) return probed == ERROR_SUCCESS;
+    if (probed != ERROR_NOT_SUPPORTED) return probed;
     // Elsewhere the probe adds and removes an entry; the times it changes
     // are put back.
     PathTimes times;
     const bool timed = GetPathTimes(directory, &times) == ERROR_SUCCESS;
     WideString probe;
-    if (MakeTempFileName(directory, u"Vq", &probe) != ERROR_SUCCESS) return false;
+    const uint32_t made = MakeTempFileName(directory, u"Vq", &probe);
+    if (made != ERROR_SUCCESS) return made;
     DeleteFilePath(probe);
     if (timed) SetPathTimes(directory, times);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 WideString GetDefaultTemplateBase() {

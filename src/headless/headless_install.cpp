@@ -34,7 +34,13 @@ InstallOutcome FollowInstallation(InstallSession& session, ProgressReporter& pro
     }
 }
 
-void ReportFailure(std::FILE* out, uint32_t code, const WideString& text) {
+// The secondary text of a failure, as the wizard's box shows it under the
+// main one: the path, and what the system said on a line of its own.
+void PrintDetail(std::FILE* out, const WideString& detail) {
+    if (!detail.Empty()) PrintLine(out, ConsolePath(detail));
+}
+
+void ReportFailure(std::FILE* out, uint32_t code, const WideString& text, const WideString& detail) {
     NarrowString line = ToNarrow(text);
     if (line.Empty()) line = ConsoleCatalogText("IDS_INSTALL_ERROR");
     // The number tells an administrator what the text does not.
@@ -42,6 +48,7 @@ void ReportFailure(std::FILE* out, uint32_t code, const WideString& text) {
     line += ToNarrow(FromInteger(static_cast<int32_t>(code), 10));
     line += ")";
     PrintLine(out, line);
+    PrintDetail(out, detail);
     PrintLine(out, ConsoleCatalogText("IDS_ERROR_FINISH"));
 }
 
@@ -62,6 +69,7 @@ int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTa
     }
     if (preparation.errorTextId != nullptr) {
         PrintLine(messages, ConsoleCatalogText(preparation.errorTextId));
+        PrintDetail(messages, preparation.errorDetail);
         return kExitFailed;
     }
 
@@ -84,7 +92,7 @@ int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTa
             PrintLine(messages, ConsoleCatalogText("IDS_SUCCESS_FINISH"));
             break;
         case InstallOutcome::Failed:
-            ReportFailure(messages, session.Code(), session.Text());
+            ReportFailure(messages, session.Code(), session.Text(), session.FailureDetail());
             break;
         case InstallOutcome::Cancelled:
         case InstallOutcome::Running:

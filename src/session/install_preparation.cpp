@@ -6,6 +6,7 @@
 #include "fs/file_io.h"
 #include "fs/interruption.h"
 #include "kit/kit_trailer.h"
+#include "session/target_directory.h"
 
 namespace {
 
@@ -44,6 +45,17 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
 
     out->proposal = ProposeTemplateDirectory();
     out->targetDirectory = chosenTarget.Empty() ? CleanProposedDirectory(out->proposal.directory) : chosenTarget;
+    if (silent) {
+        // Nobody is there to correct the directory: a run that cannot
+        // install into it ends here, before anything is unpacked or written.
+        const TargetCheck target = CheckTargetDirectory(out->targetDirectory);
+        if (!target.Ok()) {
+            PreparationResult result = Error(TargetProblemTextId(target.problem));
+            result.errorDetail = TargetProblemDetail(target);
+            return result;
+        }
+        out->targetDirectory = target.directory;
+    }
 
     if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE");
     if (InterruptionRequested()) return Interrupted();
@@ -59,7 +71,5 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
     // fault of the kit.
     if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE");
     if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
-
-    if (silent && out->targetDirectory.Empty()) return Error("IDS_SETUP_EMPTYTARGET");
     return PreparationResult();
 }

@@ -16,8 +16,13 @@ struct PreparedInstallation {
 
 struct PreparationResult {
     // Catalog id of the error to show (IDS_ERROR_NOSOURCE, IDS_ERROR_NOSPACE,
-    // IDS_ERROR_DAMAGEDSOURCE, IDS_SETUP_EMPTYTARGET), or null when ready.
+    // IDS_ERROR_DAMAGEDSOURCE, or a silent run's directory problem:
+    // IDS_SETUP_EMPTYTARGET, IDS_ERROR_NOTARGET, IDS_TARGET_...), or null
+    // when ready.
     const char* errorTextId = nullptr;
+    // Secondary text of a directory problem: where, and what the system said
+    // (TargetProblemDetail); empty otherwise.
+    WideString errorDetail;
     // An interruption signal arrived while preparing, or the user stopped
     // the unpacking: the caller leaves without showing anything; the kit
     // has been released again.
@@ -26,8 +31,9 @@ struct PreparationResult {
     bool Ready() const { return errorTextId == nullptr && !interrupted; }
 };
 
-// silent: an unattended run refuses an empty proposal, which would otherwise
-// install into the current directory. kit must be a fresh reader; on success
+// silent: an unattended run checks its directory (the proposal or the
+// chosen one) as the wizard's directory page does, before the kit is
+// unpacked, and installs into the directory the check resolved. kit must be a fresh reader; on success
 // it holds the loaded kit. feedback (may be null) shows a long unpacking.
 // chosenTarget (--target, absolute), when not empty, is the target directory
 // instead of the proposal; the proposal is still made, for the recording

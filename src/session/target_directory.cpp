@@ -1,10 +1,15 @@
 #include "session/target_directory.h"
 
+#include <cerrno>
+
 #include "config/launcher_config.h"
+#include "config/template_locations.h"
 #include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/path_mode.h"
+#include "kit/kit_entry_names.h"
 #include "text/convert.h"
+#include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -53,15 +58,32 @@ bool IsDirectory(const WideString& path) {
 }
 
 // A real probe rather than permission bits: it also meets read-only file
-// systems, immutable directories and access rules beyond the mode.
+// systems, immutable directories and access rules beyond the mode. It leaves
+// the directory's entries and times as they were.
 bool TakesNewFile(const WideString& directory, NarrowString* reason) {
-    WideString probe;
-    if (MakeTempFileName(directory, u"Vq", &probe) != 0) {
-        *reason = GetLastSystemErrorText();
-        return false;
+    const uint32_t code = ProbeDirectoryWritable(directory);
+    if (code == 0) return true;
+    // The system's words only when they belong to this very failure.
+    *reason = GetLastFileError() == code ? GetLastSystemErrorText() : NarrowString();
+    return false;
+}
+
+// The system refuses such a path before it looks at any directory, so the
+// walk up to an existing parent would wrongly find one that takes it.
+bool ExceedsPathLimits(const WideString& directory) {
+    const NarrowString bytes = PathToBytes(directory);
+    if (bytes.Length() > kKitMaxNameBytes) return true;
+    uint32_t component = 0;
+    for (uint32_t i = 0; i < bytes.Length(); ++i) {
+        component = bytes[i] == '/' ? 0 : component + 1;
+        if (component > kKitMaxComponentBytes) return true;
     }
-    DeleteFilePath(probe);
-    return true;
+    return false;
+}
+
+NarrowString SystemText(int err) {
+    SetLastFileErrno(err);
+    return GetLastSystemErrorText();
 }
 
 TargetCheck Problem(TargetCheck check, TargetProblem problem, const WideString& at, NarrowString reason = {}) {
@@ -88,6 +110,8 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     TargetCheck check = ResolveTargetDirectory(typed, LauncherSettings::HomeDirectory());
     if (!check.Ok()) return check;
     const WideString& directory = check.directory;
+    if (ExceedsPathLimits(directory))
+        return Problem(check, TargetProblem::CannotCreate, directory, SystemText(ENAMETOOLONG));
     if (PathExists(directory)) {
         if (!IsDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
         NarrowString reason;
@@ -107,6 +131,22 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     NarrowString reason;
     if (!TakesNewFile(existing, &reason)) return Problem(check, TargetProblem::CannotCreate, existing, reason);
     return check;
+}
+
+WideString TargetProblemDetail(const TargetCheck& check) {
+    if (check.problem == TargetProblem::None || check.problem == TargetProblem::Empty ||
+        check.problem == TargetProblem::Relative)
+        return WideString();
+    return FailureDetailText(check.problemPath, check.systemReason);
+}
+
+WideString FailureDetailText(const WideString& path, const NarrowString& systemReason) {
+    WideString detail = path;
+    if (!systemReason.Empty()) {
+        detail += u"\n";
+        detail += ToWide(systemReason);
+    }
+    return detail;
 }
 
 const char* TargetProblemTextId(TargetProblem problem) {

@@ -32,9 +32,18 @@ struct TargetCheck {
 TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& home);
 
 // ResolveTargetDirectory with the user's home directory, then the file
-// checks: it is a directory that takes a new file, or it can be created
-// below its nearest existing parent, which must take a new directory.
+// checks: the path fits the system's limits, and it is a directory that
+// takes a new file, or it can be created below its nearest existing parent,
+// which must take a new directory.
 TargetCheck CheckTargetDirectory(const WideString& typed);
+
+// The secondary text under a problem's notice: the path it was found at and,
+// on a line of its own, what the system said. Empty for the problems that
+// are the typed text's own (None, Empty, Relative).
+WideString TargetProblemDetail(const TargetCheck& check);
+
+// A path and the system's words about it, as a failure's secondary text.
+WideString FailureDetailText(const WideString& path, const NarrowString& systemReason);
 
 // Catalog id of the notice for a problem; null for None.
 const char* TargetProblemTextId(TargetProblem problem);

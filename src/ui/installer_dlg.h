@@ -81,7 +81,8 @@ public:
     GtkWidget* GetWindow() const { return window_; }
 
 private:
-    void ShowPreparationError(const char* textId);
+    // detail: the secondary text (a silent run's directory problem), may be empty.
+    void ShowPreparationError(const char* textId, const WideString& detail);
     // Next, Back and Enter are ignored for a moment after a page change or a
     // message box, so that a double click or a held key cannot skip a page.
     void RestartInputGuard();

@@ -7,7 +7,6 @@
 #include "session/install_preparation.h"
 #include "session/target_directory.h"
 #include "fs/dir_ops.h"
-#include "text/convert.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 #include "ui/dir_select_page.h"
@@ -41,8 +40,8 @@ void CInstallerDlg::RunWizard() {
     watchTimer_ = 0;
 }
 
-void CInstallerDlg::ShowPreparationError(const char* textId) {
-    MessageBox(this, MessageCatalog::GetText(textId), kMessageBoxErrorOk);
+void CInstallerDlg::ShowPreparationError(const char* textId, const WideString& detail) {
+    MessageBox(this, MessageCatalog::GetText(textId), kMessageBoxErrorOk, detail);
 }
 
 bool CInstallerDlg::Prepare() {
@@ -64,7 +63,7 @@ bool CInstallerDlg::Prepare() {
     }
     if (result.errorTextId != nullptr) {
         exitStatus_ = kExitFailed;
-        ShowPreparationError(result.errorTextId);
+        ShowPreparationError(result.errorTextId, result.errorDetail);
         return false;
     }
     return true;
@@ -129,16 +128,8 @@ void CInstallerDlg::AcceptTargetDirectory() {
         StartInstallation();
         return;
     }
-    WideString detail;
-    if (check.problem != TargetProblem::Empty && check.problem != TargetProblem::Relative) {
-        detail = check.problemPath;
-        if (!check.systemReason.Empty()) {
-            detail += u"\n";
-            detail += ToWide(check.systemReason);
-        }
-    }
     const uint32_t kind = check.problem == TargetProblem::Empty ? kMessageBoxPlainOk : kMessageBoxErrorOk;
-    MessageBox(this, MessageCatalog::GetText(TargetProblemTextId(check.problem)), kind, detail);
+    MessageBox(this, MessageCatalog::GetText(TargetProblemTextId(check.problem)), kind, TargetProblemDetail(check));
     // The page stays with the user's text, ready to be corrected.
     if (window_ && state_ == WizardState::ChooseDirectory) FocusPage(directoryPage_.get());
 }

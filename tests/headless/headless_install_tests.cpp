@@ -10,9 +10,11 @@
 
 #include "headless/headless_install.h"
 #include "support/captured_stream.h"
+#include "catalog/message_catalog.h"
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
+#include "support/tmpfs_mount.h"
 
 namespace {
 
@@ -24,6 +26,12 @@ protected:
     }
     int Run(const std::string& target = std::string()) {
         return RunHeadlessInstallation(true, Wide(target), nullptr, messages_.Get(), false);
+    }
+    // A run of its own, with what it printed.
+    std::pair<int, std::string> RunPrinting(const std::string& target) {
+        CapturedStream out;
+        const int status = RunHeadlessInstallation(true, Wide(target), nullptr, out.Get(), false);
+        return {status, out.Text()};
     }
     CapturedStream messages_;
 };
@@ -80,6 +88,9 @@ TEST_F(HeadlessInstallTest, FailedInstallationIsRolledBackAndNotRecorded) {
     EXPECT_EQ(ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg"), launcher);
     const std::string text = messages_.Text();
     EXPECT_TRUE(Contains(text, "Installation error (")) << text;
+    // Where it failed and what the system said, as the wizard's box shows it.
+    EXPECT_TRUE(Contains(text, ")\n" + target + "/sub")) << text;
+    EXPECT_TRUE(Contains(text, "Not a directory\n")) << text;
     EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
@@ -134,4 +145,35 @@ TEST_F(HeadlessInstallTest, ADirectoryThatCannotBeRecordedFailsTheRunButKeepsThe
     const std::string text = messages_.Text();
     EXPECT_TRUE(Contains(text, "could not be recorded in the settings file: " + launcher + "\n")) << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAnythingIsWritten) {
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    const std::string file = Path("plain.txt");
+    WriteFile(file, "in the way");
+    const std::string tooLong = Path(std::string(300, 'n'));
+    const std::string locked = Path("locked");
+    std::filesystem::create_directories(locked);
+    TmpfsMount readOnly(locked, "size=64k", true);
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {file, "The specified path is a file, not a directory.\n" + file + "\n"},
+        {tooLong, "The specified directory cannot be created.\n" + tooLong + "\nFile name too long\n"}};
+    if (readOnly.Mounted())
+        cases.push_back({locked, "Files cannot be written to the specified directory.\n" + locked + "\nRead-only file system\n"});
+    for (const auto& [target, expected] : cases) {
+        SCOPED_TRACE(target);
+        const auto [status, printed] = RunPrinting(target);
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(printed, expected);
+    }
+    EXPECT_EQ(ReadFile(file), "in the way");
+    EXPECT_TRUE(std::filesystem::is_empty(locked));
+    EXPECT_FALSE(Exists(home_ + "/.Vq"));
+    EXPECT_TRUE(TemporaryLeftovers().empty());
+
+    // In the run's language, as the terminal can show it.
+    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("de"));
+    const auto [status, printed] = RunPrinting(file);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(printed, std::string(MessageCatalog::GetUtf8("IDS_TARGET_ISFILE")) + "\n" + file + "\n");
 }

@@ -11,6 +11,8 @@
 #include "fs/dir_ops.h"
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
+#include "support/kit_test_support.h"
+#include "support/tmpfs_mount.h"
 #include "text/convert.h"
 
 namespace {
@@ -130,4 +132,49 @@ TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacki
     PreparedInstallation prepared;
     EXPECT_EQ(ErrorOf(PrepareInstallation(true, false, &kit, &prepared)), "IDS_ERROR_NOSPACE");
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhereAndWhy) {
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    const std::string file = Path("plain.txt");
+    WriteFile(file, "in the way");
+    const std::string tooLong = Path(std::string(300, 'n') + "/tpl");
+    const std::string locked = Path("locked");
+    WriteFile(locked + "/keep", "");
+    TmpfsMount readOnly(locked, "size=64k", true);
+    struct Case {
+        std::string target;
+        const char* textId;
+        std::string detail;
+    };
+    std::vector<Case> cases = {{file, "IDS_TARGET_ISFILE", file},
+                               {file + "/below", "IDS_TARGET_CANNOTCREATE", file},
+                               {tooLong, "IDS_TARGET_CANNOTCREATE", tooLong + "\nFile name too long"},
+                               {"relative/tpl", "IDS_ERROR_NOTARGET", ""}};
+    if (readOnly.Mounted()) cases.push_back({locked, "IDS_TARGET_NOTWRITABLE", locked + "\nRead-only file system"});
+    for (const Case& unusable : cases) {
+        SCOPED_TRACE(unusable.target);
+        KitReader kit;
+        PreparedInstallation prepared;
+        const PreparationResult result =
+            PrepareInstallation(true, true, &kit, &prepared, nullptr, Wide(unusable.target));
+        EXPECT_EQ(ErrorOf(result), unusable.textId);
+        EXPECT_EQ(Narrow(result.errorDetail), unusable.detail);
+        EXPECT_EQ(kit.GetFileEntryCount(), 0u) << "unpacked for a run that cannot install";
+        EXPECT_TRUE(TemporaryLeftovers().empty());
+    }
+    EXPECT_EQ(ReadFile(file), "in the way");
+
+    // The interactive wizard checks on leaving its directory page instead.
+    KitReader kit;
+    PreparedInstallation prepared;
+    EXPECT_TRUE(PrepareInstallation(true, false, &kit, &prepared, nullptr, Wide(file)).Ready());
+}
+
+TEST_F(PreparationTest, ASilentRunInstallsIntoTheDirectoryTheCheckResolved) {
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    const PreparationResult result = PrepareInstallation(true, true, &kit_, &prepared_, nullptr, Wide(" ~/new/tpl "));
+    ASSERT_TRUE(result.Ready()) << ErrorOf(result);
+    EXPECT_EQ(Narrow(prepared_.targetDirectory), home_ + "/new/tpl");
+    EXPECT_FALSE(Exists(home_ + "/new"));
 }

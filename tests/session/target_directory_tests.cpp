@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+
 #include "fs/dir_ops.h"
 #include "session/target_directory.h"
 #include "support/install_sandbox.h"
+#include "support/tmpfs_mount.h"
 #include "text/convert.h"
 
 namespace {
@@ -111,24 +114,43 @@ TEST_F(TargetDiskTest, AFileInTheWayNamesItself) {
 TEST_F(TargetDiskTest, ADirectoryThatRefusesFilesGivesTheSystemsReason) {
     const std::string directory = Path("locked");
     WriteFile(directory + "/keep", "");
-    // The probe's file creation fails as the system would fail it.
-    fault_injection::FailOperationAt(1);
+    TmpfsMount readOnly(directory, "size=64k", true);
+    if (!readOnly.Mounted()) GTEST_SKIP() << "cannot mount a read-only tmpfs here";
     TargetCheck check = Check(directory);
     EXPECT_EQ(check.problem, TargetProblem::NotWritable);
     EXPECT_EQ(Narrow(check.problemPath), directory);
-    EXPECT_FALSE(check.systemReason.Empty());
+    EXPECT_EQ(std::string(check.systemReason.Data()), "Read-only file system");
     EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_NOTWRITABLE");
+    EXPECT_EQ(Narrow(TargetProblemDetail(check)), directory + "\nRead-only file system");
 
-    fault_injection::FailOperationAt(1);
     check = Check(directory + "/sub");
     EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
     EXPECT_EQ(Narrow(check.problemPath), directory);
+}
 
-    if (geteuid() != 0) {  // permission bits do not stop root
-        ASSERT_EQ(chmod(directory.c_str(), 0555), 0);
-        check = Check(directory);
-        chmod(directory.c_str(), 0755);
-        EXPECT_EQ(check.problem, TargetProblem::NotWritable);
-        EXPECT_EQ(std::string(check.systemReason.Data()), "Permission denied");
+TEST_F(TargetDiskTest, APathOverTheSystemsLimitsCannotBeCreated) {
+    // Only the parent exists: the limits, not the walk to it, decide.
+    for (const std::string& tooLong : {Path(std::string(NAME_MAX + 1, 'n')),
+                                       Path(std::string(PATH_MAX / 2, 'd') + "/" + std::string(PATH_MAX / 2, 'e'))}) {
+        const TargetCheck check = Check(tooLong);
+        EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
+        EXPECT_EQ(Narrow(check.problemPath), tooLong);
+        EXPECT_EQ(std::string(check.systemReason.Data()), "File name too long");
     }
+    EXPECT_TRUE(Check(Path(std::string(NAME_MAX, 'n'))).Ok());
+}
+
+TEST_F(TargetDiskTest, TheProbesLeaveTheDirectoryAndItsTimesAsTheyWere) {
+    const std::string directory = Path("have");
+    WriteFile(directory + "/old.cfg", "x");
+    struct stat before {};
+    ASSERT_EQ(stat(directory.c_str(), &before), 0);
+    usleep(20000);  // a change would show in the nanoseconds
+    EXPECT_TRUE(Check(directory).Ok());
+    EXPECT_TRUE(Check(directory + "/new/tpl").Ok());
+    struct stat after {};
+    ASSERT_EQ(stat(directory.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(after.st_nlink, before.st_nlink);
 }
