@@ -15,7 +15,7 @@ import time
 import pyatspi
 
 from e2e_driver import BACK, BROWSE, NEXT, accessibles, run_flows, wait_for
-from e2e_files import check, check_demo_installed, flows_of, snapshot, write_tree
+from e2e_files import RUN_DEADLINE, Failure, check, check_demo_installed, flows_of, snapshot, write_tree
 from wizard_flows import (COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELCOME, GERMAN_TITLE, HELD_AT, PROMPT,
                           SUCCESS, TITLE, WELCOME, Context)
 
@@ -23,6 +23,7 @@ NOTARGET = "Installation of templates to the current directory is not supported.
 IS_FILE = "The specified path is a file, not a directory."
 CANNOT_CREATE = "The specified directory cannot be created."
 NOT_WRITABLE = "Files cannot be written to the specified directory."
+BUSY = "Another installation is already using the template directory:"
 
 
 def refused_on_the_page(w, typed, *texts):
@@ -268,6 +269,65 @@ def flow_keyboard_only(ctx):
     check(w.exit_status() == 0, "exit status")
     check_demo_installed(target)
     check(ctx.sandbox.xdg_open_calls() == [], "the cleared check box still opened the description")
+
+
+def flow_silent_unusable_directory(ctx):
+    """-S into a file's place: the directory page's refusal, with the path,
+    in a box; then status 1, with nothing unpacked, installed or recorded."""
+    ctx.sandbox.pack_demo_kit()
+    plain = os.path.join(ctx.sandbox.root, "plain.txt")
+    with open(plain, "w") as f:
+        f.write("a file, not a directory\n")
+    before = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
+    w = ctx.start("-S", "--target=" + plain)
+    shown = w.wait_message_box()
+    for text in (IS_FILE, plain):
+        check(any(text in t for t in shown), "the box reads %r, not %r" % (shown, text))
+    w.answer_message_box("OK")
+    check(w.exit_status() == 1, "exit status")
+    after = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
+    check(after == before, "the refused silent run wrote something")
+
+
+def flow_second_run_refused(ctx):
+    """A wizard into the directory a held run is installing into: a box of
+    the wizard's own names the directory, the final page says nothing was
+    changed, and nothing was; the first run then completes."""
+    tree = write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024)
+    ctx.sandbox.pack_tree(tree)
+    target = ctx.sandbox.mkdir("templates")
+    with open(os.path.join(target, "mine.txt"), "w") as f:
+        f.write("not from the kit\n")
+    hold = ctx.sandbox.hold(HELD_AT)
+    first = ctx.sandbox.start_held(hold, "usecwd", "-S", "--target=" + target)
+    try:
+        hold.wait_held(HELD_AT, first)
+        during = snapshot(target), snapshot(ctx.sandbox.home)
+        w = ctx.start()
+        ctx.go_to_directory_page(welcome=GENERIC_WELCOME)
+        w.type_into_entry(target)
+        wait_for("the typed path", lambda: w.entry_text() == target)
+        w.advance()
+        shown = w.wait_message_box()
+        check(any(BUSY in t and target in t for t in shown), "the box reads %r" % shown)
+        check(w.transient_for(box_window(w, TITLE)) == w.window, "the box is not owned by the wizard")
+        w.answer_message_box("OK")
+        w.wait_page_text("Template directory has not been changed.")
+        check(w.button_state("Finish") == (True, True), "no Finish button on the final page")
+        check((snapshot(target), snapshot(ctx.sandbox.home)) == during, "the refused run changed something")
+        w.advance()
+        check(w.exit_status() == 1, "exit status of the refused run")
+        hold.release(HELD_AT)
+        _, first_err = first.communicate(timeout=RUN_DEADLINE)
+    except (Failure, subprocess.TimeoutExpired):
+        first.kill()
+        first.communicate()
+        raise
+    check(first.returncode == 0, "first run: exit status %d; %r" % (first.returncode, first_err[-300:]))
+    installed = {rel for rel, entry in snapshot(target).items() if entry[0] == "file"}
+    kit = {rel for rel, entry in snapshot(tree).items() if entry[0] == "file"}
+    check(installed == kit | {"mine.txt"}, "the first run's tree differs from the kit's")
+    check(ctx.sandbox.recorded_locations() == [target], "recorded %r" % ctx.sandbox.recorded_locations())
 
 
 FLOWS = flows_of(globals())
