@@ -1,6 +1,7 @@
 #include "app/installer_app.h"
 
 #include <gtk/gtk.h>
+#include <pango/pangocairo.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -80,6 +81,10 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
         return RunHeadlessInstallation(options.useCurrentDirectory, options.targetDirectory, &log, stderr,
                                        isatty(fileno(stderr)) == 1);
     }
+    // The toolkit reads the font configuration on a thread of its own once
+    // its font map exists. Asked for now, that reading overlaps the kit's
+    // unpacking instead of holding up the text of the first window.
+    pango_cairo_font_map_get_default();
     CInstallerDlg dialog(options.argc, options.argv, options.silent, options.title,
                          options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);

@@ -6,12 +6,18 @@
 // window, a line on a terminal), which can also stop the unpacking. The user
 // has waited since the start, not since the unpacking began: counting from
 // the start keeps the first feedback near 0.2 s however slow the start-up.
+// A long unpacking is recognised before that: once it has run for
+// kUnpackProjectionMs, its pace so far tells whether it will still run for
+// kUnpackLongRemainingMs, and then the feedback comes at once (long enough
+// to be read, never a flash).
 #include <chrono>
 #include <cstdint>
 #include "kit/kit_load_observer.h"
 
 constexpr int32_t kUnpackFeedbackDelayMs = 200;  // since the program started
 constexpr int32_t kUnpackMinimumRunMs = 100;     // since the unpacking started
+constexpr int32_t kUnpackProjectionMs = 40;      // since the unpacking started
+constexpr int32_t kUnpackLongRemainingMs = 500;  // projected from the pace so far
 
 class UnpackFeedback {
 public:
@@ -26,7 +32,9 @@ public:
 class DelayedUnpackObserver final : public KitLoadObserver {
 public:
     explicit DelayedUnpackObserver(UnpackFeedback* feedback, int32_t delayMs = kUnpackFeedbackDelayMs,
-                                   int32_t minimumRunMs = kUnpackMinimumRunMs);
+                                   int32_t minimumRunMs = kUnpackMinimumRunMs,
+                                   int32_t projectionMs = kUnpackProjectionMs,
+                                   int32_t longRemainingMs = kUnpackLongRemainingMs);
     bool OnUnpackProgress(uint64_t done, uint64_t total) override;
     // Whether it has stopped the unpacking.
     bool Stopped() const noexcept { return stopped_; }
@@ -39,12 +47,17 @@ public:
 
 private:
     bool Report(uint64_t done, uint64_t total);
+    // Whether the pace so far projects at least longRemaining_ still to go.
+    bool ProjectedLong(uint64_t done, uint64_t total, std::chrono::steady_clock::duration ran) const;
     bool WaitWhileHeld(uint64_t done, uint64_t total);
 
     UnpackFeedback* feedback_;  // may be null: only signals then stop the unpacking
     std::chrono::steady_clock::time_point start_;
     std::chrono::milliseconds delay_;
     std::chrono::milliseconds minimumRun_;
+    std::chrono::milliseconds projection_;
+    std::chrono::milliseconds longRemaining_;
     bool holdChecked_ = false;
+    bool shown_ = false;
     bool stopped_ = false;
 };

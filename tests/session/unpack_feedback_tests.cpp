@@ -52,6 +52,27 @@ TEST(UnpackFeedbackTest, AfterTheDelayThePercentageIsShownAndTheUserCanStop) {
     EXPECT_TRUE(observer.Stopped());
 }
 
+TEST(UnpackFeedbackTest, APaceThatProjectsALongUnpackingShowsItBeforeTheDelay) {
+    RecordingFeedback feedback;
+    // Neither the delay nor the minimum run is reached; 0.5 s still to go counts as long.
+    DelayedUnpackObserver observer(&feedback, kAnHour, kAnHour, 0, 500);
+    // Nine tenths done already: what is left cannot take half a second.
+    EXPECT_TRUE(observer.OnUnpackProgress(900, 1000));
+    EXPECT_TRUE(feedback.shown.empty());
+    // A byte in the time those nine tenths took projects far beyond it.
+    DelayedUnpackObserver slow(&feedback, kAnHour, kAnHour, 0, 500);
+    EXPECT_TRUE(slow.OnUnpackProgress(1, uint64_t{1} << 50));
+    // Once shown it stays, also when the rest would go quickly.
+    EXPECT_TRUE(slow.OnUnpackProgress((uint64_t{1} << 50) - 1, uint64_t{1} << 50));
+    EXPECT_EQ(feedback.shown, (std::vector<int32_t>{0, 99}));
+    // Nothing read yet, or a pace not yet watched for long enough, tells nothing.
+    DelayedUnpackObserver unread(&feedback, kAnHour, kAnHour, 0, 500);
+    DelayedUnpackObserver early(&feedback, kAnHour, kAnHour, kAnHour, 0);
+    EXPECT_TRUE(unread.OnUnpackProgress(0, 1000));
+    EXPECT_TRUE(early.OnUnpackProgress(1, 1000));
+    EXPECT_EQ(feedback.shown.size(), 2u);
+}
+
 TEST(UnpackFeedbackTest, SignalStopsTheUnpackingWithOrWithoutFeedback) {
     ASSERT_TRUE(InstallInterruptionHandlers());
     std::raise(SIGTERM);
