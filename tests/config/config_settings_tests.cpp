@@ -68,7 +68,7 @@ void GiveTreeTo(const std::string& root, uid_t uid, gid_t gid) {
 TEST_F(Settings, StoreRefusesToShortenAUserFileItCouldNotRead) {
     WriteBytes(mainUser_, "InstalledLocation=/i\n");
     const bool asRoot = geteuid() == 0;
-    if (asRoot) GiveTreeTo(home_, 65534, 65534);
+    if (asRoot) GiveTreeTo(root_, 65534, 65534);
     std::filesystem::permissions(mainUser_, std::filesystem::perms::owner_write);
     // Root reads files whatever their permission bits: the store runs in a
     // child that is an ordinary user then.

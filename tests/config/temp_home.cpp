@@ -1,7 +1,5 @@
 #include "temp_home.h"
 
-#include <clocale>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,24 +34,8 @@ bool Exists(const std::string& path) {
 }
 
 void TempHomeTest::SetUp() {
-    setlocale(LC_ALL, "C.UTF-8");
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/config_tests.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    home_ = pattern;
-    const char* home = std::getenv("HOME");
-    hadHome_ = home != nullptr;
-    if (hadHome_) savedHome_ = home;
-    setenv("HOME", home_.c_str(), 1);
+    PrivateDirectoryTest::SetUp();
     mainUser_ = home_ + "/.Vq/pivotrun/pivotrun.cfg";
     altUser_ = home_ + "/.Vq/pivotrunt/pivotrun.cfg";
     mainCommon_ = home_ + "/.qbx4//.Vq/pivotrun/pivotrun.cfg";
-}
-
-void TempHomeTest::TearDown() {
-    if (hadHome_) setenv("HOME", savedHome_.c_str(), 1);
-    else unsetenv("HOME");
-    std::error_code ignored;
-    fs::permissions(home_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(home_, ignored);
 }

@@ -2,6 +2,7 @@
 // A fresh temporary home directory for each test, with the UTF-8 locale.
 #include <gtest/gtest.h>
 #include <string>
+#include "support/private_directory.h"
 #include "text/cow_string.h"
 
 std::string Narrow(const WideString& text);
@@ -11,14 +12,9 @@ std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 
-class TempHomeTest : public ::testing::Test {
+class TempHomeTest : public PrivateDirectoryTest {
 protected:
+    TempHomeTest() : PrivateDirectoryTest({"config_tests", false, true}) {}
     void SetUp() override;
-    void TearDown() override;
-    std::string home_;
     std::string mainUser_, altUser_, mainCommon_;
-
-private:
-    std::string savedHome_;
-    bool hadHome_ = false;
 };

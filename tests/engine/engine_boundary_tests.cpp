@@ -258,7 +258,7 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
     // Planted in memory where that is possible: a hundred thousand names on
     // a disk take long, and the backup may well lie on another file system.
     std::string shared = "/dev/shm/engine_planted_XXXXXX";
-    if (mkdtemp(shared.data()) == nullptr) shared = temp_;
+    if (mkdtemp(shared.data()) == nullptr) shared = tmp_;
     setenv("TMPDIR", shared.c_str(), 1);
     for (int n = 0; n < 100000; ++n) {
         const std::string name = shared + "/wz4sx" + std::to_string(n);
@@ -273,5 +273,5 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
     // The backup directory went with the commit; only the planted names stay.
     for (const auto& entry : fsys::directory_iterator(shared))
         EXPECT_TRUE(entry.is_regular_file()) << entry.path();
-    if (shared != temp_) fsys::remove_all(shared);
+    if (shared != tmp_) fsys::remove_all(shared);
 }

@@ -75,7 +75,7 @@ TEST_F(EngineFaultTest, FailedRestoreKeepsTheBackupWithTheUsersFile) {
         }
         ++keptBackups;
         ASSERT_EQ(left.size(), 1u) << "k=" << k;
-        EXPECT_EQ(ReadFile(temp_ + "/" + left[0] + "/r.cfg"), "original") << "k=" << k;
+        EXPECT_EQ(ReadFile(tmp_ + "/" + left[0] + "/r.cfg"), "original") << "k=" << k;
         // The journal stays with it, so the next start puts the file home,
         // and only that: the path the run had added is not the run's any more.
         ASSERT_FALSE(Exists(TargetPath("added.cfg")));

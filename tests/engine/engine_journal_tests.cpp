@@ -53,7 +53,7 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
     });
     ASSERT_EQ(RunInstall(engine), 0u);
 
-    EXPECT_EQ(journalPath, temp_ + "/wz4sx0/wz4sx.journal");
+    EXPECT_EQ(journalPath, tmp_ + "/wz4sx0/wz4sx.journal");
     EXPECT_EQ(journalMode, 0600u);
     EXPECT_EQ(recorded,
               "T /\n"

@@ -96,13 +96,13 @@ TEST_F(EngineRunTest, FailureAtSixthOfTenPostsFiftyAndRemovesWhatTheRunAdded) {
     EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("blocker/e.cfg") + "\nNot a directory");
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
     EXPECT_TRUE(Exists(target_));
-    EXPECT_TRUE(Exists(temp_));
+    EXPECT_TRUE(Exists(tmp_));
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }
 
 TEST_F(EngineRunTest, BackupDirectoryTakesTheFirstFreeNumber) {
-    ASSERT_EQ(mkdir((temp_ + "/wz4sx0").c_str(), 0700), 0);
-    { std::ofstream(temp_ + "/wz4sx1") << "x"; }
+    ASSERT_EQ(mkdir((tmp_ + "/wz4sx0").c_str(), 0700), 0);
+    { std::ofstream(tmp_ + "/wz4sx1") << "x"; }
     PutFile("r.cfg", "old", kOld);
     LoadKit({Entry("r.cfg", kNew, "new")});
 
@@ -110,10 +110,10 @@ TEST_F(EngineRunTest, BackupDirectoryTakesTheFirstFreeNumber) {
     InstallEngine engine;
     engine.SetEntryHook([&](uint32_t) { backupSeen = Narrow(engine.Top().backupDirectory); });
     ASSERT_EQ(RunInstall(engine), 0u);
-    EXPECT_EQ(backupSeen, temp_ + "/wz4sx2/");
+    EXPECT_EQ(backupSeen, tmp_ + "/wz4sx2/");
     // The backup held the replaced file while the run went on.
     EXPECT_EQ(BackupDirectoriesLeft().size(), 2u);
-    EXPECT_FALSE(Exists(temp_ + "/wz4sx2"));
+    EXPECT_FALSE(Exists(tmp_ + "/wz4sx2"));
 }
 
 TEST_F(EngineRunTest, EmptyKitCreatesAndRemovesTheBackupAndSucceeds) {

@@ -1,7 +1,5 @@
 #include "engine_test_support.h"
 
-#include <clocale>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -96,37 +94,15 @@ KitMemoryEntry Entry(const std::string& name, int64_t unixSeconds, const std::st
 }
 
 void EngineTest::SetUp() {
-    setlocale(LC_ALL, "C.UTF-8");
-    const char* base = getenv("TMPDIR");
-    if (base) {
-        hadTmpdir_ = true;
-        savedTmpdir_ = base;
-    }
-    std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/engine_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    target_ = root_ + "/target";
-    temp_ = root_ + "/tmp";
+    PrivateDirectoryTest::SetUp();
+    target_ = Path("target");
     fsys::create_directory(target_);
-    fsys::create_directory(temp_);
-    setenv("TMPDIR", temp_.c_str(), 1);
     status_.Init();
 }
 
 void EngineTest::TearDown() {
     kit_.Release();
-    if (hadTmpdir_)
-        setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
-    std::error_code ignored;
-    if (!root_.empty()) {
-        // Read-only directories made by a test must not stop the clean-up.
-        for (auto it = fsys::recursive_directory_iterator(root_, ignored);
-             it != fsys::recursive_directory_iterator(); it.increment(ignored))
-            if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0700);
-        fsys::remove_all(root_, ignored);
-    }
+    PrivateDirectoryTest::TearDown();
 }
 
 void EngineTest::PutFile(const std::string& relative, const std::string& content, int64_t unixSeconds,
@@ -197,7 +173,7 @@ uint32_t EngineTest::RunInstall() {
 
 std::vector<std::string> EngineTest::BackupDirectoriesLeft() const {
     std::vector<std::string> names;
-    for (const auto& entry : fsys::directory_iterator(temp_)) {
+    for (const auto& entry : fsys::directory_iterator(tmp_)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind("wz4sx", 0) == 0) names.push_back(name);
     }

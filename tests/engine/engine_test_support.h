@@ -13,6 +13,7 @@
 #include "engine/install_status.h"
 #include "kit/kit_reader.h"
 #include "kit/kit_writer.h"
+#include "support/private_directory.h"
 
 struct TreeItem {
     bool directory = false;
@@ -38,8 +39,9 @@ std::string Narrow(const WideString& text);
 FILETIME FileTimeOfSeconds(int64_t unixSeconds);
 KitMemoryEntry Entry(const std::string& name, int64_t unixSeconds, const std::string& data);
 
-class EngineTest : public ::testing::Test {
+class EngineTest : public PrivateDirectoryTest {
 protected:
+    EngineTest() : PrivateDirectoryTest({"engine_test", true}) {}
     void SetUp() override;
     void TearDown() override;
 
@@ -67,13 +69,7 @@ protected:
     // Names in the temporary directory that begin with "wz4sx".
     std::vector<std::string> BackupDirectoriesLeft() const;
 
-    std::string root_;
     std::string target_;
-    std::string temp_;
     KitReader kit_;
     InstallStatus status_;
-
-private:
-    std::string savedTmpdir_;
-    bool hadTmpdir_ = false;
 };

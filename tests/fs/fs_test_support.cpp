@@ -1,11 +1,8 @@
 #include "fs_test_support.h"
 
 #include <algorithm>
-#include <clocale>
-#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
-#include <ftw.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,37 +79,4 @@ std::string Listing(const std::string& directory)
     for (const std::string& line : lines)
         joined += (joined.empty() ? "" : " ") + line;
     return joined;
-}
-
-namespace {
-int RemoveOne(const char* path, const struct stat*, int, struct FTW*)
-{
-    ::chmod(path, 0700);  // tests make read-only directories
-    return ::remove(path);
-}
-int MakeWritable(const char* path, const struct stat* status, int, struct FTW*)
-{
-    if (S_ISDIR(status->st_mode))
-        ::chmod(path, 0700);
-    return 0;
-}
-}  // namespace
-
-void FsTest::SetUp()
-{
-    std::setlocale(LC_ALL, "C.UTF-8");
-    const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base && *base ? base : "/tmp") + "/fs_test.XXXXXX";
-    std::vector<char> buffer(templ.begin(), templ.end());
-    buffer.push_back('\0');
-    ASSERT_NE(::mkdtemp(buffer.data()), nullptr);
-    root_ = buffer.data();
-}
-
-void FsTest::TearDown()
-{
-    if (root_.empty())
-        return;
-    ::nftw(root_.c_str(), MakeWritable, 16, FTW_PHYS);
-    ::nftw(root_.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
 }

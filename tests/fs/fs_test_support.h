@@ -2,6 +2,7 @@
 // A fresh temporary directory per test and small file helpers.
 #include <gtest/gtest.h>
 #include <string>
+#include "support/private_directory.h"
 #include "text/cow_string.h"
 
 WideString W(const std::string& text);
@@ -15,11 +16,8 @@ unsigned ModeOf(const std::string& path);
 // Names in a directory (without "." and ".."), sorted; files only with content.
 std::string Listing(const std::string& directory);
 
-class FsTest : public ::testing::Test {
+class FsTest : public PrivateDirectoryTest {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-    std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+    FsTest() : PrivateDirectoryTest({"fs_test"}) {}
     WideString WPath(const std::string& relative) const { return W(Path(relative)); }
-    std::string root_;
 };

@@ -15,33 +15,15 @@ std::string Narrow(const WideString& text)
     return ToNarrow(text).Data();
 }
 
-// Sets or unsets TMPDIR for one test and puts the old value back.
+// The tests set or unset TMPDIR; the fixture puts the old value back.
 class TempDirTest : public FsTest {
 protected:
-    void SetUp() override
-    {
-        FsTest::SetUp();
-        const char* old = std::getenv("TMPDIR");
-        hadOld_ = old != nullptr;
-        if (hadOld_)
-            old_ = old;
-    }
-    void TearDown() override
-    {
-        if (hadOld_)
-            ::setenv("TMPDIR", old_.c_str(), 1);
-        else
-            ::unsetenv("TMPDIR");
-        FsTest::TearDown();
-    }
     std::string TempDirectory()
     {
         WideString out = u"junk";
         EXPECT_EQ(GetTempDirectory(&out), 0u);
         return Narrow(out);
     }
-    bool hadOld_ = false;
-    std::string old_;
 };
 
 TEST_F(TempDirTest, TmpdirUnsetMissingEmptyFileOrValid)

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include "journal/install_journal.h"
+#include "support/private_directory.h"
 #include "text/path_bytes.h"
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
@@ -89,32 +90,24 @@ PathTimes OldTimes(int64_t seconds)
     return times;
 }
 
-class JournalRecovery : public ::testing::Test {
+class JournalRecovery : public PrivateDirectoryTest {
 protected:
+    JournalRecovery() : PrivateDirectoryTest({"journal-test"}) {}
     void SetUp() override
     {
-        setlocale(LC_ALL, "C.UTF-8");
-        char pattern[] = "/tmp/journal-test-XXXXXX";
-        root_ = mkdtemp(pattern);
-        target_ = root_ / "target";
+        PrivateDirectoryTest::SetUp();
+        target_ = Path("target");
         fsys::create_directories(target_ / "old");
         WriteText(target_ / "old" / "a.cfg", "original a");
         WriteText(target_ / "b.cfg", "original b");
         WriteText(target_ / "old" / "c.cfg", "original c");
-        const char* previous = getenv("TMPDIR");
-        if (previous)
-            savedTmp_ = previous;
-        UseTemporaryDirectory(root_ / "tmp");
+        UseTemporaryDirectory(Path("tmp"));
     }
     void TearDown() override
     {
-        if (savedTmp_.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", savedTmp_.c_str(), 1);
-        fsys::remove_all(root_);
         if (!otherFs_.empty())
             fsys::remove_all(otherFs_);
+        PrivateDirectoryTest::TearDown();
     }
     void UseTemporaryDirectory(const fsys::path& temp)
     {
@@ -168,8 +161,7 @@ protected:
         fsys::rename(target_ / "old" / "c.cfg", backup_ / "old" / "c.cfg");
     }
 
-    fsys::path root_, temp_, target_, backup_, otherFs_;
-    std::string savedTmp_;
+    fsys::path temp_, target_, backup_, otherFs_;
 };
 
 }  // namespace
@@ -264,13 +256,13 @@ TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
 // time of the parent that existed comes back.
 TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents)
 {
-    const fsys::path made = root_ / "made";
+    const fsys::path made = Path("made");
     const fsys::path target = made / "target";
     const WideString targetText = W(target.string() + "/");
     {
         InstallJournal journal;
         ASSERT_EQ(0u, journal.Begin(Backup(), targetText));
-        ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_.string()), OldTimes(kOldDirectoryTime)));
+        ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_), OldTimes(kOldDirectoryTime)));
         ASSERT_EQ(0u, journal.Record('D', W(made.string())));
         ASSERT_EQ(0u, journal.Record('D', W(target.string())));
         fsys::create_directories(target);
@@ -434,7 +426,7 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
         journal.End();
     }
     // "old" cannot take a.cfg back: a file stands where the directory was.
-    fsys::rename(target_ / "old", root_ / "old-aside");
+    fsys::rename(target_ / "old", Path("old-aside"));
     WriteText(target_ / "old", "in the way");
     std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
@@ -446,7 +438,7 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
               std::string(DescribeRecovery(reports[0]).Data()).find("2 replaced files could not be moved back"));
 
     fsys::remove(target_ / "old");
-    fsys::rename(root_ / "old-aside", target_ / "old");
+    fsys::rename(Path("old-aside"), target_ / "old");
     fsys::create_directory(target_ / "new");
     WriteText(target_ / "new" / "n.cfg", "the user's own, made since");
     reports = RecoverInterruptedInstallations();
@@ -517,7 +509,7 @@ TEST_F(JournalRecovery, AnotherUsersDirectoryOpenDirectoriesAndLinksAreNotTouche
     fsys::permissions(backup_, fsys::perms::group_write, fsys::perm_options::remove);
 
     // A link named like a backup directory is never followed.
-    fsys::path elsewhere = root_ / "elsewhere";
+    fsys::path elsewhere = Path("elsewhere");
     fsys::rename(backup_, elsewhere);
     fsys::create_directory_symlink(elsewhere, backup_);
     EXPECT_TRUE(RecoverInterruptedInstallations().empty());

@@ -144,7 +144,7 @@ TEST_F(KitTest, ExtractionFailsWhenTheUnpackedFileEndsEarly) {
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     const std::string temp = [&] {
         std::string narrow;
-        for (const auto& e : std::filesystem::directory_iterator(tempDir_)) narrow = e.path().string();
+        for (const auto& e : std::filesystem::directory_iterator(tmp_)) narrow = e.path().string();
         return narrow;
     }();
     std::filesystem::resize_file(temp, std::filesystem::file_size(temp) - 1000);
@@ -165,7 +165,7 @@ TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
     ASSERT_EQ(LeftoverTempFiles(), 1);
     // The loaded file is claimed: the clean-up of abandoned kits at the next
     // start of another installer must not take it, however old it is.
-    EXPECT_EQ(DeleteAbandonedTempFiles(Wide(tempDir_), u"txk", 0), 0u);
+    EXPECT_EQ(DeleteAbandonedTempFiles(Wide(tmp_), u"txk", 0), 0u);
     ASSERT_EQ(LeftoverTempFiles(), 1);
     reader.Release();
     EXPECT_EQ(LeftoverTempFiles(), 0);

@@ -1,9 +1,5 @@
 #include "support/install_sandbox.h"
 
-#include <unistd.h>
-
-#include <clocale>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,45 +9,14 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-void Remember(const char* name, std::string* saved, bool* had) {
-    const char* value = std::getenv(name);
-    *had = value != nullptr;
-    if (value) *saved = value;
-}
-
-void Restore(const char* name, const std::string& saved, bool had) {
-    if (had) setenv(name, saved.c_str(), 1);
-    else unsetenv(name);
-}
-}  // namespace
-
 void InstallSandboxTest::SetUp() {
-    ASSERT_NE(setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    PrivateDirectoryTest::SetUp();
     MessageCatalog::SetCurrentLanguage(kEnglishLanguageId);
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/app_install_tests.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    home_ = root_ + "/home";
-    tmp_ = root_ + "/tmp";
-    cwd_ = root_ + "/cwd";
-    for (const std::string& dir : {home_, tmp_, cwd_}) fs::create_directories(dir);
-    Remember("HOME", &savedHome_, &hadHome_);
-    Remember("TMPDIR", &savedTmpdir_, &hadTmpdir_);
-    setenv("HOME", home_.c_str(), 1);
-    setenv("TMPDIR", tmp_.c_str(), 1);
-    savedCwd_ = fs::current_path().string();
-    fs::current_path(cwd_);
 }
 
 void InstallSandboxTest::TearDown() {
-    fs::current_path(savedCwd_);
-    Restore("HOME", savedHome_, hadHome_);
-    Restore("TMPDIR", savedTmpdir_, hadTmpdir_);
     MessageCatalog::SetCurrentLanguage(kEnglishLanguageId);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
+    PrivateDirectoryTest::TearDown();
 }
 
 void InstallSandboxTest::WriteKit(const std::vector<KitMemoryEntry>& entries, bool withTrailer) {

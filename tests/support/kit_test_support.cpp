@@ -63,31 +63,9 @@ size_t OpenDescriptorCount() {
     return count;
 }
 
-void KitTest::SetUp() {
-    setlocale(LC_ALL, "C.UTF-8");
-    const char* base = std::getenv("TMPDIR");
-    hadTmpdir_ = base != nullptr;
-    if (hadTmpdir_) savedTmpdir_ = base;
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kit_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    tempDir_ = root_ + "/tmp";
-    fsys::create_directory(tempDir_);
-    setenv("TMPDIR", tempDir_.c_str(), 1);
-}
-
-void KitTest::TearDown() {
-    if (hadTmpdir_)
-        setenv("TMPDIR", savedTmpdir_.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
-    std::error_code ignored;
-    if (!root_.empty()) fsys::remove_all(root_, ignored);
-}
-
 int KitTest::LeftoverTempFiles() const {
     int count = 0;
-    for (const auto& entry : fsys::directory_iterator(tempDir_))
+    for (const auto& entry : fsys::directory_iterator(tmp_))
         if (entry.path().filename().string().rfind("txk", 0) == 0) ++count;
     return count;
 }

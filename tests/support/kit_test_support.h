@@ -1,5 +1,5 @@
 #pragma once
-// Fixtures for the kit tests: a private temporary directory that is also the
+// Fixtures for the kit tests: a private directory whose "tmp" is the
 // loader's TMPDIR (so leftover "txk" files can be counted), raw deflate of
 // hand-built bodies, and small file helpers.
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <vector>
 #include "kit/kit_body_codec.h"
 #include "kit/kit_writer.h"
+#include "support/private_directory.h"
 
 ByteVector DeflateRaw(const ByteVector& body, int level = 9);
 void WriteBytes(const std::string& path, const ByteVector& bytes);
@@ -19,12 +20,10 @@ std::string PatternBytes(size_t size);
 // The number of open descriptors of this process.
 size_t OpenDescriptorCount();
 
-class KitTest : public ::testing::Test {
+class KitTest : public PrivateDirectoryTest {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    KitTest() : PrivateDirectoryTest({"kit_test", true}) {}
 
-    std::string Path(const std::string& name) const { return root_ + "/" + name; }
     WideString WPath(const std::string& name) const { return Wide(Path(name)); }
     // "txk" files left in the loader's temporary directory.
     int LeftoverTempFiles() const;
@@ -33,11 +32,4 @@ protected:
     // A table-form kit with one "en" language and the given entries.
     WideString WriteSimpleKit(const std::string& name, const std::vector<KitMemoryEntry>& entries,
                               bool withTrailer = true, int level = 9);
-
-    std::string root_;
-    std::string tempDir_;
-
-private:
-    std::string savedTmpdir_;
-    bool hadTmpdir_ = false;
 };

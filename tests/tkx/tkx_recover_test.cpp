@@ -19,7 +19,7 @@ protected:
         KitTest::SetUp();
         fsys::create_directories(Path("target"));
         WriteBytes(Path("target/kept.cfg"), std::string("the user's"));
-        backup_ = tempDir_ + "/wz4sx3";
+        backup_ = tmp_ + "/wz4sx3";
         ASSERT_EQ(mkdir(backup_.c_str(), 0700), 0);
     }
     // A run that had replaced kept.cfg and added added.cfg when it died.
