@@ -71,6 +71,12 @@ public:
     void ShowProgressPage();
     void StartInstallation();
     void ShowSuccessPage();
+    // The success page, with the notice that the launcher file unrecorded
+    // could not be written when it is not empty.
+    void ShowSuccessPage(const WideString& unrecorded);
+    // A confirmed cancel: Cancel goes insensitive and the progress page says
+    // that the template directory is being restored.
+    void ShowRollingBack();
     void ShowFailurePage();
     void ShowCancelledPage();
     void Finish();

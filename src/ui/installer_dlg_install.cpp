@@ -89,9 +89,12 @@ void CInstallerDlg::CheckInterruption() {
 }
 
 void CInstallerDlg::ShowSuccessPage() {
+    ShowSuccessPage(session_.UnrecordedLauncherFile());
+}
+
+void CInstallerDlg::ShowSuccessPage(const WideString& unrecorded) {
     state_ = WizardState::Succeeded;
     WideString text = MessageCatalog::GetText("IDS_SUCCESS_FINISH");
-    const WideString& unrecorded = session_.UnrecordedLauncherFile();
     if (!unrecorded.Empty()) {
         // The templates are in place; the launcher will not look there.
         text += u"\n\n";

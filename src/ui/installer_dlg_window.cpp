@@ -285,10 +285,14 @@ void CInstallerDlg::AskCancelInstallation() {
         installCancelRequested_ = true;
         // Asked before the worker resumes, so it does not begin another entry.
         session_.RequestCancel();
-        gtk_widget_set_sensitive(cancelButton_, FALSE);
-        if (progressPage_) progressPage_->ShowRollback();
+        ShowRollingBack();
     }
     session_.SetPaused(false);
+}
+
+void CInstallerDlg::ShowRollingBack() {
+    gtk_widget_set_sensitive(cancelButton_, FALSE);
+    if (progressPage_) progressPage_->ShowRollback();
 }
 
 bool CInstallerDlg::OnKeyPress(unsigned int keyValue) {

@@ -5,7 +5,8 @@
 //     ui_layout_check [--font "Sans 13"] [--screenshots DIR]
 //
 // At the default font the wizard must also keep its 500 x 360. Last, it makes
-// sure that it would notice a button forced back to 80 pixels. With
+// sure that it would notice a cut: a button forced back to 80 pixels, the
+// notice of an unrecorded directory and the restoring text pinned small. With
 // --screenshots it also saves the welcome and success pages of each language
 // as DIR/CODE-welcome.png and DIR/CODE-success.png.
 #include <gtk/gtk.h>
@@ -24,6 +25,9 @@
 
 namespace {
 
+// A launcher file as long as a real one gets: a long account name.
+constexpr const char* kUnrecordedFile = "/home/firstname.lastname.accounting/.Vq/pivotrun/pivotrun.cfg";
+
 struct Rect {
     int x, y, width, height;
     bool Overlaps(const Rect& o) const {
@@ -37,7 +41,7 @@ public:
         : defaultFont_(defaultFont), screenshots_(screenshots) {}
 
     void CheckLanguage(const CatalogLanguage& language, int argc, char** argv);
-    bool CanaryNoticed(int argc, char** argv);
+    bool CanariesNoticed(int argc, char** argv);
     const std::vector<std::string>& Findings() const { return findings_; }
 
 private:
@@ -269,9 +273,14 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     CheckWizardPage(&wizard, "directory page");
     wizard.ShowProgressPage();
     CheckWizardPage(&wizard, "progress page");
+    wizard.ShowRollingBack();
+    CheckWizardPage(&wizard, "progress page rolling back");
     wizard.ShowSuccessPage();
     CheckWizardPage(&wizard, "success page");
     SaveScreenshot(wizard.GetWindow(), "success");
+    wizard.ShowSuccessPage(ToWide(kUnrecordedFile));
+    CheckWizardPage(&wizard, "success page, directory not recorded");
+    wizard.ShowSuccessPage(WideString());
     wizard.ShowFailurePage();
     CheckWizardPage(&wizard, "failure page");
     wizard.ShowCancelledPage();
@@ -302,24 +311,62 @@ GtkWidget* FindButton(GtkWidget* root, const char* label) {
     return nullptr;
 }
 
-// The Armenian Next button pinned to 80 x 30 as it once was: the check must
-// call its label cut.
-bool LayoutCheck::CanaryNoticed(int argc, char** argv) {
-    const int armenian = MessageCatalog::FindLanguage("hy");
-    MessageCatalog::SetCurrentLanguage(armenian);
-    CInstallerDlg wizard(argc, argv, false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")),
-                         ToWide("hy"), false);
-    wizard.CreateWindow();
-    wizard.ShowWelcomePage();
-    GtkWidget* next = FindButton(wizard.GetWindow(), MessageCatalog::GetUtf8("IDS_WIZARD_NEXT"));
-    if (next) gtk_widget_set_size_request(next, 80, 30);
-    wizard.ArrangeWindow();
-    const size_t before = findings_.size();
-    CheckWizardPage(&wizard, "welcome page with Next pinned to 80 px");
-    const bool noticed = next != nullptr && findings_.size() > before;
-    findings_.resize(before);
-    gtk_widget_destroy(wizard.GetWindow());
-    return noticed;
+GtkWidget* FindLabelHolding(GtkWidget* root, const char* part) {
+    for (GtkWidget* widget : ShownWidgets(root)) {
+        const char* text = GTK_IS_LABEL(widget) ? gtk_label_get_text(GTK_LABEL(widget)) : nullptr;
+        if (text && std::strstr(text, part)) return widget;
+    }
+    return nullptr;
+}
+
+// Each canary pins a widget of one page in one language to a size that cuts
+// its text; the check must call every one of them cut.
+bool LayoutCheck::CanariesNoticed(int argc, char** argv) {
+    struct Canary {
+        const char* language;
+        const char* page;
+        void (*show)(CInstallerDlg*);
+        const char* textId;  // of the widget pinned
+        int width, height;
+    };
+    const Canary canaries[] = {
+        // The Armenian Next button at 80 x 30, as it once was.
+        {"hy", "welcome page with Next pinned to 80 px", [](CInstallerDlg* w) { w->ShowWelcomePage(); },
+         "IDS_WIZARD_NEXT", 80, 30},
+        // The German notice of an unrecorded directory in one line's height.
+        {"de", "success page with its notice pinned to one line",
+         [](CInstallerDlg* w) { w->ShowSuccessPage(ToWide(kUnrecordedFile)); }, "IDS_ERROR_NOTRECORDED", -1, 20},
+        // The Russian restoring text in 150 x 20 px.
+        {"ru", "rolling back with its text pinned to 150 x 20 px",
+         [](CInstallerDlg* w) {
+             w->ShowProgressPage();
+             w->ShowRollingBack();
+         },
+         "IDS_PROGRESS_ROLLBACK", 150, 20},
+    };
+    bool all = true;
+    for (const Canary& canary : canaries) {
+        language_ = canary.language;
+        MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(canary.language));
+        CInstallerDlg wizard(argc, argv, false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")),
+                             ToWide(canary.language), false);
+        wizard.CreateWindow();
+        canary.show(&wizard);
+        const char* text = MessageCatalog::GetUtf8(canary.textId);
+        GtkWidget* pinned = FindButton(wizard.GetWindow(), text);
+        if (pinned == nullptr) pinned = FindLabelHolding(wizard.GetWindow(), text);
+        if (pinned) gtk_widget_set_size_request(pinned, canary.width, canary.height);
+        wizard.ArrangeWindow();
+        const size_t before = findings_.size();
+        CheckWizardPage(&wizard, canary.page);
+        if (pinned == nullptr || findings_.size() == before) {
+            std::printf("the check did not notice the %s %s\n", canary.language, canary.page);
+            all = false;
+        }
+        findings_.resize(before);
+        gtk_widget_destroy(wizard.GetWindow());
+    }
+    return all;
 }
 
 }  // namespace
@@ -345,8 +392,7 @@ int main(int argc, char** argv) {
     const CatalogLanguage* languages = MessageCatalog::Languages(&count);
     for (int i = 0; i < count; ++i) check.CheckLanguage(languages[i], argc, argv);
     for (const std::string& finding : check.Findings()) std::printf("%s\n", finding.c_str());
-    const bool canary = check.CanaryNoticed(argc, argv);
-    if (!canary) std::printf("the check did not notice an Armenian Next button pinned to 80 px\n");
+    const bool canary = check.CanariesNoticed(argc, argv);
     std::printf("%d languages, %zu findings\n", count, check.Findings().size());
     return check.Findings().empty() && canary ? 0 : 1;
 }
