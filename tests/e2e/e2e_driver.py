@@ -8,6 +8,7 @@ dbus-run-session; the application is started with GTK_MODULES=gail:atk-bridge.
 """
 import ctypes
 import os
+import re
 import select
 import shutil
 import signal
@@ -27,6 +28,11 @@ CANCEL = (450, 335)
 ENTRY = (310, 290)
 BROWSE = (475, 290)
 CHECK_BUTTON = (180, 180)
+
+
+def keysym_name(char):
+    """The X keysym of a letter as xmodmap and xdotool name it."""
+    return "U%04X" % ord(char)
 
 
 _libc = ctypes.CDLL(None, use_errno=True)
@@ -211,11 +217,39 @@ class Wizard:
     def type_into_entry(self, text):
         self.click(ENTRY)
         self.xdotool("key", "--clearmodifiers", "ctrl+a", "BackSpace")
-        if text:
-            # A letter missing from the keymap is typed through a keycode
-            # that xdotool remaps first; quick remaps lose letters.
-            delay = "5" if text.isascii() else "60"
-            self.xdotool("type", "--delay", delay, text)
+        # ASCII through the keymap as it is; every other letter through a key
+        # of its own (see bind_keys), pressed by its keysym name.
+        self.bind_keys(text)
+        for run in re.findall(r"[\x00-\x7f]+|[^\x00-\x7f]+", text):
+            if run.isascii():
+                self.xdotool("type", "--delay", "5", run)
+            else:
+                self.xdotool("key", "--delay", "5", *[keysym_name(char) for char in run])
+
+    def bind_keys(self, text):
+        """Binds every letter of text that the keymap lacks to a spare
+        keycode, for the rest of the run.
+
+        xdotool would otherwise bind a spare keycode for each such letter,
+        press it and unbind it at once; the toolkit reads the keymap only
+        when it handles the key, and under load finds the key unbound by then
+        and loses the letter."""
+        table = subprocess.run(["xmodmap", "-pke"], env=self.x.env(), stdout=subprocess.PIPE,
+                               text=True, check=True).stdout
+        bound, spare = set(), []
+        for line in table.splitlines():
+            code, _, keysyms = line.partition("=")
+            bound.update(keysyms.split())
+            if not keysyms.split():
+                spare.append(int(code.split()[1]))
+        missing = sorted({keysym_name(char) for char in text if not char.isascii()} - bound)
+        if len(missing) > len(spare):
+            raise Failure("no spare keycodes for %d letters" % len(missing))
+        expressions = []
+        for code, name in zip(spare, missing):
+            expressions += ["-e", "keycode %d = %s %s" % (code, name, name)]
+        if expressions:
+            subprocess.run(["xmodmap"] + expressions, env=self.x.env(), check=True)
 
     def screenshot(self, path, whole_screen=False):
         target = "root" if whole_screen else str(self.window)
