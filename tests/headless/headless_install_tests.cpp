@@ -2,9 +2,6 @@
 // HOME and TMPDIR, so that leaks and lost files both show.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <filesystem>
 
@@ -114,17 +111,8 @@ TEST_F(HeadlessInstallTest, InterruptedRunEndsCancelledWithNothingInstalled) {
 TEST_F(HeadlessInstallTest, AFullDiskSaysSoAndIsRolledBack) {
     const std::string target = Path("small");
     std::filesystem::create_directories(target);
-    struct SmallFileSystem {
-        explicit SmallFileSystem(const std::string& at) : path(at) {
-            mounted = geteuid() == 0 && mount("tpl_small_target", at.c_str(), "tmpfs", 0, "size=64k") == 0;
-        }
-        ~SmallFileSystem() {
-            if (mounted) umount(path.c_str());
-        }
-        std::string path;
-        bool mounted = false;
-    } small(target);
-    if (!small.mounted) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    TmpfsMount small(target, "size=64k");
+    if (!small.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here";
     NameTemplateLocation(target);
     WriteKit({{u"a.cfg", 0, "alpha"}, {u"big.cfg", 0, std::string(1u << 20, 'x')}});
 

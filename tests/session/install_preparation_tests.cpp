@@ -1,9 +1,6 @@
 // The preparation shared by the wizard and the headless run.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <csignal>
 
@@ -106,17 +103,8 @@ TEST_F(PreparationTest, AFullTemporaryDirectoryIsTooLittleSpaceNotADamagedKit) {
 }
 
 TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacking) {
-    struct SmallTemporaryDirectory {
-        explicit SmallTemporaryDirectory(const std::string& at) : path(at) {
-            mounted = geteuid() == 0 && mount("tpl_small_tmp", at.c_str(), "tmpfs", 0, "size=1m") == 0;
-        }
-        ~SmallTemporaryDirectory() {
-            if (mounted) umount(path.c_str());
-        }
-        std::string path;
-        bool mounted = false;
-    } small(tmp_);
-    if (!small.mounted) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    TmpfsMount small(tmp_, "size=1m");
+    if (!small.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here";
 
     // A few KiB of kit, three times of which fit, that inflate to 4 MiB.
     const std::vector<KitMemoryEntry> entries = {{u"big.cfg", 0, std::string(4u << 20, 'x')}};
@@ -135,24 +123,20 @@ TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacki
 }
 
 TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhereAndWhy) {
+    // The kinds of problem are the directory check's own; here only that a
+    // silent run meets them, with their detail, before anything is unpacked.
     WriteKit({{u"a.cfg", 0, "alpha"}});
     const std::string file = Path("plain.txt");
     WriteFile(file, "in the way");
     const std::string tooLong = Path(std::string(300, 'n') + "/tpl");
-    const std::string locked = Path("locked");
-    WriteFile(locked + "/keep", "");
-    TmpfsMount readOnly(locked, "size=64k", true);
     struct Case {
         std::string target;
         const char* textId;
         std::string detail;
     };
-    std::vector<Case> cases = {{file, "IDS_TARGET_ISFILE", file},
-                               {file + "/below", "IDS_TARGET_CANNOTCREATE", file},
-                               {tooLong, "IDS_TARGET_CANNOTCREATE", tooLong + "\nFile name too long"},
-                               {"relative/tpl", "IDS_ERROR_NOTARGET", ""}};
-    if (readOnly.Mounted()) cases.push_back({locked, "IDS_TARGET_NOTWRITABLE", locked + "\nRead-only file system"});
-    for (const Case& unusable : cases) {
+    for (const Case& unusable : {Case{file + "/below", "IDS_TARGET_CANNOTCREATE", file},
+                                 Case{tooLong, "IDS_TARGET_CANNOTCREATE", tooLong + "\nFile name too long"},
+                                 Case{"relative/tpl", "IDS_ERROR_NOTARGET", ""}}) {
         SCOPED_TRACE(unusable.target);
         KitReader kit;
         PreparedInstallation prepared;
@@ -163,7 +147,6 @@ TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhere
         EXPECT_EQ(kit.GetFileEntryCount(), 0u) << "unpacked for a run that cannot install";
         EXPECT_TRUE(TemporaryLeftovers().empty());
     }
-    EXPECT_EQ(ReadFile(file), "in the way");
 
     // The interactive wizard checks on leaving its directory page instead.
     KitReader kit;
