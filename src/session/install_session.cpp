@@ -40,7 +40,11 @@ void InstallSession::SetPaused(bool paused) {
 }
 
 WideString InstallSession::FailureDetail() {
-    return status_.ReadFailureDetail();
+    const WideString detail = status_.ReadFailureDetail();
+    // A text that names the path already (a busy directory) and has no
+    // system reason to add needs no second line saying the same.
+    if (!detail.Empty() && text_.Contains(detail)) return WideString();
+    return detail;
 }
 
 void InstallSession::WaitForWorker() {

@@ -42,7 +42,8 @@ public:
     // While paused the worker holds between two entries (the user is asked
     // whether to cancel); a cancel request ends the hold.
     void SetPaused(bool paused);
-    // After a failure: the path the run failed at and what the system said.
+    // After a failure: the path the run failed at and what the system said;
+    // empty when the failure's text (from the last Poll()) says it all.
     WideString FailureDetail();
     // A failure or a cancel is posted before the rollback ends: a front end
     // that leaves at once waits here first.

@@ -310,6 +310,7 @@ def flow_second_run_refused(ctx):
         w.advance()
         shown = w.wait_message_box()
         check(any(BUSY in t and target in t for t in shown), "the box reads %r" % shown)
+        check(sum(target in t for t in shown) == 1, "the box names the directory twice: %r" % shown)
         check(w.transient_for(box_window(w, TITLE)) == w.window, "the box is not owned by the wizard")
         w.answer_message_box("OK")
         w.wait_page_text("Template directory has not been changed.")

@@ -8,6 +8,7 @@
 #include "headless/headless_install.h"
 #include "support/captured_stream.h"
 #include "catalog/message_catalog.h"
+#include "fs/directory_lock.h"
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
@@ -164,4 +165,19 @@ TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAny
     const auto [status, printed] = RunPrinting(file);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(printed, std::string(MessageCatalog::GetUtf8("IDS_TARGET_ISFILE")) + "\n" + file + "\n");
+}
+
+TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
+    const std::string target = Path("templates");
+    WriteFile(target + "/keep.cfg", "the user's");
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    DirectoryLock otherRun;
+    ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
+
+    const auto [status, printed] = RunPrinting(target);
+    EXPECT_EQ(status, 1);
+    const std::string busy = "Another installation is already using the template directory: " + target + "/ (33)\n";
+    EXPECT_TRUE(Contains(printed, busy + "An error occurred during the installation process.")) << printed;
+    EXPECT_FALSE(Exists(target + "/a.cfg"));
+    EXPECT_FALSE(Exists(home_ + "/.Vq"));
 }
