@@ -114,6 +114,13 @@ TEST_F(TargetDiskTest, AFileInTheWayNamesItself) {
 TEST_F(TargetDiskTest, ADirectoryThatRefusesFilesGivesTheSystemsReason) {
     const std::string directory = Path("locked");
     WriteFile(directory + "/keep", "");
+    if (geteuid() != 0) {  // permission bits do not stop root
+        ASSERT_EQ(chmod(directory.c_str(), 0555), 0);
+        const TargetCheck check = Check(directory);
+        chmod(directory.c_str(), 0755);
+        EXPECT_EQ(check.problem, TargetProblem::NotWritable);
+        EXPECT_EQ(std::string(check.systemReason.Data()), "Permission denied");
+    }
     TmpfsMount readOnly(directory, "size=64k", true);
     if (!readOnly.Mounted()) GTEST_SKIP() << "cannot mount a read-only tmpfs here";
     TargetCheck check = Check(directory);
