@@ -214,6 +214,37 @@ TEST_F(EngineBoundaryTest, LinksInPlaceOfMadeDirectoriesAreNeverFollowedWhenUndo
     check("recovery");
 }
 
+// A directory the run made, replaced by another real directory while the
+// run goes on (or before the recovery), is someone else's: undo neither
+// deletes the recorded names inside it nor removes it or what it holds,
+// an empty directory of the same name as one the run made included.
+TEST_F(EngineBoundaryTest, ReplacedMadeDirectoriesAreNeverEnteredWhenUndoing) {
+    LoadKit({Entry("made/a.cfg", kNew, "a"), Entry("made/inner/b.cfg", kNew, "b"), Entry("blocker", kNew, "fails")});
+    PutDirectory("blocker");
+    const auto swapForDirectory = [&] {
+        fsys::rename(TargetPath("made"), root_ + "/made-aside");
+        Write(TargetPath("made/a.cfg"), "not the run's a");
+        fsys::create_directories(TargetPath("made/inner"));
+    };
+    const auto check = [&](const char* how) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(ReadFile(TargetPath("made/a.cfg")), "not the run's a");
+        EXPECT_TRUE(fsys::is_directory(TargetPath("made/inner")));
+    };
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t index) {
+        if (index == 1) swapForDirectory();
+    });
+    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+    check("rollback");
+
+    fsys::remove_all(TargetPath("made"));
+    fsys::remove_all(root_ + "/made-aside");
+    RunInChildEndingAfter(1, swapForDirectory);
+    EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
+    check("recovery");
+}
+
 TEST_F(EngineBoundaryTest, FileEntryOnAnExistingDirectoryFailsWhateverTheTimes) {
     PutDirectory("conf.d");
     PutFile("conf.d/user.cfg", "user's", kNew + 100);
