@@ -155,7 +155,7 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
     }
 
     const WideString parent = ParentDirectory(destination);
-    const bool parentIsNew = transaction.createdDirectorySet.count(PathKey(parent)) != 0;
+    const bool parentIsNew = transaction.createdDirectoryIdentities.count(PathKey(parent)) != 0;
     // The entry test does not follow links: a dangling symbolic link is
     // set aside too, since writing through it would create a file outside
     // the template directory.

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 #include "journal/install_journal.h"
+#include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"
 #include "fs/file_types.h"
 #include "fs/path_times.h"
@@ -42,7 +43,7 @@ struct InstallTransaction {
     // repeated existence tests; keys are the paths' units.
     std::unordered_set<std::u16string> writtenPaths;       // destinations this run wrote
     std::unordered_set<std::u16string> knownDirectories;   // directories known to exist
-    std::unordered_set<std::u16string> createdDirectorySet;
+    CreatedDirectories createdDirectoryIdentities;         // createdDirectories, with identities
     std::unordered_set<std::u16string> backupDirectories;  // made inside the backup directory
     std::unordered_set<std::u16string> timedDirectories;
 };
@@ -84,6 +85,8 @@ private:
     uint32_t InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan);
     uint32_t SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode);
     uint32_t RememberDirectoryTime(const WideString& directory);
+    // Keeps the identity of a directory the run made, in memory and journal.
+    uint32_t RecordMadeDirectory(const WideString& directory);
     void RestoreDirectoryTimes(const InstallTransaction& transaction);
     // The backup's contents, then the journal, then the directory itself.
     void RemoveBackupDirectory(const InstallTransaction& transaction);

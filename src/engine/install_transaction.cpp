@@ -10,6 +10,7 @@
 #include "journal/journal_recovery.h"
 #include "fs/dir_ops.h"
 #include "fs/directory_lock.h"
+#include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
@@ -122,10 +123,21 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
     for (const WideString& path : chain) {
         if (observer_) observer_->DirectoryCreated(path);
         transaction.createdDirectories.push_back(path);
-        transaction.createdDirectorySet.insert(PathKey(path));
         transaction.knownDirectories.insert(PathKey(path));
+        code = RecordMadeDirectory(path);
+        if (code != 0) return code;
     }
     return 0;
+}
+
+uint32_t InstallEngine::RecordMadeDirectory(const WideString& directory) {
+    // Undo must know the directory it made from another one that someone
+    // puts under the same name later: that one, and all in it, is theirs.
+    PathIdentity identity;
+    const uint32_t code = GetPathIdentity(directory, &identity);
+    transaction_->createdDirectoryIdentities[PathKey(directory)] = identity;
+    if (code != 0) return 0;  // unknown: undo goes by the name alone
+    return journal_.RecordDirectoryIdentity(directory, identity);
 }
 
 uint32_t InstallEngine::CommitTransaction() {
@@ -156,7 +168,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     // included), never through a link that took the place of a directory
     // the run made: that would delete in someone else's tree.
     for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it) {
-        if (!CreatedDirectoriesIntact(*it, transaction.createdDirectorySet)) continue;
+        if (!CreatedDirectoriesIntact(*it, transaction.createdDirectoryIdentities)) continue;
         const uint32_t removed = DeleteFilePath(*it);
         if (observer_) observer_->RolledBackStep(RollbackStep::FileRemoved, *it, removed == 0);
     }
@@ -172,13 +184,14 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     transaction.backedUpFiles = notRestored;
 
     // What someone else put into a directory the run made stays, and so
-    // does the directory.
+    // does the directory; so does another directory in its place.
     for (auto it = transaction.createdDirectories.rbegin(); it != transaction.createdDirectories.rend(); ++it) {
-        const bool removed = RemoveDirectoryIfEmpty(*it);
+        const bool removed =
+            CreatedDirectoryIntact(*it, transaction.createdDirectoryIdentities) && RemoveDirectoryIfEmpty(*it);
         if (observer_) observer_->RolledBackStep(RollbackStep::DirectoryRemoved, *it, removed);
     }
     transaction.createdDirectories.clear();
-    transaction.createdDirectorySet.clear();
+    transaction.createdDirectoryIdentities.clear();
 
     RestoreDirectoryTimes(transaction);
     transaction.directoryTimes.clear();
@@ -267,9 +280,8 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     if (code != 0) return code;
     if (observer_) observer_->DirectoryCreated(directory);
     transaction.createdDirectories.push_back(directory);
-    transaction.createdDirectorySet.insert(key);
     transaction.knownDirectories.insert(key);
-    return 0;
+    return RecordMadeDirectory(directory);
 }
 
 uint32_t InstallEngine::CreateDirectoryUnrecorded(const WideString& path) {
@@ -287,7 +299,7 @@ uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
     const WideString path = WithoutFinalSeparator(directory);
     if (path.Empty()) return 0;
     const std::u16string key = PathKey(path);
-    if (transaction.createdDirectorySet.count(key) != 0) return 0;
+    if (transaction.createdDirectoryIdentities.count(key) != 0) return 0;
     if (!transaction.timedDirectories.insert(key).second) return 0;
 
     DirectoryTime remembered{path, PathTimes()};

@@ -64,22 +64,40 @@ bool ParseTimes(const std::string& payload, size_t colon, PathTimes* times)
            times->writeNanoseconds >= 0 && times->writeNanoseconds < 1000000000;
 }
 
-// Turns a record's payload into its path (and times); false when malformed.
+// "device inode" before the first ":".
+bool ParseIdentity(const std::string& payload, size_t colon, PathIdentity* identity)
+{
+    const size_t blank = payload.find(' ');
+    if (blank == std::string::npos || blank > colon || !ParseDecimal(payload, 0, blank, &identity->device) ||
+        !ParseDecimal(payload, blank + 1, colon, &identity->inode))
+        return false;
+    identity->known = true;
+    return true;
+}
+
+// The fields of a W, N or I record before its path; false when malformed.
+bool DecodeFields(char tag, const std::string& payload, size_t colon, JournalRecord* record)
+{
+    if (tag == 'I')
+        return ParseIdentity(payload, colon, &record->identity);
+    if (tag == 'N')
+        return ParseTimes(payload, colon, &record->times);
+    if (!ParseDecimal(payload, 0, colon, &record->time))
+        return false;
+    record->times.writeSeconds = UnixSecondsFromFileTime64(record->time);
+    record->times.accessSeconds = record->times.writeSeconds;
+    return true;
+}
+
+// Turns a record's payload into its path (and times or identity); false
+// when malformed.
 bool DecodePayload(char tag, const std::string& payload, JournalRecord* record)
 {
     std::string path = payload;
-    if (tag == 'W' || tag == 'N') {
+    if (tag == 'W' || tag == 'N' || tag == 'I') {
         const size_t colon = payload.find(':');
-        if (colon == std::string::npos)
+        if (colon == std::string::npos || !DecodeFields(tag, payload, colon, record))
             return false;
-        if (tag == 'W') {
-            if (!ParseDecimal(payload, 0, colon, &record->time))
-                return false;
-            record->times.writeSeconds = UnixSecondsFromFileTime64(record->time);
-            record->times.accessSeconds = record->times.writeSeconds;
-        } else if (!ParseTimes(payload, colon, &record->times)) {
-            return false;
-        }
         path = payload.substr(colon + 1);
     }
     const NarrowString narrow(path.data(), static_cast<uint32_t>(path.size()));
@@ -121,7 +139,8 @@ std::vector<JournalRecord> DecodeJournal(const std::string& contents)
         const size_t end = colon + 1 + static_cast<size_t>(length);
         if (end >= contents.size() || contents[end] != '\n')
             break;
-        JournalRecord record{tag, WideString(), 0, PathTimes()};
+        JournalRecord record;
+        record.tag = tag;
         if (!DecodePayload(tag, contents.substr(colon + 1, static_cast<size_t>(length)), &record))
             break;
         records.push_back(record);
@@ -160,6 +179,17 @@ uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const 
     NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
     text += PathToBytes(directory);
     return file_.Append(EncodeJournalRecord('N', text), NeedsSync('N'));
+}
+
+uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity)
+{
+    if (!file_.IsOpen())
+        return ERROR_SUCCESS;
+    ++count_;
+    const std::string payload = std::to_string(identity.device) + " " + std::to_string(identity.inode) + ":";
+    NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
+    text += PathToBytes(directory);
+    return file_.Append(EncodeJournalRecord('I', text), NeedsSync('I'));
 }
 
 uint32_t InstallJournal::RecordCommit()

@@ -9,6 +9,10 @@
 // encoding, except for W.
 //   T target directory        (first record)
 //   D directory about to be created
+//   I that directory once made: its device and inode as two unsigned
+//     decimals separated by a blank, ":", the path. Undo touches nothing in
+//     a directory of that name that is another one; journals without it
+//     (older ones, or a kill right after the mkdir) leave that unchecked
 //   F file about to be created where none stood
 //   B existing file about to be moved into the backup
 //   M that file's move into the backup has completed
@@ -25,16 +29,18 @@
 #include <vector>
 #include "fs/file_types.h"
 #include "fs/journal_file.h"
+#include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "text/cow_string.h"
 
 constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
 
 struct JournalRecord {
-    char tag;
+    char tag = 0;
     WideString path;
     FILETIME time = 0;   // W records only
     PathTimes times;     // N and W records
+    PathIdentity identity;  // I records
     // False when the stored bytes do not come back from the path in the
     // current locale: acting on it could touch another file.
     bool exact = true;
@@ -48,6 +54,7 @@ public:
     // T, C and R are always forced to disk; others when forceToDisk is set.
     [[nodiscard]] uint32_t Record(char tag, const WideString& path, bool forceToDisk = false);
     [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, const PathTimes& times);
+    [[nodiscard]] uint32_t RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity);
     [[nodiscard]] uint32_t RecordCommit();
     [[nodiscard]] uint32_t RecordRolledBack();
     bool IsActive() const noexcept { return file_.IsOpen(); }

@@ -131,10 +131,13 @@ bool IsStagingPath(const WideString& path, const WideString& target)
 void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report)
 {
     const WideString& target = report->targetDirectory;
-    std::unordered_set<std::u16string> created;
+    CreatedDirectories created;
     for (const JournalRecord& r : records)
         if (r.tag == 'D')
-            created.insert(PathKey(r.path));
+            created.emplace(PathKey(r.path), PathIdentity());
+    for (const JournalRecord& r : records)
+        if (r.tag == 'I' && created.count(PathKey(r.path)) != 0)
+            created[PathKey(r.path)] = r.identity;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'F' || !IsBelow(it->path, target) || !PathEntryExists(it->path) ||
             !CreatedDirectoriesIntact(it->path, created))
@@ -148,7 +151,7 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
         if (it->tag != 'D' ||
             !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)))
             continue;
-        if (RemoveDirectoryIfEmpty(it->path))
+        if (CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path))
             ++report->removedDirectories;
     }
 }
@@ -276,16 +279,23 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations()
     return reports;
 }
 
-bool CreatedDirectoriesIntact(const WideString& path, const std::unordered_set<std::u16string>& created)
+bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& created)
 {
     WideString directory = path;
     for (uint32_t slash = directory.FindLast(u'/'); slash != WideString::npos && slash > 0;
          slash = directory.FindLast(u'/')) {
         directory = directory.Substring(0, slash);
-        if (created.count(PathKey(directory)) != 0 && !IsRealDirectory(directory))
+        const auto made = created.find(PathKey(directory));
+        if (made != created.end() && !(IsRealDirectory(directory) && IsSameObject(directory, made->second)))
             return false;
     }
     return true;
+}
+
+bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectories& created)
+{
+    // The path of an entry inside it has the directory itself as its first parent.
+    return CreatedDirectoriesIntact(WithoutFinalSeparator(directory) + u"/", created);
 }
 
 bool RecoveryIsComplete(const RecoveryReport& report)

@@ -3,7 +3,7 @@
 // completed, or the removal of the backup directory of one that committed.
 #include <cstdint>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 #include "journal/install_journal.h"
 
@@ -19,10 +19,16 @@ struct RecoveryReport {
     bool busy = false;               // another installation into the target runs: left for later
 };
 
-// True when no directory on the path that the run made (keys of the paths,
-// without final "/") has been put aside for something else, such as a link
-// to another tree: only then does the path still lead to what the run made.
-bool CreatedDirectoriesIntact(const WideString& path, const std::unordered_set<std::u16string>& created);
+// The directories a run made, by the keys of their paths (without final
+// "/"), with their identities where known.
+using CreatedDirectories = std::unordered_map<std::u16string, PathIdentity>;
+
+// True when no directory on the path that the run made has been put aside
+// for something else, such as a link to another tree or another directory
+// of the same name: only then does the path still lead to what the run made.
+bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& created);
+// The same for a directory itself and the directories that lead to it.
+bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectories& created);
 
 // Undoes the steps in records (backups moved back, added files removed,
 // added directories removed when empty, directory times put back) and

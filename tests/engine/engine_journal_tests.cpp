@@ -61,7 +61,9 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
               "B /r.cfg\n"
               "M /r.cfg\n"
               "D /n\n"
+              "I /n\n"       // once made: which directory it is
               "D /n/d\n"
+              "I /n/d\n"
               "F /n/d/new.cfg\n"
               "F /top.cfg\n");
     EXPECT_FALSE(engine.Journal().IsActive());

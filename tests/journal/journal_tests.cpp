@@ -173,12 +173,13 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     std::string contents = EncodeJournalRecord('T', NarrowString("/t/")) + EncodeJournalRecord('F', N(odd)) +
                            EncodeJournalRecord('W', N("131000000000000000:/t/d:ir")) +
                            EncodeJournalRecord('N', N("-5 7 1600000000 999999999:/t/n")) +
-                           EncodeJournalRecord('C', NarrowString(""));
+                           EncodeJournalRecord('C', NarrowString("")) +
+                           EncodeJournalRecord('I', N("18446744073709551615 42:/t/m:ade"));
     const std::string cut = EncodeJournalRecord('D', NarrowString("/t/never"));
     contents += cut.substr(0, cut.size() - 3);
 
     const std::vector<JournalRecord> records = DecodeJournal(contents);
-    ASSERT_EQ(5u, records.size());
+    ASSERT_EQ(6u, records.size());
     EXPECT_EQ('T', records[0].tag);
     EXPECT_TRUE(records[0].path.Equals(u"/t/"));
     EXPECT_EQ(odd, std::string(ToNarrow(records[1].path).Data()));
@@ -194,6 +195,11 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     EXPECT_TRUE(records[3].path.Equals(u"/t/n"));
     EXPECT_EQ('C', records[4].tag);
     EXPECT_TRUE(records[4].path.Empty());
+    EXPECT_EQ('I', records[5].tag);
+    EXPECT_TRUE(records[5].identity.known);
+    EXPECT_EQ(UINT64_MAX, records[5].identity.device);
+    EXPECT_EQ(42u, records[5].identity.inode);
+    EXPECT_TRUE(records[5].path.Equals(u"/t/m:ade"));
     for (const JournalRecord& r : records)
         EXPECT_TRUE(r.exact);
 
@@ -204,6 +210,8 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     EXPECT_TRUE(DecodeJournal("W 6:12x:/a\n").empty());
     EXPECT_TRUE(DecodeJournal("N 11:1 2 3 4x:/a\n").empty());
     EXPECT_TRUE(DecodeJournal("N 20:1 2 3 1000000000:/\n").empty());
+    EXPECT_TRUE(DecodeJournal("I 5:12:/a\n").empty());
+    EXPECT_TRUE(DecodeJournal("I 7:1 -2:/a\n").empty());
     EXPECT_TRUE(DecodeJournal("F 99999999999999999999999:a\n").empty());
 
     // Bytes the locale cannot read come back as the same bytes; a 0 byte,

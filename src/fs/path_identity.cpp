@@ -1,0 +1,28 @@
+// Device and inode of a path.
+#include "fs/path_identity.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include "fs/fs_internal.h"
+
+uint32_t GetPathIdentity(const WideString& path, PathIdentity* out)
+{
+    struct stat status;
+    if (out == nullptr)
+        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    if (::lstat(fs_detail::NativePath(path).c_str(), &status) != 0)
+        return fs_detail::StoreErrno(errno);
+    out->device = static_cast<uint64_t>(status.st_dev);
+    out->inode = static_cast<uint64_t>(status.st_ino);
+    out->known = true;
+    return ERROR_SUCCESS;
+}
+
+bool IsSameObject(const WideString& path, const PathIdentity& identity)
+{
+    if (!identity.known)
+        return true;
+    PathIdentity now;
+    return GetPathIdentity(path, &now) == ERROR_SUCCESS && now.device == identity.device &&
+           now.inode == identity.inode;
+}

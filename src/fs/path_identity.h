@@ -1,0 +1,20 @@
+#pragma once
+// Which file system object a path names (device and inode, links not
+// followed), so that an undo can tell the directory it made from another
+// one put in its place under the same name.
+#include <cstdint>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+struct PathIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool known = false;  // false: not recorded (older journals), so not checked
+};
+
+// The identity of the path's last component (lstat). 0 or an error number.
+[[nodiscard]] uint32_t GetPathIdentity(const WideString& path, PathIdentity* out);
+
+// False only when the identity is known and the path now names something
+// else (or nothing): an unknown identity cannot tell, and counts as the same.
+bool IsSameObject(const WideString& path, const PathIdentity& identity);
