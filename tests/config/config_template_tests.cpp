@@ -5,6 +5,8 @@
 #include <string>
 #include <sys/stat.h>
 #include "config/template_locations.h"
+#include "fs/dir_ops.h"
+#include "fs/fs_testing.h"
 #include "temp_home.h"
 
 namespace {
@@ -44,6 +46,29 @@ TEST_F(Templates, ProbeSkipsMissingAndUnwritableCandidates) {
     ASSERT_EQ(stat(ok.c_str(), &status), 0);
     EXPECT_EQ(status.st_mtim.tv_sec, 1400000000);
     EXPECT_EQ(status.st_mtim.tv_nsec, 987654321);
+}
+
+// Where no file without a name can be made, the probe goes by a named file:
+// it leaves no file behind and puts the directory's times back exactly.
+TEST_F(Templates, ProbeByNameLeavesNoFileAndTheTimesExact) {
+    const std::string dir = home_ + "/named";
+    std::filesystem::create_directories(dir);
+    const struct timespec aged[2] = {{1400000000, 123456789}, {1400000000, 987654321}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.c_str(), aged, 0), 0);
+    struct stat after;
+    fs_testing::ForceToolPath(true);
+    fault_injection::ResetCount();
+    const uint32_t probed = ProbeDirectoryWritable(Wide(dir));
+    const int64_t counted = fault_injection::CountedOperations();
+    fs_testing::ForceToolPath(false);
+    EXPECT_EQ(probed, 0u);
+    EXPECT_EQ(counted, 1) << "the named probe file was not made";
+    ASSERT_EQ(stat(dir.c_str(), &after), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir)) << "the probe file is left behind";
+    EXPECT_EQ(after.st_mtim.tv_sec, 1400000000);
+    EXPECT_EQ(after.st_mtim.tv_nsec, 987654321);
+    EXPECT_EQ(after.st_atim.tv_sec, 1400000000);
+    EXPECT_EQ(after.st_atim.tv_nsec, 123456789);
 }
 
 // Under the C locale a listed directory with letters the locale lacks is
