@@ -3,8 +3,10 @@
 #include "engine/install_engine.h"
 
 #include <cerrno>
+#include <exception>
 #include <random>
 
+#include "engine/backup_removal.h"
 #include "engine/engine_paths.h"
 #include "engine/install_observer.h"
 #include "journal/journal_recovery.h"
@@ -145,6 +147,17 @@ uint32_t InstallEngine::CommitTransaction() {
     InstallTransaction& transaction = *transaction_;
     const uint32_t code = journal_.RecordCommit();
     if (code != 0) return code;
+    // The replaced files first, several at once; the walk that follows
+    // then finds only directories (and whatever could not be deleted here).
+    try {
+        std::vector<WideString> replaced;
+        replaced.reserve(transaction.backedUpFiles.size());
+        for (const BackedUpFile& file : transaction.backedUpFiles) replaced.push_back(file.backup);
+        transaction.backedUpFiles.clear();
+        DeleteFilesConcurrently(replaced, kBackupRemovalWorkers);
+    } catch (const std::exception&) {
+        // Without memory for the list the walk deletes them one by one.
+    }
     transaction.backedUpFiles.clear();
     RemoveBackupDirectory(transaction);
     return 0;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "catalog/message_catalog.h"
+#include "engine/backup_removal.h"
 #include "engine_test_support.h"
 #include "fs/dir_ops.h"
 #include "support/test_times.h"
@@ -263,4 +264,39 @@ TEST_F(EngineRunTest, ADestinationBeyondThePathLimitFailsBeforeAnythingIsWritten
     uint32_t code = 0;
     status_.ReadStatus(&code, nullptr, nullptr);
     EXPECT_EQ(code, ERROR_FILENAME_EXCED_RANGE);
+}
+
+TEST_F(EngineRunTest, ConcurrentDeletionRemovesExactlyTheListedFiles) {
+    // More files than workers, one path already gone, a file not listed;
+    // also with no helper thread at all and with more workers than files.
+    for (uint32_t workers : {kBackupRemovalWorkers, 0u, 64u}) {
+        std::vector<WideString> listed;
+        for (int i = 0; i < 23; ++i) {
+            const std::string name = "set/d" + std::to_string(i % 3) + "/f" + std::to_string(i);
+            PutFile(name, "x", kOld);
+            listed.push_back(Wide(TargetPath(name)));
+        }
+        listed.push_back(Wide(TargetPath("set/never-there")));
+        PutFile("set/d0/kept", "kept", kOld);
+        DeleteFilesConcurrently(listed, workers);
+        for (const WideString& path : listed) EXPECT_FALSE(Exists(Narrow(path))) << Narrow(path);
+        EXPECT_EQ(ReadFile(TargetPath("set/d0/kept")), "kept");
+        EXPECT_TRUE(Exists(TargetPath("set/d2")));
+    }
+}
+
+TEST_F(EngineRunTest, AnUpgradeOfManyFilesCommitsWithoutABackupLeft) {
+    std::vector<KitMemoryEntry> entries;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "dir" + std::to_string(i % 5) + "/t" + std::to_string(i) + ".cfg";
+        PutFile(name, "user's old " + std::to_string(i), kOld);
+        entries.push_back(Entry("dir" + std::to_string(i % 5) + "\\t" + std::to_string(i) + ".cfg", kNew,
+                                "kit " + std::to_string(i)));
+    }
+    LoadKit(entries);
+    ASSERT_EQ(RunInstall(), 0u);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(ReadFile(TargetPath("dir" + std::to_string(i % 5) + "/t" + std::to_string(i) + ".cfg")),
+                  "kit " + std::to_string(i));
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }
