@@ -10,10 +10,13 @@ the run had committed, and that nothing of ours outlived the kill.
 
 Half the points run with TMPDIR on the target's file system, half with it
 on another one (--other-fs, default /dev/shm), where every replaced file is
-copied to the backup. A third of the points also kill the first recovery
-(`tkx recover`). Slow with large files: off by default, not part of CTest.
-Prints one line per point that failed and a summary; exit status 1 when
-any point failed.
+copied to the backup and back. Kills during the recovery (`tkx recover`)
+are aimed inside its real duration: such points come in pairs with the
+same kill time of the run, the first recovering unkilled and timed, the
+second killing the recovery at a moment within that time
+(--recovery-pairs: the share of pairs among the draws). Slow with large
+files: off by default, not part of CTest. Prints one line per point that
+failed and a summary; exit status 1 when any point failed.
 """
 import argparse
 import ctypes
@@ -190,50 +193,68 @@ class Campaign:
 
     def run(self, points, rng, stats):
         self.reset()
-        before = snapshot(self.target)
+        self.before = snapshot(self.target)
         start = time.monotonic()
         killed, status, out = self.install(600)
         full = time.monotonic() - start
         if killed or status != 0:
             raise SystemExit("%s: the full run failed: %s" % (self.label, out[-500:]))
-        installed = snapshot(self.target, directory_times=False)
+        self.installed = snapshot(self.target, directory_times=False)
         print("%s: a full upgrade takes %.2f s" % (self.label, full), flush=True)
-        for point in range(points):
-            self.reset()
+        point = 0
+        while point < points:
             delay = rng.uniform(0.0, full * 1.05)
-            killed, status, _ = self.install(delay)
-            stats["runs killed"] += killed
-            problems = []
-            if orphans_alive():
-                problems.append("a process of the run outlived it")
-            recovery_killed = False
-            if point % 3 == 2:
-                recovery_killed, _, _ = self.recover(rng.uniform(0.0, full * 0.5))
-                stats["recoveries killed"] += recovery_killed
-                if orphans_alive():
-                    problems.append("a process of the recovery outlived it")
-            _, recover_status, recover_out = self.recover()
-            self.clean_temporary()
-            # A run killed after its commit and the removal of its backup
-            # leaves nothing to recover: the whole installed tree tells.
-            after = snapshot(self.target)
-            if first_difference(installed, snapshot(self.target, False)) is None:
-                stats["installed exactly"] += 1
-            elif first_difference(before, after) is None:
-                stats["restored exactly"] += 1
+            if point + 1 < points and rng.random() < self.o.recovery_pairs:
+                took = self.point(point, delay, None, stats)
+                self.point(point + 1, delay, rng.uniform(0.0, took), stats)
+                point += 2
             else:
-                problems.append("tree differs: " + (first_difference(before, after) or ""))
-            if recover_status != 0:
-                problems.append("recovery status %d: %s" % (recover_status, recover_out.strip()[-300:]))
-            left = [n for n in os.listdir(self.tmp) if n.startswith("wz4sx")]
-            if left:
-                problems.append("left in TMPDIR: %r" % left)
-            stats["points"] += 1
-            if problems:
-                stats["failed"] += 1
-                print("%s point %d (kill after %.3f s%s): %s" % (
-                    self.label, point, delay, ", recovery killed" if recovery_killed else "",
-                    "; ".join(problems)), flush=True)
+                self.point(point, delay, None, stats)
+                point += 1
+
+    def point(self, number, delay, recovery_kill, stats):
+        """One kill of the run after delay seconds, the recovery killed after
+        recovery_kill seconds unless None, then a whole recovery; checks the
+        tree and returns how long that whole recovery took."""
+        self.reset()
+        killed, status, _ = self.install(delay)
+        stats["runs killed"] += killed
+        problems = []
+        if orphans_alive():
+            problems.append("a process of the run outlived it")
+        recovery_killed = False
+        if recovery_kill is not None:
+            stats["recoveries aimed"] += 1
+            recovery_killed, _, _ = self.recover(recovery_kill)
+            stats["recoveries killed"] += recovery_killed
+            if orphans_alive():
+                problems.append("a process of the recovery outlived it")
+        start = time.monotonic()
+        _, recover_status, recover_out = self.recover()
+        took = time.monotonic() - start
+        self.clean_temporary()
+        # A run killed after its commit and the removal of its backup
+        # leaves nothing to recover: the whole installed tree tells.
+        after = snapshot(self.target)
+        if first_difference(self.installed, snapshot(self.target, False)) is None:
+            stats["installed exactly"] += 1
+        elif first_difference(self.before, after) is None:
+            stats["restored exactly"] += 1
+        else:
+            problems.append("tree differs: " + (first_difference(self.before, after) or ""))
+        if recover_status != 0:
+            problems.append("recovery status %d: %s" % (recover_status, recover_out.strip()[-300:]))
+        left = [n for n in os.listdir(self.tmp) if n.startswith("wz4sx")]
+        if left:
+            problems.append("left in TMPDIR: %r" % left)
+        stats["points"] += 1
+        if problems:
+            stats["failed"] += 1
+            print("%s point %d (kill after %.3f s%s): %s" % (
+                self.label, number, delay,
+                ", recovery killed after %.3f s" % recovery_kill if recovery_killed else "",
+                "; ".join(problems)), flush=True)
+        return took
 
     def cleanup(self):
         shutil.rmtree(self.work, ignore_errors=True)
@@ -249,6 +270,8 @@ def main():
     parser.add_argument("--other-fs", default="/dev/shm", help="a directory on another file system")
     parser.add_argument("--work", default=None, help="where the trees go (the target's file system)")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--recovery-pairs", type=float, default=0.5,
+                        help="share of draws that make a pair: timed recovery, then one killed within that time")
     options = parser.parse_args()
     options.tplsetup = os.path.abspath(options.tplsetup)
     options.tkx = os.path.abspath(options.tkx)
@@ -260,8 +283,8 @@ def main():
         if os.stat(tmpdir).st_dev == os.stat(work).st_dev and label != "same file system":
             print("%s: %s is on the target's file system; skipped" % (label, tmpdir))
             continue
-        stats = {k: 0 for k in ("points", "runs killed", "recoveries killed", "restored exactly",
-                                "installed exactly", "failed")}
+        stats = {k: 0 for k in ("points", "runs killed", "recoveries aimed", "recoveries killed",
+                                "restored exactly", "installed exactly", "failed")}
         campaign = Campaign(options, tmpdir, label)
         try:
             campaign.run(options.points // 2, rng, stats)
