@@ -41,6 +41,10 @@ mkdir "$WORK/tmp"
 # The engine's temporary files and backup live on the same file system as the target.
 export TMPDIR="$WORK/tmp"
 echo "load before: $(cut -d ' ' -f 1-3 /proc/loadavg)"
+# Where the backup and the unpacked kit go decides what a replaced file
+# costs (a rename, or a copy across file systems), and a file system that
+# discards freed blocks at once makes every deletion wait for the device.
+echo "work and TMPDIR: $(stat -f -c %T "$WORK") ($(findmnt -no OPTIONS -T "$WORK" 2>/dev/null || echo "options unknown"))"
 
 python3 "$ROOT/bench/engine/make_tree.py" "$WORK/source"
 "$TKX" pack -o "$WORK/qbx4.tkx" "$WORK/source" >/dev/null
@@ -53,24 +57,27 @@ elapsed() { python3 -c "print('%.3f' % ($2 - $1))"; }
 median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
 biggest() { python3 -c "import sys; print(max(int(x) for x in sys.argv[1:]))" "$@"; }
 
-# Runs a command under /usr/bin/time; prints "seconds peak_kib".
+# Runs a command under /usr/bin/time; prints "seconds peak_kib cpu_seconds"
+# (user and system time of the command and the children it waited for, such
+# as tar's gzip): on a shared machine the wall time says how long the user
+# waits, the CPU time what the work costs.
 timed() {
     sync
     local start end
     start=$(now)
-    /usr/bin/time -f "%M" -o "$WORK/rss" "$@"
+    /usr/bin/time -f "%M %U %S" -o "$WORK/rss" "$@"
     end=$(now)
-    echo "$(elapsed "$start" "$end") $(tail -n 1 "$WORK/rss")"
+    echo "$(elapsed "$start" "$end") $(tail -n 1 "$WORK/rss" | awk '{ printf "%s %.2f", $1, $2 + $3 }')"
 }
 
-tar_times=(); fresh_times=(); upgrade_times=(); unpack_times=(); write_times=(); commit_times=()
+tar_times=(); tar_cpus=(); fresh_times=(); upgrade_times=(); unpack_times=(); write_times=(); commit_times=()
 for i in $(seq "$REPEAT"); do
     rm -rf "$WORK/out"; mkdir "$WORK/out"
-    read -r t _ < <(timed tar -xzf "$WORK/tree.tar.gz" -C "$WORK/out")
-    tar_times+=("$t")
+    read -r t _ c < <(timed tar -xzf "$WORK/tree.tar.gz" -C "$WORK/out")
+    tar_times+=("$t"); tar_cpus+=("$c")
 
     rm -rf "$WORK/fresh"
-    read -r t m < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/fresh" "$WORK/phases")
+    read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/fresh" "$WORK/phases")
     fresh_times+=("$t")
     read -r u w c < "$WORK/phases"
     unpack_times+=("$u"); write_times+=("$w"); commit_times+=("$c")
@@ -79,7 +86,7 @@ for i in $(seq "$REPEAT"); do
     rm -rf "$WORK/fresh"
     cp -a "$WORK/source" "$WORK/upgrade"
     find "$WORK/upgrade" -type f -exec touch -d "2001-01-01 00:00:00" {} +
-    read -r t m < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/upgrade")
+    read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/upgrade")
     upgrade_times+=("$t")
     old=$(find "$WORK/upgrade" -type f ! -newermt "2001-01-02" | wc -l)
     [ "$old" -eq 0 ] || { echo "upgrade left $old files unreplaced" >&2; exit 1; }
@@ -96,7 +103,7 @@ setup_program() {  # KIT TARGET
     ln "$1" "$WORK/prog/qbx4.tkx" 2>/dev/null || cp "$1" "$WORK/prog/qbx4.tkx"
     printf 'ConfigurationTemplatesLocation=%s\n' "$2" > "$WORK/home/.Vq/pivotrun/pivotrun.cfg"
 }
-# Times one run; prints "seconds peak_kib". Its messages go to program.log.
+# Times one run; prints "seconds peak_kib cpu_seconds". Its messages go to program.log.
 timed_program() {
     (cd "$WORK/prog" &&
      timed env -u DISPLAY -u LC_ALL LANG=C.UTF-8 HOME="$WORK/home" TMPDIR="$WORK/tmp" \
@@ -106,7 +113,7 @@ program_succeeded() {
     [ "$(tail -n 1 "$WORK/program.log")" = "Configuration installed successfully." ] ||
         { echo "tplsetup failed:" >&2; tail -n 5 "$WORK/program.log" >&2; exit 1; }
 }
-# One fresh installation of KIT; prints "seconds peak_kib".
+# One fresh installation of KIT; prints "seconds peak_kib cpu_seconds".
 program_fresh() {  # KIT
     # Empty but present: the proposal only takes a directory it can write to.
     rm -rf "$WORK/target"; mkdir "$WORK/target"
@@ -114,10 +121,10 @@ program_fresh() {  # KIT
     timed_program
 }
 
-prog_fresh_times=(); prog_upgrade_times=(); prog_rss=()
+prog_fresh_times=(); prog_upgrade_times=(); prog_fresh_cpus=(); prog_upgrade_cpus=(); prog_rss=()
 for i in $(seq "$REPEAT"); do
-    read -r t m < <(program_fresh "$WORK/qbx4.tkx")
-    prog_fresh_times+=("$t"); prog_rss+=("$m")
+    read -r t m c < <(program_fresh "$WORK/qbx4.tkx")
+    prog_fresh_times+=("$t"); prog_fresh_cpus+=("$c"); prog_rss+=("$m")
     program_succeeded
     cmp -s "$WORK/source/d00/f0000.cfg" "$WORK/target/d00/f0000.cfg" || { echo "program install differs" >&2; exit 1; }
 
@@ -125,9 +132,9 @@ for i in $(seq "$REPEAT"); do
     cp -a "$WORK/source" "$WORK/target"
     find "$WORK/target" -type f -exec touch -d "2001-01-01 00:00:00" {} +
     setup_program "$WORK/qbx4.tkx" "$WORK/target"
-    read -r t m < <(timed_program)
+    read -r t m c < <(timed_program)
     program_succeeded
-    prog_upgrade_times+=("$t"); prog_rss+=("$m")
+    prog_upgrade_times+=("$t"); prog_upgrade_cpus+=("$c"); prog_rss+=("$m")
     old=$(find "$WORK/target" -type f ! -newermt "2001-01-02" | wc -l)
     [ "$old" -eq 0 ] || { echo "program upgrade left $old files unreplaced" >&2; exit 1; }
     rm -rf "$WORK/target"
@@ -149,7 +156,7 @@ peak_at() {  # MEGABYTES -> peak KiB of one fresh run
     "$TKX" pack -o "$WORK/sized.tkx" "$WORK/sized" >/dev/null
     rm -rf "$WORK/sized"
     local t m
-    read -r t m < <(program_fresh "$WORK/sized.tkx")
+    read -r t m _ < <(program_fresh "$WORK/sized.tkx")
     program_succeeded
     rm -rf "$WORK/target" "$WORK/sized.tkx"
     echo "$m"
@@ -172,11 +179,11 @@ scale_times() {  # MEGABYTES -> "program_median tar_median"
     rm -rf "$WORK/scaled"
     local prog=() tars=() t m
     for i in $(seq "$REPEAT"); do
-        read -r t m < <(program_fresh "$WORK/scaled.tkx")
+        read -r t m _ < <(program_fresh "$WORK/scaled.tkx")
         program_succeeded
         prog+=("$t")
         rm -rf "$WORK/target" "$WORK/out"; mkdir "$WORK/out"
-        read -r t m < <(timed tar -xzf "$WORK/scaled.tar.gz" -C "$WORK/out")
+        read -r t m _ < <(timed tar -xzf "$WORK/scaled.tar.gz" -C "$WORK/out")
         tars+=("$t")
         rm -rf "$WORK/out"
     done
@@ -212,11 +219,12 @@ python3 - "$(median "${tar_times[@]}")" "$(median "${fresh_times[@]}")" "$(media
     "$(median "${prog_fresh_times[@]}")" "$(median "${prog_upgrade_times[@]}")" \
     "$small_peak" "$main_peak" "$big_peak" "$MAIN_MB" "$BIG_MB" \
     "$feedback_small" "$feedback_big" \
-    "$SCALE_MB" "$scale1_prog" "$scale4_prog" "$scale1_tar" "$scale4_tar" <<'PY'
+    "$SCALE_MB" "$scale1_prog" "$scale4_prog" "$scale1_tar" "$scale4_tar" \
+    "$(median "${tar_cpus[@]}")" "$(median "${prog_fresh_cpus[@]}")" "$(median "${prog_upgrade_cpus[@]}")" <<'PY'
 import sys
 (tar, fresh, upgrade, unpack, write, commit, prog_fresh, prog_upgrade,
  small_kib, main_kib, big_kib, main_mb, big_mb, fb_small, fb_big,
- scale_mb, s1, s4, t1, t4) = (float(x) for x in sys.argv[1:])
+ scale_mb, s1, s4, t1, t4, tar_cpu, fresh_cpu, upgrade_cpu) = (float(x) for x in sys.argv[1:])
 def verdict(ok): return "ok" if ok else "MISSED"
 phases = unpack + write + commit
 print("engine: median times: tar -xzf %.3f s, fresh install %.3f s, upgrade install %.3f s" % (tar, fresh, upgrade))
@@ -224,6 +232,8 @@ print("engine: fresh install = unpacking the kit %.3f s (%.0f %%), writing the e
       "committing %.3f s (%.0f %%)" % (unpack, 100 * unpack / phases, write, 100 * write / phases,
                                        commit, 100 * commit / phases))
 print("tplsetup -S: median times: fresh %.3f s, upgrade %.3f s" % (prog_fresh, prog_upgrade))
+print("CPU time (user + system): tar -xzf %.2f s (gzip included), tplsetup -S fresh %.2f s, upgrade %.2f s"
+      % (tar_cpu, fresh_cpu, upgrade_cpu))
 peaks = [(30, small_kib), (main_mb, main_kib)] + ([(big_mb, big_kib)] if big_kib > 0 else [])
 print("tplsetup -S: peak RSS " + ", ".join("%g MB tree %.1f MiB" % (mb, kib / 1024) for mb, kib in peaks))
 print("tplsetup (wizard, Xvfb): first window after %.3f s (demo kit), %.3f s (%g MB tree)" % (fb_small, fb_big, main_mb))
@@ -238,6 +248,8 @@ peak = max(kib for _, kib in peaks)
 print("tplsetup -S peak RSS = %.1f MiB (< 16) %s" % (peak / 1024, verdict(peak < 16 * 1024)))
 print("first window = %.3f s (<= 0.30) %s" % (max(fb_small, fb_big), verdict(max(fb_small, fb_big) <= 0.3)))
 print("growth / linear = %.2f (0.90 .. 1.10) %s" % (growth / 4, verdict(0.9 <= growth / 4 <= 1.1)))
+print("(CPU time) tplsetup -S fresh / tar -xzf = %.2f, upgrade / fresh = %.2f"
+      % (fresh_cpu / tar_cpu, upgrade_cpu / fresh_cpu))
 # On a busy machine the page cache bends tar's growth as much; this shows it.
 print("growth / tar -xzf's growth = %.2f" % (growth / (t4 / t1)))
 PY
