@@ -5,20 +5,43 @@
 #include <exception>
 #include <thread>
 #include "fs/dir_ops.h"
+#include "fs/journal_file.h"
 
-void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t workers) {
+namespace {
+size_t Depth(const WideString& path) {
+    return static_cast<size_t>(std::count(path.Data(), path.Data() + path.Length(), u'/'));
+}
+}  // namespace
+
+void RunConcurrently(size_t count, uint32_t workers, const std::function<void(size_t)>& task) {
     std::atomic<size_t> next{0};
-    auto drain = [&paths, &next] {
-        for (size_t i = next++; i < paths.size(); i = next++) DeleteFilePath(paths[i]);
+    auto drain = [count, &task, &next] {
+        for (size_t i = next++; i < count; i = next++) task(i);
     };
     std::vector<std::thread> helpers;
-    const size_t wanted = std::min<size_t>(workers, paths.size());
+    const size_t wanted = std::min<size_t>(workers, count);
     try {
         helpers.reserve(wanted);
         while (helpers.size() + 1 < wanted) helpers.emplace_back(drain);
     } catch (const std::exception&) {
-        // The threads that did start, and this one, delete the rest.
+        // The threads that did start, and this one, do the rest.
     }
     drain();
     for (std::thread& helper : helpers) helper.join();
+}
+
+void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t workers) {
+    RunConcurrently(paths.size(), workers, [&paths](size_t i) { DeleteFilePath(paths[i]); });
+}
+
+void RemoveEmptyDirectoriesConcurrently(std::vector<WideString> directories, uint32_t workers) {
+    std::sort(directories.begin(), directories.end(),
+              [](const WideString& a, const WideString& b) { return Depth(a) > Depth(b); });
+    for (size_t begin = 0; begin < directories.size();) {
+        size_t end = begin + 1;
+        while (end < directories.size() && Depth(directories[end]) == Depth(directories[begin])) ++end;
+        RunConcurrently(end - begin, workers,
+                        [&directories, begin](size_t i) { RemoveDirectoryIfEmpty(directories[begin + i]); });
+        begin = end;
+    }
 }

@@ -1,15 +1,25 @@
 #pragma once
-// Removing the files a committed run set aside.
+// Removing what a committed run set aside.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 #include "text/cow_string.h"
 
-// How many files are deleted at once.
-constexpr uint32_t kBackupRemovalWorkers = 4;
+// How many files or directories are deleted at once.
+constexpr uint32_t kBackupRemovalWorkers = 8;
+
+// Runs task(i) for every i below count, up to workers at a time; with fewer
+// threads when one cannot be started.
+void RunConcurrently(size_t count, uint32_t workers, const std::function<void(size_t)>& task);
 
 // Deletes every path, up to workers at a time. Where the file system gives
 // a file's blocks back to the device as it is deleted (online discard),
 // each deletion waits for the device; several at once overlap those waits,
 // which otherwise take most of an upgrade's commit. A path that is already
-// gone is no fault. Works on with fewer threads when one cannot be started.
+// gone is no fault.
 void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t workers);
+
+// Removes the directories that are empty, deepest first and those of one
+// depth several at a time, so that a parent's turn comes after its children.
+void RemoveEmptyDirectoriesConcurrently(std::vector<WideString> directories, uint32_t workers);

@@ -142,19 +142,36 @@ uint32_t InstallEngine::RecordMadeDirectory(const WideString& directory) {
     return journal_.RecordDirectoryIdentity(directory, identity);
 }
 
+namespace {
+// Every directory made inside the backup, those made as missing parents included.
+std::vector<WideString> DirectoriesInsideBackup(const InstallTransaction& transaction) {
+    const std::u16string root = PathKey(WithoutFinalSeparator(transaction.backupDirectory));
+    std::unordered_set<std::u16string> all;
+    for (std::u16string key : transaction.backupDirectories) {
+        while (key.size() > root.size() && key.compare(0, root.size(), root) == 0 && all.insert(key).second)
+            key.resize(key.find_last_of(u'/'));
+    }
+    std::vector<WideString> directories;
+    for (const std::u16string& key : all) directories.emplace_back(key.data(), static_cast<uint32_t>(key.size()));
+    return directories;
+}
+}  // namespace
+
 uint32_t InstallEngine::CommitTransaction() {
     if (!transaction_) return 0;
     InstallTransaction& transaction = *transaction_;
     const uint32_t code = journal_.RecordCommit();
     if (code != 0) return code;
-    // The replaced files first, several at once; the walk that follows
-    // then finds only directories (and whatever could not be deleted here).
+    // The replaced files first, then the directories they lay in, several
+    // at once; the walk that follows then finds only the journal (and
+    // whatever could not be deleted here).
     try {
         std::vector<WideString> replaced;
         replaced.reserve(transaction.backedUpFiles.size());
         for (const BackedUpFile& file : transaction.backedUpFiles) replaced.push_back(file.backup);
         transaction.backedUpFiles.clear();
         DeleteFilesConcurrently(replaced, kBackupRemovalWorkers);
+        RemoveEmptyDirectoriesConcurrently(DirectoriesInsideBackup(transaction), kBackupRemovalWorkers);
     } catch (const std::exception&) {
         // Without memory for the list the walk deletes them one by one.
     }

@@ -285,18 +285,30 @@ TEST_F(EngineRunTest, ConcurrentDeletionRemovesExactlyTheListedFiles) {
     }
 }
 
+TEST_F(EngineRunTest, EmptyDirectoriesGoDeepestFirstAndOnesWithContentStay) {
+    for (const char* dir : {"t/a/b/c", "t/a/b/d", "t/a/e", "t/f/g", "t/h"}) PutDirectory(dir);
+    PutFile("t/f/g/user.cfg", "user's", kOld);
+    // Listed in an order where a parent comes before its children.
+    std::vector<WideString> listed;
+    for (const char* dir : {"t/a", "t/f", "t/a/b", "t/h", "t/a/b/c", "t/f/g", "t/a/e", "t/a/b/d"})
+        listed.push_back(Wide(TargetPath(dir)));
+    RemoveEmptyDirectoriesConcurrently(listed, kBackupRemovalWorkers);
+    for (const char* gone : {"t/a", "t/h"}) EXPECT_FALSE(Exists(TargetPath(gone))) << gone;
+    EXPECT_EQ(ReadFile(TargetPath("t/f/g/user.cfg")), "user's");
+}
+
 TEST_F(EngineRunTest, AnUpgradeOfManyFilesCommitsWithoutABackupLeft) {
     std::vector<KitMemoryEntry> entries;
     for (int i = 0; i < 40; ++i) {
-        const std::string name = "dir" + std::to_string(i % 5) + "/t" + std::to_string(i) + ".cfg";
-        PutFile(name, "user's old " + std::to_string(i), kOld);
-        entries.push_back(Entry("dir" + std::to_string(i % 5) + "\\t" + std::to_string(i) + ".cfg", kNew,
-                                "kit " + std::to_string(i)));
+        const std::string dir = "dir" + std::to_string(i % 5) + (i % 2 ? "/deep/er" : "");
+        PutFile(dir + "/t" + std::to_string(i) + ".cfg", "user's old " + std::to_string(i), kOld);
+        entries.push_back(Entry(dir + "/t" + std::to_string(i) + ".cfg", kNew, "kit " + std::to_string(i)));
     }
     LoadKit(entries);
     ASSERT_EQ(RunInstall(), 0u);
     for (int i = 0; i < 40; ++i)
-        EXPECT_EQ(ReadFile(TargetPath("dir" + std::to_string(i % 5) + "/t" + std::to_string(i) + ".cfg")),
+        EXPECT_EQ(ReadFile(TargetPath("dir" + std::to_string(i % 5) + (i % 2 ? "/deep/er" : "") + "/t" +
+                               std::to_string(i) + ".cfg")),
                   "kit " + std::to_string(i));
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }
