@@ -1,4 +1,6 @@
 // Installation runs: what is written, skipped, backed up, recorded and posted.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -6,7 +8,10 @@
 #include "catalog/message_catalog.h"
 #include "engine/backup_removal.h"
 #include "engine_test_support.h"
+#include "engine/install_observer.h"
 #include "fs/dir_ops.h"
+#include "fs/fs_testing.h"
+#include "fs/path_mode.h"
 #include "support/test_times.h"
 
 namespace {
@@ -204,6 +209,42 @@ void FailTheSecondEntry(InstallEngine& engine) {
     });
 }
 }  // namespace
+
+namespace {
+// Fails a call of its own when told of a failed entry, as a log whose file
+// cannot be written would: the thread's last error then holds that call's.
+class FailingAfterAFailedEntry : public InstallObserver {
+public:
+    void EntryHandled(const WideString&, EntryAction, uint32_t code, int systemError) override {
+        if (code == 0) return;
+        told = systemError;
+        uint32_t mode = 0;
+        later = GetPathMode(u"/nonexistent/log", &mode);
+    }
+    void DirectoryCreated(const WideString&) override {}
+    void Committed() override {}
+    void RolledBackStep(RollbackStep, const WideString&, bool) override {}
+    void RolledBack(uint32_t, bool) override {}
+    int told = -1;
+    uint32_t later = 0;
+};
+}  // namespace
+
+TEST_F(EngineRunTest, AFailureIsReportedWithTheReasonOfTheStepThatFailedNotOfACallAfterIt) {
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("b.cfg", kNew, "b")});
+    InstallEngine engine;
+    FailingAfterAFailedEntry observer;
+    engine.SetObserver(&observer);
+    engine.SetEntryHook([](uint32_t index) {
+        if (index == 0) fault_injection::FailOperationAt(1, ENOSPC);
+    });
+    EXPECT_EQ(RunInstall(engine), ERROR_DISK_FULL);
+    fault_injection::FailOperationAt(0);
+    EXPECT_EQ(observer.told, ENOSPC);
+    EXPECT_EQ(observer.later, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadPosted(status_).text, EngineText("IDS_ERROR_DISKFULL"));
+    EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("b.cfg") + "\n" + std::strerror(ENOSPC));
+}
 
 TEST_F(EngineRunTest, MissingTargetIsCreatedAndRemovedAgainOnFailureButEmptyTargetIsRefused) {
     target_ = root_ + "/not/yet";
