@@ -17,6 +17,21 @@
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 
+namespace {
+// What a failed step left behind it, read once where the step returned its
+// code: anything that runs after it (an observer's log, the rollback) may
+// leave a failure of its own in the thread's last error.
+struct StepFailure {
+    int systemErrno = 0;      // the errno behind the failure, 0 when none
+    bool fromSystem = false;  // the code is the system's own word for that errno
+};
+
+StepFailure FailureBehind(uint32_t code) {
+    if (code == 0) return {};
+    return {GetLastFileErrno(), GetLastFileError() == code};
+}
+}  // namespace
+
 void InstallEngine::Post(uint32_t code, const WideString& text, int32_t percent) {
     if (status_) status_->PostStatus(code, text, percent);
 }
@@ -36,13 +51,13 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         uint32_t code = kit != nullptr ? CheckDestinationLengths(*kit, directory) : 0;
         if (code == 0) code = BeginTransaction(directory);
         if (code == 0 && kit == nullptr) code = ERROR_INVALID_PARAMETER;
-        if (code != 0) return ReportFailure(code, 0);
+        if (code != 0) return ReportFailure(code, 0, FailureBehind(code).systemErrno);
         code = RunEntries(*kit);
         if (code != 0) return code;
         // Without its commit record a crash while the backup is removed
         // would be recovered as a rollback from a half-removed backup.
         code = CommitTransaction();
-        if (code != 0) return ReportFailure(code, percent_);
+        if (code != 0) return ReportFailure(code, percent_, FailureBehind(code).systemErrno);
         if (observer_) observer_->Committed();
         Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
     } catch (const std::bad_alloc&) {
@@ -69,13 +84,15 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         workingPath_ = plan.destination;
 
         const uint32_t code = InstallEntry(kit, i, plan);
+        const StepFailure failure = FailureBehind(code);
         if (observer_) {
-            const bool fromSystem = code != 0 && plan.action != EntryAction::Blocked && GetLastFileError() == code;
-            observer_->EntryHandled(plan.destination, plan.action, code, fromSystem ? GetLastFileErrno() : 0);
+            const bool fromSystem = failure.fromSystem && plan.action != EntryAction::Blocked;
+            observer_->EntryHandled(plan.destination, plan.action, code, fromSystem ? failure.systemErrno : 0);
         }
         // A step that failed while a signal asked to stop is most likely a
         // victim of that signal: the run ends as interrupted, not as broken.
-        if (code != 0) return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_);
+        if (code != 0)
+            return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_, failure.systemErrno);
         if (entryHook_) entryHook_(i);
     }
     // Nothing is committed while the user is still deciding.
@@ -177,13 +194,12 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
     return 0;
 }
 
-uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent) {
+uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int systemErrno) {
     if (status_) {
         WideString detail = workingPath_;
-        const NarrowString reason = GetLastSystemErrorText();
-        if (!reason.Empty()) {
+        if (systemErrno != 0) {
             detail += u"\n";
-            detail += ToWide(reason);
+            detail += ToWide(SystemErrorText(systemErrno));
         }
         status_->PostFailureDetail(detail);
     }

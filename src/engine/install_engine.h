@@ -61,7 +61,9 @@ public:
     uint32_t BeginTransaction(const WideString& targetDirectory);
     uint32_t CommitTransaction();
     uint32_t RollbackTransaction(uint32_t code);
-    uint32_t ReportFailure(uint32_t code, int32_t percent);
+    // Posts the failure (with where it happened and, when systemErrno is not
+    // 0, the system's words for it), rolls back, returns code.
+    uint32_t ReportFailure(uint32_t code, int32_t percent, int systemErrno = 0);
     uint32_t BackupExistingFile(const WideString& destination);
     uint32_t CreateDirectoryRecorded(const WideString& path);
     uint32_t CreateDirectoryUnrecorded(const WideString& path);

@@ -40,7 +40,11 @@ int GetLastFileErrno()
 
 NarrowString GetLastSystemErrorText()
 {
-    const int err = lastErrno;
+    return SystemErrorText(lastErrno);
+}
+
+NarrowString SystemErrorText(int err)
+{
     if (err == 0) return NarrowString();
     char buffer[256];
     // The GNU variant may return a static text instead of filling the buffer.

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 
 #include "catalog/message_catalog.h"
@@ -67,10 +66,7 @@ std::string DescribeError(uint32_t code, int systemError) {
     const int number = systemError != 0 ? systemError : ErrnoOfCode(code);
     if (code == ERROR_INVALID_DATA && number == 0) return text + ": invalid data";
     if (number == 0) return text;
-    char buffer[256];
-    // The GNU strerror_r, which may return a static text instead of filling buffer.
-    const char* message = strerror_r(number, buffer, sizeof buffer);
-    return text + ": " + message;
+    return text + ": " + SystemErrorText(number).Data();
 }
 
 uint32_t InstallLog::Open(const WideString& path) {
