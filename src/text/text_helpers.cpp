@@ -108,11 +108,6 @@ WideString WithSeparator(const WideString& path) {
     return result;
 }
 
-WideString TextBeforeLastSlash(const WideString& path) {
-    const uint32_t pos = path.FindLast(u'/');
-    return pos == WideString::npos ? path : path.Substring(0, pos);
-}
-
 WideString WithForwardSlashes(const WideString& path) {
     WideString result = path;
     ReplaceAll(result, u"\\", u"/");

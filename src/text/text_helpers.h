@@ -14,8 +14,6 @@ bool PathEqualsLiteral(const WideString& path, const char16_t* literal);
 // Appends "/" unless the path is exactly "/" or already ends with "/" or "\".
 void AppendSeparator(WideString& path);
 WideString WithSeparator(const WideString& path);
-// Text before the last "/" (npos-safe: returns the whole path when none).
-WideString TextBeforeLastSlash(const WideString& path);
 // Every "\" replaced by "/".
 WideString WithForwardSlashes(const WideString& path);
 

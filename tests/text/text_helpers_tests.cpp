@@ -85,10 +85,6 @@ TEST(PathHelpers, SeparatorsAndParents) {
     EXPECT_EQ(u"C:\\dir\\", Text(WithSeparator(u"C:\\dir\\")));
     EXPECT_EQ(u"/", Text(WithSeparator(WideString())));
 
-    EXPECT_EQ(u"/home/user", Text(TextBeforeLastSlash(u"/home/user/file.cfg")));
-    EXPECT_EQ(u"", Text(TextBeforeLastSlash(u"/file.cfg")));
-    EXPECT_EQ(u"file.cfg", Text(TextBeforeLastSlash(u"file.cfg")));
-
     EXPECT_TRUE(PathIsRoot(u"/"));
     EXPECT_FALSE(PathIsRoot(u"//"));
     EXPECT_FALSE(PathIsRoot(WideString()));
