@@ -18,7 +18,7 @@
 namespace fsys = std::filesystem;
 
 namespace {
-constexpr int kRounds = 12;
+constexpr int kRounds = 8;
 constexpr size_t kLargeFile = 2 << 20;  // two pieces of the copy
 
 double Seconds(std::chrono::steady_clock::duration d) {
