@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include "fs/file_io.h"
+#include "fs/unique_file_handle.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 

@@ -1,9 +1,10 @@
 // Reading and writing the launcher file in the locale's multibyte encoding.
 #include "config/launcher_config.h"
+#include "fs/atomic_replace.h"
+#include "fs/unique_file_handle.h"
 
 #include "config/config_line_parser.h"
 #include "config/multibyte_decoder.h"
-#include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "text/convert.h"
 

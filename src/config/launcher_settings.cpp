@@ -1,9 +1,10 @@
 // Where the launcher's files lie, and loading and storing one profile's pair.
 #include "config/launcher_config.h"
+#include "fs/file_finder.h"
+#include "fs/path_ops.h"
 
 #include <wordexp.h>
 
-#include "fs/dir_ops.h"
 #include "text/path_bytes.h"
 
 namespace {

@@ -1,8 +1,11 @@
 // Choosing the template directory to propose from what the launcher knows.
 #include "config/template_locations.h"
+#include "fs/file_creation_probe.h"
+#include "fs/file_finder.h"
+#include "fs/path_ops.h"
+#include "fs/temp_names.h"
 
 #include "config/location_list.h"
-#include "fs/dir_ops.h"
 #include "fs/path_times.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"

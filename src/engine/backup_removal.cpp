@@ -4,8 +4,8 @@
 #include <atomic>
 #include <exception>
 #include <thread>
-#include "fs/dir_ops.h"
 #include "fs/journal_file.h"
+#include "fs/path_ops.h"
 
 namespace {
 size_t Depth(const WideString& path) {

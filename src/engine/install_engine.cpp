@@ -1,5 +1,7 @@
 // The installation run: entries in table order, progress and final states.
 #include "engine/install_engine.h"
+#include "fs/file_finder.h"
+#include "fs/sleep.h"
 
 #include <cerrno>
 #include <exception>
@@ -9,7 +11,6 @@
 #include "engine/entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
-#include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/interruption.h"
 #include "fs/path_mode.h"

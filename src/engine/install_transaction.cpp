@@ -1,6 +1,10 @@
 // The transaction of a run: the backup directory, recorded creations, commit
 // and the rollback that puts the template directory back as it was.
 #include "engine/install_engine.h"
+#include "fs/file_finder.h"
+#include "fs/path_ops.h"
+#include "fs/temp_names.h"
+#include "fs/tree_ops.h"
 
 #include <cerrno>
 #include <exception>
@@ -10,7 +14,6 @@
 #include "engine/engine_paths.h"
 #include "engine/install_observer.h"
 #include "journal/journal_recovery.h"
-#include "fs/dir_ops.h"
 #include "fs/directory_lock.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"

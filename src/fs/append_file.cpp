@@ -5,7 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 
 AppendFile::~AppendFile() {
     if (descriptor_ >= 0) ::close(descriptor_);

@@ -21,8 +21,10 @@
 #include <vector>
 #include "fs/cross_device_move.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
 #include "fs/fs_testing.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
+#include "fs/unique_file.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 // in the destination's directory, and takes the destination's name only
 // once it is whole and on the disk. A kill in between leaves such a name.
 #include <cstdint>
+#include <string>
+#include <sys/stat.h>
 #include "text/cow_string.h"
 
 // The fixed start of the temporary name; six letters or digits follow.
@@ -15,3 +17,10 @@ bool IsInterruptedCopyName(const WideString& name);
 // Removes what copies cut short left directly in the directory (not below
 // it; never a directory, never through a link). Returns how many went.
 uint32_t RemoveInterruptedCopies(const WideString& directory);
+
+namespace fs_detail {
+// Moves a non-directory entry (source is its lstat) to another file system
+// without any child process (see above). Whatever stood at the destination is
+// replaced. On failure the original stays and no copy is left.
+uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& source, const std::string& to);
+}  // namespace fs_detail

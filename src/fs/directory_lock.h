@@ -7,8 +7,6 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
-constexpr uint32_t ERROR_LOCK_VIOLATION = 33;
-
 class DirectoryLock {
 public:
     DirectoryLock() = default;

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <unistd.h>
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/fs_testing.h"
 
 namespace {
 

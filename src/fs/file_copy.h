@@ -5,8 +5,6 @@
 #include <cstdint>
 #include "fs/file_types.h"
 
-constexpr uint32_t ERROR_NOT_SUPPORTED = 50;
-
 // Copies up to count bytes from source at sourceOffset (source's own
 // position stays) to target at its current position (which moves on).
 // *copied is what arrived, less than count only when the source ends first.

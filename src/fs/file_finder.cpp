@@ -1,10 +1,11 @@
 // Directory enumeration by a wildcard search path, and the single-entry existence test.
+#include "fs/file_finder.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <fnmatch.h>
 #include <utility>
-#include "fs/dir_ops.h"
-#include "fs/fs_internal.h"
+#include "fs/native_path.h"
 #include "text/path_bytes.h"
 
 struct FinderDirectory {

@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/fs_internal.h"
+#include "fs/fault_injection.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 
 using fs_detail::ClearLastError;
 using fs_detail::StoreError;
@@ -224,21 +226,4 @@ uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size)
         return 1;
     *size = static_cast<uint32_t>(static_cast<uint64_t>(status.st_size));
     return 0;
-}
-
-UniqueFileHandle& UniqueFileHandle::operator=(UniqueFileHandle&& other) noexcept
-{
-    if (this != &other) {
-        Reset();
-        handle_ = other.Release();
-    }
-    return *this;
-}
-
-uint32_t UniqueFileHandle::Reset() noexcept
-{
-    if (handle_ == INVALID_FILE_HANDLE)
-        return ERROR_SUCCESS;
-    FileHandle h = Release();
-    return FileClose(h);
 }

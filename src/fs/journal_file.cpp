@@ -6,8 +6,10 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 
 namespace {
 

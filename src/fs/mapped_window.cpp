@@ -1,8 +1,10 @@
 // Read-only windows of an open file mapped into memory.
+#include "fs/mapped_window.h"
+
 #include <cerrno>
 #include <sys/mman.h>
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
 
 uint32_t MappedWindow::Map(FileHandle handle, uint64_t offset, uint32_t length)
 {

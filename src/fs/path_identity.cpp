@@ -3,7 +3,8 @@
 
 #include <cerrno>
 #include <sys/stat.h>
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 
 uint32_t GetPathIdentity(const WideString& path, PathIdentity* out)
 {

@@ -3,8 +3,10 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 
 namespace {
 constexpr uint32_t kPermissionBits = 0777;

@@ -6,7 +6,8 @@
 #include <unistd.h>
 #include <sys/stat.h>
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 
 uint32_t GetPathTimes(const WideString& path, PathTimes* out)
 {
@@ -32,19 +33,4 @@ uint32_t SetPathTimes(const WideString& path, const PathTimes& times)
     if (::utimensat(AT_FDCWD, fs_detail::NativePath(path).c_str(), values, 0) != 0)
         return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
-}
-
-uint32_t ProbeFileCreation(const WideString& directory)
-{
-    // Tests take the caller's probe by name this way.
-    if (fs_detail::ToolPathForced())
-        return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
-    const int fd = ::open(fs_detail::NativePath(directory).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return ERROR_SUCCESS;
-    }
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
-        return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
-    return fs_detail::StoreErrno(errno);
 }

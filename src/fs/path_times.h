@@ -2,7 +2,6 @@
 // Access and modification times of a path to the nanosecond, so that a
 // rollback can put a directory's times back exactly.
 #include <cstdint>
-#include "fs/file_copy.h"
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
@@ -17,10 +16,3 @@ struct PathTimes {
 [[nodiscard]] uint32_t GetPathTimes(const WideString& path, PathTimes* out);
 // Sets both times exactly (utimensat), links followed. 0 or an error number.
 uint32_t SetPathTimes(const WideString& path, const PathTimes& times);
-
-
-// Whether a file can be created in the directory, found out by creating one
-// without a name (O_TMPFILE): the directory's entries and times stay as they
-// were and a kill leaves nothing behind. ERROR_NOT_SUPPORTED where the file
-// system cannot do that; the caller then probes by name.
-[[nodiscard]] uint32_t ProbeFileCreation(const WideString& directory);

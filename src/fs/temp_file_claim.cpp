@@ -8,9 +8,11 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include <vector>
+#include "fs/file_finder.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
 #include "text/text_helpers.h"
 
 namespace {

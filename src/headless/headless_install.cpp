@@ -1,14 +1,14 @@
 #include "headless/headless_install.h"
 
 #include "catalog/message_catalog.h"
+#include "fs/sleep.h"
+#include "headless/progress_reporter.h"
+#include "headless/unpack_progress_line.h"
 #include "session/console_text.h"
 #include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "session/install_preparation.h"
 #include "session/install_session.h"
-#include "headless/progress_reporter.h"
-#include "headless/unpack_progress_line.h"
-#include "fs/dir_ops.h"
 #include "text/convert.h"
 #include "text/text_helpers.h"
 

@@ -1,8 +1,8 @@
 // Encoding, decoding and writing of the installation journal.
 #include "journal/install_journal.h"
 
-#include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/path_ops.h"
 #include "text/path_bytes.h"
 
 namespace {

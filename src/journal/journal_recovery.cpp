@@ -5,13 +5,16 @@
 #include <set>
 #include <string>
 #include "fs/cross_device_move.h"
-#include "fs/dir_ops.h"
 #include "fs/directory_lock.h"
+#include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
-#include "fs/temp_file_claim.h"
 #include "fs/path_mode.h"
+#include "fs/path_ops.h"
 #include "fs/path_times.h"
+#include "fs/temp_file_claim.h"
+#include "fs/temp_names.h"
+#include "fs/tree_ops.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 

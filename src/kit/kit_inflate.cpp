@@ -3,6 +3,8 @@
 #include <memory>
 #include <new>
 #include "fs/file_io.h"
+#include "fs/mapped_window.h"
+#include "fs/unique_file_handle.h"
 #include "kit/kit_file_util.h"
 #include "kit/kit_raw_inflater.h"
 #include "kit/kit_reader.h"

@@ -1,10 +1,12 @@
 #include "kit/kit_reader.h"
 
 #include <new>
-#include "fs/dir_ops.h"
 #include "fs/file_copy.h"
 #include "fs/file_io.h"
+#include "fs/path_ops.h"
 #include "fs/temp_file_claim.h"
+#include "fs/temp_names.h"
+#include "fs/unique_file_handle.h"
 #include "kit/kit_body_reader.h"
 #include "kit/kit_file_util.h"
 #include "kit/kit_inflate.h"

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include "fs/file_io.h"
+#include "fs/unique_file_handle.h"
 
 void AppendKitTrailer(ByteVector& out, const KitTrailer& trailer) {
     out.insert(out.end(), kKitTrailerMagic, kKitTrailerMagic + sizeof kKitTrailerMagic);

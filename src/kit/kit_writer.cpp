@@ -2,8 +2,8 @@
 
 #include <zlib.h>
 #include <cstring>
-#include "fs/dir_ops.h"
 #include "fs/file_io.h"
+#include "fs/path_ops.h"
 #include "kit/kit_file_util.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_trailer.h"

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-#include "fs/dir_ops.h"
+#include "fs/file_finder.h"
 #include "fs/file_io.h"
+#include "fs/free_space.h"
 #include "fs/interruption.h"
 #include "kit/kit_trailer.h"
 #include "session/target_directory.h"

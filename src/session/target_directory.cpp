@@ -4,7 +4,7 @@
 
 #include "config/launcher_config.h"
 #include "config/template_locations.h"
-#include "fs/dir_ops.h"
+#include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/path_mode.h"
 #include "kit/kit_entry_names.h"

@@ -1,7 +1,7 @@
 #include "session/unpack_feedback.h"
 
-#include "fs/dir_ops.h"
 #include "fs/interruption.h"
+#include "fs/sleep.h"
 
 namespace {
 constexpr int32_t kHoldPollMs = 10;

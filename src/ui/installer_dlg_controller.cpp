@@ -3,10 +3,11 @@
 #include <gtk/gtk.h>
 
 #include "catalog/message_catalog.h"
+#include "fs/file_finder.h"
+#include "fs/run_program.h"
 #include "session/install_log.h"
 #include "session/install_preparation.h"
 #include "session/target_directory.h"
-#include "fs/dir_ops.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 #include "ui/dir_select_page.h"

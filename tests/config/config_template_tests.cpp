@@ -5,7 +5,7 @@
 #include <string>
 #include <sys/stat.h>
 #include "config/template_locations.h"
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "fs/fs_testing.h"
 #include "temp_home.h"
 

@@ -4,7 +4,7 @@
 // failure, or an end, at each of its steps.
 #include <filesystem>
 #include "engine_test_support.h"
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "support/test_times.h"
 
 namespace fault_fixture {

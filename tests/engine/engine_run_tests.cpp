@@ -7,9 +7,9 @@
 #include <unistd.h>
 #include "catalog/message_catalog.h"
 #include "engine/backup_removal.h"
-#include "engine_test_support.h"
 #include "engine/install_observer.h"
-#include "fs/dir_ops.h"
+#include "engine_test_support.h"
+#include "fs/fault_injection.h"
 #include "fs/fs_testing.h"
 #include "fs/path_mode.h"
 #include "support/test_times.h"

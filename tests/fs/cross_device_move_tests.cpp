@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
 #include "fs/fs_testing.h"
+#include "fs/path_ops.h"
 #include "fs_test_support.h"
 
 namespace {

@@ -2,8 +2,12 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
+#include "fs/path_ops.h"
+#include "fs/temp_names.h"
+#include "fs/tree_ops.h"
+#include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
 namespace {

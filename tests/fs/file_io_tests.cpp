@@ -8,6 +8,8 @@
 #include <unistd.h>
 #include "fs/file_copy.h"
 #include "fs/file_io.h"
+#include "fs/mapped_window.h"
+#include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <set>
 #include <string>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/file_finder.h"
 #include "fs_test_support.h"
 #include "text/convert.h"
 

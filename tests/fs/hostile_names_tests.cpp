@@ -3,8 +3,12 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-#include "fs/dir_ops.h"
+#include "fs/atomic_replace.h"
+#include "fs/path_ops.h"
+#include "fs/run_program.h"
+#include "fs/temp_names.h"
 #include "fs/fs_testing.h"
+#include "fs/tree_ops.h"
 #include "fs_test_support.h"
 #include "text/convert.h"
 

@@ -4,12 +4,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
+#include "fs/file_finder.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
 #include "fs/interruption.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
+#include "fs/run_program.h"
 #include "fs_test_support.h"
 
 namespace {

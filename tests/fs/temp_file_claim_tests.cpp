@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include "fs/file_io.h"
 #include "fs/temp_file_claim.h"
+#include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
 namespace {

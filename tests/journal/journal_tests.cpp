@@ -13,14 +13,14 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "journal/install_journal.h"
-#include "support/private_directory.h"
-#include "text/path_bytes.h"
-#include "journal/journal_recovery.h"
-#include "fs/dir_ops.h"
 #include "fs/file_io.h"
 #include "fs/fs_testing.h"
+#include "fs/path_ops.h"
+#include "journal/install_journal.h"
+#include "journal/journal_recovery.h"
+#include "support/private_directory.h"
 #include "text/convert.h"
+#include "text/path_bytes.h"
 
 namespace fsys = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <sys/resource.h>
 #include <csignal>
 #include <filesystem>
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"

@@ -2,8 +2,8 @@
 #include <sys/stat.h>
 #include <filesystem>
 #include "fs/file_io.h"
-#include "fs/fs_testing.h"
 #include "fs/temp_file_claim.h"
+#include "fs/fs_testing.h"
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
 #include "support/wide_string_print.h"

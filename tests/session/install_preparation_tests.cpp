@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <csignal>
 
-#include "session/install_preparation.h"
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "fs/interruption.h"
+#include "session/install_preparation.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
 #include "support/tmpfs_mount.h"

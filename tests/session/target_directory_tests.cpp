@@ -6,7 +6,7 @@
 
 #include <climits>
 
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "session/target_directory.h"
 #include "support/install_sandbox.h"
 #include "support/tmpfs_mount.h"

@@ -3,6 +3,7 @@
 #include <ostream>
 #include <system_error>
 #include "fs/file_io.h"
+#include "fs/unique_file_handle.h"
 #include "kit/kit_body_codec.h"
 #include "kit/kit_writer.h"
 #include "text/convert.h"

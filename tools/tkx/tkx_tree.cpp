@@ -1,3 +1,4 @@
+#include "fs/unique_file_handle.h"
 #include "tkx_tree.h"
 
 #include <algorithm>

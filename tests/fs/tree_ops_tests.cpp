@@ -1,7 +1,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/tree_ops.h"
 #include "fs_test_support.h"
 
 namespace {

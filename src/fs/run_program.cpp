@@ -1,13 +1,13 @@
 // Running the standard tools with an argument vector, never through a shell,
 // so that no character of a path can be read as shell syntax.
+#include "fs/run_program.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
-#include "fs/fs_internal.h"
 #include "fs/interruption.h"
 
 extern char** environ;

@@ -1,4 +1,6 @@
-// The temporary directory, unique temporary files, free space and sleeping.
+// The temporary directory and unique temporary files.
+#include "fs/temp_names.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -8,31 +10,16 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
+#include "fs/unique_file.h"
 #include "text/path_bytes.h"
 
 namespace {
 
-constexpr int kNameAttempts = 100;
 constexpr uint32_t kPrefixUnits = 5;
-
-std::mt19937_64& ThreadGenerator()
-{
-    thread_local std::mt19937_64 generator([] {
-        uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        seed ^= static_cast<uint64_t>(::getpid()) << 32;
-        try {
-            std::random_device device;
-            seed ^= (static_cast<uint64_t>(device()) << 32) | device();
-        } catch (...) {
-            // the clock and the process id still differ between runs
-        }
-        return seed;
-    }());
-    return generator;
-}
 
 // The first five units of the prefix, not splitting a surrogate pair.
 std::string ShortPrefix(const WideString& prefix)
@@ -46,33 +33,6 @@ std::string ShortPrefix(const WideString& prefix)
 
 }  // namespace
 
-namespace fs_detail {
-
-std::string RandomSuffix()
-{
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::uniform_int_distribution<int> pick(0, sizeof kAlphabet - 2);
-    std::string suffix(6, 'a');
-    for (char& c : suffix)
-        c = kAlphabet[pick(ThreadGenerator())];
-    return suffix;
-}
-
-int CreateUniqueFile(const std::string& stem, unsigned mode, std::string* name)
-{
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        *name = stem + RandomSuffix();
-        int fd;
-        do {
-            fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        } while (fd < 0 && errno == EINTR);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-}  // namespace fs_detail
 
 uint32_t GetTempDirectory(WideString* out)
 {
@@ -119,36 +79,4 @@ uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix,
     }
     ::close(fd);
     return ERROR_SUCCESS;
-}
-
-uint32_t GetFreeSpace(uint32_t* out)
-{
-    if (out == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
-    *out = 0;
-    WideString directory;
-    GetTempDirectory(&directory);
-    struct statvfs info;
-    if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0)
-        return fs_detail::StoreErrno(errno);
-    const uint64_t blocks = info.f_bfree;
-    const uint64_t blockSize = info.f_frsize;
-    const uint64_t limit = 0xFFFFFFFFu;
-    // Saturated: more than 4 GiB free must not read as a small number.
-    if (blockSize != 0 && blocks > limit / blockSize)
-        *out = 0xFFFFFFFFu;
-    else
-        *out = static_cast<uint32_t>(blocks * blockSize);
-    return ERROR_SUCCESS;
-}
-
-void SleepMilliseconds(int32_t milliseconds)
-{
-    if (milliseconds <= 0)
-        return;
-    struct timespec remaining;
-    remaining.tv_sec = milliseconds / 1000;
-    remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
 }

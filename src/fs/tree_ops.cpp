@@ -1,11 +1,14 @@
 // Recursive removal and moving of directory trees. Neither walk descends
 // through a symbolic link: a link is removed or moved as the link itself.
+#include "fs/tree_ops.h"
+
 #include <string>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
-#include "fs/dir_ops.h"
-#include "fs/fs_internal.h"
+#include "fs/file_finder.h"
+#include "fs/native_path.h"
+#include "fs/path_ops.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 

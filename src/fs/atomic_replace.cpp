@@ -1,14 +1,16 @@
 // Replacing a file by writing its new contents beside it and renaming them
 // over it, so that a crash leaves either the old file or the new one.
+#include "fs/atomic_replace.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
-#include "fs/dir_ops.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/native_path.h"
+#include "fs/unique_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/atomic_replace.h"
 #include "fs_test_support.h"
 
 namespace {

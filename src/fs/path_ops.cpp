@@ -1,13 +1,18 @@
 // Creation, deletion and moving of single paths: a direct system call where
 // it gives exactly what the tool gives, the tool (mkdir, rm, mv) otherwise.
-#include "fs/dir_ops.h"
+#include "fs/path_ops.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "fs/cross_device_move.h"
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
-#include "fs/fs_internal.h"
+#include "fs/last_error.h"
+#include "fs/native_path.h"
+#include "fs/run_program.h"
+#include "fs/fs_testing.h"
 
 using fs_detail::RunTool;
 using fs_detail::StoreError;
@@ -106,14 +111,6 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
 }  // namespace
 
 namespace fs_detail {
-
-std::string WithoutTrailingSlashes(const std::string& path)
-{
-    size_t end = path.find_last_not_of('/');
-    if (end == std::string::npos)
-        return path.empty() ? path : std::string("/");
-    return path.substr(0, end + 1);
-}
 
 uint32_t MovePathUncounted(const std::string& from, const std::string& to)
 {

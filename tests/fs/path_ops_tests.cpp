@@ -5,8 +5,9 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/path_ops.h"
 #include "fs/fs_testing.h"
+#include "fs/tree_ops.h"
 #include "fs_test_support.h"
 
 namespace {

@@ -4,7 +4,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "fs/dir_ops.h"
+#include "fs/free_space.h"
+#include "fs/sleep.h"
+#include "fs/temp_names.h"
 #include "fs_test_support.h"
 #include "text/convert.h"
 

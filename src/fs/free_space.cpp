@@ -1,0 +1,29 @@
+// Free space of the temporary directory's file system.
+#include "fs/free_space.h"
+
+#include <cerrno>
+#include <sys/statvfs.h>
+#include "fs/last_error.h"
+#include "fs/native_path.h"
+#include "fs/temp_names.h"
+
+uint32_t GetFreeSpace(uint32_t* out)
+{
+    if (out == nullptr)
+        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    *out = 0;
+    WideString directory;
+    GetTempDirectory(&directory);
+    struct statvfs info;
+    if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0)
+        return fs_detail::StoreErrno(errno);
+    const uint64_t blocks = info.f_bfree;
+    const uint64_t blockSize = info.f_frsize;
+    const uint64_t limit = 0xFFFFFFFFu;
+    // Saturated: more than 4 GiB free must not read as a small number.
+    if (blockSize != 0 && blocks > limit / blockSize)
+        *out = 0xFFFFFFFFu;
+    else
+        *out = static_cast<uint32_t>(blocks * blockSize);
+    return ERROR_SUCCESS;
+}

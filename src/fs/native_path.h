@@ -1,0 +1,11 @@
+#pragma once
+// Paths as the system calls take them, for the file layer's own sources.
+#include <string>
+#include "text/cow_string.h"
+
+namespace fs_detail {
+// The path in the locale's encoding, cut at its first 0 unit.
+std::string NativePath(const WideString& path);
+// The path without trailing "/" (the root stays "/").
+std::string WithoutTrailingSlashes(const std::string& path);
+}  // namespace fs_detail

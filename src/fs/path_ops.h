@@ -1,0 +1,22 @@
+#pragma once
+// Creation, deletion and moving of single paths.
+#include <cstdint>
+#include <string>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+// Creates the directory and its missing parents ("mkdir -p").
+[[nodiscard]] uint32_t CreateDirectoryPath(const WideString& path);
+// Creates exactly this directory with the given mode, never an existing one:
+// 0, ERROR_ALREADY_EXISTS when the name is taken, else the errno rule.
+[[nodiscard]] uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode);
+// Removes the path, a directory with everything below it ("rm -rf").
+uint32_t RemoveDirectoryTree(const WideString& path);
+// Removes a file or link ("rm -f"); a directory is left alone.
+uint32_t DeleteFilePath(const WideString& path);
+[[nodiscard]] uint32_t MovePath(const WideString& from, const WideString& to);
+
+namespace fs_detail {
+// MovePath without the fault-injection count (the rollback's moves).
+uint32_t MovePathUncounted(const std::string& from, const std::string& to);
+}  // namespace fs_detail

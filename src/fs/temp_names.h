@@ -1,0 +1,11 @@
+#pragma once
+// The temporary directory and unique temporary files.
+#include <cstdint>
+#include "fs/file_types.h"
+#include "text/cow_string.h"
+
+// TMPDIR when it names a directory, else "/tmp"; always with a final "/".
+uint32_t GetTempDirectory(WideString* out);
+// Creates an empty file named directory + up to five units of prefix + six
+// random letters or digits, exclusively; the name goes to *out either way.
+[[nodiscard]] uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out);
