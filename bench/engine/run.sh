@@ -52,6 +52,22 @@ tar -czf "$WORK/tree.tar.gz" -C "$WORK/source" .
 echo "kit: $(stat -c %s "$WORK/qbx4.tkx") bytes; tar.gz: $(stat -c %s "$WORK/tree.tar.gz") bytes"
 MAIN_MB=$(du -sm --apparent-size "$WORK/source" | cut -f 1)
 
+# Trees of earlier runs are set aside, not deleted, until the end: on a file
+# system without a journal (ext4 as here) an inode freed in the last seconds
+# is not given out again, and every file created right after a deletion of
+# thousands makes the kernel scan past them (seconds of system time), which
+# would bill one run, tar's or ours, for the clean-up of the one before.
+# In memory (tmpfs) deleting costs nothing of the kind.
+TRASH="$WORK/trash"
+mkdir "$TRASH"
+set_aside() {
+    local path
+    for path in "$@"; do
+        [ -e "$path" ] || continue
+        if [ -n "$TRASH" ]; then mv "$path" "$(mktemp -u "$TRASH/XXXXXX")"; else rm -rf "$path"; fi
+    done
+}
+
 now() { date +%s.%N; }
 elapsed() { python3 -c "print('%.3f' % ($2 - $1))"; }
 median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
@@ -72,25 +88,25 @@ timed() {
 
 tar_times=(); tar_cpus=(); fresh_times=(); upgrade_times=(); unpack_times=(); write_times=(); commit_times=()
 for i in $(seq "$REPEAT"); do
-    rm -rf "$WORK/out"; mkdir "$WORK/out"
+    set_aside "$WORK/out"; mkdir "$WORK/out"
     read -r t _ c < <(timed tar -xzf "$WORK/tree.tar.gz" -C "$WORK/out")
     tar_times+=("$t"); tar_cpus+=("$c")
 
-    rm -rf "$WORK/fresh"
+    set_aside "$WORK/fresh"
     read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/fresh" "$WORK/phases")
     fresh_times+=("$t")
     read -r u w c < "$WORK/phases"
     unpack_times+=("$u"); write_times+=("$w"); commit_times+=("$c")
     cmp -s "$WORK/source/d00/f0000.cfg" "$WORK/fresh/d00/f0000.cfg" || { echo "fresh install differs" >&2; exit 1; }
 
-    rm -rf "$WORK/fresh"
+    set_aside "$WORK/fresh"
     cp -a "$WORK/source" "$WORK/upgrade"
     find "$WORK/upgrade" -type f -exec touch -d "2001-01-01 00:00:00" {} +
     read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/upgrade")
     upgrade_times+=("$t")
     old=$(find "$WORK/upgrade" -type f ! -newermt "2001-01-02" | wc -l)
     [ "$old" -eq 0 ] || { echo "upgrade left $old files unreplaced" >&2; exit 1; }
-    rm -rf "$WORK/upgrade" "$WORK/out"
+    set_aside "$WORK/upgrade" "$WORK/out"
     echo "run $i: tar ${tar_times[-1]} s, engine fresh ${fresh_times[-1]} s ($u unpacking, $w writing, $c committing), upgrade ${upgrade_times[-1]} s"
 done
 
@@ -116,7 +132,7 @@ program_succeeded() {
 # One fresh installation of KIT; prints "seconds peak_kib cpu_seconds".
 program_fresh() {  # KIT
     # Empty but present: the proposal only takes a directory it can write to.
-    rm -rf "$WORK/target"; mkdir "$WORK/target"
+    set_aside "$WORK/target"; mkdir "$WORK/target"
     setup_program "$1" "$WORK/target"
     timed_program
 }
@@ -128,7 +144,7 @@ for i in $(seq "$REPEAT"); do
     program_succeeded
     cmp -s "$WORK/source/d00/f0000.cfg" "$WORK/target/d00/f0000.cfg" || { echo "program install differs" >&2; exit 1; }
 
-    rm -rf "$WORK/target"
+    set_aside "$WORK/target"
     cp -a "$WORK/source" "$WORK/target"
     find "$WORK/target" -type f -exec touch -d "2001-01-01 00:00:00" {} +
     setup_program "$WORK/qbx4.tkx" "$WORK/target"
@@ -137,7 +153,7 @@ for i in $(seq "$REPEAT"); do
     prog_upgrade_times+=("$t"); prog_upgrade_cpus+=("$c"); prog_rss+=("$m")
     old=$(find "$WORK/target" -type f ! -newermt "2001-01-02" | wc -l)
     [ "$old" -eq 0 ] || { echo "program upgrade left $old files unreplaced" >&2; exit 1; }
-    rm -rf "$WORK/target"
+    set_aside "$WORK/target"
     echo "program run $i: fresh ${prog_fresh_times[-1]} s, upgrade ${prog_upgrade_times[-1]} s"
 done
 main_peak=$(biggest "${prog_rss[@]}")
@@ -149,16 +165,18 @@ read -r feedback_big _ < <(python3 "$ROOT/bench/engine/first_feedback.py" "$TPLS
 echo "first window: demo kit $feedback_small s, main kit $feedback_big s"
 
 # --- peak memory at other sizes --------------------------------------------
-rm -rf "$WORK/source" "$WORK/qbx4.tkx" "$WORK/tree.tar.gz"
+set_aside "$WORK/source"
+rm -f "$WORK/qbx4.tkx" "$WORK/tree.tar.gz"
 peak_at() {  # MEGABYTES -> peak KiB of one fresh run
-    rm -rf "$WORK/sized"
+    set_aside "$WORK/sized"
     python3 "$ROOT/bench/engine/make_tree.py" "$WORK/sized" "$1" >&2
     "$TKX" pack -o "$WORK/sized.tkx" "$WORK/sized" >/dev/null
-    rm -rf "$WORK/sized"
+    set_aside "$WORK/sized"
     local t m
     read -r t m _ < <(program_fresh "$WORK/sized.tkx")
     program_succeeded
-    rm -rf "$WORK/target" "$WORK/sized.tkx"
+    set_aside "$WORK/target"
+    rm -f "$WORK/sized.tkx"
     echo "$m"
 }
 small_peak=$(peak_at 30)
@@ -172,20 +190,20 @@ fi
 
 # --- growth from 1x to 4x -------------------------------------------------
 scale_times() {  # MEGABYTES -> "program_median tar_median"
-    rm -rf "$WORK/scaled"
+    set_aside "$WORK/scaled"
     python3 "$ROOT/bench/engine/make_tree.py" "$WORK/scaled" "$1" >&2
     "$TKX" pack -o "$WORK/scaled.tkx" "$WORK/scaled" >/dev/null
     tar -czf "$WORK/scaled.tar.gz" -C "$WORK/scaled" .
-    rm -rf "$WORK/scaled"
+    set_aside "$WORK/scaled"
     local prog=() tars=() t m
     for i in $(seq "$REPEAT"); do
         read -r t m _ < <(program_fresh "$WORK/scaled.tkx")
         program_succeeded
         prog+=("$t")
-        rm -rf "$WORK/target" "$WORK/out"; mkdir "$WORK/out"
+        set_aside "$WORK/target" "$WORK/out"; mkdir "$WORK/out"
         read -r t m _ < <(timed tar -xzf "$WORK/scaled.tar.gz" -C "$WORK/out")
         tars+=("$t")
-        rm -rf "$WORK/out"
+        set_aside "$WORK/out"
     done
     rm -f "$WORK/scaled.tkx" "$WORK/scaled.tar.gz"
     echo "$(median "${prog[@]}") $(median "${tars[@]}")"
@@ -203,6 +221,7 @@ if [ -d "$GROWTH_BASE" ] && [ -w "$GROWTH_BASE" ] &&
     trap 'rm -rf "$WORK" "$DISK_WORK"' EXIT
     mkdir "$WORK/tmp"
     export TMPDIR="$WORK/tmp"
+    TRASH=""
     echo "growth measured in $GROWTH_BASE (memory)"
 else
     echo "growth measured on disk ($GROWTH_BASE has no room): page-cache effects included"
