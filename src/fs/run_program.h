@@ -15,7 +15,9 @@ namespace fs_detail {
 // Runs argv[0] from PATH with the given arguments; the exit status, or -1.
 // While interruption handlers are installed, the layer's own tools (this
 // entry) run with the interruption signals blocked so that they finish their
-// one step; programs started for the user (RunShellCommand) get them normally.
+// one step, and they are killed when the thread that started them ends
+// (even by SIGKILL). Programs started for the user (RunShellCommand) get the
+// signals normally and may outlive us.
 int RunTool(const std::vector<const char*>& argv, bool discardErrors);
-int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool finishDespiteSignals);
+int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool layerTool);
 }  // namespace fs_detail

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include "journal/journal_recovery.h"
 #include "engine_fault_fixture.h"
+#include "support/orphans.h"
 
 namespace fsys = std::filesystem;
 
@@ -25,16 +26,6 @@ double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-// True when some process that was ours (reparented to us as the sub-reaper)
-// is still alive after the kill.
-bool OrphanAlive() {
-    int status = 0;
-    for (;;) {
-        const pid_t pid = waitpid(-1, &status, WNOHANG);
-        if (pid > 0) continue;  // one that had already ended
-        return pid == 0;        // 0: a child lives; -1 (ECHILD): none
-    }
-}
 }  // namespace
 
 class CrossFileSystemKillTest : public EngineFaultTest {
@@ -118,12 +109,12 @@ TEST_F(CrossFileSystemKillTest, KillsDuringUpgradeAndRecoveryLeaveTheTreeExact) 
         BuildLargeTarget();
         ASSERT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
         if (RunKilledAfter(runTime * fraction(random), [this] { RunInstall(); })) ++killedRuns;
-        EXPECT_FALSE(OrphanAlive()) << "something of the run outlived it";
+        EXPECT_FALSE(test_support::OrphanAlive()) << "something of the run outlived it";
         // Every other round the recovery itself is killed once.
         if (round % 2 == 1 &&
             RunKilledAfter(runTime * 0.5 * fraction(random), [] { RecoverInterruptedInstallations(); }))
             ++killedRecoveries;
-        EXPECT_FALSE(OrphanAlive()) << "something of the recovery outlived it";
+        EXPECT_FALSE(test_support::OrphanAlive()) << "something of the recovery outlived it";
         for (const RecoveryReport& report : RecoverInterruptedInstallations())
             EXPECT_TRUE(RecoveryIsComplete(report)) << DescribeRecovery(report).Data();
         const TreeSnapshot after = SnapshotTree(target_);
