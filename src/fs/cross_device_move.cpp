@@ -34,21 +34,17 @@ constexpr int kNameAttempts = 100;
 
 std::atomic<fs_testing::CopyHook> copyHook{nullptr};
 
-std::string DirectoryOf(const std::string& path)
-{
+std::string DirectoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
+    if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // Best effort: some file systems refuse fsync on a directory, and the
 // name is in place either way.
-void SyncDirectoryOf(const std::string& path)
-{
+void SyncDirectoryOf(const std::string& path) {
     const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
 }
@@ -56,31 +52,25 @@ void SyncDirectoryOf(const std::string& path)
 // Closes a descriptor on every way out.
 struct Descriptor {
     int fd;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
     }
 };
 
-bool CopyBytes(int from, int to)
-{
+bool CopyBytes(int from, int to) {
     std::vector<char> buffer(kCopyBufferSize);
     uint64_t copied = 0;
     for (;;) {
         const ssize_t got = ::read(from, buffer.data(), buffer.size());
-        if (got == 0)
-            return true;
+        if (got == 0) return true;
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(to, buffer.data() + done, static_cast<size_t>(got - done));
             if (put < 0) {
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 return false;
             }
             done += put;
@@ -98,51 +88,40 @@ bool CopyBytes(int from, int to)
 // as far as the destination takes them: a file system without them, or an
 // attribute that only the super-user may set, does not stop the move.
 template <typename List, typename Get, typename Set>
-void CopyExtendedAttributes(List list, Get get, Set set)
-{
+void CopyExtendedAttributes(List list, Get get, Set set) {
     const ssize_t size = list(nullptr, 0);
-    if (size <= 0)
-        return;
+    if (size <= 0) return;
     std::vector<char> names(static_cast<size_t>(size));
     const ssize_t listed = list(names.data(), names.size());
     for (ssize_t at = 0; at < listed; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
         const char* name = names.data() + at;
         const ssize_t length = get(name, nullptr, 0);
-        if (length < 0)
-            continue;
+        if (length < 0) continue;
         std::vector<char> value(static_cast<size_t>(length));
         const ssize_t got = get(name, value.data(), value.size());
-        if (got >= 0)
-            set(name, value.data(), static_cast<size_t>(got));
+        if (got >= 0) set(name, value.data(), static_cast<size_t>(got));
     }
 }
 
-void CopyDescriptorAttributes(int from, int to)
-{
-    CopyExtendedAttributes([from](char* names, size_t size) { return ::flistxattr(from, names, size); },
-                           [from](const char* name, void* value, size_t size) {
-                               return ::fgetxattr(from, name, value, size);
-                           },
-                           [to](const char* name, const void* value, size_t size) {
-                               return ::fsetxattr(to, name, value, size, 0);
-                           });
+void CopyDescriptorAttributes(int from, int to) {
+    CopyExtendedAttributes(
+        [from](char* names, size_t size) { return ::flistxattr(from, names, size); },
+        [from](const char* name, void* value, size_t size) { return ::fgetxattr(from, name, value, size); },
+        [to](const char* name, const void* value, size_t size) { return ::fsetxattr(to, name, value, size, 0); });
 }
 
-void CopyPathAttributes(const std::string& from, const std::string& to)
-{
-    CopyExtendedAttributes([&from](char* names, size_t size) { return ::llistxattr(from.c_str(), names, size); },
-                           [&from](const char* name, void* value, size_t size) {
-                               return ::lgetxattr(from.c_str(), name, value, size);
-                           },
-                           [&to](const char* name, const void* value, size_t size) {
-                               return ::lsetxattr(to.c_str(), name, value, size, 0);
-                           });
+void CopyPathAttributes(const std::string& from, const std::string& to) {
+    CopyExtendedAttributes(
+        [&from](char* names, size_t size) { return ::llistxattr(from.c_str(), names, size); },
+        [&from](const char* name, void* value, size_t size) { return ::lgetxattr(from.c_str(), name, value, size); },
+        [&to](const char* name, const void* value, size_t size) {
+            return ::lsetxattr(to.c_str(), name, value, size, 0);
+        });
 }
 
 // The owner where permitted (an ordinary user keeps their own), then the
 // permission bits: fchmod after fchown, which may clear set-id bits.
-void CopyOwnerAndMode(int fd, const struct stat& source)
-{
+void CopyOwnerAndMode(int fd, const struct stat& source) {
     if (::fchown(fd, source.st_uid, source.st_gid) != 0) {
         // not permitted: the copy stays the mover's
     }
@@ -153,39 +132,31 @@ void CopyOwnerAndMode(int fd, const struct stat& source)
 // renamed; removed on every other way out.
 struct TemporaryName {
     std::string path;
-    ~TemporaryName()
-    {
-        if (!path.empty())
-            ::unlink(path.c_str());
+    ~TemporaryName() {
+        if (!path.empty()) ::unlink(path.c_str());
     }
 };
 
-std::string TemporaryStem(const std::string& to)
-{
+std::string TemporaryStem(const std::string& to) {
     const std::string directory = DirectoryOf(to);
     return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
 }
 
 // The whole file with its metadata under a temporary name, synced.
-bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to,
-                     TemporaryName* copy)
-{
+bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
     Descriptor in{::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
     struct stat opened;
     if (in.fd < 0 || ::fstat(in.fd, &opened) != 0 || opened.st_ino != source.st_ino || !S_ISREG(opened.st_mode))
         return false;
     std::string name;
     Descriptor out{fs_detail::CreateUniqueFile(TemporaryStem(to), 0600, &name)};
-    if (out.fd < 0)
-        return false;
+    if (out.fd < 0) return false;
     copy->path = name;
-    if (!CopyBytes(in.fd, out.fd))
-        return false;
+    if (!CopyBytes(in.fd, out.fd)) return false;
     CopyOwnerAndMode(out.fd, opened);
     CopyDescriptorAttributes(in.fd, out.fd);
     const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
-    if (::futimens(out.fd, times) != 0 || ::fsync(out.fd) != 0)
-        return false;
+    if (::futimens(out.fd, times) != 0 || ::fsync(out.fd) != 0) return false;
     const int fd = out.fd;
     out.fd = -1;
     return ::close(fd) == 0;
@@ -193,53 +164,44 @@ bool CopyRegularFile(const std::string& from, const struct stat& source, const s
 
 // Makes the link, FIFO, socket or device anew (never opened) under a free
 // temporary name.
-bool MakeSpecialEntry(const std::string& from, const struct stat& source, const std::string& to,
-                      TemporaryName* copy)
-{
+bool MakeSpecialEntry(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
     std::string target;
     if (S_ISLNK(source.st_mode)) {
         std::vector<char> buffer(static_cast<size_t>(source.st_size > 0 ? source.st_size : 255) + 1);
         const ssize_t length = ::readlink(from.c_str(), buffer.data(), buffer.size());
-        if (length < 0 || static_cast<size_t>(length) >= buffer.size())
-            return false;
+        if (length < 0 || static_cast<size_t>(length) >= buffer.size()) return false;
         target.assign(buffer.data(), static_cast<size_t>(length));
     }
     const std::string stem = TemporaryStem(to);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string name = stem + fs_detail::RandomSuffix();
-        const int made = S_ISLNK(source.st_mode)    ? ::symlink(target.c_str(), name.c_str())
-                         : S_ISFIFO(source.st_mode) ? ::mkfifo(name.c_str(), 0600)
-                                                    : ::mknod(name.c_str(), (source.st_mode & S_IFMT) | 0600,
-                                                              source.st_rdev);
+        const int made = S_ISLNK(source.st_mode) ? ::symlink(target.c_str(), name.c_str())
+                         : S_ISFIFO(source.st_mode)
+                             ? ::mkfifo(name.c_str(), 0600)
+                             : ::mknod(name.c_str(), (source.st_mode & S_IFMT) | 0600, source.st_rdev);
         if (made == 0) {
             copy->path = name;
             return true;
         }
-        if (errno != EEXIST)
-            return false;
+        if (errno != EEXIST) return false;
     }
     return false;
 }
 
-bool CopySpecialEntry(const std::string& from, const struct stat& source, const std::string& to,
-                      TemporaryName* copy)
-{
-    if (!MakeSpecialEntry(from, source, to, copy))
-        return false;
+bool CopySpecialEntry(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
+    if (!MakeSpecialEntry(from, source, to, copy)) return false;
     const char* made = copy->path.c_str();
     if (::lchown(made, source.st_uid, source.st_gid) != 0) {
         // not permitted: the copy stays the mover's
     }
-    if (!S_ISLNK(source.st_mode) && ::chmod(made, source.st_mode & 07777) != 0)
-        return false;
+    if (!S_ISLNK(source.st_mode) && ::chmod(made, source.st_mode & 07777) != 0) return false;
     CopyPathAttributes(from, copy->path);
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
     return ::utimensat(AT_FDCWD, made, times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // The temporary name followed by exactly six letters or digits.
-bool IsCopyName(const std::string& name)
-{
+bool IsCopyName(const std::string& name) {
     const size_t prefix = std::strlen(kInterruptedCopyPrefix);
     return name.size() == prefix + 6 && name.compare(0, prefix, kInterruptedCopyPrefix) == 0 &&
            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(),
@@ -248,22 +210,18 @@ bool IsCopyName(const std::string& name)
 
 }  // namespace
 
-bool IsInterruptedCopyName(const WideString& name)
-{
+bool IsInterruptedCopyName(const WideString& name) {
     std::string ascii;
     for (uint32_t i = 0; i < name.Length(); ++i) {
-        if (name[i] > 0x7f)
-            return false;
+        if (name[i] > 0x7f) return false;
         ascii += static_cast<char>(name[i]);
     }
     return IsCopyName(ascii);
 }
 
-uint32_t RemoveInterruptedCopies(const WideString& directory)
-{
+uint32_t RemoveInterruptedCopies(const WideString& directory) {
     DIR* stream = ::opendir(fs_detail::NativePath(directory).c_str());
-    if (stream == nullptr)
-        return 0;
+    if (stream == nullptr) return 0;
     const int fd = ::dirfd(stream);
     uint32_t removed = 0;
     while (const dirent* entry = ::readdir(stream)) {
@@ -278,22 +236,18 @@ uint32_t RemoveInterruptedCopies(const WideString& directory)
 
 namespace fs_detail {
 
-uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& source, const std::string& to)
-{
-    if (S_ISDIR(source.st_mode))
-        return StoreError(ERROR_INVALID_PARAMETER);
+uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& source, const std::string& to) {
+    if (S_ISDIR(source.st_mode)) return StoreError(ERROR_INVALID_PARAMETER);
     // Until the rename the destination keeps whatever stood there, and a
     // kill leaves only a temporary name that a recovery knows to remove.
     TemporaryName copy;
-    const bool copied = S_ISREG(source.st_mode) ? CopyRegularFile(from, source, to, &copy)
-                                                : CopySpecialEntry(from, source, to, &copy);
-    if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0)
-        return StoreErrno(errno);
+    const bool copied =
+        S_ISREG(source.st_mode) ? CopyRegularFile(from, source, to, &copy) : CopySpecialEntry(from, source, to, &copy);
+    if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0) return StoreErrno(errno);
     copy.path.clear();
     // The whole copy is under its name before the original goes.
     SyncDirectoryOf(to);
-    if (::unlink(from.c_str()) != 0)
-        return StoreErrno(errno);
+    if (::unlink(from.c_str()) != 0) return StoreErrno(errno);
     SyncDirectoryOf(from);
     return ERROR_SUCCESS;
 }
@@ -302,8 +256,7 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
 
 namespace fs_testing {
 
-void SetCopyHook(CopyHook hook)
-{
+void SetCopyHook(CopyHook hook) {
     copyHook.store(hook);
 }
 

@@ -13,14 +13,11 @@ std::atomic<fault_injection::OperationHook> operationHook{nullptr};
 
 namespace fs_detail {
 
-bool InjectedFault()
-{
+bool InjectedFault() {
     int64_t n = ++counted;
-    if (fault_injection::OperationHook hook = operationHook.load())
-        hook(n);
+    if (fault_injection::OperationHook hook = operationHook.load()) hook(n);
     int64_t armed = failAt.load();
-    if (armed <= 0 || n != armed || !failAt.compare_exchange_strong(armed, 0))
-        return false;
+    if (armed <= 0 || n != armed || !failAt.compare_exchange_strong(armed, 0)) return false;
     const int err = injectedErrno.load();
     StoreErrno(err);
     errno = err;
@@ -31,27 +28,22 @@ bool InjectedFault()
 
 namespace fault_injection {
 
-void FailOperationAt(int64_t n, int err)
-{
+void FailOperationAt(int64_t n, int err) {
     injectedErrno.store(err);
     counted.store(0);
     failAt.store(n > 0 ? n : 0);
 }
 
-int64_t CountedOperations()
-{
+int64_t CountedOperations() {
     return counted.load();
 }
 
-void ResetCount()
-{
+void ResetCount() {
     counted.store(0);
 }
 
-void SetOperationHook(OperationHook hook)
-{
+void SetOperationHook(OperationHook hook) {
     operationHook.store(hook);
 }
 
 }  // namespace fault_injection
-

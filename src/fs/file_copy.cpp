@@ -17,8 +17,7 @@ bool Unsupported(int err) {
 
 }  // namespace
 
-uint32_t FileCopyRange(FileHandle source, uint64_t sourceOffset, FileHandle target, uint32_t count,
-                       uint32_t* copied) {
+uint32_t FileCopyRange(FileHandle source, uint64_t sourceOffset, FileHandle target, uint32_t count, uint32_t* copied) {
     fs_detail::ClearLastError();
     *copied = 0;
     if (source == INVALID_FILE_HANDLE || target == INVALID_FILE_HANDLE)

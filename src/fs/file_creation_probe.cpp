@@ -8,17 +8,14 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 
-uint32_t ProbeFileCreation(const WideString& directory)
-{
+uint32_t ProbeFileCreation(const WideString& directory) {
     // Tests take the caller's probe by name this way.
-    if (fs_detail::ToolPathForced())
-        return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
+    if (fs_detail::ToolPathForced()) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
     const int fd = ::open(fs_detail::NativePath(directory).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
         ::close(fd);
         return ERROR_SUCCESS;
     }
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
-        return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
     return fs_detail::StoreErrno(errno);
 }

@@ -12,18 +12,15 @@ struct FinderDirectory {
     DIR* stream = nullptr;
 };
 
-FileFinder::FileFinder() noexcept
-{
+FileFinder::FileFinder() noexcept {
     std::memset(&status_, 0, sizeof status_);
 }
 
-FileFinder::~FileFinder()
-{
+FileFinder::~FileFinder() {
     FindClose();
 }
 
-bool FileFinder::FindFirst(const WideString& searchPath)
-{
+bool FileFinder::FindFirst(const WideString& searchPath) {
     FindClose();
     searchPath_ = searchPath;
     foundIsLink_ = false;
@@ -43,8 +40,7 @@ bool FileFinder::FindFirst(const WideString& searchPath)
     if (pattern_.Find(u'*') == WideString::npos) {
         currentName_ = pattern_;
         std::string native = fs_detail::NativePath(searchPath);
-        if (::stat(native.c_str(), &status_) != 0)
-            return false;
+        if (::stat(native.c_str(), &status_) != 0) return false;
         struct stat own;
         foundIsLink_ = ::lstat(native.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
         return true;
@@ -52,17 +48,14 @@ bool FileFinder::FindFirst(const WideString& searchPath)
 
     currentName_ = WideString();
     DIR* stream = ::opendir(directoryPart_.Data());
-    if (stream == nullptr)
-        return false;
+    if (stream == nullptr) return false;
     directory_ = new FinderDirectory;
     directory_->stream = stream;
     return FindNext();
 }
 
-bool FileFinder::FindNext()
-{
-    if (directory_ == nullptr)
-        return false;
+bool FileFinder::FindNext() {
+    if (directory_ == nullptr) return false;
     for (;;) {
         const dirent* entry = ::readdir(directory_->stream);
         if (entry == nullptr) {
@@ -70,48 +63,39 @@ bool FileFinder::FindNext()
             return false;
         }
         const int match = ::fnmatch(narrowPattern_.Data(), entry->d_name, FNM_NOESCAPE);
-        if (match == FNM_NOMATCH)
-            continue;
-        if (match != 0)
-            return false;
+        if (match == FNM_NOMATCH) continue;
+        if (match != 0) return false;
 
         // Every name converts, bytes the locale cannot read included; an
         // empty one would make callers act on the directory itself.
         WideString name = PathFromBytes(entry->d_name);
-        if (name.Empty())
-            continue;
+        if (name.Empty()) continue;
         std::string path(directoryPart_.Data());
         path += '/';
         path += entry->d_name;
         struct stat own;
-        if (::lstat(path.c_str(), &own) != 0)
-            continue;  // removed since readdir listed it
+        if (::lstat(path.c_str(), &own) != 0) continue;  // removed since readdir listed it
         foundIsLink_ = S_ISLNK(own.st_mode);
         // A dangling link is still an entry (a walk that stopped at it would
         // leave the rest of the tree behind); it is reported as a non-directory.
-        if (::stat(path.c_str(), &status_) != 0)
-            status_ = own;
+        if (::stat(path.c_str(), &status_) != 0) status_ = own;
         currentName_ = std::move(name);
         return true;
     }
 }
 
-uint32_t FileFinder::FoundAttributes() const noexcept
-{
+uint32_t FileFinder::FoundAttributes() const noexcept {
     return S_ISDIR(status_.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
 }
 
-void FileFinder::FindClose() noexcept
-{
-    if (directory_ == nullptr)
-        return;
+void FileFinder::FindClose() noexcept {
+    if (directory_ == nullptr) return;
     ::closedir(directory_->stream);
     delete directory_;
     directory_ = nullptr;
 }
 
-bool PathExists(const WideString& path)
-{
+bool PathExists(const WideString& path) {
     // A plain stat: a "*" in a real name must not switch to wildcard mode.
     struct stat status;
     return ::stat(fs_detail::NativePath(path).c_str(), &status) == 0;

@@ -19,48 +19,39 @@ namespace {
 constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
 constexpr int64_t kIntervalsPerSecond = 10000000LL;
 
-uint32_t StoreErrno()
-{
+uint32_t StoreErrno() {
     return fs_detail::StoreErrno(errno);
 }
 
 // Whole POSIX seconds of a FILETIME, without the 32-bit wrap of
 // UnixSecondsFromFileTime, so that times after 2038 are set as given.
-int64_t UnixSeconds64(FILETIME time)
-{
+int64_t UnixSeconds64(FILETIME time) {
     return static_cast<int64_t>(time / kIntervalsPerSecond) - kSecondsFrom1601To1970;
 }
 
 }  // namespace
 
-FILETIME FileTimeFromUnixSeconds(int64_t seconds)
-{
+FILETIME FileTimeFromUnixSeconds(int64_t seconds) {
     return static_cast<FILETIME>(seconds + kSecondsFrom1601To1970) * kIntervalsPerSecond;
 }
 
-int64_t UnixSecondsFromFileTime64(FILETIME time)
-{
+int64_t UnixSecondsFromFileTime64(FILETIME time) {
     return UnixSeconds64(time);
 }
 
-int32_t UnixSecondsFromFileTime(FILETIME time)
-{
+int32_t UnixSecondsFromFileTime(FILETIME time) {
     return static_cast<int32_t>(UnixSeconds64(time));
 }
 
-uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t /*shareMode*/,
-                  uint32_t disposition, FileHandle* out, uint32_t /*attributes*/)
-{
+uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t /*shareMode*/, uint32_t disposition,
+                  FileHandle* out, uint32_t /*attributes*/) {
     ClearLastError();
     const bool writing = (access & GENERIC_WRITE) != 0;
-    if (writing && fs_detail::InjectedFault())
-        return GetLastFileError();
-    if (out == nullptr)
-        return StoreError(ERROR_INVALID_PARAMETER);
+    if (writing && fs_detail::InjectedFault()) return GetLastFileError();
+    if (out == nullptr) return StoreError(ERROR_INVALID_PARAMETER);
 
     int flags = O_RDONLY;
-    if (writing)
-        flags = (access & GENERIC_READ) ? O_RDWR : O_WRONLY;
+    if (writing) flags = (access & GENERIC_READ) ? O_RDWR : O_WRONLY;
     // CREATE_ALWAYS keeps the old contents: writers that replace a file
     // truncate it after writing, at the length they wrote.
     if (disposition == TRUNCATE_EXISTING)
@@ -73,51 +64,39 @@ uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t /*shareMode*
     do {
         fd = ::open(native.c_str(), flags | O_CLOEXEC, 0660);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return StoreErrno();
+    if (fd < 0) return StoreErrno();
     *out = fd;
     return ERROR_SUCCESS;
 }
 
-uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped)
-{
+uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped) {
     ClearLastError();
-    if (bytesRead == nullptr)
-        return overlapped == nullptr ? StoreError(ERROR_INVALID_PARAMETER) : ERROR_SUCCESS;
+    if (bytesRead == nullptr) return overlapped == nullptr ? StoreError(ERROR_INVALID_PARAMETER) : ERROR_SUCCESS;
     *bytesRead = 0;
     auto* bytes = static_cast<unsigned char*>(buffer);
     while (*bytesRead < count) {
         ssize_t got = ::read(handle, bytes + *bytesRead, count - *bytesRead);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return StoreErrno();
         }
-        if (got == 0)
-            break;
+        if (got == 0) break;
         *bytesRead += static_cast<uint32_t>(got);
     }
     return ERROR_SUCCESS;
 }
 
-void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead)
-{
+void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead) {
     const uint32_t code = FileRead(handle, buffer, count, bytesRead, nullptr);
-    if (code != ERROR_SUCCESS)
-        throw code;
+    if (code != ERROR_SUCCESS) throw code;
 }
 
-uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t* bytesWritten, void* overlapped)
-{
+uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t* bytesWritten, void* overlapped) {
     ClearLastError();
-    if (bytesWritten == nullptr && overlapped == nullptr)
-        return StoreError(ERROR_INVALID_PARAMETER);
-    if (handle == INVALID_FILE_HANDLE)
-        return StoreError(ERROR_INVALID_HANDLE);
-    if (bytesWritten == nullptr)
-        return ERROR_SUCCESS;
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+    if (bytesWritten == nullptr && overlapped == nullptr) return StoreError(ERROR_INVALID_PARAMETER);
+    if (handle == INVALID_FILE_HANDLE) return StoreError(ERROR_INVALID_HANDLE);
+    if (bytesWritten == nullptr) return ERROR_SUCCESS;
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     // A short write is continued rather than reported with a stale errno;
     // a real failure (a full disk) shows up as -1 on the next call.
     *bytesWritten = 0;
@@ -125,8 +104,7 @@ uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t
     while (*bytesWritten < count) {
         ssize_t put = ::write(handle, bytes + *bytesWritten, count - *bytesWritten);
         if (put < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return StoreErrno();
         }
         *bytesWritten += static_cast<uint32_t>(put);
@@ -134,8 +112,7 @@ uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t
     return ERROR_SUCCESS;
 }
 
-int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint32_t origin)
-{
+int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint32_t origin) {
     ClearLastError();
     if (handle == INVALID_FILE_HANDLE) {
         StoreError(ERROR_INVALID_HANDLE);
@@ -146,84 +123,63 @@ int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint
         whence = SEEK_CUR;
     else if (origin == FILE_END)
         whence = SEEK_END;
-    const int64_t offset = static_cast<int64_t>(
-        (static_cast<uint64_t>(static_cast<uint32_t>(offsetHigh)) << 32) | offsetLow);
+    const int64_t offset =
+        static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(offsetHigh)) << 32) | offsetLow);
     off_t position = ::lseek(handle, offset, whence);
-    if (position < 0)
-        StoreErrno();
+    if (position < 0) StoreErrno();
     return position;
 }
 
-uint32_t FileClose(FileHandle handle)
-{
+uint32_t FileClose(FileHandle handle) {
     // Not retried on EINTR: on Linux the descriptor is gone either way.
-    if (::close(handle) != 0)
-        return StoreErrno();
+    if (::close(handle) != 0) return StoreErrno();
     return ERROR_SUCCESS;
 }
 
-uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, FILETIME* write)
-{
+uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, FILETIME* write) {
     ClearLastError();
     struct stat status;
-    if (handle == INVALID_FILE_HANDLE || ::fstat(handle, &status) != 0)
-        return StoreError(ERROR_INVALID_HANDLE);
-    if (creation)
-        *creation = FileTimeFromUnixSeconds(status.st_ctime);
-    if (access)
-        *access = FileTimeFromUnixSeconds(status.st_atime);
-    if (write)
-        *write = FileTimeFromUnixSeconds(status.st_mtime);
+    if (handle == INVALID_FILE_HANDLE || ::fstat(handle, &status) != 0) return StoreError(ERROR_INVALID_HANDLE);
+    if (creation) *creation = FileTimeFromUnixSeconds(status.st_ctime);
+    if (access) *access = FileTimeFromUnixSeconds(status.st_atime);
+    if (write) *write = FileTimeFromUnixSeconds(status.st_mtime);
     return ERROR_SUCCESS;
 }
 
 uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* /*creation*/, const FILETIME* /*access*/,
-                          const FILETIME* write)
-{
+                          const FILETIME* write) {
     ClearLastError();
-    if (handle == INVALID_FILE_HANDLE)
-        return StoreError(ERROR_INVALID_HANDLE);
-    if (write == nullptr)
-        return StoreError(ERROR_INVALID_PARAMETER);
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+    if (handle == INVALID_FILE_HANDLE) return StoreError(ERROR_INVALID_HANDLE);
+    if (write == nullptr) return StoreError(ERROR_INVALID_PARAMETER);
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     struct timespec times[2];
     times[0].tv_sec = static_cast<time_t>(UnixSeconds64(*write));
     times[0].tv_nsec = 0;
     times[1] = times[0];
     // The installer decides later installations by this time, so a file
     // whose time could not be set is reported, not passed as installed.
-    if (::futimens(handle, times) != 0)
-        return StoreErrno();
+    if (::futimens(handle, times) != 0) return StoreErrno();
     return ERROR_SUCCESS;
 }
 
-uint32_t FileTruncate(FileHandle handle)
-{
+uint32_t FileTruncate(FileHandle handle) {
     ClearLastError();
-    if (handle == INVALID_FILE_HANDLE)
-        return StoreError(ERROR_INVALID_HANDLE);
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+    if (handle == INVALID_FILE_HANDLE) return StoreError(ERROR_INVALID_HANDLE);
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     off_t position = ::lseek(handle, 0, SEEK_CUR);
-    if (position < 0)
-        return StoreErrno();
+    if (position < 0) return StoreErrno();
     int result;
     do {
         result = ::ftruncate(handle, position);
     } while (result != 0 && errno == EINTR);
-    if (result != 0)
-        return StoreErrno();
+    if (result != 0) return StoreErrno();
     return ERROR_SUCCESS;
 }
 
-uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size)
-{
-    if (size == nullptr)
-        return 1;
+uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size) {
+    if (size == nullptr) return 1;
     struct stat status;
-    if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0)
-        return 1;
+    if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0) return 1;
     *size = static_cast<uint32_t>(static_cast<uint64_t>(status.st_size));
     return 0;
 }

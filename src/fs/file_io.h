@@ -7,8 +7,8 @@
 #include "fs/last_error.h"
 #include "text/cow_string.h"
 
-[[nodiscard]] uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t shareMode,
-                                uint32_t disposition, FileHandle* out, uint32_t attributes);
+[[nodiscard]] uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t shareMode, uint32_t disposition,
+                                FileHandle* out, uint32_t attributes);
 uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped);
 // Throws the last error (uint32_t) when the read fails.
 void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead);
@@ -27,5 +27,5 @@ uint32_t FileTruncate(FileHandle handle);
 uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
 
 FILETIME FileTimeFromUnixSeconds(int64_t seconds);
-int32_t UnixSecondsFromFileTime(FILETIME time);  // 32-bit seconds, sub-seconds dropped
+int32_t UnixSecondsFromFileTime(FILETIME time);    // 32-bit seconds, sub-seconds dropped
 int64_t UnixSecondsFromFileTime64(FILETIME time);  // the same without the 32-bit wrap

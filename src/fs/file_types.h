@@ -2,8 +2,8 @@
 // Shared numbering and types of the Windows-style file layer.
 #include <cstdint>
 
-using FileHandle = int32_t;          // POSIX descriptor, -1 for none
-using FILETIME = uint64_t;           // 100 ns intervals since 1601-01-01 UTC
+using FileHandle = int32_t;  // POSIX descriptor, -1 for none
+using FILETIME = uint64_t;   // 100 ns intervals since 1601-01-01 UTC
 
 constexpr FileHandle INVALID_FILE_HANDLE = -1;
 

@@ -7,16 +7,13 @@
 #include "fs/native_path.h"
 #include "fs/temp_names.h"
 
-uint32_t GetFreeSpace(uint32_t* out)
-{
-    if (out == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+uint32_t GetFreeSpace(uint32_t* out) {
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     *out = 0;
     WideString directory;
     GetTempDirectory(&directory);
     struct statvfs info;
-    if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0)
-        return fs_detail::StoreErrno(errno);
+    if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0) return fs_detail::StoreErrno(errno);
     const uint64_t blocks = info.f_bfree;
     const uint64_t blockSize = info.f_frsize;
     const uint64_t limit = 0xFFFFFFFFu;

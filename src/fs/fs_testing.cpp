@@ -9,8 +9,7 @@ std::atomic<bool> toolPathForced{false};
 
 namespace fs_detail {
 
-bool ToolPathForced()
-{
+bool ToolPathForced() {
     return toolPathForced.load();
 }
 
@@ -18,8 +17,7 @@ bool ToolPathForced()
 
 namespace fs_testing {
 
-void ForceToolPath(bool on)
-{
+void ForceToolPath(bool on) {
     toolPathForced.store(on);
 }
 

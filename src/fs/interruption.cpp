@@ -14,45 +14,37 @@ std::atomic<bool> g_installed{false};
 
 constexpr int kCaughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void RecordInterruption(int signal)
-{
+extern "C" void RecordInterruption(int signal) {
     int none = 0;
     g_signal.compare_exchange_strong(none, signal);
 }
 
 }  // namespace
 
-bool InstallInterruptionHandlers()
-{
+bool InstallInterruptionHandlers() {
     struct sigaction action = {};
     action.sa_handler = &RecordInterruption;
     sigemptyset(&action.sa_mask);
-    for (int signal : kCaughtSignals)
-        sigaddset(&action.sa_mask, signal);
+    for (int signal : kCaughtSignals) sigaddset(&action.sa_mask, signal);
     action.sa_flags = SA_RESTART;
     bool all = true;
-    for (int signal : kCaughtSignals)
-        all = ::sigaction(signal, &action, nullptr) == 0 && all;
+    for (int signal : kCaughtSignals) all = ::sigaction(signal, &action, nullptr) == 0 && all;
     g_installed.store(true);
     return all;
 }
 
-bool InterruptionHandlersInstalled() noexcept
-{
+bool InterruptionHandlersInstalled() noexcept {
     return g_installed.load();
 }
 
-bool InterruptionRequested() noexcept
-{
+bool InterruptionRequested() noexcept {
     return g_signal.load() != 0;
 }
 
-int InterruptionSignal() noexcept
-{
+int InterruptionSignal() noexcept {
     return g_signal.load();
 }
 
-void ClearInterruptionRequest() noexcept
-{
+void ClearInterruptionRequest() noexcept {
     g_signal.store(0);
 }

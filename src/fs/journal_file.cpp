@@ -13,14 +13,12 @@
 
 namespace {
 
-uint32_t WriteAll(int fd, const std::string& bytes)
-{
+uint32_t WriteAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return fs_detail::StoreErrno(errno);
         }
         done += static_cast<size_t>(n);
@@ -28,37 +26,30 @@ uint32_t WriteAll(int fd, const std::string& bytes)
     return ERROR_SUCCESS;
 }
 
-std::string DirectoryOf(const std::string& path)
-{
+std::string DirectoryOf(const std::string& path) {
     const std::string trimmed = fs_detail::WithoutTrailingSlashes(path);
     const size_t slash = trimmed.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
+    if (slash == std::string::npos) return ".";
     return slash == 0 ? std::string("/") : trimmed.substr(0, slash);
 }
 
 // Best effort: some file systems refuse fsync on a directory, and the
 // journal is still correct without it on the common ones.
-void SyncDirectory(const std::string& directory)
-{
+void SyncDirectory(const std::string& directory) {
     const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     fsync(fd);
     close(fd);
 }
 
 }  // namespace
 
-uint32_t JournalFile::Create(const WideString& path)
-{
+uint32_t JournalFile::Create(const WideString& path) {
     Close();
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
     const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return fs_detail::StoreErrno(errno);
+    if (fd < 0) return fs_detail::StoreErrno(errno);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         unlink(native.c_str());
@@ -72,77 +63,59 @@ uint32_t JournalFile::Create(const WideString& path)
     return ERROR_SUCCESS;
 }
 
-uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk)
-{
-    if (fd_ < 0)
-        return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
+    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     const uint32_t code = WriteAll(fd_, bytes);
-    if (code != ERROR_SUCCESS)
-        return code;
-    if (syncToDisk && fdatasync(fd_) != 0)
-        return fs_detail::StoreErrno(errno);
+    if (code != ERROR_SUCCESS) return code;
+    if (syncToDisk && fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }
 
-void JournalFile::Close() noexcept
-{
+void JournalFile::Close() noexcept {
     if (fd_ >= 0) {
         close(fd_);  // also releases the lock
         fd_ = -1;
     }
 }
 
-uint32_t JournalLock::Append(const std::string& bytes)
-{
-    if (fd_ < 0)
-        return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+uint32_t JournalLock::Append(const std::string& bytes) {
+    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     const uint32_t code = WriteAll(fd_, bytes);
-    if (code != ERROR_SUCCESS)
-        return code;
+    if (code != ERROR_SUCCESS) return code;
     return fdatasync(fd_) == 0 ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
 }
 
-void JournalLock::Release() noexcept
-{
+void JournalLock::Release() noexcept {
     if (fd_ >= 0) {
         close(fd_);
         fd_ = -1;
     }
 }
 
-uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, JournalLock* lock)
-{
+uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, JournalLock* lock) {
     lock->Release();
     const std::string native = fs_detail::NativePath(path);
     const int fd = open(native.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
+    if (fd < 0) return errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
     JournalLock opened;
     opened.fd_ = fd;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
     // Checked under the lock: a writer deletes its journal before it lets
     // go, so a journal without a name has been finished by its own process.
     struct stat status;
-    if (fstat(fd, &status) != 0)
-        return ErrorFromErrno(errno);
-    if (status.st_nlink == 0)
-        return ERROR_FILE_NOT_FOUND;
-    if (!S_ISREG(status.st_mode) || status.st_uid != geteuid())
-        return ERROR_ACCESS_DENIED;
+    if (fstat(fd, &status) != 0) return ErrorFromErrno(errno);
+    if (status.st_nlink == 0) return ERROR_FILE_NOT_FOUND;
+    if (!S_ISREG(status.st_mode) || status.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
     contents->clear();
     char buffer[65536];
     for (;;) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return ErrorFromErrno(errno);
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         contents->append(buffer, static_cast<size_t>(n));
     }
     lock->fd_ = opened.fd_;
@@ -150,23 +123,19 @@ uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, Jour
     return ERROR_SUCCESS;
 }
 
-bool IsDirectoryOfCurrentUser(const WideString& path)
-{
+bool IsDirectoryOfCurrentUser(const WideString& path) {
     struct stat st;
     const std::string native = fs_detail::NativePath(path);
-    if (lstat(native.c_str(), &st) != 0)
-        return false;
+    if (lstat(native.c_str(), &st) != 0) return false;
     return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-bool RemoveDirectoryIfEmpty(const WideString& path)
-{
+bool RemoveDirectoryIfEmpty(const WideString& path) {
     const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
     return !native.empty() && native != "/" && rmdir(native.c_str()) == 0;
 }
 
-bool OnSameFileSystem(const WideString& first, const WideString& second)
-{
+bool OnSameFileSystem(const WideString& first, const WideString& second) {
     struct stat a, b;
     return stat(fs_detail::NativePath(first).c_str(), &a) == 0 &&
            stat(fs_detail::NativePath(second).c_str(), &b) == 0 && a.st_dev == b.st_dev;

@@ -5,18 +5,15 @@
 
 namespace fs_detail {
 
-std::string NativePath(const WideString& path)
-{
+std::string NativePath(const WideString& path) {
     // Cut at an embedded 0, as every system call would read it.
     NarrowString narrow = PathToBytes(path);
     return std::string(narrow.Data());
 }
 
-std::string WithoutTrailingSlashes(const std::string& path)
-{
+std::string WithoutTrailingSlashes(const std::string& path) {
     size_t end = path.find_last_not_of('/');
-    if (end == std::string::npos)
-        return path.empty() ? path : std::string("/");
+    if (end == std::string::npos) return path.empty() ? path : std::string("/");
     return path.substr(0, end + 1);
 }
 

@@ -6,24 +6,18 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 
-uint32_t GetPathIdentity(const WideString& path, PathIdentity* out)
-{
+uint32_t GetPathIdentity(const WideString& path, PathIdentity* out) {
     struct stat status;
-    if (out == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
-    if (::lstat(fs_detail::NativePath(path).c_str(), &status) != 0)
-        return fs_detail::StoreErrno(errno);
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    if (::lstat(fs_detail::NativePath(path).c_str(), &status) != 0) return fs_detail::StoreErrno(errno);
     out->device = static_cast<uint64_t>(status.st_dev);
     out->inode = static_cast<uint64_t>(status.st_ino);
     out->known = true;
     return ERROR_SUCCESS;
 }
 
-bool IsSameObject(const WideString& path, const PathIdentity& identity)
-{
-    if (!identity.known)
-        return true;
+bool IsSameObject(const WideString& path, const PathIdentity& identity) {
+    if (!identity.known) return true;
     PathIdentity now;
-    return GetPathIdentity(path, &now) == ERROR_SUCCESS && now.device == identity.device &&
-           now.inode == identity.inode;
+    return GetPathIdentity(path, &now) == ERROR_SUCCESS && now.device == identity.device && now.inode == identity.inode;
 }

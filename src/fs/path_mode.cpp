@@ -12,43 +12,34 @@ namespace {
 constexpr uint32_t kPermissionBits = 0777;
 }  // namespace
 
-uint32_t GetPathMode(const WideString& path, uint32_t* mode)
-{
-    if (mode == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+uint32_t GetPathMode(const WideString& path, uint32_t* mode) {
+    if (mode == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     struct stat status;
-    if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0)
-        return fs_detail::StoreErrno(errno);
+    if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0) return fs_detail::StoreErrno(errno);
     *mode = static_cast<uint32_t>(status.st_mode) & kPermissionBits;
     return ERROR_SUCCESS;
 }
 
-uint32_t SetPathMode(const WideString& path, uint32_t mode)
-{
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+uint32_t SetPathMode(const WideString& path, uint32_t mode) {
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     if (::chmod(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode & kPermissionBits)) != 0)
         return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }
 
-bool PathEntryExists(const WideString& path)
-{
+bool PathEntryExists(const WideString& path) {
     struct stat status;
     return ::lstat(fs_detail::NativePath(path).c_str(), &status) == 0;
 }
 
-uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime)
-{
-    if (kind == nullptr || writeTime == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime) {
+    if (kind == nullptr || writeTime == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     *kind = PathEntryKind::Missing;
     *writeTime = 0;
     const std::string native = fs_detail::NativePath(path);
     struct stat status;
     if (::lstat(native.c_str(), &status) != 0) {
-        if (errno == ENOENT)
-            return ERROR_SUCCESS;
+        if (errno == ENOENT) return ERROR_SUCCESS;
         const int err = errno;
         return err == ENOTDIR ? fs_detail::StoreErrorWithErrno(ERROR_PATH_NOT_FOUND, err) : fs_detail::StoreErrno(err);
     }
@@ -66,8 +57,7 @@ uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* wri
     return ERROR_SUCCESS;
 }
 
-bool IsRealDirectory(const WideString& path)
-{
+bool IsRealDirectory(const WideString& path) {
     struct stat status;
     return ::lstat(fs_detail::NativePath(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }

@@ -20,53 +20,40 @@ using fs_detail::ToolPathForced;
 
 namespace {
 
-bool IsDirectory(const std::string& path)
-{
+bool IsDirectory(const std::string& path) {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // One component of "mkdir -p": created, or already a directory (links
 // followed). Parents get u+wx added, as the tool gives them.
-bool MakeComponent(const std::string& path, bool isParent)
-{
-    if (::mkdir(path.c_str(), 0777) != 0)
-        return errno == EEXIST && IsDirectory(path);
-    if (!isParent)
-        return true;
+bool MakeComponent(const std::string& path, bool isParent) {
+    if (::mkdir(path.c_str(), 0777) != 0) return errno == EEXIST && IsDirectory(path);
+    if (!isParent) return true;
     struct stat status;
-    if (::stat(path.c_str(), &status) != 0)
-        return false;
-    if ((status.st_mode & (S_IWUSR | S_IXUSR)) == (S_IWUSR | S_IXUSR))
-        return true;
+    if (::stat(path.c_str(), &status) != 0) return false;
+    if ((status.st_mode & (S_IWUSR | S_IXUSR)) == (S_IWUSR | S_IXUSR)) return true;
     return ::chmod(path.c_str(), (status.st_mode & 07777) | S_IWUSR | S_IXUSR) == 0;
 }
 
 // "mkdir -p" by system calls; false sends the caller to the tool, which
 // then gives the authoritative result.
-bool MakeDirectoriesDirectly(const std::string& path)
-{
+bool MakeDirectoriesDirectly(const std::string& path) {
     const std::string target = fs_detail::WithoutTrailingSlashes(path);
-    if (target.empty())
-        return false;
+    if (target.empty()) return false;
     for (size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1)) {
-        if (target[slash - 1] == '/')
-            continue;
-        if (!MakeComponent(target.substr(0, slash), true))
-            return false;
+        if (target[slash - 1] == '/') continue;
+        if (!MakeComponent(target.substr(0, slash), true)) return false;
     }
     return MakeComponent(target, false);
 }
 
-uint32_t ErrorFromToolStatus(int status)
-{
-    if (status == -1)
-        return StoreError(ERROR_INVALID_PARAMETER);
+uint32_t ErrorFromToolStatus(int status) {
+    if (status == -1) return StoreError(ERROR_INVALID_PARAMETER);
     return status == 0 ? ERROR_SUCCESS : StoreError(ERROR_FILE_NOT_FOUND);
 }
 
-bool SameFile(const struct stat& a, const struct stat& b)
-{
+bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
@@ -74,17 +61,14 @@ bool SameFile(const struct stat& a, const struct stat& b)
 // what mv does there, and across file systems the in-process copy. Returns
 // false when the tool must decide (a directory source, a directory
 // destination, the same file).
-bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* result)
-{
+bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* result) {
     struct stat source;
     if (::lstat(from.c_str(), &source) != 0) {
-        if (errno != ENOENT)
-            return false;
+        if (errno != ENOENT) return false;
         *result = StoreError(ERROR_FILE_NOT_FOUND);  // mv fails on a missing source
         return true;
     }
-    if (S_ISDIR(source.st_mode))
-        return false;
+    if (S_ISDIR(source.st_mode)) return false;
     struct stat target;
     if (::stat(to.c_str(), &target) == 0) {
         struct stat followed;
@@ -92,8 +76,7 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
             (::stat(from.c_str(), &followed) == 0 && SameFile(followed, target)))
             return false;
     }
-    if (::lstat(to.c_str(), &target) == 0 && SameFile(source, target))
-        return false;
+    if (::lstat(to.c_str(), &target) == 0 && SameFile(source, target)) return false;
     if (::rename(from.c_str(), to.c_str()) == 0) {
         *result = ERROR_SUCCESS;
         return true;
@@ -102,8 +85,7 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
         *result = fs_detail::MoveAcrossFileSystems(from, source, to);
         return true;
     }
-    if (errno != ENOENT)
-        return false;
+    if (errno != ENOENT) return false;
     *result = StoreError(ERROR_FILE_NOT_FOUND);  // the destination's directory is missing
     return true;
 }
@@ -112,48 +94,37 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
 
 namespace fs_detail {
 
-uint32_t MovePathUncounted(const std::string& from, const std::string& to)
-{
+uint32_t MovePathUncounted(const std::string& from, const std::string& to) {
     uint32_t result;
-    if (!ToolPathForced() && RenameDirectly(from, to, &result))
-        return result;
+    if (!ToolPathForced() && RenameDirectly(from, to, &result)) return result;
     const int status = RunTool({"mv", "--", from.c_str(), to.c_str()}, true);
     return ErrorFromToolStatus(status);
 }
 
 }  // namespace fs_detail
 
-uint32_t CreateDirectoryPath(const WideString& path)
-{
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+uint32_t CreateDirectoryPath(const WideString& path) {
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
-    if (!ToolPathForced() && (IsDirectory(native) || MakeDirectoriesDirectly(native)))
-        return ERROR_SUCCESS;
+    if (!ToolPathForced() && (IsDirectory(native) || MakeDirectoriesDirectly(native))) return ERROR_SUCCESS;
     return ErrorFromToolStatus(RunTool({"mkdir", "-p", "--", native.c_str()}, true));
 }
 
-uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode)
-{
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
-    if (::mkdir(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode)) == 0)
-        return ERROR_SUCCESS;
+uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode) {
+    if (fs_detail::InjectedFault()) return GetLastFileError();
+    if (::mkdir(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode)) == 0) return ERROR_SUCCESS;
     return (errno == EEXIST ? StoreError(ERROR_ALREADY_EXISTS) : fs_detail::StoreErrno(errno));
 }
 
-uint32_t RemoveDirectoryTree(const WideString& path)
-{
+uint32_t RemoveDirectoryTree(const WideString& path) {
     // Without its trailing "/" a link to a directory is removed itself; with
     // it, the tool would empty the directory behind the link.
     const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
-    if (native.empty() || native == "/")
-        return ERROR_SUCCESS;
+    if (native.empty() || native == "/") return ERROR_SUCCESS;
     if (!ToolPathForced()) {
         struct stat status;
         if (::lstat(native.c_str(), &status) != 0) {
-            if (errno == ENOENT)
-                return ERROR_SUCCESS;
+            if (errno == ENOENT) return ERROR_SUCCESS;
         } else if (S_ISDIR(status.st_mode) ? ::rmdir(native.c_str()) == 0 : ::unlink(native.c_str()) == 0) {
             return ERROR_SUCCESS;
         }
@@ -162,14 +133,12 @@ uint32_t RemoveDirectoryTree(const WideString& path)
     return ERROR_SUCCESS;
 }
 
-uint32_t DeleteFilePath(const WideString& path)
-{
+uint32_t DeleteFilePath(const WideString& path) {
     const std::string native = fs_detail::NativePath(path);
     if (!ToolPathForced()) {
         struct stat status;
         if (::lstat(native.c_str(), &status) != 0) {
-            if (errno == ENOENT)
-                return ERROR_SUCCESS;
+            if (errno == ENOENT) return ERROR_SUCCESS;
         } else if (!S_ISDIR(status.st_mode) && ::unlink(native.c_str()) == 0) {
             return ERROR_SUCCESS;
         }
@@ -179,9 +148,7 @@ uint32_t DeleteFilePath(const WideString& path)
     return ERROR_SUCCESS;
 }
 
-uint32_t MovePath(const WideString& from, const WideString& to)
-{
-    if (fs_detail::InjectedFault())
-        return GetLastFileError();
+uint32_t MovePath(const WideString& from, const WideString& to) {
+    if (fs_detail::InjectedFault()) return GetLastFileError();
     return fs_detail::MovePathUncounted(fs_detail::NativePath(from), fs_detail::NativePath(to));
 }

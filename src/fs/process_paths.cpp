@@ -6,22 +6,19 @@
 
 namespace {
 
-NarrowString FromStd(const std::string& text)
-{
+NarrowString FromStd(const std::string& text) {
     return NarrowString(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 }  // namespace
 
-NarrowString GetExecutablePath()
-{
+NarrowString GetExecutablePath() {
     std::error_code error;
     const std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
     return error ? NarrowString() : FromStd(path);
 }
 
-NarrowString GetCurrentDirectory()
-{
+NarrowString GetCurrentDirectory() {
     std::error_code error;
     const std::string path = std::filesystem::current_path(error).string();
     return error ? NarrowString() : FromStd(path);

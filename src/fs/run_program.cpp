@@ -25,8 +25,7 @@ struct ChildSetup {
     sigset_t mask;
 };
 
-ChildSetup PrepareChild(bool discardErrors, bool layerTool)
-{
+ChildSetup PrepareChild(bool discardErrors, bool layerTool) {
     ChildSetup setup;
     setup.discardErrors = discardErrors;
     setup.layerTool = layerTool;
@@ -42,14 +41,11 @@ ChildSetup PrepareChild(bool discardErrors, bool layerTool)
     return setup;
 }
 
-bool Redirect(int target, const char* path, int flags)
-{
+bool Redirect(int target, const char* path, int flags) {
     const int fd = ::open(path, flags);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool done = fd == target || ::dup2(fd, target) == target;
-    if (fd != target)
-        ::close(fd);
+    if (fd != target) ::close(fd);
     return done;
 }
 
@@ -57,20 +53,16 @@ bool Redirect(int target, const char* path, int flags)
 // question (mv does when a write-protected file would be replaced on a
 // terminal); a clean signal state so that the program behaves as from a
 // terminal. On failure errno goes up the pipe and the child ends.
-[[noreturn]] void ExecChild(char* const* args, const ChildSetup& setup, int reportFd)
-{
+[[noreturn]] void ExecChild(char* const* args, const ChildSetup& setup, int reportFd) {
     if (setup.layerTool && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != setup.parent))
         ::_exit(127);  // we are already gone, or cannot make sure to go with us
     bool ready = Redirect(STDIN_FILENO, "/dev/null", O_RDONLY);
-    if (ready && setup.discardErrors)
-        ready = Redirect(STDERR_FILENO, "/dev/null", O_WRONLY);
+    if (ready && setup.discardErrors) ready = Redirect(STDERR_FILENO, "/dev/null", O_WRONLY);
     struct sigaction defaults = {};
     defaults.sa_handler = SIG_DFL;
     sigemptyset(&defaults.sa_mask);
-    for (int signal : {SIGPIPE, SIGINT, SIGQUIT})
-        ::sigaction(signal, &defaults, nullptr);
-    if (ready && ::sigprocmask(SIG_SETMASK, &setup.mask, nullptr) == 0)
-        ::execvp(args[0], args);
+    for (int signal : {SIGPIPE, SIGINT, SIGQUIT}) ::sigaction(signal, &defaults, nullptr);
+    if (ready && ::sigprocmask(SIG_SETMASK, &setup.mask, nullptr) == 0) ::execvp(args[0], args);
     const int err = errno;
     if (::write(reportFd, &err, sizeof err) < 0) {
         // the parent sees the pipe close and the exit status instead
@@ -79,25 +71,21 @@ bool Redirect(int target, const char* path, int flags)
 }
 
 // Waits for the child; its exit status, or -1 when it did not exit normally.
-int WaitForChild(pid_t child)
-{
+int WaitForChild(pid_t child) {
     int status;
     while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
+        if (errno != EINTR) return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // True when the child reported that it could not start the program; the
 // pipe closes without a word when exec succeeds.
-bool StartFailed(int reportFd)
-{
+bool StartFailed(int reportFd) {
     int err = 0;
     for (;;) {
         const ssize_t got = ::read(reportFd, &err, sizeof err);
-        if (got < 0 && errno == EINTR)
-            continue;
+        if (got < 0 && errno == EINTR) continue;
         return got > 0;
     }
 }
@@ -106,32 +94,25 @@ bool StartFailed(int reportFd)
 
 namespace fs_detail {
 
-int RunTool(const std::vector<const char*>& argv, bool discardErrors)
-{
+int RunTool(const std::vector<const char*>& argv, bool discardErrors) {
     return RunProgram(argv, discardErrors, true);
 }
 
-int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool layerTool)
-{
-    if (argv.empty() || argv[0] == nullptr)
-        return -1;
+int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool layerTool) {
+    if (argv.empty() || argv[0] == nullptr) return -1;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
-    for (const char* arg : argv)
-        args.push_back(const_cast<char*>(arg));
+    for (const char* arg : argv) args.push_back(const_cast<char*>(arg));
     args.push_back(nullptr);
     const ChildSetup setup = PrepareChild(discardErrors, layerTool);
 
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return -1;
+    if (::pipe2(report, O_CLOEXEC) != 0) return -1;
     UniqueFileHandle reading(report[0]);
     UniqueFileHandle writing(report[1]);
     const pid_t child = ::fork();
-    if (child < 0)
-        return -1;
-    if (child == 0)
-        ExecChild(args.data(), setup, report[1]);
+    if (child < 0) return -1;
+    if (child == 0) ExecChild(args.data(), setup, report[1]);
     writing.Reset();
     const bool failed = StartFailed(reading.Get());
     const int status = WaitForChild(child);
@@ -140,12 +121,10 @@ int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool la
 
 }  // namespace fs_detail
 
-int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors)
-{
+int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors) {
     std::vector<const char*> args;
     args.reserve(argv.size());
-    for (const NarrowString& arg : argv)
-        args.push_back(arg.Data());
+    for (const NarrowString& arg : argv) args.push_back(arg.Data());
     // A program started for the user (a document viewer) stays stoppable and
     // may go on after we end.
     return fs_detail::RunProgram(args, discardErrors, false);

@@ -19,11 +19,9 @@ namespace {
 
 // True when the file is an old regular file of ours that nobody claims.
 // The claim is tested on a descriptor of the very file that was checked.
-bool IsAbandoned(const std::string& path, int64_t minAgeSeconds)
-{
+bool IsAbandoned(const std::string& path, int64_t minAgeSeconds) {
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st;
     bool abandoned = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
                      static_cast<int64_t>(time(nullptr)) - static_cast<int64_t>(st.st_mtime) >= minAgeSeconds &&
@@ -34,17 +32,13 @@ bool IsAbandoned(const std::string& path, int64_t minAgeSeconds)
 
 }  // namespace
 
-uint32_t ClaimOpenFile(FileHandle handle)
-{
-    if (handle == INVALID_FILE_HANDLE)
-        return ERROR_INVALID_HANDLE;
-    if (flock(handle, LOCK_EX | LOCK_NB) == 0)
-        return ERROR_SUCCESS;
+uint32_t ClaimOpenFile(FileHandle handle) {
+    if (handle == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
+    if (flock(handle, LOCK_EX | LOCK_NB) == 0) return ERROR_SUCCESS;
     return errno == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
 }
 
-uint32_t DeleteAbandonedTempFiles(const WideString& directory, const WideString& prefix, int64_t minAgeSeconds)
-{
+uint32_t DeleteAbandonedTempFiles(const WideString& directory, const WideString& prefix, int64_t minAgeSeconds) {
     const WideString base = WithSeparator(directory);
     std::vector<WideString> names;
     {
@@ -56,8 +50,7 @@ uint32_t DeleteAbandonedTempFiles(const WideString& directory, const WideString&
     uint32_t deleted = 0;
     for (const WideString& name : names) {
         const std::string path = fs_detail::NativePath(base + name);
-        if (!path.empty() && IsAbandoned(path, minAgeSeconds) && unlink(path.c_str()) == 0)
-            ++deleted;
+        if (!path.empty() && IsAbandoned(path, minAgeSeconds) && unlink(path.c_str()) == 0) ++deleted;
     }
     return deleted;
 }

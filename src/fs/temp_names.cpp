@@ -22,45 +22,36 @@ namespace {
 constexpr uint32_t kPrefixUnits = 5;
 
 // The first five units of the prefix, not splitting a surrogate pair.
-std::string ShortPrefix(const WideString& prefix)
-{
+std::string ShortPrefix(const WideString& prefix) {
     WideString units(prefix.Data());
     uint32_t count = units.Length() < kPrefixUnits ? units.Length() : kPrefixUnits;
-    if (count == kPrefixUnits && units[count - 1] >= 0xD800 && units[count - 1] <= 0xDBFF)
-        --count;
+    if (count == kPrefixUnits && units[count - 1] >= 0xD800 && units[count - 1] <= 0xDBFF) --count;
     return std::string(PathToBytes(units.Substring(0, count)).Data());
 }
 
 }  // namespace
 
-
-uint32_t GetTempDirectory(WideString* out)
-{
-    if (out == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+uint32_t GetTempDirectory(WideString* out) {
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     std::string directory = "/tmp";
     const char* fromEnvironment = std::getenv("TMPDIR");
     struct stat status;
     if (fromEnvironment != nullptr && *fromEnvironment != '\0' && ::stat(fromEnvironment, &status) == 0 &&
         S_ISDIR(status.st_mode))
         directory = fromEnvironment;
-    if (directory.back() != '/')
-        directory += '/';
+    if (directory.back() != '/') directory += '/';
     *out = PathFromBytes(directory.c_str());
     return ERROR_SUCCESS;
 }
 
-uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out)
-{
+uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out) {
     std::string stem = fs_detail::NativePath(directory);
     // An empty directory (or one that is not text in the locale) would put
     // the file in the root; it is refused like an unwritable one.
     const bool noDirectory = stem.empty();
-    if (stem.empty() || stem.back() != '/')
-        stem += '/';
+    if (stem.empty() || stem.back() != '/') stem += '/';
     stem += ShortPrefix(prefix);
-    if (out == nullptr)
-        return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     if (fs_detail::InjectedFault() || noDirectory) {
         *out = PathFromBytes((stem + fs_detail::RandomSuffix()).c_str());
         return noDirectory ? fs_detail::StoreError(ERROR_CANTWRITE) : GetLastFileError();
@@ -72,8 +63,7 @@ uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix,
     *out = PathFromBytes(name.c_str());
     if (fd < 0) {
         // A full disk says so; every other cause stays "cannot write".
-        if (ErrorFromErrno(errno) == ERROR_DISK_FULL)
-            return fs_detail::StoreErrno(errno);
+        if (ErrorFromErrno(errno) == ERROR_DISK_FULL) return fs_detail::StoreErrno(errno);
         // The cause stays known, for a user who must pick another directory.
         return fs_detail::StoreErrorWithErrno(ERROR_CANTWRITE, errno);
     }

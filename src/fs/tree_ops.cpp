@@ -21,37 +21,30 @@ struct WalkEntry {
 
 // The entries of one directory except "." and "..", read in full before the
 // caller changes the directory, so that no entry is skipped or met twice.
-std::vector<WalkEntry> ListEntries(const WideString& directoryWithSlash)
-{
+std::vector<WalkEntry> ListEntries(const WideString& directoryWithSlash) {
     std::vector<WalkEntry> entries;
     FileFinder finder;
     for (bool found = finder.FindFirst(directoryWithSlash + u"*"); found; found = finder.FindNext()) {
         WideString name = finder.FoundName();
-        if (PathEqualsLiteral(name, u".") || PathEqualsLiteral(name, u".."))
-            continue;
+        if (PathEqualsLiteral(name, u".") || PathEqualsLiteral(name, u"..")) continue;
         const bool descend = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink();
         entries.push_back({std::move(name), descend});
     }
     return entries;
 }
 
-bool IsSymbolicLink(const std::string& path)
-{
+bool IsSymbolicLink(const std::string& path) {
     struct stat status;
     return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 }  // namespace
 
-uint32_t RemoveTree(const WideString& path)
-{
-    if (path.Empty())
-        return ERROR_SUCCESS;
+uint32_t RemoveTree(const WideString& path) {
+    if (path.Empty()) return ERROR_SUCCESS;
     const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
-    if (native == "/")
-        return ERROR_SUCCESS;  // never the whole file system
-    if (IsSymbolicLink(native))
-        return DeleteFilePath(PathFromBytes(native.c_str()));
+    if (native == "/") return ERROR_SUCCESS;  // never the whole file system
+    if (IsSymbolicLink(native)) return DeleteFilePath(PathFromBytes(native.c_str()));
 
     const WideString directory = WithSeparator(path);
     for (const WalkEntry& entry : ListEntries(directory)) {
@@ -63,8 +56,7 @@ uint32_t RemoveTree(const WideString& path)
     return RemoveDirectoryTree(path);
 }
 
-void MoveTree(const WideString& destination, const WideString& source)
-{
+void MoveTree(const WideString& destination, const WideString& source) {
     const WideString from = WithSeparator(source);
     const WideString to = WithSeparator(destination);
     for (const WalkEntry& entry : ListEntries(from)) {

@@ -12,8 +12,7 @@ namespace {
 
 constexpr int kNameAttempts = 100;
 
-std::mt19937_64& ThreadGenerator()
-{
+std::mt19937_64& ThreadGenerator() {
     thread_local std::mt19937_64 generator([] {
         uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
         seed ^= static_cast<uint64_t>(::getpid()) << 32;
@@ -32,26 +31,22 @@ std::mt19937_64& ThreadGenerator()
 
 namespace fs_detail {
 
-std::string RandomSuffix()
-{
+std::string RandomSuffix() {
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     std::uniform_int_distribution<int> pick(0, sizeof kAlphabet - 2);
     std::string suffix(6, 'a');
-    for (char& c : suffix)
-        c = kAlphabet[pick(ThreadGenerator())];
+    for (char& c : suffix) c = kAlphabet[pick(ThreadGenerator())];
     return suffix;
 }
 
-int CreateUniqueFile(const std::string& stem, unsigned mode, std::string* name)
-{
+int CreateUniqueFile(const std::string& stem, unsigned mode, std::string* name) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         *name = stem + RandomSuffix();
         int fd;
         do {
             fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         } while (fd < 0 && errno == EINTR);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
 }

@@ -3,8 +3,7 @@
 
 #include "fs/file_io.h"
 
-UniqueFileHandle& UniqueFileHandle::operator=(UniqueFileHandle&& other) noexcept
-{
+UniqueFileHandle& UniqueFileHandle::operator=(UniqueFileHandle&& other) noexcept {
     if (this != &other) {
         Reset();
         handle_ = other.Release();
@@ -12,10 +11,8 @@ UniqueFileHandle& UniqueFileHandle::operator=(UniqueFileHandle&& other) noexcept
     return *this;
 }
 
-uint32_t UniqueFileHandle::Reset() noexcept
-{
-    if (handle_ == INVALID_FILE_HANDLE)
-        return ERROR_SUCCESS;
+uint32_t UniqueFileHandle::Reset() noexcept {
+    if (handle_ == INVALID_FILE_HANDLE) return ERROR_SUCCESS;
     FileHandle h = Release();
     return FileClose(h);
 }

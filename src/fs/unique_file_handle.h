@@ -15,8 +15,15 @@ public:
     ~UniqueFileHandle() { Reset(); }
 
     FileHandle Get() const noexcept { return handle_; }
-    FileHandle* OutPtr() noexcept { Reset(); return &handle_; }
-    FileHandle Release() noexcept { FileHandle h = handle_; handle_ = INVALID_FILE_HANDLE; return h; }
+    FileHandle* OutPtr() noexcept {
+        Reset();
+        return &handle_;
+    }
+    FileHandle Release() noexcept {
+        FileHandle h = handle_;
+        handle_ = INVALID_FILE_HANDLE;
+        return h;
+    }
     // Closes the descriptor now; returns FileClose's result (0 when none was open).
     uint32_t Reset() noexcept;
     explicit operator bool() const noexcept { return handle_ != INVALID_FILE_HANDLE; }

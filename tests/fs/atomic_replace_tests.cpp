@@ -9,8 +9,7 @@ namespace {
 
 class ReplaceFileTest : public FsTest {};
 
-TEST_F(ReplaceFileTest, ReplacesContentsAndKeepsPermissionBits)
-{
+TEST_F(ReplaceFileTest, ReplacesContentsAndKeepsPermissionBits) {
     WriteText(Path("cfg"), "old contents that are longer");
     ASSERT_EQ(::chmod(Path("cfg").c_str(), 0604), 0);
     struct stat before;
@@ -21,11 +20,10 @@ TEST_F(ReplaceFileTest, ReplacesContentsAndKeepsPermissionBits)
     struct stat after;
     ASSERT_EQ(::stat(Path("cfg").c_str(), &after), 0);
     EXPECT_NE(before.st_ino, after.st_ino);  // a new file renamed into place, not rewritten
-    EXPECT_EQ(Listing(root_), "cfg=new");     // no temporary left behind
+    EXPECT_EQ(Listing(root_), "cfg=new");    // no temporary left behind
 }
 
-TEST_F(ReplaceFileTest, NewFileGetsDefaultPermissions)
-{
+TEST_F(ReplaceFileTest, NewFileGetsDefaultPermissions) {
     const mode_t old = ::umask(027);
     const int result = WriteFileReplacing(WPath("fresh"), "", 0);
     ::umask(old);
@@ -34,8 +32,7 @@ TEST_F(ReplaceFileTest, NewFileGetsDefaultPermissions)
     EXPECT_EQ(ModeOf(Path("fresh")), 0640u);
 }
 
-TEST_F(ReplaceFileTest, LinkIsKeptAndItsTargetReplaced)
-{
+TEST_F(ReplaceFileTest, LinkIsKeptAndItsTargetReplaced) {
     ASSERT_EQ(::mkdir(Path("real").c_str(), 0700), 0);
     WriteText(Path("real/cfg"), "old");
     ASSERT_EQ(::symlink("real/cfg", Path("hop2").c_str()), 0);
@@ -51,16 +48,14 @@ TEST_F(ReplaceFileTest, LinkIsKeptAndItsTargetReplaced)
     EXPECT_EQ(WriteFileReplacing(WPath("loop_a"), "x", 1), 1);
 }
 
-TEST_F(ReplaceFileTest, FailuresLeaveTheOldFileAndNoTemporary)
-{
+TEST_F(ReplaceFileTest, FailuresLeaveTheOldFileAndNoTemporary) {
     EXPECT_EQ(WriteFileReplacing(WPath("missing/cfg"), "x", 1), 1);
     ASSERT_EQ(::mkdir(Path("dir").c_str(), 0700), 0);
     EXPECT_EQ(WriteFileReplacing(WPath("dir"), "x", 1), 1);
     EXPECT_EQ(WriteFileReplacing(WPath("null"), nullptr, 5), 1);
     EXPECT_EQ(Listing(root_), "dir/{}");
 
-    if (::geteuid() == 0)
-        return;  // root writes into read-only directories
+    if (::geteuid() == 0) return;  // root writes into read-only directories
     ASSERT_EQ(::mkdir(Path("ro").c_str(), 0700), 0);
     WriteText(Path("ro/cfg"), "old");
     ASSERT_EQ(::chmod(Path("ro").c_str(), 0500), 0);
@@ -68,8 +63,7 @@ TEST_F(ReplaceFileTest, FailuresLeaveTheOldFileAndNoTemporary)
     EXPECT_EQ(Listing(Path("ro")), "cfg=old");
 }
 
-TEST_F(ReplaceFileTest, WriteFailureKeepsTheOldFile)
-{
+TEST_F(ReplaceFileTest, WriteFailureKeepsTheOldFile) {
     // /dev/full-like failures need a full file system: a 64 KiB tmpfs.
     ASSERT_EQ(::mkdir(Path("small").c_str(), 0700), 0);
     if (::mount("tpl_fs_full", Path("small").c_str(), "tmpfs", 0, "size=64k") != 0)

@@ -19,30 +19,25 @@ bool touched = false;
 
 class CrossFileSystemMove : public FsTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FsTest::SetUp();
         char pattern[] = "/dev/shm/fs_move.XXXXXX";
         struct stat here, there;
-        if (::mkdtemp(pattern) == nullptr)
-            GTEST_SKIP() << "no /dev/shm for a second file system";
+        if (::mkdtemp(pattern) == nullptr) GTEST_SKIP() << "no /dev/shm for a second file system";
         other_ = pattern;
         if (::stat(root_.c_str(), &here) != 0 || ::stat(other_.c_str(), &there) != 0 || here.st_dev == there.st_dev)
             GTEST_SKIP() << "/dev/shm is on the test directory's file system";
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fs_testing::SetCopyHook(nullptr);
-        if (!other_.empty())
-            fsys::remove_all(other_);
+        if (!other_.empty()) fsys::remove_all(other_);
         FsTest::TearDown();
     }
     std::string Other(const std::string& name) const { return other_ + "/" + name; }
     std::string other_;
 };
 
-TEST_F(CrossFileSystemMove, CopyTakesTheNameOnlyWhenWholeWithModeTimesAndNothingLeft)
-{
+TEST_F(CrossFileSystemMove, CopyTakesTheNameOnlyWhenWholeWithModeTimesAndNothingLeft) {
     const std::string content(kSeveralPieces, 'x');
     WriteText(Path("big.cfg"), content);
     ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
@@ -56,12 +51,10 @@ TEST_F(CrossFileSystemMove, CopyTakesTheNameOnlyWhenWholeWithModeTimesAndNothing
     watched = Other("big.cfg");
     touched = false;
     fs_testing::SetCopyHook([](uint64_t) {
-        if (ReadText(watched) != "old")
-            touched = true;
+        if (ReadText(watched) != "old") touched = true;
         return true;
     });
-    for (const char* name : {"big.cfg", "pipe", "link"})
-        EXPECT_EQ(MovePath(WPath(name), W(Other(name))), 0u) << name;
+    for (const char* name : {"big.cfg", "pipe", "link"}) EXPECT_EQ(MovePath(WPath(name), W(Other(name))), 0u) << name;
     EXPECT_FALSE(touched) << "a partial copy stood under the final name";
     for (const char* name : {"big.cfg", "pipe"}) {
         struct stat moved;
@@ -79,8 +72,7 @@ TEST_F(CrossFileSystemMove, CopyTakesTheNameOnlyWhenWholeWithModeTimesAndNothing
     EXPECT_EQ(std::distance(fsys::directory_iterator(other_), {}), 3);
 }
 
-TEST_F(CrossFileSystemMove, FailedCopyKeepsBothSidesAndLeavesNoTemporaryFile)
-{
+TEST_F(CrossFileSystemMove, FailedCopyKeepsBothSidesAndLeavesNoTemporaryFile) {
     WriteText(Path("a.cfg"), std::string(kSeveralPieces, 'a'));
     WriteText(Other("a.cfg"), "what stood there");
     fs_testing::SetCopyHook([](uint64_t) { return false; });
@@ -89,8 +81,7 @@ TEST_F(CrossFileSystemMove, FailedCopyKeepsBothSidesAndLeavesNoTemporaryFile)
     EXPECT_EQ(Listing(other_), "a.cfg=what stood there");
 }
 
-TEST_F(CrossFileSystemMove, ExtendedAttributesComeAlongWhereBothSidesTakeThem)
-{
+TEST_F(CrossFileSystemMove, ExtendedAttributesComeAlongWhereBothSidesTakeThem) {
     WriteText(Path("x.cfg"), "x");
     WriteText(Other("probe"), "");
     if (::setxattr(Path("x.cfg").c_str(), "user.origin", "kit", 3, 0) != 0 ||

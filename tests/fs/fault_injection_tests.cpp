@@ -14,15 +14,13 @@ namespace {
 
 class FaultInjectionTest : public FsTest {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         fault_injection::FailOperationAt(0);
         FsTest::TearDown();
     }
 
     // One of each counted operation, in a fixed order; returns the results.
-    std::string RunCountedSequence()
-    {
+    std::string RunCountedSequence() {
         std::string results;
         auto note = [&results](uint32_t r) { results += std::to_string(r) + " "; };
         UniqueFileHandle opened;
@@ -44,8 +42,7 @@ protected:
     }
 };
 
-TEST_F(FaultInjectionTest, UncountedOperationsLeaveTheCountAlone)
-{
+TEST_F(FaultInjectionTest, UncountedOperationsLeaveTheCountAlone) {
     fault_injection::FailOperationAt(1);
     WriteText(Path("f"), "x");
     UniqueFileHandle reader;
@@ -64,8 +61,7 @@ TEST_F(FaultInjectionTest, UncountedOperationsLeaveTheCountAlone)
     EXPECT_EQ(fault_injection::CountedOperations(), 0);
 }
 
-TEST_F(FaultInjectionTest, EachCountedOperationFailsOnceWhenItsTurnComes)
-{
+TEST_F(FaultInjectionTest, EachCountedOperationFailsOnceWhenItsTurnComes) {
     fault_injection::FailOperationAt(0);
     const std::string clean = RunCountedSequence();
     EXPECT_EQ(clean, "0 0 0 0 0 0 0 0 ");
@@ -80,15 +76,13 @@ TEST_F(FaultInjectionTest, EachCountedOperationFailsOnceWhenItsTurnComes)
         const std::string results = RunCountedSequence();
         // Exactly the n-th result is 87; everything after it succeeds again.
         std::string expected;
-        for (int64_t i = 1; i <= total; ++i)
-            expected += i == n ? "87 " : "0 ";
+        for (int64_t i = 1; i <= total; ++i) expected += i == n ? "87 " : "0 ";
         EXPECT_EQ(results, expected);
         EXPECT_EQ(fault_injection::CountedOperations(), total);
     }
 }
 
-TEST_F(FaultInjectionTest, AnInjectedFailureDoesNothingAndSetsTheLastError)
-{
+TEST_F(FaultInjectionTest, AnInjectedFailureDoesNothingAndSetsTheLastError) {
     fault_injection::FailOperationAt(1);
     EXPECT_EQ(CreateDirectoryPath(WPath("a/b")), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(GetLastFileError(), ERROR_INVALID_PARAMETER);
@@ -114,8 +108,7 @@ TEST_F(FaultInjectionTest, AnInjectedFailureDoesNothingAndSetsTheLastError)
     EXPECT_EQ(Listing(root_), "a/{b/{}} f=x");
 }
 
-TEST_F(FaultInjectionTest, AnInjectedFailureCanCarryAChosenErrno)
-{
+TEST_F(FaultInjectionTest, AnInjectedFailureCanCarryAChosenErrno) {
     UniqueFileHandle file(::open(Path("file").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600));
     fault_injection::FailOperationAt(1, ENOSPC);
     uint32_t written = 0;
@@ -127,8 +120,7 @@ TEST_F(FaultInjectionTest, AnInjectedFailureCanCarryAChosenErrno)
     EXPECT_FALSE(Exists(Path("d")));
 }
 
-TEST_F(FaultInjectionTest, ResetCountRestartsTheCount)
-{
+TEST_F(FaultInjectionTest, ResetCountRestartsTheCount) {
     fault_injection::FailOperationAt(2);
     EXPECT_EQ(CreateDirectoryPath(WPath("one")), 0u);
     fault_injection::ResetCount();

@@ -16,14 +16,12 @@ namespace {
 
 class FileIoTest : public FsTest {};
 
-uint64_t FileSize(const std::string& path)
-{
+uint64_t FileSize(const std::string& path) {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : ~0ull;
 }
 
-TEST_F(FileIoTest, CreateAlwaysKeepsOldLengthUntilTruncate)
-{
+TEST_F(FileIoTest, CreateAlwaysKeepsOldLengthUntilTruncate) {
     for (bool truncate : {false, true}) {
         const std::string path = Path(truncate ? "t" : "k");
         WriteText(path, std::string(100, 'x'));
@@ -41,8 +39,7 @@ TEST_F(FileIoTest, CreateAlwaysKeepsOldLengthUntilTruncate)
     }
 }
 
-TEST_F(FileIoTest, NewFileGetsReadWriteBitsLessUmask)
-{
+TEST_F(FileIoTest, NewFileGetsReadWriteBitsLessUmask) {
     const mode_t old = ::umask(022);
     FileHandle handle = INVALID_FILE_HANDLE;
     const uint32_t result = FileOpen(WPath("new"), GENERIC_WRITE, 0, CREATE_ALWAYS, &handle, 0);
@@ -53,8 +50,7 @@ TEST_F(FileIoTest, NewFileGetsReadWriteBitsLessUmask)
 }
 
 // The worker and the GUI thread each read their own last error, as errno.
-TEST_F(FileIoTest, LastErrorBelongsToTheThreadThatFailed)
-{
+TEST_F(FileIoTest, LastErrorBelongsToTheThreadThatFailed) {
     FileHandle handle = INVALID_FILE_HANDLE;
     ASSERT_EQ(FileOpen(WPath("missing"), GENERIC_READ, 0, OPEN_EXISTING, &handle, 0), ERROR_FILE_NOT_FOUND);
     uint32_t otherThreadSaw = 0;
@@ -72,8 +68,7 @@ TEST_F(FileIoTest, LastErrorBelongsToTheThreadThatFailed)
     EXPECT_EQ(GetLastFileErrno(), ENOENT);
 }
 
-TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle)
-{
+TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle) {
     FileHandle handle = 12345;
     EXPECT_EQ(FileOpen(WPath("missing"), GENERIC_READ, 0, OPEN_EXISTING, &handle, 0), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(GetLastFileError(), ERROR_FILE_NOT_FOUND);
@@ -91,8 +86,7 @@ TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle)
     EXPECT_EQ(GetLastFileError(), 0u);
 }
 
-TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno)
-{
+TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno) {
     // /dev/full answers every write with ENOSPC, like a file system without room.
     UniqueFileHandle full;
     ASSERT_EQ(FileOpen(W("/dev/full"), GENERIC_WRITE, 0, OPEN_EXISTING, full.OutPtr(), 0), 0u);
@@ -112,8 +106,7 @@ TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno)
     EXPECT_EQ(GetLastFileErrno(), 0);
 }
 
-TEST_F(FileIoTest, PathEndsAtEmbeddedZero)
-{
+TEST_F(FileIoTest, PathEndsAtEmbeddedZero) {
     WriteText(Path("real"), "abc");
     WideString path = WPath("real");
     path.Append(u'\0');
@@ -122,8 +115,7 @@ TEST_F(FileIoTest, PathEndsAtEmbeddedZero)
     ASSERT_EQ(FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, file.OutPtr(), 0), 0u);
 }
 
-TEST_F(FileIoTest, TruncateExistingEmptiesAndRequiresTheFile)
-{
+TEST_F(FileIoTest, TruncateExistingEmptiesAndRequiresTheFile) {
     WriteText(Path("f"), "contents");
     UniqueFileHandle file;
     ASSERT_EQ(FileOpen(WPath("f"), GENERIC_WRITE, 0, TRUNCATE_EXISTING, file.OutPtr(), 0), 0u);
@@ -133,8 +125,7 @@ TEST_F(FileIoTest, TruncateExistingEmptiesAndRequiresTheFile)
     EXPECT_FALSE(Exists(Path("g")));
 }
 
-TEST_F(FileIoTest, ReadFillsTheCountThenReportsEndOfFile)
-{
+TEST_F(FileIoTest, ReadFillsTheCountThenReportsEndOfFile) {
     WriteText(Path("f"), "hello world");
     UniqueFileHandle file;
     ASSERT_EQ(FileOpen(WPath("f"), GENERIC_READ, 0, OPEN_EXISTING, file.OutPtr(), FILE_FLAG_SEQUENTIAL_SCAN | 128), 0u);
@@ -149,8 +140,7 @@ TEST_F(FileIoTest, ReadFillsTheCountThenReportsEndOfFile)
     EXPECT_EQ(got, 0u);
 }
 
-TEST_F(FileIoTest, CopyRangeTakesItsOffsetAndStopsWhereTheSourceEnds)
-{
+TEST_F(FileIoTest, CopyRangeTakesItsOffsetAndStopsWhereTheSourceEnds) {
     WriteText(Path("src"), "0123456789");
     UniqueFileHandle source;
     UniqueFileHandle target;
@@ -166,8 +156,7 @@ TEST_F(FileIoTest, CopyRangeTakesItsOffsetAndStopsWhereTheSourceEnds)
     EXPECT_EQ(FileCopyRange(INVALID_FILE_HANDLE, 0, target.Get(), 1, &copied), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(FileIoTest, ReadGathersPiecesFromAPipe)
-{
+TEST_F(FileIoTest, ReadGathersPiecesFromAPipe) {
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ASSERT_EQ(::write(fds[1], "abc", 3), 3);
@@ -180,8 +169,7 @@ TEST_F(FileIoTest, ReadGathersPiecesFromAPipe)
     ::close(fds[0]);
 }
 
-TEST_F(FileIoTest, MissingArgumentsAndInvalidHandles)
-{
+TEST_F(FileIoTest, MissingArgumentsAndInvalidHandles) {
     char buffer[4];
     int dummy = 0;
     EXPECT_EQ(FileRead(0, buffer, 4, nullptr, nullptr), ERROR_INVALID_PARAMETER);
@@ -205,8 +193,7 @@ TEST_F(FileIoTest, MissingArgumentsAndInvalidHandles)
     EXPECT_EQ(FileSetWriteTime(file.Get(), nullptr, nullptr, nullptr), ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FileIoTest, ReadOrThrowThrowsTheLastError)
-{
+TEST_F(FileIoTest, ReadOrThrowThrowsTheLastError) {
     char buffer[4];
     uint32_t got = 0;
     try {
@@ -217,8 +204,7 @@ TEST_F(FileIoTest, ReadOrThrowThrowsTheLastError)
     }
 }
 
-TEST_F(FileIoTest, SeekOrigins)
-{
+TEST_F(FileIoTest, SeekOrigins) {
     WriteText(Path("f"), "0123456789");
     UniqueFileHandle file;
     ASSERT_EQ(FileOpen(WPath("f"), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, file.OutPtr(), 0), 0u);
@@ -232,16 +218,14 @@ TEST_F(FileIoTest, SeekOrigins)
     EXPECT_EQ(GetLastFileError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FileIoTest, FileTimeConversions)
-{
+TEST_F(FileIoTest, FileTimeConversions) {
     EXPECT_EQ(UnixSecondsFromFileTime(116444736000000000ull), 0);
     EXPECT_EQ(FileTimeFromUnixSeconds(0), 116444736000000000ull);
     EXPECT_EQ(UnixSecondsFromFileTime(FileTimeFromUnixSeconds(1700000000) + 9999999), 1700000000);
     EXPECT_EQ(FileTimeFromUnixSeconds(-1), 116444736000000000ull - 10000000ull);
 }
 
-TEST_F(FileIoTest, WriteTimeRoundTripsIncludingAfter2038)
-{
+TEST_F(FileIoTest, WriteTimeRoundTripsIncludingAfter2038) {
     for (int64_t seconds : {int64_t{1000000000}, int64_t{4102444800}}) {  // 2001 and 2100
         UniqueFileHandle file;
         ASSERT_EQ(FileOpen(WPath("f"), GENERIC_WRITE, 0, CREATE_ALWAYS, file.OutPtr(), 0), 0u);
@@ -258,8 +242,7 @@ TEST_F(FileIoTest, WriteTimeRoundTripsIncludingAfter2038)
     }
 }
 
-TEST_F(FileIoTest, SetWriteTimeReportsAFailure)
-{
+TEST_F(FileIoTest, SetWriteTimeReportsAFailure) {
     // Times cannot be set on a file of another owner, nor (for root, who
     // owns everything) on a read-only file system.
     std::string path = "/etc/passwd";
@@ -276,18 +259,14 @@ TEST_F(FileIoTest, SetWriteTimeReportsAFailure)
     const FILETIME when = FileTimeFromUnixSeconds(1000000000);
     const uint32_t result = fd >= 0 ? FileSetWriteTime(fd, nullptr, nullptr, &when) : 0xFFFFFFFFu;
     const uint32_t last = GetLastFileError();
-    if (fd >= 0)
-        ::close(fd);
-    if (::geteuid() == 0)
-        ::umount(Path("ro").c_str());
-    if (::geteuid() == 0 && !mounted)
-        GTEST_SKIP() << "cannot make a read-only file system here";
+    if (fd >= 0) ::close(fd);
+    if (::geteuid() == 0) ::umount(Path("ro").c_str());
+    if (::geteuid() == 0 && !mounted) GTEST_SKIP() << "cannot make a read-only file system here";
     EXPECT_EQ(result, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(last, ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(FileIoTest, SizeByPathReportsLow32Bits)
-{
+TEST_F(FileIoTest, SizeByPathReportsLow32Bits) {
     uint32_t size = 7;
     EXPECT_EQ(GetFileSizeByPath(WPath("missing"), &size), 1u);
     EXPECT_EQ(size, 7u);
@@ -297,14 +276,12 @@ TEST_F(FileIoTest, SizeByPathReportsLow32Bits)
     ASSERT_GE(fd, 0);
     const bool sized = ::ftruncate(fd, 5LL << 30) == 0;
     ::close(fd);
-    if (!sized)
-        GTEST_SKIP() << "no sparse files here";
+    if (!sized) GTEST_SKIP() << "no sparse files here";
     EXPECT_EQ(GetFileSizeByPath(WPath("big"), &size), 0u);
     EXPECT_EQ(size, 1u << 30);
 }
 
-TEST_F(FileIoTest, UniqueHandleClosesAndMoves)
-{
+TEST_F(FileIoTest, UniqueHandleClosesAndMoves) {
     WriteText(Path("f"), "x");
     FileHandle raw = INVALID_FILE_HANDLE;
     {
@@ -323,8 +300,7 @@ TEST_F(FileIoTest, UniqueHandleClosesAndMoves)
     EXPECT_EQ(errno, EBADF);
 }
 
-TEST_F(FileIoTest, MappedWindowShowsTheFileAtAnOffset)
-{
+TEST_F(FileIoTest, MappedWindowShowsTheFileAtAnOffset) {
     const long page = ::sysconf(_SC_PAGESIZE);
     std::string content(static_cast<size_t>(page) + 10, 'a');
     content.replace(static_cast<size_t>(page), 10, "0123456789");

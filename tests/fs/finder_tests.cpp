@@ -10,31 +10,26 @@ namespace {
 class FinderTest : public FsTest {
 protected:
     // name -> "d" (directory attribute), "f", with "@" for a link itself.
-    std::set<std::string> FindAll(const std::string& searchPath)
-    {
+    std::set<std::string> FindAll(const std::string& searchPath) {
         std::set<std::string> found;
         FileFinder finder;
         for (bool more = finder.FindFirst(W(searchPath)); more; more = finder.FindNext()) {
             std::string kind = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) ? "d" : "f";
-            if (finder.FoundIsSymbolicLink())
-                kind += "@";
+            if (finder.FoundIsSymbolicLink()) kind += "@";
             found.insert(std::string(ToNarrow(finder.FoundName()).Data()) + ":" + kind);
         }
         return found;
     }
 };
 
-TEST_F(FinderTest, WildcardListsEverythingIncludingHiddenAndDots)
-{
+TEST_F(FinderTest, WildcardListsEverythingIncludingHiddenAndDots) {
     WriteText(Path("a.txt"), "");
     WriteText(Path(".hidden"), "");
     ASSERT_EQ(::mkdir(Path("sub").c_str(), 0700), 0);
-    EXPECT_EQ(FindAll(Path("*")),
-              (std::set<std::string>{".:d", "..:d", ".hidden:f", "a.txt:f", "sub:d"}));
+    EXPECT_EQ(FindAll(Path("*")), (std::set<std::string>{".:d", "..:d", ".hidden:f", "a.txt:f", "sub:d"}));
 }
 
-TEST_F(FinderTest, PatternSelectsAndBackslashIsOrdinary)
-{
+TEST_F(FinderTest, PatternSelectsAndBackslashIsOrdinary) {
     WriteText(Path("a.txt"), "");
     WriteText(Path("b.txt"), "");
     WriteText(Path("c.dat"), "");
@@ -43,8 +38,7 @@ TEST_F(FinderTest, PatternSelectsAndBackslashIsOrdinary)
     EXPECT_EQ(FindAll(Path("x\\*")), (std::set<std::string>{"x\\y.dat:f"}));
 }
 
-TEST_F(FinderTest, SingleEntryModeIsAnExistenceTest)
-{
+TEST_F(FinderTest, SingleEntryModeIsAnExistenceTest) {
     WriteText(Path("plain"), "");
     WriteText(Path("what?"), "");
     FileFinder finder;
@@ -61,15 +55,13 @@ TEST_F(FinderTest, SingleEntryModeIsAnExistenceTest)
     EXPECT_FALSE(finder.FindFirst(u"*"));
 }
 
-TEST_F(FinderTest, MissingDirectoryFindsNothing)
-{
+TEST_F(FinderTest, MissingDirectoryFindsNothing) {
     FileFinder finder;
     EXPECT_FALSE(finder.FindFirst(WPath("nowhere/*")));
     EXPECT_FALSE(finder.FindNext());
 }
 
-TEST_F(FinderTest, LinksAreFollowedForAttributesAndFlagged)
-{
+TEST_F(FinderTest, LinksAreFollowedForAttributesAndFlagged) {
     ASSERT_EQ(::mkdir(Path("dir").c_str(), 0700), 0);
     WriteText(Path("file"), "");
     ASSERT_EQ(::symlink("dir", Path("to_dir").c_str()), 0);
@@ -77,22 +69,20 @@ TEST_F(FinderTest, LinksAreFollowedForAttributesAndFlagged)
     ASSERT_EQ(::symlink("gone", Path("dangling").c_str()), 0);
     WriteText(Path("z_after"), "");
     // The dangling link neither ends the walk nor hides the entries after it.
-    EXPECT_EQ(FindAll(Path("*")), (std::set<std::string>{".:d", "..:d", "dangling:f@", "dir:d", "file:f",
-                                                          "to_dir:d@", "to_file:f@", "z_after:f"}));
+    EXPECT_EQ(FindAll(Path("*")), (std::set<std::string>{".:d", "..:d", "dangling:f@", "dir:d", "file:f", "to_dir:d@",
+                                                         "to_file:f@", "z_after:f"}));
     FileFinder finder;
     ASSERT_TRUE(finder.FindFirst(WPath("to_dir")));
     EXPECT_TRUE(finder.FoundIsSymbolicLink());
     EXPECT_EQ(finder.FoundAttributes(), FILE_ATTRIBUTE_DIRECTORY);
 }
 
-TEST_F(FinderTest, RootSpecListsTheRoot)
-{
+TEST_F(FinderTest, RootSpecListsTheRoot) {
     std::set<std::string> found = FindAll("/*");
     EXPECT_TRUE(found.count("tmp:d") || found.count("usr:d")) << found.size();
 }
 
-TEST_F(FinderTest, FinderCanBeReusedAndClosedTwice)
-{
+TEST_F(FinderTest, FinderCanBeReusedAndClosedTwice) {
     WriteText(Path("a"), "");
     FileFinder finder;
     ASSERT_TRUE(finder.FindFirst(WPath("*")));
@@ -102,8 +92,7 @@ TEST_F(FinderTest, FinderCanBeReusedAndClosedTwice)
     EXPECT_FALSE(finder.FindNext());
 }
 
-TEST_F(FinderTest, PathExistsTakesNamesLiterally)
-{
+TEST_F(FinderTest, PathExistsTakesNamesLiterally) {
     WriteText(Path("star*name"), "");
     EXPECT_TRUE(PathExists(WPath("star*name")));
     EXPECT_FALSE(PathExists(WPath("st*")));

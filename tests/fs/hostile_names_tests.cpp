@@ -15,14 +15,13 @@
 namespace {
 
 const std::vector<std::string> kHostileNames = {
-    "quote\"name", "$(touch canary)", "`touch canary`", "back\\slash", "new\nline",
-    " spaced  name ", "-rf", "--", "-", "'single'", "a;touch canary", "|touch canary&", "*",
+    "quote\"name", "$(touch canary)", "`touch canary`", "back\\slash",    "new\nline", " spaced  name ", "-rf", "--",
+    "-",           "'single'",        "a;touch canary", "|touch canary&", "*",
 };
 
 class HostileNamesTest : public FsTest, public ::testing::WithParamInterface<bool> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FsTest::SetUp();
         char buffer[4096];
         ASSERT_NE(::getcwd(buffer, sizeof buffer), nullptr);
@@ -31,8 +30,7 @@ protected:
         ASSERT_EQ(::chdir(root_.c_str()), 0);
         fs_testing::ForceToolPath(GetParam());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fs_testing::ForceToolPath(false);
         EXPECT_FALSE(Exists(Path("canary"))) << "a name was run as a command";
         EXPECT_EQ(::chdir(oldDirectory_.c_str()), 0);
@@ -41,8 +39,7 @@ protected:
     std::string oldDirectory_;
 };
 
-TEST_P(HostileNamesTest, DirectoryOperations)
-{
+TEST_P(HostileNamesTest, DirectoryOperations) {
     for (const std::string& name : kHostileNames) {
         SCOPED_TRACE(name);
         EXPECT_EQ(CreateDirectoryPath(W(name + "/sub")), 0u);
@@ -56,8 +53,7 @@ TEST_P(HostileNamesTest, DirectoryOperations)
     EXPECT_EQ(Listing(root_), "");
 }
 
-TEST_P(HostileNamesTest, FileOperations)
-{
+TEST_P(HostileNamesTest, FileOperations) {
     for (const std::string& name : kHostileNames) {
         SCOPED_TRACE(name);
         WriteText(Path(name), "payload");
@@ -70,8 +66,7 @@ TEST_P(HostileNamesTest, FileOperations)
     EXPECT_EQ(Listing(root_), "");
 }
 
-TEST_P(HostileNamesTest, TreeWalksAndTemporaryFiles)
-{
+TEST_P(HostileNamesTest, TreeWalksAndTemporaryFiles) {
     for (const std::string& name : kHostileNames) {
         SCOPED_TRACE(name);
         ASSERT_EQ(CreateDirectoryPath(W(name + "/" + name)), 0u);
@@ -99,8 +94,7 @@ TEST_P(HostileNamesTest, TreeWalksAndTemporaryFiles)
 INSTANTIATE_TEST_SUITE_P(FastAndTool, HostileNamesTest, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Tool" : "Fast"; });
 
-TEST_F(FsTest, RunShellCommandPassesArgumentsVerbatim)
-{
+TEST_F(FsTest, RunShellCommandPassesArgumentsVerbatim) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(root_.c_str()), 0);

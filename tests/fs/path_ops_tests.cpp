@@ -19,8 +19,7 @@ struct Outcome {
 
 class DirOpsTest : public FsTest {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         fs_testing::ForceToolPath(false);
         FsTest::TearDown();
     }
@@ -28,8 +27,7 @@ protected:
     // Runs the scenario in a fresh subdirectory per mode and checks that both
     // agree; returns the fast path's outcome for the caller's expectations.
     Outcome BothWays(const std::function<void(const std::string&)>& prepare,
-                     const std::function<std::string(const std::string&)>& act)
-    {
+                     const std::function<std::string(const std::string&)>& act) {
         Outcome outcomes[2];
         for (int tool = 0; tool < 2; ++tool) {
             const std::string dir = Path(tool ? "tool" : "fast");
@@ -46,13 +44,11 @@ protected:
     }
 };
 
-std::string Num(uint32_t value)
-{
+std::string Num(uint32_t value) {
     return std::to_string(value) + " ";
 }
 
-TEST_F(DirOpsTest, CreateDirectoryPathCases)
-{
+TEST_F(DirOpsTest, CreateDirectoryPathCases) {
     Outcome out = BothWays(
         [](const std::string& d) {
             ASSERT_EQ(::mkdir((d + "/exists").c_str(), 0700), 0);
@@ -69,8 +65,7 @@ TEST_F(DirOpsTest, CreateDirectoryPathCases)
     EXPECT_EQ(out.tree, "a/{b/{c/{}}} exists/{in/{}} file=f link@ up/{}");
 }
 
-TEST_F(DirOpsTest, CreateDirectoryPathModesMatchTheTool)
-{
+TEST_F(DirOpsTest, CreateDirectoryPathModesMatchTheTool) {
     for (mode_t mask : {mode_t{022}, mode_t{077}, mode_t{0277}}) {
         const std::string sub = "m" + std::to_string(mask);
         ASSERT_EQ(::mkdir(Path(sub).c_str(), 0700), 0);
@@ -93,8 +88,7 @@ TEST_F(DirOpsTest, CreateDirectoryPathModesMatchTheTool)
     }
 }
 
-TEST_F(DirOpsTest, MovePathCases)
-{
+TEST_F(DirOpsTest, MovePathCases) {
     Outcome out = BothWays(
         [](const std::string& d) {
             WriteText(d + "/plain", "1");
@@ -127,8 +121,7 @@ TEST_F(DirOpsTest, MovePathCases)
               "dir/{into=3} dirlink@ moved_link@ nodir=6 old=2 renamed=1 self=5 target/{vialink=4} tree2/{leaf=7}");
 }
 
-TEST_F(DirOpsTest, DeleteFilePathCases)
-{
+TEST_F(DirOpsTest, DeleteFilePathCases) {
     Outcome out = BothWays(
         [](const std::string& d) {
             WriteText(d + "/file", "f");
@@ -144,8 +137,7 @@ TEST_F(DirOpsTest, DeleteFilePathCases)
     EXPECT_EQ(out.tree, "dir/{} kept=k");
 }
 
-TEST_F(DirOpsTest, RemoveDirectoryTreeCases)
-{
+TEST_F(DirOpsTest, RemoveDirectoryTreeCases) {
     Outcome out = BothWays(
         [](const std::string& d) {
             ASSERT_EQ(::mkdir((d + "/empty").c_str(), 0700), 0);
@@ -165,8 +157,7 @@ TEST_F(DirOpsTest, RemoveDirectoryTreeCases)
     EXPECT_EQ(out.tree, "kept/{inside=i}");
 }
 
-TEST_F(DirOpsTest, CreateDirectoryExclusiveNeverTakesAnExistingName)
-{
+TEST_F(DirOpsTest, CreateDirectoryExclusiveNeverTakesAnExistingName) {
     EXPECT_EQ(CreateDirectoryExclusive(WPath("mine"), 0700), 0u);
     EXPECT_EQ(ModeOf(Path("mine")), 0700u);
     EXPECT_EQ(CreateDirectoryExclusive(WPath("mine"), 0700), ERROR_ALREADY_EXISTS);
@@ -179,8 +170,7 @@ TEST_F(DirOpsTest, CreateDirectoryExclusiveNeverTakesAnExistingName)
 // Moves across file systems need the tool; rename alone would fail with EXDEV.
 class CrossDeviceTest : public DirOpsTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         DirOpsTest::SetUp();
         mount_ = Path("mnt");
         ASSERT_EQ(::mkdir(mount_.c_str(), 0700), 0);
@@ -189,17 +179,14 @@ protected:
             GTEST_SKIP() << "cannot mount a tmpfs here";
         }
     }
-    void TearDown() override
-    {
-        if (!mount_.empty())
-            ::umount(mount_.c_str());
+    void TearDown() override {
+        if (!mount_.empty()) ::umount(mount_.c_str());
         DirOpsTest::TearDown();
     }
     std::string mount_;
 };
 
-TEST_F(CrossDeviceTest, MovePathAcrossFileSystems)
-{
+TEST_F(CrossDeviceTest, MovePathAcrossFileSystems) {
     for (int tool = 0; tool < 2; ++tool) {
         const std::string name = tool ? "tool" : "fast";
         WriteText(Path(name), "payload");
@@ -215,8 +202,7 @@ TEST_F(CrossDeviceTest, MovePathAcrossFileSystems)
     }
 }
 
-TEST_F(CrossDeviceTest, MoveTreeAcrossFileSystems)
-{
+TEST_F(CrossDeviceTest, MoveTreeAcrossFileSystems) {
     ASSERT_EQ(::mkdir(Path("src").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("src/sub").c_str(), 0700), 0);
     WriteText(Path("src/a"), "a");

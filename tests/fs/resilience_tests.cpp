@@ -19,24 +19,19 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 class InterruptionTest : public FsTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         FsTest::SetUp();
-        for (size_t i = 0; i < 3; ++i)
-            sigaction(kSignals[i], nullptr, &saved_[i]);
+        for (size_t i = 0; i < 3; ++i) sigaction(kSignals[i], nullptr, &saved_[i]);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ClearInterruptionRequest();
-        for (size_t i = 0; i < 3; ++i)
-            sigaction(kSignals[i], &saved_[i], nullptr);
+        for (size_t i = 0; i < 3; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
         FsTest::TearDown();
     }
     struct sigaction saved_[3];
 };
 
-TEST_F(InterruptionTest, SignalsAreCaughtAndTheFirstOneIsKept)
-{
+TEST_F(InterruptionTest, SignalsAreCaughtAndTheFirstOneIsKept) {
     ASSERT_TRUE(InstallInterruptionHandlers());
     EXPECT_TRUE(InterruptionHandlersInstalled());
     ClearInterruptionRequest();
@@ -57,8 +52,7 @@ TEST_F(InterruptionTest, SignalsAreCaughtAndTheFirstOneIsKept)
 // A Ctrl-C reaches every process of the terminal's foreground group; the
 // tool moving a file must finish its step instead of dying half-way. A
 // program started for the user must stay stoppable.
-TEST_F(InterruptionTest, OwnToolsFinishTheirStepWhenASignalArrivesUserProgramsDoNot)
-{
+TEST_F(InterruptionTest, OwnToolsFinishTheirStepWhenASignalArrivesUserProgramsDoNot) {
     ASSERT_TRUE(InstallInterruptionHandlers());
     for (const char* signal : {"INT", "TERM", "HUP"}) {
         const std::string script = std::string("kill -") + signal + " $$; exit 7";
@@ -69,8 +63,7 @@ TEST_F(InterruptionTest, OwnToolsFinishTheirStepWhenASignalArrivesUserProgramsDo
     EXPECT_FALSE(InterruptionRequested());
 }
 
-TEST_F(FsTest, PermissionBitsAreReadAndSetThroughLinksWithoutSetIdBits)
-{
+TEST_F(FsTest, PermissionBitsAreReadAndSetThroughLinksWithoutSetIdBits) {
     WriteText(Path("f"), "x");
     ASSERT_EQ(::chmod(Path("f").c_str(), 04751), 0);
     ASSERT_EQ(::symlink("f", Path("link").c_str()), 0);
@@ -91,16 +84,14 @@ TEST_F(FsTest, PermissionBitsAreReadAndSetThroughLinksWithoutSetIdBits)
     EXPECT_EQ(ModeOf(Path("f")), 0640u);
 }
 
-TEST_F(FsTest, EntryTestSeesDanglingLinksThatTheFinderMisses)
-{
+TEST_F(FsTest, EntryTestSeesDanglingLinksThatTheFinderMisses) {
     ASSERT_EQ(::symlink("nowhere", Path("dangling").c_str()), 0);
     EXPECT_TRUE(PathEntryExists(WPath("dangling")));
     EXPECT_FALSE(PathExists(WPath("dangling")));
     EXPECT_FALSE(PathEntryExists(WPath("missing")));
 }
 
-TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen)
-{
+TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen) {
     JournalFile journal;
     ASSERT_EQ(journal.Create(WPath("j")), 0u);
     EXPECT_EQ(ModeOf(Path("j")), 0600u);
@@ -124,8 +115,7 @@ TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen)
     EXPECT_EQ(contents, "one\ntwo\nthree\n");
 }
 
-TEST_F(FsTest, JournalsThatAreNotPlainFilesOfThisUserAreRefused)
-{
+TEST_F(FsTest, JournalsThatAreNotPlainFilesOfThisUserAreRefused) {
     std::string contents;
     JournalLock lock;
     EXPECT_EQ(ReadUnlockedJournal(WPath("missing"), &contents, &lock), ERROR_FILE_NOT_FOUND);
@@ -140,8 +130,7 @@ TEST_F(FsTest, JournalsThatAreNotPlainFilesOfThisUserAreRefused)
     }
 }
 
-TEST_F(FsTest, JournalWritesAreCountedFaults)
-{
+TEST_F(FsTest, JournalWritesAreCountedFaults) {
     JournalFile journal;
     fault_injection::FailOperationAt(1);
     EXPECT_EQ(journal.Create(WPath("j")), ERROR_INVALID_PARAMETER);
@@ -154,8 +143,7 @@ TEST_F(FsTest, JournalWritesAreCountedFaults)
     EXPECT_EQ(ReadText(Path("j")), "a");
 }
 
-TEST_F(FsTest, OnlyEmptyDirectoriesAreRemovedAndFileSystemsCompared)
-{
+TEST_F(FsTest, OnlyEmptyDirectoriesAreRemovedAndFileSystemsCompared) {
     ASSERT_EQ(::mkdir(Path("empty").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("full").c_str(), 0700), 0);
     WriteText(Path("full/f"), "x");
@@ -172,8 +160,7 @@ TEST_F(FsTest, OnlyEmptyDirectoriesAreRemovedAndFileSystemsCompared)
     }
 }
 
-TEST_F(FsTest, GroupOrOthersWritableDirectoriesAreNotTheUsersOwn)
-{
+TEST_F(FsTest, GroupOrOthersWritableDirectoriesAreNotTheUsersOwn) {
     ASSERT_EQ(::mkdir(Path("mine").c_str(), 0700), 0);
     EXPECT_TRUE(IsDirectoryOfCurrentUser(WPath("mine")));
     ASSERT_EQ(::chmod(Path("mine").c_str(), 0770), 0);

@@ -13,8 +13,7 @@ namespace {
 class TempFileClaimTest : public FsTest {
 protected:
     // A file whose last change lies an hour back.
-    void WriteOld(const std::string& relative)
-    {
+    void WriteOld(const std::string& relative) {
         WriteText(Path(relative), "body");
         struct timeval times[2];
         gettimeofday(&times[0], nullptr);
@@ -24,8 +23,7 @@ protected:
     }
 };
 
-TEST_F(TempFileClaimTest, OnlyOldUnclaimedFilesOfOursAreDeleted)
-{
+TEST_F(TempFileClaimTest, OnlyOldUnclaimedFilesOfOursAreDeleted) {
     WriteOld("txkAbandoned");
     WriteOld("txkClaimed");
     WriteText(Path("txkFresh"), "being unpacked right now");
@@ -35,14 +33,14 @@ TEST_F(TempFileClaimTest, OnlyOldUnclaimedFilesOfOursAreDeleted)
     ASSERT_EQ(0, mkdir(Path("txkDirectory").c_str(), 0700));
 
     UniqueFileHandle claimed;
-    ASSERT_EQ(0u, FileOpen(WPath("txkClaimed"), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
-                           claimed.OutPtr(), FILE_ATTRIBUTE_NORMAL));
+    ASSERT_EQ(0u, FileOpen(WPath("txkClaimed"), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, claimed.OutPtr(),
+                           FILE_ATTRIBUTE_NORMAL));
     ASSERT_EQ(0u, ClaimOpenFile(claimed.Get()));
 
     // A second claim, even from this process, sees the first one.
     UniqueFileHandle second;
-    ASSERT_EQ(0u, FileOpen(WPath("txkClaimed"), GENERIC_READ, 0, OPEN_EXISTING, second.OutPtr(),
-                           FILE_ATTRIBUTE_NORMAL));
+    ASSERT_EQ(0u,
+              FileOpen(WPath("txkClaimed"), GENERIC_READ, 0, OPEN_EXISTING, second.OutPtr(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(ERROR_ALREADY_EXISTS, ClaimOpenFile(second.Get()));
 
     EXPECT_EQ(1u, DeleteAbandonedTempFiles(W(root_), W("txk"), 60));
@@ -61,10 +59,8 @@ TEST_F(TempFileClaimTest, OnlyOldUnclaimedFilesOfOursAreDeleted)
     EXPECT_FALSE(Exists(Path("txkClaimed")));
 }
 
-TEST_F(TempFileClaimTest, AnotherUsersFileIsLeftAlone)
-{
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to give a file to another user";
+TEST_F(TempFileClaimTest, AnotherUsersFileIsLeftAlone) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file to another user";
     WriteOld("txkForeign");
     ASSERT_EQ(0, chown(Path("txkForeign").c_str(), 65534, 65534));
     EXPECT_EQ(0u, DeleteAbandonedTempFiles(W(root_), W("txk"), 60));

@@ -12,24 +12,21 @@
 
 namespace {
 
-std::string Narrow(const WideString& text)
-{
+std::string Narrow(const WideString& text) {
     return ToNarrow(text).Data();
 }
 
 // The tests set or unset TMPDIR; the fixture puts the old value back.
 class TempDirTest : public FsTest {
 protected:
-    std::string TempDirectory()
-    {
+    std::string TempDirectory() {
         WideString out = u"junk";
         EXPECT_EQ(GetTempDirectory(&out), 0u);
         return Narrow(out);
     }
 };
 
-TEST_F(TempDirTest, TmpdirUnsetMissingEmptyFileOrValid)
-{
+TEST_F(TempDirTest, TmpdirUnsetMissingEmptyFileOrValid) {
     ::unsetenv("TMPDIR");
     EXPECT_EQ(TempDirectory(), "/tmp/");
     ::setenv("TMPDIR", Path("missing").c_str(), 1);
@@ -45,8 +42,7 @@ TEST_F(TempDirTest, TmpdirUnsetMissingEmptyFileOrValid)
     EXPECT_EQ(TempDirectory(), root_ + "/");
 }
 
-TEST_F(TempDirTest, FreeSpaceIsMeasuredInTheTemporaryDirectory)
-{
+TEST_F(TempDirTest, FreeSpaceIsMeasuredInTheTemporaryDirectory) {
     EXPECT_EQ(GetFreeSpace(nullptr), ERROR_INVALID_PARAMETER);
     ::setenv("TMPDIR", root_.c_str(), 1);
     uint32_t free = 0;
@@ -54,8 +50,7 @@ TEST_F(TempDirTest, FreeSpaceIsMeasuredInTheTemporaryDirectory)
     EXPECT_GT(free, 0u);
 }
 
-TEST_F(FsTest, MakeTempFileNameCreatesDistinctPrivateFiles)
-{
+TEST_F(FsTest, MakeTempFileNameCreatesDistinctPrivateFiles) {
     WideString first, second;
     ASSERT_EQ(MakeTempFileName(W(root_), u"txkLONGER", &first), 0u);
     ASSERT_EQ(MakeTempFileName(WPath(""), u"Vq", &second), 0u);
@@ -65,15 +60,13 @@ TEST_F(FsTest, MakeTempFileNameCreatesDistinctPrivateFiles)
     ASSERT_EQ(a.size(), root_.size() + 1 + 5 + 6);
     EXPECT_EQ(a.substr(0, root_.size() + 6), root_ + "/txkLO");
     EXPECT_EQ(b.substr(0, root_.size() + 3), root_ + "/Vq");
-    for (char c : a.substr(a.size() - 6))
-        EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << a;
+    for (char c : a.substr(a.size() - 6)) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << a;
     EXPECT_EQ(ReadText(a), "");
     EXPECT_EQ(ModeOf(a), 0600u);
     EXPECT_EQ(ModeOf(b), 0600u);
 }
 
-TEST_F(FsTest, MakeTempFileNameNeverReusesAName)
-{
+TEST_F(FsTest, MakeTempFileNameNeverReusesAName) {
     // A single letter of prefix still leaves room; many names in a row must
     // all be new files, none an existing one.
     for (int i = 0; i < 200; ++i) {
@@ -85,8 +78,7 @@ TEST_F(FsTest, MakeTempFileNameNeverReusesAName)
     }
 }
 
-TEST_F(FsTest, MakeTempFileNameFailsWithTheNameStillSet)
-{
+TEST_F(FsTest, MakeTempFileNameFailsWithTheNameStillSet) {
     WideString name;
     EXPECT_EQ(MakeTempFileName(WPath("missing"), u"Vq", &name), ERROR_CANTWRITE);
     EXPECT_EQ(Narrow(name).substr(0, root_.size() + 11), root_ + "/missing/Vq");
@@ -112,8 +104,7 @@ TEST_F(FsTest, MakeTempFileNameFailsWithTheNameStillSet)
     }
 }
 
-TEST_F(FsTest, SleepMillisecondsWaitsAndIgnoresNegatives)
-{
+TEST_F(FsTest, SleepMillisecondsWaitsAndIgnoresNegatives) {
     SleepMilliseconds(-5);
     SleepMilliseconds(0);
     struct timespec before, after;

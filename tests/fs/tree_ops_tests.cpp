@@ -9,8 +9,7 @@ namespace {
 class TreeWalkTest : public FsTest {
 protected:
     // outside/{precious=keep, deep/{more=keep}} and a tree that links to it.
-    void MakeTreeWithLinks(const std::string& tree)
-    {
+    void MakeTreeWithLinks(const std::string& tree) {
         ASSERT_EQ(::mkdir(Path("outside").c_str(), 0700), 0);
         ASSERT_EQ(::mkdir(Path("outside/deep").c_str(), 0700), 0);
         WriteText(Path("outside/precious"), "keep");
@@ -25,16 +24,14 @@ protected:
     }
 };
 
-TEST_F(TreeWalkTest, RemoveTreeRemovesEverythingButWhatLinksPointTo)
-{
+TEST_F(TreeWalkTest, RemoveTreeRemovesEverythingButWhatLinksPointTo) {
     MakeTreeWithLinks("tree");
     EXPECT_EQ(RemoveTree(WPath("tree")), 0u);
     EXPECT_FALSE(Exists(Path("tree")));
     EXPECT_EQ(Listing(Path("outside")), "deep/{more=keep} precious=keep");
 }
 
-TEST_F(TreeWalkTest, RemoveTreeOfALinkRemovesOnlyTheLink)
-{
+TEST_F(TreeWalkTest, RemoveTreeOfALinkRemovesOnlyTheLink) {
     MakeTreeWithLinks("tree");
     ASSERT_EQ(::symlink(Path("outside").c_str(), Path("top_link").c_str()), 0);
     EXPECT_EQ(RemoveTree(WPath("top_link/")), 0u);
@@ -42,8 +39,7 @@ TEST_F(TreeWalkTest, RemoveTreeOfALinkRemovesOnlyTheLink)
     EXPECT_EQ(Listing(Path("outside")), "deep/{more=keep} precious=keep");
 }
 
-TEST_F(TreeWalkTest, RemoveTreeOfFilesEmptyPathsAndTheRoot)
-{
+TEST_F(TreeWalkTest, RemoveTreeOfFilesEmptyPathsAndTheRoot) {
     WriteText(Path("file"), "x");
     EXPECT_EQ(RemoveTree(WPath("file")), 0u);
     EXPECT_FALSE(Exists(Path("file")));
@@ -55,8 +51,7 @@ TEST_F(TreeWalkTest, RemoveTreeOfFilesEmptyPathsAndTheRoot)
     EXPECT_TRUE(IsDir(root_));
 }
 
-TEST_F(TreeWalkTest, RemoveTreeWithTrailingSlash)
-{
+TEST_F(TreeWalkTest, RemoveTreeWithTrailingSlash) {
     ASSERT_EQ(::mkdir(Path("t").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("t/.d").c_str(), 0700), 0);
     WriteText(Path("t/.d/x"), "x");
@@ -64,8 +59,7 @@ TEST_F(TreeWalkTest, RemoveTreeWithTrailingSlash)
     EXPECT_FALSE(Exists(Path("t")));
 }
 
-TEST_F(TreeWalkTest, MoveTreePutsFilesBackAndMovesLinksAsLinks)
-{
+TEST_F(TreeWalkTest, MoveTreePutsFilesBackAndMovesLinksAsLinks) {
     MakeTreeWithLinks("backup");
     ASSERT_EQ(::mkdir(Path("dest").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("dest/sub").c_str(), 0700), 0);
@@ -81,8 +75,7 @@ TEST_F(TreeWalkTest, MoveTreePutsFilesBackAndMovesLinksAsLinks)
     EXPECT_EQ(Listing(Path("backup")), "sub/{}");
 }
 
-TEST_F(TreeWalkTest, MoveTreeCreatesNoDirectoriesAndLeavesUnmovableFiles)
-{
+TEST_F(TreeWalkTest, MoveTreeCreatesNoDirectoriesAndLeavesUnmovableFiles) {
     ASSERT_EQ(::mkdir(Path("backup").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("backup/gone").c_str(), 0700), 0);
     WriteText(Path("backup/gone/f"), "stays");
@@ -93,16 +86,13 @@ TEST_F(TreeWalkTest, MoveTreeCreatesNoDirectoriesAndLeavesUnmovableFiles)
     EXPECT_EQ(Listing(Path("backup")), "gone/{f=stays}");
 }
 
-TEST_F(TreeWalkTest, MoveTreeOfManyFilesMovesEachOnce)
-{
+TEST_F(TreeWalkTest, MoveTreeOfManyFilesMovesEachOnce) {
     ASSERT_EQ(::mkdir(Path("src").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("dst").c_str(), 0700), 0);
-    for (int i = 0; i < 500; ++i)
-        WriteText(Path("src/f" + std::to_string(i)), std::to_string(i));
+    for (int i = 0; i < 500; ++i) WriteText(Path("src/f" + std::to_string(i)), std::to_string(i));
     MoveTree(WPath("dst"), WPath("src"));
     EXPECT_EQ(Listing(Path("src")), "");
-    for (int i = 0; i < 500; i += 97)
-        EXPECT_EQ(ReadText(Path("dst/f" + std::to_string(i))), std::to_string(i));
+    for (int i = 0; i < 500; i += 97) EXPECT_EQ(ReadText(Path("dst/f" + std::to_string(i))), std::to_string(i));
 }
 
 }  // namespace
@@ -113,8 +103,7 @@ namespace {
 // must neither stop it nor send it back into the same directory.
 // A name that is not text in the locale is a file like any other: it moves
 // with the rest instead of staying behind to be removed with the source.
-TEST_F(TreeWalkTest, NamesThatAreNotTextInTheLocaleMoveToo)
-{
+TEST_F(TreeWalkTest, NamesThatAreNotTextInTheLocaleMoveToo) {
     ASSERT_EQ(::mkdir(Path("tree").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("tree/\xfe").c_str(), 0700), 0);
     WriteText(Path("tree/\xfe/inner"), "i");
