@@ -1,6 +1,6 @@
 #include "engine/engine_paths.h"
-#include "fs/file_finder.h"
 
+#include "fs/file_finder.h"
 #include "text/path_bytes.h"
 
 bool FitsPathLimit(const WideString& path) {

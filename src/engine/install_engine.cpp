@@ -1,7 +1,5 @@
 // The installation run: entries in table order, progress and final states.
 #include "engine/install_engine.h"
-#include "fs/file_finder.h"
-#include "fs/sleep.h"
 
 #include <cerrno>
 #include <exception>
@@ -11,10 +9,12 @@
 #include "engine/entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
+#include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/interruption.h"
 #include "fs/path_mode.h"
 #include "fs/path_times.h"
+#include "fs/sleep.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 
