@@ -86,10 +86,13 @@ void MultibyteDecoder::Finish(WideString* out) {
     state_ = std::mbstate_t();
 }
 
+namespace {
+// True when units[index] is an escaped byte (not the second half of a pair).
 bool IsEscapedRawByte(const char16_t* units, uint32_t index) {
     const char16_t unit = units[index];
     return unit >= kRawByteEscape && unit <= kRawByteEscape + 0xFF && (index == 0 || !IsHighSurrogate(units[index - 1]));
 }
+}  // namespace
 
 bool EncodeConfigText(const WideString& text, NarrowString* out) {
     const char16_t* units = text.Data();

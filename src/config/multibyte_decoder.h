@@ -13,9 +13,6 @@
 // any locale.
 constexpr char16_t kRawByteEscape = 0xDC00;
 
-// True when units[index] is an escaped byte (not the second half of a pair).
-bool IsEscapedRawByte(const char16_t* units, uint32_t index);
-
 // The bytes of text, each escaped byte written as itself and the rest as
 // PathToBytes spells it (the locale's encoding, else UTF-8). False when the
 // text holds a lone surrogate that is no escaped byte.

@@ -14,10 +14,12 @@ void AppendCountedString(ByteVector& out, const WideString& text) {
     }
 }
 
+namespace {
 void AppendFileTime(ByteVector& out, FILETIME time) {
     AppendU32(out, static_cast<uint32_t>(time));
     AppendU32(out, static_cast<uint32_t>(time >> 32));
 }
+}  // namespace
 
 uint32_t DecodeU32(const unsigned char* bytes) noexcept {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |

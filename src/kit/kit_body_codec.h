@@ -10,7 +10,6 @@ using ByteVector = std::vector<unsigned char>;
 
 void AppendU32(ByteVector& out, uint32_t value);
 void AppendCountedString(ByteVector& out, const WideString& text);
-void AppendFileTime(ByteVector& out, FILETIME time);
 
 uint32_t DecodeU32(const unsigned char* bytes) noexcept;
 

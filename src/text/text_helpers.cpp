@@ -95,16 +95,11 @@ bool PathEqualsLiteral(const WideString& path, const char16_t* literal) {
     return path.Equals(literal);
 }
 
-void AppendSeparator(WideString& path) {
+WideString WithSeparator(const WideString& path) {
     // An empty path is the text before the slash of a name in the root, so
     // it becomes "/".
-    if (PathIsRoot(path) || path.EndsWith(u'/') || path.EndsWith(u'\\')) return;
-    path.Append(u'/');
-}
-
-WideString WithSeparator(const WideString& path) {
     WideString result = path;
-    AppendSeparator(result);
+    if (!PathIsRoot(path) && !path.EndsWith(u'/') && !path.EndsWith(u'\\')) result.Append(u'/');
     return result;
 }
 

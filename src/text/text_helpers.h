@@ -11,8 +11,8 @@ int32_t ReplaceAll(WideString& subject, const WideString& what, const WideString
 
 bool PathIsRoot(const WideString& path);
 bool PathEqualsLiteral(const WideString& path, const char16_t* literal);
-// Appends "/" unless the path is exactly "/" or already ends with "/" or "\".
-void AppendSeparator(WideString& path);
+// The path with "/" appended unless it is exactly "/" or already ends with
+// "/" or "\".
 WideString WithSeparator(const WideString& path);
 // Every "\" replaced by "/".
 WideString WithForwardSlashes(const WideString& path);
