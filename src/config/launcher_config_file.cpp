@@ -83,7 +83,7 @@ void LauncherConfig::WriteFile(const WideString& path) const {
     }
     // Written beside the old file and renamed over it, so a failure at any
     // point leaves the launcher's file as it was.
-    int result = WriteFileReplacing(path, text.Data(), text.Length());
-    if (result == 0) return;
-    throw LauncherWriteError{result == 1 ? LauncherWriteError::kCannotCreate : LauncherWriteError::kWriteFailed};
+    bool created = false;
+    if (WriteFileReplacing(path, text.Data(), text.Length(), &created) == 0) return;
+    throw LauncherWriteError{created ? LauncherWriteError::kWriteFailed : LauncherWriteError::kCannotCreate};
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 #include "fs/file_io.h"
+#include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "fs/unique_file.h"
 
@@ -36,43 +37,18 @@ bool ResolveLinks(std::string* path) {
     return false;
 }
 
-// Removes the temporary file on every way out unless it was renamed into place.
-class TemporaryFile {
-public:
-    TemporaryFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
-    ~TemporaryFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!name_.empty()) ::unlink(name_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    int Descriptor() const { return fd_; }
-    const std::string& Name() const { return name_; }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-    void Keep() { name_.clear(); }
-
-private:
-    int fd_;
-    std::string name_;
-};
-
-bool WriteAll(int fd, const unsigned char* data, uint64_t size) {
+uint32_t WriteAll(int fd, const unsigned char* data, uint64_t size) {
     while (size > 0) {
         const size_t chunk = size > (1u << 30) ? (1u << 30) : static_cast<size_t>(size);
         const ssize_t put = ::write(fd, data, chunk);
         if (put < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return fs_detail::StoreErrno(errno);
         }
         data += put;
         size -= static_cast<uint64_t>(put);
     }
-    return true;
+    return 0;
 }
 
 // The new file takes the old one's owner (where allowed) and permission bits.
@@ -95,26 +71,53 @@ void SyncDirectory(const std::string& directory) {
 
 }  // namespace
 
-int WriteFileReplacing(const WideString& path, const void* data, uint64_t size) {
+uint32_t ReplacingFile::Open(const WideString& path) {
+    Discard();
+    ClearLastFileError();
     std::string target = fs_detail::NativePath(path);
-    if (target.empty() || (data == nullptr && size > 0) || !ResolveLinks(&target)) return 1;
+    if (target.empty()) return fs_detail::StoreErrno(ENOENT);
+    if (!ResolveLinks(&target)) return fs_detail::StoreErrno(ELOOP);
     struct stat old;
     const bool replacing = ::stat(target.c_str(), &old) == 0;
-    if (replacing && !S_ISREG(old.st_mode)) return 1;
+    if (replacing && !S_ISREG(old.st_mode)) return fs_detail::StoreErrno(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
 
     const std::string directory = DirectoryOf(target);
-    const std::string base = target.substr(directory.size());
     std::string name;
     // A new file gets 0666 less the umask from open itself.
-    const int fd = fs_detail::CreateUniqueFile(directory + "." + base + ".", replacing ? 0600 : 0666, &name);
-    if (fd < 0) return 1;
-    TemporaryFile temporary(fd, name);
+    const int fd = fs_detail::CreateUniqueFile(directory + "." + target.substr(directory.size()) + ".",
+                                               replacing ? 0600 : 0666, &name);
+    if (fd < 0) return fs_detail::StoreErrno(errno);
+    file_ = UniqueFileHandle(fd);
+    temporary_ = name;
+    target_ = target;
     if (replacing) CopyOwnerAndMode(fd, old);
-
-    if (!WriteAll(fd, static_cast<const unsigned char*>(data), size) || ::fsync(fd) != 0 || !temporary.Close())
-        return 2;
-    if (::rename(temporary.Name().c_str(), target.c_str()) != 0) return 2;
-    temporary.Keep();
-    SyncDirectory(directory);
     return 0;
+}
+
+uint32_t ReplacingFile::Commit() {
+    if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    if (::fsync(file_.Get()) != 0) return fs_detail::StoreErrno(errno);
+    const uint32_t closed = file_.Reset();
+    if (closed != 0) return closed;
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) return fs_detail::StoreErrno(errno);
+    temporary_.clear();
+    SyncDirectory(DirectoryOf(target_));
+    return 0;
+}
+
+void ReplacingFile::Discard() noexcept {
+    file_.Reset();
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+uint32_t WriteFileReplacing(const WideString& path, const void* data, uint64_t size, bool* created) {
+    if (created != nullptr) *created = false;
+    if (data == nullptr && size > 0) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    ReplacingFile file;
+    uint32_t code = file.Open(path);
+    if (code != 0) return code;
+    if (created != nullptr) *created = true;
+    code = WriteAll(file.Handle(), static_cast<const unsigned char*>(data), size);
+    return code != 0 ? code : file.Commit();
 }

@@ -9,7 +9,8 @@
 // JournalFile::Create and JournalFile::Append.
 // Not counted, so that a rollback after the one failure always runs: reads,
 // RemoveTree, RemoveDirectoryTree, DeleteFilePath, MoveTree's inner moves,
-// WriteFileReplacing. FileWrite, FileTruncate and FileSetWriteTime count only
+// ReplacingFile's own steps (what is written through FileWrite counts).
+// FileWrite, FileTruncate and FileSetWriteTime count only
 // once their arguments have passed the handle checks. The counter is one
 // process-wide atomic.
 #include <cerrno>

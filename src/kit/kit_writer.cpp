@@ -3,7 +3,6 @@
 #include <zlib.h>
 #include <cstring>
 #include "fs/file_io.h"
-#include "fs/path_ops.h"
 #include "kit/kit_file_util.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_trailer.h"
@@ -23,11 +22,7 @@ void KitStreamWriter::Abandon() noexcept {
         delete stream_;
         stream_ = nullptr;
     }
-    if (handle_ != INVALID_FILE_HANDLE) {
-        FileClose(handle_);
-        handle_ = INVALID_FILE_HANDLE;
-        DeleteFilePath(path_);
-    }
+    file_.Discard();
 }
 
 uint32_t KitStreamWriter::Open(const WideString& path, int level) {
@@ -35,9 +30,8 @@ uint32_t KitStreamWriter::Open(const WideString& path, int level) {
     if (level < 0 || level > 9) return ERROR_INVALID_PARAMETER;
     bodySize_ = kitSize_ = 0;
     crc_ = static_cast<uint32_t>(crc32(0, nullptr, 0));
-    uint32_t code = FileOpen(path, GENERIC_WRITE, 0, CREATE_ALWAYS, &handle_, FILE_ATTRIBUTE_NORMAL);
+    const uint32_t code = file_.Open(path);
     if (code != 0) return code;
-    path_ = path;
     stream_ = new KitWriterStream;
     std::memset(&stream_->zs, 0, sizeof stream_->zs);
     if (deflateInit2(&stream_->zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -58,7 +52,7 @@ uint32_t KitStreamWriter::Deflate(int flush) {
         status = deflate(&zs, flush);
         if (status == Z_STREAM_ERROR) return ERROR_INVALID_PARAMETER;
         const uint32_t produced = static_cast<uint32_t>(sizeof stream_->out - zs.avail_out);
-        const uint32_t code = WriteAll(handle_, stream_->out, produced);
+        const uint32_t code = WriteAll(file_.Handle(), stream_->out, produced);
         if (code != 0) return code;
         kitSize_ += produced;
     } while (zs.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
@@ -85,20 +79,16 @@ uint32_t KitStreamWriter::Finish(bool withTrailer) {
     if (withTrailer) {
         ByteVector trailer;
         AppendKitTrailer(trailer, KitTrailer{static_cast<uint32_t>(bodySize_), crc_});
-        code = WriteAll(handle_, trailer.data(), static_cast<uint32_t>(trailer.size()));
+        code = WriteAll(file_.Handle(), trailer.data(), static_cast<uint32_t>(trailer.size()));
         if (code != 0) return code;
         kitSize_ += trailer.size();
     }
     if (kitSize_ > 0xFFFFFFFFu) return ERROR_INVALID_PARAMETER;
-    code = FileTruncate(handle_);
-    if (code != 0) return code;
     deflateEnd(&stream_->zs);
     delete stream_;
     stream_ = nullptr;
-    const FileHandle handle = handle_;
-    handle_ = INVALID_FILE_HANDLE;
-    code = FileClose(handle);
-    if (code != 0) DeleteFilePath(path_);
+    code = file_.Commit();
+    file_.Discard();
     return code;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "fs/atomic_replace.h"
 #include "kit/kit_body_codec.h"
 #include "text/cow_string.h"
 
@@ -12,17 +13,18 @@ struct KitWriterStream;  // owns the zlib deflate state
 class KitStreamWriter {
 public:
     KitStreamWriter();
-    // Deletes the kit file unless Finish succeeded.
+    // A kit that is not finished leaves the file of its name as it was.
     ~KitStreamWriter();
     KitStreamWriter(const KitStreamWriter&) = delete;
     KitStreamWriter& operator=(const KitStreamWriter&) = delete;
 
-    // Creates (or replaces) the kit file; level 0..9.
+    // Starts the kit that Finish puts in the place of path (or creates
+    // there), as a whole; level 0..9.
     [[nodiscard]] uint32_t Open(const WideString& path, int level);
     // Appends body bytes. A body of 4 GiB or more is refused with ERROR_INVALID_PARAMETER.
     [[nodiscard]] uint32_t Write(const void* data, uint32_t size);
-    // Ends the deflate stream, appends the integrity trailer when asked,
-    // cuts the file there and closes it. A kit file of 4 GiB or more is
+    // Ends the deflate stream, appends the integrity trailer when asked and
+    // puts the kit in place. A kit file of 4 GiB or more is
     // refused with ERROR_INVALID_PARAMETER.
     [[nodiscard]] uint32_t Finish(bool withTrailer);
 
@@ -34,8 +36,7 @@ private:
     void Abandon() noexcept;
 
     KitWriterStream* stream_ = nullptr;
-    WideString path_;
-    FileHandle handle_ = -1;
+    ReplacingFile file_;
     uint64_t bodySize_ = 0;
     uint64_t kitSize_ = 0;
     uint32_t crc_ = 0;

@@ -1,8 +1,9 @@
 #include <string>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include "fs/atomic_replace.h"
+#include "fs/last_error.h"
+#include "support/tmpfs_mount.h"
 #include "fs_test_support.h"
 
 namespace {
@@ -45,36 +46,35 @@ TEST_F(ReplaceFileTest, LinkIsKeptAndItsTargetReplaced) {
 
     ASSERT_EQ(::symlink("loop_b", Path("loop_a").c_str()), 0);
     ASSERT_EQ(::symlink("loop_a", Path("loop_b").c_str()), 0);
-    EXPECT_EQ(WriteFileReplacing(WPath("loop_a"), "x", 1), 1);
+    EXPECT_EQ(WriteFileReplacing(WPath("loop_a"), "x", 1), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(ReplaceFileTest, FailuresLeaveTheOldFileAndNoTemporary) {
-    EXPECT_EQ(WriteFileReplacing(WPath("missing/cfg"), "x", 1), 1);
+    EXPECT_EQ(WriteFileReplacing(WPath("missing/cfg"), "x", 1), ERROR_FILE_NOT_FOUND);
     ASSERT_EQ(::mkdir(Path("dir").c_str(), 0700), 0);
-    EXPECT_EQ(WriteFileReplacing(WPath("dir"), "x", 1), 1);
-    EXPECT_EQ(WriteFileReplacing(WPath("null"), nullptr, 5), 1);
+    EXPECT_EQ(WriteFileReplacing(WPath("dir"), "x", 1), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(WriteFileReplacing(WPath("null"), nullptr, 5), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Listing(root_), "dir/{}");
 
     if (::geteuid() == 0) return;  // root writes into read-only directories
     ASSERT_EQ(::mkdir(Path("ro").c_str(), 0700), 0);
     WriteText(Path("ro/cfg"), "old");
     ASSERT_EQ(::chmod(Path("ro").c_str(), 0500), 0);
-    EXPECT_EQ(WriteFileReplacing(WPath("ro/cfg"), "new", 3), 1);
+    EXPECT_EQ(WriteFileReplacing(WPath("ro/cfg"), "new", 3), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Listing(Path("ro")), "cfg=old");
 }
 
-TEST_F(ReplaceFileTest, WriteFailureKeepsTheOldFile) {
-    // /dev/full-like failures need a full file system: a 64 KiB tmpfs.
+TEST_F(ReplaceFileTest, FullDiskIsToldAndKeepsTheOldFile) {
     ASSERT_EQ(::mkdir(Path("small").c_str(), 0700), 0);
-    if (::mount("tpl_fs_full", Path("small").c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here";
+    TmpfsMount small(Path("small"), "size=64k");
+    if (!small.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
     WriteText(Path("small/cfg"), "old");
     const std::string big(1 << 20, 'x');
-    const int result = WriteFileReplacing(WPath("small/cfg"), big.data(), big.size());
-    const std::string listing = Listing(Path("small"));
-    ::umount(Path("small").c_str());
-    EXPECT_EQ(result, 2);
-    EXPECT_EQ(listing, "cfg=old");
+    bool created = false;
+    EXPECT_EQ(WriteFileReplacing(WPath("small/cfg"), big.data(), big.size(), &created), ERROR_DISK_FULL);
+    EXPECT_TRUE(created);
+    EXPECT_EQ(GetLastFileError(), ERROR_DISK_FULL);
+    EXPECT_EQ(Listing(Path("small")), "cfg=old");
 }
 
 }  // namespace

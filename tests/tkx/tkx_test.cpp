@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <cerrno>
 #include <filesystem>
+#include <set>
 #include <sstream>
+#include "fs/fault_injection.h"
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
 #include "text/convert.h"
@@ -19,6 +22,12 @@ namespace {
 void SetModificationTime(const std::string& path, time_t seconds) {
     struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
     ASSERT_EQ(utimes(path.c_str(), times), 0);
+}
+
+std::set<std::string> Entries(const std::string& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fsys::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 class TkxTest : public KitTest {
@@ -155,6 +164,30 @@ TEST_F(TkxTest, PackRefusesWhatAKitCannotCarry) {
     // A refused pack leaves the kit of that name alone and nothing beside it.
     EXPECT_EQ(ReadWholeFile(Path("k.tkx")), "an older kit");
     EXPECT_FALSE(fsys::exists(Path("k.tkx.partial")));
+}
+
+TEST_F(TkxTest, PackFailingPartWayKeepsTheOldKitAndLeavesNoTemporary) {
+    WriteBytes(Path("k.tkx"), std::string("an older kit"));
+    const std::set<std::string> before = Entries(Path(""));
+    // A full disk a few writes into the body (stored, so it takes many writes).
+    fault_injection::FailOperationAt(3, ENOSPC);
+    const TkxRun run = Tkx({"pack", "-o", Path("k.tkx"), "-l", "0", Path("tree")});
+    fault_injection::FailOperationAt(0);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("error 112"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadWholeFile(Path("k.tkx")), "an older kit");
+    EXPECT_EQ(Entries(Path("")), before);
+}
+
+TEST_F(TkxTest, PackNeitherFollowsNorClobbersAFileNamedLikeItsTemporary) {
+    WriteBytes(Path("victim"), std::string("not a kit"));
+    fsys::create_symlink("victim", Path("k.tkx.partial"));
+    const TkxRun pack = Tkx({"pack", "-o", Path("k.tkx"), Path("tree")});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+    EXPECT_TRUE(ReadWholeFile(Path("victim")) == "not a kit") << "the planted link was written through";
+    EXPECT_TRUE(fsys::is_symlink(Path("k.tkx.partial")));
+    EXPECT_FALSE(fsys::is_symlink(Path("k.tkx")));
+    EXPECT_EQ(Tkx({"verify", Path("k.tkx")}).status, 0);
 }
 
 TEST_F(TkxTest, UsageErrorsAndHelp) {

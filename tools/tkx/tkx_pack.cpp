@@ -168,11 +168,10 @@ int Pack(const PackOptions& options, std::ostream& out, std::ostream& err) {
     layout.singleLanguageForm = options.languages.size() == 1 && options.languages[0].code == WideString(u"en");
     const ByteVector tables = EncodeKitTables(options.languages, records, layout);
 
-    // Written beside the kit and renamed over it at the end, so that a failed
-    // pack leaves an existing kit of that name as it was.
-    const std::string partial = options.output + ".partial";
+    // The kit writer builds the kit beside the old one and puts it in place
+    // only once it is complete, so a failed pack leaves that kit as it was.
     KitStreamWriter writer;
-    uint32_t code = writer.Open(ToWide(partial.c_str()), options.level);
+    uint32_t code = writer.Open(ToWide(options.output.c_str()), options.level);
     if (code == 0) code = writer.Write(tables.data(), static_cast<uint32_t>(tables.size()));
     if (code != 0) {
         err << "tkx: pack: cannot write " << options.output << " (error " << code << ")\n";
@@ -188,13 +187,6 @@ int Pack(const PackOptions& options, std::ostream& out, std::ostream& err) {
     code = writer.Finish(true);
     if (code != 0) {
         err << "tkx: pack: cannot finish " << options.output << " (error " << code << ")\n";
-        return kTkxFailed;
-    }
-    std::error_code renameError;
-    fsys::rename(partial, options.output, renameError);
-    if (renameError) {
-        fsys::remove(partial, renameError);
-        err << "tkx: pack: cannot create " << options.output << "\n";
         return kTkxFailed;
     }
     out << "packed " << sources.size() << " files, body " << writer.BodySize() << " bytes, kit "
