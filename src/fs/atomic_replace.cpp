@@ -37,20 +37,6 @@ bool ResolveLinks(std::string* path) {
     return false;
 }
 
-uint32_t WriteAll(int fd, const unsigned char* data, uint64_t size) {
-    while (size > 0) {
-        const size_t chunk = size > (1u << 30) ? (1u << 30) : static_cast<size_t>(size);
-        const ssize_t put = ::write(fd, data, chunk);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return fs_detail::StoreErrno(errno);
-        }
-        data += put;
-        size -= static_cast<uint64_t>(put);
-    }
-    return 0;
-}
-
 // The new file takes the old one's owner (where allowed) and permission bits.
 void CopyOwnerAndMode(int fd, const struct stat& old) {
     if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
@@ -118,6 +104,6 @@ uint32_t WriteFileReplacing(const WideString& path, const void* data, uint64_t s
     uint32_t code = file.Open(path);
     if (code != 0) return code;
     if (created != nullptr) *created = true;
-    code = WriteAll(file.Handle(), static_cast<const unsigned char*>(data), size);
+    code = fs_detail::WriteAllUncounted(file.Handle(), data, size);
     return code != 0 ? code : file.Commit();
 }

@@ -97,19 +97,37 @@ uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t
     if (handle == INVALID_FILE_HANDLE) return StoreError(ERROR_INVALID_HANDLE);
     if (bytesWritten == nullptr) return ERROR_SUCCESS;
     if (fs_detail::InjectedFault()) return GetLastFileError();
+    uint64_t written = 0;
+    const uint32_t code = fs_detail::WriteAllUncounted(handle, data, count, &written);
+    *bytesWritten = static_cast<uint32_t>(written);
+    return code;
+}
+
+uint32_t WriteAll(FileHandle handle, const void* data, uint64_t size) {
+    if (size == 0) return ERROR_SUCCESS;
+    ClearLastError();
+    if (fs_detail::InjectedFault()) return GetLastFileError();
+    return fs_detail::WriteAllUncounted(handle, data, size);
+}
+
+uint32_t fs_detail::WriteAllUncounted(FileHandle handle, const void* data, uint64_t size, uint64_t* written) {
     // A short write is continued rather than reported with a stale errno;
     // a real failure (a full disk) shows up as -1 on the next call.
-    *bytesWritten = 0;
     const auto* bytes = static_cast<const unsigned char*>(data);
-    while (*bytesWritten < count) {
-        ssize_t put = ::write(handle, bytes + *bytesWritten, count - *bytesWritten);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return StoreErrno();
-        }
-        *bytesWritten += static_cast<uint32_t>(put);
+    uint64_t done = 0;
+    uint32_t code = ERROR_SUCCESS;
+    while (done < size && code == ERROR_SUCCESS) {
+        const uint64_t left = size - done;
+        const ssize_t put = ::write(handle, bytes + done, left > (1u << 30) ? (1u << 30) : static_cast<size_t>(left));
+        if (put > 0)
+            done += static_cast<uint64_t>(put);
+        else if (put == 0)
+            code = StoreError(ERROR_CANTWRITE);  // no progress and no cause
+        else if (errno != EINTR)
+            code = fs_detail::StoreErrno(errno);
     }
-    return ERROR_SUCCESS;
+    if (written != nullptr) *written = done;
+    return code;
 }
 
 int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint32_t origin) {

@@ -15,6 +15,10 @@ void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* 
 // Writes the whole count (continuing after short writes); the out count holds
 // the bytes actually written.
 uint32_t FileWrite(FileHandle handle, const void* data, uint32_t count, uint32_t* bytesWritten, void* overlapped);
+// Writes all size bytes, continuing after short writes and interruptions.
+// Returns 0 or the error number (ERROR_DISK_FULL when the disk fills). A
+// counted operation, as FileWrite, unless there is nothing to write.
+[[nodiscard]] uint32_t WriteAll(FileHandle handle, const void* data, uint64_t size);
 // Returns the new position, or -1 (last error set).
 int64_t FileSeek(FileHandle handle, uint32_t offsetLow, int32_t offsetHigh, uint32_t origin);
 uint32_t FileClose(FileHandle handle);
@@ -27,5 +31,12 @@ uint32_t FileTruncate(FileHandle handle);
 uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
 
 FILETIME FileTimeFromUnixSeconds(int64_t seconds);
+
+namespace fs_detail {
+// WriteAll's loop without counting, for the layer's own writers that count
+// their operation as a whole or not at all. *written, when given, holds the
+// bytes written either way.
+uint32_t WriteAllUncounted(FileHandle handle, const void* data, uint64_t size, uint64_t* written = nullptr);
+}  // namespace fs_detail
 int32_t UnixSecondsFromFileTime(FILETIME time);    // 32-bit seconds, sub-seconds dropped
 int64_t UnixSecondsFromFileTime64(FILETIME time);  // the same without the 32-bit wrap

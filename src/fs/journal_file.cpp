@@ -13,19 +13,6 @@
 
 namespace {
 
-uint32_t WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fs_detail::StoreErrno(errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    return ERROR_SUCCESS;
-}
-
 std::string DirectoryOf(const std::string& path) {
     const std::string trimmed = fs_detail::WithoutTrailingSlashes(path);
     const size_t slash = trimmed.find_last_of('/');
@@ -66,7 +53,7 @@ uint32_t JournalFile::Create(const WideString& path) {
 uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
     if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     if (fs_detail::InjectedFault()) return GetLastFileError();
-    const uint32_t code = WriteAll(fd_, bytes);
+    const uint32_t code = fs_detail::WriteAllUncounted(fd_, bytes.data(), bytes.size());
     if (code != ERROR_SUCCESS) return code;
     if (syncToDisk && fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
@@ -81,7 +68,7 @@ void JournalFile::Close() noexcept {
 
 uint32_t JournalLock::Append(const std::string& bytes) {
     if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    const uint32_t code = WriteAll(fd_, bytes);
+    const uint32_t code = fs_detail::WriteAllUncounted(fd_, bytes.data(), bytes.size());
     if (code != ERROR_SUCCESS) return code;
     return fdatasync(fd_) == 0 ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
 }

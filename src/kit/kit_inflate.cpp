@@ -5,23 +5,8 @@
 #include "fs/file_io.h"
 #include "fs/mapped_window.h"
 #include "fs/unique_file_handle.h"
-#include "kit/kit_file_util.h"
 #include "kit/kit_raw_inflater.h"
 #include "kit/kit_reader.h"
-
-uint32_t WriteAll(FileHandle handle, const unsigned char* data, uint32_t count) {
-    while (count > 0) {
-        uint32_t written = 0;
-        const uint32_t code = FileWrite(handle, data, count, &written, nullptr);
-        if (code == 0) return 0;
-        // A short write (disk nearly full) is retried for the rest; the retry
-        // then reports the real cause.
-        if (written == 0 || written > count) return code != 0 ? code : ERROR_CANTWRITE;
-        data += written;
-        count -= written;
-    }
-    return 0;
-}
 
 namespace {
 

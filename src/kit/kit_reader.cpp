@@ -8,7 +8,6 @@
 #include "fs/temp_names.h"
 #include "fs/unique_file_handle.h"
 #include "kit/kit_body_reader.h"
-#include "kit/kit_file_util.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_table_parser.h"
 #include "text/text_helpers.h"

@@ -3,7 +3,6 @@
 #include <zlib.h>
 #include <cstring>
 #include "fs/file_io.h"
-#include "kit/kit_file_util.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_trailer.h"
 

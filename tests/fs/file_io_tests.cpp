@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "fs/file_copy.h"
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/mapped_window.h"
 #include "fs/unique_file_handle.h"
@@ -95,6 +96,10 @@ TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno) {
     EXPECT_EQ(GetLastFileError(), ERROR_DISK_FULL);
     EXPECT_EQ(GetLastFileErrno(), ENOSPC);
     EXPECT_EQ(ErrorFromErrno(EDQUOT), ERROR_DISK_FULL);
+    EXPECT_EQ(WriteAll(full.Get(), "abc", 3), ERROR_DISK_FULL);
+    uint64_t done = 7;
+    EXPECT_EQ(fs_detail::WriteAllUncounted(full.Get(), "abc", 3, &done), ERROR_DISK_FULL);
+    EXPECT_EQ(done, 0u);
 
     // The system's own cause stays beside the coarser code, and a success
     // or an error of the layer's own clears it.
@@ -104,6 +109,20 @@ TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno) {
     EXPECT_EQ(GetLastFileErrno(), EISDIR);
     EXPECT_EQ(FileWrite(INVALID_FILE_HANDLE, "a", 1, &written, nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(GetLastFileErrno(), 0);
+}
+
+TEST_F(FileIoTest, WriteAllWritesEverythingAndCountsOnlyRealWrites) {
+    UniqueFileHandle file;
+    ASSERT_EQ(FileOpen(WPath("out"), GENERIC_WRITE, 0, CREATE_ALWAYS, file.OutPtr(), 0), 0u);
+    const std::string big(3u << 20, 'z');  // more than one pipe or page-cache chunk
+    EXPECT_EQ(WriteAll(file.Get(), big.data(), big.size()), 0u);
+    fault_injection::FailOperationAt(1, ENOSPC);
+    EXPECT_EQ(WriteAll(file.Get(), nullptr, 0), 0u);  // nothing to write is not an operation
+    EXPECT_EQ(WriteAll(file.Get(), "tail", 4), ERROR_DISK_FULL);
+    EXPECT_EQ(fs_detail::WriteAllUncounted(file.Get(), "tail", 4), 0u);
+    fault_injection::FailOperationAt(0);
+    file.Reset();
+    EXPECT_TRUE(ReadText(Path("out")) == big + "tail");
 }
 
 TEST_F(FileIoTest, PathEndsAtEmbeddedZero) {
