@@ -8,19 +8,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include "fs/directory_sync.h"
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "fs/unique_file.h"
+#include "text/path_text.h"
 
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // Follows a chain of symbolic links to the file they finally name (which
 // need not exist). False when the chain does not end.
@@ -32,7 +29,7 @@ bool ResolveLinks(std::string* path) {
         const ssize_t length = ::readlink(path->c_str(), target.data(), target.size());
         if (length < 0 || static_cast<size_t>(length) >= target.size()) return false;
         const std::string next(target.data(), static_cast<size_t>(length));
-        *path = next[0] == '/' ? next : DirectoryOf(*path) + next;
+        *path = next[0] == '/' ? next : DirectoryHolding(*path) + "/" + next;
     }
     return false;
 }
@@ -47,14 +44,6 @@ void CopyOwnerAndMode(int fd, const struct stat& old) {
     ::fchmod(fd, old.st_mode & 07777);
 }
 
-void SyncDirectory(const std::string& directory) {
-    const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 }  // namespace
 
 uint32_t ReplacingFile::Open(const WideString& path) {
@@ -67,11 +56,11 @@ uint32_t ReplacingFile::Open(const WideString& path) {
     const bool replacing = ::stat(target.c_str(), &old) == 0;
     if (replacing && !S_ISREG(old.st_mode)) return fs_detail::StoreErrno(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
 
-    const std::string directory = DirectoryOf(target);
+    const size_t slash = target.rfind('/');
+    const std::string stem = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".";
     std::string name;
     // A new file gets 0666 less the umask from open itself.
-    const int fd = fs_detail::CreateUniqueFile(directory + "." + target.substr(directory.size()) + ".",
-                                               replacing ? 0600 : 0666, &name);
+    const int fd = fs_detail::CreateUniqueFile(stem, replacing ? 0600 : 0666, &name);
     if (fd < 0) return fs_detail::StoreErrno(errno);
     file_ = UniqueFileHandle(fd);
     temporary_ = name;
@@ -87,7 +76,7 @@ uint32_t ReplacingFile::Commit() {
     if (closed != 0) return closed;
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) return fs_detail::StoreErrno(errno);
     temporary_.clear();
-    SyncDirectory(DirectoryOf(target_));
+    fs_detail::SyncDirectory(DirectoryHolding(target_));
     return 0;
 }
 

@@ -20,11 +20,13 @@
 #include <unistd.h>
 #include <vector>
 #include "fs/cross_device_move.h"
+#include "fs/directory_sync.h"
 #include "fs/file_io.h"
 #include "fs/fs_testing.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "fs/unique_file.h"
+#include "text/path_text.h"
 
 namespace {
 
@@ -33,21 +35,6 @@ constexpr size_t kCopyBufferSize = 1 << 20;
 constexpr int kNameAttempts = 100;
 
 std::atomic<fs_testing::CopyHook> copyHook{nullptr};
-
-std::string DirectoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// Best effort: some file systems refuse fsync on a directory, and the
-// name is in place either way.
-void SyncDirectoryOf(const std::string& path) {
-    const int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 // Closes a descriptor on every way out.
 struct Descriptor {
@@ -138,7 +125,7 @@ struct TemporaryName {
 };
 
 std::string TemporaryStem(const std::string& to) {
-    const std::string directory = DirectoryOf(to);
+    const std::string directory = DirectoryHolding(to);
     return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
 }
 
@@ -246,9 +233,9 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
     if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0) return StoreErrno(errno);
     copy.path.clear();
     // The whole copy is under its name before the original goes.
-    SyncDirectoryOf(to);
+    fs_detail::SyncDirectory(DirectoryHolding(to));
     if (::unlink(from.c_str()) != 0) return StoreErrno(errno);
-    SyncDirectoryOf(from);
+    fs_detail::SyncDirectory(DirectoryHolding(from));
     return ERROR_SUCCESS;
 }
 

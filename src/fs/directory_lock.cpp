@@ -12,15 +12,9 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "text/path_bytes.h"
+#include "text/path_text.h"
 
 namespace {
-
-std::string ParentOf(const std::string& path) {
-    const std::string trimmed = fs_detail::WithoutTrailingSlashes(path);
-    const size_t slash = trimmed.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : fs_detail::WithoutTrailingSlashes(trimmed.substr(0, slash));
-}
 
 bool IsDirectory(const std::string& path) {
     struct stat status;
@@ -54,7 +48,7 @@ uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* loc
     std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
     while (!IsDirectory(native)) {
-        const std::string parent = ParentOf(native);
+        const std::string parent = DirectoryHolding(native);
         if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;
     }

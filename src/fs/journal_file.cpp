@@ -9,27 +9,9 @@
 #include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/last_error.h"
+#include "fs/directory_sync.h"
 #include "fs/native_path.h"
-
-namespace {
-
-std::string DirectoryOf(const std::string& path) {
-    const std::string trimmed = fs_detail::WithoutTrailingSlashes(path);
-    const size_t slash = trimmed.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : trimmed.substr(0, slash);
-}
-
-// Best effort: some file systems refuse fsync on a directory, and the
-// journal is still correct without it on the common ones.
-void SyncDirectory(const std::string& directory) {
-    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
-
-}  // namespace
+#include "text/path_text.h"
 
 uint32_t JournalFile::Create(const WideString& path) {
     Close();
@@ -44,9 +26,9 @@ uint32_t JournalFile::Create(const WideString& path) {
         return fs_detail::StoreErrno(err);
     }
     fd_ = fd;
-    const std::string directory = DirectoryOf(native);
-    SyncDirectory(directory);
-    SyncDirectory(DirectoryOf(directory));
+    const std::string directory = DirectoryHolding(native);
+    fs_detail::SyncDirectory(directory);
+    fs_detail::SyncDirectory(DirectoryHolding(directory));
     return ERROR_SUCCESS;
 }
 

@@ -17,6 +17,15 @@ WideString ParentDirectory(const WideString& path) {
     return path.Substring(0, slash);
 }
 
+std::string DirectoryHolding(const std::string& path) {
+    const size_t nameEnd = path.find_last_not_of('/');
+    if (nameEnd == std::string::npos) return path.empty() ? std::string(".") : std::string("/");
+    const size_t slash = path.rfind('/', nameEnd);
+    if (slash == std::string::npos) return ".";
+    const size_t parentEnd = path.find_last_not_of('/', slash);
+    return parentEnd == std::string::npos ? std::string("/") : path.substr(0, parentEnd + 1);
+}
+
 WideString WithoutFinalSeparator(const WideString& path) {
     uint32_t length = path.Length();
     while (length > 1 && path[length - 1] == u'/') --length;

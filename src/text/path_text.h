@@ -12,6 +12,11 @@ WideString NormalizeTargetDirectory(const WideString& directory);
 // when the path holds no "/".
 WideString ParentDirectory(const WideString& path);
 
+// The directory that holds a file system path (bytes): the text before its
+// last "/" once final "/"s are ignored, without "/"s of its own at the end;
+// "/" below the root and for the root itself; "." when there is no "/".
+std::string DirectoryHolding(const std::string& path);
+
 // The path without its final "/"s ("/" itself stays "/").
 WideString WithoutFinalSeparator(const WideString& path);
 

@@ -14,6 +14,12 @@ TEST(PathTextTest, ParentsAndTargetDirectories) {
     EXPECT_EQ(ParentDirectory(u"/t/a/b.cfg"), W(u"/t/a"));
     EXPECT_EQ(ParentDirectory(u"/b.cfg"), W(u"/"));
     EXPECT_EQ(ParentDirectory(u"b.cfg"), W(u""));
+    EXPECT_EQ(DirectoryHolding("/t/a/b.cfg"), "/t/a");
+    EXPECT_EQ(DirectoryHolding("/t/a//b.cfg//"), "/t/a");
+    EXPECT_EQ(DirectoryHolding("/b.cfg"), "/");
+    EXPECT_EQ(DirectoryHolding("/"), "/");
+    EXPECT_EQ(DirectoryHolding("b.cfg"), ".");
+    EXPECT_EQ(DirectoryHolding(""), ".");
     EXPECT_EQ(WithoutFinalSeparator(u"/t/a//"), W(u"/t/a"));
     EXPECT_EQ(WithoutFinalSeparator(u"/"), W(u"/"));
     EXPECT_EQ(NormalizeTargetDirectory(u"C:\\t\\x"), W(u"C:/t/x/"));
