@@ -26,6 +26,7 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "fs/unique_file.h"
+#include "fs/unique_file_handle.h"
 #include "text/path_text.h"
 
 namespace {
@@ -35,14 +36,6 @@ constexpr size_t kCopyBufferSize = 1 << 20;
 constexpr int kNameAttempts = 100;
 
 std::atomic<fs_testing::CopyHook> copyHook{nullptr};
-
-// Closes a descriptor on every way out.
-struct Descriptor {
-    int fd;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 bool CopyBytes(int from, int to) {
     std::vector<char> buffer(kCopyBufferSize);
@@ -54,14 +47,7 @@ bool CopyBytes(int from, int to) {
             if (errno == EINTR) continue;
             return false;
         }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(to, buffer.data() + done, static_cast<size_t>(got - done));
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += put;
-        }
+        if (fs_detail::WriteAllUncounted(to, buffer.data(), static_cast<uint64_t>(got)) != 0) return false;
         copied += static_cast<uint64_t>(got);
         const fs_testing::CopyHook hook = copyHook.load();
         if (hook != nullptr && !hook(copied)) {
@@ -131,22 +117,20 @@ std::string TemporaryStem(const std::string& to) {
 
 // The whole file with its metadata under a temporary name, synced.
 bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
-    Descriptor in{::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+    const UniqueFileHandle in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat opened;
-    if (in.fd < 0 || ::fstat(in.fd, &opened) != 0 || opened.st_ino != source.st_ino || !S_ISREG(opened.st_mode))
+    if (!in || ::fstat(in.Get(), &opened) != 0 || opened.st_ino != source.st_ino || !S_ISREG(opened.st_mode))
         return false;
     std::string name;
-    Descriptor out{fs_detail::CreateUniqueFile(TemporaryStem(to), 0600, &name)};
-    if (out.fd < 0) return false;
+    UniqueFileHandle out(fs_detail::CreateUniqueFile(TemporaryStem(to), 0600, &name));
+    if (!out) return false;
     copy->path = name;
-    if (!CopyBytes(in.fd, out.fd)) return false;
-    CopyOwnerAndMode(out.fd, opened);
-    CopyDescriptorAttributes(in.fd, out.fd);
+    if (!CopyBytes(in.Get(), out.Get())) return false;
+    CopyOwnerAndMode(out.Get(), opened);
+    CopyDescriptorAttributes(in.Get(), out.Get());
     const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
-    if (::futimens(out.fd, times) != 0 || ::fsync(out.fd) != 0) return false;
-    const int fd = out.fd;
-    out.fd = -1;
-    return ::close(fd) == 0;
+    if (::futimens(out.Get(), times) != 0 || ::fsync(out.Get()) != 0) return false;
+    return out.Reset() == 0;
 }
 
 // Makes the link, FIFO, socket or device anew (never opened) under a free
