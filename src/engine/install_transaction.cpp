@@ -19,6 +19,7 @@
 #include "fs/path_times.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
+#include "text/installer_file_names.h"
 #include "text/text_helpers.h"
 
 namespace {
@@ -27,8 +28,6 @@ namespace {
 // temporary directory cannot use up the choice.
 constexpr int32_t kOrderedBackupNumbers = 100;
 constexpr int32_t kBackupAttempts = 1000;
-// Prefix of the private name under which a missing target is made.
-constexpr const char16_t* kStagingPrefix = u".wz4sx";
 
 // A parent of the form "C:" would be a drive, which this file system has not.
 bool IsDriveLetter(const WideString& path) {
@@ -74,7 +73,7 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     if (!base.EndsWith(u'/')) base.Append(u'/');
 
     for (int32_t attempt = 0; attempt < kBackupAttempts; ++attempt) {
-        const WideString candidate = base + u"wz4sx" + BackupDirectoryName(attempt);
+        const WideString candidate = base + kBackupPrefix + BackupDirectoryName(attempt);
         if (PathExists(candidate)) continue;
         // Created exclusively and private: a name taken since the probe, or
         // prepared by someone else, is never used.

@@ -27,6 +27,7 @@
 #include "fs/native_path.h"
 #include "fs/unique_file.h"
 #include "fs/unique_file_handle.h"
+#include "text/installer_file_names.h"
 #include "text/path_text.h"
 
 namespace {

@@ -7,9 +7,6 @@
 #include <sys/stat.h>
 #include "text/cow_string.h"
 
-// The fixed start of the temporary name; six letters or digits follow.
-constexpr const char* kInterruptedCopyPrefix = ".wz4sxmv";
-
 // True when a name (one component, no directory) is the temporary name of
 // a copy to another file system.
 bool IsInterruptedCopyName(const WideString& name);

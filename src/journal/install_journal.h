@@ -32,8 +32,7 @@
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "text/cow_string.h"
-
-constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
+#include "text/installer_file_names.h"
 
 struct JournalRecord {
     char tag = 0;

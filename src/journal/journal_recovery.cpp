@@ -15,6 +15,7 @@
 #include "fs/temp_file_claim.h"
 #include "fs/temp_names.h"
 #include "fs/tree_ops.h"
+#include "text/installer_file_names.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
@@ -118,10 +119,11 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
 // appears: ".wz4sx" and digits directly in the target or one of its parents.
 bool IsStagingPath(const WideString& path, const WideString& target)
 {
-    const uint32_t marker = path.Find(WideString(u"/.wz4sx"));
+    const WideString markerText = WideString(u"/") + kStagingPrefix;
+    const uint32_t marker = path.Find(markerText);
     if (marker == WideString::npos || !IsTargetOrAbove(path.Substring(0, marker), target))
         return false;
-    uint32_t end = marker + 7;
+    uint32_t end = marker + markerText.Length();
     const uint32_t digitsBegin = end;
     while (end < path.Length() && path[end] >= u'0' && path[end] <= u'9')
         ++end;
@@ -262,7 +264,7 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations()
     std::vector<WideString> candidates;
     {
         FileFinder finder;
-        for (bool found = finder.FindFirst(temp + u"wz4sx*"); found; found = finder.FindNext()) {
+        for (bool found = finder.FindFirst(temp + kBackupPrefix + u"*"); found; found = finder.FindNext()) {
             if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
                 candidates.push_back(temp + finder.FoundName() + u"/");
         }
@@ -343,7 +345,7 @@ std::vector<NarrowString> RecoverAtStartup()
     // creating and claiming its file right now.
     WideString temp;
     GetTempDirectory(&temp);
-    const uint32_t removed = DeleteAbandonedTempFiles(temp, u"txk", kAbandonedKitAgeSeconds);
+    const uint32_t removed = DeleteAbandonedTempFiles(temp, kKitTempPrefix, kAbandonedKitAgeSeconds);
     if (removed > 0) {
         const std::string line = "removed " + std::to_string(removed) + " unpacked kit file" +
                                  (removed == 1 ? "" : "s") + " left by an interrupted run";

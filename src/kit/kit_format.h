@@ -4,6 +4,7 @@
 #include <vector>
 #include "fs/file_types.h"
 #include "text/cow_string.h"
+#include "text/installer_file_names.h"
 
 // The kit is mapped a window at a time and inflated into one output buffer
 // that is written out whenever it is full. Larger than a deflate window:
@@ -13,8 +14,6 @@ constexpr uint32_t kKitWindowSize = 0x100000;        // mapped window of the kit
 constexpr uint32_t kKitOutputBufferSize = 0x40000;   // inflate output buffer
 constexpr uint32_t kKitCopyBufferSize = 0x100000;    // extraction copy buffer
 constexpr uint32_t kKitMaxStringUnits = 0x3FFFFFFE;
-constexpr const char16_t* kKitFileName = u"qbx4.tkx";
-constexpr const char16_t* kKitTempPrefix = u"txk";
 
 struct KitLanguageEntry {
     WideString code;

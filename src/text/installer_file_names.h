@@ -1,0 +1,16 @@
+#pragma once
+// The names the installer gives its own files. The installer, its recovery
+// and the kit tool find each other's files by them, so they live in one place.
+
+// The distribution kit, looked for beside the program.
+constexpr const char16_t* kKitFileName = u"qbx4.tkx";
+// The unpacked kit in the temporary directory: the prefix, then a unique part.
+constexpr const char16_t* kKitTempPrefix = u"txk";
+// A run's backup directory in the temporary directory: the prefix, then a number.
+constexpr const char16_t* kBackupPrefix = u"wz4sx";
+// The journal inside the backup directory.
+constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
+// The private name under which a missing target is made: the prefix, then digits.
+constexpr const char16_t* kStagingPrefix = u".wz4sx";
+// A copy to another file system under way: the prefix, then six letters or digits.
+constexpr const char* kInterruptedCopyPrefix = ".wz4sxmv";
