@@ -16,57 +16,47 @@ namespace {
 // recovery finds moved files by walking the backup directory. Creations are
 // only written to the kernel: a power loss that loses such a record leaves
 // an added file behind, never loses one of the user's.
-bool NeedsSync(char tag)
-{
+bool NeedsSync(char tag) {
     return tag == 'T' || tag == 'C' || tag == 'R';
 }
 
-bool ParseDecimal(const std::string& text, size_t begin, size_t end, uint64_t* value)
-{
-    if (begin == end || end - begin > 20)
-        return false;
+bool ParseDecimal(const std::string& text, size_t begin, size_t end, uint64_t* value) {
+    if (begin == end || end - begin > 20) return false;
     uint64_t result = 0;
     for (size_t i = begin; i < end; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
+        if (text[i] < '0' || text[i] > '9') return false;
         const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-        if (result > (UINT64_MAX - digit) / 10)
-            return false;
+        if (result > (UINT64_MAX - digit) / 10) return false;
         result = result * 10 + digit;
     }
     *value = result;
     return true;
 }
 
-bool ParseSigned(const std::string& text, size_t begin, size_t end, int64_t* value)
-{
+bool ParseSigned(const std::string& text, size_t begin, size_t end, int64_t* value) {
     const bool negative = begin < end && text[begin] == '-';
     uint64_t magnitude = 0;
-    if (!ParseDecimal(text, begin + (negative ? 1 : 0), end, &magnitude) || magnitude > INT64_MAX)
-        return false;
+    if (!ParseDecimal(text, begin + (negative ? 1 : 0), end, &magnitude) || magnitude > INT64_MAX) return false;
     *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     return true;
 }
 
 // "as ans ms mns" before the first ":".
-bool ParseTimes(const std::string& payload, size_t colon, PathTimes* times)
-{
+bool ParseTimes(const std::string& payload, size_t colon, PathTimes* times) {
     int64_t* fields[] = {&times->accessSeconds, &times->accessNanoseconds, &times->writeSeconds,
                          &times->writeNanoseconds};
     size_t begin = 0;
     for (size_t i = 0; i < 4; ++i) {
         const size_t end = i < 3 ? payload.find(' ', begin) : colon;
-        if (end == std::string::npos || end > colon || !ParseSigned(payload, begin, end, fields[i]))
-            return false;
+        if (end == std::string::npos || end > colon || !ParseSigned(payload, begin, end, fields[i])) return false;
         begin = end + 1;
     }
-    return times->accessNanoseconds >= 0 && times->accessNanoseconds < 1000000000 &&
-           times->writeNanoseconds >= 0 && times->writeNanoseconds < 1000000000;
+    return times->accessNanoseconds >= 0 && times->accessNanoseconds < 1000000000 && times->writeNanoseconds >= 0 &&
+           times->writeNanoseconds < 1000000000;
 }
 
 // "device inode" before the first ":".
-bool ParseIdentity(const std::string& payload, size_t colon, PathIdentity* identity)
-{
+bool ParseIdentity(const std::string& payload, size_t colon, PathIdentity* identity) {
     const size_t blank = payload.find(' ');
     if (blank == std::string::npos || blank > colon || !ParseDecimal(payload, 0, blank, &identity->device) ||
         !ParseDecimal(payload, blank + 1, colon, &identity->inode))
@@ -76,14 +66,10 @@ bool ParseIdentity(const std::string& payload, size_t colon, PathIdentity* ident
 }
 
 // The fields of a W, N or I record before its path; false when malformed.
-bool DecodeFields(char tag, const std::string& payload, size_t colon, JournalRecord* record)
-{
-    if (tag == 'I')
-        return ParseIdentity(payload, colon, &record->identity);
-    if (tag == 'N')
-        return ParseTimes(payload, colon, &record->times);
-    if (!ParseDecimal(payload, 0, colon, &record->time))
-        return false;
+bool DecodeFields(char tag, const std::string& payload, size_t colon, JournalRecord* record) {
+    if (tag == 'I') return ParseIdentity(payload, colon, &record->identity);
+    if (tag == 'N') return ParseTimes(payload, colon, &record->times);
+    if (!ParseDecimal(payload, 0, colon, &record->time)) return false;
     record->times.writeSeconds = UnixSecondsFromFileTime64(record->time);
     record->times.accessSeconds = record->times.writeSeconds;
     return true;
@@ -91,13 +77,11 @@ bool DecodeFields(char tag, const std::string& payload, size_t colon, JournalRec
 
 // Turns a record's payload into its path (and times or identity); false
 // when malformed.
-bool DecodePayload(char tag, const std::string& payload, JournalRecord* record)
-{
+bool DecodePayload(char tag, const std::string& payload, JournalRecord* record) {
     std::string path = payload;
     if (tag == 'W' || tag == 'N' || tag == 'I') {
         const size_t colon = payload.find(':');
-        if (colon == std::string::npos || !DecodeFields(tag, payload, colon, record))
-            return false;
+        if (colon == std::string::npos || !DecodeFields(tag, payload, colon, record)) return false;
         path = payload.substr(colon + 1);
     }
     const NarrowString narrow(path.data(), static_cast<uint32_t>(path.size()));
@@ -109,8 +93,7 @@ bool DecodePayload(char tag, const std::string& payload, JournalRecord* record)
 
 }  // namespace
 
-std::string EncodeJournalRecord(char tag, const NarrowString& payload)
-{
+std::string EncodeJournalRecord(char tag, const NarrowString& payload) {
     std::string record;
     record.reserve(payload.Length() + 16);
     record += tag;
@@ -122,56 +105,44 @@ std::string EncodeJournalRecord(char tag, const NarrowString& payload)
     return record;
 }
 
-std::vector<JournalRecord> DecodeJournal(const std::string& contents)
-{
+std::vector<JournalRecord> DecodeJournal(const std::string& contents) {
     std::vector<JournalRecord> records;
     size_t pos = 0;
     while (pos + 4 <= contents.size()) {
         const char tag = contents[pos];
-        if (contents[pos + 1] != ' ')
-            break;
+        if (contents[pos + 1] != ' ') break;
         const size_t colon = contents.find(':', pos + 2);
         uint64_t length = 0;
-        if (colon == std::string::npos || colon - pos > 12 || !ParseDecimal(contents, pos + 2, colon, &length))
-            break;
-        if (length > contents.size() - colon - 1)
-            break;
+        if (colon == std::string::npos || colon - pos > 12 || !ParseDecimal(contents, pos + 2, colon, &length)) break;
+        if (length > contents.size() - colon - 1) break;
         const size_t end = colon + 1 + static_cast<size_t>(length);
-        if (end >= contents.size() || contents[end] != '\n')
-            break;
+        if (end >= contents.size() || contents[end] != '\n') break;
         JournalRecord record;
         record.tag = tag;
-        if (!DecodePayload(tag, contents.substr(colon + 1, static_cast<size_t>(length)), &record))
-            break;
+        if (!DecodePayload(tag, contents.substr(colon + 1, static_cast<size_t>(length)), &record)) break;
         records.push_back(record);
         pos = end + 1;
     }
     return records;
 }
 
-uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideString& targetDirectory)
-{
+uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideString& targetDirectory) {
     path_ = backupDirectory;
     path_ += kJournalFileName;
     count_ = 0;
     const uint32_t code = file_.Create(path_);
-    if (code != ERROR_SUCCESS)
-        return code;
+    if (code != ERROR_SUCCESS) return code;
     return Record('T', targetDirectory);
 }
 
-uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDisk)
-{
-    if (!file_.IsOpen())
-        return ERROR_SUCCESS;
+uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDisk) {
+    if (!file_.IsOpen()) return ERROR_SUCCESS;
     ++count_;
     return file_.Append(EncodeJournalRecord(tag, PathToBytes(path)), forceToDisk || NeedsSync(tag));
 }
 
-uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const PathTimes& times)
-{
-    if (!file_.IsOpen())
-        return ERROR_SUCCESS;
+uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const PathTimes& times) {
+    if (!file_.IsOpen()) return ERROR_SUCCESS;
     ++count_;
     const std::string payload = std::to_string(times.accessSeconds) + " " + std::to_string(times.accessNanoseconds) +
                                 " " + std::to_string(times.writeSeconds) + " " +
@@ -181,10 +152,8 @@ uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const 
     return file_.Append(EncodeJournalRecord('N', text), NeedsSync('N'));
 }
 
-uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity)
-{
-    if (!file_.IsOpen())
-        return ERROR_SUCCESS;
+uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity) {
+    if (!file_.IsOpen()) return ERROR_SUCCESS;
     ++count_;
     const std::string payload = std::to_string(identity.device) + " " + std::to_string(identity.inode) + ":";
     NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
@@ -192,20 +161,16 @@ uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, co
     return file_.Append(EncodeJournalRecord('I', text), NeedsSync('I'));
 }
 
-uint32_t InstallJournal::RecordCommit()
-{
+uint32_t InstallJournal::RecordCommit() {
     return Record('C', WideString());
 }
 
-uint32_t InstallJournal::RecordRolledBack()
-{
+uint32_t InstallJournal::RecordRolledBack() {
     return Record('R', WideString());
 }
 
-void InstallJournal::Remove() noexcept
-{
-    if (!file_.IsOpen())
-        return;
+void InstallJournal::Remove() noexcept {
+    if (!file_.IsOpen()) return;
     DeleteFilePath(path_);
     file_.Close();
 }

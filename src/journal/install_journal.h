@@ -37,8 +37,8 @@
 struct JournalRecord {
     char tag = 0;
     WideString path;
-    FILETIME time = 0;   // W records only
-    PathTimes times;     // N and W records
+    FILETIME time = 0;      // W records only
+    PathTimes times;        // N and W records
     PathIdentity identity;  // I records
     // False when the stored bytes do not come back from the path in the
     // current locale: acting on it could touch another file.

@@ -25,35 +25,30 @@ namespace {
 constexpr int64_t kAbandonedKitAgeSeconds = 60;
 
 // Strictly below the target directory (which ends in "/").
-bool IsBelow(const WideString& path, const WideString& target)
-{
+bool IsBelow(const WideString& path, const WideString& target) {
     return path.Length() > target.Length() && PathStartsWith(path, target);
 }
 
 // The target itself or one of its parents (the run may have created the
 // target with its missing parents).
-bool IsTargetOrAbove(const WideString& path, const WideString& target)
-{
+bool IsTargetOrAbove(const WideString& path, const WideString& target) {
     return !path.Empty() && PathStartsWith(target, path + u"/");
 }
 
-bool HasTag(const std::vector<JournalRecord>& records, char tag)
-{
+bool HasTag(const std::vector<JournalRecord>& records, char tag) {
     return std::any_of(records.begin(), records.end(), [tag](const JournalRecord& r) { return r.tag == tag; });
 }
 
 // Paths relative to the backup directory of every file (or link) in it,
 // the journal excepted; links are not followed. The temporary names of
 // copies cut short are listed apart: they never count as a user's file.
-void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative,
-                          std::vector<WideString>* files, std::vector<WideString>* partialCopies)
-{
+void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative, std::vector<WideString>* files,
+                          std::vector<WideString>* partialCopies) {
     std::vector<WideString> subdirectories;
     FileFinder finder;
     for (bool found = finder.FindFirst(backupDirectory + relative + u"*"); found; found = finder.FindNext()) {
         const WideString name = finder.FoundName();
-        if (name.Equals(u".") || name.Equals(u"..") || (relative.Empty() && name.Equals(kJournalFileName)))
-            continue;
+        if (name.Equals(u".") || name.Equals(u"..") || (relative.Empty() && name.Equals(kJournalFileName))) continue;
         if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
             subdirectories.push_back(relative + name + u"/");
         else if (IsInterruptedCopyName(name))
@@ -68,15 +63,12 @@ void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& r
 
 // A kill during a copy back home leaves its temporary name beside the
 // file it was to replace.
-void RemovePartialCopiesAtHome(const std::vector<JournalRecord>& records, const WideString& target)
-{
+void RemovePartialCopiesAtHome(const std::vector<JournalRecord>& records, const WideString& target) {
     std::set<std::u16string> swept;
     for (const JournalRecord& r : records) {
-        if (r.tag != 'B' || !IsBelow(r.path, target))
-            continue;
+        if (r.tag != 'B' || !IsBelow(r.path, target)) continue;
         const WideString parent = r.path.Substring(0, r.path.FindLast(u'/'));
-        if (swept.insert(PathKey(parent)).second)
-            RemoveInterruptedCopies(parent);
+        if (swept.insert(PathKey(parent)).second) RemoveInterruptedCopies(parent);
     }
 }
 
@@ -89,25 +81,21 @@ void RemovePartialCopiesAtHome(const std::vector<JournalRecord>& records, const 
 // disk there) while the original still stands is left, since the original
 // is whole too (the kill came between the rename and the unlink).
 void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                    RecoveryReport* report)
-{
+                    RecoveryReport* report) {
     const WideString& target = report->targetDirectory;
     std::set<std::u16string> moved;
     for (const JournalRecord& r : records)
-        if (r.tag == 'M')
-            moved.insert(PathKey(r.path));
+        if (r.tag == 'M') moved.insert(PathKey(r.path));
     std::vector<WideString> files, partialCopies;
     CollectBackedUpFiles(backupDirectory, WideString(), &files, &partialCopies);
-    for (const WideString& relative : partialCopies)
-        DeleteFilePath(backupDirectory + relative);
+    for (const WideString& relative : partialCopies) DeleteFilePath(backupDirectory + relative);
     RemovePartialCopiesAtHome(records, target);
     for (const WideString& relative : files) {
         const WideString source = backupDirectory + relative;
         const WideString destination = target + relative;
         const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
         const bool renamed = OnSameFileSystem(source, parent);
-        if (moved.count(PathKey(destination)) == 0 && !renamed && PathEntryExists(destination))
-            continue;
+        if (moved.count(PathKey(destination)) == 0 && !renamed && PathEntryExists(destination)) continue;
         if (MovePath(source, destination) == 0)
             ++report->restoredFiles;
         else
@@ -117,54 +105,45 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
 
 // The private name under which a run makes a missing target before it
 // appears: ".wz4sx" and digits directly in the target or one of its parents.
-bool IsStagingPath(const WideString& path, const WideString& target)
-{
+bool IsStagingPath(const WideString& path, const WideString& target) {
     const WideString markerText = WideString(u"/") + kStagingPrefix;
     const uint32_t marker = path.Find(markerText);
-    if (marker == WideString::npos || !IsTargetOrAbove(path.Substring(0, marker), target))
-        return false;
+    if (marker == WideString::npos || !IsTargetOrAbove(path.Substring(0, marker), target)) return false;
     uint32_t end = marker + markerText.Length();
     const uint32_t digitsBegin = end;
-    while (end < path.Length() && path[end] >= u'0' && path[end] <= u'9')
-        ++end;
+    while (end < path.Length() && path[end] >= u'0' && path[end] <= u'9') ++end;
     return end > digitsBegin && (end == path.Length() || path[end] == u'/');
 }
 
 // Removes only what the run recorded: its files, then its directories when
 // they are empty; whatever else is found there stays, with every directory
 // that holds it.
-void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report)
-{
+void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report) {
     const WideString& target = report->targetDirectory;
     CreatedDirectories created;
     for (const JournalRecord& r : records)
-        if (r.tag == 'D')
-            created.emplace(PathKey(r.path), PathIdentity());
+        if (r.tag == 'D') created.emplace(PathKey(r.path), PathIdentity());
     for (const JournalRecord& r : records)
-        if (r.tag == 'I' && created.count(PathKey(r.path)) != 0)
-            created[PathKey(r.path)] = r.identity;
+        if (r.tag == 'I' && created.count(PathKey(r.path)) != 0) created[PathKey(r.path)] = r.identity;
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'F' || !IsBelow(it->path, target) || !PathEntryExists(it->path) ||
             !CreatedDirectoriesIntact(it->path, created))
             continue;
         DeleteFilePath(it->path);
-        if (!PathEntryExists(it->path))
-            ++report->removedFiles;
+        if (!PathEntryExists(it->path)) ++report->removedFiles;
     }
     // Children were recorded after their parents: the deepest go first.
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'D' ||
             !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)))
             continue;
-        if (CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path))
-            ++report->removedDirectories;
+        if (CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path)) ++report->removedDirectories;
     }
 }
 
 // Puts back the times of directories whose entries the run changed, last
 // changed first, after every entry is back in place.
-void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target)
-{
+void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target) {
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if ((it->tag != 'W' && it->tag != 'N') || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
             continue;
@@ -172,46 +151,38 @@ void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const Wide
     }
 }
 
-bool HoldsOnlyJournal(const WideString& backupDirectory)
-{
+bool HoldsOnlyJournal(const WideString& backupDirectory) {
     FileFinder finder;
     for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
         const WideString name = finder.FoundName();
-        if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName))
-            return false;
+        if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName)) return false;
     }
     return true;
 }
 
-void RemoveBackupDirectory(const WideString& backupDirectory, JournalLock* lock)
-{
+void RemoveBackupDirectory(const WideString& backupDirectory, JournalLock* lock) {
     RemoveBackupContents(backupDirectory);
     DeleteFilePath(backupDirectory + kJournalFileName);
-    if (lock)
-        lock->Release();
+    if (lock) lock->Release();
     RemoveTree(backupDirectory);
 }
 
 }  // namespace
 
-void RemoveBackupContents(const WideString& backupDirectory)
-{
+void RemoveBackupContents(const WideString& backupDirectory) {
     std::vector<WideString> names;
     {
         FileFinder finder;
         for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
             const WideString name = finder.FoundName();
-            if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName))
-                names.push_back(name);
+            if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName)) names.push_back(name);
         }
     }
-    for (const WideString& name : names)
-        RemoveTree(backupDirectory + name);
+    for (const WideString& name : names) RemoveTree(backupDirectory + name);
 }
 
 RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                                  JournalLock* lock)
-{
+                                  JournalLock* lock) {
     RecoveryReport report;
     report.backupDirectory = backupDirectory;
     if (records.empty()) {
@@ -219,8 +190,7 @@ RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::
         // unless the journal was damaged; then anything else in the
         // directory may be a user's file, and all is left as found.
         report.unreadable = !HoldsOnlyJournal(backupDirectory);
-        if (!report.unreadable)
-            RemoveBackupDirectory(backupDirectory, lock);
+        if (!report.unreadable) RemoveBackupDirectory(backupDirectory, lock);
         return report;
     }
     const bool usable = records.front().tag == 'T' && records.front().path.EndsWith(u'/') &&
@@ -243,21 +213,18 @@ RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::
         RestoreBackups(backupDirectory, records, &report);
         // After an R record the additions were already removed; a path
         // there now is something new, not the run's.
-        if (!HasTag(records, 'R'))
-            RemoveAdditions(records, &report);
+        if (!HasTag(records, 'R')) RemoveAdditions(records, &report);
         RestoreDirectoryTimes(records, report.targetDirectory);
     }
     if (report.keptFiles > 0) {
-        if (lock && !HasTag(records, 'R'))
-            (void)lock->Append(EncodeJournalRecord('R', NarrowString("")));
+        if (lock && !HasTag(records, 'R')) (void)lock->Append(EncodeJournalRecord('R', NarrowString("")));
         return report;
     }
     RemoveBackupDirectory(backupDirectory, lock);
     return report;
 }
 
-std::vector<RecoveryReport> RecoverInterruptedInstallations()
-{
+std::vector<RecoveryReport> RecoverInterruptedInstallations() {
     std::vector<RecoveryReport> reports;
     WideString temp;
     GetTempDirectory(&temp);
@@ -270,22 +237,18 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations()
         }
     }
     for (const WideString& directory : candidates) {
-        if (!IsDirectoryOfCurrentUser(directory))
-            continue;
+        if (!IsDirectoryOfCurrentUser(directory)) continue;
         std::string contents;
         JournalLock lock;
         const uint32_t code = ReadUnlockedJournal(directory + kJournalFileName, &contents, &lock);
-        if (code == ERROR_FILE_NOT_FOUND)
-            RemoveDirectoryIfEmpty(directory);
-        if (code != 0)
-            continue;  // no journal, or its installation is still running
+        if (code == ERROR_FILE_NOT_FOUND) RemoveDirectoryIfEmpty(directory);
+        if (code != 0) continue;  // no journal, or its installation is still running
         reports.push_back(RestoreFromJournal(directory, DecodeJournal(contents), &lock));
     }
     return reports;
 }
 
-bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& created)
-{
+bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& created) {
     WideString directory = path;
     for (uint32_t slash = directory.FindLast(u'/'); slash != WideString::npos && slash > 0;
          slash = directory.FindLast(u'/')) {
@@ -297,19 +260,16 @@ bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& 
     return true;
 }
 
-bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectories& created)
-{
+bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectories& created) {
     // The path of an entry inside it has the directory itself as its first parent.
     return CreatedDirectoriesIntact(WithoutFinalSeparator(directory) + u"/", created);
 }
 
-bool RecoveryIsComplete(const RecoveryReport& report)
-{
+bool RecoveryIsComplete(const RecoveryReport& report) {
     return !report.unreadable && !report.busy && report.keptFiles == 0;
 }
 
-NarrowString DescribeRecovery(const RecoveryReport& report)
-{
+NarrowString DescribeRecovery(const RecoveryReport& report) {
     // As the file system spells them, like a file listing.
     const NarrowString target = PathToBytes(report.targetDirectory);
     const NarrowString backup = PathToBytes(report.backupDirectory);
@@ -326,20 +286,18 @@ NarrowString DescribeRecovery(const RecoveryReport& report)
     } else {
         line = "rolled back an interrupted installation into " + std::string(target.Data()) + ": " +
                std::to_string(report.restoredFiles) + " replaced files restored, " +
-               std::to_string(report.removedFiles) + " added files and " +
-               std::to_string(report.removedDirectories) + " added directories removed";
+               std::to_string(report.removedFiles) + " added files and " + std::to_string(report.removedDirectories) +
+               " added directories removed";
         if (report.keptFiles > 0)
-            line += "; " + std::to_string(report.keptFiles) + " replaced files could not be moved back and are kept in " +
-                    std::string(backup.Data());
+            line += "; " + std::to_string(report.keptFiles) +
+                    " replaced files could not be moved back and are kept in " + std::string(backup.Data());
     }
     return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
 }
 
-std::vector<NarrowString> RecoverAtStartup()
-{
+std::vector<NarrowString> RecoverAtStartup() {
     std::vector<NarrowString> lines;
-    for (const RecoveryReport& report : RecoverInterruptedInstallations())
-        lines.push_back(DescribeRecovery(report));
+    for (const RecoveryReport& report : RecoverInterruptedInstallations()) lines.push_back(DescribeRecovery(report));
     // Unpacked kits of killed runs: a running installer claims its own from
     // the moment it creates it; the age keeps clear of one that is between
     // creating and claiming its file right now.

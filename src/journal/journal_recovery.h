@@ -10,13 +10,13 @@
 struct RecoveryReport {
     WideString backupDirectory;
     WideString targetDirectory;
-    bool committed = false;          // the run had committed: only its backup was removed
-    bool unreadable = false;         // the journal could not be acted on: everything was left as found
-    uint32_t restoredFiles = 0;      // replaced files moved back from the backup
-    uint32_t removedFiles = 0;       // files the run had added
-    uint32_t removedDirectories = 0; // directories the run had added
-    uint32_t keptFiles = 0;          // replaced files that could not be moved back: kept in the backup
-    bool busy = false;               // another installation into the target runs: left for later
+    bool committed = false;           // the run had committed: only its backup was removed
+    bool unreadable = false;          // the journal could not be acted on: everything was left as found
+    uint32_t restoredFiles = 0;       // replaced files moved back from the backup
+    uint32_t removedFiles = 0;        // files the run had added
+    uint32_t removedDirectories = 0;  // directories the run had added
+    uint32_t keptFiles = 0;           // replaced files that could not be moved back: kept in the backup
+    bool busy = false;                // another installation into the target runs: left for later
 };
 
 // The directories a run made, by the keys of their paths (without final

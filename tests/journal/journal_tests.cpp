@@ -28,45 +28,38 @@ namespace {
 
 constexpr int64_t kOldDirectoryTime = 1400000000;
 
-WideString W(const std::string& s)
-{
+WideString W(const std::string& s) {
     return ToWide(NarrowString(s.data(), static_cast<uint32_t>(s.size())));
 }
 
-NarrowString N(const std::string& s)
-{
+NarrowString N(const std::string& s) {
     return NarrowString(s.data(), static_cast<uint32_t>(s.size()));
 }
 
-void WriteText(const fsys::path& p, const std::string& text)
-{
+void WriteText(const fsys::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
 }
 
-std::string ReadText(const fsys::path& p)
-{
+std::string ReadText(const fsys::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-int64_t MtimeOf(const fsys::path& p)
-{
+int64_t MtimeOf(const fsys::path& p) {
     struct stat st;
     return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
 }
 
-int64_t MtimeNanosecondsOf(const fsys::path& p)
-{
+int64_t MtimeNanosecondsOf(const fsys::path& p) {
     struct stat st;
     return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtim.tv_nsec) : -1;
 }
 
 // A directory time with a part below the second, which must come back too.
 constexpr int64_t kOldDirectoryNanoseconds = 123456789;
-PathTimes OldTimes(int64_t seconds)
-{
+PathTimes OldTimes(int64_t seconds) {
     PathTimes times;
     times.accessSeconds = times.writeSeconds = seconds;
     times.accessNanoseconds = times.writeNanoseconds = kOldDirectoryNanoseconds;
@@ -76,8 +69,7 @@ PathTimes OldTimes(int64_t seconds)
 class JournalRecovery : public PrivateDirectoryTest {
 protected:
     JournalRecovery() : PrivateDirectoryTest({"journal-test"}) {}
-    void SetUp() override
-    {
+    void SetUp() override {
         PrivateDirectoryTest::SetUp();
         target_ = Path("target");
         fsys::create_directories(target_ / "old");
@@ -86,14 +78,11 @@ protected:
         WriteText(target_ / "old" / "c.cfg", "original c");
         UseTemporaryDirectory(Path("tmp"));
     }
-    void TearDown() override
-    {
-        if (!otherFs_.empty())
-            fsys::remove_all(otherFs_);
+    void TearDown() override {
+        if (!otherFs_.empty()) fsys::remove_all(otherFs_);
         PrivateDirectoryTest::TearDown();
     }
-    void UseTemporaryDirectory(const fsys::path& temp)
-    {
+    void UseTemporaryDirectory(const fsys::path& temp) {
         temp_ = temp;
         fsys::create_directories(temp_);
         setenv("TMPDIR", temp_.c_str(), 1);
@@ -102,14 +91,11 @@ protected:
         fsys::permissions(backup_, fsys::perms::owner_all);
     }
     // A temporary directory on another file system (/dev/shm), or false.
-    bool UseOtherFileSystem()
-    {
+    bool UseOtherFileSystem() {
         struct stat shm, here;
-        if (stat("/dev/shm", &shm) != 0 || stat(root_.c_str(), &here) != 0 || shm.st_dev == here.st_dev)
-            return false;
+        if (stat("/dev/shm", &shm) != 0 || stat(root_.c_str(), &here) != 0 || shm.st_dev == here.st_dev) return false;
         char pattern[] = "/dev/shm/journal-test-XXXXXX";
-        if (!mkdtemp(pattern))
-            return false;
+        if (!mkdtemp(pattern)) return false;
         otherFs_ = pattern;
         UseTemporaryDirectory(otherFs_);
         return true;
@@ -124,8 +110,7 @@ protected:
     // reached the disk, its M record did not) and that was overwritten too,
     // and one whose records were both lost.
     // The directory "old" had its time recorded before the run changed it.
-    void SimulateKilledRun(InstallJournal& journal)
-    {
+    void SimulateKilledRun(InstallJournal& journal) {
         ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
         ASSERT_EQ(0u, journal.RecordDirectoryTime(In("old"), OldTimes(kOldDirectoryTime)));
         ASSERT_EQ(0u, journal.Record('D', In("new")));
@@ -149,8 +134,7 @@ protected:
 
 }  // namespace
 
-TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
-{
+TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord) {
     setlocale(LC_ALL, "C.UTF-8");
     const std::string odd = "dir/with\nnewline:colon 12:x";
     std::string contents = EncodeJournalRecord('T', NarrowString("/t/")) + EncodeJournalRecord('F', N(odd)) +
@@ -183,8 +167,7 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     EXPECT_EQ(UINT64_MAX, records[5].identity.device);
     EXPECT_EQ(42u, records[5].identity.inode);
     EXPECT_TRUE(records[5].path.Equals(u"/t/m:ade"));
-    for (const JournalRecord& r : records)
-        EXPECT_TRUE(r.exact);
+    for (const JournalRecord& r : records) EXPECT_TRUE(r.exact);
 
     // A length that points past the end, garbage, or a time that is not a
     // number ends the decoding.
@@ -208,8 +191,7 @@ TEST(JournalEncoding, RoundTripsAnyBytesAndIgnoresACutRecord)
     EXPECT_FALSE(zero[0].exact);
 }
 
-TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
-{
+TEST_F(JournalRecovery, KilledRunIsRolledBackExactly) {
     const int64_t before = MtimeOf(target_ / "old");
     ASSERT_NE(before, kOldDirectoryTime);
     {
@@ -245,8 +227,7 @@ TEST_F(JournalRecovery, KilledRunIsRolledBackExactly)
 
 // The run had created the target with a missing parent; both go, and the
 // time of the parent that existed comes back.
-TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents)
-{
+TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents) {
     const fsys::path made = Path("made");
     const fsys::path target = made / "target";
     const WideString targetText = W(target.string() + "/");
@@ -271,10 +252,8 @@ TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents)
     EXPECT_EQ(kOldDirectoryTime, MtimeOf(root_));
 }
 
-TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal)
-{
-    if (!UseOtherFileSystem())
-        GTEST_SKIP() << "no second file system for the temporary directory";
+TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal) {
+    if (!UseOtherFileSystem()) GTEST_SKIP() << "no second file system for the temporary directory";
     WriteText(target_ / "c.cfg", "original c");
     {
         InstallJournal journal;
@@ -300,8 +279,7 @@ TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal)
 
 // Ends the process running work with SIGKILL once a move to another file
 // system has copied its first piece; true when it died that way.
-bool KilledMidCopy(const std::function<void()>& work)
-{
+bool KilledMidCopy(const std::function<void()>& work) {
     const pid_t child = fork();
     if (child == 0) {
         fs_testing::SetCopyHook([](uint64_t) {
@@ -320,10 +298,8 @@ bool KilledMidCopy(const std::function<void()>& work)
 // the run, or back home during a recovery) must not leave a partial file
 // that a later recovery takes for a whole one, nor anything under a name of
 // its own.
-TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile)
-{
-    if (!UseOtherFileSystem())
-        GTEST_SKIP() << "no second file system for the temporary directory";
+TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile) {
+    if (!UseOtherFileSystem()) GTEST_SKIP() << "no second file system for the temporary directory";
     const std::string content(5 << 19, 'b');
     WriteText(target_ / "b.cfg", content);
     fsys::permissions(target_ / "b.cfg", fsys::perms::owner_read | fsys::perms::group_read);
@@ -361,8 +337,7 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile)
     }
 }
 
-TEST_F(JournalRecovery, RunningInstallationIsLeftAlone)
-{
+TEST_F(JournalRecovery, RunningInstallationIsLeftAlone) {
     InstallJournal journal;
     SimulateKilledRun(journal);  // still open: its process is alive
     EXPECT_TRUE(RecoverInterruptedInstallations().empty());
@@ -375,8 +350,7 @@ TEST_F(JournalRecovery, RunningInstallationIsLeftAlone)
 
 // A writer deletes its journal before it lets go of the lock, so a finished
 // run is never replayed.
-TEST_F(JournalRecovery, JournalRemovedByItsWriterIsNotReplayed)
-{
+TEST_F(JournalRecovery, JournalRemovedByItsWriterIsNotReplayed) {
     InstallJournal journal;
     SimulateKilledRun(journal);
     std::string contents;
@@ -391,8 +365,7 @@ TEST_F(JournalRecovery, JournalRemovedByItsWriterIsNotReplayed)
     EXPECT_TRUE(fsys::exists(backup_ / "b.cfg"));
 }
 
-TEST_F(JournalRecovery, CommittedRunOnlyLosesItsBackup)
-{
+TEST_F(JournalRecovery, CommittedRunOnlyLosesItsBackup) {
     {
         InstallJournal journal;
         SimulateKilledRun(journal);
@@ -410,8 +383,7 @@ TEST_F(JournalRecovery, CommittedRunOnlyLosesItsBackup)
 // A file that cannot be moved home stays in the kept backup; the next
 // attempt moves only that file and leaves alone what now stands where the
 // run had added something.
-TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
-{
+TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores) {
     {
         InstallJournal journal;
         SimulateKilledRun(journal);
@@ -443,12 +415,10 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores)
     EXPECT_FALSE(fsys::exists(backup_));
 }
 
-TEST_F(JournalRecovery, UnreadableOrForeignJournalsLeaveEverythingAsFound)
-{
+TEST_F(JournalRecovery, UnreadableOrForeignJournalsLeaveEverythingAsFound) {
     // A path no file system can hold: acting on it could hit other files.
-    WriteText(backup_ / "wz4sx.journal",
-              EncodeJournalRecord('T', N(target_.string() + "/")) +
-                  EncodeJournalRecord('F', N(target_.string() + std::string("/\0.cfg", 6))));
+    WriteText(backup_ / "wz4sx.journal", EncodeJournalRecord('T', N(target_.string() + "/")) +
+                                             EncodeJournalRecord('F', N(target_.string() + std::string("/\0.cfg", 6))));
     WriteText(backup_ / "b.cfg", "a user's file");
     std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
@@ -473,8 +443,7 @@ TEST_F(JournalRecovery, UnreadableOrForeignJournalsLeaveEverythingAsFound)
     EXPECT_FALSE(fsys::exists(backup_));
 }
 
-TEST_F(JournalRecovery, EmptyDirectoryWithoutJournalIsRemovedOthersAreKept)
-{
+TEST_F(JournalRecovery, EmptyDirectoryWithoutJournalIsRemovedOthersAreKept) {
     fsys::create_directory(temp_ / "wz4sx7");
     WriteText(backup_ / "kept.cfg", "no journal: not ours to judge");
     EXPECT_TRUE(RecoverInterruptedInstallations().empty());
@@ -482,8 +451,7 @@ TEST_F(JournalRecovery, EmptyDirectoryWithoutJournalIsRemovedOthersAreKept)
     EXPECT_TRUE(fsys::exists(backup_ / "kept.cfg"));
 }
 
-TEST_F(JournalRecovery, AnotherUsersDirectoryOpenDirectoriesAndLinksAreNotTouched)
-{
+TEST_F(JournalRecovery, AnotherUsersDirectoryOpenDirectoriesAndLinksAreNotTouched) {
     {
         InstallJournal journal;
         SimulateKilledRun(journal);
@@ -508,8 +476,7 @@ TEST_F(JournalRecovery, AnotherUsersDirectoryOpenDirectoriesAndLinksAreNotTouche
     EXPECT_TRUE(fsys::exists(elsewhere / "old" / "a.cfg"));
 }
 
-TEST_F(JournalRecovery, StartupLinesDescribeEachRecovery)
-{
+TEST_F(JournalRecovery, StartupLinesDescribeEachRecovery) {
     EXPECT_TRUE(RecoverAtStartup().empty());
     EXPECT_FALSE(fsys::exists(backup_));  // empty, without a journal
     fsys::create_directory(backup_);
