@@ -15,7 +15,7 @@ import time
 import pyatspi
 
 from e2e_driver import BACK, BROWSE, NEXT, accessibles, run_flows, wait_for
-from e2e_files import RUN_DEADLINE, Failure, check, check_demo_installed, flows_of, snapshot, write_tree
+from e2e_files import check, check_demo_installed, ended_on_failure, flows_of, snapshot, write_tree
 from wizard_flows import (COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELCOME, GERMAN_TITLE, HELD_AT, PROMPT,
                           SUCCESS, TITLE, WELCOME, Context)
 
@@ -300,7 +300,7 @@ def flow_second_run_refused(ctx):
         f.write("not from the kit\n")
     hold = ctx.sandbox.hold(HELD_AT)
     first = ctx.sandbox.start_held(hold, "usecwd", "-S", "--target=" + target)
-    try:
+    with ended_on_failure(first):
         hold.wait_held(HELD_AT, first)
         during = snapshot(target), snapshot(ctx.sandbox.home)
         w = ctx.start()
@@ -318,13 +318,8 @@ def flow_second_run_refused(ctx):
         check((snapshot(target), snapshot(ctx.sandbox.home)) == during, "the refused run changed something")
         w.advance()
         check(w.exit_status() == 1, "exit status of the refused run")
-        hold.release(HELD_AT)
-        _, first_err = first.communicate(timeout=RUN_DEADLINE)
-    except (Failure, subprocess.TimeoutExpired):
-        first.kill()
-        first.communicate()
-        raise
-    check(first.returncode == 0, "first run: exit status %d; %r" % (first.returncode, first_err[-300:]))
+        first_status, first_err = hold.release_and_finish(HELD_AT, first)
+    check(first_status == 0, "first run: exit status %d; %r" % (first_status, first_err[-300:]))
     installed = {rel for rel, entry in snapshot(target).items() if entry[0] == "file"}
     kit = {rel for rel, entry in snapshot(tree).items() if entry[0] == "file"}
     check(installed == kit | {"mine.txt"}, "the first run's tree differs from the kit's")

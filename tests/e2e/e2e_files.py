@@ -2,6 +2,7 @@
 wizard and the headless flows; no display and no accessibility modules
 needed."""
 import argparse
+import contextlib
 import os
 import shutil
 import subprocess
@@ -185,6 +186,24 @@ class WorkerHold:
     def release(self, entry):
         with open(os.path.join(self.directory, "release-%d" % entry), "w"):
             pass
+
+    def release_and_finish(self, entry, process):
+        """Releases the worker held after entry and waits for process to end;
+        returns its exit status and standard error (bytes)."""
+        self.release(entry)
+        _, err = process.communicate(timeout=RUN_DEADLINE)
+        return process.returncode, err
+
+
+@contextlib.contextmanager
+def ended_on_failure(process):
+    """Kills process when the block fails, so that no held run outlives its flow."""
+    try:
+        yield process
+    except BaseException:
+        process.kill()
+        process.communicate()
+        raise
 
 
 def pack_demo_kit(tkx, kit):

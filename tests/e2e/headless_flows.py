@@ -14,7 +14,7 @@ import subprocess
 import sys
 import time
 
-from e2e_files import (RUN_DEADLINE, SKIP, Failure, check, check_demo_installed, flows_of, run_flow,
+from e2e_files import (SKIP, check, check_demo_installed, ended_on_failure, flows_of, run_flow,
                        snapshot, temporary_leftovers, write_tree)
 
 ENTRIES = 300  # in the kit of the interrupted runs
@@ -66,16 +66,11 @@ def interrupt_mid_installation(sb, sig, count):
     held after a tenth of them, lets it go; returns (status, stderr lines)."""
     hold = sb.hold(count // 10)
     process = sb.start_held(hold, "usecwd", "-S")
-    try:
+    with ended_on_failure(process):
         hold.wait_held(count // 10, process)
         process.send_signal(sig)
-        hold.release(count // 10)
-        _, err = process.communicate(timeout=RUN_DEADLINE)
-    except (Failure, subprocess.TimeoutExpired):
-        process.kill()
-        process.communicate()
-        raise
-    return process.returncode, err.decode().splitlines()
+        status, err = hold.release_and_finish(count // 10, process)
+    return status, err.decode().splitlines()
 
 
 # --- flows -------------------------------------------------------------------
@@ -297,7 +292,7 @@ def flow_concurrent_run(sb):
     target = prepared_target(sb, ENTRIES, 2048)
     hold = sb.hold(ENTRIES // 10)
     first = sb.start_held(hold, "usecwd", "-S")
-    try:
+    with ended_on_failure(first):
         hold.wait_held(ENTRIES // 10, first)
         during = snapshot(target)
         launcher_during = snapshot(os.path.dirname(sb.launcher_file))
@@ -307,13 +302,8 @@ def flow_concurrent_run(sb):
               "second run names no busy directory: %r" % err)
         check(snapshot(target) == during, "the second run changed the template directory")
         check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_during, "the launcher file changed")
-        hold.release(ENTRIES // 10)
-        _, first_err = first.communicate(timeout=RUN_DEADLINE)
-    except (Failure, subprocess.TimeoutExpired):
-        first.kill()
-        first.communicate()
-        raise
-    check(first.returncode == 0, "first run: exit status %d; %r" % (first.returncode, first_err[-300:]))
+        first_status, first_err = hold.release_and_finish(ENTRIES // 10, first)
+    check(first_status == 0, "first run: exit status %d; %r" % (first_status, first_err[-300:]))
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
 
 
