@@ -11,8 +11,9 @@ namespace {
 size_t Depth(const WideString& path) {
     return static_cast<size_t>(std::count(path.Data(), path.Data() + path.Length(), u'/'));
 }
-}  // namespace
 
+// Runs task(i) for every i below count, up to workers at a time; with fewer
+// threads when one cannot be started.
 void RunConcurrently(size_t count, uint32_t workers, const std::function<void(size_t)>& task) {
     std::atomic<size_t> next{0};
     auto drain = [count, &task, &next] {
@@ -29,6 +30,7 @@ void RunConcurrently(size_t count, uint32_t workers, const std::function<void(si
     drain();
     for (std::thread& helper : helpers) helper.join();
 }
+}  // namespace
 
 void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t workers) {
     RunConcurrently(paths.size(), workers, [&paths](size_t i) { DeleteFilePath(paths[i]); });

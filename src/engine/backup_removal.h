@@ -9,10 +9,6 @@
 // How many files or directories are deleted at once.
 constexpr uint32_t kBackupRemovalWorkers = 8;
 
-// Runs task(i) for every i below count, up to workers at a time; with fewer
-// threads when one cannot be started.
-void RunConcurrently(size_t count, uint32_t workers, const std::function<void(size_t)>& task);
-
 // Deletes every path, up to workers at a time. Where the file system gives
 // a file's blocks back to the device as it is deleted (online discard),
 // each deletion waits for the device; several at once overlap those waits,

@@ -5,8 +5,10 @@
 #include <exception>
 #include <new>
 #include "catalog/message_catalog.h"
-#include "engine/engine_paths.h"
-#include "engine/entry_action.h"
+#include "kit/kit_entry_names.h"
+#include "text/path_text.h"
+#include "fs/path_mode.h"
+#include "kit/kit_entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
 #include "fs/file_finder.h"

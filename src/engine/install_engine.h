@@ -69,8 +69,6 @@ public:
     uint32_t CreateDirectoryUnrecorded(const WideString& path);
 
     const InstallTransaction& Top() const { return *transaction_; }
-    // The run's write-ahead journal (in the backup directory while it runs).
-    const InstallJournal& Journal() const { return journal_; }
 
     // Told of every step of the run (may be null; not owned).
     void SetObserver(InstallObserver* observer) { observer_ = observer; }

@@ -3,7 +3,7 @@
 // calls it on its worker thread, in the order of the steps; an observer
 // never changes the run.
 #include <cstdint>
-#include "engine/entry_action.h"
+#include "kit/kit_entry_action.h"
 #include "text/cow_string.h"
 
 enum class RollbackStep {

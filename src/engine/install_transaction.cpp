@@ -11,7 +11,9 @@
 #include <random>
 
 #include "engine/backup_removal.h"
-#include "engine/engine_paths.h"
+#include "kit/kit_entry_names.h"
+#include "text/path_text.h"
+#include "fs/path_mode.h"
 #include "engine/install_observer.h"
 #include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"

@@ -7,6 +7,7 @@
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "text/path_text.h"
 
 namespace {
 constexpr uint32_t kPermissionBits = 0777;
@@ -60,4 +61,13 @@ uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* wri
 bool IsRealDirectory(const WideString& path) {
     struct stat status;
     return ::lstat(fs_detail::NativePath(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool IsExistingDirectory(const WideString& path) {
+    // "name/." resolves only when name is a directory that can be searched.
+    WideString probe = WithoutFinalSeparator(path);
+    if (!probe.EndsWith(u'/')) probe.Append(u'/');
+    probe.Append(u'.');
+    struct stat status;
+    return ::stat(fs_detail::NativePath(probe).c_str(), &status) == 0;
 }

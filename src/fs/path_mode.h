@@ -32,3 +32,6 @@ enum class PathEntryKind {
 uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime);
 // True when the path's last component is a directory itself, not a link to one (lstat).
 bool IsRealDirectory(const WideString& path);
+// True when path names a directory (symbolic links followed). Unlike the
+// file finder it takes every unit of the path literally, "*" included.
+bool IsExistingDirectory(const WideString& path);

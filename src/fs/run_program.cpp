@@ -90,14 +90,8 @@ bool StartFailed(int reportFd) {
     }
 }
 
-}  // namespace
-
-namespace fs_detail {
-
-int RunTool(const std::vector<const char*>& argv, bool discardErrors) {
-    return RunProgram(argv, discardErrors, true);
-}
-
+// Runs argv[0] from PATH; the exit status, or -1. layerTool: one of the
+// layer's own tools, which dies with the thread that started it.
 int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool layerTool) {
     if (argv.empty() || argv[0] == nullptr) return -1;
     std::vector<char*> args;
@@ -119,6 +113,14 @@ int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool la
     return failed ? -1 : status;
 }
 
+}  // namespace
+
+namespace fs_detail {
+
+int RunTool(const std::vector<const char*>& argv, bool discardErrors) {
+    return RunProgram(argv, discardErrors, true);
+}
+
 }  // namespace fs_detail
 
 int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors) {
@@ -127,5 +129,5 @@ int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors) {
     for (const NarrowString& arg : argv) args.push_back(arg.Data());
     // A program started for the user (a document viewer) stays stoppable and
     // may go on after we end.
-    return fs_detail::RunProgram(args, discardErrors, false);
+    return RunProgram(args, discardErrors, false);
 }

@@ -19,5 +19,4 @@ namespace fs_detail {
 // (even by SIGKILL). Programs started for the user (RunShellCommand) get the
 // signals normally and may outlive us.
 int RunTool(const std::vector<const char*>& argv, bool discardErrors);
-int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool layerTool);
 }  // namespace fs_detail

@@ -181,6 +181,17 @@ void RemoveBackupContents(const WideString& backupDirectory) {
     for (const WideString& name : names) RemoveTree(backupDirectory + name);
 }
 
+namespace {
+
+// Undoes the steps in records (backups moved back, added files removed,
+// added directories removed when empty, directory times put back) and
+// removes the backup directory with the journal, the journal last. It holds
+// the lock that installations take on the target meanwhile, and leaves the
+// journal for later when an installation into the target is running. When a replaced file cannot
+// be moved back, the backup directory and the journal stay, and with a lock
+// on the journal an R record is appended so that a later attempt only moves
+// the kept files. Journals that name paths the current locale cannot express
+// are left untouched.
 RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
                                   JournalLock* lock) {
     RecoveryReport report;
@@ -223,6 +234,8 @@ RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::
     RemoveBackupDirectory(backupDirectory, lock);
     return report;
 }
+
+}  // namespace
 
 std::vector<RecoveryReport> RecoverInterruptedInstallations() {
     std::vector<RecoveryReport> reports;

@@ -30,18 +30,6 @@ bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& 
 // The same for a directory itself and the directories that lead to it.
 bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectories& created);
 
-// Undoes the steps in records (backups moved back, added files removed,
-// added directories removed when empty, directory times put back) and
-// removes the backup directory with the journal, the journal last. It holds
-// the lock that installations take on the target meanwhile, and leaves the
-// journal for later when an installation into the target is running. When a replaced file cannot
-// be moved back, the backup directory and the journal stay, and with a lock
-// on the journal an R record is appended so that a later attempt only moves
-// the kept files. Journals that name paths the current locale cannot express
-// are left untouched.
-RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                                  JournalLock* lock = nullptr);
-
 // Looks in the temporary directory for backup directories of this user whose
 // journal no running process holds, and finishes each of them. An empty one
 // without a journal (a run ended between making it and starting its journal,

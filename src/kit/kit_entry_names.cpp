@@ -80,6 +80,10 @@ bool ComponentsFit(const NarrowString& path) {
 
 }  // namespace
 
+bool FitsPathLimit(const WideString& path) {
+    return PathToBytes(path).Length() <= kKitMaxNameBytes;
+}
+
 bool MakeRelativeEntryPath(const WideString& name, WideString* relative) {
     for (uint32_t i = 0; i < name.Length(); ++i)
         if (name[i] == 0) return false;

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <vector>
 #include "kit/kit_format.h"
+#include "text/cow_string.h"
 
 // A name must fit the system's path limit (with its terminating 0) once
 // converted to the locale's encoding, and each of its components the limit
 // of one directory entry.
 constexpr uint32_t kKitMaxNameBytes = PATH_MAX - 1;
 constexpr uint32_t kKitMaxComponentBytes = NAME_MAX;
+
+// True when the path, in the bytes the file system gets, fits the system's
+// path limit.
+bool FitsPathLimit(const WideString& path);
 
 // Turns a kit entry's name into a path relative to the template directory:
 // "\" and "/" both separate, and empty and "." components are dropped, so

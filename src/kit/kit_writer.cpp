@@ -90,26 +90,3 @@ uint32_t KitStreamWriter::Finish(bool withTrailer) {
     file_.Discard();
     return code;
 }
-
-uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
-                            const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries, int level,
-                            bool withTrailer) {
-    std::vector<KitFileRecord> records;
-    uint64_t offset = 0;
-    for (const KitMemoryEntry& entry : entries) {
-        if (entry.data.size() > kKitMaxBodySize - offset) return ERROR_INVALID_PARAMETER;
-        records.push_back({entry.name, entry.writeTime, static_cast<uint32_t>(offset),
-                           static_cast<uint32_t>(entry.data.size())});
-        offset += entry.data.size();
-    }
-    const ByteVector tables = EncodeKitTables(languages, records, layout);
-    KitStreamWriter writer;
-    uint32_t code = writer.Open(path, level);
-    if (code == 0) code = writer.Write(tables.data(), static_cast<uint32_t>(tables.size()));
-    for (const KitMemoryEntry& entry : entries) {
-        if (code != 0) return code;
-        code = writer.Write(entry.data.data(), static_cast<uint32_t>(entry.data.size()));
-    }
-    if (code != 0) return code;
-    return writer.Finish(withTrailer);
-}

@@ -2,10 +2,7 @@
 // Writes kits: the body is streamed through raw deflate into the kit file,
 // so memory stays bounded whatever the body's size.
 #include <cstdint>
-#include <string>
-#include <vector>
 #include "fs/atomic_replace.h"
-#include "kit/kit_body_codec.h"
 #include "text/cow_string.h"
 
 struct KitWriterStream;  // owns the zlib deflate state
@@ -41,15 +38,3 @@ private:
     uint64_t kitSize_ = 0;
     uint32_t crc_ = 0;
 };
-
-// A whole kit from entries held in memory; entries' data are laid out one
-// after the other in table order. For tests and small tools.
-struct KitMemoryEntry {
-    WideString name;
-    FILETIME writeTime = 0;
-    std::string data;
-};
-
-[[nodiscard]] uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
-                                          const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries,
-                                          int level = 9, bool withTrailer = true);

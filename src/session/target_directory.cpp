@@ -133,13 +133,8 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     return check;
 }
 
-WideString TargetProblemDetail(const TargetCheck& check) {
-    if (check.problem == TargetProblem::None || check.problem == TargetProblem::Empty ||
-        check.problem == TargetProblem::Relative)
-        return WideString();
-    return FailureDetailText(check.problemPath, check.systemReason);
-}
-
+namespace {
+// A path and the system's words about it, as a failure's secondary text.
 WideString FailureDetailText(const WideString& path, const NarrowString& systemReason) {
     WideString detail = path;
     if (!systemReason.Empty()) {
@@ -147,6 +142,14 @@ WideString FailureDetailText(const WideString& path, const NarrowString& systemR
         detail += ToWide(systemReason);
     }
     return detail;
+}
+}  // namespace
+
+WideString TargetProblemDetail(const TargetCheck& check) {
+    if (check.problem == TargetProblem::None || check.problem == TargetProblem::Empty ||
+        check.problem == TargetProblem::Relative)
+        return WideString();
+    return FailureDetailText(check.problemPath, check.systemReason);
 }
 
 const char* TargetProblemTextId(TargetProblem problem) {

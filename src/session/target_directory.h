@@ -42,9 +42,6 @@ TargetCheck CheckTargetDirectory(const WideString& typed);
 // are the typed text's own (None, Empty, Relative).
 WideString TargetProblemDetail(const TargetCheck& check);
 
-// A path and the system's words about it, as a failure's secondary text.
-WideString FailureDetailText(const WideString& path, const NarrowString& systemReason);
-
 // Catalog id of the notice for a problem; null for None.
 const char* TargetProblemTextId(TargetProblem problem);
 

@@ -12,7 +12,7 @@
 #include "app/launch_options.h"
 #include "support/catalog_fixture.h"
 #include "text/convert.h"
-#include "support/wide_string_print.h"
+#include "support/wide_text.h"
 
 namespace {
 

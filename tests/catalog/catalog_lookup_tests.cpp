@@ -9,7 +9,7 @@
 #include "catalog/message_catalog.h"
 #include "support/catalog_fixture.h"
 #include "text/convert.h"
-#include "support/wide_string_print.h"
+#include "support/wide_text.h"
 
 namespace {
 
@@ -18,11 +18,6 @@ namespace {
 // starting language must already be there.
 const int32_t kLanguageBeforeMain = MessageCatalog::CurrentLanguage();
 const char* const kTitleBeforeMain = MessageCatalog::FindUtf8(24, "IDR_MAINFRAME");
-
-std::string Narrow(const WideString& text) {
-    const NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
-}
 
 }  // namespace
 

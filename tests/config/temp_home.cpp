@@ -7,15 +7,6 @@
 
 namespace fs = std::filesystem;
 
-std::string Narrow(const WideString& text) {
-    NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
-}
-
-WideString Wide(const std::string& text) {
-    return ToWide(text.c_str());
-}
-
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;

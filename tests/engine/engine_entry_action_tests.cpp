@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "engine/entry_action.h"
-#include "engine/engine_paths.h"
+#include "kit/kit_entry_action.h"
+#include "kit/kit_entry_names.h"
+#include "text/path_text.h"
 #include "engine_test_support.h"
 #include "support/test_times.h"
 

@@ -72,15 +72,6 @@ std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot&
     return std::string();
 }
 
-WideString Wide(const std::string& utf8) {
-    return ToWide(utf8.c_str());
-}
-
-std::string Narrow(const WideString& text) {
-    const NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
-}
-
 FILETIME FileTimeOfSeconds(int64_t unixSeconds) {
     return static_cast<FILETIME>(unixSeconds + 11644473600LL) * 10000000u;
 }

@@ -12,8 +12,9 @@
 #include "engine/install_engine.h"
 #include "engine/install_status.h"
 #include "kit/kit_reader.h"
-#include "kit/kit_writer.h"
+#include "support/kit_test_support.h"
 #include "support/private_directory.h"
+#include "support/wide_text.h"
 
 struct TreeItem {
     bool directory = false;
@@ -34,8 +35,6 @@ TreeSnapshot SnapshotTree(const std::string& root, bool withDirectoryTimes = tru
 // The first difference, for failure messages; empty when equal.
 std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot& actual);
 
-WideString Wide(const std::string& utf8);
-std::string Narrow(const WideString& text);
 FILETIME FileTimeOfSeconds(int64_t unixSeconds);
 KitMemoryEntry Entry(const std::string& name, int64_t unixSeconds, const std::string& data);
 

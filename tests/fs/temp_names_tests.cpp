@@ -8,13 +8,10 @@
 #include "fs/sleep.h"
 #include "fs/temp_names.h"
 #include "fs_test_support.h"
+#include "support/wide_text.h"
 #include "text/convert.h"
 
 namespace {
-
-std::string Narrow(const WideString& text) {
-    return ToNarrow(text).Data();
-}
 
 // The tests set or unset TMPDIR; the fixture puts the old value back.
 class TempDirTest : public FsTest {

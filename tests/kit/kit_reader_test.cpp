@@ -6,7 +6,7 @@
 #include "fs/fs_testing.h"
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
-#include "support/wide_string_print.h"
+#include "support/wide_text.h"
 
 namespace {
 

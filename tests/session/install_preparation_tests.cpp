@@ -10,14 +10,10 @@
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
 #include "support/tmpfs_mount.h"
+#include "support/wide_text.h"
 #include "text/convert.h"
 
 namespace {
-
-std::string Narrow(const WideString& text) {
-    NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
-}
 
 class PreparationTest : public InstallSandboxTest {
 protected:

@@ -10,18 +10,10 @@
 #include "session/target_directory.h"
 #include "support/install_sandbox.h"
 #include "support/tmpfs_mount.h"
+#include "support/wide_text.h"
 #include "text/convert.h"
 
 namespace {
-
-std::string Narrow(const WideString& text) {
-    NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
-}
-
-WideString Wide(const std::string& text) {
-    return ToWide(NarrowString(text.c_str()));
-}
 
 struct Resolved {
     TargetProblem problem;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kit/kit_writer.h"
+#include "support/kit_test_support.h"
 #include "support/private_directory.h"
 
 class InstallSandboxTest : public PrivateDirectoryTest {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include "kit/kit_inflate.h"
 #include "text/convert.h"
 
 namespace fsys = std::filesystem;
@@ -42,7 +43,6 @@ std::string ReadWholeFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-WideString Wide(const std::string& utf8) { return ToWide(utf8.c_str()); }
 
 std::string NoiseBytes(size_t size, uint32_t seed) {
     std::mt19937 generator(seed);
@@ -81,4 +81,27 @@ WideString KitTest::WriteSimpleKit(const std::string& name, const std::vector<Ki
     KitTableLayout layout;
     EXPECT_EQ(WriteKitFromMemory(WPath(name), {english}, layout, entries, level, withTrailer), 0u);
     return WPath(name);
+}
+
+uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
+                            const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries, int level,
+                            bool withTrailer) {
+    std::vector<KitFileRecord> records;
+    uint64_t offset = 0;
+    for (const KitMemoryEntry& entry : entries) {
+        if (entry.data.size() > kKitMaxBodySize - offset) return ERROR_INVALID_PARAMETER;
+        records.push_back({entry.name, entry.writeTime, static_cast<uint32_t>(offset),
+                           static_cast<uint32_t>(entry.data.size())});
+        offset += entry.data.size();
+    }
+    const ByteVector tables = EncodeKitTables(languages, records, layout);
+    KitStreamWriter writer;
+    uint32_t code = writer.Open(path, level);
+    if (code == 0) code = writer.Write(tables.data(), static_cast<uint32_t>(tables.size()));
+    for (const KitMemoryEntry& entry : entries) {
+        if (code != 0) return code;
+        code = writer.Write(entry.data.data(), static_cast<uint32_t>(entry.data.size()));
+    }
+    if (code != 0) return code;
+    return writer.Finish(withTrailer);
 }

@@ -8,17 +8,29 @@
 #include "kit/kit_body_codec.h"
 #include "kit/kit_writer.h"
 #include "support/private_directory.h"
+#include "support/wide_text.h"
 
 ByteVector DeflateRaw(const ByteVector& body, int level = 9);
 void WriteBytes(const std::string& path, const ByteVector& bytes);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
-WideString Wide(const std::string& utf8);
 // Deterministic bytes: random (incompressible) or repeating (compressible).
 std::string NoiseBytes(size_t size, uint32_t seed);
 std::string PatternBytes(size_t size);
 // The number of open descriptors of this process.
 size_t OpenDescriptorCount();
+
+// A whole kit from entries held in memory; entries' data are laid out one
+// after the other in table order.
+struct KitMemoryEntry {
+    WideString name;
+    FILETIME writeTime = 0;
+    std::string data;
+};
+
+[[nodiscard]] uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
+                                          const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries,
+                                          int level = 9, bool withTrailer = true);
 
 class KitTest : public PrivateDirectoryTest {
 protected:

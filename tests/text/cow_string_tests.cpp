@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "text/cow_string.h"
-#include "support/wide_string_print.h"
+#include "support/wide_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Path rules that are pure text, shared by the engine and the recovery.
 #include <gtest/gtest.h>
 
-#include "support/wide_string_print.h"
+#include "support/wide_text.h"
 #include "text/path_text.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "text/convert.h"
 #include "tkx/tkx_commands.h"
 #include "tkx_test_support.h"
-#include "support/wide_string_print.h"
+#include "support/wide_text.h"
 
 namespace fsys = std::filesystem;
 

@@ -1,8 +1,9 @@
 // tkx diff: what an installation of a kit into a directory would do, decided
-// by the engine's own function for each entry, with nothing changed.
+// for each entry by the same function the installation asks, with nothing changed.
 #include <ostream>
-#include "engine/engine_paths.h"
-#include "engine/entry_action.h"
+#include "kit/kit_entry_names.h"
+#include "text/path_text.h"
+#include "kit/kit_entry_action.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 #include "tkx_commands.h"

@@ -1,7 +1,7 @@
 // Kit entry names become paths inside the template directory, or are refused.
 #include <gtest/gtest.h>
-#include "engine/engine_paths.h"
-#include "engine_test_support.h"
+#include "kit/kit_entry_names.h"
+#include "support/wide_text.h"
 
 namespace {
 std::string Relative(const std::u16string& name) {
@@ -12,7 +12,7 @@ std::string Relative(const std::u16string& name) {
 }
 }  // namespace
 
-TEST(EnginePathsTest, EntryNamesNormaliseToOneSpellingOrAreRefused) {
+TEST(KitEntryNames, EntryNamesNormaliseToOneSpellingOrAreRefused) {
     setlocale(LC_ALL, "C.UTF-8");
     EXPECT_EQ(Relative(u"a\\b\\c.cfg"), "a/b/c.cfg");
     EXPECT_EQ(Relative(u"a/b\\c.cfg"), "a/b/c.cfg");

@@ -1,6 +1,7 @@
-#include "engine/entry_action.h"
+#include "kit/kit_entry_action.h"
 
-#include "engine/engine_paths.h"
+#include "kit/kit_entry_names.h"
+#include "text/path_text.h"
 #include "fs/path_mode.h"
 #include "text/text_helpers.h"
 
