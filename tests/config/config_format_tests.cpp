@@ -15,7 +15,7 @@ protected:
         WriteBytes(home_ + "/in.cfg", bytes);
         table->ReadFile(Wide(home_ + "/in.cfg"));
         table->WriteFile(Wide(home_ + "/out.cfg"));
-        return ReadBytes(home_ + "/out.cfg");
+        return ReadWholeFile(home_ + "/out.cfg");
     }
     std::string Value(const LauncherConfig& table, const char16_t* key, size_t index = 0) {
         const std::vector<WideString>* values = table.FindValues(key);
@@ -83,7 +83,7 @@ TEST_F(LauncherFileTest, ChangedKeyKeepsItsPlaceAndOtherKeysPassThrough) {
     table.SetValues(u"Absent", {});
     table.SetValues(u"DistributiveLocation", {u"/d\n=forged"});
     table.WriteFile(Wide(home_ + "/out.cfg"));
-    EXPECT_EQ(ReadBytes(home_ + "/out.cfg"),
+    EXPECT_EQ(ReadWholeFile(home_ + "/out.cfg"),
               "InstallComponents=1\nconfigurationtemplateslocation=/new\n"
               "configurationtemplateslocation=/old\nCommonCfgLocation=/c\n"
               "DistributiveLocation=/d=forged\n");
@@ -112,13 +112,13 @@ TEST_F(LauncherFileTest, FailedWriteLeavesOldFileAsItWas) {
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(code, 2);
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadWholeFile(path), old);
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(home_)) files += entry.is_regular_file();
     EXPECT_EQ(files, 1u) << "the temporary file is left behind";
 
     table.WriteFile(Wide(path));
-    EXPECT_EQ(ReadBytes(path), "InstallComponents=1\nConfigurationTemplatesLocation=/new\n");
+    EXPECT_EQ(ReadWholeFile(path), "InstallComponents=1\nConfigurationTemplatesLocation=/new\n");
 
     std::filesystem::create_directories(home_ + "/dir.cfg/inner");
     EXPECT_THROW(table.WriteFile(Wide(home_ + "/dir.cfg")), LauncherWriteError);

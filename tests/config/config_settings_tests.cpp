@@ -47,7 +47,7 @@ TEST_F(Settings, StoreCreatesTheDirectoryAndPropagatesASecondFailure) {
     settings.Load();
     settings.UserTable().SetValues(kTemplatesLocationKey, {u"/t"});
     settings.Store();
-    EXPECT_EQ(ReadBytes(altUser_), "ConfigurationTemplatesLocation=/t\n");
+    EXPECT_EQ(ReadWholeFile(altUser_), "ConfigurationTemplatesLocation=/t\n");
 
     // A directory where the file should be: both attempts fail, nothing is lost.
     std::filesystem::create_directories(mainUser_ + "/keep");
@@ -91,7 +91,7 @@ TEST_F(Settings, StoreRefusesToShortenAUserFileItCouldNotRead) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the file was written over, 2: another code was raised";
     std::filesystem::permissions(mainUser_, std::filesystem::perms::owner_all);
-    EXPECT_EQ(ReadBytes(mainUser_), "InstalledLocation=/i\n");
+    EXPECT_EQ(ReadWholeFile(mainUser_), "InstalledLocation=/i\n");
 }
 
 }  // namespace

@@ -123,8 +123,8 @@ TEST_F(Templates, RecordingGoesToTheProfilesTheProposalCameFrom) {
         }
 
         RecordInstalledDirectory(u"/inst/", proposal);
-        EXPECT_EQ(Exists(mainUser_) ? ReadBytes(mainUser_) : "<none>", c.mainAfter ? file(c.mainAfter) : "<none>");
-        EXPECT_EQ(Exists(altUser_) ? ReadBytes(altUser_) : "<none>", c.altAfter ? file(c.altAfter) : "<none>");
+        EXPECT_EQ(Exists(mainUser_) ? ReadWholeFile(mainUser_) : "<none>", c.mainAfter ? file(c.mainAfter) : "<none>");
+        EXPECT_EQ(Exists(altUser_) ? ReadWholeFile(altUser_) : "<none>", c.altAfter ? file(c.altAfter) : "<none>");
     }
 }
 
@@ -133,7 +133,7 @@ TEST_F(Templates, InstalledDirectoryStandsFirstAndOnce) {
     WriteBytes(mainCommon_, kKey + "/common\n");
     TemplateProposal proposal = ProposeTemplateDirectory();
     RecordInstalledDirectory(u"/home/u/tpl/", proposal);
-    EXPECT_EQ(ReadBytes(mainUser_), "X=1\n" + kKey + "/home/u/tpl\n" + kKey + "/b\n" + kKey + "/common\nY=2\n");
+    EXPECT_EQ(ReadWholeFile(mainUser_), "X=1\n" + kKey + "/home/u/tpl\n" + kKey + "/b\n" + kKey + "/common\nY=2\n");
 
     const std::pair<const char16_t*, std::string> installed[] = {
         {u"/x//", kKey + "/x/\n"}, {u"/", kKey + "/\n"}, {u"", ""}, {u"/a\n/b", ""}};
@@ -141,7 +141,7 @@ TEST_F(Templates, InstalledDirectoryStandsFirstAndOnce) {
         std::filesystem::remove_all(home_ + "/.Vq");
         std::filesystem::remove_all(home_ + "/.qbx4");
         RecordInstalledDirectory(directory, ProposeTemplateDirectory());
-        EXPECT_EQ(ReadBytes(mainUser_), expected) << Narrow(directory);
+        EXPECT_EQ(ReadWholeFile(mainUser_), expected) << Narrow(directory);
     }
 }
 
@@ -162,7 +162,7 @@ TEST_F(Templates, RecordingKeepsEveryOtherByteInAnyLocale) {
         TemplateProposal proposal;
         CollectTemplateLocations(&proposal.locations, LauncherProfile::Main);
         EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/new/", proposal)), "");
-        EXPECT_EQ(ReadBytes(mainUser_), other + kKey + "/new\n" + kKey + "/old\xE9\n");
+        EXPECT_EQ(ReadWholeFile(mainUser_), other + kKey + "/new\n" + kKey + "/old\xE9\n");
     }
     setlocale(LC_ALL, "C.UTF-8");
     EXPECT_GE(locales, 2);

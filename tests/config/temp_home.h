@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "support/private_directory.h"
+#include "support/test_files.h"
 #include "support/wide_text.h"
 #include "text/cow_string.h"
 
-std::string ReadBytes(const std::string& path);
 // Creates the file's directories as needed.
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);

@@ -13,13 +13,11 @@
 #include "catalog/message_catalog.h"
 #include "engine_test_support.h"
 #include "journal/journal_recovery.h"
+#include "support/test_times.h"
 
 namespace fsys = std::filesystem;
 
 namespace {
-constexpr int64_t kOld = 1500000000;
-constexpr int64_t kNew = 1600000000;
-
 void Write(const std::string& path, const std::string& text) {
     fsys::create_directories(fsys::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;
@@ -64,6 +62,27 @@ protected:
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    }
+
+    // Someone changes the tree right after entry `index`, and the kit then
+    // fails; both ways of undoing must leave what check looks at: the rollback
+    // of the failed run, and, after reset clears the first round, the
+    // recovery of a run that ended at that point (ended looks at the tree
+    // that run left).
+    void UndoBothWays(uint32_t index, const std::function<void()>& change, const std::function<void()>& reset,
+                      const std::function<void(const char*)>& check, const std::function<void()>& ended = [] {}) {
+        InstallEngine engine;
+        engine.SetEntryHook([&](uint32_t done) {
+            if (done == index) change();
+        });
+        EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+        check("rollback");
+
+        reset();
+        RunInChildEndingAfter(index, change);
+        ended();
+        EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
+        check("recovery");
     }
 };
 
@@ -161,17 +180,7 @@ TEST_F(EngineBoundaryTest, RollbackAndRecoveryRemoveOnlyWhatTheRunMade) {
         EXPECT_FALSE(Exists(TargetPath("new/gone")));
         EXPECT_TRUE(BackupDirectoriesLeft().empty());
     };
-    InstallEngine engine;
-    engine.SetEntryHook([&](uint32_t index) {
-        if (index == 2) addForeign();
-    });
-    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
-    check("rollback");
-
-    fsys::remove_all(TargetPath("new"));
-    RunInChildEndingAfter(2, addForeign);
-    EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
-    check("recovery");
+    UndoBothWays(2, addForeign, [this] { fsys::remove_all(TargetPath("new")); }, check);
 }
 
 // A directory the run made, swapped for a link to another tree, is never
@@ -195,23 +204,16 @@ TEST_F(EngineBoundaryTest, LinksInPlaceOfMadeDirectoriesAreNeverFollowedWhenUndo
         EXPECT_EQ(ReadFile(elsewhere + "/a.cfg"), "not the run's a");
         EXPECT_EQ(ReadFile(elsewhere + "/b.cfg"), "not the run's b");
         EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "user's original");
+        EXPECT_EQ(MtimeSeconds(usersTree + "/linked.cfg"), kOld);
         EXPECT_TRUE(fsys::is_symlink(TargetPath("made")));
     };
-    InstallEngine engine;
-    engine.SetEntryHook([&](uint32_t index) {
-        if (index == 2) swapForLink();
-    });
-    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
-    check("rollback");
-
-    EXPECT_EQ(MtimeSeconds(usersTree + "/linked.cfg"), kOld);
-    fsys::remove(TargetPath("made"));
-    fsys::remove_all(root_ + "/made-aside");
-    fsys::remove_all(elsewhere);
-    RunInChildEndingAfter(2, swapForLink);
-    EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "through the user's link");
-    EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
-    check("recovery");
+    const auto reset = [&] {
+        fsys::remove(TargetPath("made"));
+        fsys::remove_all(root_ + "/made-aside");
+        fsys::remove_all(elsewhere);
+    };
+    UndoBothWays(2, swapForLink, reset, check,
+                 [&] { EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "through the user's link"); });
 }
 
 // A directory the run made, replaced by another real directory while the
@@ -231,18 +233,11 @@ TEST_F(EngineBoundaryTest, ReplacedMadeDirectoriesAreNeverEnteredWhenUndoing) {
         EXPECT_EQ(ReadFile(TargetPath("made/a.cfg")), "not the run's a");
         EXPECT_TRUE(fsys::is_directory(TargetPath("made/inner")));
     };
-    InstallEngine engine;
-    engine.SetEntryHook([&](uint32_t index) {
-        if (index == 1) swapForDirectory();
-    });
-    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
-    check("rollback");
-
-    fsys::remove_all(TargetPath("made"));
-    fsys::remove_all(root_ + "/made-aside");
-    RunInChildEndingAfter(1, swapForDirectory);
-    EXPECT_EQ(RecoverInterruptedInstallations().size(), 1u);
-    check("recovery");
+    const auto reset = [&] {
+        fsys::remove_all(TargetPath("made"));
+        fsys::remove_all(root_ + "/made-aside");
+    };
+    UndoBothWays(1, swapForDirectory, reset, check);
 }
 
 TEST_F(EngineBoundaryTest, FileEntryOnAnExistingDirectoryFailsWhateverTheTimes) {

@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 mode_t ModeOf(const std::string& path) {
     struct stat status;
     return lstat(path.c_str(), &status) == 0 ? (status.st_mode & 07777) : 07777;
@@ -57,7 +50,7 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
         if (index != 3) return;
         journalPath = RunningJournalPath();
         journalMode = ModeOf(journalPath);
-        recorded = Describe(DecodeJournal(ReadBytes(journalPath)), target_);
+        recorded = Describe(DecodeJournal(ReadWholeFile(journalPath)), target_);
     });
     ASSERT_EQ(RunInstall(engine), 0u);
 
@@ -86,7 +79,7 @@ TEST_F(EngineJournalTest, FailedRunLeavesNeitherBackupNorJournal) {
     InstallEngine engine;
     size_t recordsBeforeFailure = 0;
     engine.SetEntryHook([&](uint32_t index) {
-        if (index == 1) recordsBeforeFailure = DecodeJournal(ReadBytes(RunningJournalPath())).size();
+        if (index == 1) recordsBeforeFailure = DecodeJournal(ReadWholeFile(RunningJournalPath())).size();
     });
     EXPECT_EQ(RunInstall(engine), ERROR_PATH_NOT_FOUND);
     EXPECT_GT(recordsBeforeFailure, 4u);

@@ -11,13 +11,6 @@
 namespace fsys = std::filesystem;
 
 namespace {
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 void SetTimes(const std::string& path, int64_t unixSeconds, long nanoseconds = 0) {
     const struct timespec times[2] = {{static_cast<time_t>(unixSeconds), nanoseconds},
                                       {static_cast<time_t>(unixSeconds), nanoseconds}};
@@ -45,7 +38,7 @@ TreeSnapshot SnapshotTree(const std::string& root, bool withDirectoryTimes) {
             if (item.link)
                 item.bytes = fsys::read_symlink(path).string();
             else if (S_ISREG(status.st_mode))
-                item.bytes = ReadAll(path);
+                item.bytes = ReadWholeFile(path);
             else
                 item.bytes = S_ISFIFO(status.st_mode) ? "<fifo>" : "<special>";
             if (item.link) item.mtimeNs = 0;
@@ -125,7 +118,7 @@ void EngineTest::AgeDirectories() {
 }
 
 std::string EngineTest::ReadFile(const std::string& path) const {
-    return ReadAll(path);
+    return ReadWholeFile(path);
 }
 
 bool EngineTest::Exists(const std::string& path) const {

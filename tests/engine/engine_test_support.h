@@ -14,6 +14,7 @@
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
 #include "support/private_directory.h"
+#include "support/test_files.h"
 #include "support/wide_text.h"
 
 struct TreeItem {

@@ -19,6 +19,7 @@
 #include "journal/install_journal.h"
 #include "journal/journal_recovery.h"
 #include "support/private_directory.h"
+#include "support/test_files.h"
 #include "text/convert.h"
 #include "text/path_bytes.h"
 
@@ -38,13 +39,6 @@ NarrowString N(const std::string& s) {
 
 void WriteText(const fsys::path& p, const std::string& text) {
     std::ofstream(p, std::ios::binary) << text;
-}
-
-std::string ReadText(const fsys::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 int64_t MtimeOf(const fsys::path& p) {
@@ -207,11 +201,11 @@ TEST_F(JournalRecovery, KilledRunIsRolledBackExactly) {
     EXPECT_EQ(1u, reports[0].removedFiles);
     EXPECT_EQ(1u, reports[0].removedDirectories);
 
-    EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
+    EXPECT_EQ("original a", ReadWholeFile(target_ / "old" / "a.cfg"));
     // On one file system a file in the backup got there by a rename: whole,
     // and found whatever the journal says.
-    EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
-    EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
+    EXPECT_EQ("original b", ReadWholeFile(target_ / "b.cfg"));
+    EXPECT_EQ("original c", ReadWholeFile(target_ / "old" / "c.cfg"));
     EXPECT_FALSE(fsys::exists(target_ / "new"));
     EXPECT_EQ(kOldDirectoryTime, MtimeOf(target_ / "old"));
     EXPECT_EQ(kOldDirectoryNanoseconds, MtimeNanosecondsOf(target_ / "old"));
@@ -272,8 +266,8 @@ TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal) {
     const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
     EXPECT_EQ(1u, reports[0].restoredFiles);
-    EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
-    EXPECT_EQ("original c", ReadText(target_ / "c.cfg"));
+    EXPECT_EQ("original b", ReadWholeFile(target_ / "b.cfg"));
+    EXPECT_EQ("original c", ReadWholeFile(target_ / "c.cfg"));
     EXPECT_FALSE(fsys::exists(backup_));
 }
 
@@ -326,7 +320,7 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile) {
         const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
         ASSERT_EQ(1u, reports.size());
         EXPECT_TRUE(RecoveryIsComplete(reports[0]));
-        EXPECT_TRUE(content == ReadText(target_ / "b.cfg"));
+        EXPECT_TRUE(content == ReadWholeFile(target_ / "b.cfg"));
         for (const auto& entry : fsys::directory_iterator(target_))
             EXPECT_EQ(std::string::npos, entry.path().filename().string().find("wz4sx")) << entry.path();
         struct stat status;
@@ -345,7 +339,7 @@ TEST_F(JournalRecovery, RunningInstallationIsLeftAlone) {
     EXPECT_TRUE(fsys::exists(backup_ / "old" / "a.cfg"));
     journal.End();
     EXPECT_EQ(1u, RecoverInterruptedInstallations().size());
-    EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
+    EXPECT_EQ("original a", ReadWholeFile(target_ / "old" / "a.cfg"));
 }
 
 // A writer deletes its journal before it lets go of the lock, so a finished
@@ -361,7 +355,7 @@ TEST_F(JournalRecovery, JournalRemovedByItsWriterIsNotReplayed) {
     EXPECT_FALSE(fsys::exists(backup_ / "wz4sx.journal"));
     // What is left (no journal, not empty) is not touched.
     EXPECT_TRUE(RecoverInterruptedInstallations().empty());
-    EXPECT_EQ("new b", ReadText(target_ / "b.cfg"));
+    EXPECT_EQ("new b", ReadWholeFile(target_ / "b.cfg"));
     EXPECT_TRUE(fsys::exists(backup_ / "b.cfg"));
 }
 
@@ -375,7 +369,7 @@ TEST_F(JournalRecovery, CommittedRunOnlyLosesItsBackup) {
     const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
     EXPECT_TRUE(reports[0].committed);
-    EXPECT_EQ("new a, half writ", ReadText(target_ / "old" / "a.cfg"));
+    EXPECT_EQ("new a, half writ", ReadWholeFile(target_ / "old" / "a.cfg"));
     EXPECT_TRUE(fsys::exists(target_ / "new" / "n.cfg"));
     EXPECT_FALSE(fsys::exists(backup_));
 }
@@ -396,7 +390,7 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores) 
     ASSERT_EQ(1u, reports.size());
     EXPECT_FALSE(RecoveryIsComplete(reports[0]));
     EXPECT_EQ(2u, reports[0].keptFiles);
-    EXPECT_EQ("original a", ReadText(backup_ / "old" / "a.cfg"));
+    EXPECT_EQ("original a", ReadWholeFile(backup_ / "old" / "a.cfg"));
     EXPECT_TRUE(fsys::exists(backup_ / "wz4sx.journal"));
     EXPECT_NE(std::string::npos,
               std::string(DescribeRecovery(reports[0]).Data()).find("2 replaced files could not be moved back"));
@@ -409,9 +403,9 @@ TEST_F(JournalRecovery, UnrestorableFileKeepsBackupAndLaterAttemptOnlyRestores) 
     ASSERT_EQ(1u, reports.size());
     EXPECT_TRUE(RecoveryIsComplete(reports[0]));
     EXPECT_EQ(2u, reports[0].restoredFiles);
-    EXPECT_EQ("original a", ReadText(target_ / "old" / "a.cfg"));
-    EXPECT_EQ("original c", ReadText(target_ / "old" / "c.cfg"));
-    EXPECT_EQ("the user's own, made since", ReadText(target_ / "new" / "n.cfg"));
+    EXPECT_EQ("original a", ReadWholeFile(target_ / "old" / "a.cfg"));
+    EXPECT_EQ("original c", ReadWholeFile(target_ / "old" / "c.cfg"));
+    EXPECT_EQ("the user's own, made since", ReadWholeFile(target_ / "new" / "n.cfg"));
     EXPECT_FALSE(fsys::exists(backup_));
 }
 
@@ -488,5 +482,5 @@ TEST_F(JournalRecovery, StartupLinesDescribeEachRecovery) {
     const std::vector<NarrowString> lines = RecoverAtStartup();
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ(0u, std::string(lines[0].Data()).find("rolled back an interrupted installation into "));
-    EXPECT_EQ("original b", ReadText(target_ / "b.cfg"));
+    EXPECT_EQ("original b", ReadWholeFile(target_ / "b.cfg"));
 }

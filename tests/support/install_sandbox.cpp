@@ -1,5 +1,7 @@
 #include "support/install_sandbox.h"
 
+#include "support/test_files.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,10 +33,7 @@ void InstallSandboxTest::WriteFile(const std::string& path, const std::string& b
 }
 
 std::string InstallSandboxTest::ReadFile(const std::string& path) const {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return ReadWholeFile(path);
 }
 
 bool InstallSandboxTest::Exists(const std::string& path) const {

@@ -38,11 +38,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 
 std::string NoiseBytes(size_t size, uint32_t seed) {
     std::mt19937 generator(seed);

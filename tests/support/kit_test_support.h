@@ -8,12 +8,12 @@
 #include "kit/kit_body_codec.h"
 #include "kit/kit_writer.h"
 #include "support/private_directory.h"
+#include "support/test_files.h"
 #include "support/wide_text.h"
 
 ByteVector DeflateRaw(const ByteVector& body, int level = 9);
 void WriteBytes(const std::string& path, const ByteVector& bytes);
 void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadWholeFile(const std::string& path);
 // Deterministic bytes: random (incompressible) or repeating (compressible).
 std::string NoiseBytes(size_t size, uint32_t seed);
 std::string PatternBytes(size_t size);

@@ -1,0 +1,9 @@
+#include "support/test_files.h"
+
+#include <fstream>
+#include <iterator>
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
