@@ -35,12 +35,6 @@ struct HeldLock {
     int fd;
 };
 
-std::string PostedText(InstallStatus& status, uint32_t* code) {
-    WideString text;
-    int32_t percent = 0;
-    status.ReadStatus(code, &text, &percent);
-    return Narrow(text);
-}
 }  // namespace
 
 class EngineBoundaryTest : public EngineTest {
@@ -94,10 +88,9 @@ TEST_F(EngineBoundaryTest, SecondRunIntoTheSameDirectoryIsRefusedBeforeAnyChange
     {
         HeldLock other(target_);
         EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
-        uint32_t code = 0;
-        const std::string text = PostedText(status_, &code);
-        EXPECT_EQ(code, ERROR_LOCK_VIOLATION);
-        EXPECT_EQ(text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + target_ + "/");
+        const Posted posted = ReadPosted(status_);
+        EXPECT_EQ(posted.code, ERROR_LOCK_VIOLATION);
+        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + target_ + "/");
         EXPECT_EQ(DescribeDifference(before, SnapshotTree(root_)), "");
     }
     // A target that does not exist yet is guarded by its nearest parent.

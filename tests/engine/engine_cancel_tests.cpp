@@ -41,13 +41,10 @@ TEST_F(EngineCancelTest, AfterFirstMiddleSkippedAndLastEntryTheTargetIsAsBefore)
         EXPECT_FALSE(backup.empty());
         EXPECT_TRUE(BackupDirectoriesLeft().empty()) << index;
 
-        uint32_t code = 0;
-        WideString text;
-        int32_t percent = -1;
-        status_.ReadStatus(&code, &text, &percent);
-        EXPECT_EQ(code, ERROR_CANCELLED);
-        EXPECT_EQ(text, MessageCatalog::GetText("IDS_CANCEL_FINISH"));
-        EXPECT_EQ(percent, static_cast<int32_t>(index * 100 / count)) << index;
+        const Posted posted = ReadPosted(status_);
+        EXPECT_EQ(posted.code, ERROR_CANCELLED);
+        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_CANCEL_FINISH")));
+        EXPECT_EQ(posted.percent, static_cast<int32_t>(index * 100 / count)) << index;
     }
     EXPECT_EQ(Narrow(MessageCatalog::GetText("IDS_CANCEL_FINISH")),
               "Installation canceled. Template directory has not been changed.");

@@ -40,6 +40,20 @@ protected:
         AgeDirectories();
     }
 
+    // Loads the kit and installs it once, unhindered, over the populated
+    // target: how many counted operations an installation takes, and the
+    // tree it leaves.
+    void RunUnhindered(int64_t* operations, TreeSnapshot* installed) {
+        LoadKit(KitEntries());
+        BuildPopulatedTarget();
+        fault_injection::ResetCount();
+        ASSERT_EQ(RunInstall(), 0u);
+        *operations = fault_injection::CountedOperations();
+        *installed = SnapshotTree(target_, false);
+        ASSERT_GT(*operations, 30);
+        ASSERT_EQ(ReadFile(TargetPath("dup.cfg")), "dup second");
+    }
+
     std::vector<KitMemoryEntry> KitEntries() const {
         return {Entry("replace1.cfg", kNew, "replace1 new"),
                 Entry("new1.cfg", kNew, "new1"),

@@ -28,13 +28,10 @@ protected:
         EngineTest::TearDown();
     }
     void ExpectCancelledState(int32_t percent) {
-        uint32_t code = 0;
-        WideString text;
-        int32_t posted = -1;
-        status_.ReadStatus(&code, &text, &posted);
-        EXPECT_EQ(code, ERROR_CANCELLED);
-        EXPECT_EQ(text, MessageCatalog::GetText("IDS_CANCEL_FINISH"));
-        EXPECT_EQ(posted, percent);
+        const Posted posted = ReadPosted(status_);
+        EXPECT_EQ(posted.code, ERROR_CANCELLED);
+        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_CANCEL_FINISH")));
+        EXPECT_EQ(posted.percent, percent);
     }
     struct sigaction saved_[3];
 };

@@ -16,20 +16,6 @@
 
 namespace {
 
-struct Posted {
-    uint32_t code = 0;
-    std::string text;
-    int32_t percent = -1;
-};
-
-Posted ReadPosted(InstallStatus& status) {
-    Posted posted;
-    WideString text;
-    status.ReadStatus(&posted.code, &text, &posted.percent);
-    posted.text = Narrow(text);
-    return posted;
-}
-
 std::string EngineText(const char* id) {
     return Narrow(MessageCatalog::GetText(id));
 }

@@ -65,6 +65,14 @@ std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot&
     return std::string();
 }
 
+Posted ReadPosted(InstallStatus& status) {
+    Posted posted;
+    WideString text;
+    status.ReadStatus(&posted.code, &text, &posted.percent);
+    posted.text = Narrow(text);
+    return posted;
+}
+
 FILETIME FileTimeOfSeconds(int64_t unixSeconds) {
     return static_cast<FILETIME>(unixSeconds + 11644473600LL) * 10000000u;
 }

@@ -37,6 +37,14 @@ TreeSnapshot SnapshotTree(const std::string& root, bool withDirectoryTimes = tru
 std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot& actual);
 
 FILETIME FileTimeOfSeconds(int64_t unixSeconds);
+// What the engine last posted to the status block.
+struct Posted {
+    uint32_t code = 0;
+    std::string text;
+    int32_t percent = -1;
+};
+Posted ReadPosted(InstallStatus& status);
+
 KitMemoryEntry Entry(const std::string& name, int64_t unixSeconds, const std::string& data);
 
 class EngineTest : public PrivateDirectoryTest {
