@@ -113,6 +113,19 @@ class Sandbox:
         with open(self.launcher_file, "w") as f:
             f.write("ConfigurationTemplatesLocation=%s\n" % target)
 
+    def blocked_target(self):
+        """A proposed template directory the demo kit cannot install into (a
+        file stands where it needs a folder), with a file it would replace."""
+        target = self.mkdir("templates")
+        with open(os.path.join(target, "network"), "w") as f:
+            f.write("a file where the kit wants a folder\n")
+        os.makedirs(os.path.join(target, "desktop"))
+        with open(os.path.join(target, "desktop", "panel.cfg"), "w") as f:
+            f.write("an older panel that the kit would replace\n")
+        os.utime(os.path.join(target, "desktop", "panel.cfg"), (1000000000, 1000000000))
+        self.name_target(target)
+        return target
+
     def recorded_locations(self):
         if not os.path.exists(self.launcher_file):
             return []

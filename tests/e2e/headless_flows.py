@@ -196,14 +196,7 @@ def flow_no_space(sb):
 def flow_failing_installation(sb):
     """A regular file where the kit needs a folder: status 1, rolled back."""
     sb.pack_demo_kit()
-    target = sb.mkdir("templates")
-    with open(os.path.join(target, "network"), "w") as f:
-        f.write("a file where the kit wants a folder\n")
-    os.makedirs(os.path.join(target, "desktop"))
-    with open(os.path.join(target, "desktop", "panel.cfg"), "w") as f:
-        f.write("an older panel that the kit would replace\n")
-    os.utime(os.path.join(target, "desktop", "panel.cfg"), (1000000000, 1000000000))
-    sb.name_target(target)
+    target = sb.blocked_target()
     before = snapshot(target)
     launcher_before = snapshot(os.path.dirname(sb.launcher_file))
     status, _, err = sb.run("usecwd", "-S")

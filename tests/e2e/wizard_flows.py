@@ -252,16 +252,7 @@ def flow_failing_installation(ctx):
     """A regular file where the kit needs a directory: error box, failure page,
     template directory exactly as before."""
     ctx.sandbox.pack_demo_kit()
-    target = ctx.sandbox.mkdir("templates")
-    with open(os.path.join(target, "network"), "w") as f:
-        f.write("a file where the kit wants a folder\n")
-    os.makedirs(os.path.join(target, "desktop"))
-    with open(os.path.join(target, "desktop", "panel.cfg"), "w") as f:
-        f.write("an older panel that the kit would replace\n")
-    os.utime(os.path.join(target, "desktop", "panel.cfg"), (1000000000, 1000000000))
-    os.makedirs(os.path.dirname(ctx.sandbox.launcher_file))
-    with open(ctx.sandbox.launcher_file, "w") as f:
-        f.write("ConfigurationTemplatesLocation=%s\n" % target)
+    target = ctx.sandbox.blocked_target()
     before = snapshot(target)
     launcher_before = snapshot(os.path.dirname(ctx.sandbox.launcher_file))
 
