@@ -10,6 +10,7 @@
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 
+namespace tpl {
 namespace {
 
 std::string g_directory;
@@ -43,7 +44,7 @@ bool WriteInput(const WideString& path, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+int LoadOneInput(const uint8_t* data, size_t size) {
     const std::string& directory = WorkDirectory();
     const WideString kit = ToWide((directory + "/input.tkx").c_str());
     if (!WriteInput(kit, data, size)) std::abort();
@@ -63,4 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.GetProductTexts(u"en", &product, &vendor);
     (void)reader.GetDescriptionPath(u"de");
     return 0;
+}
+
+}  // namespace tpl
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return tpl::LoadOneInput(data, size);
 }

@@ -11,6 +11,7 @@
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 
+namespace tpl {
 namespace {
 using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point from, Clock::time_point to) {
@@ -18,7 +19,7 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 }
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunEngineBench(int argc, char** argv) {
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: engine_bench KIT TARGET_DIRECTORY [PHASES_FILE]\n");
         return 2;
@@ -53,4 +54,10 @@ int main(int argc, char** argv) {
         std::fclose(phases);
     }
     return 0;
+}
+
+}  // namespace tpl
+
+int main(int argc, char** argv) {
+    return tpl::RunEngineBench(argc, argv);
 }

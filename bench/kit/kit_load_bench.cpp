@@ -15,6 +15,7 @@
 #include "kit/kit_reader.h"
 #include "text/convert.h"
 
+namespace tpl {
 namespace {
 
 // Three kinds of content in turn: random bytes, repetitive configuration
@@ -61,7 +62,7 @@ long PeakRssKib() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunKitLoadBench(int argc, char** argv) {
     setlocale(LC_ALL, "C.UTF-8");
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "tree" && argc == 5) return MakeTree(argv[2], std::strtoull(argv[3], nullptr, 10),
@@ -86,4 +87,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "usage: kit_load_bench tree DIR MB FILES | body KIT OUT | load KIT\n");
     return 2;
+}
+
+}  // namespace tpl
+
+int main(int argc, char** argv) {
+    return tpl::RunKitLoadBench(argc, argv);
 }

@@ -18,6 +18,8 @@
 #include "text/convert.h"
 #include "ui/installer_dlg.h"
 
+namespace tpl {
+
 namespace {
 
 // Before anything of this run touches the template directory: an earlier
@@ -92,3 +94,5 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     dialog.RunWizard();
     return dialog.GetExitStatus();
 }
+
+}  // namespace tpl

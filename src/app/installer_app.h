@@ -1,4 +1,7 @@
 #pragma once
+
+namespace tpl {
+
 // The application object: finishes interrupted installations, reads the
 // launch options, runs the wizard once (or the headless installation when
 // there is no display) and tells main the exit status.
@@ -20,3 +23,5 @@ private:
     int argc_;
     char** argv_;
 };
+
+}  // namespace tpl

@@ -9,6 +9,8 @@
 #include "fs/process_paths.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 // True for a switch: an argument whose first byte is '-' or '/'.
@@ -153,3 +155,5 @@ LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName) 
     options.title = MessageCatalog::GetUtf8("IDR_MAINFRAME");
     return options;
 }
+
+}  // namespace tpl

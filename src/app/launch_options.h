@@ -3,6 +3,8 @@
 #include <cstdint>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 struct LaunchOptions {
     int argc = 0;
     char** argv = nullptr;
@@ -29,3 +31,5 @@ struct LaunchOptions {
 // title. localeName is what setlocale(LC_ALL, nullptr) reports after main
 // selected the environment's locale; this function never calls setlocale.
 LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName);
+
+}  // namespace tpl

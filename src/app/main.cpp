@@ -8,6 +8,7 @@
 #include "app/usage_text.h"
 #include "text/convert.h"
 
+namespace tpl {
 namespace {
 
 // --help and --version need neither a display nor the file system; the
@@ -25,12 +26,13 @@ int PrintInformation(InformationRequest request, int argc, char** argv) {
 }
 
 }  // namespace
+}  // namespace tpl
 
 int main(int argc, char** argv) {
     // The one setlocale of the process, before any thread exists.
-    InitProcessLocale();
-    const InformationRequest request = FindInformationRequest(argc, argv);
-    if (request != InformationRequest::None) return PrintInformation(request, argc, argv);
-    CInstallerApp app(argc, argv);
+    tpl::InitProcessLocale();
+    const tpl::InformationRequest request = tpl::FindInformationRequest(argc, argv);
+    if (request != tpl::InformationRequest::None) return tpl::PrintInformation(request, argc, argv);
+    tpl::CInstallerApp app(argc, argv);
     return app.Run();
 }

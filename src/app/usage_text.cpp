@@ -6,6 +6,8 @@
 #include "session/console_text.h"
 #include "app/usage_texts.h"
 
+namespace tpl {
+
 #ifndef TPL_VERSION
 #error "TPL_VERSION is set by the build from the project version"
 #endif
@@ -70,3 +72,5 @@ std::string UsageText() {
 std::string VersionText() {
     return std::string("tplsetup ") + TPL_VERSION + "\n";
 }
+
+}  // namespace tpl

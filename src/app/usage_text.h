@@ -3,6 +3,8 @@
 // catalog's current language (set from -L or the locale beforehand).
 #include <string>
 
+namespace tpl {
+
 enum class InformationRequest { None, Help, Version };
 
 // --help, -h, -? or /? anywhere on the command line asks for the usage,
@@ -15,3 +17,5 @@ std::string UsageText();
 
 // "tplsetup 1.0.0"
 std::string VersionText();
+
+}  // namespace tpl

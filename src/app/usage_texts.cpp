@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace tpl {
+
 namespace {
 
 struct UsageBody {
@@ -188,3 +190,5 @@ const char* FindUsageBody(const char* languageCode) {
     }
     return nullptr;
 }
+
+}  // namespace tpl

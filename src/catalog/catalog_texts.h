@@ -4,6 +4,8 @@
 // code to run before main.
 #include "catalog/message_catalog.h"
 
+namespace tpl {
+
 extern const CatalogText kTexts_hy[kCatalogTextCount];  // Armenian
 extern const CatalogText kTexts_az[kCatalogTextCount];  // Azerbaijani
 extern const CatalogText kTexts_bg[kCatalogTextCount];  // Bulgarian
@@ -26,3 +28,5 @@ extern const CatalogText kTexts_uk[kCatalogTextCount];  // Ukrainian
 extern const CatalogText kTexts_vi[kCatalogTextCount];  // Vietnamese
 extern const CatalogText kTexts_tk[kCatalogTextCount];  // Turkmen
 extern const CatalogText kTexts_el[kCatalogTextCount];  // Greek
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "catalog/catalog_texts.h"
 #include "text/utf8.h"
 
+namespace tpl {
+
 namespace {
 
 // Ordered by id. 18 is not assigned; "ar" shows the English texts; Greek is
@@ -103,3 +105,5 @@ const CatalogLanguage* MessageCatalog::Languages(int* count) {
     if (count != nullptr) *count = kLanguageCount;
     return kLanguages;
 }
+
+}  // namespace tpl

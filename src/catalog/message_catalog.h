@@ -4,6 +4,8 @@
 #include <cstdint>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 struct CatalogText {
     const char* id;
     const char* text;  // UTF-8
@@ -31,3 +33,5 @@ public:
     static const char* GetUtf8(const char* id);
     static const CatalogLanguage* Languages(int* count);
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Azerbaijani texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Geri"},
     {"IDS_WIZARD_NEXT", "Növbəti >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Şablon qovluğu bərpa olunur..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon qovluğu artıq başqa bir quraşdırma tərəfindən istifadə olunur:"},
 };
+
+}  // namespace tpl

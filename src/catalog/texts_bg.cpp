@@ -1,6 +1,8 @@
 // Bulgarian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Назад"},
     {"IDS_WIZARD_NEXT", "Напред >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Възстановяване на папката с шаблони..."},
     {"IDS_ERROR_TARGETBUSY", "Папката с шаблони вече се използва от друго инсталиране:"},
 };
+
+}  // namespace tpl

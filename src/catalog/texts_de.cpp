@@ -1,6 +1,8 @@
 // German texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Zurück"},
     {"IDS_WIZARD_NEXT", "Weiter >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Das Vorlagenverzeichnis wird wiederhergestellt..."},
     {"IDS_ERROR_TARGETBUSY", "Eine andere Installation verwendet bereits das Vorlagenverzeichnis:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Greek texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Πίσω"},
     {"IDS_WIZARD_NEXT", "Επόμενο >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Επαναφορά του καταλόγου προτύπων σε εξέλιξη..."},
     {"IDS_ERROR_TARGETBUSY", "Ο κατάλογος προτύπων χρησιμοποιείται ήδη από άλλη εγκατάσταση:"},
 };
+
+}  // namespace tpl

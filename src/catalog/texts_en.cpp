@@ -1,6 +1,8 @@
 // English texts; the language code "ar" shows them too.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Back"},
     {"IDS_WIZARD_NEXT", "Next >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Restoring the template directory..."},
     {"IDS_ERROR_TARGETBUSY", "Another installation is already using the template directory:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Spanish texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Atrás"},
     {"IDS_WIZARD_NEXT", "Seguir >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Restaurando el directorio de plantillas..."},
     {"IDS_ERROR_TARGETBUSY", "Otra instalación ya está usando el directorio de plantillas:"},
 };
+
+}  // namespace tpl

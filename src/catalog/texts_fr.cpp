@@ -1,6 +1,8 @@
 // French texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Précédent"},
     {"IDS_WIZARD_NEXT", "Suivant >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Restauration du répertoire des modèles en cours..."},
     {"IDS_ERROR_TARGETBUSY", "Une autre installation utilise déjà le répertoire des modèles\u00A0:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Hungarian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "<Vissza"},
     {"IDS_WIZARD_NEXT", "Következő>"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "A sablonkönyvtár visszaállítása folyamatban..."},
     {"IDS_ERROR_TARGETBUSY", "A sablonkönyvtárat már egy másik telepítés használja:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Armenian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Հետ"},
     {"IDS_WIZARD_NEXT", "Հաջորդիվ >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Ձևանմուշների թղթապանակը վերականգնվում է..."},
     {"IDS_ERROR_TARGETBUSY", "Ձևանմուշների թղթապանակն արդեն օգտագործվում է մեկ այլ տեղադրման կողմից:"},
 };
+
+}  // namespace tpl

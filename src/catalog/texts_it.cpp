@@ -1,6 +1,8 @@
 // Italian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "<Indietro"},
     {"IDS_WIZARD_NEXT", "Avanti>"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Ripristino della directory dei modelli in corso..."},
     {"IDS_ERROR_TARGETBUSY", "Un'altra installazione sta già usando la directory dei modelli:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Georgian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "<უკან"},
     {"IDS_WIZARD_NEXT", "შემდეგ>"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "მიმდინარეობს შაბლონების საქაღალდის აღდგენა..."},
     {"IDS_ERROR_TARGETBUSY", "შაბლონების საქაღალდეს უკვე იყენებს სხვა დაყენება:"},
 };
+
+}  // namespace tpl

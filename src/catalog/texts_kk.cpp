@@ -1,6 +1,8 @@
 // Kazakh texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Артқа"},
     {"IDS_WIZARD_NEXT", "Әрі қарай >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Үлгілер каталогы қалпына келтірілуде..."},
     {"IDS_ERROR_TARGETBUSY", "Үлгілер каталогын басқа орнату пайдаланып жатыр:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Lithuanian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Atgal"},
     {"IDS_WIZARD_NEXT", "Toliau >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Atkuriamas šablonų katalogas..."},
     {"IDS_ERROR_TARGETBUSY", "Šablonų katalogą jau naudoja kitas diegimas:"},
 };
+
+}  // namespace tpl

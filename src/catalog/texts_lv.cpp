@@ -1,6 +1,8 @@
 // Latvian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Atpakaļ"},
     {"IDS_WIZARD_NEXT", "Tālāk >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Notiek veidņu direktorija atjaunošana..."},
     {"IDS_ERROR_TARGETBUSY", "Veidņu direktoriju jau izmanto cita uzstādīšana:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Polish texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Wstecz"},
     {"IDS_WIZARD_NEXT", "Dalej >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Trwa przywracanie katalogu szablonów..."},
     {"IDS_ERROR_TARGETBUSY", "Inna instalacja już korzysta z katalogu szablonów:"},
 };
+
+}  // namespace tpl

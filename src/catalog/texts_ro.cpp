@@ -1,6 +1,8 @@
 // Romanian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Înapoi"},
     {"IDS_WIZARD_NEXT", "Înainte >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Se restaurează directorul de șabloane..."},
     {"IDS_ERROR_TARGETBUSY", "O altă instalare folosește deja directorul de șabloane:"},
 };
+
+}  // namespace tpl

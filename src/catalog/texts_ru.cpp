@@ -1,6 +1,8 @@
 // Russian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Назад"},
     {"IDS_WIZARD_NEXT", "Далее >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Идёт восстановление каталога шаблонов..."},
     {"IDS_ERROR_TARGETBUSY", "Каталог шаблонов уже используется другой установкой:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Turkmen texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Yza"},
     {"IDS_WIZARD_NEXT", "One >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Şablon katalogy dikeldilýär..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon katalogy eýýäm başga bir gurnama tarapyndan ulanylýar:"},
 };
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 // Turkish texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Geri"},
     {"IDS_WIZARD_NEXT", "İleri >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Şablon dizini geri yükleniyor..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon dizini zaten başka bir yükleme tarafından kullanılıyor:"},
 };
+
+}  // namespace tpl

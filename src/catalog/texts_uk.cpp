@@ -1,6 +1,8 @@
 // Ukrainian texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Назад"},
     {"IDS_WIZARD_NEXT", "Наступна >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Триває відновлення каталогу шаблонів..."},
     {"IDS_ERROR_TARGETBUSY", "Каталог шаблонів уже використовується іншою установкою:"},
 };
+
+}  // namespace tpl

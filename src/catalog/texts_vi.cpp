@@ -1,6 +1,8 @@
 // Vietnamese texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "< Quay lại"},
     {"IDS_WIZARD_NEXT", "Tiếp theo >"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Đang khôi phục thư mục mẫu..."},
     {"IDS_ERROR_TARGETBUSY", "Thư mục mẫu đang được một quá trình cài đặt khác sử dụng:"},
 };
+
+}  // namespace tpl

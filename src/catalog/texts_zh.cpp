@@ -1,6 +1,8 @@
 // Chinese texts.
 #include "catalog/catalog_texts.h"
 
+namespace tpl {
+
 constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_WIZARD_BACK", "<返回"},
     {"IDS_WIZARD_NEXT", "继续>"},
@@ -44,3 +46,5 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "正在恢复模板目录..."},
     {"IDS_ERROR_TARGETBUSY", "另一个安装正在使用模板目录："},
 };
+
+}  // namespace tpl

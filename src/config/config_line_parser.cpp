@@ -1,5 +1,7 @@
 #include "config/config_line_parser.h"
 
+namespace tpl {
+
 void ConfigLineParser::Feed(const char16_t* units, size_t count) {
     size_t pos = 0;
     while (pos < count) {
@@ -28,3 +30,5 @@ void ConfigLineParser::EndLine() {
     value_ = WideString();
     inValue_ = false;
 }
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include "config/launcher_config.h"
 
+namespace tpl {
+
 // Nothing is trimmed: the first "=" of a line splits key from value, a line
 // without "=" is all key, a carriage return before the line feed stays in the
 // value. A line whose key and value are both empty adds nothing.
@@ -21,3 +23,5 @@ private:
     WideString value_;
     bool inValue_ = false;
 };
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <vector>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 constexpr const char16_t* kTemplatesLocationKey = u"ConfigurationTemplatesLocation";
 
 // Raised by LauncherConfig::WriteFile and LauncherSettings::Store, caught
@@ -77,3 +79,5 @@ private:
     LauncherProfile profile_;
     bool userFileIncomplete_ = false;
 };
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "fs/file_io.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr uint32_t kReadChunkBytes = 1024;
@@ -87,3 +89,5 @@ void LauncherConfig::WriteFile(const WideString& path) const {
     if (WriteFileReplacing(path, text.Data(), text.Length(), &created) == 0) return;
     throw LauncherWriteError{created ? LauncherWriteError::kWriteFailed : LauncherWriteError::kCannotCreate};
 }
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 namespace {
 
 std::vector<LauncherConfigEntry>::iterator FindEntry(std::vector<LauncherConfigEntry>& entries,
@@ -48,3 +50,5 @@ void LauncherConfig::SetValues(const WideString& key, const std::vector<WideStri
         entry->values = values;
     }
 }
+
+}  // namespace tpl

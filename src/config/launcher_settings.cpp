@@ -7,6 +7,8 @@
 
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 namespace {
 
 // The text before the last "/" or "\", or the whole path when there is neither.
@@ -99,3 +101,5 @@ void LauncherSettings::Store() {
     CreateDirectoryOf(path);
     user_.WriteFile(path);
 }
+
+}  // namespace tpl

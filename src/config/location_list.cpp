@@ -2,6 +2,8 @@
 
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 namespace {
 
 WideString ComparisonForm(const WideString& location) {
@@ -29,3 +31,5 @@ void RemoveDuplicateLocations(std::vector<WideString>* locations) {
     }
     locations->swap(kept);
 }
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <cstring>
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 namespace {
 
 void AppendCodePoint(WideString* out, uint32_t code) {
@@ -112,3 +114,5 @@ bool EncodeConfigText(const WideString& text, NarrowString* out) {
     }
     return true;
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include <cwchar>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // A byte that the text cannot hold as a character of the locale becomes an
 // escape unit: kRawByteEscape plus the byte's value. That is a lone low
 // surrogate, which no decoding yields, so EncodeConfigText can turn it back
@@ -41,3 +43,5 @@ private:
     char buffer_[kBufferSize];
     size_t carried_ = 0;
 };
+
+}  // namespace tpl

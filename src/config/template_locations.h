@@ -3,6 +3,8 @@
 #include <vector>
 #include "config/launcher_config.h"
 
+namespace tpl {
+
 struct TemplateProposal {
     std::vector<WideString> locations;
     WideString directory;
@@ -29,3 +31,5 @@ WideString CleanProposedDirectory(const WideString& directory);
 // recorded. Returns the launcher file that could not be written (the first
 // one), empty when the directory was recorded everywhere.
 WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal);
+
+}  // namespace tpl

@@ -10,6 +10,8 @@
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile profile) {
     list->clear();
     LauncherSettings settings(profile);
@@ -82,3 +84,5 @@ WideString CleanProposedDirectory(const WideString& directory) {
     ReplaceAll(cleaned, u"\r", u"");
     return cleaned;
 }
+
+}  // namespace tpl

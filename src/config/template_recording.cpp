@@ -3,6 +3,8 @@
 
 #include "config/location_list.h"
 
+namespace tpl {
+
 namespace {
 
 // The installed directory as the launcher wants it: one trailing separator
@@ -57,3 +59,5 @@ WideString RecordInstalledDirectory(const WideString& installedDirectory, const 
     if (failed.Empty() && !recordable) failed = LauncherSettings::MainUserFile();
     return failed;
 }
+
+}  // namespace tpl

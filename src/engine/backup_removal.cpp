@@ -7,6 +7,8 @@
 #include "fs/journal_file.h"
 #include "fs/path_ops.h"
 
+namespace tpl {
+
 namespace {
 size_t Depth(const WideString& path) {
     return static_cast<size_t>(std::count(path.Data(), path.Data() + path.Length(), u'/'));
@@ -47,3 +49,5 @@ void RemoveEmptyDirectoriesConcurrently(std::vector<WideString> directories, uin
         begin = end;
     }
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include <vector>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // How many files or directories are deleted at once.
 constexpr uint32_t kBackupRemovalWorkers = 8;
 
@@ -19,3 +21,5 @@ void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t work
 // Removes the directories that are empty, deepest first and those of one
 // depth several at a time, so that a parent's turn comes after its children.
 void RemoveEmptyDirectoriesConcurrently(std::vector<WideString> directories, uint32_t workers);
+
+}  // namespace tpl

@@ -7,7 +7,6 @@
 #include "catalog/message_catalog.h"
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
-#include "fs/path_mode.h"
 #include "kit/kit_entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
@@ -19,6 +18,8 @@
 #include "fs/sleep.h"
 #include "kit/kit_reader.h"
 #include "text/convert.h"
+
+namespace tpl {
 
 namespace {
 // What a failed step left behind it, read once where the step returned its
@@ -235,3 +236,5 @@ uint32_t InstallEngine::CancelRun(int32_t percent) {
     Post(ERROR_CANCELLED, MessageCatalog::GetText("IDS_CANCEL_FINISH"), percent);
     return ERROR_CANCELLED;
 }
+
+}  // namespace tpl

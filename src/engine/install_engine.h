@@ -13,6 +13,8 @@
 #include "fs/path_times.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 class InstallObserver;
 class InstallStatus;
 class KitReader;
@@ -118,3 +120,5 @@ private:
     int32_t percent_ = 0;  // of the entry being handled
     WideString workingPath_;  // the target, then the destination being handled
 };
+
+}  // namespace tpl

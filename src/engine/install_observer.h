@@ -6,6 +6,8 @@
 #include "kit/kit_entry_action.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 enum class RollbackStep {
     FileRemoved,       // a file the run added
     FileRestored,      // a file the run replaced, moved back from the backup
@@ -28,3 +30,5 @@ public:
     // ended; complete is false when replaced files had to stay in the backup.
     virtual void RolledBack(uint32_t code, bool complete) = 0;
 };
+
+}  // namespace tpl

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace tpl {
+
 // Holds the status block's semaphore for one scope, so every way out of an
 // operation (an exception while copying a string included) gives it back.
 class StatusLock {
@@ -94,3 +96,5 @@ void InstallStatus::ReadStatus(uint32_t* code, WideString* text, int32_t* percen
     if (text) *text = text_;
     if (percent) *percent = percent_;
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include <semaphore.h>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 class InstallObserver;
 class KitReader;
 
@@ -85,3 +87,5 @@ private:
     bool joinable_ = false;
     InstallObserver* observer_ = nullptr;
 };
+
+}  // namespace tpl

@@ -24,6 +24,8 @@
 #include "text/installer_file_names.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 namespace {
 // The first backup numbers are tried in order, which keeps names short;
 // after them random numbers, so that names planted by others in a shared
@@ -346,3 +348,5 @@ void InstallEngine::RestoreDirectoryTimes(const InstallTransaction& transaction)
     for (auto it = transaction.directoryTimes.rbegin(); it != transaction.directoryTimes.rend(); ++it)
         SetPathTimes(it->path, it->times);
 }
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include "engine/install_engine.h"
 #include "fs/file_types.h"
 
+namespace tpl {
+
 namespace {
 WorkerThread::ThreadCreator g_threadCreator = &pthread_create;
 // A plain pointer, constant-initialised: a test build sets it from a static
@@ -69,3 +71,5 @@ void* WorkerThread::Run(void* self) {
     engine.Run(worker->status_, worker->successPauseMs_);
     return nullptr;
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 
+using tpl::WideString;
+
 AppendFile::~AppendFile() {
     if (descriptor_ >= 0) ::close(descriptor_);
 }

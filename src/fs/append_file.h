@@ -18,7 +18,7 @@ public:
     // Opens the file for appending, created (0666 less the umask) if missing.
     // 0, or the errno rule's number with SystemError() set. Anything but a
     // regular file (a FIFO, a device) is refused without blocking.
-    uint32_t Open(const WideString& path);
+    uint32_t Open(const tpl::WideString& path);
     bool IsOpen() const { return descriptor_ >= 0; }
     // Writes all bytes in one call at the end. 0, or the errno rule's number.
     uint32_t Append(const char* data, size_t size);

@@ -15,6 +15,9 @@
 #include "fs/unique_file.h"
 #include "text/path_text.h"
 
+using tpl::DirectoryHolding;
+using tpl::WideString;
+
 namespace {
 
 constexpr int kMaxLinkHops = 40;

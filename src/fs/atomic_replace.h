@@ -23,7 +23,7 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    [[nodiscard]] uint32_t Open(const WideString& path);
+    [[nodiscard]] uint32_t Open(const tpl::WideString& path);
     // The temporary file's descriptor, for writing; INVALID_FILE_HANDLE when none is open.
     FileHandle Handle() const noexcept { return file_.Get(); }
     [[nodiscard]] uint32_t Commit();
@@ -41,5 +41,5 @@ private:
 // file is unchanged on failure. *created, when given, tells whether the
 // temporary file could be created, so that a caller can tell a file it may
 // not write from a write that failed.
-[[nodiscard]] uint32_t WriteFileReplacing(const WideString& path, const void* data, uint64_t size,
+[[nodiscard]] uint32_t WriteFileReplacing(const tpl::WideString& path, const void* data, uint64_t size,
                                           bool* created = nullptr);

@@ -30,6 +30,10 @@
 #include "text/installer_file_names.h"
 #include "text/path_text.h"
 
+using tpl::DirectoryHolding;
+using tpl::WideString;
+using tpl::kInterruptedCopyPrefix;
+
 namespace {
 
 constexpr size_t kCopyBufferSize = 1 << 20;

@@ -9,11 +9,11 @@
 
 // True when a name (one component, no directory) is the temporary name of
 // a copy to another file system.
-bool IsInterruptedCopyName(const WideString& name);
+bool IsInterruptedCopyName(const tpl::WideString& name);
 
 // Removes what copies cut short left directly in the directory (not below
 // it; never a directory, never through a link). Returns how many went.
-uint32_t RemoveInterruptedCopies(const WideString& directory);
+uint32_t RemoveInterruptedCopies(const tpl::WideString& directory);
 
 namespace fs_detail {
 // Moves a non-directory entry (source is its lstat) to another file system

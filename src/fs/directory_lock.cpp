@@ -14,6 +14,10 @@
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
+using tpl::DirectoryHolding;
+using tpl::PathFromBytes;
+using tpl::WideString;
+
 namespace {
 
 bool IsDirectory(const std::string& path) {

@@ -18,10 +18,10 @@ public:
     // ERROR_LOCK_VIOLATION when another holder has it; ERROR_PATH_NOT_FOUND
     // when there is no directory. A directory this user may not read
     // cannot be locked by anyone else either: 0 without a lock.
-    [[nodiscard]] uint32_t Lock(const WideString& directory);
+    [[nodiscard]] uint32_t Lock(const tpl::WideString& directory);
     // Locks the directory, or when it does not exist its nearest existing
     // parent (the name of what was locked in *locked); as Lock.
-    [[nodiscard]] uint32_t LockNearest(const WideString& directory, WideString* locked);
+    [[nodiscard]] uint32_t LockNearest(const tpl::WideString& directory, tpl::WideString* locked);
     // Hands the lock over to other, releasing what other held.
     void MoveTo(DirectoryLock* other) noexcept;
     void Release() noexcept;
@@ -33,4 +33,4 @@ private:
 
 // Renames a directory to a name that must not exist yet (never onto an
 // existing, even empty, directory). 0, ERROR_ALREADY_EXISTS or an error number.
-[[nodiscard]] uint32_t RenameDirectoryNoReplace(const WideString& from, const WideString& to);
+[[nodiscard]] uint32_t RenameDirectoryNoReplace(const tpl::WideString& from, const tpl::WideString& to);

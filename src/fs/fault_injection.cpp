@@ -4,6 +4,7 @@
 #include <atomic>
 #include "fs/last_error.h"
 
+
 namespace {
 std::atomic<int> injectedErrno{EIO};
 std::atomic<int64_t> failAt{0};

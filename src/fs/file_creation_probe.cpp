@@ -8,6 +8,8 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 
+using tpl::WideString;
+
 uint32_t ProbeFileCreation(const WideString& directory) {
     // Tests take the caller's probe by name this way.
     if (fs_detail::ToolPathForced()) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);

@@ -8,4 +8,4 @@
 // without a name (O_TMPFILE): the directory's entries and times stay as they
 // were and a kill leaves nothing behind. ERROR_NOT_SUPPORTED where the file
 // system cannot do that; the caller then probes by name.
-[[nodiscard]] uint32_t ProbeFileCreation(const WideString& directory);
+[[nodiscard]] uint32_t ProbeFileCreation(const tpl::WideString& directory);

@@ -8,6 +8,10 @@
 #include "fs/native_path.h"
 #include "text/path_bytes.h"
 
+using tpl::NarrowString;
+using tpl::PathFromBytes;
+using tpl::WideString;
+
 struct FinderDirectory {
     DIR* stream = nullptr;
 };

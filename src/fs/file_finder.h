@@ -19,9 +19,9 @@ public:
     FileFinder(const FileFinder&) = delete;
     FileFinder& operator=(const FileFinder&) = delete;
 
-    bool FindFirst(const WideString& searchPath);
+    bool FindFirst(const tpl::WideString& searchPath);
     bool FindNext();
-    WideString FoundName() const { return currentName_; }
+    tpl::WideString FoundName() const { return currentName_; }
     // FILE_ATTRIBUTE_DIRECTORY when the entry (links followed) is a directory.
     uint32_t FoundAttributes() const noexcept;
     // True when the entry itself is a symbolic link (lstat).
@@ -29,15 +29,15 @@ public:
     void FindClose() noexcept;
 
 private:
-    WideString pattern_;
-    WideString searchPath_;
-    WideString currentName_;
+    tpl::WideString pattern_;
+    tpl::WideString searchPath_;
+    tpl::WideString currentName_;
     FinderDirectory* directory_ = nullptr;
     struct stat status_;
-    NarrowString directoryPart_;
-    NarrowString narrowPattern_;
+    tpl::NarrowString directoryPart_;
+    tpl::NarrowString narrowPattern_;
     bool foundIsLink_ = false;
 };
 
 // True when the path exists (file, directory, or link target).
-bool PathExists(const WideString& path);
+bool PathExists(const tpl::WideString& path);

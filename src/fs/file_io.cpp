@@ -9,6 +9,8 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 
+using tpl::WideString;
+
 using fs_detail::ClearLastError;
 using fs_detail::StoreError;
 

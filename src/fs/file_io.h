@@ -7,7 +7,7 @@
 #include "fs/last_error.h"
 #include "text/cow_string.h"
 
-[[nodiscard]] uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t shareMode, uint32_t disposition,
+[[nodiscard]] uint32_t FileOpen(const tpl::WideString& path, uint32_t access, uint32_t shareMode, uint32_t disposition,
                                 FileHandle* out, uint32_t attributes);
 uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped);
 // Throws the last error (uint32_t) when the read fails.
@@ -28,7 +28,7 @@ uint32_t FileGetTimes(FileHandle handle, FILETIME* creation, FILETIME* access, F
 uint32_t FileSetWriteTime(FileHandle handle, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 uint32_t FileTruncate(FileHandle handle);
 // 0 on success, 1 on failure (not an error number); low 32 bits of the size.
-uint32_t GetFileSizeByPath(const WideString& path, uint32_t* size);
+uint32_t GetFileSizeByPath(const tpl::WideString& path, uint32_t* size);
 
 FILETIME FileTimeFromUnixSeconds(int64_t seconds);
 

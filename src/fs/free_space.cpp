@@ -7,6 +7,8 @@
 #include "fs/native_path.h"
 #include "fs/temp_names.h"
 
+using tpl::WideString;
+
 uint32_t GetFreeSpace(uint32_t* out) {
     if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     *out = 0;

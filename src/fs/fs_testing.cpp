@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+
 namespace {
 std::atomic<bool> toolPathForced{false};
 }  // namespace

@@ -13,6 +13,9 @@
 #include "fs/native_path.h"
 #include "text/path_text.h"
 
+using tpl::DirectoryHolding;
+using tpl::WideString;
+
 uint32_t JournalFile::Create(const WideString& path) {
     Close();
     if (fs_detail::InjectedFault()) return GetLastFileError();

@@ -19,7 +19,7 @@ public:
     // locks it; then syncs its directory and that directory's parent, so
     // that the new name (usually in a new directory) survives a power loss.
     // Counted by fault injection.
-    [[nodiscard]] uint32_t Create(const WideString& path);
+    [[nodiscard]] uint32_t Create(const tpl::WideString& path);
     // Appends the bytes in one write; syncToDisk adds fdatasync. Counted by
     // fault injection.
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
@@ -39,7 +39,7 @@ private:
 // when it is a link or not a file of the effective user; else an error number.
 // The lock is held by *lock until it is released.
 class JournalLock;
-uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, JournalLock* lock);
+uint32_t ReadUnlockedJournal(const tpl::WideString& path, std::string* contents, JournalLock* lock);
 
 class JournalLock {
 public:
@@ -52,16 +52,16 @@ public:
     void Release() noexcept;
 
 private:
-    friend uint32_t ReadUnlockedJournal(const WideString&, std::string*, JournalLock*);
+    friend uint32_t ReadUnlockedJournal(const tpl::WideString&, std::string*, JournalLock*);
     int fd_ = -1;
 };
 
 // True when the path is a real directory (not a link) owned by the effective
 // user that no one else may write into.
-bool IsDirectoryOfCurrentUser(const WideString& path);
+bool IsDirectoryOfCurrentUser(const tpl::WideString& path);
 
 // Removes the directory only when it is empty (rmdir). True when removed.
-bool RemoveDirectoryIfEmpty(const WideString& path);
+bool RemoveDirectoryIfEmpty(const tpl::WideString& path);
 
 // True when both paths exist and lie on the same file system (links followed).
-bool OnSameFileSystem(const WideString& first, const WideString& second);
+bool OnSameFileSystem(const tpl::WideString& first, const tpl::WideString& second);

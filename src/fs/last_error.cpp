@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+using tpl::NarrowString;
+
 namespace {
 // Per thread, as errno: the worker's failures never show in the GUI thread.
 thread_local uint32_t lastError = 0;

@@ -16,9 +16,9 @@ uint32_t GetLastFileError();
 int GetLastFileErrno();
 // What the system said about the last error (strerror, in the locale's
 // words); empty when the last error did not come from the system.
-NarrowString GetLastSystemErrorText();
+tpl::NarrowString GetLastSystemErrorText();
 // What the system says about errno err; empty for 0.
-NarrowString SystemErrorText(int err);
+tpl::NarrowString SystemErrorText(int err);
 // For a failure found without a system call (a file where a directory must
 // be): stores the errno the system would have given, so it is told the same way.
 void SetLastFileErrno(int err);

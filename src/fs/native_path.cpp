@@ -3,6 +3,9 @@
 
 #include "text/path_bytes.h"
 
+using tpl::NarrowString;
+using tpl::WideString;
+
 namespace fs_detail {
 
 std::string NativePath(const WideString& path) {

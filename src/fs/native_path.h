@@ -5,7 +5,7 @@
 
 namespace fs_detail {
 // The path in the locale's encoding, cut at its first 0 unit.
-std::string NativePath(const WideString& path);
+std::string NativePath(const tpl::WideString& path);
 // The path without trailing "/" (the root stays "/").
 std::string WithoutTrailingSlashes(const std::string& path);
 }  // namespace fs_detail

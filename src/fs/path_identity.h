@@ -13,8 +13,8 @@ struct PathIdentity {
 };
 
 // The identity of the path's last component (lstat). 0 or an error number.
-[[nodiscard]] uint32_t GetPathIdentity(const WideString& path, PathIdentity* out);
+[[nodiscard]] uint32_t GetPathIdentity(const tpl::WideString& path, PathIdentity* out);
 
 // False only when the identity is known and the path now names something
 // else (or nothing): an unknown identity cannot tell, and counts as the same.
-bool IsSameObject(const WideString& path, const PathIdentity& identity);
+bool IsSameObject(const tpl::WideString& path, const PathIdentity& identity);

@@ -9,6 +9,8 @@
 #include "fs/native_path.h"
 #include "text/path_text.h"
 
+using tpl::WideString;
+
 namespace {
 constexpr uint32_t kPermissionBits = 0777;
 }  // namespace

@@ -7,14 +7,14 @@
 
 // The permission bits (rwx for user, group, others: mode & 0777) of what the
 // path names, symbolic links followed. 0 or an error number.
-[[nodiscard]] uint32_t GetPathMode(const WideString& path, uint32_t* mode);
+[[nodiscard]] uint32_t GetPathMode(const tpl::WideString& path, uint32_t* mode);
 // Sets the permission bits (only mode & 0777: set-id bits are never carried
 // over to new contents), links followed. Counted by fault injection.
-[[nodiscard]] uint32_t SetPathMode(const WideString& path, uint32_t mode);
+[[nodiscard]] uint32_t SetPathMode(const tpl::WideString& path, uint32_t mode);
 
 // True when the path's last component exists as anything, a dangling
 // symbolic link included (lstat), unlike PathExists which follows links.
-bool PathEntryExists(const WideString& path);
+bool PathEntryExists(const tpl::WideString& path);
 
 // What a path names, examined without opening it.
 enum class PathEntryKind {
@@ -29,9 +29,9 @@ enum class PathEntryKind {
 // asking about a FIFO cannot block. A missing last component gives Missing;
 // a component before it that is not a directory gives ERROR_PATH_NOT_FOUND;
 // other failures give the errno rule's number.
-uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime);
+uint32_t GetPathEntry(const tpl::WideString& path, PathEntryKind* kind, FILETIME* writeTime);
 // True when the path's last component is a directory itself, not a link to one (lstat).
-bool IsRealDirectory(const WideString& path);
+bool IsRealDirectory(const tpl::WideString& path);
 // True when path names a directory (symbolic links followed). Unlike the
 // file finder it takes every unit of the path literally, "*" included.
-bool IsExistingDirectory(const WideString& path);
+bool IsExistingDirectory(const tpl::WideString& path);

@@ -14,6 +14,8 @@
 #include "fs/run_program.h"
 #include "fs/fs_testing.h"
 
+using tpl::WideString;
+
 using fs_detail::RunTool;
 using fs_detail::StoreError;
 using fs_detail::ToolPathForced;

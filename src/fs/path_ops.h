@@ -6,15 +6,15 @@
 #include "text/cow_string.h"
 
 // Creates the directory and its missing parents ("mkdir -p").
-[[nodiscard]] uint32_t CreateDirectoryPath(const WideString& path);
+[[nodiscard]] uint32_t CreateDirectoryPath(const tpl::WideString& path);
 // Creates exactly this directory with the given mode, never an existing one:
 // 0, ERROR_ALREADY_EXISTS when the name is taken, else the errno rule.
-[[nodiscard]] uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode);
+[[nodiscard]] uint32_t CreateDirectoryExclusive(const tpl::WideString& path, uint32_t mode);
 // Removes the path, a directory with everything below it ("rm -rf").
-uint32_t RemoveDirectoryTree(const WideString& path);
+uint32_t RemoveDirectoryTree(const tpl::WideString& path);
 // Removes a file or link ("rm -f"); a directory is left alone.
-uint32_t DeleteFilePath(const WideString& path);
-[[nodiscard]] uint32_t MovePath(const WideString& from, const WideString& to);
+uint32_t DeleteFilePath(const tpl::WideString& path);
+[[nodiscard]] uint32_t MovePath(const tpl::WideString& from, const tpl::WideString& to);
 
 namespace fs_detail {
 // MovePath without the fault-injection count (the rollback's moves).

@@ -9,6 +9,8 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 
+using tpl::WideString;
+
 uint32_t GetPathTimes(const WideString& path, PathTimes* out) {
     struct stat status;
     if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);

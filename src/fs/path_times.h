@@ -13,6 +13,6 @@ struct PathTimes {
 };
 
 // Links followed. 0 or an error number.
-[[nodiscard]] uint32_t GetPathTimes(const WideString& path, PathTimes* out);
+[[nodiscard]] uint32_t GetPathTimes(const tpl::WideString& path, PathTimes* out);
 // Sets both times exactly (utimensat), links followed. 0 or an error number.
-uint32_t SetPathTimes(const WideString& path, const PathTimes& times);
+uint32_t SetPathTimes(const tpl::WideString& path, const PathTimes& times);

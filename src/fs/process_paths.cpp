@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+using tpl::NarrowString;
+
 namespace {
 
 NarrowString FromStd(const std::string& text) {

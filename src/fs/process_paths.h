@@ -3,6 +3,6 @@
 #include "text/cow_string.h"
 
 // The executable's full path (any length), or empty when it cannot be read.
-NarrowString GetExecutablePath();
+tpl::NarrowString GetExecutablePath();
 // The current working directory (any length), or empty when it cannot be read.
-NarrowString GetCurrentDirectory();
+tpl::NarrowString GetCurrentDirectory();

@@ -11,6 +11,8 @@
 #include "fs/interruption.h"
 #include "fs/unique_file_handle.h"
 
+using tpl::NarrowString;
+
 namespace {
 
 // What the child sets up between fork and exec; prepared before the fork so

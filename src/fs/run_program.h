@@ -9,7 +9,7 @@
 // exit normally. discardErrors sends its standard error to /dev/null; standard
 // input is always /dev/null, so that no tool waits for an answer. The program
 // gets the default disposition and no blocked signals, so it stays stoppable.
-int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors);
+int RunShellCommand(const std::vector<tpl::NarrowString>& argv, bool discardErrors);
 
 namespace fs_detail {
 // Runs argv[0] from PATH with the given arguments; the exit status, or -1.

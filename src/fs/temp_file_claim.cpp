@@ -15,6 +15,8 @@
 #include "fs/native_path.h"
 #include "text/text_helpers.h"
 
+using tpl::WideString;
+
 namespace {
 
 // True when the file is an old regular file of ours that nobody claims.

@@ -17,6 +17,9 @@
 #include "fs/unique_file.h"
 #include "text/path_bytes.h"
 
+using tpl::PathFromBytes;
+using tpl::WideString;
+
 namespace {
 
 constexpr uint32_t kPrefixUnits = 5;

@@ -5,7 +5,7 @@
 #include "text/cow_string.h"
 
 // TMPDIR when it names a directory, else "/tmp"; always with a final "/".
-uint32_t GetTempDirectory(WideString* out);
+uint32_t GetTempDirectory(tpl::WideString* out);
 // Creates an empty file named directory + up to five units of prefix + six
 // random letters or digits, exclusively; the name goes to *out either way.
-[[nodiscard]] uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out);
+[[nodiscard]] uint32_t MakeTempFileName(const tpl::WideString& directory, const tpl::WideString& prefix, tpl::WideString* out);

@@ -12,6 +12,9 @@
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
+using tpl::PathFromBytes;
+using tpl::WideString;
+
 namespace {
 
 struct WalkEntry {

@@ -8,6 +8,7 @@
 #include <random>
 #include <unistd.h>
 
+
 namespace {
 
 constexpr int kNameAttempts = 100;

@@ -3,6 +3,7 @@
 
 #include "fs/file_io.h"
 
+
 UniqueFileHandle& UniqueFileHandle::operator=(UniqueFileHandle&& other) noexcept {
     if (this != &other) {
         Reset();

@@ -12,6 +12,8 @@
 #include "text/convert.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 namespace {
 
 // Often enough that the line keeps up and the end is noticed at once,
@@ -108,3 +110,5 @@ int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTa
     }
     return exitStatus;
 }
+
+}  // namespace tpl

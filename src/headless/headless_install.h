@@ -5,6 +5,8 @@
 #include <cstdio>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 class InstallLog;
 
 // useCurrentDirectory: where the kit is looked for. chosenTarget: --target
@@ -15,3 +17,5 @@ class InstallLog;
 // must have been chosen.
 int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTarget, InstallLog* log,
                             std::FILE* messages, bool progressInPlace);
+
+}  // namespace tpl

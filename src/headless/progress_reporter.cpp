@@ -1,5 +1,7 @@
 #include "headless/progress_reporter.h"
 
+namespace tpl {
+
 ProgressReporter::ProgressReporter(std::FILE* out, bool inPlace, const NarrowString& label)
     : out_(out), inPlace_(inPlace), label_(label) {}
 
@@ -26,3 +28,5 @@ void ProgressReporter::End() {
     std::fflush(out_);
     lineOpen_ = false;
 }
+
+}  // namespace tpl

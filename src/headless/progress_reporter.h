@@ -4,6 +4,8 @@
 #include <cstdio>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 class ProgressReporter {
 public:
     // inPlace: a terminal, where one line is rewritten after "\r"; otherwise
@@ -24,3 +26,5 @@ private:
     int32_t lastDecile_ = -1;  // tens of percent last written as a line
     bool lineOpen_ = false;
 };
+
+}  // namespace tpl

@@ -2,6 +2,8 @@
 
 #include "session/console_text.h"
 
+namespace tpl {
+
 UnpackProgressLine::UnpackProgressLine(std::FILE* out, bool inPlace)
     : reporter_(out, inPlace, ConsoleCatalogText("IDS_PREPARECOPY")) {}
 
@@ -10,3 +12,5 @@ bool UnpackProgressLine::ShowUnpacking(int32_t percent) {
     // Only a signal stops a run without a window; the preparation watches for it.
     return true;
 }
+
+}  // namespace tpl

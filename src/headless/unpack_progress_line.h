@@ -5,6 +5,8 @@
 #include "headless/progress_reporter.h"
 #include "session/unpack_feedback.h"
 
+namespace tpl {
+
 class UnpackProgressLine final : public UnpackFeedback {
 public:
     UnpackProgressLine(std::FILE* out, bool inPlace);
@@ -15,3 +17,5 @@ public:
 private:
     ProgressReporter reporter_;
 };
+
+}  // namespace tpl

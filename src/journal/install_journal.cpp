@@ -5,6 +5,8 @@
 #include "fs/path_ops.h"
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 namespace {
 
 // Always forced to disk: the target (without it nothing can be found
@@ -174,3 +176,5 @@ void InstallJournal::Remove() noexcept {
     DeleteFilePath(path_);
     file_.Close();
 }
+
+}  // namespace tpl

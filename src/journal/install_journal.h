@@ -34,6 +34,8 @@
 #include "text/cow_string.h"
 #include "text/installer_file_names.h"
 
+namespace tpl {
+
 struct JournalRecord {
     char tag = 0;
     WideString path;
@@ -75,3 +77,5 @@ std::string EncodeJournalRecord(char tag, const NarrowString& payload);
 // Decodes records up to the first damaged or truncated one (a record cut off
 // by a crash is ignored: its step had not begun).
 std::vector<JournalRecord> DecodeJournal(const std::string& contents);
+
+}  // namespace tpl

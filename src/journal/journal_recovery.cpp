@@ -19,6 +19,8 @@
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
+namespace tpl {
+
 namespace {
 
 // How old an unclaimed unpacked kit must be before it counts as abandoned.
@@ -324,3 +326,5 @@ std::vector<NarrowString> RecoverAtStartup() {
     }
     return lines;
 }
+
+}  // namespace tpl

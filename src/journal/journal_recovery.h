@@ -7,6 +7,8 @@
 #include <vector>
 #include "journal/install_journal.h"
 
+namespace tpl {
+
 struct RecoveryReport {
     WideString backupDirectory;
     WideString targetDirectory;
@@ -50,3 +52,5 @@ std::vector<NarrowString> RecoverAtStartup();
 // Removes everything in a backup directory except its journal, so that a run
 // interrupted while its backup is being removed still finds its journal.
 void RemoveBackupContents(const WideString& backupDirectory);
+
+}  // namespace tpl

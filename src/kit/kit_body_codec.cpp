@@ -1,5 +1,7 @@
 #include "kit/kit_body_codec.h"
 
+namespace tpl {
+
 void AppendU32(ByteVector& out, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<unsigned char>(value >> shift));
 }
@@ -72,3 +74,5 @@ ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages,
     }
     return out;
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include <vector>
 #include "kit/kit_format.h"
 
+namespace tpl {
+
 using ByteVector = std::vector<unsigned char>;
 
 void AppendU32(ByteVector& out, uint32_t value);
@@ -35,3 +37,5 @@ struct KitTableLayout {
 // the body that precedes the data area.
 ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages,
                            const std::vector<KitFileRecord>& files, const KitTableLayout& layout);
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <cstring>
 #include "fs/file_io.h"
 
+namespace tpl {
+
 void MemoryBodyReader::ReadExact(unsigned char* out, uint32_t count) {
     if (size_ - position_ < count) throw KitReadFailure{ERROR_INVALID_DATA};
     if (count != 0) std::memcpy(out, data_ + position_, count);
@@ -52,3 +54,5 @@ void BufferedFileBodyReader::Skip(uint64_t count) {
         throw KitReadFailure{GetLastFileError()};
     position_ = target;
 }
+
+}  // namespace tpl

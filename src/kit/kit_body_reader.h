@@ -6,6 +6,8 @@
 #include <memory>
 #include "fs/file_types.h"
 
+namespace tpl {
+
 // Raised while the kit's tables are read, and turned into the loader's
 // result code before it leaves the kit layer.
 struct KitReadFailure {
@@ -56,3 +58,5 @@ private:
     uint32_t end_ = 0;    // bytes valid in buffer_
     uint64_t position_ = 0;
 };
+
+}  // namespace tpl

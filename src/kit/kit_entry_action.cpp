@@ -5,6 +5,8 @@
 #include "fs/path_mode.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime) {
     EntryPlan plan;
     WideString relative;
@@ -50,3 +52,5 @@ const char* EntryActionName(EntryAction action) {
     }
     return "blocked";
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 enum class EntryAction {
     Add,      // nothing stands at the destination
     Replace,  // an older entry stands there; it is backed up, then replaced
@@ -27,3 +29,5 @@ EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryNa
 
 // "add", "replace", "keep" or "blocked".
 const char* EntryActionName(EntryAction action);
+
+}  // namespace tpl

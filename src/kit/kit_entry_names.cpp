@@ -3,6 +3,8 @@
 #include <algorithm>
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 namespace {
 
 bool IsSeparator(char16_t unit) {
@@ -132,3 +134,5 @@ bool HasFileUsedAsDirectory(const std::vector<KitFileEntry>& files) {
     }
     return false;
 }
+
+}  // namespace tpl

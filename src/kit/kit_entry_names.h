@@ -7,6 +7,8 @@
 #include "kit/kit_format.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // A name must fit the system's path limit (with its terminating 0) once
 // converted to the locale's encoding, and each of its components the limit
 // of one directory entry.
@@ -37,3 +39,5 @@ bool IsInstallableEntryName(const WideString& name);
 // and a directory. Names are compared as MakeRelativeEntryPath spells them.
 // Allocates one index per entry.
 bool HasFileUsedAsDirectory(const std::vector<KitFileEntry>& files);
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "text/cow_string.h"
 #include "text/installer_file_names.h"
 
+namespace tpl {
+
 // The kit is mapped a window at a time and inflated into one output buffer
 // that is written out whenever it is full. Larger than a deflate window:
 // fewer mappings and writes make the unpacking about a tenth cheaper than
@@ -28,3 +30,5 @@ struct KitFileEntry {
     uint32_t dataOffset = 0;  // absolute in the unpacked body after loading
     uint32_t dataSize = 0;
 };
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "kit/kit_raw_inflater.h"
 #include "kit/kit_reader.h"
 
+namespace tpl {
+
 namespace {
 
 // Reads the last trailer-sized bytes of the kit; true when they carry the
@@ -113,3 +115,5 @@ uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uin
 uint32_t InflateKitToFile(const WideString& kitPath, const WideString& outputPath) {
     return InflateKit(kitPath, outputPath, kKitMaxBodySize, nullptr);
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "kit/kit_trailer.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // Bodies are addressed with 32-bit offsets.
 constexpr uint64_t kKitMaxBodySize = 0xFFFFFFFFu;
 
@@ -22,3 +24,5 @@ struct KitInflateResult {
 // (may be null) stops it.
 [[nodiscard]] uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uint64_t maxBodySize,
                                   KitInflateResult* result, KitLoadObserver* observer = nullptr);
+
+}  // namespace tpl

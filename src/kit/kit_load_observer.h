@@ -3,6 +3,8 @@
 // it: a large kit takes seconds to unpack.
 #include <cstdint>
 
+namespace tpl {
+
 class KitLoadObserver {
 public:
     virtual ~KitLoadObserver() = default;
@@ -15,3 +17,5 @@ public:
 // Often enough for a smooth bar and a prompt Cancel (a few milliseconds of
 // inflating), rarely enough to cost nothing.
 constexpr uint32_t kKitProgressStep = 0x100000;
+
+}  // namespace tpl

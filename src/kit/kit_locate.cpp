@@ -5,6 +5,8 @@
 #include "kit/kit_format.h"
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 WideString LocateKitFile(bool useCurrentDirectory) {
     NarrowString directory;
     if (useCurrentDirectory) {
@@ -20,3 +22,5 @@ WideString LocateKitFile(bool useCurrentDirectory) {
     path += kKitFileName;
     return path;
 }
+
+}  // namespace tpl

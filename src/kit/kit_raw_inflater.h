@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tpl {
+
 enum class RawInflateState {
     More,     // needs more input or more output room
     End,      // the final block has been decoded
@@ -36,3 +38,5 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+}  // namespace tpl

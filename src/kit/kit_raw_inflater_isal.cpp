@@ -2,6 +2,8 @@
 
 #include <isa-l/igzip_lib.h>
 
+namespace tpl {
+
 struct RawInflater::State {
     inflate_state stream;
 };
@@ -40,3 +42,5 @@ uint32_t RawInflater::InputLeft() const noexcept {
 }
 
 uint32_t RawInflater::Crc() const noexcept { return state_->stream.crc; }
+
+}  // namespace tpl

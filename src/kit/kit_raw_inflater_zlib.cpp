@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace tpl {
+
 struct RawInflater::State {
     z_stream stream;
     bool computeCrc = false;
@@ -47,3 +49,5 @@ RawInflateState RawInflater::Inflate(unsigned char* out, uint32_t capacity, uint
 uint32_t RawInflater::InputLeft() const noexcept { return state_->stream.avail_in; }
 
 uint32_t RawInflater::Crc() const noexcept { return static_cast<uint32_t>(state_->crc); }
+
+}  // namespace tpl

@@ -12,6 +12,8 @@
 #include "kit/kit_table_parser.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 KitReader::KitReader() : copyBuffer_(new unsigned char[kKitCopyBufferSize]) {}
 
 KitReader::~KitReader() { Release(); }
@@ -137,3 +139,5 @@ WideString KitReader::GetDescriptionPath(const WideString& languageCode) const {
     }
     return WideString();
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "kit/kit_load_observer.h"
 #include "kit/kit_trailer.h"
 
+namespace tpl {
+
 // The kit path: beside the executable, or in the current directory.
 // Empty when the directory cannot be determined.
 WideString LocateKitFile(bool useCurrentDirectory);
@@ -52,3 +54,5 @@ private:
     // Copies count bytes of the unpacked kit at offset to target's position.
     uint32_t CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target);
 };
+
+}  // namespace tpl

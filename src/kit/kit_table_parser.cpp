@@ -3,6 +3,8 @@
 #include "kit/kit_body_codec.h"
 #include "kit/kit_entry_names.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr uint32_t kFileFixedFieldsSize = 16;  // write time, offset, size
@@ -143,3 +145,5 @@ void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLang
     }
     *dataStart = static_cast<uint32_t>(start);
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "kit/kit_body_reader.h"
 #include "kit/kit_format.h"
 
+namespace tpl {
+
 // A language text longer than this is no product name or document path.
 constexpr uint32_t kKitMaxTextUnits = 4096;
 // What the tables may take in memory, counted as their entries plus their
@@ -22,3 +24,5 @@ constexpr uint64_t kKitMaxTableBytes = 64u << 20;
 void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
                    std::vector<KitFileEntry>& files, uint32_t* dataStart,
                    uint64_t maxTableBytes = kKitMaxTableBytes);
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include "fs/file_io.h"
 #include "fs/unique_file_handle.h"
 
+namespace tpl {
+
 void AppendKitTrailer(ByteVector& out, const KitTrailer& trailer) {
     out.insert(out.end(), kKitTrailerMagic, kKitTrailerMagic + sizeof kKitTrailerMagic);
     AppendU32(out, trailer.bodyLength);
@@ -29,3 +31,5 @@ bool ReadKitTrailer(const WideString& kitPath, KitTrailer* trailer) {
     if (FileRead(kit.Get(), bytes, kKitTrailerSize, &got, nullptr) != 0 || got != kKitTrailerSize) return false;
     return DecodeKitTrailer(bytes, trailer);
 }
+
+}  // namespace tpl

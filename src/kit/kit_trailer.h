@@ -6,6 +6,8 @@
 #include <cstdint>
 #include "kit/kit_body_codec.h"
 
+namespace tpl {
+
 constexpr uint32_t kKitTrailerSize = 16;
 constexpr unsigned char kKitTrailerMagic[8] = {'T', 'K', 'X', 'T', 'R', 'L', 'R', '1'};
 
@@ -22,3 +24,5 @@ bool DecodeKitTrailer(const unsigned char* bytes, KitTrailer* trailer);
 // True when the kit file ends in a trailer; fills *trailer. Reads only the
 // last bytes: the trailer is not checked against the body here.
 bool ReadKitTrailer(const WideString& kitPath, KitTrailer* trailer);
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "kit/kit_inflate.h"
 #include "kit/kit_trailer.h"
 
+namespace tpl {
+
 struct KitWriterStream {
     z_stream zs;
     unsigned char out[0x10000];
@@ -90,3 +92,5 @@ uint32_t KitStreamWriter::Finish(bool withTrailer) {
     file_.Discard();
     return code;
 }
+
+}  // namespace tpl

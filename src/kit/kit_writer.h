@@ -5,6 +5,8 @@
 #include "fs/atomic_replace.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 struct KitWriterStream;  // owns the zlib deflate state
 
 class KitStreamWriter {
@@ -38,3 +40,5 @@ private:
     uint64_t kitSize_ = 0;
     uint32_t crc_ = 0;
 };
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 #include "text/path_bytes.h"
 #include "text/utf8.h"
 
+namespace tpl {
+
 NarrowString ConsoleCatalogText(const char* id) {
     const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, id);
     const char* current = MessageCatalog::FindUtf8(MessageCatalog::CurrentLanguage(), id);
@@ -23,3 +25,5 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback) {
 NarrowString ConsolePath(const WideString& path) {
     return PathToBytes(path);
 }
+
+}  // namespace tpl

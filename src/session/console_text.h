@@ -2,6 +2,8 @@
 // Texts for standard error and standard output, in the locale's encoding.
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // The catalog text of id in the current language. When the locale's encoding
 // cannot express it (a German text under the C locale), the English text,
 // which is plain ASCII, rather than an empty line.
@@ -14,3 +16,5 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback);
 // A path as the file system spells it (in the locale's encoding where the
 // locale can spell it), as a file listing shows it.
 NarrowString ConsolePath(const WideString& path);
+
+}  // namespace tpl

@@ -11,6 +11,8 @@
 #include "session/install_preparation.h"
 #include "text/utf8.h"
 
+namespace tpl {
+
 namespace {
 
 std::string Utf8(const WideString& text) {
@@ -159,3 +161,5 @@ void InstallLog::RolledBack(uint32_t code, bool complete) {
     if (!complete) line += "; replaced files that could not be restored stay in the backup directory";
     Write(line);
 }
+
+}  // namespace tpl

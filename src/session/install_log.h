@@ -11,6 +11,8 @@
 #include "fs/append_file.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 class KitReader;
 struct PreparationResult;
 struct PreparedInstallation;
@@ -48,3 +50,5 @@ private:
 // "error 183: File exists": the code with the system's text for errno, or
 // for the code itself when the system gave none.
 std::string DescribeError(uint32_t code, int systemError);
+
+}  // namespace tpl

@@ -2,6 +2,8 @@
 
 #include "fs/file_types.h"
 
+namespace tpl {
+
 InstallOutcome OutcomeOfStatus(uint32_t code, int32_t percent) {
     if (code == ERROR_CANCELLED) return InstallOutcome::Cancelled;
     if (code != 0) return InstallOutcome::Failed;
@@ -18,3 +20,5 @@ int ExitStatusOf(InstallOutcome outcome) {
     }
     return kExitCancelled;
 }
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 // way on the same status.
 #include <cstdint>
 
+namespace tpl {
+
 // Exit statuses of the installer process.
 constexpr int kExitInstalled = 0;
 constexpr int kExitFailed = 1;     // a preparation error, or a failed installation
@@ -17,3 +19,5 @@ enum class InstallOutcome { Running, Succeeded, Failed, Cancelled };
 InstallOutcome OutcomeOfStatus(uint32_t code, int32_t percent);
 
 int ExitStatusOf(InstallOutcome outcome);
+
+}  // namespace tpl

@@ -9,6 +9,8 @@
 #include "kit/kit_trailer.h"
 #include "session/target_directory.h"
 
+namespace tpl {
+
 namespace {
 
 PreparationResult Error(const char* textId) {
@@ -74,3 +76,5 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
     if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
     return PreparationResult();
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "session/unpack_feedback.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 struct PreparedInstallation {
     WideString kitPath;
     TemplateProposal proposal;   // locations and flags, kept for the recording after success
@@ -41,3 +43,5 @@ struct PreparationResult {
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
                                       PreparedInstallation* out, UnpackFeedback* feedback = nullptr,
                                       const WideString& chosenTarget = WideString());
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include "fs/interruption.h"
 #include "session/install_log.h"
 
+namespace tpl {
+
 InstallSession::InstallSession() {
     status_.Init();
     status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
@@ -57,3 +59,5 @@ int InstallSession::Conclude(InstallOutcome outcome, const TemplateProposal& pro
     if (log_) log_->Recorded(targetDirectory_, unrecordedFile_);
     return unrecordedFile_.Empty() ? ExitStatusOf(outcome) : kExitFailed;
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "session/install_outcome.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 class InstallLog;
 class KitReader;
 
@@ -69,3 +71,5 @@ private:
     // Last member: destroyed (and so joined) before the status.
     WorkerThread worker_;
 };
+
+}  // namespace tpl

@@ -12,6 +12,8 @@
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 namespace {
 
 bool IsBlank(char16_t unit) {
@@ -172,3 +174,5 @@ WideString NearestExistingDirectory(const WideString& typed) {
     while (!directory.Empty() && !IsDirectory(directory)) directory = Parent(directory);
     return directory.Empty() ? home : directory;
 }
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 // anything is written.
 #include "text/cow_string.h"
 
+namespace tpl {
+
 enum class TargetProblem {
     None,
     Empty,         // nothing but blanks
@@ -49,3 +51,5 @@ const char* TargetProblemTextId(TargetProblem problem);
 // itself or its nearest existing parent; the home directory when the text
 // names no absolute place.
 WideString NearestExistingDirectory(const WideString& typed);
+
+}  // namespace tpl

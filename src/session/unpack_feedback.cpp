@@ -3,6 +3,8 @@
 #include "fs/interruption.h"
 #include "fs/sleep.h"
 
+namespace tpl {
+
 namespace {
 constexpr int32_t kHoldPollMs = 10;
 // A plain pointer, constant-initialised: a test build sets it from a static
@@ -61,3 +63,5 @@ bool DelayedUnpackObserver::OnUnpackProgress(uint64_t done, uint64_t total) {
     stopped_ = !goOn;
     return goOn;
 }
+
+}  // namespace tpl

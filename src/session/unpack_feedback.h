@@ -14,6 +14,8 @@
 #include <cstdint>
 #include "kit/kit_load_observer.h"
 
+namespace tpl {
+
 constexpr int32_t kUnpackFeedbackDelayMs = 200;  // since the program started
 constexpr int32_t kUnpackMinimumRunMs = 100;     // since the unpacking started
 constexpr int32_t kUnpackProjectionMs = 40;      // since the unpacking started
@@ -61,3 +63,5 @@ private:
     bool shown_ = false;
     bool stopped_ = false;
 };
+
+}  // namespace tpl

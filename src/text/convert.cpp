@@ -17,6 +17,8 @@
 #include <cwchar>
 #include <memory>
 
+namespace tpl {
+
 namespace {
 
 // Texts up to this many units convert without touching the heap except for
@@ -130,3 +132,5 @@ WideString ToWide(const char* zeroTerminated) {
     if (zeroTerminated == nullptr) return WideString();
     return WideFromMultibyte(zeroTerminated, strlen(zeroTerminated));
 }
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 // text in the encoding of the locale selected once at start-up.
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // Selects the environment's locale for the whole process (setlocale(LC_ALL, "")).
 // Called once from main before any thread starts; the conversions never call
 // setlocale themselves, so both threads may convert at once.
@@ -15,3 +17,5 @@ WideString ToWide(const NarrowString& text);
 
 // Convenience for C strings coming from the C library.
 WideString ToWide(const char* zeroTerminated);
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace tpl {
+
 namespace {
 
 template <typename Unit>
@@ -446,3 +448,5 @@ template WideString operator+(const WideString&, const WideString&);
 template WideString operator+(const WideString&, const char16_t*);
 template NarrowString operator+(const NarrowString&, const NarrowString&);
 template NarrowString operator+(const NarrowString&, const char*);
+
+}  // namespace tpl

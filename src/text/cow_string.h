@@ -7,6 +7,8 @@
 // The capacity word counts unit slots including the slots of the count.
 #include <cstdint>
 
+namespace tpl {
+
 template <typename Unit, uint32_t InlineSlots>
 class CowString {
 public:
@@ -128,3 +130,5 @@ extern template WideString operator+(const WideString&, const WideString&);
 extern template WideString operator+(const WideString&, const char16_t*);
 extern template NarrowString operator+(const NarrowString&, const NarrowString&);
 extern template NarrowString operator+(const NarrowString&, const char*);
+
+}  // namespace tpl

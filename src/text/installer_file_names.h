@@ -1,4 +1,7 @@
 #pragma once
+
+namespace tpl {
+
 // The names the installer gives its own files. The installer, its recovery
 // and the kit tool find each other's files by them, so they live in one place.
 
@@ -14,3 +17,5 @@ constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
 constexpr const char16_t* kStagingPrefix = u".wz4sx";
 // A copy to another file system under way: the prefix, then six letters or digits.
 constexpr const char* kInterruptedCopyPrefix = ".wz4sxmv";
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 
 #include "text/utf8.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
@@ -128,3 +130,5 @@ bool HasEscapedBytes(const WideString& path) {
     }
     return false;
 }
+
+}  // namespace tpl

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // Cut at the first 0 unit. Empty when the path holds a lone surrogate that
 // is not an escaped byte.
 NarrowString PathToBytes(const WideString& path);
@@ -19,3 +21,5 @@ WideString PathFromBytes(const char* bytes, size_t length);
 WideString PathFromBytes(const char* zeroTerminated);
 // True when the path holds an escaped byte (a name the locale cannot decode).
 bool HasEscapedBytes(const WideString& path);
+
+}  // namespace tpl

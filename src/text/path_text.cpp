@@ -1,5 +1,7 @@
 #include "text/path_text.h"
 
+namespace tpl {
+
 WideString NormalizeTargetDirectory(const WideString& directory) {
     WideString result = directory;
     if (result.Empty()) return result;
@@ -40,3 +42,5 @@ bool PathStartsWith(const WideString& path, const WideString& prefix) {
         if (a[i] != b[i]) return false;
     return true;
 }
+
+}  // namespace tpl

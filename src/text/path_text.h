@@ -4,6 +4,8 @@
 #include <string>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // The template directory as the engine uses it: "\" turned into "/" and a
 // final "/" appended; empty stays empty.
 WideString NormalizeTargetDirectory(const WideString& directory);
@@ -27,3 +29,5 @@ inline std::u16string PathKey(const WideString& path) {
 
 // True when path begins with the units of prefix.
 bool PathStartsWith(const WideString& path, const WideString& prefix);
+
+}  // namespace tpl

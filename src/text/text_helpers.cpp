@@ -9,6 +9,8 @@
 
 #include "text/convert.h"
 
+namespace tpl {
+
 WideString FromInteger(int32_t value, uint32_t radix) {
     // Other radices have no digit scheme; an empty text is recognisably not
     // a number, where dividing by 0 or 1 would crash or never end.
@@ -122,3 +124,5 @@ int CompareNoCase(const WideString& a, const WideString& b) {
         if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
     return a.Length() == b.Length() ? 0 : (a.Length() < b.Length() ? -1 : 1);
 }
+
+}  // namespace tpl

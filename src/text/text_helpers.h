@@ -4,6 +4,8 @@
 #include <cstdint>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 WideString FromInteger(int32_t value, uint32_t radix);
 // Replaces every non-overlapping occurrence of what by with, left to right.
 // Returns the number of replacements.
@@ -19,3 +21,5 @@ WideString WithForwardSlashes(const WideString& path);
 
 // Both sides through ToNarrow, then strcasecmp; 0 means equal.
 int CompareNoCase(const WideString& a, const WideString& b);
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+namespace tpl {
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -115,3 +117,5 @@ WideString FromUtf8(const char* text, size_t bytes) {
 WideString FromUtf8(const char* zeroTerminated) {
     return FromUtf8(zeroTerminated, zeroTerminated ? std::strlen(zeroTerminated) : 0);
 }
+
+}  // namespace tpl

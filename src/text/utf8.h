@@ -5,6 +5,8 @@
 #include <string>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // A lone surrogate has no UTF-8 form and becomes U+FFFD.
 NarrowString ToUtf8(const WideString& text);
 // Each malformed, overlong or surrogate sequence becomes one U+FFFD; a
@@ -13,3 +15,5 @@ WideString FromUtf8(const char* text, size_t bytes);
 WideString FromUtf8(const char* zeroTerminated);
 // Appends one character (at most U+10FFFF, no surrogate) as UTF-8.
 void AppendUtf8(std::string* out, char32_t c);
+
+}  // namespace tpl

@@ -9,6 +9,8 @@
 #include "ui/open_dialogs.h"
 #include "ui/path_display.h"
 
+namespace tpl {
+
 namespace {
 
 // The column reaches down to y = 305, the entry's lower edge; a larger font
@@ -106,3 +108,5 @@ void DirSelectPage::Browse() {
     gtk_widget_destroy(chooser);
     gtk_widget_grab_focus(entry_);
 }
+
+}  // namespace tpl

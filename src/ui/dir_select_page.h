@@ -3,6 +3,8 @@
 #include "text/cow_string.h"
 #include "ui/wizard_page.h"
 
+namespace tpl {
+
 class DirSelectPage : public WizardDialogPage {
 public:
     DirSelectPage(GtkWidget* layout, GdkPixbuf* picture);
@@ -31,3 +33,5 @@ private:
 // and destroys it. Title and buttons come from the catalog; with a parent it
 // belongs to that window and is centred on it.
 GtkWidget* CreateFolderChooser(GtkWidget* parent = nullptr);
+
+}  // namespace tpl

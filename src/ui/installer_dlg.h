@@ -15,6 +15,8 @@
 #include "ui/wizard_state.h"
 #include "ui/wnd.h"
 
+namespace tpl {
+
 class InstallLog;
 class WizardDialogPage;
 class MessagePage;
@@ -145,3 +147,5 @@ private:
     // Last member: destroyed (and so its worker joined) before the kit.
     InstallSession session_;
 };
+
+}  // namespace tpl

@@ -17,6 +17,8 @@
 #include "ui/success_page.h"
 #include "ui/unpacking_window.h"
 
+namespace tpl {
+
 namespace {
 // Wakes the toolkit's loops (the watching loop and any dialog's nested loop)
 // so that the progress bar follows the worker and an interruption signal is
@@ -161,3 +163,5 @@ void CInstallerDlg::OpenDescription() {
     gdk_flush();
     RunShellCommand({NarrowString("xdg-open"), argument}, true);
 }
+
+}  // namespace tpl

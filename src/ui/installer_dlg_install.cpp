@@ -11,6 +11,8 @@
 #include "ui/progress_page.h"
 #include "ui/success_page.h"
 
+namespace tpl {
+
 void CInstallerDlg::ShowProgressPage() {
     if (!progressPage_) progressPage_ = std::make_unique<ProgressPage>(layout_, width_ - 2 * kWizardMargin);
     gtk_widget_set_sensitive(backButton_, FALSE);
@@ -131,3 +133,5 @@ void CInstallerDlg::ShowCancelledPage() {
     SetFinishMode();
     ShowPage(cancelledPage_.get());
 }
+
+}  // namespace tpl

@@ -16,6 +16,8 @@
 #include "ui/success_page.h"
 #include "ui/window_title.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr guint kEscapeKey = 0xFF1B;
@@ -315,3 +317,5 @@ bool CInstallerDlg::OnDeleteEvent() {
 void CInstallerDlg::DestroyWindow() {
     if (window_) gtk_widget_destroy(window_);
 }
+
+}  // namespace tpl

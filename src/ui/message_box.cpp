@@ -4,6 +4,8 @@
 
 #include "catalog/message_catalog.h"
 
+namespace tpl {
+
 GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title, GtkWidget* parent,
                             const char* detail) {
     GtkMessageType type = GTK_MESSAGE_OTHER;
@@ -32,3 +34,5 @@ GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title,
     if (title) gtk_window_set_title(GTK_WINDOW(box), title);
     return box;
 }
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include "ui/gtk_fwd.h"
 
+namespace tpl {
+
 // Top byte: kind; low byte: buttons.
 constexpr uint32_t kMessageBoxErrorOk = 0x01000001u;
 constexpr uint32_t kMessageBoxQuestionYesNo = 0x02000002u;
@@ -20,3 +22,5 @@ constexpr int32_t kMessageBoxResultOk = 3;
 // is a secondary text under the main one.
 GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title,
                             GtkWidget* parent = nullptr, const char* detail = nullptr);
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 #include "text/utf8.h"
 
+namespace tpl {
+
 MessagePage::MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text)
     : MessagePage(layout, picture, text, 0) {}
 
@@ -19,3 +21,5 @@ MessagePage::MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString
 void MessagePage::SetText(const WideString& text) {
     gtk_label_set_text(GTK_LABEL(label_), ToUtf8(text).Data());
 }
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include "text/cow_string.h"
 #include "ui/wizard_page.h"
 
+namespace tpl {
+
 class MessagePage : public WizardDialogPage {
 public:
     MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text);
@@ -19,3 +21,5 @@ private:
     GtkWidget* column_;
     GtkWidget* label_;
 };
+
+}  // namespace tpl

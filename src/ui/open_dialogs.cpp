@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace tpl {
+
 namespace {
 // Innermost last. Only the GUI thread runs dialogs.
 std::vector<GtkWidget*>& OpenDialogs() {
@@ -28,3 +30,5 @@ bool CloseOpenDialogs() {
         gtk_dialog_response(GTK_DIALOG(*it), GTK_RESPONSE_NONE);
     return !dialogs.empty();
 }
+
+}  // namespace tpl

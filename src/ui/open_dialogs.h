@@ -4,6 +4,8 @@
 // code after a dialog's run still uses the window's widgets.
 #include "ui/gtk_fwd.h"
 
+namespace tpl {
+
 // Registers a dialog for the duration of its run; GUI thread only.
 class OpenDialogScope {
 public:
@@ -20,3 +22,5 @@ private:
 // closing it would. True when one was open: the nested loops unwind after
 // the caller returns to them.
 bool CloseOpenDialogs();
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include "text/path_bytes.h"
 #include "text/utf8.h"
 
+namespace tpl {
+
 NarrowString PathForDisplay(const WideString& path) {
     // A name the locale could not read is most likely UTF-8, the toolkit's
     // own encoding; its other bytes show as U+FFFD.
@@ -20,3 +22,5 @@ WideString PathFromDisplay(const char* text) {
 WideString PathFromFileSystem(const char* bytes) {
     return PathFromBytes(bytes);
 }
+
+}  // namespace tpl

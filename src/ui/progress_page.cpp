@@ -7,6 +7,8 @@
 #include "catalog/message_catalog.h"
 #include "ui/path_display.h"
 
+namespace tpl {
+
 namespace {
 // The status line starts 130 pixels down; the bar and the file follow it.
 constexpr int kStatusTop = 130;
@@ -77,3 +79,5 @@ void ProgressPage::ShowRollback() {
     gtk_label_set_text(GTK_LABEL(file_), "");
     gtk_widget_hide(file_);
 }
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 #include "text/cow_string.h"
 #include "ui/wizard_page.h"
 
+namespace tpl {
+
 class ProgressPage : public WizardDialogPage {
 public:
     ProgressPage(GtkWidget* layout, int32_t barWidth);
@@ -29,3 +31,5 @@ private:
     int32_t shownPercent_ = -1;
     bool rollingBack_ = false;
 };
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 #include "catalog/message_catalog.h"
 
+namespace tpl {
+
 namespace {
 // The check box starts 170 pixels down, or lower below a longer text.
 constexpr int kTextHeight = 157;
@@ -31,3 +33,5 @@ SuccessFinalPage::SuccessFinalPage(GtkWidget* layout, GdkPixbuf* picture, const 
 bool SuccessFinalPage::IsOpenDescriptionChecked() const {
     return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(openDescription_)) != FALSE;
 }
+
+}  // namespace tpl

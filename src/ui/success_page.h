@@ -3,6 +3,8 @@
 // the kit's description on Finish.
 #include "ui/message_page.h"
 
+namespace tpl {
+
 class SuccessFinalPage : public MessagePage {
 public:
     SuccessFinalPage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text);
@@ -11,3 +13,5 @@ public:
 private:
     GtkWidget* openDescription_;
 };
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "ui/images/icon.xpm.h"
 #include "ui/window_title.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr guint kEscapeKey = 0xFF1B;
@@ -79,3 +81,5 @@ bool UnpackingWindow::ShowUnpacking(int32_t percent) {
     while (gtk_events_pending()) gtk_main_iteration();
     return !stopped_;
 }
+
+}  // namespace tpl

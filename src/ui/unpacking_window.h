@@ -8,6 +8,8 @@
 #include "text/cow_string.h"
 #include "ui/gtk_fwd.h"
 
+namespace tpl {
+
 class UnpackingWindow final : public UnpackFeedback {
 public:
     // title is UTF-8, as the wizard's.
@@ -30,3 +32,5 @@ private:
     GdkPixbuf* icon_ = nullptr;
     bool stopped_ = false;
 };
+
+}  // namespace tpl

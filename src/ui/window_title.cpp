@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 #include <cstring>
 
+namespace tpl {
+
 void SetWindowTitle(GtkWidget* window, const char* title) {
     gtk_window_set_title(GTK_WINDOW(window), title);
     gtk_widget_realize(window);
@@ -19,3 +21,5 @@ void SetWindowTitle(GtkWidget* window, const char* title) {
                         GDK_PROP_MODE_REPLACE, reinterpret_cast<const guchar*>(title),
                         static_cast<gint>(std::strlen(title)));
 }
+
+}  // namespace tpl

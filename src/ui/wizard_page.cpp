@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+namespace tpl {
+
 namespace {
 
 // Runs after the widget has computed what its contents need.
@@ -49,3 +51,5 @@ GtkWidget* CreatePagePicture(GtkWidget* layout, GdkPixbuf* picture) {
     gtk_fixed_put(GTK_FIXED(layout), image, 0, 0);
     return image;
 }
+
+}  // namespace tpl

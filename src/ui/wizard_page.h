@@ -5,6 +5,8 @@
 #include <vector>
 #include "ui/gtk_fwd.h"
 
+namespace tpl {
+
 // The wizard's geometry at the default font: the window, its margin and the
 // text column right of the picture.
 constexpr int kWizardWidth = 500;
@@ -54,3 +56,5 @@ void WrapLabel(GtkWidget* label, int width);
 // An image of the welcome picture at the layout's origin, hidden; marked as
 // decoration for screen readers.
 GtkWidget* CreatePagePicture(GtkWidget* layout, GdkPixbuf* picture);
+
+}  // namespace tpl

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace tpl {
+
 // Which page the wizard shows; changed only by the controller's page operations.
 enum class WizardState : int32_t {
     None = 0,
@@ -10,3 +12,5 @@ enum class WizardState : int32_t {
     Succeeded = 4,
     Failed = 5,
 };
+
+}  // namespace tpl

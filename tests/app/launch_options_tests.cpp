@@ -14,6 +14,8 @@
 #include "text/convert.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 namespace {
 
 // Owns an argument vector shaped like main's: program name first, null last.
@@ -227,3 +229,5 @@ TEST_F(LaunchOptionsTest, EmptyTargetOrLogIsAnError) {
     }
     EXPECT_TRUE(Parse({"-S", "--target=/t", "--log=l"}, "C").optionError.Empty());
 }
+
+}  // namespace tpl

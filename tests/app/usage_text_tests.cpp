@@ -10,6 +10,8 @@
 #include "app/usage_text.h"
 #include "support/catalog_fixture.h"
 
+namespace tpl {
+
 namespace {
 
 InformationRequest Request(std::initializer_list<const char*> arguments) {
@@ -103,3 +105,5 @@ TEST_F(UsageTextTest, LocaleThatCannotExpressTheLanguageGetsEnglishNotBlankLines
     EXPECT_EQ(FirstLine(text), "Installing configuration");
     EXPECT_NE(text.find("Exit status:"), std::string::npos);
 }
+
+}  // namespace tpl

@@ -11,6 +11,8 @@
 #include "text/convert.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 namespace {
 
 // Read during static initialisation of this file, before main and in an
@@ -134,3 +136,5 @@ TEST_F(CatalogLookup, ConcurrentLookupsAgree) {
     for (std::thread& thread : threads) thread.join();
     for (int n = 0; n < 4; ++n) EXPECT_EQ(mismatches[n], 0);
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 
 #include "catalog/message_catalog.h"
 
+namespace tpl {
+
 namespace {
 
 struct ExpectedLanguage {
@@ -203,3 +205,5 @@ TEST(CatalogTable, OtherLanguagesAreTranslated) {
         EXPECT_LE(same, 2) << language.code;
     }
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "config/launcher_config.h"
 #include "temp_home.h"
 
+namespace tpl {
+
 namespace {
 
 class LauncherFileTest : public TempHomeTest {
@@ -126,3 +128,5 @@ TEST_F(LauncherFileTest, FailedWriteLeavesOldFileAsItWas) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 #include "config/launcher_config.h"
 #include "temp_home.h"
 
+namespace tpl {
+
 namespace {
 
 using Settings = TempHomeTest;
@@ -95,3 +97,5 @@ TEST_F(Settings, StoreRefusesToShortenAUserFileItCouldNotRead) {
 }
 
 }  // namespace
+
+}  // namespace tpl

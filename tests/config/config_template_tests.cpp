@@ -9,6 +9,8 @@
 #include "fs/fs_testing.h"
 #include "temp_home.h"
 
+namespace tpl {
+
 namespace {
 
 using Templates = TempHomeTest;
@@ -189,3 +191,5 @@ TEST(ProposedDirectory, CleaningDropsUrlsAndNormalisesSeparators) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 #include <sstream>
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace fs = std::filesystem;
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -23,3 +25,5 @@ void TempHomeTest::SetUp() {
     altUser_ = home_ + "/.Vq/pivotrunt/pivotrun.cfg";
     mainCommon_ = home_ + "/.qbx4//.Vq/pivotrun/pivotrun.cfg";
 }
+
+}  // namespace tpl

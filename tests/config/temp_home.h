@@ -7,6 +7,8 @@
 #include "support/wide_text.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // Creates the file's directories as needed.
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
@@ -17,3 +19,5 @@ protected:
     void SetUp() override;
     std::string mainUser_, altUser_, mainCommon_;
 };
+
+}  // namespace tpl

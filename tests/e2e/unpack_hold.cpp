@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include "session/unpack_feedback.h"
 
+namespace tpl {
+
 namespace {
 
 // Longer than any flow waits for anything; a flow that died does not leave
@@ -35,3 +37,5 @@ struct UnpackHoldFromEnvironment {
 } g_unpackHoldFromEnvironment;
 
 }  // namespace
+
+}  // namespace tpl

@@ -19,6 +19,8 @@
 #include <unistd.h>
 #include "engine/install_status.h"
 
+namespace tpl {
+
 namespace {
 
 // Longer than any flow waits for anything; a flow that died does not leave
@@ -72,3 +74,5 @@ struct HoldFromEnvironment {
 } g_holdFromEnvironment;
 
 }  // namespace
+
+}  // namespace tpl

@@ -15,6 +15,8 @@
 #include "journal/journal_recovery.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -294,3 +296,5 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
         EXPECT_TRUE(entry.is_regular_file()) << entry.path();
     if (shared != tmp_) fsys::remove_all(shared);
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "engine_test_support.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 class EngineCancelTest : public EngineTest {
 protected:
     void SetUp() override {
@@ -136,3 +138,5 @@ TEST_F(EngineCancelTest, APausedRunHoldsBetweenEntriesUntilResumedOrCancelled) {
         }
     }
 }
+
+}  // namespace tpl

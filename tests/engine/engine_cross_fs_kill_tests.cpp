@@ -16,6 +16,8 @@
 #include "engine_fault_fixture.h"
 #include "support/orphans.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -132,3 +134,5 @@ TEST_F(CrossFileSystemKillTest, KillsDuringUpgradeAndRecoveryLeaveTheTreeExact) 
     // before the end varies; at least one must, or nothing was tested.
     EXPECT_GE(killedRuns, 1) << "every run ended before its kill";
 }
+
+}  // namespace tpl

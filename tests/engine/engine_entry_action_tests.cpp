@@ -9,6 +9,8 @@
 #include "engine_test_support.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 class EntryActionTest : public EngineTest {
 protected:
     EntryPlan Plan(const std::string& name, int64_t seconds) {
@@ -65,3 +67,5 @@ TEST_F(EntryActionTest, NewerDirectoryInTheWayFailsTheRunAndChangesNothing) {
     EXPECT_EQ(RunInstall(), ERROR_ALREADY_EXISTS);
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
 }
+
+}  // namespace tpl

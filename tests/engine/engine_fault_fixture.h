@@ -7,6 +7,8 @@
 #include "fs/fault_injection.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace fault_fixture {
 
 inline std::string Bytes(size_t size, char seed) {
@@ -79,3 +81,5 @@ protected:
                 Entry("zz.cfg", kNew, "zz")};
     }
 };
+
+}  // namespace tpl

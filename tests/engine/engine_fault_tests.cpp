@@ -8,6 +8,8 @@
 #include "journal/journal_recovery.h"
 #include "engine_fault_fixture.h"
 
+namespace tpl {
+
 TEST_F(EngineFaultTest, EveryFailedOperationLeavesTheTargetAsBefore) {
     DisarmFaults disarm;
     int64_t operations = 0;
@@ -109,3 +111,5 @@ TEST_F(EngineFaultTest, ThrowingRunIsRolledBackWithItsOwnCode) {
         EXPECT_TRUE(BackupDirectoriesLeft().empty()) << expected;
     }
 }
+
+}  // namespace tpl

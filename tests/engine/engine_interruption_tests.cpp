@@ -6,6 +6,8 @@
 #include "fs/interruption.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 }  // namespace
@@ -80,3 +82,5 @@ TEST_F(EngineInterruptionTest, SignalThroughTheWorkerThreadAlsoRollsBack) {
     ExpectCancelledState(0);
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "engine_test_support.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace {
 
 mode_t ModeOf(const std::string& path) {
@@ -132,3 +134,5 @@ TEST_F(EngineJournalTest, ReplacedFilesKeepTheirPermissionBits) {
     EXPECT_EQ(ModeOf(TargetPath("fresh.cfg")), 0660u & ~mask);
     EXPECT_EQ(ReadFile(TargetPath("readonly.cfg")), "new");
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "journal/journal_recovery.h"
 #include "engine_fault_fixture.h"
 
+namespace tpl {
+
 namespace {
 constexpr int kKilledStatus = 9;
 int64_t g_endAtStep = 0;
@@ -64,3 +66,5 @@ TEST_F(EngineKillTest, EndAtEveryStepIsRecoveredAtTheNextStart) {
     // Every end after the journal's first record left something to recover.
     EXPECT_GE(recovered, operations - 3);
 }
+
+}  // namespace tpl

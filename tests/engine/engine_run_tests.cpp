@@ -14,6 +14,8 @@
 #include "fs/path_mode.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace {
 
 std::string EngineText(const char* id) {
@@ -339,3 +341,5 @@ TEST_F(EngineRunTest, AnUpgradeOfManyFilesCommitsWithoutABackupLeft) {
                   "kit " + std::to_string(i));
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }
+
+}  // namespace tpl

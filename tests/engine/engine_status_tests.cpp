@@ -5,6 +5,8 @@
 #include "engine_test_support.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace {
 
 std::string PostedTarget(InstallStatus& status, const WideString& directory) {
@@ -133,3 +135,5 @@ TEST_F(EngineStatusTest, StopBeforeTheRunLeavesTheTargetAloneAndEndsThePolling) 
     EXPECT_EQ(code, ERROR_CANCELLED);
     EXPECT_EQ(text, MessageCatalog::GetText("IDS_CANCEL_FINISH"));
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include <unistd.h>
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -171,3 +173,5 @@ std::vector<std::string> EngineTest::BackupDirectoriesLeft() const {
     }
     return names;
 }
+
+}  // namespace tpl

@@ -17,6 +17,8 @@
 #include "support/test_files.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 struct TreeItem {
     bool directory = false;
     bool link = false;
@@ -81,3 +83,5 @@ protected:
     KitReader kit_;
     InstallStatus status_;
 };
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "support/tmpfs_mount.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 class ReplaceFileTest : public FsTest {};
@@ -78,3 +80,5 @@ TEST_F(ReplaceFileTest, FullDiskIsToldAndKeepsTheOldFile) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -10,6 +10,8 @@
 #include "fs/path_ops.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 namespace fsys = std::filesystem;
@@ -94,3 +96,5 @@ TEST_F(CrossFileSystemMove, ExtendedAttributesComeAlongWhereBothSidesTakeThem) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -10,6 +10,8 @@
 #include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 class FaultInjectionTest : public FsTest {
@@ -130,3 +132,5 @@ TEST_F(FaultInjectionTest, ResetCountRestartsTheCount) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -13,6 +13,8 @@
 #include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 class FileIoTest : public FsTest {};
@@ -335,3 +337,5 @@ TEST_F(FileIoTest, MappedWindowShowsTheFileAtAnOffset) {
 }
 
 }  // namespace
+
+}  // namespace tpl

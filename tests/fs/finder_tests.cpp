@@ -5,6 +5,8 @@
 #include "fs_test_support.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 class FinderTest : public FsTest {
@@ -102,3 +104,5 @@ TEST_F(FinderTest, PathExistsTakesNamesLiterally) {
 }
 
 }  // namespace
+
+}  // namespace tpl

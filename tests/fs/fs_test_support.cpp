@@ -9,6 +9,8 @@
 #include <vector>
 #include "text/convert.h"
 
+namespace tpl {
+
 WideString W(const std::string& text) {
     return ToWide(text.c_str());
 }
@@ -68,3 +70,5 @@ std::string Listing(const std::string& directory) {
     for (const std::string& line : lines) joined += (joined.empty() ? "" : " ") + line;
     return joined;
 }
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 #include "support/private_directory.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 WideString W(const std::string& text);
 
 void WriteText(const std::string& path, const std::string& content);
@@ -21,3 +23,5 @@ protected:
     FsTest() : PrivateDirectoryTest({"fs_test"}) {}
     WideString WPath(const std::string& relative) const { return W(Path(relative)); }
 };
+
+}  // namespace tpl

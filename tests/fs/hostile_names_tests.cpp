@@ -12,6 +12,8 @@
 #include "fs_test_support.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 const std::vector<std::string> kHostileNames = {
@@ -113,3 +115,5 @@ TEST_F(FsTest, RunShellCommandPassesArgumentsVerbatim) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -10,6 +10,8 @@
 #include "fs/tree_ops.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 struct Outcome {
@@ -214,3 +216,5 @@ TEST_F(CrossDeviceTest, MoveTreeAcrossFileSystems) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -13,6 +13,8 @@
 #include "fs/run_program.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -172,3 +174,5 @@ TEST_F(FsTest, GroupOrOthersWritableDirectoriesAreNotTheUsersOwn) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -15,6 +15,8 @@
 #include "fs/run_program.h"
 #include "support/orphans.h"
 
+namespace tpl {
+
 namespace {
 
 // The pid of a child of parent whose command name is name, or 0.
@@ -86,3 +88,5 @@ TEST_F(RunToolTest, ToolStatusAndAMissingProgramAreTold) {
     EXPECT_EQ(fs_detail::RunTool({"no-such-tool-anywhere"}, true), -1);
     EXPECT_EQ(fs_detail::RunTool({}, true), -1);
 }
+
+}  // namespace tpl

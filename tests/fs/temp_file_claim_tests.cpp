@@ -8,6 +8,8 @@
 #include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 class TempFileClaimTest : public FsTest {
@@ -68,3 +70,5 @@ TEST_F(TempFileClaimTest, AnotherUsersFileIsLeftAlone) {
 }
 
 }  // namespace
+
+}  // namespace tpl

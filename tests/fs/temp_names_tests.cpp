@@ -11,6 +11,8 @@
 #include "support/wide_text.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 // The tests set or unset TMPDIR; the fixture puts the old value back.
@@ -113,3 +115,5 @@ TEST_F(FsTest, SleepMillisecondsWaitsAndIgnoresNegatives) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include "fs/tree_ops.h"
 #include "fs_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 class TreeWalkTest : public FsTest {
@@ -117,3 +119,5 @@ TEST_F(TreeWalkTest, NamesThatAreNotTextInTheLocaleMoveToo) {
 }
 
 }  // namespace
+
+}  // namespace tpl

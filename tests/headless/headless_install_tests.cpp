@@ -14,6 +14,8 @@
 #include "support/kit_test_support.h"
 #include "support/tmpfs_mount.h"
 
+namespace tpl {
+
 namespace {
 
 class HeadlessInstallTest : public InstallSandboxTest {
@@ -181,3 +183,5 @@ TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
     EXPECT_FALSE(Exists(target + "/a.cfg"));
     EXPECT_FALSE(Exists(home_ + "/.Vq"));
 }
+
+}  // namespace tpl

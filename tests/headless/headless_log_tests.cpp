@@ -21,6 +21,8 @@
 #include "support/kit_test_support.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -151,3 +153,5 @@ TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {
     EXPECT_EQ(DescribeError(183, 0), "error 183: File exists");
     EXPECT_EQ(DescribeError(87, ENOSPC), "error 87: No space left on device");
 }
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 #include "headless/progress_reporter.h"
 #include "support/captured_stream.h"
 
+namespace tpl {
+
 TEST(InstallOutcomeTest, CodeDecidesBeforePercentAndCancelIsItsOwnOutcome) {
     EXPECT_EQ(OutcomeOfStatus(0, 0), InstallOutcome::Running);
     EXPECT_EQ(OutcomeOfStatus(0, 99), InstallOutcome::Running);
@@ -46,3 +48,5 @@ TEST(ProgressReporterTest, NegativePercentShowsAsZero) {
     progress.Show(0);
     EXPECT_EQ(out.Text(), "Copying 0%\n");
 }
+
+}  // namespace tpl

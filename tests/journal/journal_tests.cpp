@@ -23,6 +23,8 @@
 #include "text/convert.h"
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -484,3 +486,5 @@ TEST_F(JournalRecovery, StartupLinesDescribeEachRecovery) {
     EXPECT_EQ(0u, std::string(lines[0].Data()).find("rolled back an interrupted installation into "));
     EXPECT_EQ("original b", ReadWholeFile(target_ / "b.cfg"));
 }
+
+}  // namespace tpl

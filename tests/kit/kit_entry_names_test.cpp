@@ -3,6 +3,8 @@
 #include "kit/kit_entry_names.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 namespace {
 std::string Relative(const std::u16string& name) {
     WideString relative(u"unchanged");
@@ -27,3 +29,5 @@ TEST(KitEntryNames, EntryNamesNormaliseToOneSpellingOrAreRefused) {
     EXPECT_EQ(Relative(u"a/..\\b"), "<refused>");
     EXPECT_EQ(Relative(std::u16string(u"a\0/../x", 7)), "<refused>");
 }
+
+}  // namespace tpl

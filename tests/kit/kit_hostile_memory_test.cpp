@@ -6,6 +6,8 @@
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 long MaxResidentKiB() {
@@ -68,3 +70,5 @@ TEST_F(KitTest, AHugeNameIsRefusedWithoutMemoryGrowingWithIt) {
     EXPECT_LT(result[1], 16L << 10) << "KiB of growth while loading";
     EXPECT_EQ(LeftoverTempFiles(), 0);
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "kit/kit_reader.h"
 #include "support/kit_test_support.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -229,3 +231,5 @@ TEST_F(KitTest, ObserverFollowsTheUnpackingAndCanStopIt) {
         EXPECT_EQ(LeftoverTempFiles(), 0);
     }
 }
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include "support/kit_test_support.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 TEST_F(KitTest, LocatesBesideTheExecutableOrInTheCurrentDirectory) {
@@ -21,3 +23,5 @@ TEST_F(KitTest, LocatesBesideTheExecutableOrInTheCurrentDirectory) {
     fsys::current_path(saved);
     EXPECT_EQ(located, deep + "/qbx4.tkx");
 }
+
+}  // namespace tpl

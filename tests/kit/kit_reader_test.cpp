@@ -8,6 +8,8 @@
 #include "support/kit_test_support.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 namespace {
 
 constexpr FILETIME kTime2001 = (978307200ull + 11644473600ull) * 10000000ull;  // 2001-01-01
@@ -176,3 +178,5 @@ TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     EXPECT_EQ(LeftoverTempFiles(), 1);
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "kit/kit_table_parser.h"
 #include "support/kit_test_support.h"
 
+namespace tpl {
+
 namespace {
 
 struct BodyCase {
@@ -227,3 +229,5 @@ TEST_F(KitTest, MutatedKitsLoadCompletelyOrFailCleanly) {
         }
     }
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include "support/catalog_fixture.h"
 #include "support/legacy_locale.h"
 
+namespace tpl {
+
 namespace {
 
 std::string Bytes(const NarrowString& s) { return std::string(s.Data(), s.Length()); }
@@ -36,3 +38,5 @@ TEST_F(ConsoleTextTest, PathsPrintAsTheirBytes) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -13,6 +13,8 @@
 #include "support/wide_text.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 class PreparationTest : public InstallSandboxTest {
@@ -157,3 +159,5 @@ TEST_F(PreparationTest, ASilentRunInstallsIntoTheDirectoryTheCheckResolved) {
     EXPECT_EQ(Narrow(prepared_.targetDirectory), home_ + "/new/tpl");
     EXPECT_FALSE(Exists(home_ + "/new"));
 }
+
+}  // namespace tpl

@@ -9,6 +9,8 @@
 #include "session/install_session.h"
 #include "support/install_sandbox.h"
 
+namespace tpl {
+
 namespace {
 
 int RefuseThread(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*) {
@@ -71,3 +73,5 @@ TEST_F(InstallSessionTest, WorkerThatCannotStartIsAFailureThatRecordsNothing) {
     EXPECT_FALSE(Exists(LauncherFile()));
     EXPECT_FALSE(Exists(DefaultTarget() + "a.cfg"));
 }
+
+}  // namespace tpl

@@ -13,6 +13,8 @@
 #include "support/wide_text.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 struct Resolved {
@@ -153,3 +155,5 @@ TEST_F(TargetDiskTest, TheProbesLeaveTheDirectoryAndItsTimesAsTheyWere) {
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     EXPECT_EQ(after.st_nlink, before.st_nlink);
 }
+
+}  // namespace tpl

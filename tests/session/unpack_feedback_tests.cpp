@@ -8,6 +8,8 @@
 #include "fs/interruption.h"
 #include "session/unpack_feedback.h"
 
+namespace tpl {
+
 namespace {
 
 class RecordingFeedback final : public UnpackFeedback {
@@ -85,3 +87,5 @@ TEST(UnpackFeedbackTest, SignalStopsTheUnpackingWithOrWithoutFeedback) {
     EXPECT_TRUE(feedback.shown.empty());
     ClearInterruptionRequest();
 }
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace tpl {
+
 class CapturedStream {
 public:
     CapturedStream() : stream_(open_memstream(&buffer_, &size_)) {}
@@ -25,3 +27,5 @@ private:
     size_t size_ = 0;
     std::FILE* stream_;
 };
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 
 #include "catalog/message_catalog.h"
 
+namespace tpl {
+
 class CatalogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -15,3 +17,5 @@ protected:
     }
     void TearDown() override { MessageCatalog::SetCurrentLanguage(kEnglishLanguageId); }
 };
+
+}  // namespace tpl

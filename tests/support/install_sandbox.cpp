@@ -9,6 +9,8 @@
 #include "catalog/message_catalog.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace fs = std::filesystem;
 
 void InstallSandboxTest::SetUp() {
@@ -53,3 +55,5 @@ std::vector<std::string> InstallSandboxTest::TemporaryLeftovers() const {
     }
     return names;
 }
+
+}  // namespace tpl

@@ -9,6 +9,8 @@
 #include "support/kit_test_support.h"
 #include "support/private_directory.h"
 
+namespace tpl {
+
 class InstallSandboxTest : public PrivateDirectoryTest {
 protected:
     InstallSandboxTest() : PrivateDirectoryTest({"app_install_tests", true, true, true}) {}
@@ -27,3 +29,5 @@ protected:
     // The default proposal, HOME/.qbx4/Vq/qbx4/tmplts/.
     std::string DefaultTarget() const { return home_ + "/.qbx4/Vq/qbx4/tmplts/"; }
 };
+
+}  // namespace tpl

@@ -11,6 +11,8 @@
 #include "kit/kit_inflate.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 ByteVector DeflateRaw(const ByteVector& body, int level) {
@@ -100,3 +102,5 @@ uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguag
     if (code != 0) return code;
     return writer.Finish(withTrailer);
 }
+
+}  // namespace tpl

@@ -11,6 +11,8 @@
 #include "support/test_files.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 ByteVector DeflateRaw(const ByteVector& body, int level = 9);
 void WriteBytes(const std::string& path, const ByteVector& bytes);
 void WriteBytes(const std::string& path, const std::string& bytes);
@@ -45,3 +47,5 @@ protected:
     WideString WriteSimpleKit(const std::string& name, const std::vector<KitMemoryEntry>& entries,
                               bool withTrailer = true, int level = 9);
 };
+
+}  // namespace tpl

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace tpl {
+
 namespace {
 
 // The compiled locale lives in a temporary directory for the whole run.
@@ -42,3 +44,5 @@ void RestoreLocale(const std::string& name) {
     std::setlocale(LC_ALL, name.c_str());
     unsetenv("LOCPATH");
 }
+
+}  // namespace tpl

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <thread>
 
+namespace tpl {
+
 namespace test_support {
 
 // True when some process that was ours (reparented to us as the sub-reaper)
@@ -32,3 +34,5 @@ inline bool OrphansGoneWithin(std::chrono::milliseconds timeout) {
 }
 
 }  // namespace test_support
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 PrivateDirectoryTest::SavedVariable PrivateDirectoryTest::Save(const char* name) {
@@ -60,3 +62,5 @@ void PrivateDirectoryTest::TearDown() {
         if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0700);
     fsys::remove_all(root_, ignored);
 }
+
+}  // namespace tpl

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace tpl {
+
 struct PrivateDirectoryOptions {
     const char* prefix = "tpl_test";  // of the private directory's name
     bool tmpdir = false;              // "tmp" in it as TMPDIR
@@ -40,3 +42,5 @@ private:
     SavedVariable savedTmpdir_, savedHome_;
     std::string savedCwd_;
 };
+
+}  // namespace tpl

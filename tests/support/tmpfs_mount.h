@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace tpl {
+
 class TmpfsMount {
 public:
     // options as mount(8) takes them after -o, such as "size=64k".
@@ -26,3 +28,5 @@ private:
     std::string path_;
     bool mounted_ = false;
 };
+
+}  // namespace tpl

@@ -3,6 +3,8 @@
 #include "text/convert.h"
 #include "text/utf8.h"
 
+namespace tpl {
+
 WideString Wide(const std::string& text) {
     return ToWide(text.c_str());
 }
@@ -16,3 +18,5 @@ void PrintTo(const WideString& text, std::ostream* out) {
     const NarrowString utf8 = ToUtf8(text);
     *out << "u\"" << std::string(utf8.Data(), utf8.Length()) << "\"";
 }
+
+}  // namespace tpl

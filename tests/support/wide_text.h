@@ -6,6 +6,10 @@
 #include <string>
 #include "text/cow_string.h"
 
+namespace tpl {
+
 WideString Wide(const std::string& text);
 std::string Narrow(const WideString& text);
 void PrintTo(const WideString& text, std::ostream* out);
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace {
 
 std::u16string Text(const WideString& s) { return std::u16string(s.Data(), s.Length()); }
@@ -93,3 +95,5 @@ TEST_F(Convert, TwoThreadsConvertAtOnce) {
 }
 
 }  // namespace
+
+}  // namespace tpl

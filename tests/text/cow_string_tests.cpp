@@ -9,6 +9,8 @@
 #include "text/cow_string.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 namespace {
 
 std::u16string Text(const WideString& s) { return std::u16string(s.Data(), s.Length()); }
@@ -231,3 +233,5 @@ TEST(CowString, BlocksSharedAcrossThreadsAreCountedExactly) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "support/legacy_locale.h"
 #include "text/path_bytes.h"
 
+namespace tpl {
+
 namespace {
 
 std::string Bytes(const NarrowString& s) { return std::string(s.Data(), s.Length()); }
@@ -70,3 +72,5 @@ TEST_F(PathBytes, UnwritablePathsAreEmptyNeverShortened) {
 }
 
 }  // namespace
+
+}  // namespace tpl

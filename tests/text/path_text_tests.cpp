@@ -4,6 +4,8 @@
 #include "support/wide_text.h"
 #include "text/path_text.h"
 
+namespace tpl {
+
 namespace {
 WideString W(const char16_t* text) {
     return WideString(text);
@@ -41,3 +43,5 @@ TEST(PathTextTest, PrefixesAndKeysCompareEveryUnit) {
     EXPECT_EQ(PathKey(withZero).size(), 5u);
     EXPECT_NE(PathKey(withZero), PathKey(u"/t"));
 }
+
+}  // namespace tpl

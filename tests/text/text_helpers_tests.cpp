@@ -7,6 +7,8 @@
 #include "text/convert.h"
 #include "text/text_helpers.h"
 
+namespace tpl {
+
 namespace {
 
 std::u16string Text(const WideString& s) { return std::u16string(s.Data(), s.Length()); }
@@ -103,3 +105,5 @@ TEST(CompareNoCase, IgnoresCaseOfTheNarrowForm) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -5,6 +5,8 @@
 
 #include "text/utf8.h"
 
+namespace tpl {
+
 namespace {
 
 std::u16string Text(const WideString& s) { return std::u16string(s.Data(), s.Length()); }
@@ -49,3 +51,5 @@ TEST_F(Utf8, MalformedBytesBecomeOneReplacementEach) {
 }
 
 }  // namespace
+
+}  // namespace tpl

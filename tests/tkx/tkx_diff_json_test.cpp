@@ -11,6 +11,8 @@
 #include "tkx_test_support.h"
 #include "support/test_times.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -141,3 +143,5 @@ TEST_F(TkxDiffTest, JsonParsesAndCarriesEveryNameExactly) {
     EXPECT_EQ(blocked["entries"][4]["action"], "blocked");
     EXPECT_EQ(blocked["entries"][4]["error"], 183);
 }
+
+}  // namespace tpl

@@ -9,6 +9,8 @@
 #include "tkx/tkx_commands.h"
 #include "tkx_test_support.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -75,3 +77,5 @@ TEST_F(TkxRecoverTest, HelpAndUsage) {
     EXPECT_FALSE(extra.err.empty());
     EXPECT_TRUE(fsys::exists(backup_ + "/wz4sx.journal"));  // a usage error does nothing
 }
+
+}  // namespace tpl

@@ -15,6 +15,8 @@
 #include "tkx_test_support.h"
 #include "support/wide_text.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -205,3 +207,5 @@ TEST_F(TkxTest, UsageErrorsAndHelp) {
     }
     EXPECT_EQ(Tkx({"--help"}).status, 0);
 }
+
+}  // namespace tpl

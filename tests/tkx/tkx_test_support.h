@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace tpl {
+
 struct TkxRun {
     int status;
     std::string out;
@@ -10,3 +12,5 @@ struct TkxRun {
 };
 
 TkxRun Tkx(const std::vector<std::string>& args);
+
+}  // namespace tpl

@@ -23,6 +23,7 @@
 #include "ui/message_box.h"
 #include "ui/unpacking_window.h"
 
+namespace tpl {
 namespace {
 
 // A launcher file as long as a real one gets: a long account name.
@@ -371,7 +372,7 @@ bool LayoutCheck::CanariesNoticed(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunLayoutCheck(int argc, char** argv) {
     InitProcessLocale();
     if (!gtk_init_check(&argc, &argv)) {
         std::fputs("ui_layout_check: no X display\n", stderr);
@@ -395,4 +396,10 @@ int main(int argc, char** argv) {
     const bool canary = check.CanariesNoticed(argc, argv);
     std::printf("%d languages, %zu findings\n", count, check.Findings().size());
     return check.Findings().empty() && canary ? 0 : 1;
+}
+
+}  // namespace tpl
+
+int main(int argc, char** argv) {
+    return tpl::RunLayoutCheck(argc, argv);
 }

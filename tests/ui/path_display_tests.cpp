@@ -7,6 +7,8 @@
 #include "text/path_bytes.h"
 #include "ui/path_display.h"
 
+namespace tpl {
+
 namespace {
 
 std::string Bytes(const NarrowString& s) { return std::string(s.Data(), s.Length()); }
@@ -30,3 +32,5 @@ TEST(PathDisplay, NamesTheLocaleCannotReadShowAsTheirUtf8) {
 }
 
 }  // namespace
+
+}  // namespace tpl

@@ -11,6 +11,8 @@
 #include "ui/images/icon.xpm.h"
 #include "ui/images/welcome_picture.xpm.h"
 
+namespace tpl {
+
 namespace {
 
 struct XpmHeader {
@@ -88,3 +90,5 @@ TEST(EmbeddedImages, ToolkitLoadsBothWithTheirSizes) {
     EXPECT_TRUE(gdk_pixbuf_get_has_alpha(icon));
     g_object_unref(icon);
 }
+
+}  // namespace tpl

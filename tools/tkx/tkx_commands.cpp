@@ -3,6 +3,8 @@
 #include <ostream>
 #include "fs/file_types.h"
 
+namespace tpl {
+
 namespace {
 
 const char kUsage[] =
@@ -79,3 +81,5 @@ int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "tkx: unknown command '" << command << "'\n" << kUsage;
     return kTkxUsage;
 }
+
+}  // namespace tpl

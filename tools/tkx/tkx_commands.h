@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace tpl {
+
 constexpr int kTkxOk = 0;
 constexpr int kTkxFailed = 1;
 constexpr int kTkxUsage = 2;
@@ -41,3 +43,5 @@ int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyn
 
 // Text for a load result in verify's and list's messages.
 std::string DescribeKitError(unsigned code);
+
+}  // namespace tpl

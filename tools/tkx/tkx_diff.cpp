@@ -9,6 +9,8 @@
 #include "tkx_commands.h"
 #include "tkx_kit_text.h"
 
+namespace tpl {
+
 namespace {
 
 const char kDiffUsage[] =
@@ -108,3 +110,5 @@ int RunDiff(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     return totals.count[kBlocked] == 0 ? kTkxOk : kTkxFailed;
 }
+
+}  // namespace tpl

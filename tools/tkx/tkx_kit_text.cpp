@@ -4,6 +4,8 @@
 #include "text/convert.h"
 #include "text/utf8.h"
 
+namespace tpl {
+
 std::string LocaleText(const WideString& text) {
     const NarrowString narrow = ToNarrow(text);
     return std::string(narrow.Data(), narrow.Length());
@@ -43,3 +45,5 @@ nlohmann::ordered_json EntryJson(const KitFileEntry& entry) {
 std::string JsonText(const nlohmann::ordered_json& document) {
     return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
+
+}  // namespace tpl

@@ -6,6 +6,8 @@
 #include "kit/kit_reader.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 // A kit text in the locale's encoding, for lines on a terminal.
 std::string LocaleText(const WideString& text);
 
@@ -20,3 +22,5 @@ nlohmann::ordered_json EntryJson(const KitFileEntry& entry);
 
 // The document, indented, with a final newline.
 std::string JsonText(const nlohmann::ordered_json& document);
+
+}  // namespace tpl

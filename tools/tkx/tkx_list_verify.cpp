@@ -5,6 +5,8 @@
 #include "tkx_commands.h"
 #include "tkx_kit_text.h"
 
+namespace tpl {
+
 namespace {
 
 const char kListUsage[] =
@@ -73,3 +75,5 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
         << "\n";
     return kTkxOk;
 }
+
+}  // namespace tpl

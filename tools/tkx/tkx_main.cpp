@@ -3,7 +3,7 @@
 #include "tkx_commands.h"
 
 int main(int argc, char** argv) {
-    InitProcessLocale();
+    tpl::InitProcessLocale();
     std::vector<std::string> args(argv + 1, argv + argc);
-    return RunTkx(args, std::cout, std::cerr);
+    return tpl::RunTkx(args, std::cout, std::cerr);
 }

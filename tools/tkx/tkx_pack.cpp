@@ -10,6 +10,8 @@
 #include "tkx_commands.h"
 #include "tkx_tree.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -212,3 +214,5 @@ int RunPack(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     return Pack(options, out, err);
 }
+
+}  // namespace tpl

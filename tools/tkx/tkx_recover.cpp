@@ -4,6 +4,8 @@
 #include "journal/journal_recovery.h"
 #include "tkx_commands.h"
 
+namespace tpl {
+
 namespace {
 
 const char kRecoverUsage[] =
@@ -43,3 +45,5 @@ int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     return status;
 }
+
+}  // namespace tpl

@@ -7,6 +7,8 @@
 #include "fs/file_io.h"
 #include "text/convert.h"
 
+namespace tpl {
+
 namespace fsys = std::filesystem;
 
 namespace {
@@ -96,3 +98,5 @@ bool CollectPackSources(const std::string& root, std::vector<PackSource>* source
     }
     return WalkDirectory(fsys::path(root), fsys::path(root), sources, error);
 }
+
+}  // namespace tpl

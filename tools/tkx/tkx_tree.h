@@ -7,6 +7,8 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
+namespace tpl {
+
 struct PackSource {
     std::string path;     // on disk
     WideString kitName;   // relative, "\" separators
@@ -22,3 +24,5 @@ bool CollectPackSources(const std::string& root, std::vector<PackSource>* source
 
 // Reads size and write time of one file through the file layer.
 bool ReadSourceInfo(const std::string& path, uint32_t* size, FILETIME* writeTime, std::string* error);
+
+}  // namespace tpl
