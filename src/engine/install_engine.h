@@ -34,11 +34,11 @@ struct DirectoryTime {
 };
 
 struct InstallTransaction {
-    WideString targetDirectory;   // ends in "/"
-    WideString backupDirectory;   // TMP/wz4sxN/, empty when the target is empty
+    WideString targetDirectory;                  // ends in "/"
+    WideString backupDirectory;                  // TMP/wz4sxN/, empty when the target is empty
     std::vector<WideString> createdDirectories;  // parents before children, no final "/"
     std::vector<WideString> createdFiles;
-    std::vector<BackedUpFile> backedUpFiles;     // in the order they were moved
+    std::vector<BackedUpFile> backedUpFiles;  // in the order they were moved
     std::vector<DirectoryTime> directoryTimes;
 
     // Bookkeeping that keeps the lists above free of duplicates and saves
@@ -117,7 +117,7 @@ private:
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;
     InstallObserver* observer_ = nullptr;
-    int32_t percent_ = 0;  // of the entry being handled
+    int32_t percent_ = 0;     // of the entry being handled
     WideString workingPath_;  // the target, then the destination being handled
 };
 

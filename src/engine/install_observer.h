@@ -20,8 +20,7 @@ public:
 
     // An entry has been handled as planned (code 0; Add, Replace or Keep),
     // or failed with code and the system's errno behind it (0 when none).
-    virtual void EntryHandled(const WideString& destination, EntryAction action, uint32_t code,
-                              int systemError) = 0;
+    virtual void EntryHandled(const WideString& destination, EntryAction action, uint32_t code, int systemError) = 0;
     virtual void DirectoryCreated(const WideString& path) = 0;
     virtual void Committed() = 0;
     // One step of a rollback; done is false when it could not be carried out.

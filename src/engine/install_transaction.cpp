@@ -100,13 +100,12 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
     const WideString parent = WithoutFinalSeparator(existingParent);
     // The missing directories, outermost first.
     std::vector<WideString> chain;
-    for (WideString path = WithoutFinalSeparator(transaction.targetDirectory);
-         PathKey(path) != PathKey(parent); path = WithoutFinalSeparator(ParentOrCurrent(path))) {
+    for (WideString path = WithoutFinalSeparator(transaction.targetDirectory); PathKey(path) != PathKey(parent);
+         path = WithoutFinalSeparator(ParentOrCurrent(path))) {
         if (path.Empty() || chain.size() > 4096) return ERROR_PATH_NOT_FOUND;
         chain.insert(chain.begin(), path);
     }
-    const WideString staging =
-        WithSeparator(parent) + kStagingPrefix + FromInteger(RandomNumber(), 10);
+    const WideString staging = WithSeparator(parent) + kStagingPrefix + FromInteger(RandomNumber(), 10);
     std::vector<WideString> staged;
     for (const WideString& path : chain) staged.push_back(staging + path.Substring(chain.front().Length()));
 

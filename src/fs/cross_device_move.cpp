@@ -31,8 +31,8 @@
 #include "text/path_text.h"
 
 using tpl::DirectoryHolding;
-using tpl::WideString;
 using tpl::kInterruptedCopyPrefix;
+using tpl::WideString;
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <atomic>
 #include "fs/last_error.h"
 
-
 namespace {
 std::atomic<int> injectedErrno{EIO};
 std::atomic<int64_t> failAt{0};

@@ -7,7 +7,6 @@
 #include "fs/last_error.h"
 #include "fs/fs_testing.h"
 
-
 namespace {
 
 // The kernel refuses with these when it cannot copy between the two files

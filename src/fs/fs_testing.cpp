@@ -3,7 +3,6 @@
 
 #include <atomic>
 
-
 namespace {
 std::atomic<bool> toolPathForced{false};
 }  // namespace

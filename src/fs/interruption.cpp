@@ -4,7 +4,6 @@
 #include <atomic>
 #include <csignal>
 
-
 namespace {
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");

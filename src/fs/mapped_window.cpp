@@ -6,7 +6,6 @@
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 
-
 uint32_t MappedWindow::Map(FileHandle handle, uint64_t offset, uint32_t length) {
     Unmap();
     if (handle == INVALID_FILE_HANDLE) return fs_detail::StoreError(ERROR_INVALID_HANDLE);

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <ctime>
 
-
 void SleepMilliseconds(int32_t milliseconds) {
     if (milliseconds <= 0) return;
     struct timespec remaining;

@@ -15,4 +15,5 @@
 // to the effective user, were last changed at least minAgeSeconds ago and
 // that no process claims. Links, directories and other users' files are left
 // alone. Returns how many were deleted.
-uint32_t DeleteAbandonedTempFiles(const tpl::WideString& directory, const tpl::WideString& prefix, int64_t minAgeSeconds);
+uint32_t DeleteAbandonedTempFiles(const tpl::WideString& directory, const tpl::WideString& prefix,
+                                  int64_t minAgeSeconds);

@@ -8,4 +8,5 @@
 uint32_t GetTempDirectory(tpl::WideString* out);
 // Creates an empty file named directory + up to five units of prefix + six
 // random letters or digits, exclusively; the name goes to *out either way.
-[[nodiscard]] uint32_t MakeTempFileName(const tpl::WideString& directory, const tpl::WideString& prefix, tpl::WideString* out);
+[[nodiscard]] uint32_t MakeTempFileName(const tpl::WideString& directory, const tpl::WideString& prefix,
+                                        tpl::WideString* out);

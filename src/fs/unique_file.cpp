@@ -8,7 +8,6 @@
 #include <random>
 #include <unistd.h>
 
-
 namespace {
 
 constexpr int kNameAttempts = 100;

@@ -3,7 +3,6 @@
 
 #include "fs/file_io.h"
 
-
 UniqueFileHandle& UniqueFileHandle::operator=(UniqueFileHandle&& other) noexcept {
     if (this != &other) {
         Reset();

@@ -39,8 +39,8 @@ void AppendRecord(ByteVector& out, const ByteVector& content, uint32_t padding) 
 
 }  // namespace
 
-ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages,
-                           const std::vector<KitFileRecord>& files, const KitTableLayout& layout) {
+ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const std::vector<KitFileRecord>& files,
+                           const KitTableLayout& layout) {
     ByteVector out;
     if (layout.singleLanguageForm) {
         AppendU32(out, 0);

@@ -35,7 +35,7 @@ struct KitTableLayout {
 
 // The header flag, the language section and the file table: everything of
 // the body that precedes the data area.
-ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages,
-                           const std::vector<KitFileRecord>& files, const KitTableLayout& layout);
+ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const std::vector<KitFileRecord>& files,
+                           const KitTableLayout& layout);
 
 }  // namespace tpl

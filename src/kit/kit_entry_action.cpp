@@ -45,10 +45,14 @@ EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryNa
 
 const char* EntryActionName(EntryAction action) {
     switch (action) {
-        case EntryAction::Add: return "add";
-        case EntryAction::Replace: return "replace";
-        case EntryAction::Keep: return "keep";
-        case EntryAction::Blocked: break;
+        case EntryAction::Add:
+            return "add";
+        case EntryAction::Replace:
+            return "replace";
+        case EntryAction::Keep:
+            return "keep";
+        case EntryAction::Blocked:
+            break;
     }
     return "blocked";
 }

@@ -107,8 +107,7 @@ bool IsInstallableEntryName(const WideString& name) {
     // it is refused before anything is allocated for it.
     if (length == 0 || length > kKitMaxNameBytes) return false;
     if (IsSeparator(name[0]) || IsSeparator(name[length - 1])) return false;
-    if (IsDotComponent(name.Data() + length - 1, 1) && (length == 1 || IsSeparator(name[length - 2])))
-        return false;
+    if (IsDotComponent(name.Data() + length - 1, 1) && (length == 1 || IsSeparator(name[length - 2]))) return false;
     WideString relative;
     if (!MakeRelativeEntryPath(name, &relative)) return false;
     // Measured in the bytes the file system will be given; a unit that would

@@ -63,15 +63,13 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
     RawInflater inflater(trailerCandidate);
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kKitOutputBufferSize]);
     InflateProgress progress;
-    for (uint64_t offset = 0; offset < kitSize && progress.state == RawInflateState::More;
-         offset += kKitWindowSize) {
-        const uint32_t length = static_cast<uint32_t>(
-            kitSize - offset < kKitWindowSize ? kitSize - offset : kKitWindowSize);
+    for (uint64_t offset = 0; offset < kitSize && progress.state == RawInflateState::More; offset += kKitWindowSize) {
+        const uint32_t length =
+            static_cast<uint32_t>(kitSize - offset < kKitWindowSize ? kitSize - offset : kKitWindowSize);
         MappedWindow window;
         uint32_t code = window.Map(kit, offset, length);
         if (code != 0) return code;
-        code = InflateWindow(inflater, window.Data(), length, offset, output, buffer.get(), maxBodySize,
-                             progress);
+        code = InflateWindow(inflater, window.Data(), length, offset, output, buffer.get(), maxBodySize, progress);
         if (code != 0) return code;
         if (progress.state == RawInflateState::Damaged) return ERROR_INVALID_DATA;
         const uint64_t done = offset + length;
@@ -79,8 +77,7 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
     }
     if (result != nullptr) result->bodySize = progress.produced;
     // The trailer counts only when it follows the stream directly and ends the file.
-    if (trailerCandidate && progress.state == RawInflateState::End &&
-        progress.streamEnd + kKitTrailerSize == kitSize) {
+    if (trailerCandidate && progress.state == RawInflateState::End && progress.streamEnd + kKitTrailerSize == kitSize) {
         if (trailer.bodyLength != progress.produced || trailer.bodyCrc != inflater.Crc()) return ERROR_INVALID_DATA;
         if (result != nullptr) result->trailer = KitTrailerState::Verified;
     }

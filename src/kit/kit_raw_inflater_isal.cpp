@@ -41,6 +41,8 @@ uint32_t RawInflater::InputLeft() const noexcept {
     return stream.avail_in;
 }
 
-uint32_t RawInflater::Crc() const noexcept { return state_->stream.crc; }
+uint32_t RawInflater::Crc() const noexcept {
+    return state_->stream.crc;
+}
 
 }  // namespace tpl

@@ -19,7 +19,9 @@ RawInflater::RawInflater(bool computeCrc) : state_(new State) {
     state_->computeCrc = computeCrc;
 }
 
-RawInflater::~RawInflater() { inflateEnd(&state_->stream); }
+RawInflater::~RawInflater() {
+    inflateEnd(&state_->stream);
+}
 
 void RawInflater::SetInput(const unsigned char* data, uint32_t length) noexcept {
     state_->stream.next_in = const_cast<Bytef*>(data);
@@ -46,8 +48,12 @@ RawInflateState RawInflater::Inflate(unsigned char* out, uint32_t capacity, uint
     return RawInflateState::Damaged;
 }
 
-uint32_t RawInflater::InputLeft() const noexcept { return state_->stream.avail_in; }
+uint32_t RawInflater::InputLeft() const noexcept {
+    return state_->stream.avail_in;
+}
 
-uint32_t RawInflater::Crc() const noexcept { return static_cast<uint32_t>(state_->crc); }
+uint32_t RawInflater::Crc() const noexcept {
+    return static_cast<uint32_t>(state_->crc);
+}
 
 }  // namespace tpl

@@ -16,7 +16,9 @@ namespace tpl {
 
 KitReader::KitReader() : copyBuffer_(new unsigned char[kKitCopyBufferSize]) {}
 
-KitReader::~KitReader() { Release(); }
+KitReader::~KitReader() {
+    Release();
+}
 
 void KitReader::Release() noexcept {
     files_.clear();

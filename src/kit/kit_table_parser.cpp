@@ -58,8 +58,7 @@ public:
         while (left > 0) {
             const uint32_t take = left < sizeof chunk / 2 ? left : static_cast<uint32_t>(sizeof chunk / 2);
             reader_.ReadExact(chunk, take * 2);
-            for (uint32_t i = 0; i < take; ++i)
-                *out++ = static_cast<char16_t>(chunk[2 * i] | chunk[2 * i + 1] << 8);
+            for (uint32_t i = 0; i < take; ++i) *out++ = static_cast<char16_t>(chunk[2 * i] | chunk[2 * i + 1] << 8);
             left -= take;
         }
         return text;

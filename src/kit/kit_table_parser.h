@@ -22,7 +22,6 @@ constexpr uint64_t kKitMaxTableBytes = 64u << 20;
 // another needs as its directory, and for tables beyond maxTableBytes. A
 // text over its limit is refused before anything is allocated for it.
 void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
-                   std::vector<KitFileEntry>& files, uint32_t* dataStart,
-                   uint64_t maxTableBytes = kKitMaxTableBytes);
+                   std::vector<KitFileEntry>& files, uint32_t* dataStart, uint64_t maxTableBytes = kKitMaxTableBytes);
 
 }  // namespace tpl

@@ -15,7 +15,9 @@ struct KitWriterStream {
 
 KitStreamWriter::KitStreamWriter() = default;
 
-KitStreamWriter::~KitStreamWriter() { Abandon(); }
+KitStreamWriter::~KitStreamWriter() {
+    Abandon();
+}
 
 void KitStreamWriter::Abandon() noexcept {
     if (stream_ != nullptr) {

@@ -65,8 +65,9 @@ protected:
     // of the failed run, and, after reset clears the first round, the
     // recovery of a run that ended at that point (ended looks at the tree
     // that run left).
-    void UndoBothWays(uint32_t index, const std::function<void()>& change, const std::function<void()>& reset,
-                      const std::function<void(const char*)>& check, const std::function<void()>& ended = [] {}) {
+    void UndoBothWays(
+        uint32_t index, const std::function<void()>& change, const std::function<void()>& reset,
+        const std::function<void(const char*)>& check, const std::function<void()>& ended = [] {}) {
         InstallEngine engine;
         engine.SetEntryHook([&](uint32_t done) {
             if (done == index) change();
@@ -175,7 +176,8 @@ TEST_F(EngineBoundaryTest, RollbackAndRecoveryRemoveOnlyWhatTheRunMade) {
         EXPECT_FALSE(Exists(TargetPath("new/gone")));
         EXPECT_TRUE(BackupDirectoriesLeft().empty());
     };
-    UndoBothWays(2, addForeign, [this] { fsys::remove_all(TargetPath("new")); }, check);
+    UndoBothWays(
+        2, addForeign, [this] { fsys::remove_all(TargetPath("new")); }, check);
 }
 
 // A directory the run made, swapped for a link to another tree, is never
@@ -292,8 +294,7 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
     EXPECT_EQ(RunInstall(), 0u);
     EXPECT_EQ(ReadFile(TargetPath("a.cfg")), "a");
     // The backup directory went with the commit; only the planted names stay.
-    for (const auto& entry : fsys::directory_iterator(shared))
-        EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+    for (const auto& entry : fsys::directory_iterator(shared)) EXPECT_TRUE(entry.is_regular_file()) << entry.path();
     if (shared != tmp_) fsys::remove_all(shared);
 }
 

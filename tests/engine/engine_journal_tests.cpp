@@ -42,8 +42,8 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
     PutFile("r.cfg", "original", kOld, 0640);
     PutFile("newer.cfg", "user's", kNew + 10);
     AgeDirectories();
-    LoadKit({Entry("r.cfg", kNew, "new r"), Entry("newer.cfg", kNew, "skipped"),
-             Entry("n\\d\\new.cfg", kNew, "deep"), Entry("top.cfg", kNew, "top")});
+    LoadKit({Entry("r.cfg", kNew, "new r"), Entry("newer.cfg", kNew, "skipped"), Entry("n\\d\\new.cfg", kNew, "deep"),
+             Entry("top.cfg", kNew, "top")});
 
     InstallEngine engine;
     std::string journalPath, recorded;
@@ -60,11 +60,11 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
     EXPECT_EQ(journalMode, 0600u);
     EXPECT_EQ(recorded,
               "T /\n"
-              "N \n"          // the target's own times, before its first change
+              "N \n"  // the target's own times, before its first change
               "B /r.cfg\n"
               "M /r.cfg\n"
               "D /n\n"
-              "I /n\n"       // once made: which directory it is
+              "I /n\n"  // once made: which directory it is
               "D /n/d\n"
               "I /n/d\n"
               "F /n/d/new.cfg\n"
@@ -119,8 +119,8 @@ TEST_F(EngineJournalTest, ReplacedFilesKeepTheirPermissionBits) {
     ASSERT_EQ(chmod(TargetPath("setid.sh").c_str(), 06755), 0);
     PutFile("twice.cfg", "old", kOld, 0604);
     LoadKit({Entry("private.cfg", kNew, "new"), Entry("readonly.cfg", kNew, "new"), Entry("tool.sh", kNew, "new"),
-             Entry("setid.sh", kNew, "new"), Entry("twice.cfg", kNew, "first"),
-             Entry("twice.cfg", kNew + 5, "second"), Entry("fresh.cfg", kNew, "new")});
+             Entry("setid.sh", kNew, "new"), Entry("twice.cfg", kNew, "first"), Entry("twice.cfg", kNew + 5, "second"),
+             Entry("fresh.cfg", kNew, "new")});
     const mode_t mask = umask(0);
     umask(mask);
     ASSERT_EQ(RunInstall(), 0u);

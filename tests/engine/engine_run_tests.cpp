@@ -73,12 +73,16 @@ TEST_F(EngineRunTest, FailureAtSixthOfTenPostsFiftyAndRemovesWhatTheRunAdded) {
     AgeDirectories();
     const TreeSnapshot before = SnapshotTree(target_);
 
-    std::vector<KitMemoryEntry> entries = {
-        Entry("a.cfg", kNew, "a"),           Entry("n1\\n2\\b.cfg", kNew, "b"),
-        Entry("keep\\replaced.cfg", kNew, "new"), Entry("keep/empty/c.cfg", kNew, "c"),
-        Entry("n1/n3/d.cfg", kNew, "d"),     Entry("blocker/e.cfg", kNew, "e"),
-        Entry("f.cfg", kNew, "f"),           Entry("g.cfg", kNew, "g"),
-        Entry("h.cfg", kNew, "h"),           Entry("i.cfg", kNew, "i")};
+    std::vector<KitMemoryEntry> entries = {Entry("a.cfg", kNew, "a"),
+                                           Entry("n1\\n2\\b.cfg", kNew, "b"),
+                                           Entry("keep\\replaced.cfg", kNew, "new"),
+                                           Entry("keep/empty/c.cfg", kNew, "c"),
+                                           Entry("n1/n3/d.cfg", kNew, "d"),
+                                           Entry("blocker/e.cfg", kNew, "e"),
+                                           Entry("f.cfg", kNew, "f"),
+                                           Entry("g.cfg", kNew, "g"),
+                                           Entry("h.cfg", kNew, "h"),
+                                           Entry("i.cfg", kNew, "i")};
     LoadKit(entries);
     EXPECT_EQ(RunInstall(), ERROR_PATH_NOT_FOUND);
 
@@ -337,7 +341,7 @@ TEST_F(EngineRunTest, AnUpgradeOfManyFilesCommitsWithoutABackupLeft) {
     ASSERT_EQ(RunInstall(), 0u);
     for (int i = 0; i < 40; ++i)
         EXPECT_EQ(ReadFile(TargetPath("dir" + std::to_string(i % 5) + (i % 2 ? "/deep/er" : "") + "/t" +
-                               std::to_string(i) + ".cfg")),
+                                      std::to_string(i) + ".cfg")),
                   "kit " + std::to_string(i));
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }

@@ -56,9 +56,9 @@ std::string DescribeDifference(const TreeSnapshot& expected, const TreeSnapshot&
         if (found == actual.end()) return "missing " + path;
         if (!(found->second == item)) {
             std::ostringstream text;
-            text << "changed " << path << ": mode " << std::oct << item.mode << "->" << found->second.mode
-                 << std::dec << " mtime " << item.mtimeNs << "->" << found->second.mtimeNs << " size "
-                 << item.bytes.size() << "->" << found->second.bytes.size();
+            text << "changed " << path << ": mode " << std::oct << item.mode << "->" << found->second.mode << std::dec
+                 << " mtime " << item.mtimeNs << "->" << found->second.mtimeNs << " size " << item.bytes.size() << "->"
+                 << found->second.bytes.size();
             return text.str();
         }
     }
@@ -99,8 +99,7 @@ void EngineTest::TearDown() {
     PrivateDirectoryTest::TearDown();
 }
 
-void EngineTest::PutFile(const std::string& relative, const std::string& content, int64_t unixSeconds,
-                         mode_t mode) {
+void EngineTest::PutFile(const std::string& relative, const std::string& content, int64_t unixSeconds, mode_t mode) {
     const std::string path = TargetPath(relative);
     fsys::create_directories(fsys::path(path).parent_path());
     {

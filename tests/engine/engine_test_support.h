@@ -22,12 +22,11 @@ namespace tpl {
 struct TreeItem {
     bool directory = false;
     bool link = false;
-    std::string bytes;       // file content, or the link's target
-    int64_t mtimeNs = 0;     // whole seconds only for directories
+    std::string bytes;    // file content, or the link's target
+    int64_t mtimeNs = 0;  // whole seconds only for directories
     mode_t mode = 0;
     bool operator==(const TreeItem& o) const {
-        return directory == o.directory && link == o.link && bytes == o.bytes && mtimeNs == o.mtimeNs &&
-               mode == o.mode;
+        return directory == o.directory && link == o.link && bytes == o.bytes && mtimeNs == o.mtimeNs && mode == o.mode;
     }
 };
 using TreeSnapshot = std::map<std::string, TreeItem>;
@@ -58,8 +57,7 @@ protected:
     std::string TargetPath(const std::string& relative) const { return target_ + "/" + relative; }
     // A file below the target with the given content, time and mode
     // (parents made as needed).
-    void PutFile(const std::string& relative, const std::string& content, int64_t unixSeconds,
-                 mode_t mode = 0644);
+    void PutFile(const std::string& relative, const std::string& content, int64_t unixSeconds, mode_t mode = 0644);
     void PutDirectory(const std::string& relative, mode_t mode = 0755);
     // Gives the target and every directory below it an old modification
     // time, so a run that changes a directory's entries shows in its time.

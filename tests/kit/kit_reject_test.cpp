@@ -124,10 +124,10 @@ TEST_F(KitTest, WellFormedEdgesOfTheBodyLoad) {
         {"no languages, no files", Words({1, 0, 0})},
         {"data exactly to the end", OneFileKit(u"a", 1, 2, "abc")},
         {"size 0 at the very end", OneFileKit(u"a", 3, 0, "abc")},
-        {"dots that are not parent components", kHeader + Words({3}) + FileRecord(u"a..b", 0, 0) +
-                                                    FileRecord(u"...\\.x", 0, 0) + FileRecord(u"./a", 0, 0)},
-        {"names at the path and component limits", kHeader + Words({2}) + FileRecord(Components(16, 255), 0, 0) +
-                                                       FileRecord(Repeated(u'\u00e9', 127), 0, 0)},
+        {"dots that are not parent components",
+         kHeader + Words({3}) + FileRecord(u"a..b", 0, 0) + FileRecord(u"...\\.x", 0, 0) + FileRecord(u"./a", 0, 0)},
+        {"names at the path and component limits",
+         kHeader + Words({2}) + FileRecord(Components(16, 255), 0, 0) + FileRecord(Repeated(u'\u00e9', 127), 0, 0)},
         {"one name twice, and names that only share a beginning",
          kHeader + Words({4}) + FileRecord(u"a\\b", 0, 0) + FileRecord(u"a/b", 0, 0) + FileRecord(u"ab\\c", 0, 0) +
              FileRecord(u"a-b", 0, 0)},
@@ -154,8 +154,8 @@ TEST_F(KitTest, NamesTheLocaleCannotSpellLoadAsUtf8) {
 }
 
 TEST(KitTableParser, EntriesGetAbsoluteOffsetsWithinTheBody) {
-    const ByteVector body = kHeader + Words({2}) + FileRecord(u"a", 2, 1) + FileRecord(u"b", 0, 2) +
-                            ByteVector{'x', 'y', 'z'};
+    const ByteVector body =
+        kHeader + Words({2}) + FileRecord(u"a", 2, 1) + FileRecord(u"b", 0, 2) + ByteVector{'x', 'y', 'z'};
     MemoryBodyReader reader(body.data(), body.size());
     std::vector<KitLanguageEntry> languages;
     std::vector<KitFileEntry> files;

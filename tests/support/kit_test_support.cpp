@@ -40,7 +40,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-
 std::string NoiseBytes(size_t size, uint32_t seed) {
     std::mt19937 generator(seed);
     std::string bytes(size, '\0');
@@ -87,8 +86,8 @@ uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguag
     uint64_t offset = 0;
     for (const KitMemoryEntry& entry : entries) {
         if (entry.data.size() > kKitMaxBodySize - offset) return ERROR_INVALID_PARAMETER;
-        records.push_back({entry.name, entry.writeTime, static_cast<uint32_t>(offset),
-                           static_cast<uint32_t>(entry.data.size())});
+        records.push_back(
+            {entry.name, entry.writeTime, static_cast<uint32_t>(offset), static_cast<uint32_t>(entry.data.size())});
         offset += entry.data.size();
     }
     const ByteVector tables = EncodeKitTables(languages, records, layout);

@@ -15,8 +15,7 @@ public:
         char pattern[] = "/tmp/tpl-locale-XXXXXX";
         if (mkdtemp(pattern) == nullptr) return;
         directory_ = pattern;
-        const std::string command = "localedef -i ru_RU -f KOI8-R " + directory_ +
-                                    "/ru_RU.KOI8-R >/dev/null 2>&1";
+        const std::string command = "localedef -i ru_RU -f KOI8-R " + directory_ + "/ru_RU.KOI8-R >/dev/null 2>&1";
         ready_ = std::system(command.c_str()) == 0;
     }
     ~CompiledLocale() {

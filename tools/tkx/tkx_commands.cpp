@@ -27,18 +27,25 @@ const char kUsage[] =
 
 std::string DescribeKitError(unsigned code) {
     switch (code) {
-        case ERROR_FILE_NOT_FOUND: return "kit file not found";
-        case ERROR_INVALID_DATA: return "kit is damaged, not a kit, or names files that cannot be installed here";
-        case ERROR_INVALID_PARAMETER: return "kit or temporary file cannot be read or written";
-        case ERROR_CANTWRITE: return "cannot create the temporary file";
-        case ERROR_DISK_FULL: return "no room left to unpack the kit";
-        case 8: return "not enough memory";
-        default: return "cannot load the kit";
+        case ERROR_FILE_NOT_FOUND:
+            return "kit file not found";
+        case ERROR_INVALID_DATA:
+            return "kit is damaged, not a kit, or names files that cannot be installed here";
+        case ERROR_INVALID_PARAMETER:
+            return "kit or temporary file cannot be read or written";
+        case ERROR_CANTWRITE:
+            return "cannot create the temporary file";
+        case ERROR_DISK_FULL:
+            return "no room left to unpack the kit";
+        case 8:
+            return "not enough memory";
+        default:
+            return "cannot load the kit";
     }
 }
 
-int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax,
-                          CommandArguments* parsed, std::ostream& out, std::ostream& err) {
+int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax, CommandArguments* parsed,
+                          std::ostream& out, std::ostream& err) {
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             out << syntax.usage;

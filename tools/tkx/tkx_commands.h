@@ -38,8 +38,8 @@ struct CommandArguments {
 // Splits a command's arguments into its operands and --json (anywhere, when
 // allowed). Returns kTkxOk, kTkxUsage after printing the error, or -1 after
 // printing the usage for --help.
-int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax,
-                          CommandArguments* parsed, std::ostream& out, std::ostream& err);
+int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax, CommandArguments* parsed,
+                          std::ostream& out, std::ostream& err);
 
 // Text for a load result in verify's and list's messages.
 std::string DescribeKitError(unsigned code);

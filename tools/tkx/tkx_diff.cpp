@@ -39,8 +39,8 @@ struct DiffEntry {
 };
 
 void PrintLine(std::ostream& out, const DiffEntry& item) {
-    out << EntryActionName(item.plan.action) << "  " << item.entry->dataSize << "  "
-        << IsoTime(item.entry->writeTime) << "  " << LocaleText(item.entry->name);
+    out << EntryActionName(item.plan.action) << "  " << item.entry->dataSize << "  " << IsoTime(item.entry->writeTime)
+        << "  " << LocaleText(item.entry->name);
     if (item.plan.action == EntryAction::Blocked) out << "  (error " << item.plan.blockedCode << ")";
     out << "\n";
 }
@@ -56,7 +56,8 @@ void PrintSummary(std::ostream& out, const DiffTotals& totals) {
     out << "; " << totals.bytes[add] + totals.bytes[replace] << " bytes to write\n";
 }
 
-nlohmann::ordered_json DiffJson(const KitReader& reader, const std::vector<DiffEntry>& items, const DiffTotals& totals) {
+nlohmann::ordered_json DiffJson(const KitReader& reader, const std::vector<DiffEntry>& items,
+                                const DiffTotals& totals) {
     nlohmann::ordered_json entries = nlohmann::ordered_json::array();
     for (const DiffEntry& item : items) {
         nlohmann::ordered_json entry = EntryJson(*item.entry);
@@ -66,10 +67,11 @@ nlohmann::ordered_json DiffJson(const KitReader& reader, const std::vector<DiffE
     }
     nlohmann::ordered_json summary = nlohmann::ordered_json::object();
     for (size_t a = 0; a < kActionCount; ++a)
-        summary[EntryActionName(static_cast<EntryAction>(a))] = {{"count", totals.count[a]}, {"bytes", totals.bytes[a]}};
+        summary[EntryActionName(static_cast<EntryAction>(a))] = {{"count", totals.count[a]},
+                                                                 {"bytes", totals.bytes[a]}};
     const bool succeeds = totals.count[kBlocked] == 0;
-    return {{"languages", LanguagesJson(reader)}, {"entries", entries}, {"summary", summary},
-            {"wouldSucceed", succeeds}};
+    return {
+        {"languages", LanguagesJson(reader)}, {"entries", entries}, {"summary", summary}, {"wouldSucceed", succeeds}};
 }
 
 }  // namespace

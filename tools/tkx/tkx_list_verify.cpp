@@ -71,7 +71,7 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     for (uint32_t i = 0; i < reader.GetFileEntryCount(); ++i) total += reader.GetFileEntry(i).dataSize;
     out << file << ": OK, " << reader.GetFileEntryCount() << " entries, " << total << " bytes of files, "
         << (reader.GetTrailerState() == KitTrailerState::Verified ? "integrity trailer checked"
-                                                                   : "no integrity trailer (not checked)")
+                                                                  : "no integrity trailer (not checked)")
         << "\n";
     return kTkxOk;
 }

@@ -191,8 +191,8 @@ int Pack(const PackOptions& options, std::ostream& out, std::ostream& err) {
         err << "tkx: pack: cannot finish " << options.output << " (error " << code << ")\n";
         return kTkxFailed;
     }
-    out << "packed " << sources.size() << " files, body " << writer.BodySize() << " bytes, kit "
-        << writer.KitSize() << " bytes\n";
+    out << "packed " << sources.size() << " files, body " << writer.BodySize() << " bytes, kit " << writer.KitSize()
+        << " bytes\n";
     return kTkxOk;
 }
 

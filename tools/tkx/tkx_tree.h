@@ -10,8 +10,8 @@
 namespace tpl {
 
 struct PackSource {
-    std::string path;     // on disk
-    WideString kitName;   // relative, "\" separators
+    std::string path;    // on disk
+    WideString kitName;  // relative, "\" separators
     uint32_t size = 0;
     FILETIME writeTime = 0;
 };
