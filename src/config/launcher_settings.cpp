@@ -4,6 +4,7 @@
 #include "fs/path_ops.h"
 
 #include <wordexp.h>
+#include <exception>
 
 #include "text/path_bytes.h"
 
@@ -77,13 +78,14 @@ WideString LauncherSettings::CommonFilePath() const {
 void LauncherSettings::Load() {
     try {
         common_.ReadFile(CommonFilePath());
-    } catch (...) {
-        // The common file only adds candidates; what was read of it stays.
+    } catch (const std::exception&) {
+        // The common file only adds candidates; what was read of it stays
+        // (reading throws only the text types' allocation and length errors).
     }
     userFileIncomplete_ = false;
     try {
         userFileIncomplete_ = user_.ReadFileReporting(UserFilePath()) == ConfigReadResult::Unreadable;
-    } catch (...) {
+    } catch (const std::exception&) {
         userFileIncomplete_ = true;
     }
 }

@@ -1,6 +1,7 @@
 // Recording the installed template directory first in the launcher's list.
 #include "config/template_locations.h"
 
+#include <exception>
 #include "config/location_list.h"
 
 namespace tpl {
@@ -35,9 +36,12 @@ WideString RecordInProfile(const std::vector<WideString>& list, LauncherProfile 
     try {
         RecordTemplateLocations(list, profile);
         return WideString();
-    } catch (...) {
-        return LauncherSettings(profile).UserFilePath();
+    } catch (const LauncherWriteError&) {
+        // The file could not be written.
+    } catch (const std::exception&) {
+        // Out of memory, or a text too long to build: not recorded either.
     }
+    return LauncherSettings(profile).UserFilePath();
 }
 
 }  // namespace
