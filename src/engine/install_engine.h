@@ -60,16 +60,7 @@ public:
     // after a kill or a crash.
     uint32_t Run(InstallStatus* status, uint32_t successPauseMs = 1000);
 
-    uint32_t BeginTransaction(const WideString& targetDirectory);
-    uint32_t CommitTransaction();
-    uint32_t RollbackTransaction(uint32_t code);
-    // Posts the failure (with where it happened and, when systemErrno is not
-    // 0, the system's words for it), rolls back, returns code.
-    uint32_t ReportFailure(uint32_t code, int32_t percent, int systemErrno = 0);
-    uint32_t BackupExistingFile(const WideString& destination);
-    uint32_t CreateDirectoryRecorded(const WideString& path);
-    uint32_t CreateDirectoryUnrecorded(const WideString& path);
-
+    // The run's transaction: what it made, backed up and must put back.
     const InstallTransaction& Top() const { return *transaction_; }
 
     // Told of every step of the run (may be null; not owned).
@@ -80,6 +71,17 @@ public:
     void SetEntryHook(std::function<void(uint32_t)> hook) { entryHook_ = std::move(hook); }
 
 private:
+    // The steps of a run, each on its transaction.
+    uint32_t BeginTransaction(const WideString& targetDirectory);
+    uint32_t CommitTransaction();
+    uint32_t RollbackTransaction(uint32_t code);
+    // Posts the failure (with where it happened and, when systemErrno is not
+    // 0, the system's words for it), rolls back, returns code.
+    uint32_t ReportFailure(uint32_t code, int32_t percent, int systemErrno = 0);
+    uint32_t BackupExistingFile(const WideString& destination);
+    uint32_t CreateDirectoryRecorded(const WideString& path);
+    uint32_t CreateDirectoryUnrecorded(const WideString& path);
+
     // ERROR_FILENAME_EXCED_RANGE when an entry's destination would be longer
     // than the system takes.
     uint32_t CheckDestinationLengths(const KitReader& kit, const WideString& target);
