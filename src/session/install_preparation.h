@@ -29,8 +29,6 @@ struct PreparationResult {
     // the unpacking: the caller leaves without showing anything; the kit
     // has been released again.
     bool interrupted = false;
-
-    bool Ready() const { return errorTextId == nullptr && !interrupted; }
 };
 
 // silent: an unattended run checks its directory (the proposal or the

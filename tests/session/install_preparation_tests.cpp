@@ -33,12 +33,17 @@ std::string ErrorOf(const PreparationResult& result) {
     return result.errorTextId ? result.errorTextId : "";
 }
 
+// Ready to install: neither a failure nor an interruption.
+bool Ready(const PreparationResult& result) {
+    return result.errorTextId == nullptr && !result.interrupted;
+}
+
 }  // namespace
 
 TEST_F(PreparationTest, ReadyKitIsLoadedWithTheDefaultProposal) {
     WriteKit({{u"a.cfg", 0, "alpha"}, {u"sub\\b.cfg", 0, "beta"}});
     const PreparationResult result = Prepare();
-    ASSERT_TRUE(result.Ready()) << ErrorOf(result);
+    ASSERT_TRUE(Ready(result)) << ErrorOf(result);
     EXPECT_EQ(Narrow(prepared_.kitPath), cwd_ + "/qbx4.tkx");
     EXPECT_EQ(Narrow(prepared_.targetDirectory), DefaultTarget());
     EXPECT_EQ(kit_.GetFileEntryCount(), 2u);
@@ -61,7 +66,7 @@ TEST_F(PreparationTest, ProposalIsCleanedAndAnEmptyOneRefusedOnlyWhenSilent) {
     NameTemplateLocation(odd + "//x");
 
     PreparationResult result = Prepare(false);
-    EXPECT_TRUE(result.Ready()) << ErrorOf(result);
+    EXPECT_TRUE(Ready(result)) << ErrorOf(result);
     EXPECT_TRUE(prepared_.targetDirectory.Empty());
     ASSERT_EQ(prepared_.proposal.locations.size(), 1u);
 
@@ -77,7 +82,7 @@ TEST_F(PreparationTest, SignalDuringPreparationReleasesTheKit) {
     std::raise(SIGTERM);
     const PreparationResult result = Prepare();
     EXPECT_TRUE(result.interrupted);
-    EXPECT_FALSE(result.Ready());
+    EXPECT_FALSE(Ready(result));
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
@@ -91,7 +96,7 @@ TEST_F(PreparationTest, AFullTemporaryDirectoryIsTooLittleSpaceNotADamagedKit) {
         PreparedInstallation prepared;
         const PreparationResult result = PrepareInstallation(true, false, &kit, &prepared);
         if (fault_injection::CountedOperations() < n) {
-            EXPECT_TRUE(result.Ready()) << ErrorOf(result);
+            EXPECT_TRUE(Ready(result)) << ErrorOf(result);
             break;
         }
         EXPECT_EQ(ErrorOf(result), "IDS_ERROR_NOSPACE");
@@ -149,13 +154,13 @@ TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhere
     // The interactive wizard checks on leaving its directory page instead.
     KitReader kit;
     PreparedInstallation prepared;
-    EXPECT_TRUE(PrepareInstallation(true, false, &kit, &prepared, nullptr, Wide(file)).Ready());
+    EXPECT_TRUE(Ready(PrepareInstallation(true, false, &kit, &prepared, nullptr, Wide(file))));
 }
 
 TEST_F(PreparationTest, ASilentRunInstallsIntoTheDirectoryTheCheckResolved) {
     WriteKit({{u"a.cfg", 0, "alpha"}});
     const PreparationResult result = PrepareInstallation(true, true, &kit_, &prepared_, nullptr, Wide(" ~/new/tpl "));
-    ASSERT_TRUE(result.Ready()) << ErrorOf(result);
+    ASSERT_TRUE(Ready(result)) << ErrorOf(result);
     EXPECT_EQ(Narrow(prepared_.targetDirectory), home_ + "/new/tpl");
     EXPECT_FALSE(Exists(home_ + "/new"));
 }

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         InstallSandboxTest::SetUp();
         WriteKit({{u"a.cfg", 0, "alpha"}, {u"sub\\b.cfg", 0, "beta"}});
-        ASSERT_TRUE(PrepareInstallation(true, true, &kit_, &prepared_).Ready());
+        ASSERT_EQ(PrepareInstallation(true, true, &kit_, &prepared_).errorTextId, nullptr);
     }
     void TearDown() override {
         WorkerThread::SetThreadCreatorForTesting(nullptr);
