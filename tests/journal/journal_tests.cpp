@@ -298,6 +298,9 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile) {
     if (!UseOtherFileSystem()) GTEST_SKIP() << "no second file system for the temporary directory";
     const std::string content(5 << 19, 'b');
     WriteText(target_ / "b.cfg", content);
+    // A name of the temporary copies' form that the user chose: not ours.
+    const std::string usersOwn = ".wz4sxmvAbC123";
+    WriteText(target_ / usersOwn, "the user's");
     fsys::permissions(target_ / "b.cfg", fsys::perms::owner_read | fsys::perms::group_read);
     const struct timespec times[2] = {{kOldDirectoryTime, 5}, {kOldDirectoryTime, 7}};
     ASSERT_EQ(0, utimensat(AT_FDCWD, (target_ / "b.cfg").c_str(), times, 0));
@@ -323,8 +326,13 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile) {
         ASSERT_EQ(1u, reports.size());
         EXPECT_TRUE(RecoveryIsComplete(reports[0]));
         EXPECT_TRUE(content == ReadWholeFile(target_ / "b.cfg"));
-        for (const auto& entry : fsys::directory_iterator(target_))
-            EXPECT_EQ(std::string::npos, entry.path().filename().string().find("wz4sx")) << entry.path();
+        for (const auto& entry : fsys::directory_iterator(target_)) {
+            const std::string name = entry.path().filename().string();
+            if (name != usersOwn) {
+                EXPECT_EQ(std::string::npos, name.find("wz4sx")) << entry.path();
+            }
+        }
+        EXPECT_EQ("the user's", ReadWholeFile(target_ / usersOwn));
         struct stat status;
         ASSERT_EQ(0, stat((target_ / "b.cfg").c_str(), &status));
         EXPECT_EQ(0440u, status.st_mode & 07777);
