@@ -12,7 +12,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -25,7 +24,6 @@
 #include "fs/fs_testing.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
-#include "fs/unique_file.h"
 #include "fs/unique_file_handle.h"
 #include "text/installer_file_names.h"
 #include "text/path_text.h"
@@ -37,7 +35,7 @@ using tpl::WideString;
 namespace {
 
 constexpr size_t kCopyBufferSize = 1 << 20;
-// Temporary names tried before giving up (each has 62^6 choices).
+// Temporary names a copy tries before it gives up.
 constexpr int kNameAttempts = 100;
 
 std::atomic<fs_testing::CopyHook> copyHook{nullptr};
@@ -120,16 +118,57 @@ std::string TemporaryStem(const std::string& to) {
     return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
 }
 
+// The attempt-th temporary name of a copy of source: the prefix and six
+// letters or digits drawn from the source's identity. A recovery, which
+// still finds the source whenever a copy was cut short (the original goes
+// only after the rename), can so name exactly what its copies may have
+// left, and never takes a user's file of the same form for one of them.
+std::string CopyName(const std::string& stem, const struct stat& source, int attempt) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    uint64_t x = static_cast<uint64_t>(source.st_dev) * 0x9E3779B97F4A7C15ull;
+    x ^= static_cast<uint64_t>(source.st_ino) + static_cast<uint64_t>(attempt) * 0xD1B54A32D192ED03ull;
+    // splitmix64's finaliser, so that neighbouring inodes give unrelated names
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    std::string name = stem;
+    for (int i = 0; i < 6; ++i, x /= 62) name += kAlphabet[x % 62];
+    return name;
+}
+
+// Runs make(name) on the copy names of source in turn until one is free;
+// make returns -1 with errno EEXIST for a name that is taken.
+template <typename Make>
+int MakeUnderCopyName(const std::string& to, const struct stat& source, TemporaryName* copy, Make make) {
+    const std::string stem = TemporaryStem(to);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = CopyName(stem, source, attempt);
+        int made;
+        do {
+            made = make(name);
+        } while (made < 0 && errno == EINTR);
+        if (made >= 0) {
+            copy->path = name;
+            return made;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 // The whole file with its metadata under a temporary name, synced.
 bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
     const UniqueFileHandle in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat opened;
     if (!in || ::fstat(in.Get(), &opened) != 0 || opened.st_ino != source.st_ino || !S_ISREG(opened.st_mode))
         return false;
-    std::string name;
-    UniqueFileHandle out(fs_detail::CreateUniqueFile(TemporaryStem(to), 0600, &name));
+    UniqueFileHandle out(MakeUnderCopyName(to, source, copy, [](const std::string& name) {
+        return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    }));
     if (!out) return false;
-    copy->path = name;
     if (!CopyBytes(in.Get(), out.Get())) return false;
     CopyOwnerAndMode(out.Get(), opened);
     CopyDescriptorAttributes(in.Get(), out.Get());
@@ -148,20 +187,11 @@ bool MakeSpecialEntry(const std::string& from, const struct stat& source, const 
         if (length < 0 || static_cast<size_t>(length) >= buffer.size()) return false;
         target.assign(buffer.data(), static_cast<size_t>(length));
     }
-    const std::string stem = TemporaryStem(to);
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = stem + fs_detail::RandomSuffix();
-        const int made = S_ISLNK(source.st_mode) ? ::symlink(target.c_str(), name.c_str())
-                         : S_ISFIFO(source.st_mode)
-                             ? ::mkfifo(name.c_str(), 0600)
-                             : ::mknod(name.c_str(), (source.st_mode & S_IFMT) | 0600, source.st_rdev);
-        if (made == 0) {
-            copy->path = name;
-            return true;
-        }
-        if (errno != EEXIST) return false;
-    }
-    return false;
+    return MakeUnderCopyName(to, source, copy, [&source, &target](const std::string& name) {
+               if (S_ISLNK(source.st_mode)) return ::symlink(target.c_str(), name.c_str());
+               if (S_ISFIFO(source.st_mode)) return ::mkfifo(name.c_str(), 0600);
+               return ::mknod(name.c_str(), (source.st_mode & S_IFMT) | 0600, source.st_rdev);
+           }) == 0;
 }
 
 bool CopySpecialEntry(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
@@ -195,18 +225,17 @@ bool IsInterruptedCopyName(const WideString& name) {
     return IsCopyName(ascii);
 }
 
-uint32_t RemoveInterruptedCopies(const WideString& directory) {
-    DIR* stream = ::opendir(fs_detail::NativePath(directory).c_str());
-    if (stream == nullptr) return 0;
-    const int fd = ::dirfd(stream);
+uint32_t RemoveInterruptedCopiesOf(const WideString& source, const WideString& destination) {
+    const std::string from = fs_detail::NativePath(source);
+    struct stat original;
+    if (::lstat(from.c_str(), &original) != 0) return 0;
+    const std::string stem = TemporaryStem(fs_detail::NativePath(destination));
     uint32_t removed = 0;
-    while (const dirent* entry = ::readdir(stream)) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string name = CopyName(stem, original, attempt);
         struct stat status;
-        if (IsCopyName(entry->d_name) && ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            !S_ISDIR(status.st_mode) && ::unlinkat(fd, entry->d_name, 0) == 0)
-            ++removed;
+        if (::lstat(name.c_str(), &status) == 0 && !S_ISDIR(status.st_mode) && ::unlink(name.c_str()) == 0) ++removed;
     }
-    ::closedir(stream);
     return removed;
 }
 

@@ -11,9 +11,12 @@
 // a copy to another file system.
 bool IsInterruptedCopyName(const tpl::WideString& name);
 
-// Removes what copies cut short left directly in the directory (not below
-// it; never a directory, never through a link). Returns how many went.
-uint32_t RemoveInterruptedCopies(const tpl::WideString& directory);
+// Removes what copies of source to destination left beside destination when
+// they were cut short: only the names such a copy could have taken, never a
+// directory, never through a link, never another entry of the same form.
+// The source must still be there, as it is until a copy is complete.
+// Returns how many went.
+uint32_t RemoveInterruptedCopiesOf(const tpl::WideString& source, const tpl::WideString& destination);
 
 namespace fs_detail {
 // Moves a non-directory entry (source is its lstat) to another file system

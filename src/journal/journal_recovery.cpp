@@ -63,17 +63,6 @@ void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& r
         CollectBackedUpFiles(backupDirectory, subdirectory, files, partialCopies);
 }
 
-// A kill during a copy back home leaves its temporary name beside the
-// file it was to replace.
-void RemovePartialCopiesAtHome(const std::vector<JournalRecord>& records, const WideString& target) {
-    std::set<std::u16string> swept;
-    for (const JournalRecord& r : records) {
-        if (r.tag != 'B' || !IsBelow(r.path, target)) continue;
-        const WideString parent = r.path.Substring(0, r.path.FindLast(u'/'));
-        if (swept.insert(PathKey(parent)).second) RemoveInterruptedCopies(parent);
-    }
-}
-
 // Moves every file found in the backup home: the backup holds nothing but
 // the user's files, each at its path relative to the target, so a move whose
 // record a power loss took is still found. Across file systems a move is a
@@ -91,10 +80,12 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     std::vector<WideString> files, partialCopies;
     CollectBackedUpFiles(backupDirectory, WideString(), &files, &partialCopies);
     for (const WideString& relative : partialCopies) DeleteFilePath(backupDirectory + relative);
-    RemovePartialCopiesAtHome(records, target);
     for (const WideString& relative : files) {
         const WideString source = backupDirectory + relative;
         const WideString destination = target + relative;
+        // A kill during a copy back home leaves its temporary name beside
+        // the file it was to replace.
+        RemoveInterruptedCopiesOf(source, destination);
         const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
         const bool renamed = OnSameFileSystem(source, parent);
         if (moved.count(PathKey(destination)) == 0 && !renamed && PathEntryExists(destination)) continue;
