@@ -18,14 +18,7 @@ using tpl::DirectoryHolding;
 using tpl::PathFromBytes;
 using tpl::WideString;
 
-namespace {
-
-bool IsDirectory(const std::string& path) {
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 uint32_t DirectoryLock::Lock(const WideString& directory) {
     Release();
@@ -51,7 +44,7 @@ uint32_t DirectoryLock::Lock(const WideString& directory) {
 uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
     std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
-    while (!IsDirectory(native)) {
+    while (!fs_detail::IsNativeDirectory(native)) {
         const std::string parent = DirectoryHolding(native);
         if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;

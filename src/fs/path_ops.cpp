@@ -22,15 +22,10 @@ using fs_detail::ToolPathForced;
 
 namespace {
 
-bool IsDirectory(const std::string& path) {
-    struct stat status;
-    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
 // One component of "mkdir -p": created, or already a directory (links
 // followed). Parents get u+wx added, as the tool gives them.
 bool MakeComponent(const std::string& path, bool isParent) {
-    if (::mkdir(path.c_str(), 0777) != 0) return errno == EEXIST && IsDirectory(path);
+    if (::mkdir(path.c_str(), 0777) != 0) return errno == EEXIST && fs_detail::IsNativeDirectory(path);
     if (!isParent) return true;
     struct stat status;
     if (::stat(path.c_str(), &status) != 0) return false;
@@ -108,7 +103,8 @@ uint32_t MovePathUncounted(const std::string& from, const std::string& to) {
 uint32_t CreateDirectoryPath(const WideString& path) {
     if (fs_detail::InjectedFault()) return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
-    if (!ToolPathForced() && (IsDirectory(native) || MakeDirectoriesDirectly(native))) return ERROR_SUCCESS;
+    if (!ToolPathForced() && (fs_detail::IsNativeDirectory(native) || MakeDirectoriesDirectly(native)))
+        return ERROR_SUCCESS;
     return ErrorFromToolStatus(RunTool({"mkdir", "-p", "--", native.c_str()}, true));
 }
 
