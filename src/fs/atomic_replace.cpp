@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 #include "fs/directory_sync.h"
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
@@ -75,6 +76,7 @@ uint32_t ReplacingFile::Open(const WideString& path) {
 uint32_t ReplacingFile::Commit() {
     if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     if (::fsync(file_.Get()) != 0) return fs_detail::StoreErrno(errno);
+    fs_detail::NoteDataSynced(file_.Get());
     const uint32_t closed = file_.Reset();
     if (closed != 0) return closed;
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) return fs_detail::StoreErrno(errno);

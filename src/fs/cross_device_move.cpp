@@ -20,6 +20,7 @@
 #include <vector>
 #include "fs/cross_device_move.h"
 #include "fs/directory_sync.h"
+#include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/fs_testing.h"
 #include "fs/last_error.h"
@@ -174,6 +175,7 @@ bool CopyRegularFile(const std::string& from, const struct stat& source, const s
     CopyDescriptorAttributes(in.Get(), out.Get());
     const struct timespec times[2] = {opened.st_atim, opened.st_mtim};
     if (::futimens(out.Get(), times) != 0 || ::fsync(out.Get()) != 0) return false;
+    fs_detail::NoteDataSynced(out.Get());
     return out.Reset() == 0;
 }
 

@@ -25,10 +25,25 @@ void ResetCount();
 // to end a process at a chosen step. nullptr removes it.
 using OperationHook = void (*)(int64_t n);
 void SetOperationHook(OperationHook hook);
+
+// The power-loss model. While on, the file layer notes every file it writes
+// (through a duplicate of the descriptor) with the length of its data that
+// has reached the disk: its size before the first write, then its size at
+// each fsync or fdatasync of it, or at a syncfs of its file system.
+// SimulatePowerLoss cuts every noted file back to that length, as a power
+// loss leaves data that never reached the disk. Names (creations, renames,
+// removals) stay as they were made: file systems that write metadata in
+// program order keep them. Switching it off forgets what was noted.
+void TrackUnsyncedData(bool on);
+void SimulatePowerLoss();
 }  // namespace fault_injection
 
 namespace fs_detail {
 // Counts one fault-injectable operation; true when this one must fail. On
 // true errno and the last error already hold the injected failure.
 bool InjectedFault();
+// The power-loss model's notes; nothing is done unless it is on.
+void NoteDataWrite(int fd);          // before data is written through fd
+void NoteDataSynced(int fd);         // after fd's data reached the disk
+void NoteFileSystemSynced(int fd);   // after syncfs on fd's file system
 }  // namespace fs_detail

@@ -116,6 +116,7 @@ uint32_t fs_detail::WriteAllUncounted(FileHandle handle, const void* data, uint6
     // A short write is continued rather than reported with a stale errno;
     // a real failure (a full disk) shows up as -1 on the next call.
     const auto* bytes = static_cast<const unsigned char*>(data);
+    fs_detail::NoteDataWrite(handle);
     uint64_t done = 0;
     uint32_t code = ERROR_SUCCESS;
     while (done < size && code == ERROR_SUCCESS) {

@@ -41,6 +41,7 @@ uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
     const uint32_t code = fs_detail::WriteAllUncounted(fd_, bytes.data(), bytes.size());
     if (code != ERROR_SUCCESS) return code;
     if (syncToDisk && fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
+    if (syncToDisk) fs_detail::NoteDataSynced(fd_);
     return ERROR_SUCCESS;
 }
 
@@ -55,7 +56,9 @@ uint32_t JournalLock::Append(const std::string& bytes) {
     if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     const uint32_t code = fs_detail::WriteAllUncounted(fd_, bytes.data(), bytes.size());
     if (code != ERROR_SUCCESS) return code;
-    return fdatasync(fd_) == 0 ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
+    if (fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
+    fs_detail::NoteDataSynced(fd_);
+    return ERROR_SUCCESS;
 }
 
 void JournalLock::Release() noexcept {

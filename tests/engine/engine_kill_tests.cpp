@@ -1,7 +1,8 @@
 // A run ended without warning (as by SIGKILL or a crash) at each of its
 // steps, in a child process; the next start's recovery must bring the
 // template directory back exactly as it was, or leave the completed
-// installation, and no backup directory may remain either way.
+// installation, and no backup directory may remain either way. The same
+// with a power loss at each step: what had not reached the disk is lost.
 #include <sys/wait.h>
 #include <unistd.h>
 #include "journal/journal_recovery.h"
@@ -12,9 +13,15 @@ namespace tpl {
 namespace {
 constexpr int kKilledStatus = 9;
 int64_t g_endAtStep = 0;
+bool g_powerLoss = false;
+
+[[noreturn]] void EndProcess(int status) {
+    if (g_powerLoss) fault_injection::SimulatePowerLoss();
+    _exit(status);
+}
 
 void EndProcessAtStep(int64_t step) {
-    if (step == g_endAtStep) _exit(kKilledStatus);
+    if (step == g_endAtStep) EndProcess(kKilledStatus);
 }
 }  // namespace
 
@@ -26,18 +33,24 @@ protected:
         const pid_t child = fork();
         if (child == 0) {
             g_endAtStep = step;
+            fault_injection::TrackUnsyncedData(g_powerLoss);
             fault_injection::ResetCount();
             fault_injection::SetOperationHook(&EndProcessAtStep);
             const uint32_t result = RunInstall();
-            _exit(result == 0 ? 0 : 1);
+            // A power loss right after a run that reported success must
+            // still find it installed.
+            EndProcess(result == 0 ? 0 : 1);
         }
         int status = 0;
         if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
         return WEXITSTATUS(status);
     }
+
+    void EndAtEveryStep(bool powerLoss);
 };
 
-TEST_F(EngineKillTest, EndAtEveryStepIsRecoveredAtTheNextStart) {
+void EngineKillTest::EndAtEveryStep(bool powerLoss) {
+    g_powerLoss = powerLoss;
     int64_t operations = 0;
     TreeSnapshot installed;
     ASSERT_NO_FATAL_FAILURE(RunUnhindered(&operations, &installed));
@@ -65,6 +78,14 @@ TEST_F(EngineKillTest, EndAtEveryStepIsRecoveredAtTheNextStart) {
     }
     // Every end after the journal's first record left something to recover.
     EXPECT_GE(recovered, operations - 3);
+}
+
+TEST_F(EngineKillTest, EndAtEveryStepIsRecoveredAtTheNextStart) {
+    EndAtEveryStep(false);
+}
+
+TEST_F(EngineKillTest, PowerLossAtEveryStepIsRecoveredAtTheNextStart) {
+    EndAtEveryStep(true);
 }
 
 }  // namespace tpl
