@@ -56,6 +56,8 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         if (code == 0) code = BeginTransaction(directory);
         if (code == 0 && kit == nullptr) code = ERROR_INVALID_PARAMETER;
         if (code != 0) return ReportFailure(code, 0, FailureBehind(code).systemErrno);
+        code = WritePlan(*kit);
+        if (code != 0) return ReportFailure(code, 0, FailureBehind(code).systemErrno);
         code = RunEntries(*kit);
         if (code != 0) return code;
         // Without its commit record a crash while the backup is removed
@@ -81,6 +83,7 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         // Read after skipped entries too, so a cancel is never lost behind a
         // run of files that are already up to date.
         if (HoldWhilePausedThenStop()) return CancelRun(percent_);
+        entry_ = i;
         const KitFileEntry& entry = kit.GetFileEntry(i);
         const EntryPlan plan = PlanEntry(target, entry.name, entry.writeTime);
         percent_ = static_cast<int32_t>(static_cast<uint64_t>(i) * 100 / count);
@@ -192,7 +195,9 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
         if (code != 0) return code;
     }
     // Recorded before writing, so a partly written file is removed too.
-    const uint32_t code = journal_.Record('F', destination);
+    const bool planned =
+        transaction.plannedActions.size() > entry_ && transaction.plannedActions[entry_] == EntryAction::Add;
+    const uint32_t code = planned ? 0 : RecordAhead('F', destination);
     if (code != 0) return code;
     transaction.createdFiles.push_back(destination);
     return 0;

@@ -11,6 +11,7 @@
 #include "fs/directory_lock.h"
 #include "fs/file_types.h"
 #include "fs/path_times.h"
+#include "kit/kit_entry_action.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -18,7 +19,6 @@ namespace tpl {
 class InstallObserver;
 class InstallStatus;
 class KitReader;
-struct EntryPlan;
 
 // A file that stood at a destination and was moved aside before the run wrote there.
 struct BackedUpFile {
@@ -48,6 +48,10 @@ struct InstallTransaction {
     CreatedDirectories createdDirectoryIdentities;         // createdDirectories, with identities
     std::unordered_set<std::u16string> backupDirectories;  // made inside the backup directory
     std::unordered_set<std::u16string> timedDirectories;
+    // Written to the journal ahead of the run: the directories it is to
+    // make, and per entry what it was to do when the run began.
+    std::unordered_set<std::u16string> plannedDirectories;
+    std::vector<EntryAction> plannedActions;
 };
 
 class InstallEngine {
@@ -62,6 +66,9 @@ public:
 
     // The run's transaction: what it made, backed up and must put back.
     const InstallTransaction& Top() const { return *transaction_; }
+    // After a rollback that could not move every replaced file back: the
+    // backup directory holding them; empty otherwise.
+    const WideString& KeptBackupDirectory() const { return keptBackup_; }
 
     // Told of every step of the run (may be null; not owned).
     void SetObserver(InstallObserver* observer) { observer_ = observer; }
@@ -85,6 +92,15 @@ private:
     // ERROR_FILENAME_EXCED_RANGE when an entry's destination would be longer
     // than the system takes.
     uint32_t CheckDestinationLengths(const KitReader& kit, const WideString& target);
+    // Journals what the run may make, replace and change, and forces it to
+    // disk once before the first change.
+    uint32_t WritePlan(const KitReader& kit);
+    uint32_t PlanDirectory(const WideString& directory);
+    // Records a step before it is taken; once the plan is on disk, a step the
+    // plan did not foresee is forced to disk on its own.
+    uint32_t RecordAhead(char tag, const WideString& path);
+    // Makes everything the run wrote durable, then records the commit.
+    uint32_t SyncAndRecordCommit();
     uint32_t RunEntries(KitReader& kit);
     uint32_t InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan);
     uint32_t SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode);
@@ -108,6 +124,9 @@ private:
     // before it appears under its name.
     uint32_t CreateLockedTarget(const WideString& existingParent);
     WideString BackupDirectoryName(int32_t attempt) const;
+    // Makes a private backup directory of prefix and a number in base and
+    // starts its journal there.
+    uint32_t MakeBackupDirectory(const WideString& base, const char16_t* prefix);
 
     // The run's transaction, from BeginTransaction on; a later run starts a new one.
     std::optional<InstallTransaction> transaction_;
@@ -120,6 +139,11 @@ private:
     std::function<void(uint32_t)> entryHook_;
     InstallObserver* observer_ = nullptr;
     int32_t percent_ = 0;     // of the entry being handled
+    uint32_t entry_ = 0;      // the entry being handled
+    // The backup directory that a rollback could not empty: replaced files
+    // wait there for the user (or the next start).
+    WideString keptBackup_;
+    bool planWritten_ = false;
     WideString workingPath_;  // the target, then the destination being handled
 };
 

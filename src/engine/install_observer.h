@@ -3,16 +3,11 @@
 // calls it on its worker thread, in the order of the steps; an observer
 // never changes the run.
 #include <cstdint>
+#include "journal/journal_recovery.h"
 #include "kit/kit_entry_action.h"
 #include "text/cow_string.h"
 
 namespace tpl {
-
-enum class RollbackStep {
-    FileRemoved,       // a file the run added
-    FileRestored,      // a file the run replaced, moved back from the backup
-    DirectoryRemoved,  // a directory the run created
-};
 
 class InstallObserver {
 public:

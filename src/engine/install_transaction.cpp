@@ -12,11 +12,13 @@
 
 #include "engine/backup_removal.h"
 #include "kit/kit_entry_names.h"
+#include "kit/kit_reader.h"
 #include "text/path_text.h"
 #include "fs/path_mode.h"
 #include "engine/install_observer.h"
 #include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"
+#include "fs/directory_sync.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "fs/file_io.h"
@@ -73,24 +75,58 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
         code = CreateDirectoryUnrecorded(temp);
         if (code != 0) return code;
     }
-    WideString base = temp;
-    if (!base.EndsWith(u'/')) base.Append(u'/');
+    const bool targetExists = PathKey(WithoutFinalSeparator(locked)) == PathKey(WithoutFinalSeparator(targetDirectory));
+    // The backup must survive what the template directory survives: where
+    // the temporary directory lies on another file system (often one in
+    // memory, emptied by a reboot), it goes beside the target instead.
+    std::vector<std::pair<WideString, const char16_t*>> places;
+    if (OnSameFileSystem(temp, locked)) {
+        places.emplace_back(WithSeparator(temp), kBackupPrefix);
+    } else {
+        const WideString beside = BackupBaseBeside(targetDirectory, locked);
+        places.emplace_back(beside, kBesideBackupPrefix);
+        if (targetExists && PathKey(beside) != PathKey(WithSeparator(WithoutFinalSeparator(targetDirectory))))
+            places.emplace_back(targetDirectory, kBesideBackupPrefix);
+    }
+    for (size_t place = 0; place < places.size(); ++place) {
+        code = MakeBackupDirectory(places[place].first, places[place].second);
+        // Beside the target may be a directory the user cannot write.
+        if (code != 0 && place + 1 < places.size()) continue;
+        if (code != 0) return code;
+        if (targetExists) return 0;
+        code = CreateLockedTarget(locked);
+        if (code == 0) code = journal_.Sync();
+        return code;
+    }
+    return ERROR_PATH_NOT_FOUND;
+}
 
+uint32_t InstallEngine::MakeBackupDirectory(const WideString& base, const char16_t* prefix) {
+    InstallTransaction& transaction = *transaction_;
+    const WideString inside = WithoutFinalSeparator(base);
+    // A backup inside the target changes the target's times: they are
+    // journalled as they were before it.
+    const bool insideTarget = PathKey(inside) == PathKey(WithoutFinalSeparator(transaction.targetDirectory));
+    PathTimes targetTimes;
+    const bool timed = insideTarget && GetPathTimes(inside, &targetTimes) == 0;
     for (int32_t attempt = 0; attempt < kBackupAttempts; ++attempt) {
-        const WideString candidate = base + kBackupPrefix + BackupDirectoryName(attempt);
-        if (PathExists(candidate)) continue;
+        const WideString candidate = base + prefix + BackupDirectoryName(attempt);
+        if (PathEntryExists(candidate)) continue;
         // Created exclusively and private: a name taken since the probe, or
         // prepared by someone else, is never used.
-        code = CreateDirectoryExclusive(candidate, 0700);
+        uint32_t code = CreateDirectoryExclusive(candidate, 0700);
         if (code == ERROR_ALREADY_EXISTS) continue;
         if (code != 0) return code;
         transaction.backupDirectory = candidate + u"/";
         transaction.backupDirectories.insert(PathKey(candidate));
         // Before the first step: from here on a kill can be recovered.
-        code = journal_.Begin(transaction.backupDirectory, targetDirectory);
-        if (code != 0) return code;
-        if (PathKey(WithoutFinalSeparator(locked)) == PathKey(WithoutFinalSeparator(targetDirectory))) return 0;
-        return CreateLockedTarget(locked);
+        code = journal_.Begin(transaction.backupDirectory, transaction.targetDirectory);
+        if (code == 0 && timed) {
+            transaction.timedDirectories.insert(PathKey(inside));
+            transaction.directoryTimes.push_back(DirectoryTime{inside, targetTimes});
+            code = journal_.RecordDirectoryTime(inside, targetTimes);
+        }
+        return code;
     }
     return ERROR_ALREADY_EXISTS;
 }
@@ -115,6 +151,7 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
         if (code == 0) code = journal_.Record('D', path);
     for (const WideString& path : chain)
         if (code == 0) code = journal_.Record('D', path);
+    if (code == 0) code = journal_.Sync();
     size_t made = 0;
     for (; code == 0 && made < staged.size(); ++made) code = CreateDirectoryExclusive(staged[made], 0777);
     if (code == 0) code = made == staged.size() ? 0 : ERROR_PATH_NOT_FOUND;
@@ -165,7 +202,7 @@ std::vector<WideString> DirectoriesInsideBackup(const InstallTransaction& transa
 uint32_t InstallEngine::CommitTransaction() {
     if (!transaction_) return 0;
     InstallTransaction& transaction = *transaction_;
-    const uint32_t code = journal_.RecordCommit();
+    const uint32_t code = SyncAndRecordCommit();
     if (code != 0) return code;
     // The replaced files first, then the directories they lay in, several
     // at once; the walk that follows then finds only the journal (and
@@ -185,6 +222,21 @@ uint32_t InstallEngine::CommitTransaction() {
     return 0;
 }
 
+uint32_t InstallEngine::SyncAndRecordCommit() {
+    // Every new file's data and every name the run changed must be on the
+    // disk before the commit record, and the commit record before the
+    // first original is deleted: otherwise a power loss could leave neither
+    // version of a replaced file. One sync of the file system does it for
+    // all of them at once.
+    const WideString& target = transaction_->targetDirectory;
+    uint32_t code = SyncFileSystemOf(target);
+    if (code == 0 && !transaction_->backupDirectory.Empty() &&
+        !OnSameFileSystem(transaction_->backupDirectory, target))
+        code = SyncFileSystemOf(transaction_->backupDirectory);
+    if (code != 0) return code;
+    return journal_.RecordCommit();
+}
+
 void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction) {
     if (!transaction.backupDirectory.Empty()) {
         RemoveBackupContents(transaction.backupDirectory);
@@ -198,52 +250,38 @@ void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction)
 uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     if (!transaction_) return code;
     InstallTransaction& transaction = *transaction_;
-
-    // Files the run added where nothing stood (a partly written one
-    // included), never through a link that took the place of a directory
-    // the run made: that would delete in someone else's tree.
-    for (auto it = transaction.createdFiles.rbegin(); it != transaction.createdFiles.rend(); ++it) {
-        if (!CreatedDirectoriesIntact(*it, transaction.createdDirectoryIdentities)) continue;
-        const uint32_t removed = DeleteFilePath(*it);
-        if (observer_) observer_->RolledBackStep(RollbackStep::FileRemoved, *it, removed == 0);
+    // The run undoes itself from its journal, exactly as a recovery after a
+    // kill would: one undo to trust, whichever way the run ended.
+    bool complete = true;
+    if (journal_.IsActive()) {
+        std::string contents;
+        JournalLock lock;
+        if (journal_.HandOver(&contents, &lock) == 0) {
+            UndoOptions options;
+            options.targetLocked = true;
+            options.step = [this](RollbackStep step, const WideString& path, bool done) {
+                if (observer_) observer_->RolledBackStep(step, path, done);
+            };
+            const RecoveryReport report =
+                UndoInstallation(transaction.backupDirectory, DecodeJournal(contents), &lock, options);
+            complete = RecoveryIsComplete(report);
+            if (!complete) keptBackup_ = transaction.backupDirectory;
+        } else {
+            // The journal stays on disk for the next start to finish.
+            complete = false;
+            keptBackup_ = transaction.backupDirectory;
+            journal_.End();
+        }
+    } else if (!transaction.backupDirectory.Empty()) {
+        RemoveTree(transaction.backupDirectory);
     }
     transaction.createdFiles.clear();
-
-    // Each replaced file goes back to its own path, over what the run wrote there.
-    std::vector<BackedUpFile> notRestored;
-    for (auto it = transaction.backedUpFiles.rbegin(); it != transaction.backedUpFiles.rend(); ++it) {
-        const bool restored = MovePath(it->backup, it->destination) == 0;
-        if (!restored) notRestored.push_back(*it);
-        if (observer_) observer_->RolledBackStep(RollbackStep::FileRestored, it->destination, restored);
-    }
-    transaction.backedUpFiles = notRestored;
-
-    // What someone else put into a directory the run made stays, and so
-    // does the directory; so does another directory in its place.
-    for (auto it = transaction.createdDirectories.rbegin(); it != transaction.createdDirectories.rend(); ++it) {
-        const bool removed =
-            CreatedDirectoryIntact(*it, transaction.createdDirectoryIdentities) && RemoveDirectoryIfEmpty(*it);
-        if (observer_) observer_->RolledBackStep(RollbackStep::DirectoryRemoved, *it, removed);
-    }
+    transaction.backedUpFiles.clear();
     transaction.createdDirectories.clear();
     transaction.createdDirectoryIdentities.clear();
-
-    RestoreDirectoryTimes(transaction);
     transaction.directoryTimes.clear();
-
-    // A file that could not be moved back still lives only in the backup:
-    // keeping the backup directory is the only way not to lose it. Its
-    // journal stays with it, marked so that a recovery at the next start
-    // moves only those files and does not remove anything new at the paths
-    // this run added.
-    if (notRestored.empty()) {
-        RemoveBackupDirectory(transaction);
-    } else {
-        (void)journal_.RecordRolledBack();
-        journal_.End();
-        targetLock_.Release();
-    }
-    if (observer_) observer_->RolledBack(code, notRestored.empty());
+    targetLock_.Release();
+    if (observer_) observer_->RolledBack(code, complete);
     return code;
 }
 
@@ -272,7 +310,9 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
     // reach the disk, so that a recovery after a power loss can tell a whole
     // copy from a cut one. A rename on one file system needs neither.
     const bool copied = !OnSameFileSystem(backupParent, parent);
-    code = journal_.Record('B', destination, copied);
+    const bool planned = transaction.plannedActions.size() > entry_ &&
+                         transaction.plannedActions[entry_] == EntryAction::Replace;
+    code = planned ? 0 : RecordAhead('B', destination);
     if (code != 0) return code;
     code = MovePath(destination, backup);
     // A move that reports failure after the file has left its place still
@@ -309,7 +349,7 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
 
     code = RememberDirectoryTime(parent);
     if (code != 0) return code;
-    code = journal_.Record('D', directory);
+    code = transaction.plannedDirectories.count(key) != 0 ? 0 : RecordAhead('D', directory);
     if (code != 0) return code;
     code = CreateDirectoryPath(directory);
     if (code != 0) return code;
@@ -340,7 +380,54 @@ uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
     DirectoryTime remembered{path, PathTimes()};
     if (GetPathTimes(path, &remembered.times) != 0) return 0;
     transaction.directoryTimes.push_back(remembered);
-    return journal_.RecordDirectoryTime(path, remembered.times);
+    const uint32_t code = journal_.RecordDirectoryTime(path, remembered.times);
+    return code == 0 && planWritten_ ? journal_.Sync() : code;
+}
+
+uint32_t InstallEngine::RecordAhead(char tag, const WideString& path) {
+    return journal_.Record(tag, path, planWritten_);
+}
+
+uint32_t InstallEngine::WritePlan(const KitReader& kit) {
+    InstallTransaction& transaction = *transaction_;
+    const uint32_t count = kit.GetFileEntryCount();
+    transaction.plannedActions.assign(count, EntryAction::Keep);
+    std::unordered_set<std::u16string> destinations;
+    for (uint32_t i = 0; i < count; ++i) {
+        const KitFileEntry& entry = kit.GetFileEntry(i);
+        const EntryPlan plan = PlanEntry(transaction.targetDirectory, entry.name, entry.writeTime);
+        transaction.plannedActions[i] = plan.action;
+        // The run ends at a blocked entry; a destination written twice is
+        // the run's own the second time.
+        if (plan.action == EntryAction::Blocked) break;
+        if (plan.action == EntryAction::Keep || !destinations.insert(PathKey(plan.destination)).second) continue;
+        uint32_t code = PlanDirectory(ParentDirectory(plan.destination));
+        if (code == 0) code = journal_.Record(plan.action == EntryAction::Add ? 'F' : 'B', plan.destination);
+        if (code != 0) return code;
+    }
+    // One sync for all of it: every record that undo needs is on the disk
+    // before the step it describes.
+    const uint32_t code = journal_.Sync();
+    planWritten_ = code == 0;
+    return code;
+}
+
+uint32_t InstallEngine::PlanDirectory(const WideString& path) {
+    InstallTransaction& transaction = *transaction_;
+    const WideString directory = WithoutFinalSeparator(path);
+    const std::u16string key = PathKey(directory);
+    if (directory.Empty() || transaction.plannedDirectories.count(key) != 0 ||
+        transaction.timedDirectories.count(key) != 0 || transaction.createdDirectoryIdentities.count(key) != 0)
+        return 0;
+    // The deepest directory that exists gets the new entries: its times
+    // are to be put back.
+    if (IsExistingDirectory(directory)) return RememberDirectoryTime(directory);
+    const WideString parent = ParentOrCurrent(directory);
+    if (IsDriveLetter(parent) || PathKey(parent) == key) return 0;
+    const uint32_t code = PlanDirectory(parent);
+    if (code != 0) return code;
+    transaction.plannedDirectories.insert(key);
+    return journal_.Record('D', directory);
 }
 
 void InstallEngine::RestoreDirectoryTimes(const InstallTransaction& transaction) {

@@ -6,7 +6,7 @@
 // Counted: FileOpen for writing, FileWrite, FileTruncate, FileSetWriteTime,
 // CreateDirectoryPath, CreateDirectoryExclusive, MovePath, MakeTempFileName
 // (which still sets its out name, to a file it did not create), SetPathMode,
-// JournalFile::Create and JournalFile::Append.
+// JournalFile::Create and JournalFile::Append, SyncFileSystemOf.
 // Not counted, so that a rollback after the one failure always runs: reads,
 // RemoveTree, RemoveDirectoryTree, DeleteFilePath, MoveTree's inner moves,
 // ReplacingFile's own steps (what is written through FileWrite counts).

@@ -20,7 +20,7 @@ uint32_t JournalFile::Create(const WideString& path) {
     Close();
     if (fs_detail::InjectedFault()) return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
-    const int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return fs_detail::StoreErrno(errno);
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
@@ -42,6 +42,41 @@ uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
     if (code != ERROR_SUCCESS) return code;
     if (syncToDisk && fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
     if (syncToDisk) fs_detail::NoteDataSynced(fd_);
+    return ERROR_SUCCESS;
+}
+
+uint32_t JournalFile::Sync() {
+    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    if (fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
+    fs_detail::NoteDataSynced(fd_);
+    return ERROR_SUCCESS;
+}
+
+namespace {
+// The whole contents of fd from its start.
+uint32_t ReadFromStart(int fd, std::string* contents) {
+    contents->clear();
+    char buffer[65536];
+    for (off_t offset = 0;;) {
+        const ssize_t n = pread(fd, buffer, sizeof buffer, offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fs_detail::StoreErrno(errno);
+        }
+        if (n == 0) return ERROR_SUCCESS;
+        contents->append(buffer, static_cast<size_t>(n));
+        offset += n;
+    }
+}
+}  // namespace
+
+uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
+    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    const uint32_t code = ReadFromStart(fd_, contents);
+    if (code != ERROR_SUCCESS) return code;
+    lock->Release();
+    lock->fd_ = fd_;
+    fd_ = -1;
     return ERROR_SUCCESS;
 }
 
@@ -82,17 +117,8 @@ uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, Jour
     if (fstat(fd, &status) != 0) return ErrorFromErrno(errno);
     if (status.st_nlink == 0) return ERROR_FILE_NOT_FOUND;
     if (!S_ISREG(status.st_mode) || status.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
-    contents->clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return ErrorFromErrno(errno);
-        }
-        if (n == 0) break;
-        contents->append(buffer, static_cast<size_t>(n));
-    }
+    const uint32_t code = ReadFromStart(fd, contents);
+    if (code != ERROR_SUCCESS) return code;
     lock->fd_ = opened.fd_;
     opened.fd_ = -1;
     return ERROR_SUCCESS;

@@ -8,6 +8,8 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
+class JournalLock;
+
 class JournalFile {
 public:
     JournalFile() = default;
@@ -23,7 +25,12 @@ public:
     // Appends the bytes in one write; syncToDisk adds fdatasync. Counted by
     // fault injection.
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
+    // Forces what was appended so far to disk. Not counted.
+    [[nodiscard]] uint32_t Sync();
     bool IsOpen() const noexcept { return fd_ >= 0; }
+    // Reads the whole file and hands its descriptor, with the lock, over to
+    // *lock: the writer's own undo then works on it as a recovery would.
+    [[nodiscard]] uint32_t HandOver(std::string* contents, JournalLock* lock);
     // Releases the lock. A journal that is to disappear is deleted first and
     // closed after, so that no other process can take it over in between.
     void Close() noexcept;
@@ -38,7 +45,6 @@ private:
 // was deleted while we waited for it (its writer finished); ERROR_ACCESS_DENIED
 // when it is a link or not a file of the effective user; else an error number.
 // The lock is held by *lock until it is released.
-class JournalLock;
 uint32_t ReadUnlockedJournal(const tpl::WideString& path, std::string* contents, JournalLock* lock);
 
 class JournalLock {
@@ -53,6 +59,7 @@ public:
 
 private:
     friend uint32_t ReadUnlockedJournal(const tpl::WideString&, std::string*, JournalLock*);
+    friend class JournalFile;
     int fd_ = -1;
 };
 

@@ -21,6 +21,8 @@
 //     nanoseconds, modification seconds, nanoseconds) separated by blanks,
 //     ":", the path
 //   W the same in whole seconds, as FILETIME in decimal (read, no longer written)
+//   X a path recorded ahead (D or F) that the run found taken by someone
+//     else when it came to make it: it is not the run's to remove
 //   R the run's own rollback has finished except for backed-up files it
 //     could not move home; only those are left to restore
 //   C the installation committed; only the backup directory is left to remove
@@ -58,6 +60,12 @@ public:
     [[nodiscard]] uint32_t RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity);
     [[nodiscard]] uint32_t RecordCommit();
     [[nodiscard]] uint32_t RecordRolledBack();
+    // Forces every record so far to disk: a run writes what it may do, then
+    // syncs once before it does any of it.
+    [[nodiscard]] uint32_t Sync() { return file_.IsOpen() ? file_.Sync() : ERROR_SUCCESS; }
+    // Reads back every record and hands the journal, locked, to *lock, for
+    // the run's own undo.
+    [[nodiscard]] uint32_t HandOver(std::string* contents, JournalLock* lock) { return file_.HandOver(contents, lock); }
     bool IsActive() const noexcept { return file_.IsOpen(); }
     const WideString& JournalPath() const noexcept { return path_; }
     uint32_t RecordCount() const noexcept { return count_; }

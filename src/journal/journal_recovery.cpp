@@ -7,6 +7,7 @@
 #include "fs/cross_device_move.h"
 #include "fs/directory_lock.h"
 #include "fs/file_finder.h"
+#include "fs/file_creation_probe.h"
 #include "fs/file_io.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
@@ -18,6 +19,7 @@
 #include "text/installer_file_names.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -70,9 +72,11 @@ void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& r
 // left under such a name is removed on both sides. A whole copy in the
 // backup whose move is not recorded as complete (no M record, forced to
 // disk there) while the original still stands is left, since the original
-// is whole too (the kill came between the rename and the unlink).
+// is whole too (the kill came between the rename and the unlink). A copy
+// home needs room beside the file it replaces: the run's own file there
+// goes first, so that a full disk cannot keep the original out.
 void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                    RecoveryReport* report) {
+                    RecoveryReport* report, const UndoOptions& options) {
     const WideString& target = report->targetDirectory;
     std::set<std::u16string> moved;
     for (const JournalRecord& r : records)
@@ -88,11 +92,13 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
         RemoveInterruptedCopiesOf(source, destination);
         const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
         const bool renamed = OnSameFileSystem(source, parent);
-        if (moved.count(PathKey(destination)) == 0 && !renamed && PathEntryExists(destination)) continue;
-        if (MovePath(source, destination) == 0)
-            ++report->restoredFiles;
-        else
-            ++report->keptFiles;
+        const bool completed = moved.count(PathKey(destination)) != 0;
+        if (!completed && !renamed && PathEntryExists(destination)) continue;
+        if (!renamed && PathEntryExists(destination) && !IsExistingDirectory(destination))
+            DeleteFilePath(destination);
+        const bool restored = MovePath(source, destination) == 0;
+        ++(restored ? report->restoredFiles : report->keptFiles);
+        if (options.step) options.step(RollbackStep::FileRestored, destination, restored);
     }
 }
 
@@ -111,26 +117,34 @@ bool IsStagingPath(const WideString& path, const WideString& target) {
 // Removes only what the run recorded: its files, then its directories when
 // they are empty; whatever else is found there stays, with every directory
 // that holds it.
-void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report) {
+void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report, const UndoOptions& options) {
     const WideString& target = report->targetDirectory;
     CreatedDirectories created;
-    for (const JournalRecord& r : records)
+    std::set<std::u16string> othersOwn;
+    for (const JournalRecord& r : records) {
         if (r.tag == 'D') created.emplace(PathKey(r.path), PathIdentity());
+        if (r.tag == 'X') othersOwn.insert(PathKey(r.path));
+    }
     for (const JournalRecord& r : records)
         if (r.tag == 'I' && created.count(PathKey(r.path)) != 0) created[PathKey(r.path)] = r.identity;
+    for (const std::u16string& key : othersOwn) created.erase(key);
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'F' || !IsBelow(it->path, target) || !PathEntryExists(it->path) ||
-            !CreatedDirectoriesIntact(it->path, created))
+        if (it->tag != 'F' || othersOwn.count(PathKey(it->path)) != 0 || !IsBelow(it->path, target) ||
+            !PathEntryExists(it->path) || !CreatedDirectoriesIntact(it->path, created))
             continue;
-        DeleteFilePath(it->path);
-        if (!PathEntryExists(it->path)) ++report->removedFiles;
+        const bool removed = DeleteFilePath(it->path) == 0 && !PathEntryExists(it->path);
+        if (removed) ++report->removedFiles;
+        if (options.step) options.step(RollbackStep::FileRemoved, it->path, removed);
     }
     // Children were recorded after their parents: the deepest go first.
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'D' ||
-            !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)))
+        if (it->tag != 'D' || othersOwn.count(PathKey(it->path)) != 0 ||
+            !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)) ||
+            !IsRealDirectory(it->path))
             continue;
-        if (CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path)) ++report->removedDirectories;
+        const bool removed = CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path);
+        if (removed) ++report->removedDirectories;
+        if (options.step) options.step(RollbackStep::DirectoryRemoved, it->path, removed);
     }
 }
 
@@ -174,19 +188,8 @@ void RemoveBackupContents(const WideString& backupDirectory) {
     for (const WideString& name : names) RemoveTree(backupDirectory + name);
 }
 
-namespace {
-
-// Undoes the steps in records (backups moved back, added files removed,
-// added directories removed when empty, directory times put back) and
-// removes the backup directory with the journal, the journal last. It holds
-// the lock that installations take on the target meanwhile, and leaves the
-// journal for later when an installation into the target is running. When a replaced file cannot
-// be moved back, the backup directory and the journal stay, and with a lock
-// on the journal an R record is appended so that a later attempt only moves
-// the kept files. Journals that name paths the current locale cannot express
-// are left untouched.
-RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                                  JournalLock* lock) {
+RecoveryReport UndoInstallation(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
+                                JournalLock* lock, const UndoOptions& options) {
     RecoveryReport report;
     report.backupDirectory = backupDirectory;
     if (records.empty()) {
@@ -208,16 +211,17 @@ RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::
     // one ended; undoing this one meanwhile would undo parts of that one.
     DirectoryLock targetLock;
     WideString locked;
-    if (targetLock.LockNearest(report.targetDirectory, &locked) == ERROR_LOCK_VIOLATION) {
+    if (!options.targetLocked && targetLock.LockNearest(report.targetDirectory, &locked) == ERROR_LOCK_VIOLATION) {
         report.busy = true;
         return report;
     }
     report.committed = HasTag(records, 'C');
     if (!report.committed) {
-        RestoreBackups(backupDirectory, records, &report);
-        // After an R record the additions were already removed; a path
-        // there now is something new, not the run's.
-        if (!HasTag(records, 'R')) RemoveAdditions(records, &report);
+        // The additions go first: their room is what copies home may need.
+        // After an R record they were already removed; a path there now is
+        // something new, not the run's.
+        if (!HasTag(records, 'R')) RemoveAdditions(records, &report, options);
+        RestoreBackups(backupDirectory, records, &report, options);
         RestoreDirectoryTimes(records, report.targetDirectory);
     }
     if (report.keptFiles > 0) {
@@ -228,20 +232,55 @@ RecoveryReport RestoreFromJournal(const WideString& backupDirectory, const std::
     return report;
 }
 
+WideString BackupBaseBeside(const WideString& targetDirectory, const WideString& nearestExisting) {
+    const WideString target = WithoutFinalSeparator(targetDirectory);
+    const WideString nearest = WithoutFinalSeparator(nearestExisting);
+    // A target still to be made is made in its nearest existing parent,
+    // which the run can therefore write.
+    if (PathKey(nearest) != PathKey(target)) return WithSeparator(nearest);
+    const WideString parent = ParentDirectory(target);
+    if (!parent.Empty() && OnSameFileSystem(parent, target) && ProbeFileCreation(parent) != ERROR_ACCESS_DENIED)
+        return WithSeparator(parent);
+    return WithSeparator(target);
+}
+
+namespace {
+
+// Real directories in directory whose names begin with prefix.
+void CollectBackupDirectories(const WideString& directory, const char16_t* prefix, std::vector<WideString>* found,
+                              std::set<std::u16string>* seen) {
+    FileFinder finder;
+    for (bool more = finder.FindFirst(directory + prefix + u"*"); more; more = finder.FindNext()) {
+        if (!(finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) || finder.FoundIsSymbolicLink()) continue;
+        const WideString path = directory + finder.FoundName() + u"/";
+        if (seen->insert(PathKey(path)).second) found->push_back(path);
+    }
+}
+
+// The target and each directory above it: a run keeps its backup beside
+// its target, in the nearest parent that existed when it began.
+void CollectBackupsBeside(const WideString& targetDirectory, std::vector<WideString>* found,
+                          std::set<std::u16string>* seen) {
+    for (WideString directory = WithoutFinalSeparator(targetDirectory); !directory.Empty();) {
+        if (IsRealDirectory(directory)) CollectBackupDirectories(WithSeparator(directory), kBesideBackupPrefix, found, seen);
+        if (directory.Equals(u"/")) break;
+        const WideString parent = ParentDirectory(directory);
+        if (parent.Empty() || PathKey(parent) == PathKey(directory)) break;
+        directory = parent;
+    }
+}
+
 }  // namespace
 
-std::vector<RecoveryReport> RecoverInterruptedInstallations() {
+std::vector<RecoveryReport> RecoverInterruptedInstallations(const std::vector<WideString>& targets) {
     std::vector<RecoveryReport> reports;
     WideString temp;
     GetTempDirectory(&temp);
     std::vector<WideString> candidates;
-    {
-        FileFinder finder;
-        for (bool found = finder.FindFirst(temp + kBackupPrefix + u"*"); found; found = finder.FindNext()) {
-            if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
-                candidates.push_back(temp + finder.FoundName() + u"/");
-        }
-    }
+    std::set<std::u16string> seen;
+    CollectBackupDirectories(temp, kBackupPrefix, &candidates, &seen);
+    for (const WideString& target : targets)
+        if (!target.Empty()) CollectBackupsBeside(target, &candidates, &seen);
     for (const WideString& directory : candidates) {
         if (!IsDirectoryOfCurrentUser(directory)) continue;
         std::string contents;
@@ -249,7 +288,7 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations() {
         const uint32_t code = ReadUnlockedJournal(directory + kJournalFileName, &contents, &lock);
         if (code == ERROR_FILE_NOT_FOUND) RemoveDirectoryIfEmpty(directory);
         if (code != 0) continue;  // no journal, or its installation is still running
-        reports.push_back(RestoreFromJournal(directory, DecodeJournal(contents), &lock));
+        reports.push_back(UndoInstallation(directory, DecodeJournal(contents), &lock, UndoOptions()));
     }
     return reports;
 }
@@ -301,9 +340,10 @@ NarrowString DescribeRecovery(const RecoveryReport& report) {
     return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
 }
 
-std::vector<NarrowString> RecoverAtStartup() {
+std::vector<NarrowString> RecoverAtStartup(const std::vector<WideString>& targets) {
     std::vector<NarrowString> lines;
-    for (const RecoveryReport& report : RecoverInterruptedInstallations()) lines.push_back(DescribeRecovery(report));
+    for (const RecoveryReport& report : RecoverInterruptedInstallations(targets))
+        lines.push_back(DescribeRecovery(report));
     // Unpacked kits of killed runs: a running installer claims its own from
     // the moment it creates it; the age keeps clear of one that is between
     // creating and claiming its file right now.

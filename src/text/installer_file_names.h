@@ -11,6 +11,9 @@ constexpr const char16_t* kKitFileName = u"qbx4.tkx";
 constexpr const char16_t* kKitTempPrefix = u"txk";
 // A run's backup directory in the temporary directory: the prefix, then a number.
 constexpr const char16_t* kBackupPrefix = u"wz4sx";
+// A run's backup directory on the template directory's file system, beside
+// the template directory or inside it: the prefix, then a number.
+constexpr const char16_t* kBesideBackupPrefix = u".wz4sxbk";
 // The journal inside the backup directory.
 constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
 // The private name under which a missing target is made: the prefix, then digits.

@@ -60,15 +60,17 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
     EXPECT_EQ(journalMode, 0600u);
     EXPECT_EQ(recorded,
               "T /\n"
+              // The plan, on the disk before the first change:
               "N \n"  // the target's own times, before its first change
               "B /r.cfg\n"
-              "M /r.cfg\n"
               "D /n\n"
-              "I /n\n"  // once made: which directory it is
               "D /n/d\n"
-              "I /n/d\n"
               "F /n/d/new.cfg\n"
-              "F /top.cfg\n");
+              "F /top.cfg\n"
+              // then what the steps found:
+              "M /r.cfg\n"
+              "I /n\n"  // once made: which directory it is
+              "I /n/d\n");
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }
 

@@ -3,6 +3,8 @@
 // template directory back exactly as it was, or leave the completed
 // installation, and no backup directory may remain either way. The same
 // with a power loss at each step: what had not reached the disk is lost.
+#include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include "journal/journal_recovery.h"
@@ -46,11 +48,14 @@ protected:
         return WEXITSTATUS(status);
     }
 
-    void EndAtEveryStep(bool powerLoss);
+    // volatileTemp: a temporary directory on another file system that the
+    // power loss empties, as a reboot empties one in memory.
+    void EndAtEveryStep(bool powerLoss, const std::string& volatileTemp = std::string());
 };
 
-void EngineKillTest::EndAtEveryStep(bool powerLoss) {
+void EngineKillTest::EndAtEveryStep(bool powerLoss, const std::string& volatileTemp) {
     g_powerLoss = powerLoss;
+    if (!volatileTemp.empty()) setenv("TMPDIR", volatileTemp.c_str(), 1);
     int64_t operations = 0;
     TreeSnapshot installed;
     ASSERT_NO_FATAL_FAILURE(RunUnhindered(&operations, &installed));
@@ -61,8 +66,11 @@ void EngineKillTest::EndAtEveryStep(bool powerLoss) {
         const TreeSnapshot before = SnapshotTree(target_);
         const int status = RunInChildEndingAt(k);
         ASSERT_EQ(status, k <= operations ? kKilledStatus : 0) << "k=" << k;
+        if (!volatileTemp.empty())
+            for (const auto& entry : std::filesystem::directory_iterator(volatileTemp))
+                std::filesystem::remove_all(entry.path());
 
-        const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+        const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations({Wide(target_)});
         ASSERT_LE(reports.size(), 1u) << "k=" << k;
         if (!reports.empty()) {
             ++recovered;
@@ -74,6 +82,8 @@ void EngineKillTest::EndAtEveryStep(bool powerLoss) {
         else
             EXPECT_EQ(DescribeDifference(installed, SnapshotTree(target_, false)), "") << "k=" << k;
         EXPECT_TRUE(BackupDirectoriesLeft().empty()) << "k=" << k;
+        for (const auto& entry : std::filesystem::directory_iterator(root_))
+            EXPECT_EQ(entry.path().filename().string().find("wz4sx"), std::string::npos) << "k=" << k;
         if (HasFailure()) break;
     }
     // Every end after the journal's first record left something to recover.
@@ -86,6 +96,16 @@ TEST_F(EngineKillTest, EndAtEveryStepIsRecoveredAtTheNextStart) {
 
 TEST_F(EngineKillTest, PowerLossAtEveryStepIsRecoveredAtTheNextStart) {
     EndAtEveryStep(true);
+}
+
+TEST_F(EngineKillTest, PowerLossWithTheTemporaryDirectoryInMemoryLosesNothing) {
+    std::string memory = "/dev/shm/engine_power_XXXXXX";
+    struct stat here, there;
+    if (mkdtemp(memory.data()) == nullptr || stat(memory.c_str(), &there) != 0 ||
+        stat(root_.c_str(), &here) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no file system in memory for the temporary directory";
+    EndAtEveryStep(true, memory);
+    std::filesystem::remove_all(memory);
 }
 
 }  // namespace tpl
