@@ -48,6 +48,7 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory) {
     cancelRequested_ = false;
     paused_ = false;
     failureDetail_ = WideString();
+    keptBackup_ = WideString();
     kit_ = kit;
     targetDirectory_ = targetDirectory;
     if (!targetDirectory_.Empty() && !targetDirectory_.EndsWith(u'/') && !targetDirectory_.EndsWith(u'\\'))
@@ -78,6 +79,16 @@ void InstallStatus::PostFailureDetail(const WideString& detail) {
 WideString InstallStatus::ReadFailureDetail() {
     StatusLock hold(*this);
     return failureDetail_;
+}
+
+void InstallStatus::PostKeptBackup(const WideString& backupDirectory) {
+    StatusLock hold(*this);
+    keptBackup_ = backupDirectory;
+}
+
+WideString InstallStatus::ReadKeptBackup() {
+    StatusLock hold(*this);
+    return keptBackup_;
 }
 
 void InstallStatus::SetPaused(bool paused) {

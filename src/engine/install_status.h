@@ -36,6 +36,11 @@ public:
     // cleared with each job.
     void PostFailureDetail(const WideString& detail);
     WideString ReadFailureDetail();
+    // After a rollback that could not move every replaced file back: the
+    // backup directory where they wait, so that no one is told the template
+    // directory is unchanged. Empty otherwise; cleared with each job.
+    void PostKeptBackup(const WideString& backupDirectory);
+    WideString ReadKeptBackup();
 
 private:
     friend class StatusLock;
@@ -48,6 +53,7 @@ private:
     WideString text_;
     int32_t percent_ = 0;
     WideString failureDetail_;
+    WideString keptBackup_;
     bool initialized_ = false;
 };
 

@@ -16,6 +16,7 @@
 #include "text/path_text.h"
 #include "fs/path_mode.h"
 #include "engine/install_observer.h"
+#include "engine/install_status.h"
 #include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"
 #include "fs/directory_sync.h"
@@ -281,6 +282,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     transaction.createdDirectoryIdentities.clear();
     transaction.directoryTimes.clear();
     targetLock_.Release();
+    if (!complete && status_) status_->PostKeptBackup(keptBackup_);
     if (observer_) observer_->RolledBack(code, complete);
     return code;
 }
