@@ -95,25 +95,30 @@ uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandl
 uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) {
     if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
     if (index >= files_.size()) return ERROR_INVALID_PARAMETER;
-    const KitFileEntry& entry = files_[index];
-
     UniqueFileHandle target;
     uint32_t code = FileOpen(destination, GENERIC_WRITE, 0, CREATE_ALWAYS, target.OutPtr(), FILE_ATTRIBUTE_NORMAL);
+    if (code == 0) code = ExtractEntryTo(index, target.Get());
     if (code != 0) return code;
+    return target.Reset();
+}
+
+uint32_t KitReader::ExtractEntryTo(uint32_t index, FileHandle target) {
+    if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
+    if (index >= files_.size()) return ERROR_INVALID_PARAMETER;
+    const KitFileEntry& entry = files_[index];
     // The kernel copies from the unpacked kit's pages straight into the
     // destination's; where it cannot, the entry goes through the buffer.
     uint32_t copied = 0;
-    code = FileCopyRange(tempHandle_, entry.dataOffset, target.Get(), entry.dataSize, &copied);
+    uint32_t code = FileCopyRange(tempHandle_, entry.dataOffset, target, entry.dataSize, &copied);
     if (code == ERROR_NOT_SUPPORTED) {
-        code = CopyThroughBuffer(entry.dataOffset, entry.dataSize, target.Get());
+        code = CopyThroughBuffer(entry.dataOffset, entry.dataSize, target);
     } else if (code == 0 && copied != entry.dataSize) {
         code = ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
     }
     if (code != 0) return code;
-    code = FileTruncate(target.Get());
-    if (code == 0) code = FileSetWriteTime(target.Get(), nullptr, nullptr, &entry.writeTime);
-    if (code != 0) return code;
-    return target.Reset();
+    code = FileTruncate(target);
+    if (code == 0) code = FileSetWriteTime(target, nullptr, nullptr, &entry.writeTime);
+    return code;
 }
 
 void KitReader::GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const {

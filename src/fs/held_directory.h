@@ -1,0 +1,71 @@
+#pragma once
+// Directories reached from a held descriptor, never through a link: what an
+// installation, its rollback and its recovery write, rename and delete
+// inside a template directory that other users may also write into. A name
+// is looked up once, by the call that acts on it, so a link planted between
+// a check and its use cannot redirect the act.
+#include <cstdint>
+#include <functional>
+#include "fs/file_types.h"
+#include "fs/path_identity.h"
+#include "fs/unique_file_handle.h"
+#include "text/cow_string.h"
+
+// Asked of each directory a walk enters, with its path and identity; false
+// stops the walk there (it is not the directory the caller knew).
+using DirectoryCheck = std::function<bool(const tpl::WideString& path, const PathIdentity& identity)>;
+
+// Opens the directory root (links in its own path are followed: that is the
+// path the user chose), then each "/"-separated component of relative in
+// turn without following links. Empty, "." and ".." components are refused
+// (ERROR_INVALID_PARAMETER), so that a walk never leaves root; a link or a
+// non-directory gives ERROR_PATH_NOT_FOUND with ELOOP or ENOTDIR kept; a
+// directory that check refuses gives ERROR_PATH_NOT_FOUND with ESTALE kept.
+[[nodiscard]] uint32_t OpenDirectoryBeneath(const tpl::WideString& root, const tpl::WideString& relative,
+                                            UniqueFileHandle* out, const DirectoryCheck& check = nullptr);
+
+// The same from a root already held (root is not consumed; rootPath names it
+// for check).
+[[nodiscard]] uint32_t OpenDirectoryBelowHeld(FileHandle root, const tpl::WideString& rootPath,
+                                              const tpl::WideString& relative, UniqueFileHandle* out,
+                                              const DirectoryCheck& check = nullptr);
+
+// The identity of the directory held by dir.
+[[nodiscard]] uint32_t GetHeldIdentity(FileHandle dir, PathIdentity* out);
+
+// Creates the file name in dir exclusively (never over anything, never
+// through a link) for writing, with mode less the umask. Counted by fault
+// injection. ERROR_ALREADY_EXISTS when the name is taken.
+[[nodiscard]] uint32_t CreateFileAt(FileHandle dir, const tpl::WideString& name, uint32_t mode, FileHandle* out);
+// Makes the directory name in dir (mode less the umask). Counted.
+// ERROR_ALREADY_EXISTS when the name is taken.
+[[nodiscard]] uint32_t CreateDirectoryAt(FileHandle dir, const tpl::WideString& name, uint32_t mode);
+// Renames name in from to toName in to, replacing a file (or link) there
+// but never following one. Counted.
+[[nodiscard]] uint32_t RenameAt(FileHandle from, const tpl::WideString& name, FileHandle to,
+                                const tpl::WideString& toName);
+// Removes the file or link name in dir; a directory stays. 0 when it is
+// gone (also when it was not there), else an error number.
+uint32_t RemoveFileAt(FileHandle dir, const tpl::WideString& name);
+// Removes the directory name in dir when it is empty. True when removed.
+bool RemoveEmptyDirectoryAt(FileHandle dir, const tpl::WideString& name);
+// True when something, a dangling link included, stands at name in dir.
+bool EntryExistsAt(FileHandle dir, const tpl::WideString& name);
+// Sets the permission bits (mode & 0777; set-id bits never carry over) of
+// the open file fd. Counted by fault injection.
+[[nodiscard]] uint32_t SetHandleMode(FileHandle fd, uint32_t mode);
+
+// Who owns a file system object.
+struct PathOwner {
+    uint32_t user = 0;
+    uint32_t group = 0;
+    bool known = false;
+};
+// The owner of name in dir (links not followed), or of dir itself when name
+// is empty. 0 or an error number.
+[[nodiscard]] uint32_t GetOwnerAt(FileHandle dir, const tpl::WideString& name, PathOwner* out);
+// Gives the open object fd the owner, when the process runs as the
+// superuser (installing for another user) and the owner is known; a
+// process of an ordinary user cannot give files away and leaves them as
+// they are. 0 or an error number.
+[[nodiscard]] uint32_t GiveHandleTo(FileHandle fd, const PathOwner& owner);
