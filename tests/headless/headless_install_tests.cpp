@@ -2,8 +2,11 @@
 // HOME and TMPDIR, so that leaks and lost files both show.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "headless/headless_install.h"
 #include "support/captured_stream.h"
@@ -24,16 +27,23 @@ protected:
         ClearInterruptionRequest();
         InstallSandboxTest::TearDown();
     }
+    static HeadlessRequest Request(const std::string& target) {
+        HeadlessRequest request;
+        request.useCurrentDirectory = true;
+        request.chosenTarget = Wide(target);
+        return request;
+    }
     int Run(const std::string& target = std::string()) {
-        return RunHeadlessInstallation(true, Wide(target), nullptr, messages_.Get(), false);
+        return RunHeadlessInstallation(Request(target), nullptr, messages_.Get(), output_.Get());
     }
     // A run of its own, with what it printed.
     std::pair<int, std::string> RunPrinting(const std::string& target) {
         CapturedStream out;
-        const int status = RunHeadlessInstallation(true, Wide(target), nullptr, out.Get(), false);
+        const int status = RunHeadlessInstallation(Request(target), nullptr, out.Get(), output_.Get());
         return {status, out.Text()};
     }
     CapturedStream messages_;
+    CapturedStream output_;
 };
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -53,8 +63,40 @@ TEST_F(HeadlessInstallTest, InstallsRecordsAndReports) {
     const std::string text = messages_.Text();
     EXPECT_TRUE(Contains(text, "Template directory: " + DefaultTarget() + "\n")) << text;
     EXPECT_TRUE(Contains(text, "Files being copied... 100%\n")) << text;
-    EXPECT_TRUE(Contains(text, "Configuration installed successfully.\n")) << text;
+    EXPECT_TRUE(Contains(text, "Configuration installed successfully.\n2 added, 0 replaced, 0 kept\n")) << text;
+    EXPECT_TRUE(output_.Text().empty()) << output_.Text();
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+// A script tells "changed" from "nothing to do" by the summary; with
+// --quiet nothing but errors reaches standard error.
+TEST_F(HeadlessInstallTest, QuietRunsSayNothingAndTheJsonSummaryCountsTheChanges) {
+    WriteKit({{u"a.cfg", 0, "alpha"}, {u"sub\\b.cfg", 0, "beta"}});
+    HeadlessRequest request = Request(std::string());
+    request.quiet = true;
+    request.json = true;
+    for (const auto& [added, kept] : {std::pair<int, int>{2, 0}, std::pair<int, int>{0, 2}}) {
+        CapturedStream out;
+        CapturedStream json;
+        ASSERT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), json.Get()), 0);
+        EXPECT_EQ(out.Text(), "");
+        const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["summary"]["added"], added) << json.Text();
+        EXPECT_EQ(document["summary"]["replaced"], 0);
+        EXPECT_EQ(document["summary"]["kept"], kept);
+        EXPECT_EQ(document["exitStatus"], 0);
+        EXPECT_EQ(document["target"], DefaultTarget());
+    }
+    // An error is still told, on one line, and in the document.
+    std::filesystem::remove(cwd_ + "/qbx4.tkx");
+    CapturedStream out;
+    CapturedStream json;
+    EXPECT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), json.Get()), 1);
+    EXPECT_EQ(out.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
+                              std::strerror(ENOENT) + "\n");
+    const nlohmann::json document = nlohmann::json::parse(json.Text());
+    EXPECT_EQ(document["exitStatus"], 1);
+    EXPECT_EQ(document["error"]["path"], cwd_ + "/qbx4.tkx");
 }
 
 TEST_F(HeadlessInstallTest, ChosenTargetReplacesTheProposalAndIsRecordedFirst) {
@@ -87,17 +129,35 @@ TEST_F(HeadlessInstallTest, FailedInstallationIsRolledBackAndNotRecorded) {
     EXPECT_EQ(ReadFile(target + "/keep.cfg"), "the user's");
     EXPECT_EQ(ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg"), launcher);
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "Installation error (")) << text;
-    // Where it failed and what the system said, as the wizard's box shows it.
-    EXPECT_TRUE(Contains(text, ")\n" + target + "/sub")) << text;
-    EXPECT_TRUE(Contains(text, "Not a directory\n")) << text;
+    // Where it failed and what the system said, on one line, with no
+    // number of another system's errors in it.
+    EXPECT_TRUE(Contains(text, "tplsetup: " + target + "/sub/b.cfg: Installation error: Not a directory\n")) << text;
+    EXPECT_FALSE(Contains(text, "(3)")) << text;
     EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
 TEST_F(HeadlessInstallTest, PreparationErrorIsPrintedWithStatusOne) {
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(messages_.Text(), "Distribution kit file qbx4.tkx not found.\n");
+    // The place it looked in is named: the current directory here (usecwd).
+    EXPECT_EQ(messages_.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
+                                    std::strerror(ENOENT) + "\n");
+
+    // --kit: the kit from anywhere, and where it was looked for when missing.
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    std::filesystem::create_directories(Path("kits"));
+    std::filesystem::rename(cwd_ + "/qbx4.tkx", Path("kits/any name.tkx"));
+    HeadlessRequest request = Request(std::string());
+    request.kitFile = Wide(Path("kits/any name.tkx"));
+    CapturedStream out;
+    ASSERT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), output_.Get()), 0) << out.Text();
+    EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
+    request.kitFile = Wide(Path("kits/gone.tkx"));
+    const auto [status, printed] = std::pair<int, std::string>{
+        RunHeadlessInstallation(request, nullptr, messages_.Get(), output_.Get()), std::string()};
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contains(messages_.Text(), "tplsetup: " + Path("kits/gone.tkx") + ": Distribution kit file"))
+        << messages_.Text();
 }
 
 TEST_F(HeadlessInstallTest, InterruptedRunEndsCancelledWithNothingInstalled) {
@@ -122,7 +182,9 @@ TEST_F(HeadlessInstallTest, AFullDiskSaysSoAndIsRolledBack) {
     EXPECT_EQ(Run(), 1);
     EXPECT_TRUE(std::filesystem::is_empty(target));
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "There is not enough space on the disk. (112)\n")) << text;
+    EXPECT_TRUE(Contains(text, "tplsetup: " + target + "/big.cfg: There is not enough space on the disk: " +
+                                   std::strerror(ENOSPC) + "\n"))
+        << text;
     EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
 }
 
@@ -131,10 +193,12 @@ TEST_F(HeadlessInstallTest, ADirectoryThatCannotBeRecordedFailsTheRunButKeepsThe
     std::filesystem::create_directories(launcher + "/in-the-way");
     WriteKit({{u"a.cfg", 0, "alpha"}});
 
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 3);  // the files did change
     EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "could not be recorded in the settings file: " + launcher + "\n")) << text;
+    EXPECT_TRUE(Contains(text, "tplsetup: " + launcher + ": The templates have been installed, but the template "
+                                   "directory could not be recorded in the settings file\n"))
+        << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
@@ -147,10 +211,11 @@ TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAny
     std::filesystem::create_directories(locked);
     TmpfsMount readOnly(locked, "size=64k", true);
     std::vector<std::pair<std::string, std::string>> cases = {
-        {file, "The specified path is a file, not a directory.\n" + file + "\n"},
-        {tooLong, "The specified directory cannot be created.\n" + tooLong + "\nFile name too long\n"}};
+        {file, "tplsetup: " + file + ": The specified path is a file, not a directory\n"},
+        {tooLong, "tplsetup: " + tooLong + ": The specified directory cannot be created: File name too long\n"}};
     if (readOnly.Mounted())
-        cases.push_back({locked, "Files cannot be written to the specified directory.\n" + locked + "\nRead-only file system\n"});
+        cases.push_back({locked, "tplsetup: " + locked +
+                                     ": Files cannot be written to the specified directory: Read-only file system\n"});
     for (const auto& [target, expected] : cases) {
         SCOPED_TRACE(target);
         const auto [status, printed] = RunPrinting(target);
@@ -166,7 +231,9 @@ TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAny
     MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("de"));
     const auto [status, printed] = RunPrinting(file);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(printed, std::string(MessageCatalog::GetUtf8("IDS_TARGET_ISFILE")) + "\n" + file + "\n");
+    std::string german = MessageCatalog::GetUtf8("IDS_TARGET_ISFILE");
+    german.pop_back();  // its final "."
+    EXPECT_EQ(printed, "tplsetup: " + file + ": " + german + "\n");
 }
 
 TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
@@ -177,8 +244,8 @@ TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
     ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
 
     const auto [status, printed] = RunPrinting(target);
-    EXPECT_EQ(status, 1);
-    const std::string busy = "Another installation is already using the template directory: " + target + "/ (33)\n";
+    EXPECT_EQ(status, 75);
+    const std::string busy = "tplsetup: " + target + "/: Another installation is already using the template directory\n";
     EXPECT_TRUE(Contains(printed, busy + "An error occurred during the installation process.")) << printed;
     EXPECT_FALSE(Exists(target + "/a.cfg"));
     EXPECT_FALSE(Exists(home_ + "/.Vq"));
