@@ -32,9 +32,7 @@ std::string EscapeControls(const std::string& bytes) {
     escaped.reserve(bytes.size());
     for (const char c : bytes) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            escaped += "\\\\";
-        } else if (c == '\n') {
+        if (c == '\n') {
             escaped += "\\n";
         } else if (c == '\r') {
             escaped += "\\r";

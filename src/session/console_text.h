@@ -18,8 +18,8 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback);
 // locale can spell it), as a file listing shows it.
 NarrowString ConsolePath(const WideString& path);
 
-// Control characters and "\" in a name as C escapes ("\n", "\x1b", "\\"),
-// so that a name can neither break a line nor forge one that follows.
+// Control characters in a name as C escapes ("\n", "\x1b"), so that a name
+// can neither break a line, forge one that follows, nor drive a terminal.
 std::string EscapeControls(const std::string& bytes);
 
 // One line for standard error: "tplsetup: PATH: WHAT: REASON", the empty

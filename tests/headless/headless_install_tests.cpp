@@ -2,10 +2,15 @@
 // HOME and TMPDIR, so that leaks and lost files both show.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "headless/headless_install.h"
@@ -15,6 +20,7 @@
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
+#include "support/test_times.h"
 #include "support/tmpfs_mount.h"
 
 namespace tpl {
@@ -249,6 +255,139 @@ TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
     EXPECT_TRUE(Contains(printed, busy + "An error occurred during the installation process.")) << printed;
     EXPECT_FALSE(Exists(target + "/a.cfg"));
     EXPECT_FALSE(Exists(home_ + "/.Vq"));
+}
+
+}  // namespace tpl
+
+namespace tpl {
+
+namespace {
+
+FILETIME EntryTime(int64_t unixSeconds) {
+    return static_cast<FILETIME>(unixSeconds + 11644473600ll) * 10000000ull;
+}
+
+// Every path below root with its kind, size and modification time, to the
+// nanosecond: what "changes nothing" has to leave exactly as it was. The
+// temporary directory's own time is left out: the unpacked kit came and went.
+std::map<std::string, std::string> Snapshot(const std::string& root, const std::string& temporary) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        struct stat info {};
+        if (lstat(entry.path().c_str(), &info) != 0) continue;
+        if (entry.path() == temporary) info.st_mtim = {};
+        entries[entry.path().string()] = std::to_string(info.st_mode) + " " + std::to_string(info.st_size) + " " +
+                                         std::to_string(info.st_mtim.tv_sec) + "." +
+                                         std::to_string(info.st_mtim.tv_nsec);
+    }
+    return entries;
+}
+
+}  // namespace
+
+// The dry run foretells the status of the installation that follows it, in
+// each way a run can end, and changes nothing on the way.
+TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
+    WriteKit({{u"new.cfg", EntryTime(kNew), "new"},
+              {u"old.cfg", EntryTime(kNew), "replaces"},
+              {u"sub\\same.cfg", EntryTime(kNew), "kept"}});
+    const std::string target = Path("templates");
+    const auto prepareUpgrade = [&] {
+        WriteFile(target + "/old.cfg", "older");
+        WriteFile(target + "/sub/same.cfg", "as new");
+        struct timespec older[2] = {{kOld, 0}, {kOld, 0}};
+        struct timespec same[2] = {{kNew, 0}, {kNew, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (target + "/old.cfg").c_str(), older, 0), 0);
+        ASSERT_EQ(utimensat(AT_FDCWD, (target + "/sub/same.cfg").c_str(), same, 0), 0);
+    };
+    const std::string launcher = home_ + "/.Vq/pivotrun/pivotrun.cfg";
+    DirectoryLock otherRun;
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int status;
+    };
+    const Case cases[] = {
+        {"a new directory", [] {}, 0},
+        {"an upgrade", prepareUpgrade, 0},
+        {"a directory in the way", [&] { std::filesystem::create_directories(target + "/new.cfg"); }, 1},
+        {"another run's lock",
+         [&] {
+             prepareUpgrade();
+             ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
+         },
+         75},
+        {"an unwritable launcher file", [&] { std::filesystem::create_directories(launcher + "/x"); }, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(target);
+        std::filesystem::remove_all(home_ + "/.Vq");
+        otherRun.Release();
+        c.arrange();
+        const auto before = Snapshot(root_, tmp_);
+        HeadlessRequest request = Request(target);
+        CapturedStream messages;
+        CapturedStream plan;
+        EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), plan.Get()), c.status) << messages.Text();
+        EXPECT_EQ(Snapshot(root_, tmp_), before) << plan.Text();
+        EXPECT_TRUE(Contains(plan.Text(), "would end with exit status " + std::to_string(c.status) + "\n"))
+            << plan.Text();
+        request.json = true;
+        CapturedStream json;
+        EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), json.Get()), c.status);
+        const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["exitStatus"], c.status);
+        EXPECT_EQ(document["wouldSucceed"], c.status == 0);
+        EXPECT_EQ(document["lock"]["available"], c.status != 75) << json.Text();
+        EXPECT_EQ(Snapshot(root_, tmp_), before);
+        // What it foretold is what happens.
+        EXPECT_EQ(Run(target), c.status) << messages_.Text();
+    }
+}
+
+TEST_F(HeadlessInstallTest, DryRunListsEachEntrysActionTheSpaceAndTheLauncherFile) {
+    WriteKit({{u"new.cfg", EntryTime(kNew), "new"}, {u"old.cfg", EntryTime(kNew), "replaces"}});
+    const std::string target = Path("templates");
+    WriteFile(target + "/old.cfg", "older");
+    struct timespec older[2] = {{kOld, 0}, {kOld, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (target + "/old.cfg").c_str(), older, 0), 0);
+
+    CapturedStream messages;
+    CapturedStream plan;
+    ASSERT_EQ(RunDryRun(Request(target), nullptr, messages.Get(), plan.Get()), 0) << messages.Text();
+    EXPECT_EQ(messages.Text(), "");
+    const std::string text = plan.Text();
+    for (const std::string& line : std::vector<std::string>{
+             "target: " + target + "/\n", "add  3  2020-09-13T12:26:40Z  new.cfg\n",
+          "replace  8  2020-09-13T12:26:40Z  old.cfg\n",
+          "1 add (3 bytes), 1 replace (8 bytes), 0 keep (0 bytes), 0 blocked (0 bytes); 11 bytes to write\n",
+          "space: 11 bytes to write, ", "lock: " + target + " is free\n",
+          "launcher file: " + home_ + "/.Vq/pivotrun/pivotrun.cfg: writable\n"})
+        EXPECT_TRUE(Contains(text, line)) << line << "\nin:\n" << text;
+
+    HeadlessRequest request = Request(target);
+    request.json = true;
+    CapturedStream json;
+    ASSERT_EQ(RunDryRun(request, nullptr, messages.Get(), json.Get()), 0);
+    const nlohmann::json document = nlohmann::json::parse(json.Text());
+    EXPECT_EQ(document["entries"][0]["action"], "add");
+    EXPECT_EQ(document["entries"][1]["action"], "replace");
+    EXPECT_EQ(document["summary"]["replace"]["bytes"], 8);
+    EXPECT_EQ(document["space"]["bytesToWrite"], 11);
+    EXPECT_TRUE(document["space"]["enough"].get<bool>());
+    EXPECT_EQ(document["launcherFiles"][0]["writable"], true);
+    EXPECT_EQ(document["dryRun"], true);
+
+    // A preparation error: one line on standard error, and the document.
+    std::filesystem::remove(cwd_ + "/qbx4.tkx");
+    CapturedStream failed;
+    CapturedStream none;
+    EXPECT_EQ(RunDryRun(Request(target), nullptr, failed.Get(), none.Get()), 1);
+    EXPECT_EQ(none.Text(), "");
+    EXPECT_EQ(failed.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
+                                 std::strerror(ENOENT) + "\n");
+    EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
 }  // namespace tpl
