@@ -13,6 +13,9 @@
 #include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "app/launch_options.h"
+#include "app/usage_text.h"
+#include "fs/last_error.h"
+#include "session/console_text.h"
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "text/convert.h"
@@ -27,16 +30,34 @@ namespace {
 // journal, and the user learns what was restored.
 void RecoverEarlierRuns(InstallLog& log) {
     for (const NarrowString& line : RecoverAtStartup()) {
-        std::fprintf(stderr, "%s\n", line.Data());
-        log.Write(std::string("recovered an earlier run: ") + line.Data());
+        const std::string escaped = EscapeControls(std::string(line.Data(), line.Length()));
+        std::fprintf(stderr, "%s\n", escaped.c_str());
+        log.Write("recovered an earlier run: " + escaped);
     }
     std::fflush(stderr);
 }
 
 int ReportUnopenableLog(const WideString& path, int systemError) {
-    std::fprintf(stderr, "tplsetup: cannot open the log %s: %s\n", ToNarrow(path).Data(),
-                 std::strerror(systemError));
+    const std::string line = ErrorLine(path, NarrowString("cannot open the log"), SystemErrorText(systemError));
+    std::fprintf(stderr, "%s\n", line.c_str());
     return kExitFailed;
+}
+
+int ReportUsageError(const NarrowString& message) {
+    std::fputs(message.Data(), stderr);
+    std::fputs(UsageLine().c_str(), stderr);
+    return kExitUsage;
+}
+
+HeadlessRequest HeadlessRequestOf(const LaunchOptions& options) {
+    HeadlessRequest request;
+    request.useCurrentDirectory = options.useCurrentDirectory;
+    request.chosenTarget = options.targetDirectory;
+    request.kitFile = options.kitFile;
+    request.quiet = options.quiet;
+    request.json = options.json;
+    request.progressInPlace = isatty(fileno(stderr)) == 1;
+    return request;
 }
 
 int ReportNoDisplay() {
@@ -51,18 +72,23 @@ int CInstallerApp::Run() {
     // option or a log that cannot be opened ends the run before anything
     // changes, the recovery included.
     LaunchOptions options = ParseLaunchOptions(argc_, argv_, setlocale(LC_ALL, nullptr));
-    if (!options.optionError.Empty()) {
-        std::fputs(options.optionError.Data(), stderr);
-        return kExitFailed;
-    }
+    if (!options.optionError.Empty()) return ReportUsageError(options.optionError);
     InstallLog log;  // outlives the worker, which the front ends join
     if (!options.logFile.Empty()) {
         if (log.Open(options.logFile) != 0) return ReportUnopenableLog(options.logFile, log.SystemError());
         log.Started(argc_, argv_);
     }
-    const int status = RunFrontEnd(options, log);
+    const int status = options.dryRun ? RunDryRun(options, log) : RunFrontEnd(options, log);
     log.Finished(status);
     return status;
+}
+
+int CInstallerApp::RunDryRun(LaunchOptions& options, InstallLog& log) {
+    // No display and no recovery: a dry run changes nothing, and a signal
+    // while it unpacks ends it with its unpacked kit deleted.
+    if (!InstallInterruptionHandlers())
+        std::fputs("tplsetup: cannot catch interruption signals\n", stderr);
+    return tpl::RunDryRun(HeadlessRequestOf(options), &log, stderr, stdout);
 }
 
 int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
@@ -80,8 +106,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     // The one probe of the display; toolkit options are consumed here.
     if (!gtk_init_check(&options.argc, &options.argv)) {
         if (!options.silent) return ReportNoDisplay();
-        return RunHeadlessInstallation(options.useCurrentDirectory, options.targetDirectory, &log, stderr,
-                                       isatty(fileno(stderr)) == 1);
+        return RunHeadlessInstallation(HeadlessRequestOf(options), &log, stderr, stdout);
     }
     // The toolkit reads the font configuration on a thread of its own once
     // its font map exists. Asked for now, that reading overlaps the kit's
@@ -90,6 +115,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     CInstallerDlg dialog(options.argc, options.argv, options.silent, options.title,
                          options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);
+    dialog.SetKitFile(options.kitFile);
     dialog.SetLog(&log);
     dialog.RunWizard();
     return dialog.GetExitStatus();

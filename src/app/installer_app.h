@@ -12,11 +12,12 @@ struct LaunchOptions;
 class CInstallerApp {
 public:
     CInstallerApp(int argc, char** argv) : argc_(argc), argv_(argv) {}
-    // 0 installed, 1 an error of the preparation, a failed installation or
-    // no display without -S, 2 cancelled by the user or interrupted.
+    // The exit status (session/install_outcome.h).
     int Run();
 
 private:
+    // --dry-run: the plan, without a display, changing nothing.
+    int RunDryRun(LaunchOptions& options, InstallLog& log);
     // Recovery, then the headless run or the wizard; the exit status.
     int RunFrontEnd(LaunchOptions& options, InstallLog& log);
 

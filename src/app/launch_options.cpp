@@ -1,9 +1,9 @@
 // The command-line scan, the choice of language and the window title.
 #include "app/launch_options.h"
 
-#include <cstring>
-
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "catalog/message_catalog.h"
 #include "fs/process_paths.h"
@@ -28,10 +28,15 @@ bool ChooseLanguage(const NarrowString& code, LaunchOptions& options) {
     return true;
 }
 
+// True for "--", after which nothing is an option.
+bool EndsOptions(const char* argument) {
+    return argument != nullptr && std::strcmp(argument, "--") == 0;
+}
+
 // Reads -S and -L<code> (either case, '-' or '/') from the first argument to
 // scan on. The first L switch ends the scan, whether its code is known or not.
 void ScanSwitches(int argc, char** argv, int first, LaunchOptions& options) {
-    for (int i = first; i < argc; ++i) {
+    for (int i = first; i < argc && !EndsOptions(argv[i]); ++i) {
         const char* argument = argv[i];
         if (!IsSwitch(argument)) continue;
         const char letter = argument[1];
@@ -61,47 +66,86 @@ NarrowString AbsolutePath(const char* value) {
     return absolute;
 }
 
-// "--name=VALUE": true with the value's start when argument is that option.
-// The bare name or an empty value is an error, recorded in options.
-bool LongOptionValue(const char* argument, const char* name, const char** value, LaunchOptions& options) {
-    const size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    const char* rest = argument + length;
-    if (*rest != '\0' && *rest != '=') return false;  // another option that begins alike
-    if (*rest == '\0' || rest[1] == '\0') {
-        options.optionError = "tplsetup: ";
-        options.optionError += name;
-        options.optionError += " needs a value: ";
-        options.optionError += name;
-        options.optionError += std::strcmp(name, "--log") == 0 ? "=FILE\n" : "=DIR\n";
-        return false;
-    }
-    *value = rest + 1;
-    return true;
+// This program's long options: a path after "=", or a flag without a value.
+struct OwnOption {
+    const char* name;
+    const char* valueName;  // "DIR" or "FILE"; null for a flag
+    WideString LaunchOptions::*path;
+    bool LaunchOptions::*flag;
+};
+
+const OwnOption kOwnOptions[] = {
+    {"--target", "DIR", &LaunchOptions::targetDirectory, nullptr},
+    {"--log", "FILE", &LaunchOptions::logFile, nullptr},
+    {"--kit", "FILE", &LaunchOptions::kitFile, nullptr},
+    {"--dry-run", nullptr, nullptr, &LaunchOptions::dryRun},
+    {"--json", nullptr, nullptr, &LaunchOptions::json},
+    {"--quiet", nullptr, nullptr, &LaunchOptions::quiet},
+};
+
+// The toolkit's standard options, which it takes out of the arguments when
+// it starts; those with a value take it after "=" or as the next argument.
+struct ToolkitOption {
+    const char* name;
+    bool takesValue;
+};
+
+const ToolkitOption kToolkitOptions[] = {
+    {"--display", true},     {"--screen", true},      {"--sync", false},      {"--name", true},
+    {"--class", true},       {"--gtk-module", true},  {"--g-fatal-warnings", false},
+    {"--gtk-debug", true},   {"--gtk-no-debug", true}, {"--gdk-debug", true}, {"--gdk-no-debug", true},
+    {"--gxid-host", true},   {"--gxid-port", true},
+};
+
+void SetUsageError(LaunchOptions& options, const std::string& message) {
+    if (!options.optionError.Empty()) return;  // the first one is told
+    options.optionError = NarrowString(("tplsetup: " + message + "\n").c_str());
 }
 
-// --target=DIR and --log=FILE, wherever they stand after usecwd; the last of
-// each counts.
+// Takes one of our options; name is the argument up to its "=", value what
+// follows it (null without "=").
+void TakeOwnOption(const OwnOption& option, const char* argument, const char* value, LaunchOptions& options) {
+    if (option.flag != nullptr) {
+        if (value != nullptr) SetUsageError(options, std::string("option '") + option.name + "' takes no value");
+        else options.*option.flag = true;
+        return;
+    }
+    if (value == nullptr || *value == '\0') {
+        SetUsageError(options, std::string(option.name) + " needs a value: " + option.name + "=" + option.valueName);
+        return;
+    }
+    WideString& path = options.*option.path;
+    path = ToWide(AbsolutePath(value));
+    // A name the locale cannot decode would be lost, and the run would
+    // silently go elsewhere.
+    if (path.Empty()) SetUsageError(options, std::string(argument) + ": not a valid name in this locale");
+}
+
+// The long options, wherever they stand after usecwd; the last of each
+// counts. Returns at "--".
 void ScanLongOptions(int argc, char** argv, int first, LaunchOptions& options) {
-    for (int i = first; i < argc; ++i) {
+    for (int i = first; i < argc && !EndsOptions(argv[i]); ++i) {
         const char* argument = argv[i];
         if (argument == nullptr || std::strncmp(argument, "--", 2) != 0) continue;
-        const char* value = nullptr;
-        WideString* path = nullptr;
-        if (LongOptionValue(argument, "--target", &value, options)) {
-            path = &options.targetDirectory;
-        } else if (LongOptionValue(argument, "--log", &value, options)) {
-            path = &options.logFile;
+        const char* equals = std::strchr(argument, '=');
+        const std::string name = equals != nullptr ? std::string(argument, equals) : std::string(argument);
+        const char* value = equals != nullptr ? equals + 1 : nullptr;
+        const OwnOption* own = nullptr;
+        for (const OwnOption& option : kOwnOptions)
+            if (name == option.name) own = &option;
+        if (own != nullptr) {
+            TakeOwnOption(*own, argument, value, options);
+            continue;
         }
-        if (path == nullptr) continue;
-        *path = ToWide(AbsolutePath(value));
-        // A name the locale cannot decode would be lost, and the run would
-        // silently go elsewhere.
-        if (path->Empty()) {
-            options.optionError = "tplsetup: ";
-            options.optionError += argument;
-            options.optionError += ": not a valid name in this locale\n";
+        const ToolkitOption* toolkit = nullptr;
+        for (const ToolkitOption& option : kToolkitOptions)
+            if (name == option.name) toolkit = &option;
+        if (toolkit == nullptr) {
+            SetUsageError(options, "unknown option '" + name + "'");
+            continue;
         }
+        // "--name value": the value is the toolkit's, whatever it looks like.
+        if (toolkit->takesValue && value == nullptr) ++i;
     }
 }
 

@@ -13,19 +13,25 @@ struct LaunchOptions {
     WideString languageCode;     // "en" or the code that chose the language
     bool useCurrentDirectory = false;
     int32_t languageId = 0;
-    // --target=DIR and --log=FILE, absolute (a relative value is taken from
-    // the current directory, a leading "~" from HOME); empty when not given.
+    // --target=DIR, --log=FILE and --kit=FILE, absolute (a relative value is
+    // taken from the current directory, a leading "~" from HOME); empty when
+    // not given.
     WideString targetDirectory;
     WideString logFile;
-    // A malformed long option ("--target=" with nothing after it): the
-    // message for standard error. The run ends with exit status 1 before
-    // anything changes.
+    WideString kitFile;
+    bool dryRun = false;  // --dry-run: plan, check and report, change nothing
+    bool json = false;    // --json: the plan or the outcome as one JSON document
+    bool quiet = false;   // --quiet: only errors on standard error
+    // A usage error (an unknown long option, "--target=" with nothing after
+    // it): the message for standard error, one line. The run ends with the
+    // usage status before anything changes.
     NarrowString optionError;
 };
 
-// Scans the arguments (usecwd, -S, -L<code>; --target=DIR and --log=FILE
-// anywhere after usecwd, also after -L, which ends only the scan of the
-// one-letter switches), falls back to the first two
+// Scans the arguments (usecwd, -S, -L<code>; the long options anywhere after
+// usecwd, also after -L, which ends only the scan of the one-letter
+// switches; "--" ends both scans). An argument that begins with "--" and is
+// neither ours nor one of the toolkit's is a usage error. Falls back to the first two
 // bytes of localeName (may be null; for a composite name, of its LC_MESSAGES
 // part), then to English; sets the catalog's current language and fetches the
 // title. localeName is what setlocale(LC_ALL, nullptr) reports after main

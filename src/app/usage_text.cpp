@@ -53,6 +53,7 @@ std::string ToStd(const NarrowString& text) {
 
 InformationRequest FindInformationRequest(int argc, char** argv) {
     for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
         if (IsHelpArgument(argv[i])) return InformationRequest::Help;
         if (std::strcmp(argv[i], "--version") == 0) return InformationRequest::Version;
     }
@@ -67,6 +68,13 @@ std::string UsageText() {
     text += ToStd(ConsoleText(body != nullptr ? body : english, english));
     ReplaceToken(text, "{languages}", LanguageCodes());
     return text;
+}
+
+std::string UsageLine() {
+    const char* english = FindUsageBody("en");
+    const char* body = FindUsageBody(CurrentLanguageCode());
+    const std::string text = ToStd(ConsoleText(body != nullptr ? body : english, english));
+    return text.substr(0, text.find('\n') + 1);
 }
 
 std::string VersionText() {

@@ -17,7 +17,6 @@
 #include "fs/path_times.h"
 #include "fs/sleep.h"
 #include "kit/kit_reader.h"
-#include "text/convert.h"
 
 namespace tpl {
 
@@ -204,14 +203,7 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
 }
 
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int systemErrno) {
-    if (status_) {
-        WideString detail = workingPath_;
-        if (systemErrno != 0) {
-            detail += u"\n";
-            detail += ToWide(SystemErrorText(systemErrno));
-        }
-        status_->PostFailureDetail(detail);
-    }
+    if (status_) status_->PostFailureDetail(workingPath_, systemErrno);
     // Posted first so the wizard can show it at once; the worker is joined
     // before the process ends, so the rollback still completes.
     WideString text = MessageCatalog::GetText("IDS_INSTALL_ERROR");

@@ -1,6 +1,8 @@
 #include "engine/install_status.h"
 
 #include <cerrno>
+#include "fs/last_error.h"
+#include "text/convert.h"
 
 namespace tpl {
 
@@ -47,7 +49,8 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory) {
     percent_ = 0;
     cancelRequested_ = false;
     paused_ = false;
-    failureDetail_ = WideString();
+    failurePath_ = WideString();
+    failureErrno_ = 0;
     keptBackup_ = WideString();
     kit_ = kit;
     targetDirectory_ = targetDirectory;
@@ -71,14 +74,26 @@ void InstallStatus::RequestCancel() {
     cancelRequested_ = true;
 }
 
-void InstallStatus::PostFailureDetail(const WideString& detail) {
+void InstallStatus::PostFailureDetail(const WideString& path, int systemErrno) {
     StatusLock hold(*this);
-    failureDetail_ = detail;
+    failurePath_ = path;
+    failureErrno_ = systemErrno;
 }
 
 WideString InstallStatus::ReadFailureDetail() {
+    int systemErrno = 0;
+    WideString detail = ReadFailurePath(&systemErrno);
+    if (systemErrno != 0) {
+        detail += u"\n";
+        detail += ToWide(SystemErrorText(systemErrno));
+    }
+    return detail;
+}
+
+WideString InstallStatus::ReadFailurePath(int* systemErrno) {
     StatusLock hold(*this);
-    return failureDetail_;
+    if (systemErrno) *systemErrno = failureErrno_;
+    return failurePath_;
 }
 
 void InstallStatus::PostKeptBackup(const WideString& backupDirectory) {

@@ -32,10 +32,13 @@ public:
     bool IsPaused();
     void ReadStatus(uint32_t* code, WideString* text, int32_t* percent);
     // What a failed run adds to its error text: the path it failed at and
-    // what the system said. Posted by the worker before its failure status;
-    // cleared with each job.
-    void PostFailureDetail(const WideString& detail);
+    // the errno behind the failure (0 when none). Posted by the worker
+    // before its failure status; cleared with each job.
+    void PostFailureDetail(const WideString& path, int systemErrno);
+    // The path and, on a line of its own, what the system said.
     WideString ReadFailureDetail();
+    // The path; *systemErrno (may be null) the errno.
+    WideString ReadFailurePath(int* systemErrno);
     // After a rollback that could not move every replaced file back: the
     // backup directory where they wait, so that no one is told the template
     // directory is unchanged. Empty otherwise; cleared with each job.
@@ -52,6 +55,8 @@ private:
     uint32_t code_ = 0;
     WideString text_;
     int32_t percent_ = 0;
+    WideString failurePath_;
+    int failureErrno_ = 0;
     WideString failureDetail_;
     WideString keptBackup_;
     bool initialized_ = false;

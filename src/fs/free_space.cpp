@@ -26,3 +26,14 @@ uint32_t GetFreeSpace(uint32_t* out) {
         *out = static_cast<uint32_t>(blocks * blockSize);
     return ERROR_SUCCESS;
 }
+
+uint32_t GetFreeSpaceAt(const WideString& directory, uint64_t* out) {
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    *out = 0;
+    struct statvfs info;
+    if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0) return fs_detail::StoreErrno(errno);
+    const uint64_t blocks = info.f_bavail;
+    const uint64_t blockSize = info.f_frsize;
+    *out = blockSize != 0 && blocks > UINT64_MAX / blockSize ? UINT64_MAX : blocks * blockSize;
+    return ERROR_SUCCESS;
+}

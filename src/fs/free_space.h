@@ -1,7 +1,13 @@
 #pragma once
-// Free space of the temporary directory's file system.
+// Free space of the temporary directory's file system, and of any other.
 #include <cstdint>
 #include "fs/file_types.h"
+#include "text/cow_string.h"
 
 // Free bytes (saturated at 0xFFFFFFFF) in *out: 0, or an error number with *out 0.
 uint32_t GetFreeSpace(uint32_t* out);
+
+// The bytes an unprivileged writer may still use on the file system that
+// holds directory (which must exist), in *out: 0, or an error number with
+// *out 0.
+uint32_t GetFreeSpaceAt(const tpl::WideString& directory, uint64_t* out);

@@ -1,16 +1,18 @@
 #include "headless/headless_install.h"
 
-#include "catalog/message_catalog.h"
+#include "fs/file_types.h"
+#include "fs/last_error.h"
 #include "fs/sleep.h"
+#include "headless/headless_report.h"
 #include "headless/progress_reporter.h"
 #include "headless/unpack_progress_line.h"
+#include "kit/kit_plan.h"
 #include "session/console_text.h"
 #include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "session/install_preparation.h"
 #include "session/install_session.h"
-#include "text/convert.h"
-#include "text/text_helpers.h"
+#include "text/path_text.h"
 
 namespace tpl {
 
@@ -20,95 +22,143 @@ namespace {
 // rarely enough to cost nothing next to the copying.
 constexpr int32_t kPollIntervalMs = 10;
 
-void PrintLine(std::FILE* out, const NarrowString& text) {
-    std::fprintf(out, "%s\n", text.Data());
-    std::fflush(out);
-}
-
-// Polls the session until a final state, showing the progress line.
-InstallOutcome FollowInstallation(InstallSession& session, ProgressReporter& progress) {
+// Polls the session until a final state, showing the progress line (none
+// when progress is null).
+InstallOutcome FollowInstallation(InstallSession& session, ProgressReporter* progress) {
     for (;;) {
         const InstallOutcome outcome = session.Poll();
-        if (outcome == InstallOutcome::Running || outcome == InstallOutcome::Succeeded)
-            progress.Show(session.Percent());
+        if (progress && (outcome == InstallOutcome::Running || outcome == InstallOutcome::Succeeded))
+            progress->Show(session.Percent());
         if (outcome != InstallOutcome::Running) return outcome;
         SleepMilliseconds(kPollIntervalMs);
     }
 }
 
-// The secondary text of a failure, as the wizard's box shows it under the
-// main one: the path, and what the system said on a line of its own.
-void PrintDetail(std::FILE* out, const WideString& detail) {
-    if (!detail.Empty()) PrintLine(out, ConsolePath(detail));
+// What failed, in the words the wizard's box uses for the same code.
+const char* FailureTextId(uint32_t code) {
+    if (code == ERROR_LOCK_VIOLATION) return "IDS_ERROR_TARGETBUSY";
+    if (code == ERROR_DISK_FULL) return "IDS_ERROR_DISKFULL";
+    return "IDS_INSTALL_ERROR";
 }
 
-void ReportFailure(std::FILE* out, uint32_t code, const WideString& text, const WideString& detail) {
-    NarrowString line = ToNarrow(text);
-    if (line.Empty()) line = ConsoleCatalogText("IDS_INSTALL_ERROR");
-    // The number tells an administrator what the text does not.
-    line += " (";
-    line += ToNarrow(FromInteger(static_cast<int32_t>(code), 10));
-    line += ")";
-    PrintLine(out, line);
-    PrintDetail(out, detail);
-    PrintLine(out, ConsoleCatalogText("IDS_ERROR_FINISH"));
+// The failed installation, as one line and as a JSON error.
+struct Failure {
+    WideString path;
+    const char* textId;
+    NarrowString reason;
+};
+
+Failure FailureOf(InstallSession& session) {
+    int systemErrno = 0;
+    Failure failure{session.FailurePath(&systemErrno), FailureTextId(session.Code()), NarrowString()};
+    // Another run's lock says it all; its errno would only confuse.
+    if (session.Code() != ERROR_LOCK_VIOLATION) failure.reason = SystemErrorText(systemErrno);
+    return failure;
 }
 
-}  // namespace
+class HeadlessRun {
+public:
+    HeadlessRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messages, std::FILE* output)
+        : request_(request), log_(log), messages_(messages), output_(output) {}
 
-int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTarget, InstallLog* log,
-                            std::FILE* messages, bool progressInPlace) {
-    KitReader kit;
+    int Run();
+
+private:
+    // A line that only a person watching wants: left out with --quiet.
+    void Say(const NarrowString& text) {
+        if (!request_.quiet) PrintLine(messages_, text);
+    }
+    int Install(const PreparedInstallation& prepared);
+    // With --json: the document on the output stream.
+    int Finish(int exitStatus) {
+        if (request_.json) {
+            json_["exitStatus"] = exitStatus;
+            std::fputs(JsonText(json_).c_str(), output_);
+            std::fflush(output_);
+        }
+        return exitStatus;
+    }
+
+    const HeadlessRequest& request_;
+    InstallLog* log_;
+    std::FILE* messages_;
+    std::FILE* output_;
+    KitReader kit_;
+    nlohmann::ordered_json json_ = nlohmann::ordered_json::object();
+};
+
+int HeadlessRun::Run() {
     PreparedInstallation prepared;
-    UnpackProgressLine unpacking(messages, progressInPlace);
-    const PreparationResult preparation =
-        PrepareInstallation(useCurrentDirectory, true, &kit, &prepared, &unpacking, chosenTarget);
+    UnpackProgressLine unpacking(messages_, request_.progressInPlace);
+    const PreparationResult preparation = PrepareInstallation(
+        request_.useCurrentDirectory, true, &kit_, &prepared, request_.quiet ? nullptr : &unpacking,
+        request_.chosenTarget, request_.kitFile);
     unpacking.End();
-    if (log) log->Prepared(preparation, prepared, kit);
+    if (log_) log_->Prepared(preparation, prepared, kit_);
     if (preparation.interrupted) {
-        PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
-        return kExitCancelled;
+        Say(ConsoleCatalogText("IDS_CANCEL_FINISH"));
+        return Finish(kExitCancelled);
     }
     if (preparation.errorTextId != nullptr) {
-        PrintLine(messages, ConsoleCatalogText(preparation.errorTextId));
-        PrintDetail(messages, preparation.errorDetail);
-        return kExitFailed;
+        PrintLine(messages_, PreparationErrorLine(preparation));
+        json_["error"] = PreparationErrorJson(preparation);
+        return Finish(kExitFailed);
     }
+    return Finish(Install(prepared));
+}
 
+int HeadlessRun::Install(const PreparedInstallation& prepared) {
     NarrowString where = ConsoleCatalogText("IDS_TEMPLATE_CATALOG");
     where += " ";
     where += ConsolePath(prepared.targetDirectory);
-    PrintLine(messages, where);
+    Say(where);
+    json_["target"] = JsonString(NormalizeTargetDirectory(prepared.targetDirectory));
 
     InstallSession session;
-    session.SetLog(log);
-    ProgressReporter progress(messages, progressInPlace, ConsoleCatalogText("IDS_PROGRESS_START"));
+    session.SetLog(log_);
+    ProgressReporter progress(messages_, request_.progressInPlace, ConsoleCatalogText("IDS_PROGRESS_START"));
     // Nobody waits for the success page here: no pause after the last entry.
-    session.Start(&kit, prepared.targetDirectory, 0);
-    const InstallOutcome outcome = FollowInstallation(session, progress);
+    session.Start(&kit_, prepared.targetDirectory, 0);
+    const InstallOutcome outcome = FollowInstallation(session, request_.quiet ? nullptr : &progress);
     session.WaitForWorker();  // a rollback is never cut short
     progress.End();
 
     switch (outcome) {
         case InstallOutcome::Succeeded:
-            PrintLine(messages, ConsoleCatalogText("IDS_SUCCESS_FINISH"));
+            Say(ConsoleCatalogText("IDS_SUCCESS_FINISH"));
+            Say(NarrowString(ChangeCountsLine(session.Changes()).c_str()));
             break;
-        case InstallOutcome::Failed:
-            ReportFailure(messages, session.Code(), session.Text(), session.FailureDetail());
+        case InstallOutcome::Failed: {
+            const Failure failure = FailureOf(session);
+            PrintLine(messages_, ErrorLine(failure.path, ConsoleCatalogText(failure.textId), failure.reason));
+            Say(ConsoleCatalogText("IDS_ERROR_FINISH"));
+            json_["error"] = ErrorJson(failure.path, failure.textId, failure.reason);
             break;
+        }
         case InstallOutcome::Cancelled:
         case InstallOutcome::Running:
-            PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
+            Say(ConsoleCatalogText("IDS_CANCEL_FINISH"));
             break;
     }
     const int exitStatus = session.Conclude(outcome, prepared.proposal);
+    if (outcome == InstallOutcome::Succeeded) {
+        const ChangeCounts changes = session.Changes();
+        json_["summary"] = {{"added", changes.added}, {"replaced", changes.replaced}, {"kept", changes.kept}};
+    }
     if (!session.UnrecordedLauncherFile().Empty()) {
-        NarrowString line = ConsoleCatalogText("IDS_ERROR_NOTRECORDED");
-        line += " ";
-        line += ConsolePath(session.UnrecordedLauncherFile());
-        PrintLine(messages, line);
+        const WideString& file = session.UnrecordedLauncherFile();
+        PrintLine(messages_, ErrorLine(file, ConsoleCatalogText("IDS_ERROR_NOTRECORDED"), NarrowString()));
+        json_["error"] = ErrorJson(file, "IDS_ERROR_NOTRECORDED", NarrowString());
     }
     return exitStatus;
+}
+
+}  // namespace
+
+int RunHeadlessInstallation(const HeadlessRequest& request, InstallLog* log, std::FILE* messages,
+                            std::FILE* output) {
+    HeadlessRun run(request, log, messages, output);
+    return run.Run();
 }
 
 }  // namespace tpl

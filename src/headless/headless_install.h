@@ -1,7 +1,8 @@
 #pragma once
 // The silent installation without a display: the wizard's preparation,
 // engine and recording, with its messages and a progress line on a stream
-// (standard error) instead of windows.
+// (standard error) instead of windows; and the dry run, which prepares and
+// plans the same installation and changes nothing.
 #include <cstdio>
 #include "text/cow_string.h"
 
@@ -9,13 +10,30 @@ namespace tpl {
 
 class InstallLog;
 
-// useCurrentDirectory: where the kit is looked for. chosenTarget: --target
-// (absolute), empty for the proposal. log: the install log (may be null).
-// progressInPlace: the
-// stream is a terminal. Returns the process exit status (0 installed,
-// 1 an error, 2 cancelled or interrupted). The catalog's current language
-// must have been chosen.
-int RunHeadlessInstallation(bool useCurrentDirectory, const WideString& chosenTarget, InstallLog* log,
-                            std::FILE* messages, bool progressInPlace);
+struct HeadlessRequest {
+    bool useCurrentDirectory = false;  // where the kit is looked for
+    WideString chosenTarget;           // --target (absolute), empty for the proposal
+    WideString kitFile;                // --kit (absolute), empty to look for it
+    bool quiet = false;                // only errors on the message stream
+    bool json = false;                 // one JSON document on the output stream
+    bool progressInPlace = false;      // the message stream is a terminal
+};
+
+// messages: standard error (one line per error, "tplsetup: PATH: what
+// failed: reason"; progress and outcome unless quiet). output: standard
+// output, which gets the JSON summary object with request.json. log: the
+// install log (may be null). Returns the process exit status
+// (session/install_outcome.h). The catalog's current language must have
+// been chosen.
+int RunHeadlessInstallation(const HeadlessRequest& request, InstallLog* log, std::FILE* messages,
+                            std::FILE* output);
+
+// Prepares as RunHeadlessInstallation does and prints the plan on output
+// (as lines, or one JSON document with request.json): the target, each
+// entry's action, the counts, the bytes to write against the free space,
+// the lock and the launcher files. Creates nothing that outlives it: no
+// directory, no launcher file, no backup, no unpacked kit. Returns the
+// status the installation would end with.
+int RunDryRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messages, std::FILE* output);
 
 }  // namespace tpl

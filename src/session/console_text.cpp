@@ -26,4 +26,40 @@ NarrowString ConsolePath(const WideString& path) {
     return PathToBytes(path);
 }
 
+std::string EscapeControls(const std::string& bytes) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(bytes.size());
+    for (const char c : bytes) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\r') {
+            escaped += "\\r";
+        } else if (c == '\t') {
+            escaped += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0xf];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string ErrorLine(const WideString& path, const NarrowString& what, const NarrowString& reason) {
+    std::string line = "tplsetup";
+    if (!path.Empty()) {
+        const NarrowString bytes = ConsolePath(path);
+        line += ": " + EscapeControls(std::string(bytes.Data(), bytes.Length()));
+    }
+    std::string text(what.Data(), what.Length());
+    while (!text.empty() && (text.back() == '.' || text.back() == ':' || text.back() == ' ')) text.pop_back();
+    if (!text.empty()) line += ": " + EscapeControls(text);
+    if (!reason.Empty()) line += ": " + EscapeControls(std::string(reason.Data(), reason.Length()));
+    return line;
+}
+
 }  // namespace tpl

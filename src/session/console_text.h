@@ -1,5 +1,6 @@
 #pragma once
 // Texts for standard error and standard output, in the locale's encoding.
+#include <string>
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -16,5 +17,14 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback);
 // A path as the file system spells it (in the locale's encoding where the
 // locale can spell it), as a file listing shows it.
 NarrowString ConsolePath(const WideString& path);
+
+// Control characters in a name as C escapes ("\n", "\x1b"), so that a name
+// can neither break a line, forge one that follows, nor drive a terminal.
+std::string EscapeControls(const std::string& bytes);
+
+// One line for standard error: "tplsetup: PATH: WHAT: REASON", the empty
+// parts left out, WHAT without its final "." or ":", control characters
+// escaped. No line feed.
+std::string ErrorLine(const WideString& path, const NarrowString& what, const NarrowString& reason);
 
 }  // namespace tpl

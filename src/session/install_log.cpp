@@ -4,10 +4,13 @@
 #include <chrono>
 #include <ctime>
 
+#include <unistd.h>
+
 #include "catalog/message_catalog.h"
 #include "fs/file_io.h"
 #include "fs/file_types.h"
 #include "kit/kit_reader.h"
+#include "session/console_text.h"
 #include "session/install_preparation.h"
 #include "text/utf8.h"
 
@@ -15,9 +18,11 @@ namespace tpl {
 
 namespace {
 
+// A name or a kit's text as UTF-8, escaped: a name with a line feed in it
+// must not forge a line of the log.
 std::string Utf8(const WideString& text) {
     const NarrowString utf8 = ToUtf8(text);
-    return std::string(utf8.Data(), utf8.Length());
+    return EscapeControls(std::string(utf8.Data(), utf8.Length()));
 }
 
 // 2026-12-07T12:30:01.042Z
@@ -79,7 +84,8 @@ uint32_t InstallLog::Open(const WideString& path) {
 void InstallLog::Write(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_.IsOpen()) return;
-    const std::string line = TimeStamp() + " " + text + "\n";
+    // The process id tells apart the lines of runs that share one log.
+    const std::string line = TimeStamp() + " [" + std::to_string(::getpid()) + "] " + text + "\n";
     // A log that fills the disk must not stop the installation.
     (void)file_.Append(line.data(), line.size());
 }
@@ -88,7 +94,7 @@ void InstallLog::Started(int argc, char** argv) {
     std::string line = "started:";
     for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
         line += " ";
-        line += argv[i];
+        line += EscapeControls(argv[i]);
     }
     Write(line);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The install log (--log=FILE): one line per step, each with a UTC time
-// stamp, appended and written at once, so that a kill leaves a complete
+// stamp and the process id, names with their control characters escaped, appended and written at once, so that a kill leaves a complete
 // prefix. It names paths, sizes, codes and outcomes, never file contents.
 // The engine's steps arrive on its worker thread, the session's on the main
 // thread; lines never mix.
@@ -39,7 +39,8 @@ public:
     void RolledBackStep(RollbackStep step, const WideString& path, bool done) override;
     void RolledBack(uint32_t code, bool complete) override;
 
-    // One line: the time stamp, a blank, text and a line feed.
+    // One line: the time stamp, the process id in brackets, text and a line
+    // feed. Names within text must have been escaped (EscapeControls).
     void Write(const std::string& text);
 
 private:

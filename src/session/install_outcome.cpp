@@ -11,10 +11,10 @@ InstallOutcome OutcomeOfStatus(uint32_t code, int32_t percent) {
     return InstallOutcome::Running;
 }
 
-int ExitStatusOf(InstallOutcome outcome) {
+int ExitStatusOf(InstallOutcome outcome, uint32_t code) {
     switch (outcome) {
         case InstallOutcome::Succeeded: return kExitInstalled;
-        case InstallOutcome::Failed: return kExitFailed;
+        case InstallOutcome::Failed: return code == ERROR_LOCK_VIOLATION ? kExitTargetBusy : kExitFailed;
         case InstallOutcome::Cancelled:
         case InstallOutcome::Running: break;
     }

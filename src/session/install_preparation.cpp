@@ -1,11 +1,14 @@
 #include "session/install_preparation.h"
 
+#include <cerrno>
 #include <cstdint>
 
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/free_space.h"
 #include "fs/interruption.h"
+#include "fs/last_error.h"
+#include "fs/temp_names.h"
 #include "kit/kit_trailer.h"
 #include "session/target_directory.h"
 
@@ -13,10 +16,18 @@ namespace tpl {
 
 namespace {
 
-PreparationResult Error(const char* textId) {
+PreparationResult Error(const char* textId, const WideString& path, int systemErrno) {
     PreparationResult result;
     result.errorTextId = textId;
+    result.errorPath = path;
+    result.errorReason = SystemErrorText(systemErrno);
     return result;
+}
+
+WideString TemporaryDirectory() {
+    WideString directory;
+    GetTempDirectory(&directory);
+    return directory;
 }
 
 PreparationResult Interrupted() {
@@ -42,9 +53,12 @@ bool TemporarySpaceTooSmall(const WideString& kitPath) {
 
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
                                       PreparedInstallation* out, UnpackFeedback* feedback,
-                                      const WideString& chosenTarget) {
-    out->kitPath = LocateKitFile(useCurrentDirectory);
-    if (out->kitPath.Empty() || !PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE");
+                                      const WideString& chosenTarget, const WideString& kitFile) {
+    out->kitPath = kitFile.Empty() ? LocateKitFile(useCurrentDirectory) : kitFile;
+    // The place looked in is named, so that a script's author sees where
+    // the kit was expected.
+    if (out->kitPath.Empty()) return Error("IDS_ERROR_NOSOURCE", WideString(kKitFileName), ENOENT);
+    if (!PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE", out->kitPath, ENOENT);
 
     out->proposal = ProposeTemplateDirectory();
     out->targetDirectory = chosenTarget.Empty() ? CleanProposedDirectory(out->proposal.directory) : chosenTarget;
@@ -53,27 +67,34 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
         // install into it ends here, before anything is unpacked or written.
         const TargetCheck target = CheckTargetDirectory(out->targetDirectory);
         if (!target.Ok()) {
-            PreparationResult result = Error(TargetProblemTextId(target.problem));
+            PreparationResult result = Error(TargetProblemTextId(target.problem), target.problemPath, 0);
+            if (result.errorPath.Empty()) result.errorPath = target.directory;
+            result.errorReason = target.systemReason;
             result.errorDetail = TargetProblemDetail(target);
             return result;
         }
         out->targetDirectory = target.directory;
     }
 
-    if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE");
+    if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE", TemporaryDirectory(), ENOSPC);
     if (InterruptionRequested()) return Interrupted();
     // Unpacking a large kit takes a while; a signal or the user's stop
     // meanwhile ends it early, and the unpacked file goes with the release.
     DelayedUnpackObserver observer(feedback);
     const uint32_t loaded = kit->Load(out->kitPath, &observer);
+    // Read at once: the release below may leave a failure of its own.
+    const int loadErrno = loaded != 0 ? GetLastFileErrno() : 0;
     if (InterruptionRequested() || observer.Stopped()) {
         kit->Release();
         return Interrupted();
     }
     // A temporary directory that fills up while the kit is unpacked is no
     // fault of the kit.
-    if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE");
-    if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
+    if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE", TemporaryDirectory(), ENOSPC);
+    // Damage is no error of the system: only a failed read or write has a
+    // reason to tell.
+    if (loaded == ERROR_INVALID_DATA) return Error("IDS_ERROR_DAMAGEDSOURCE", out->kitPath, 0);
+    if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE", out->kitPath, loadErrno);
     return PreparationResult();
 }
 

@@ -25,6 +25,11 @@ struct PreparationResult {
     // Secondary text of a directory problem: where, and what the system said
     // (TargetProblemDetail); empty otherwise.
     WideString errorDetail;
+    // For a one-line report of any error: the path it concerns (the kit
+    // looked for, the temporary directory, the directory in the way) and
+    // what the system said there, in the locale's words (may be empty).
+    WideString errorPath;
+    NarrowString errorReason;
     // An interruption signal arrived while preparing, or the user stopped
     // the unpacking: the caller leaves without showing anything; the kit
     // has been released again.
@@ -37,9 +42,11 @@ struct PreparationResult {
 // it holds the loaded kit. feedback (may be null) shows a long unpacking.
 // chosenTarget (--target, absolute), when not empty, is the target directory
 // instead of the proposal; the proposal is still made, for the recording
-// after success.
+// after success. kitFile (--kit, absolute), when not empty, is the kit
+// instead of the one beside the program or in the current directory.
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
                                       PreparedInstallation* out, UnpackFeedback* feedback = nullptr,
-                                      const WideString& chosenTarget = WideString());
+                                      const WideString& chosenTarget = WideString(),
+                                      const WideString& kitFile = WideString());
 
 }  // namespace tpl

@@ -9,11 +9,12 @@ namespace tpl {
 InstallSession::InstallSession() {
     status_.Init();
     status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
+    worker_.SetObserver(&tally_);
 }
 
 void InstallSession::SetLog(InstallLog* log) {
     log_ = log;
-    worker_.SetObserver(log);
+    tally_.SetNext(log);
 }
 
 void InstallSession::Start(KitReader* kit, const WideString& targetDirectory, uint32_t successPauseMs) {
@@ -54,10 +55,11 @@ void InstallSession::WaitForWorker() {
 }
 
 int InstallSession::Conclude(InstallOutcome outcome, const TemplateProposal& proposal) {
-    if (outcome != InstallOutcome::Succeeded) return ExitStatusOf(outcome);
+    if (outcome != InstallOutcome::Succeeded) return ExitStatusOf(outcome, code_);
+    if (log_) log_->Write(ChangeCountsLine(tally_.Counts()));
     unrecordedFile_ = RecordInstalledDirectory(targetDirectory_, proposal);
     if (log_) log_->Recorded(targetDirectory_, unrecordedFile_);
-    return unrecordedFile_.Empty() ? ExitStatusOf(outcome) : kExitFailed;
+    return unrecordedFile_.Empty() ? ExitStatusOf(outcome) : kExitNotRecorded;
 }
 
 }  // namespace tpl

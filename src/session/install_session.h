@@ -5,6 +5,7 @@
 #include <cstdint>
 #include "config/template_locations.h"
 #include "engine/install_status.h"
+#include "session/entry_tally.h"
 #include "session/install_outcome.h"
 #include "text/cow_string.h"
 
@@ -53,11 +54,15 @@ public:
     // After the last Poll(): a success records targetDirectory as the
     // launcher's template location. A recording that fails leaves the
     // installation standing but is a failure of the run: the exit status is
-    // kExitFailed and UnrecordedLauncherFile() names the file. Returns the
+    // kExitNotRecorded and UnrecordedLauncherFile() names the file. Returns the
     // process's exit status.
     int Conclude(InstallOutcome outcome, const TemplateProposal& proposal);
     // The launcher file Conclude() could not write, empty when none.
     const WideString& UnrecordedLauncherFile() const { return unrecordedFile_; }
+    // What the run did with its entries; meaningful after a success.
+    ChangeCounts Changes() const { return tally_.Counts(); }
+    // After a failure: the path it failed at and the errno behind it.
+    WideString FailurePath(int* systemErrno) { return status_.ReadFailurePath(systemErrno); }
 
 private:
     InstallStatus status_;
@@ -68,6 +73,7 @@ private:
     bool cancelRequested_ = false;
     WideString unrecordedFile_;
     InstallLog* log_ = nullptr;
+    EntryTally tally_;  // the worker's observer; passes each step on to the log
     // Last member: destroyed (and so joined) before the status.
     WorkerThread worker_;
 };

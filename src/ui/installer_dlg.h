@@ -41,6 +41,8 @@ public:
     // --target: the directory page starts with it and a silent run installs
     // there; empty for the proposal. Set before RunWizard.
     void SetChosenTarget(const WideString& directory) { chosenTarget_ = directory; }
+    // --kit: the kit to install instead of the one looked for (absolute).
+    void SetKitFile(const WideString& kitFile) { kitFile_ = kitFile; }
     // --log: told of the preparation and every step of the installation (may
     // be null; not owned). Set before RunWizard.
     void SetLog(InstallLog* log) {
@@ -115,6 +117,7 @@ private:
     TemplateProposal proposal_;  // locations, flags and the proposed directory
     WideString targetDirectory_;
     WideString chosenTarget_;
+    WideString kitFile_;
     InstallLog* log_ = nullptr;
     WideString kitPath_;
     KitReader kitReader_;

@@ -54,7 +54,7 @@ bool CInstallerDlg::Prepare() {
         // Gone before an error box or the wizard's window appears.
         UnpackingWindow unpacking(title_);
         result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared, &unpacking,
-                                     chosenTarget_);
+                                     chosenTarget_, kitFile_);
     }
     if (log_) log_->Prepared(result, prepared, kitReader_);
     kitPath_ = prepared.kitPath;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/launch_options.h"
@@ -21,7 +22,8 @@ namespace {
 // Owns an argument vector shaped like main's: program name first, null last.
 class Arguments {
 public:
-    Arguments(std::initializer_list<const char*> arguments) {
+    Arguments(std::initializer_list<const char*> arguments) : Arguments(std::vector<const char*>(arguments)) {}
+    explicit Arguments(const std::vector<const char*>& arguments) {
         strings_.emplace_back("tplsetup");
         for (const char* argument : arguments) strings_.emplace_back(argument);
         for (std::string& s : strings_) pointers_.push_back(&s[0]);
@@ -207,9 +209,10 @@ TEST_F(LaunchOptionsTest, TargetAndLogAreMadeAbsoluteAndStandAnywhereAfterUsecwd
     EXPECT_TRUE(options.optionError.Empty());
 
     // The last one counts; a long option is never taken for -S or -L.
-    options = Parse({"--target=/a", "--target=/b/", "--Silent", "--Lde"}, "C");
+    options = Parse({"--target=/a", "--target=/b/", "--kit=k.tkx", "-S", "--kit=/k/qbx4.tkx", "--Lde"}, "C");
     EXPECT_EQ(options.targetDirectory, WideString(u"/b/"));
-    EXPECT_FALSE(options.silent);
+    EXPECT_EQ(options.kitFile, WideString(u"/k/qbx4.tkx"));
+    EXPECT_TRUE(options.silent);
     EXPECT_TRUE(CodeIs(options, u"en"));
     // usecwd is still only the first argument.
     EXPECT_FALSE(Parse({"--target=/a", "usecwd"}, "C").useCurrentDirectory);
@@ -219,15 +222,60 @@ TEST_F(LaunchOptionsTest, TargetAndLogAreMadeAbsoluteAndStandAnywhereAfterUsecwd
         EXPECT_EQ(std::string(ToNarrow(Parse({"--target=~/tpl"}, "C").targetDirectory).Data()),
                   std::string(home) + "/tpl");
     }
-    EXPECT_TRUE(Parse({"--targets=/x"}, "C").targetDirectory.Empty());
 }
 
-TEST_F(LaunchOptionsTest, EmptyTargetOrLogIsAnError) {
-    for (const char* argument : {"--target=", "--target", "--log=", "--log"}) {
-        const LaunchOptions options = Parse({"-S", argument}, "C");
-        EXPECT_FALSE(options.optionError.Empty()) << argument;
+TEST_F(LaunchOptionsTest, LongOptionsAreOursOrTheToolkitsElseAUsageError) {
+    // A misspelled option must never let a run go on elsewhere; the first
+    // one is named, without its value.
+    const std::pair<std::vector<const char*>, std::string> refused[] = {
+        {{"usecwd", "-S", "--tagret=/srv/tpl"}, "tplsetup: unknown option '--tagret'\n"},
+        {{"--Silent", "--Lde"}, "tplsetup: unknown option '--Silent'\n"},
+        {{"--S"}, "tplsetup: unknown option '--S'\n"},
+        {{"--targets=/x", "--logg"}, "tplsetup: unknown option '--targets'\n"},
+        {{"--dry-run=yes"}, "tplsetup: option '--dry-run' takes no value\n"},
+        {{"--quiet=1"}, "tplsetup: option '--quiet' takes no value\n"},
+        {{"--target="}, "tplsetup: --target needs a value: --target=DIR\n"},
+        {{"--target"}, "tplsetup: --target needs a value: --target=DIR\n"},
+        {{"--log="}, "tplsetup: --log needs a value: --log=FILE\n"},
+        {{"-S", "--kit"}, "tplsetup: --kit needs a value: --kit=FILE\n"},
+        {{"--display", ":1", "---"}, "tplsetup: unknown option '---'\n"},
+    };
+    for (const auto& [arguments, message] : refused) {
+        Arguments args(arguments);
+        const LaunchOptions options = ParseLaunchOptions(args.Count(), args.Vector(), "C");
+        EXPECT_EQ(std::string(options.optionError.Data()), message) << arguments.back();
     }
-    EXPECT_TRUE(Parse({"-S", "--target=/t", "--log=l"}, "C").optionError.Empty());
+    // The toolkit's own options, with "=" or their value after them, and
+    // everything after "--", which ends the options.
+    const std::vector<const char*> accepted[] = {
+        {"-S", "--target=/t", "--log=l", "--kit=k", "--dry-run", "--json", "--quiet"},
+        {"--display=:1", "--screen=0", "--sync", "--class=Tpl", "--name=tpl", "--gtk-module=m"},
+        {"--display", ":1", "--name", "--not-an-option", "--g-fatal-warnings", "--gtk-debug=misc"},
+        {"--gdk-debug=x", "--gdk-no-debug=x", "--gtk-no-debug=x", "--class", "x"},
+        {"-S", "--", "--tagret=/srv/tpl"},
+    };
+    for (const auto& arguments : accepted) {
+        Arguments args(arguments);
+        const LaunchOptions options = ParseLaunchOptions(args.Count(), args.Vector(), "C");
+        EXPECT_TRUE(options.optionError.Empty()) << arguments.back() << ": " << options.optionError.Data();
+    }
+}
+
+TEST_F(LaunchOptionsTest, RunFlagsAndTheEndOfOptions) {
+    LaunchOptions options = Parse({"usecwd", "--dry-run", "--json", "--quiet"}, "C");
+    EXPECT_TRUE(options.dryRun && options.json && options.quiet);
+    EXPECT_FALSE(options.silent);
+    options = Parse({}, "C");
+    EXPECT_FALSE(options.dryRun || options.json || options.quiet);
+    EXPECT_TRUE(options.kitFile.Empty());
+
+    // Nothing after "--" is an option, of either kind.
+    options = Parse({"-S", "--", "-Lde", "--dry-run", "--target=/x"}, "C");
+    EXPECT_TRUE(options.silent);
+    EXPECT_TRUE(CodeIs(options, u"en"));
+    EXPECT_FALSE(options.dryRun);
+    EXPECT_TRUE(options.targetDirectory.Empty());
+    EXPECT_FALSE(Parse({"--", "-S"}, "C").silent);
 }
 
 }  // namespace tpl

@@ -55,6 +55,8 @@ TEST(InformationRequestTest, SpellingsAnywhereFirstOneCounts) {
     EXPECT_EQ(Request({"-h", "--version"}), InformationRequest::Help);
     // Near misses are ordinary arguments (ignored by the switch scan).
     EXPECT_EQ(Request({"--helpme", "-help", "version", "-v"}), InformationRequest::None);
+    // After "--" nothing is an option.
+    EXPECT_EQ(Request({"--", "--help", "--version"}), InformationRequest::None);
 }
 
 TEST(InformationRequestTest, VersionIsTheProjectVersion) {
@@ -64,8 +66,10 @@ TEST(InformationRequestTest, VersionIsTheProjectVersion) {
 TEST_F(UsageTextTest, EnglishUsageNamesSwitchesStatusesFilesAndEveryLanguage) {
     const std::string text = UsageText();
     EXPECT_EQ(FirstLine(text), "Installing configuration");
-    for (const char* part : {"usecwd", "-S", "-L<code>", "Exit status:", "pivotrun.cfg", "TMPDIR", "SIGTERM"})
+    for (const char* part : {"usecwd", "-S", "-L<code>", "Exit status:", "pivotrun.cfg", "TMPDIR", "SIGTERM",
+                             "--dry-run", "--json", "--quiet", "--kit=FILE", "\n   3  ", "\n  64  ", "\n  75  "})
         EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_EQ(UsageLine(), FirstLine(text.substr(text.find("Usage:"))) + "\n");
     EXPECT_EQ(text.find("{languages}"), std::string::npos);
     std::string words = text;
     for (char& c : words)
@@ -94,6 +98,9 @@ TEST_F(UsageTextTest, TranslatedBodiesAreNoWiderThanTheEnglishOne) {
     for (const char* code : {"de", "ru"}) {
         MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(code));
         EXPECT_LE(WidestLine(UsageText()), english) << code;
+        // Every exit status is told in every language.
+        for (const char* status : {"\n   3  ", "\n  64  ", "\n  75  ", "--dry-run"})
+            EXPECT_NE(UsageText().find(status), std::string::npos) << code << status;
     }
 }
 

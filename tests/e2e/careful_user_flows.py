@@ -317,7 +317,7 @@ def flow_second_run_refused(ctx):
         check(w.button_state("Finish") == (True, True), "no Finish button on the final page")
         check((snapshot(target), snapshot(ctx.sandbox.home)) == during, "the refused run changed something")
         w.advance()
-        check(w.exit_status() == 1, "exit status of the refused run")
+        check(w.exit_status() == 75, "exit status of the refused run")
         first_status, first_err = hold.release_and_finish(HELD_AT, first)
     check(first_status == 0, "first run: exit status %d; %r" % (first_status, first_err[-300:]))
     installed = {rel for rel, entry in snapshot(target).items() if entry[0] == "file"}

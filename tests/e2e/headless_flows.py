@@ -7,6 +7,7 @@ The real tplsetup runs with DISPLAY unset and its own HOME and TMPDIR, the
 kit in the current directory (usecwd). Exit status 0 passed, 1 failed,
 77 skipped.
 """
+import json
 import os
 import re
 import signal
@@ -19,15 +20,28 @@ from e2e_files import (SKIP, check, check_demo_installed, ended_on_failure, flow
 
 ENTRIES = 300  # in the kit of the interrupted runs
 
-NOT_FOUND = "Distribution kit file qbx4.tkx not found."
-DAMAGED = "Distribution kit file qbx4.tkx corrupted or not designed for this installation program."
-NO_SPACE = "Insufficient space available in the directory Temp."
+NOT_FOUND = "Distribution kit file qbx4.tkx not found"
+DAMAGED = "Distribution kit file qbx4.tkx corrupted or not designed for this installation program"
+NO_SPACE = "Insufficient space available in the directory Temp"
 SUCCESS = "Configuration installed successfully."
 INSTALL_ERROR = "Installation error"
 ERROR_FINISH = "An error occurred during the installation process."
 CANCELLED = "Installation canceled. Template directory has not been changed."
-TARGET_BUSY = "Another installation is already using the template directory:"
+TARGET_BUSY = "Another installation is already using the template directory"
+NOT_RECORDED = "could not be recorded in the settings file"
 PROGRESS = re.compile(r"^Files being copied\.\.\. (\d+)%$")
+SUMMARY = re.compile(r"^(\d+) added, (\d+) replaced, (\d+) kept$")
+# One line per error: "tplsetup: PATH: what failed: reason".
+ERROR_LINE = re.compile(r"^tplsetup: (.+?): ([^:]+)(?:: (.+))?$")
+
+
+def error_lines(err):
+    """The error lines of a run's standard error, as (path, what, reason)."""
+    return [m.groups() for m in (ERROR_LINE.match(line) for line in err) if m]
+
+
+def check_no_windows_numbers(err):
+    check(not any(re.search(r"\((?:error )?\d+\)", line) for line in err), "an error number in %r" % err)
 
 
 def progress_values(lines):
@@ -37,7 +51,8 @@ def progress_values(lines):
 def expect_preparation_error(sb, text, tmpdir=None):
     status, _, err = sb.run("usecwd", "-S", tmpdir=tmpdir)
     check(status == 1, "exit status %d after a preparation error" % status)
-    check(text in err, "standard error reads %r" % err)
+    check(len(err) == 1 and error_lines(err) and error_lines(err)[0][1] == text, "standard error reads %r" % err)
+    check_no_windows_numbers(err)
     check(not os.path.exists(sb.default_target), "something was installed")
     check(temporary_leftovers(tmpdir or sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(tmpdir or sb.tmp))
 
@@ -91,7 +106,7 @@ def flow_success(sb):
     check(values and values[0] < 10 and values[-1] == 100, "progress lines %r" % values)
     check(values == sorted(values) and len(set(v // 10 for v in values)) == len(values),
           "more than one line per ten percent: %r" % values)
-    check(err[-1] == SUCCESS, "last line %r" % err[-1])
+    check(err[-2:] == [SUCCESS, "400 added, 0 replaced, 0 kept"], "last lines %r" % err[-2:])
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
 
 
@@ -105,7 +120,8 @@ def flow_german(sb):
     check_demo_installed(sb.default_target)
     os.remove(sb.kit)
     status, _, err = sb.run("usecwd", "-S", "-Lde")
-    check(status == 1 and "Die Datei des Distributionspakets qbx4.tkx wurde nicht gefunden." in err,
+    check(status == 1 and any("Die Datei des Distributionspakets qbx4.tkx wurde nicht gefunden" in line
+                              for line in err),
           "no kit in German: %d %r" % (status, err))
 
 
@@ -116,7 +132,7 @@ def flow_target(sb):
     proposed = sb.mkdir("proposed")
     sb.name_target(proposed)
     status, _, err = sb.run("usecwd", "-S", "--target=")
-    check(status == 1 and any("--target" in line for line in err), "empty --target: %d %r" % (status, err))
+    check(status == 64 and any("--target" in line for line in err), "empty --target: %d %r" % (status, err))
     check(sb.recorded_locations() == [proposed], "launcher file changed: %r" % sb.recorded_locations())
 
     status, _, err = sb.run("usecwd", "-Lde", "--target=chosen/tpl", "-S")
@@ -133,9 +149,9 @@ def flow_log(sb):
     """--log: a log that cannot be opened stops the run before anything
     changes; a good one gets each run's steps appended, with no file contents."""
     sb.pack_demo_kit()
-    for bad in ("--log=missing/dir/install.log", "--log=" + sb.app, "--log="):
+    for bad, expected in (("--log=missing/dir/install.log", 1), ("--log=" + sb.app, 1), ("--log=", 64)):
         status, _, err = sb.run("usecwd", "-S", bad)
-        check(status == 1 and any("log" in line for line in err), "%s: %d %r" % (bad, status, err))
+        check(status == expected and any("log" in line for line in err), "%s: %d %r" % (bad, status, err))
         check(not os.path.exists(sb.default_target), "%s: installed anyway" % bad)
         check(not os.path.exists(sb.launcher_file), "%s: launcher file written" % bad)
 
@@ -143,13 +159,18 @@ def flow_log(sb):
         status, _, err = sb.run("usecwd", "--log=install.log", "-S")
         check(status == 0, "exit status %d; stderr %r" % (status, err))
     with open(os.path.join(sb.app, "install.log"), encoding="utf-8") as f:
-        lines = [line.split(" ", 1)[1] for line in f.read().splitlines()]
+        stamped = [line.split(" ", 2) for line in f.read().splitlines()]
+    # Each line names its run's process: two runs, two ids.
+    check(len({pid for _, pid, _ in stamped}) == 2, "process ids %r" % {pid for _, pid, _ in stamped})
+    lines = [text for _, _, text in stamped]
     check(lines.count("exit status 0") == 2 and lines[-1] == "exit status 0", "log ends %r" % lines[-3:])
     check(sum(line.startswith("added: ") for line in lines) > 0, "nothing added in %r" % lines)
     check(sum(line.startswith("kept (up to date): ") for line in lines) ==
           sum(line.startswith("added: ") for line in lines), "the second run did not keep every file")
     check(lines.count("launcher file: recorded " + sb.default_target.rstrip("/")) == 2, "no recording in %r" % lines)
     demo = snapshot(sb.default_target)
+    check(lines.count("0 added, 0 replaced, %d kept" % sum(line.startswith("added: ") for line in lines)) == 1,
+          "no summary of the second run in %r" % lines)
     with open(os.path.join(sb.app, "install.log"), "rb") as f:
         log = f.read()
     for rel, entry in demo.items():
@@ -201,7 +222,8 @@ def flow_failing_installation(sb):
     launcher_before = snapshot(os.path.dirname(sb.launcher_file))
     status, _, err = sb.run("usecwd", "-S")
     check(status == 1, "exit status %d" % status)
-    check(any(line.startswith(INSTALL_ERROR) for line in err), "stderr %r" % err)
+    check([what for _, what, _ in error_lines(err)] == [INSTALL_ERROR], "stderr %r" % err)
+    check_no_windows_numbers(err)
     check(any(ERROR_FINISH in line for line in err), "stderr %r" % err)
     check(snapshot(target) == before, "the template directory changed")
     check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_before, "the launcher file changed")
@@ -271,7 +293,7 @@ def flow_sigkill_recovery(sb):
     # The second start has no kit: it can only recover, then report the kit missing.
     os.remove(sb.kit)
     status, _, err = sb.run("usecwd", "-S")
-    check(status == 1 and err[-1] == NOT_FOUND, "second start: %d %r" % (status, err))
+    check(status == 1 and error_lines(err[-1:])[0][1] == NOT_FOUND, "second start: %d %r" % (status, err))
     check(any("rolled back an interrupted installation into " + target in line for line in err),
           "no report of the recovery: %r" % err)
     check(snapshot(target) == before, "the template directory is not as before the killed run")
@@ -289,15 +311,88 @@ def flow_concurrent_run(sb):
         hold.wait_held(ENTRIES // 10, first)
         during = snapshot(target)
         launcher_during = snapshot(os.path.dirname(sb.launcher_file))
+        # Foretold by a dry run, then met: 75, worth a retry.
+        status, out, err = sb.run("usecwd", "--dry-run")
+        check(status == 75 and any(line.startswith("lock: " + target) for line in out),
+              "dry run: exit status %d; %r %r" % (status, out[-4:], err))
         status, _, err = sb.run("usecwd", "-S")
-        check(status == 1, "second run: exit status %d; stderr %r" % (status, err))
-        check(any(line.startswith(TARGET_BUSY + " " + target) for line in err),
-              "second run names no busy directory: %r" % err)
+        check(status == 75, "second run: exit status %d; stderr %r" % (status, err))
+        check((target + "/", TARGET_BUSY, None) in error_lines(err), "second run names no busy directory: %r" % err)
         check(snapshot(target) == during, "the second run changed the template directory")
         check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_during, "the launcher file changed")
         first_status, first_err = hold.release_and_finish(ENTRIES // 10, first)
     check(first_status == 0, "first run: exit status %d; %r" % (first_status, first_err[-300:]))
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_usage_error(sb):
+    """A misspelled long option changes nothing and exits 64 with the usage
+    line; the toolkit's own options and anything after "--" are no error."""
+    sb.pack_demo_kit()
+    proposed = sb.mkdir("proposed")
+    sb.name_target(proposed)
+    launcher_before = snapshot(os.path.dirname(sb.launcher_file))
+    status, out, err = sb.run("usecwd", "-S", "--tagret=" + sb.mkdir("elsewhere"))
+    check(status == 64, "exit status %d" % status)
+    check(err[:1] == ["tplsetup: unknown option '--tagret'"] and len(err) == 2 and err[1].startswith("Usage: "),
+          "stderr %r" % err)
+    check(out == [] and os.listdir(proposed) == [], "something was installed")
+    check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_before, "the launcher file changed")
+    status, _, err = sb.run("usecwd", "-S", "--class", "Tpl", "--name=tpl", "--", "--not-an-option")
+    check(status == 0, "toolkit options: exit status %d; %r" % (status, err))
+    check_demo_installed(proposed)
+
+
+def flow_dry_run(sb):
+    """--dry-run needs neither a display nor -S, prints the plan and changes
+    nothing; --json gives it as one document; the installation after it does
+    what it said, and a second one has nothing to do."""
+    sb.pack_demo_kit()
+    before = snapshot(sb.root)
+    status, out, err = sb.run("usecwd", "--dry-run")
+    check(status == 0 and err == [], "exit status %d; stderr %r" % (status, err))
+    check(snapshot(sb.root) == before, "the dry run changed something")
+    check(not os.path.exists(sb.default_target), "the dry run made the target")
+    added = [line for line in out if line.startswith("add  ")]
+    check(len(added) > 0 and out[-1].endswith("exit status 0"), "plan %r" % out)
+    check(any(line.startswith("launcher file: ") and line.endswith(": writable") for line in out), "plan %r" % out)
+
+    status, out, _ = sb.run("usecwd", "--dry-run", "--json")
+    plan = json.loads("\n".join(out))
+    check(status == 0 and plan["exitStatus"] == 0 and plan["wouldSucceed"], "JSON plan %r" % plan)
+    check([e["action"] for e in plan["entries"]] == ["add"] * len(added), "actions %r" % plan["entries"])
+    check(plan["target"] == sb.default_target and plan["lock"]["available"], "JSON plan %r" % plan)
+    check(snapshot(sb.root) == before, "the JSON dry run changed something")
+
+    status, out, err = sb.run("usecwd", "-S", "--json")
+    summary = json.loads("\n".join(out))
+    check(status == 0 and summary["summary"] == {"added": len(added), "replaced": 0, "kept": 0},
+          "first run: %d %r %r" % (status, summary, err[-2:]))
+    # Up to date: the dry run says so, the run keeps everything and says so,
+    # and with --quiet says nothing at all.
+    status, out, _ = sb.run("usecwd", "--dry-run", "--json")
+    check(status == 0 and {e["action"] for e in json.loads("\n".join(out))["entries"]} == {"keep"},
+          "second plan %r" % out)
+    status, out, err = sb.run("usecwd", "-S", "--quiet", "--json")
+    summary = json.loads("\n".join(out))
+    check(status == 0 and err == [], "quiet run: %d %r" % (status, err))
+    check(summary["summary"] == {"added": 0, "replaced": 0, "kept": len(added)}, "quiet run: %r" % summary)
+    check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+
+
+def flow_not_recorded(sb):
+    """A launcher file that cannot be written: foretold by the dry run, and
+    the run installs, names the file on one line and exits 3."""
+    sb.pack_demo_kit()
+    os.makedirs(os.path.join(sb.launcher_file, "in-the-way"))
+    status, out, _ = sb.run("usecwd", "--dry-run")
+    check(status == 3 and any(line.startswith("launcher file: " + sb.launcher_file + ": cannot be written: ")
+                              for line in out), "dry run: %d %r" % (status, out[-3:]))
+    status, _, err = sb.run("usecwd", "-S")
+    check(status == 3, "exit status %d; %r" % (status, err))
+    check_demo_installed(sb.default_target)
+    check(any(path == sb.launcher_file and NOT_RECORDED in what for path, what, _ in error_lines(err)),
+          "stderr %r" % err)
 
 
 FLOWS = flows_of(globals())

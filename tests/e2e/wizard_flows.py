@@ -120,7 +120,7 @@ def flow_unrecorded_directory(ctx):
     check_demo_installed(ctx.sandbox.default_target)
     w.click(CHECK_BUTTON)
     w.advance()
-    check(w.exit_status() == 1, "exit status when the directory was not recorded")
+    check(w.exit_status() == 3, "exit status when the directory was not recorded")
 
 
 def flow_check_button_cleared(ctx):

@@ -2,8 +2,16 @@
 // HOME and TMPDIR, so that leaks and lost files both show.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
 
 #include "headless/headless_install.h"
 #include "support/captured_stream.h"
@@ -12,6 +20,7 @@
 #include "fs/interruption.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
+#include "support/test_times.h"
 #include "support/tmpfs_mount.h"
 
 namespace tpl {
@@ -24,16 +33,23 @@ protected:
         ClearInterruptionRequest();
         InstallSandboxTest::TearDown();
     }
+    static HeadlessRequest Request(const std::string& target) {
+        HeadlessRequest request;
+        request.useCurrentDirectory = true;
+        request.chosenTarget = Wide(target);
+        return request;
+    }
     int Run(const std::string& target = std::string()) {
-        return RunHeadlessInstallation(true, Wide(target), nullptr, messages_.Get(), false);
+        return RunHeadlessInstallation(Request(target), nullptr, messages_.Get(), output_.Get());
     }
     // A run of its own, with what it printed.
     std::pair<int, std::string> RunPrinting(const std::string& target) {
         CapturedStream out;
-        const int status = RunHeadlessInstallation(true, Wide(target), nullptr, out.Get(), false);
+        const int status = RunHeadlessInstallation(Request(target), nullptr, out.Get(), output_.Get());
         return {status, out.Text()};
     }
     CapturedStream messages_;
+    CapturedStream output_;
 };
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -53,8 +69,40 @@ TEST_F(HeadlessInstallTest, InstallsRecordsAndReports) {
     const std::string text = messages_.Text();
     EXPECT_TRUE(Contains(text, "Template directory: " + DefaultTarget() + "\n")) << text;
     EXPECT_TRUE(Contains(text, "Files being copied... 100%\n")) << text;
-    EXPECT_TRUE(Contains(text, "Configuration installed successfully.\n")) << text;
+    EXPECT_TRUE(Contains(text, "Configuration installed successfully.\n2 added, 0 replaced, 0 kept\n")) << text;
+    EXPECT_TRUE(output_.Text().empty()) << output_.Text();
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+// A script tells "changed" from "nothing to do" by the summary; with
+// --quiet nothing but errors reaches standard error.
+TEST_F(HeadlessInstallTest, QuietRunsSayNothingAndTheJsonSummaryCountsTheChanges) {
+    WriteKit({{u"a.cfg", 0, "alpha"}, {u"sub\\b.cfg", 0, "beta"}});
+    HeadlessRequest request = Request(std::string());
+    request.quiet = true;
+    request.json = true;
+    for (const auto& [added, kept] : {std::pair<int, int>{2, 0}, std::pair<int, int>{0, 2}}) {
+        CapturedStream out;
+        CapturedStream json;
+        ASSERT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), json.Get()), 0);
+        EXPECT_EQ(out.Text(), "");
+        const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["summary"]["added"], added) << json.Text();
+        EXPECT_EQ(document["summary"]["replaced"], 0);
+        EXPECT_EQ(document["summary"]["kept"], kept);
+        EXPECT_EQ(document["exitStatus"], 0);
+        EXPECT_EQ(document["target"], DefaultTarget());
+    }
+    // An error is still told, on one line, and in the document.
+    std::filesystem::remove(cwd_ + "/qbx4.tkx");
+    CapturedStream out;
+    CapturedStream json;
+    EXPECT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), json.Get()), 1);
+    EXPECT_EQ(out.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
+                              std::strerror(ENOENT) + "\n");
+    const nlohmann::json document = nlohmann::json::parse(json.Text());
+    EXPECT_EQ(document["exitStatus"], 1);
+    EXPECT_EQ(document["error"]["path"], cwd_ + "/qbx4.tkx");
 }
 
 TEST_F(HeadlessInstallTest, ChosenTargetReplacesTheProposalAndIsRecordedFirst) {
@@ -87,17 +135,35 @@ TEST_F(HeadlessInstallTest, FailedInstallationIsRolledBackAndNotRecorded) {
     EXPECT_EQ(ReadFile(target + "/keep.cfg"), "the user's");
     EXPECT_EQ(ReadFile(home_ + "/.Vq/pivotrun/pivotrun.cfg"), launcher);
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "Installation error (")) << text;
-    // Where it failed and what the system said, as the wizard's box shows it.
-    EXPECT_TRUE(Contains(text, ")\n" + target + "/sub")) << text;
-    EXPECT_TRUE(Contains(text, "Not a directory\n")) << text;
+    // Where it failed and what the system said, on one line, with no
+    // number of another system's errors in it.
+    EXPECT_TRUE(Contains(text, "tplsetup: " + target + "/sub/b.cfg: Installation error: Not a directory\n")) << text;
+    EXPECT_FALSE(Contains(text, "(3)")) << text;
     EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
 TEST_F(HeadlessInstallTest, PreparationErrorIsPrintedWithStatusOne) {
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(messages_.Text(), "Distribution kit file qbx4.tkx not found.\n");
+    // The place it looked in is named: the current directory here (usecwd).
+    EXPECT_EQ(messages_.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
+                                    std::strerror(ENOENT) + "\n");
+
+    // --kit: the kit from anywhere, and where it was looked for when missing.
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    std::filesystem::create_directories(Path("kits"));
+    std::filesystem::rename(cwd_ + "/qbx4.tkx", Path("kits/any name.tkx"));
+    HeadlessRequest request = Request(std::string());
+    request.kitFile = Wide(Path("kits/any name.tkx"));
+    CapturedStream out;
+    ASSERT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), output_.Get()), 0) << out.Text();
+    EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
+    request.kitFile = Wide(Path("kits/gone.tkx"));
+    const auto [status, printed] = std::pair<int, std::string>{
+        RunHeadlessInstallation(request, nullptr, messages_.Get(), output_.Get()), std::string()};
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(Contains(messages_.Text(), "tplsetup: " + Path("kits/gone.tkx") + ": Distribution kit file"))
+        << messages_.Text();
 }
 
 TEST_F(HeadlessInstallTest, InterruptedRunEndsCancelledWithNothingInstalled) {
@@ -122,7 +188,9 @@ TEST_F(HeadlessInstallTest, AFullDiskSaysSoAndIsRolledBack) {
     EXPECT_EQ(Run(), 1);
     EXPECT_TRUE(std::filesystem::is_empty(target));
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "There is not enough space on the disk. (112)\n")) << text;
+    EXPECT_TRUE(Contains(text, "tplsetup: " + target + "/big.cfg: There is not enough space on the disk: " +
+                                   std::strerror(ENOSPC) + "\n"))
+        << text;
     EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
 }
 
@@ -131,10 +199,12 @@ TEST_F(HeadlessInstallTest, ADirectoryThatCannotBeRecordedFailsTheRunButKeepsThe
     std::filesystem::create_directories(launcher + "/in-the-way");
     WriteKit({{u"a.cfg", 0, "alpha"}});
 
-    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(Run(), 3);  // the files did change
     EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "could not be recorded in the settings file: " + launcher + "\n")) << text;
+    EXPECT_TRUE(Contains(text, "tplsetup: " + launcher + ": The templates have been installed, but the template "
+                                   "directory could not be recorded in the settings file\n"))
+        << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
@@ -147,10 +217,11 @@ TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAny
     std::filesystem::create_directories(locked);
     TmpfsMount readOnly(locked, "size=64k", true);
     std::vector<std::pair<std::string, std::string>> cases = {
-        {file, "The specified path is a file, not a directory.\n" + file + "\n"},
-        {tooLong, "The specified directory cannot be created.\n" + tooLong + "\nFile name too long\n"}};
+        {file, "tplsetup: " + file + ": The specified path is a file, not a directory\n"},
+        {tooLong, "tplsetup: " + tooLong + ": The specified directory cannot be created: File name too long\n"}};
     if (readOnly.Mounted())
-        cases.push_back({locked, "Files cannot be written to the specified directory.\n" + locked + "\nRead-only file system\n"});
+        cases.push_back({locked, "tplsetup: " + locked +
+                                     ": Files cannot be written to the specified directory: Read-only file system\n"});
     for (const auto& [target, expected] : cases) {
         SCOPED_TRACE(target);
         const auto [status, printed] = RunPrinting(target);
@@ -166,7 +237,9 @@ TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAny
     MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("de"));
     const auto [status, printed] = RunPrinting(file);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(printed, std::string(MessageCatalog::GetUtf8("IDS_TARGET_ISFILE")) + "\n" + file + "\n");
+    std::string german = MessageCatalog::GetUtf8("IDS_TARGET_ISFILE");
+    german.pop_back();  // its final "."
+    EXPECT_EQ(printed, "tplsetup: " + file + ": " + german + "\n");
 }
 
 TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
@@ -177,11 +250,144 @@ TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
     ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
 
     const auto [status, printed] = RunPrinting(target);
-    EXPECT_EQ(status, 1);
-    const std::string busy = "Another installation is already using the template directory: " + target + "/ (33)\n";
+    EXPECT_EQ(status, 75);
+    const std::string busy = "tplsetup: " + target + "/: Another installation is already using the template directory\n";
     EXPECT_TRUE(Contains(printed, busy + "An error occurred during the installation process.")) << printed;
     EXPECT_FALSE(Exists(target + "/a.cfg"));
     EXPECT_FALSE(Exists(home_ + "/.Vq"));
+}
+
+}  // namespace tpl
+
+namespace tpl {
+
+namespace {
+
+FILETIME EntryTime(int64_t unixSeconds) {
+    return static_cast<FILETIME>(unixSeconds + 11644473600ll) * 10000000ull;
+}
+
+// Every path below root with its kind, size and modification time, to the
+// nanosecond: what "changes nothing" has to leave exactly as it was. The
+// temporary directory's own time is left out: the unpacked kit came and went.
+std::map<std::string, std::string> Snapshot(const std::string& root, const std::string& temporary) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        struct stat info {};
+        if (lstat(entry.path().c_str(), &info) != 0) continue;
+        if (entry.path() == temporary) info.st_mtim = {};
+        entries[entry.path().string()] = std::to_string(info.st_mode) + " " + std::to_string(info.st_size) + " " +
+                                         std::to_string(info.st_mtim.tv_sec) + "." +
+                                         std::to_string(info.st_mtim.tv_nsec);
+    }
+    return entries;
+}
+
+}  // namespace
+
+// The dry run foretells the status of the installation that follows it, in
+// each way a run can end, and changes nothing on the way.
+TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
+    WriteKit({{u"new.cfg", EntryTime(kNew), "new"},
+              {u"old.cfg", EntryTime(kNew), "replaces"},
+              {u"sub\\same.cfg", EntryTime(kNew), "kept"}});
+    const std::string target = Path("templates");
+    const auto prepareUpgrade = [&] {
+        WriteFile(target + "/old.cfg", "older");
+        WriteFile(target + "/sub/same.cfg", "as new");
+        struct timespec older[2] = {{kOld, 0}, {kOld, 0}};
+        struct timespec same[2] = {{kNew, 0}, {kNew, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (target + "/old.cfg").c_str(), older, 0), 0);
+        ASSERT_EQ(utimensat(AT_FDCWD, (target + "/sub/same.cfg").c_str(), same, 0), 0);
+    };
+    const std::string launcher = home_ + "/.Vq/pivotrun/pivotrun.cfg";
+    DirectoryLock otherRun;
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int status;
+    };
+    const Case cases[] = {
+        {"a new directory", [] {}, 0},
+        {"an upgrade", prepareUpgrade, 0},
+        {"a directory in the way", [&] { std::filesystem::create_directories(target + "/new.cfg"); }, 1},
+        {"another run's lock",
+         [&] {
+             prepareUpgrade();
+             ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
+         },
+         75},
+        {"an unwritable launcher file", [&] { std::filesystem::create_directories(launcher + "/x"); }, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(target);
+        std::filesystem::remove_all(home_ + "/.Vq");
+        otherRun.Release();
+        c.arrange();
+        const auto before = Snapshot(root_, tmp_);
+        HeadlessRequest request = Request(target);
+        CapturedStream messages;
+        CapturedStream plan;
+        EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), plan.Get()), c.status) << messages.Text();
+        EXPECT_EQ(Snapshot(root_, tmp_), before) << plan.Text();
+        EXPECT_TRUE(Contains(plan.Text(), "would end with exit status " + std::to_string(c.status) + "\n"))
+            << plan.Text();
+        request.json = true;
+        CapturedStream json;
+        EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), json.Get()), c.status);
+        const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["exitStatus"], c.status);
+        EXPECT_EQ(document["wouldSucceed"], c.status == 0);
+        EXPECT_EQ(document["lock"]["available"], c.status != 75) << json.Text();
+        EXPECT_EQ(Snapshot(root_, tmp_), before);
+        // What it foretold is what happens.
+        EXPECT_EQ(Run(target), c.status) << messages_.Text();
+    }
+}
+
+TEST_F(HeadlessInstallTest, DryRunListsEachEntrysActionTheSpaceAndTheLauncherFile) {
+    WriteKit({{u"new.cfg", EntryTime(kNew), "new"}, {u"old.cfg", EntryTime(kNew), "replaces"}});
+    const std::string target = Path("templates");
+    WriteFile(target + "/old.cfg", "older");
+    struct timespec older[2] = {{kOld, 0}, {kOld, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (target + "/old.cfg").c_str(), older, 0), 0);
+
+    CapturedStream messages;
+    CapturedStream plan;
+    ASSERT_EQ(RunDryRun(Request(target), nullptr, messages.Get(), plan.Get()), 0) << messages.Text();
+    EXPECT_EQ(messages.Text(), "");
+    const std::string text = plan.Text();
+    for (const std::string& line : std::vector<std::string>{
+             "target: " + target + "/\n", "add  3  2020-09-13T12:26:40Z  new.cfg\n",
+          "replace  8  2020-09-13T12:26:40Z  old.cfg\n",
+          "1 add (3 bytes), 1 replace (8 bytes), 0 keep (0 bytes), 0 blocked (0 bytes); 11 bytes to write\n",
+          "space: 11 bytes to write, ", "lock: " + target + " is free\n",
+          "launcher file: " + home_ + "/.Vq/pivotrun/pivotrun.cfg: writable\n"})
+        EXPECT_TRUE(Contains(text, line)) << line << "\nin:\n" << text;
+
+    HeadlessRequest request = Request(target);
+    request.json = true;
+    CapturedStream json;
+    ASSERT_EQ(RunDryRun(request, nullptr, messages.Get(), json.Get()), 0);
+    const nlohmann::json document = nlohmann::json::parse(json.Text());
+    EXPECT_EQ(document["entries"][0]["action"], "add");
+    EXPECT_EQ(document["entries"][1]["action"], "replace");
+    EXPECT_EQ(document["summary"]["replace"]["bytes"], 8);
+    EXPECT_EQ(document["space"]["bytesToWrite"], 11);
+    EXPECT_TRUE(document["space"]["enough"].get<bool>());
+    EXPECT_EQ(document["launcherFiles"][0]["writable"], true);
+    EXPECT_EQ(document["dryRun"], true);
+
+    // A preparation error: one line on standard error, and the document.
+    std::filesystem::remove(cwd_ + "/qbx4.tkx");
+    CapturedStream failed;
+    CapturedStream none;
+    EXPECT_EQ(RunDryRun(Request(target), nullptr, failed.Get(), none.Get()), 1);
+    EXPECT_EQ(none.Text(), "");
+    EXPECT_EQ(failed.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
+                                 std::strerror(ENOENT) + "\n");
+    EXPECT_TRUE(TemporaryLeftovers().empty());
 }
 
 }  // namespace tpl

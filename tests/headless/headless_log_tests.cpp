@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -62,18 +63,24 @@ protected:
     int Run() {
         InstallLog log;
         EXPECT_EQ(log.Open(Wide(Path("install.log"))), 0u);
-        const int status = RunHeadlessInstallation(true, Wide(target_), &log, messages_.Get(), false);
+        HeadlessRequest request;
+        request.useCurrentDirectory = true;
+        request.chosenTarget = Wide(target_);
+        const int status = RunHeadlessInstallation(request, &log, messages_.Get(), messages_.Get());
         log.Finished(status);
         return status;
     }
     // The log's lines without their time stamps, each of which must be one.
     std::vector<std::string> LogLines() const {
-        static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )");
+        // Each with the process's id, so that runs sharing a log are told apart.
+        static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z \[(\d+)\] )");
         std::vector<std::string> lines;
         std::istringstream in(ReadFile(Path("install.log")));
         for (std::string line; std::getline(in, line);) {
-            EXPECT_TRUE(std::regex_search(line, stamp)) << line;
-            lines.push_back(line.substr(25));
+            std::smatch match;
+            EXPECT_TRUE(std::regex_search(line, match, stamp)) << line;
+            EXPECT_EQ(match[1], std::to_string(::getpid())) << line;
+            lines.push_back(line.substr(match.length(0)));
         }
         return lines;
     }
@@ -101,7 +108,7 @@ TEST_F(HeadlessLogTest, FreshInstallation) {
     const std::string t = target_;
     EXPECT_EQ(Steps(), (Lines{"target: " + t, "directory created: " + t, "added: " + t + "/a.cfg",
                               "directory created: " + t + "/sub", "added: " + t + "/sub/b.cfg", "committed",
-                              "launcher file: recorded " + t, "exit status 0"}));
+                              "2 added, 0 replaced, 0 kept", "launcher file: recorded " + t, "exit status 0"}));
 }
 
 TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
@@ -114,7 +121,7 @@ TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
     const std::string t = target_;
     EXPECT_EQ(Lines(steps.begin() + first, steps.end()),
               (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg", "kept (up to date): " + t + "/sub/b.cfg",
-                     "committed", "launcher file: recorded " + t, "exit status 0"}));
+                     "committed", "0 added, 1 replaced, 1 kept", "launcher file: recorded " + t, "exit status 0"}));
 }
 
 TEST_F(HeadlessLogTest, FailureIsRolledBackStepByStep) {
@@ -139,6 +146,17 @@ TEST_F(HeadlessLogTest, CancelAfterTheFirstEntryRemovesWhatItAdded) {
                               "rollback removed created directory: " + t, "rolled back after a cancel",
                               "exit status 2"}));
     EXPECT_FALSE(Exists(t));
+}
+
+// A kit entry's name that holds a line feed and what follows it must not
+// forge a line of the log.
+TEST_F(HeadlessLogTest, ControlCharactersInNamesAreEscaped) {
+    WriteKit({{u"a\n2026-01-01T00:00:00.000Z [1] committed\x1b.cfg", FileTime(kNew), "alpha"}});
+    ASSERT_EQ(Run(), 0) << messages_.Text();
+    const std::string t = target_;
+    const Lines steps = Steps();
+    EXPECT_EQ(steps[2], "added: " + t + "/a\\n2026-01-01T00:00:00.000Z [1] committed\\x1b.cfg");
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "committed"), 1) << ReadFile(Path("install.log"));
 }
 
 TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {

@@ -19,6 +19,10 @@ TEST(InstallOutcomeTest, CodeDecidesBeforePercentAndCancelIsItsOwnOutcome) {
     EXPECT_EQ(ExitStatusOf(InstallOutcome::Succeeded), 0);
     EXPECT_EQ(ExitStatusOf(InstallOutcome::Failed), 1);
     EXPECT_EQ(ExitStatusOf(InstallOutcome::Cancelled), 2);
+    // Another installation's lock: worth a retry, and a script must see that.
+    EXPECT_EQ(ExitStatusOf(InstallOutcome::Failed, 33), 75);
+    EXPECT_EQ(ExitStatusOf(InstallOutcome::Failed, 183), 1);
+    EXPECT_EQ(ExitStatusOf(InstallOutcome::Cancelled, 1223), 2);
 }
 
 TEST(ProgressReporterTest, LinesOnlyWhenTenMorePercentAreDone) {

@@ -206,6 +206,25 @@ TEST_F(TkxTest, UsageErrorsAndHelp) {
         EXPECT_NE(run.out.find(std::string("tkx ") + command), std::string::npos);
     }
     EXPECT_EQ(Tkx({"--help"}).status, 0);
+    const TkxRun version = Tkx({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tkx 1.0.0\n");
+}
+
+TEST_F(TkxTest, DoubleDashEndsTheOptionsForNamesThatBeginWithADash) {
+    fsys::create_directories(Path("-tree"));
+    WriteBytes(Path("-tree/a.cfg"), std::string("alpha"));
+    const fsys::path before = fsys::current_path();
+    fsys::current_path(root_);
+    const TkxRun pack = Tkx({"pack", "-o", "-k.tkx", "--", "-tree"});
+    ASSERT_EQ(pack.status, 0) << pack.err;
+    EXPECT_EQ(Tkx({"verify", "--", "-k.tkx"}).status, 0);
+    const TkxRun list = Tkx({"list", "--json", "--", "-k.tkx"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("a.cfg"), std::string::npos);
+    EXPECT_EQ(Tkx({"diff", "--", "-k.tkx", "--help"}).status, 0);  // a directory named "--help"
+    EXPECT_EQ(Tkx({"verify", "-k.tkx"}).status, 2);
+    fsys::current_path(before);
 }
 
 }  // namespace tpl

@@ -5,6 +5,10 @@
 
 namespace tpl {
 
+#ifndef TPL_VERSION
+#error "TPL_VERSION is set by the build from the project version"
+#endif
+
 namespace {
 
 const char kUsage[] =
@@ -21,7 +25,10 @@ const char kUsage[] =
     "  recover        finish this user's interrupted installations (rollback from\n"
     "                 their journals) and print what was restored\n"
     "\n"
-    "Each command accepts --help. Exit status: 0 success, 1 failure, 2 usage error.\n";
+    "  --version      print the version\n"
+    "\n"
+    "Each command accepts --help, and \"--\" before names that begin with \"-\".\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 }  // namespace
 
@@ -47,14 +54,20 @@ std::string DescribeKitError(unsigned code) {
 int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax, CommandArguments* parsed,
                           std::ostream& out, std::ostream& err) {
     for (const std::string& arg : args) {
+        if (arg == "--") break;
         if (arg == "--help" || arg == "-h") {
             out << syntax.usage;
             return -1;
         }
     }
     bool unknownOption = false;
+    bool optionsEnded = false;  // after "--", a name that begins with "-" is an operand
     for (const std::string& arg : args) {
-        if (syntax.allowsJson && arg == "--json") {
+        if (optionsEnded) {
+            parsed->operands.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (syntax.allowsJson && arg == "--json") {
             parsed->json = true;
         } else if (!arg.empty() && arg[0] == '-') {
             unknownOption = true;
@@ -78,6 +91,10 @@ int RunTkx(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        return kTkxOk;
+    }
+    if (command == "--version") {
+        out << "tkx " << TPL_VERSION << "\n";
         return kTkxOk;
     }
     if (command == "pack") return RunPack(rest, out, err);

@@ -47,8 +47,21 @@ WideString WithBackslashes(const std::string& path) {
 
 // Returns kTkxOk, or the status to exit with after the message in *error.
 int ParsePackOptions(const std::vector<std::string>& args, PackOptions* options, std::string* error) {
+    bool optionsEnded = false;  // after "--", a directory whose name begins with "-"
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg.empty() || arg[0] != '-') {
+            if (!options->directory.empty()) {
+                *error = "only one directory can be packed";
+                return kTkxUsage;
+            }
+            options->directory = arg;
+            continue;
+        }
         const bool takesValue = arg == "-o" || arg == "--output" || arg == "-l" || arg == "--level" ||
                                 arg == "--lang" || arg == "--product" || arg == "--vendor" || arg == "--description";
         if (takesValue && i + 1 >= args.size()) {
@@ -76,13 +89,8 @@ int ParsePackOptions(const std::vector<std::string>& args, PackOptions* options,
             if (arg == "--product") language.product = ToWide(value.c_str());
             if (arg == "--vendor") language.vendor = ToWide(value.c_str());
             if (arg == "--description") language.descriptionPath = WithBackslashes(value);
-        } else if (!arg.empty() && arg[0] == '-') {
-            *error = "unknown option " + arg;
-            return kTkxUsage;
-        } else if (options->directory.empty()) {
-            options->directory = arg;
         } else {
-            *error = "only one directory can be packed";
+            *error = "unknown option " + arg;
             return kTkxUsage;
         }
     }

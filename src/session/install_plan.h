@@ -1,0 +1,44 @@
+#pragma once
+// The dry run: the real preparation (the kit found, unpacked and checked,
+// the directory checked as an unattended run checks it), then everything
+// the installation would meet, looked at and never touched: each entry's
+// action, the space it needs, the directory's lock, the launcher files.
+#include <cstdint>
+#include <vector>
+#include "kit/kit_plan.h"
+#include "kit/kit_reader.h"
+#include "session/install_preparation.h"
+#include "session/launcher_file_check.h"
+#include "session/unpack_feedback.h"
+#include "text/cow_string.h"
+
+namespace tpl {
+
+struct InstallPlan {
+    PreparationResult preparation;  // when not ready, nothing below was looked at
+    PreparedInstallation prepared;
+    WideString targetDirectory;  // with a final "/"
+    KitPlan entries;             // points into the reader it was made from
+    // The file system the entries go to, at the directory or its nearest
+    // existing parent.
+    WideString spaceDirectory;
+    uint64_t freeBytes = 0;
+    bool freeKnown = false;
+    // The directory the installation would lock, and whether another one
+    // holds it now.
+    WideString lockDirectory;
+    bool lockBusy = false;
+    std::vector<LauncherFileCheck> launcherFiles;
+
+    bool Ready() const { return preparation.errorTextId == nullptr && !preparation.interrupted; }
+    bool SpaceSuffices() const { return !freeKnown || entries.BytesToWrite() <= freeBytes; }
+    // The status the installation would end with (the process's exit statuses).
+    int ExitStatus() const;
+};
+
+// kit must be a fresh reader and outlive the plan; its unpacked copy goes
+// when it is destroyed. kitFile and chosenTarget as for PrepareInstallation.
+InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
+                             KitReader* kit, UnpackFeedback* feedback = nullptr);
+
+}  // namespace tpl
