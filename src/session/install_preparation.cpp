@@ -26,14 +26,15 @@ PreparationResult Interrupted() {
 }
 
 // Three times the kit must fit into the temporary directory; counted in 64
-// bits so that a large kit cannot wrap round. A kit may inflate to far more
-// than that; when its trailer names the body's length, the body must fit
-// too. When either size cannot be measured the kit is unpacked anyway.
+// bits so that neither a large kit nor a large free space wraps round. A kit
+// may inflate to far more than that; when its trailer names the body's
+// length, the body must fit too. When either size cannot be measured the
+// kit is unpacked anyway.
 bool TemporarySpaceTooSmall(const WideString& kitPath) {
     uint32_t kitSize = 0;
-    uint32_t freeSpace = 0;
+    uint64_t freeSpace = 0;
     if (GetFileSizeByPath(kitPath, &kitSize) != 0 || GetFreeSpace(&freeSpace) != 0) return false;
-    if (uint64_t{kitSize} * 3 > uint64_t{freeSpace}) return true;
+    if (uint64_t{kitSize} * 3 > freeSpace) return true;
     KitTrailer trailer;
     return ReadKitTrailer(kitPath, &trailer) && trailer.bodyLength > freeSpace;
 }
