@@ -6,6 +6,8 @@
 #include "fs/file_io.h"
 #include "fs/free_space.h"
 #include "fs/interruption.h"
+#include "fs/last_error.h"
+#include "fs/temp_names.h"
 #include "kit/kit_trailer.h"
 #include "session/target_directory.h"
 
@@ -16,6 +18,16 @@ namespace {
 PreparationResult Error(const char* textId) {
     PreparationResult result;
     result.errorTextId = textId;
+    return result;
+}
+
+// Where the kit was to be unpacked, and what the system said.
+PreparationResult TemporaryDirectoryNotWritable() {
+    PreparationResult result = Error("IDS_ERROR_TEMPNOTWRITABLE");
+    const NarrowString reason = GetLastSystemErrorText();
+    WideString directory;
+    GetTempDirectory(&directory);
+    result.errorDetail = FailureDetailText(directory, reason);
     return result;
 }
 
@@ -71,9 +83,10 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
         kit->Release();
         return Interrupted();
     }
-    // A temporary directory that fills up while the kit is unpacked is no
-    // fault of the kit.
+    // A temporary directory that fills up while the kit is unpacked, or that
+    // takes no file at all, is no fault of the kit.
     if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE");
+    if (loaded == ERROR_CANTWRITE) return TemporaryDirectoryNotWritable();
     if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
     return PreparationResult();
 }

@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/stat.h>
 #include <filesystem>
 #include <string>
 
@@ -58,6 +60,18 @@ TEST_F(PreparationTest, ErrorsNameTheirTextAndLeaveNoUnpackedKit) {
     WriteFile(cwd_ + "/qbx4.tkx", std::string(3000, '\x5a'));
     EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_DAMAGEDSOURCE");
     EXPECT_TRUE(TemporaryLeftovers().empty());
+
+    // A temporary directory that cannot be written is no fault of the kit:
+    // the message says so, and where and why.
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    TmpfsMount readOnly(tmp_, "size=1m", true);
+    if (!readOnly.Mounted()) {
+        ASSERT_EQ(::chmod(tmp_.c_str(), 0500), 0);
+    }
+    const PreparationResult result = Prepare();
+    EXPECT_EQ(ErrorOf(result), "IDS_ERROR_TEMPNOTWRITABLE");
+    EXPECT_EQ(Narrow(result.errorDetail), tmp_ + "/\n" + std::strerror(readOnly.Mounted() ? EROFS : EACCES));
+    if (!readOnly.Mounted()) ::chmod(tmp_.c_str(), 0700);
 }
 
 TEST_F(PreparationTest, ProposalIsCleanedAndAnEmptyOneRefusedOnlyWhenSilent) {
