@@ -157,8 +157,11 @@ uint32_t DeleteFilePath(const WideString& path) {
     // Its complaints (a directory, no permission) stay visible, as before.
     if (RunTool({"rm", "-f", "--", native.c_str()}, false) == 0) return ERROR_SUCCESS;
     struct stat status;
-    if (::lstat(native.c_str(), &status) != 0 && IsAbsence(errno)) return ERROR_SUCCESS;
-    if (cause == 0 && S_ISDIR(status.st_mode)) cause = EISDIR;
+    if (::lstat(native.c_str(), &status) != 0) {
+        if (IsAbsence(errno)) return ERROR_SUCCESS;
+    } else if (cause == 0 && S_ISDIR(status.st_mode)) {
+        cause = EISDIR;
+    }
     // The tool alone does not say why; the code is the errno rule's all the same.
     return cause != 0 ? fs_detail::StoreErrno(cause) : StoreError(ERROR_INVALID_PARAMETER);
 }
