@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Göstərilən qovluğa faylları yazmaq mümkün deyil."},
     {"IDS_PROGRESS_ROLLBACK", "Şablon qovluğu bərpa olunur..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon qovluğu artıq başqa bir quraşdırma tərəfindən istifadə olunur:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Müvəqqəti qovluğa faylları yazmaq mümkün deyil."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "В посочената папка не могат да се записват файлове."},
     {"IDS_PROGRESS_ROLLBACK", "Възстановяване на папката с шаблони..."},
     {"IDS_ERROR_TARGETBUSY", "Папката с шаблони вече се използва от друго инсталиране:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Във временната папка не могат да се записват файлове."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "In das angegebene Verzeichnis können keine Dateien geschrieben werden."},
     {"IDS_PROGRESS_ROLLBACK", "Das Vorlagenverzeichnis wird wiederhergestellt..."},
     {"IDS_ERROR_TARGETBUSY", "Eine andere Installation verwendet bereits das Vorlagenverzeichnis:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "In das temporäre Verzeichnis können keine Dateien geschrieben werden."},
 };
 
 }  // namespace tpl

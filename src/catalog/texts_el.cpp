@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Δεν είναι δυνατή η εγγραφή αρχείων στον καθορισμένο κατάλογο."},
     {"IDS_PROGRESS_ROLLBACK", "Επαναφορά του καταλόγου προτύπων σε εξέλιξη..."},
     {"IDS_ERROR_TARGETBUSY", "Ο κατάλογος προτύπων χρησιμοποιείται ήδη από άλλη εγκατάσταση:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Δεν είναι δυνατή η εγγραφή αρχείων στον προσωρινό κατάλογο."},
 };
 
 }  // namespace tpl

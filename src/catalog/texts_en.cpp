@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Files cannot be written to the specified directory."},
     {"IDS_PROGRESS_ROLLBACK", "Restoring the template directory..."},
     {"IDS_ERROR_TARGETBUSY", "Another installation is already using the template directory:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Files cannot be written to the temporary directory."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "No se pueden escribir archivos en el directorio indicado."},
     {"IDS_PROGRESS_ROLLBACK", "Restaurando el directorio de plantillas..."},
     {"IDS_ERROR_TARGETBUSY", "Otra instalación ya está usando el directorio de plantillas:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "No se pueden escribir archivos en el directorio temporal."},
 };
 
 }  // namespace tpl

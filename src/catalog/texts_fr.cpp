@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Impossible d'écrire des fichiers dans le répertoire indiqué."},
     {"IDS_PROGRESS_ROLLBACK", "Restauration du répertoire des modèles en cours..."},
     {"IDS_ERROR_TARGETBUSY", "Une autre installation utilise déjà le répertoire des modèles\u00A0:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Impossible d'écrire des fichiers dans le répertoire temporaire."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "A megadott könyvtárba nem lehet fájlokat írni."},
     {"IDS_PROGRESS_ROLLBACK", "A sablonkönyvtár visszaállítása folyamatban..."},
     {"IDS_ERROR_TARGETBUSY", "A sablonkönyvtárat már egy másik telepítés használja:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Az ideiglenes könyvtárba nem lehet fájlokat írni."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Նշված թղթապանակում հնարավոր չէ ֆայլեր գրել։"},
     {"IDS_PROGRESS_ROLLBACK", "Ձևանմուշների թղթապանակը վերականգնվում է..."},
     {"IDS_ERROR_TARGETBUSY", "Ձևանմուշների թղթապանակն արդեն օգտագործվում է մեկ այլ տեղադրման կողմից:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Ժամանակավոր թղթապանակում հնարավոր չէ ֆայլեր գրել։"},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Impossibile scrivere file nella directory specificata."},
     {"IDS_PROGRESS_ROLLBACK", "Ripristino della directory dei modelli in corso..."},
     {"IDS_ERROR_TARGETBUSY", "Un'altra installazione sta già usando la directory dei modelli:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Impossibile scrivere file nella directory temporanea."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "მითითებულ საქაღალდეში ფაილების ჩაწერა შეუძლებელია."},
     {"IDS_PROGRESS_ROLLBACK", "მიმდინარეობს შაბლონების საქაღალდის აღდგენა..."},
     {"IDS_ERROR_TARGETBUSY", "შაბლონების საქაღალდეს უკვე იყენებს სხვა დაყენება:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "დროებით საქაღალდეში ფაილების ჩაწერა შეუძლებელია."},
 };
 
 }  // namespace tpl

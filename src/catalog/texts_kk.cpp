@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Көрсетілген каталогқа файлдарды жазу мүмкін емес."},
     {"IDS_PROGRESS_ROLLBACK", "Үлгілер каталогы қалпына келтірілуде..."},
     {"IDS_ERROR_TARGETBUSY", "Үлгілер каталогын басқа орнату пайдаланып жатыр:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Уақытша каталогқа файлдарды жазу мүмкін емес."},
 };
 
 }  // namespace tpl

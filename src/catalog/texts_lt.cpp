@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Į nurodytą katalogą negalima įrašyti failų."},
     {"IDS_PROGRESS_ROLLBACK", "Atkuriamas šablonų katalogas..."},
     {"IDS_ERROR_TARGETBUSY", "Šablonų katalogą jau naudoja kitas diegimas:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Į laikinąjį katalogą negalima įrašyti failų."},
 };
 
 }  // namespace tpl

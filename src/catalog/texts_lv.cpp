@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Norādītajā direktorijā nevar ierakstīt failus."},
     {"IDS_PROGRESS_ROLLBACK", "Notiek veidņu direktorija atjaunošana..."},
     {"IDS_ERROR_TARGETBUSY", "Veidņu direktoriju jau izmanto cita uzstādīšana:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Pagaidu direktorijā nevar ierakstīt failus."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Nie można zapisywać plików w podanym katalogu."},
     {"IDS_PROGRESS_ROLLBACK", "Trwa przywracanie katalogu szablonów..."},
     {"IDS_ERROR_TARGETBUSY", "Inna instalacja już korzysta z katalogu szablonów:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Nie można zapisywać plików w katalogu tymczasowym."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Nu se pot scrie fișiere în directorul specificat."},
     {"IDS_PROGRESS_ROLLBACK", "Se restaurează directorul de șabloane..."},
     {"IDS_ERROR_TARGETBUSY", "O altă instalare folosește deja directorul de șabloane:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Nu se pot scrie fișiere în directorul temporar."},
 };
 
 }  // namespace tpl

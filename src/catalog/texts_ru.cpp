@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Не удаётся записать файлы в указанный каталог."},
     {"IDS_PROGRESS_ROLLBACK", "Идёт восстановление каталога шаблонов..."},
     {"IDS_ERROR_TARGETBUSY", "Каталог шаблонов уже используется другой установкой:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Не удаётся записать файлы во временный каталог."},
 };
 
 }  // namespace tpl

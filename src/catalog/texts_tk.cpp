@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Görkezilen kataloga faýllary ýazyp bolmaýar."},
     {"IDS_PROGRESS_ROLLBACK", "Şablon katalogy dikeldilýär..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon katalogy eýýäm başga bir gurnama tarapyndan ulanylýar:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Wagtlaýyn kataloga faýllary ýazyp bolmaýar."},
 };
 
 }  // namespace tpl

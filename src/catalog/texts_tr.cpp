@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Belirtilen dizine dosya yazılamıyor."},
     {"IDS_PROGRESS_ROLLBACK", "Şablon dizini geri yükleniyor..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon dizini zaten başka bir yükleme tarafından kullanılıyor:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Geçici dizine dosya yazılamıyor."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Не вдається записати файли до вказаного каталогу."},
     {"IDS_PROGRESS_ROLLBACK", "Триває відновлення каталогу шаблонів..."},
     {"IDS_ERROR_TARGETBUSY", "Каталог шаблонів уже використовується іншою установкою:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Не вдається записати файли до тимчасового каталогу."},
 };
 
 }  // namespace tpl

@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "Không thể ghi tệp vào thư mục đã chỉ định."},
     {"IDS_PROGRESS_ROLLBACK", "Đang khôi phục thư mục mẫu..."},
     {"IDS_ERROR_TARGETBUSY", "Thư mục mẫu đang được một quá trình cài đặt khác sử dụng:"},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "Không thể ghi tệp vào thư mục tạm."},
 };
 
 }  // namespace tpl

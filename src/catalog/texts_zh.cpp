@@ -45,6 +45,7 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_TARGET_NOTWRITABLE", "无法向指定的目录写入文件。"},
     {"IDS_PROGRESS_ROLLBACK", "正在恢复模板目录..."},
     {"IDS_ERROR_TARGETBUSY", "另一个安装正在使用模板目录："},
+    {"IDS_ERROR_TEMPNOTWRITABLE", "无法向临时目录写入文件。"},
 };
 
 }  // namespace tpl

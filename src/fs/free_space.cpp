@@ -9,7 +9,7 @@
 
 using tpl::WideString;
 
-uint32_t GetFreeSpace(uint32_t* out) {
+uint32_t GetFreeSpace(uint64_t* out) {
     if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     *out = 0;
     WideString directory;
@@ -18,12 +18,11 @@ uint32_t GetFreeSpace(uint32_t* out) {
     if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0) return fs_detail::StoreErrno(errno);
     const uint64_t blocks = info.f_bfree;
     const uint64_t blockSize = info.f_frsize;
-    const uint64_t limit = 0xFFFFFFFFu;
-    // Saturated: more than 4 GiB free must not read as a small number.
-    if (blockSize != 0 && blocks > limit / blockSize)
-        *out = 0xFFFFFFFFu;
+    // Saturated: no file system holds 16 EiB, but a wrapped product would read as little space.
+    if (blockSize != 0 && blocks > UINT64_MAX / blockSize)
+        *out = UINT64_MAX;
     else
-        *out = static_cast<uint32_t>(blocks * blockSize);
+        *out = blocks * blockSize;
     return ERROR_SUCCESS;
 }
 

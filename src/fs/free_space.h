@@ -4,8 +4,9 @@
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
-// Free bytes (saturated at 0xFFFFFFFF) in *out: 0, or an error number with *out 0.
-uint32_t GetFreeSpace(uint32_t* out);
+// Free bytes in *out, counted in 64 bits (a temporary directory has far more
+// than 4 GiB nowadays): 0, or an error number with *out 0.
+uint32_t GetFreeSpace(uint64_t* out);
 
 // The bytes an unprivileged writer may still use on the file system that
 // holds directory (which must exist), in *out: 0, or an error number with

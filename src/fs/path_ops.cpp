@@ -87,6 +87,22 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
     return true;
 }
 
+// The errors that say a path is not there, as "rm -f" takes them: a missing
+// entry or a missing directory on the way.
+bool IsAbsence(int err) {
+    return err == ENOENT || err == ENOTDIR;
+}
+
+// Unlinks anything but a directory: 0 when the path is gone or was never
+// there, else the errno of the failure (EISDIR for a directory).
+int UnlinkFile(const std::string& path) {
+    struct stat status;
+    if (::lstat(path.c_str(), &status) != 0) return IsAbsence(errno) ? 0 : errno;
+    if (S_ISDIR(status.st_mode)) return EISDIR;
+    if (::unlink(path.c_str()) == 0 || IsAbsence(errno)) return 0;
+    return errno;
+}
+
 }  // namespace
 
 namespace fs_detail {
@@ -133,17 +149,21 @@ uint32_t RemoveDirectoryTree(const WideString& path) {
 
 uint32_t DeleteFilePath(const WideString& path) {
     const std::string native = fs_detail::NativePath(path);
+    int cause = 0;
     if (!ToolPathForced()) {
-        struct stat status;
-        if (::lstat(native.c_str(), &status) != 0) {
-            if (errno == ENOENT) return ERROR_SUCCESS;
-        } else if (!S_ISDIR(status.st_mode) && ::unlink(native.c_str()) == 0) {
-            return ERROR_SUCCESS;
-        }
+        cause = UnlinkFile(native);
+        if (cause == 0) return ERROR_SUCCESS;
     }
     // Its complaints (a directory, no permission) stay visible, as before.
-    RunTool({"rm", "-f", "--", native.c_str()}, false);
-    return ERROR_SUCCESS;
+    if (RunTool({"rm", "-f", "--", native.c_str()}, false) == 0) return ERROR_SUCCESS;
+    struct stat status;
+    if (::lstat(native.c_str(), &status) != 0) {
+        if (IsAbsence(errno)) return ERROR_SUCCESS;
+    } else if (cause == 0 && S_ISDIR(status.st_mode)) {
+        cause = EISDIR;
+    }
+    // The tool alone does not say why; the code is the errno rule's all the same.
+    return cause != 0 ? fs_detail::StoreErrno(cause) : StoreError(ERROR_INVALID_PARAMETER);
 }
 
 uint32_t MovePath(const WideString& from, const WideString& to) {

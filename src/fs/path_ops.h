@@ -12,7 +12,9 @@
 [[nodiscard]] uint32_t CreateDirectoryExclusive(const tpl::WideString& path, uint32_t mode);
 // Removes the path, a directory with everything below it ("rm -rf").
 uint32_t RemoveDirectoryTree(const tpl::WideString& path);
-// Removes a file or link ("rm -f"); a directory is left alone.
+// Removes a file or link ("rm -f"): 0 when the path is gone, also when it was
+// not there to begin with; else the errno rule's code with the errno kept
+// beside it (EISDIR for a directory, which is left alone).
 uint32_t DeleteFilePath(const tpl::WideString& path);
 [[nodiscard]] uint32_t MovePath(const tpl::WideString& from, const tpl::WideString& to);
 

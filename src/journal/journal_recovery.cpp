@@ -340,21 +340,25 @@ NarrowString DescribeRecovery(const RecoveryReport& report) {
     return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
 }
 
+NarrowString RemoveAbandonedUnpackedKits() {
+    // A running installer claims its own from the moment it creates it; the
+    // age keeps clear of one that is between creating and claiming its file
+    // right now.
+    WideString temp;
+    GetTempDirectory(&temp);
+    const uint32_t removed = DeleteAbandonedTempFiles(temp, kKitTempPrefix, kAbandonedKitAgeSeconds);
+    if (removed == 0) return NarrowString();
+    const std::string line = "removed " + std::to_string(removed) + " unpacked kit file" + (removed == 1 ? "" : "s") +
+                             " left by an interrupted run";
+    return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
+}
+
 std::vector<NarrowString> RecoverAtStartup(const std::vector<WideString>& targets) {
     std::vector<NarrowString> lines;
     for (const RecoveryReport& report : RecoverInterruptedInstallations(targets))
         lines.push_back(DescribeRecovery(report));
-    // Unpacked kits of killed runs: a running installer claims its own from
-    // the moment it creates it; the age keeps clear of one that is between
-    // creating and claiming its file right now.
-    WideString temp;
-    GetTempDirectory(&temp);
-    const uint32_t removed = DeleteAbandonedTempFiles(temp, kKitTempPrefix, kAbandonedKitAgeSeconds);
-    if (removed > 0) {
-        const std::string line = "removed " + std::to_string(removed) + " unpacked kit file" +
-                                 (removed == 1 ? "" : "s") + " left by an interrupted run";
-        lines.push_back(NarrowString(line.data(), static_cast<uint32_t>(line.size())));
-    }
+    const NarrowString kits = RemoveAbandonedUnpackedKits();
+    if (!kits.Empty()) lines.push_back(kits);
     return lines;
 }
 

@@ -82,6 +82,11 @@ NarrowString DescribeRecovery(const RecoveryReport& report);
 // False when something was left for the user: kept files or an unreadable journal.
 bool RecoveryIsComplete(const RecoveryReport& report);
 
+// Removes the unpacked kits ("txk" files in the temporary directory) that
+// killed runs left; a running installer's own stays. Returns the line that
+// tells how many went, empty when none did.
+NarrowString RemoveAbandonedUnpackedKits();
+
 // For the programs to call first thing after selecting the locale, before
 // any kit is touched, with the template directories the run may use:
 // recovers and returns one line per recovered installation (empty when

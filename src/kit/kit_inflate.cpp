@@ -1,5 +1,7 @@
 #include "kit/kit_inflate.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include "fs/file_io.h"
@@ -12,16 +14,28 @@ namespace tpl {
 
 namespace {
 
+// Reads up to size bytes of the kit at offset into bytes; the count read.
+uint32_t ReadKitBytes(FileHandle kit, uint64_t offset, unsigned char* bytes, uint32_t size) {
+    if (FileSeek(kit, static_cast<uint32_t>(offset), static_cast<int32_t>(offset >> 32), FILE_BEGIN) < 0) return 0;
+    uint32_t got = 0;
+    return FileRead(kit, bytes, size, &got, nullptr) == 0 ? got : 0;
+}
+
 // Reads the last trailer-sized bytes of the kit; true when they carry the
 // magic. Only then is the body's CRC worth computing.
 bool ReadTrailerCandidate(FileHandle kit, uint64_t kitSize, KitTrailer* trailer) {
     if (kitSize < kKitTrailerSize) return false;
-    const uint64_t at = kitSize - kKitTrailerSize;
-    if (FileSeek(kit, static_cast<uint32_t>(at), static_cast<int32_t>(at >> 32), FILE_BEGIN) < 0) return false;
     unsigned char bytes[kKitTrailerSize];
-    uint32_t got = 0;
-    if (FileRead(kit, bytes, kKitTrailerSize, &got, nullptr) != 0 || got != kKitTrailerSize) return false;
-    return DecodeKitTrailer(bytes, trailer);
+    return ReadKitBytes(kit, kitSize - kKitTrailerSize, bytes, kKitTrailerSize) == kKitTrailerSize &&
+           DecodeKitTrailer(bytes, trailer);
+}
+
+// True when the bytes after the stream begin like a trailer: its magic, or
+// as much of it as there is room for.
+bool TailBeginsLikeTrailer(FileHandle kit, uint64_t streamEnd, uint64_t kitSize) {
+    const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(kitSize - streamEnd, sizeof kKitTrailerMagic));
+    unsigned char bytes[sizeof kKitTrailerMagic];
+    return ReadKitBytes(kit, streamEnd, bytes, length) == length && std::memcmp(bytes, kKitTrailerMagic, length) == 0;
 }
 
 struct InflateProgress {
@@ -76,10 +90,17 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
         if (done % kKitProgressStep == 0 && ObserverStops(observer, done, kitSize)) return ERROR_CANCELLED;
     }
     if (result != nullptr) result->bodySize = progress.produced;
-    // The trailer counts only when it follows the stream directly and ends the file.
-    if (trailerCandidate && progress.state == RawInflateState::End && progress.streamEnd + kKitTrailerSize == kitSize) {
+    // A trailer follows the stream directly and ends the file. A kit may
+    // come without one, and a writer may append other bytes, which are
+    // ignored; but bytes after a trailer, a trailer cut short or set apart
+    // from the stream, or a stream cut short before it, are damage.
+    const bool ended = progress.state == RawInflateState::End;
+    if (trailerCandidate && ended && progress.streamEnd + kKitTrailerSize == kitSize) {
         if (trailer.bodyLength != progress.produced || trailer.bodyCrc != inflater.Crc()) return ERROR_INVALID_DATA;
         if (result != nullptr) result->trailer = KitTrailerState::Verified;
+    } else if (trailerCandidate ||
+               (ended && progress.streamEnd < kitSize && TailBeginsLikeTrailer(kit, progress.streamEnd, kitSize))) {
+        return ERROR_INVALID_DATA;
     }
     if (ObserverStops(observer, kitSize, kitSize)) return ERROR_CANCELLED;
     return 0;

@@ -19,7 +19,7 @@ struct KitInflateResult {
 // InflateKitToFile with a limit on the body's size (tests lower it) and a
 // report of the body's size and of the trailer. Fails with ERROR_INVALID_DATA
 // for a damaged stream, a kit or body too large, or a trailer that does not
-// match the body; with the file layer's code when a window cannot be mapped
+// match the body or does not end the file right after the stream; with the file layer's code when a window cannot be mapped
 // or the output cannot be written; with ERROR_CANCELLED when the observer
 // (may be null) stops it.
 [[nodiscard]] uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uint64_t maxBodySize,

@@ -2,7 +2,7 @@
 // The integrity trailer that the packer appends after the deflate stream,
 // where readers of the plain format ignore bytes: a magic, the body's length
 // and its CRC-32, so that a damaged download does not inflate to plausible
-// garbage unnoticed.
+// garbage unnoticed. It ends the file: bytes after it are damage too.
 #include <cstdint>
 #include "kit/kit_body_codec.h"
 

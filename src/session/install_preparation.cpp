@@ -37,14 +37,15 @@ PreparationResult Interrupted() {
 }
 
 // Three times the kit must fit into the temporary directory; counted in 64
-// bits so that a large kit cannot wrap round. A kit may inflate to far more
-// than that; when its trailer names the body's length, the body must fit
-// too. When either size cannot be measured the kit is unpacked anyway.
+// bits so that neither a large kit nor a large free space wraps round. A kit
+// may inflate to far more than that; when its trailer names the body's
+// length, the body must fit too. When either size cannot be measured the
+// kit is unpacked anyway.
 bool TemporarySpaceTooSmall(const WideString& kitPath) {
     uint32_t kitSize = 0;
-    uint32_t freeSpace = 0;
+    uint64_t freeSpace = 0;
     if (GetFileSizeByPath(kitPath, &kitSize) != 0 || GetFreeSpace(&freeSpace) != 0) return false;
-    if (uint64_t{kitSize} * 3 > uint64_t{freeSpace}) return true;
+    if (uint64_t{kitSize} * 3 > freeSpace) return true;
     KitTrailer trailer;
     return ReadKitTrailer(kitPath, &trailer) && trailer.bodyLength > freeSpace;
 }
@@ -91,6 +92,12 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
     // A temporary directory that fills up while the kit is unpacked is no
     // fault of the kit.
     if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE", TemporaryDirectory(), ENOSPC);
+    // Nor is one that takes no file at all.
+    if (loaded == ERROR_CANTWRITE) {
+        PreparationResult result = Error("IDS_ERROR_TEMPNOTWRITABLE", TemporaryDirectory(), loadErrno);
+        result.errorDetail = FailureDetailText(result.errorPath, result.errorReason);
+        return result;
+    }
     // Damage is no error of the system: only a failed read or write has a
     // reason to tell.
     if (loaded == ERROR_INVALID_DATA) return Error("IDS_ERROR_DAMAGEDSOURCE", out->kitPath, 0);

@@ -18,12 +18,12 @@ struct PreparedInstallation {
 
 struct PreparationResult {
     // Catalog id of the error to show (IDS_ERROR_NOSOURCE, IDS_ERROR_NOSPACE,
-    // IDS_ERROR_DAMAGEDSOURCE, or a silent run's directory problem:
+    // IDS_ERROR_DAMAGEDSOURCE, IDS_ERROR_TEMPNOTWRITABLE, or a silent run's directory problem:
     // IDS_SETUP_EMPTYTARGET, IDS_ERROR_NOTARGET, IDS_TARGET_...), or null
     // when ready.
     const char* errorTextId = nullptr;
-    // Secondary text of a directory problem: where, and what the system said
-    // (TargetProblemDetail); empty otherwise.
+    // Secondary text of a directory problem, the template or the temporary
+    // directory: where, and what the system said; empty otherwise.
     WideString errorDetail;
     // For a one-line report of any error: the path it concerns (the kit
     // looked for, the temporary directory, the directory in the way) and

@@ -135,8 +135,6 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     return check;
 }
 
-namespace {
-// A path and the system's words about it, as a failure's secondary text.
 WideString FailureDetailText(const WideString& path, const NarrowString& systemReason) {
     WideString detail = path;
     if (!systemReason.Empty()) {
@@ -145,7 +143,6 @@ WideString FailureDetailText(const WideString& path, const NarrowString& systemR
     }
     return detail;
 }
-}  // namespace
 
 WideString TargetProblemDetail(const TargetCheck& check) {
     if (check.problem == TargetProblem::None || check.problem == TargetProblem::Empty ||

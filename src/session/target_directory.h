@@ -39,6 +39,10 @@ TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& ho
 // which must take a new directory.
 TargetCheck CheckTargetDirectory(const WideString& typed);
 
+// A path and, on a line of its own when known, the system's words about it:
+// the secondary text under a failure's notice.
+WideString FailureDetailText(const WideString& path, const NarrowString& systemReason);
+
 // The secondary text under a problem's notice: the path it was found at and,
 // on a line of its own, what the system said. Empty for the problems that
 // are the typed text's own (None, Empty, Relative).

@@ -44,7 +44,7 @@ TEST_F(TempDirTest, TmpdirUnsetMissingEmptyFileOrValid) {
 TEST_F(TempDirTest, FreeSpaceIsMeasuredInTheTemporaryDirectory) {
     EXPECT_EQ(GetFreeSpace(nullptr), ERROR_INVALID_PARAMETER);
     ::setenv("TMPDIR", root_.c_str(), 1);
-    uint32_t free = 0;
+    uint64_t free = 0;
     ASSERT_EQ(GetFreeSpace(&free), 0u);
     EXPECT_GT(free, 0u);
 }

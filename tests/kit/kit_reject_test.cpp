@@ -5,6 +5,7 @@
 #include <string>
 #include "kit/kit_reader.h"
 #include "kit/kit_table_parser.h"
+#include "kit/kit_trailer.h"
 #include "support/kit_test_support.h"
 
 namespace tpl {
@@ -117,6 +118,41 @@ TEST_F(KitTest, MalformedBodiesAreRejectedAndLeaveNoTemporaryFile) {
         EXPECT_TRUE(reader.GetTemporaryPath().Empty());
         EXPECT_EQ(LeftoverTempFiles(), 0);
     }
+}
+
+// The trailer stands directly after the deflate stream and ends the file.
+// The body is stored (level 0), so a flipped data byte still inflates and
+// only the trailer can tell.
+TEST_F(KitTest, KitsWhoseTrailerDoesNotMatchOrEndTheFileAreRejected) {
+    WriteSimpleKit("k.tkx", {{u"a.bin", 0, NoiseBytes(50000, 7)}}, true, 0);
+    const std::string good = ReadWholeFile(Path("k.tkx"));
+    const size_t streamEnd = good.size() - kKitTrailerSize;
+    const std::string trailer = good.substr(streamEnd);
+    std::string flipped = good;
+    flipped[streamEnd - 100] ^= 0x20;
+    std::string wrongLength = good;
+    wrongLength[good.size() - 8] ^= 0x01;
+    const struct {
+        const char* what;
+        std::string kit;
+    } cases[] = {
+        {"a flipped data byte", flipped},
+        {"a wrong body length", wrongLength},
+        {"a flipped data byte and one byte appended", flipped + "\n"},
+        {"one byte appended", good + "x"},
+        {"the trailer twice", good + trailer},
+        {"the trailer cut by one byte", good.substr(0, good.size() - 1)},
+        {"the trailer cut to its first bytes", good.substr(0, streamEnd + 3)},
+        {"bytes between the stream and the trailer", good.substr(0, streamEnd) + "abc" + trailer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(Path("bad.tkx"), c.kit);
+        KitReader reader;
+        EXPECT_EQ(reader.Load(WPath("bad.tkx")), ERROR_INVALID_DATA);
+        EXPECT_EQ(reader.GetFileEntryCount(), 0u);
+    }
+    EXPECT_EQ(LeftoverTempFiles(), 0);
 }
 
 TEST_F(KitTest, WellFormedEdgesOfTheBodyLoad) {

@@ -3,6 +3,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/stat.h>
+#include <filesystem>
+#include <string>
 
 #include "fs/fault_injection.h"
 #include "fs/interruption.h"
@@ -56,6 +60,18 @@ TEST_F(PreparationTest, ErrorsNameTheirTextAndLeaveNoUnpackedKit) {
     WriteFile(cwd_ + "/qbx4.tkx", std::string(3000, '\x5a'));
     EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_DAMAGEDSOURCE");
     EXPECT_TRUE(TemporaryLeftovers().empty());
+
+    // A temporary directory that cannot be written is no fault of the kit:
+    // the message says so, and where and why.
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    TmpfsMount readOnly(tmp_, "size=1m", true);
+    if (!readOnly.Mounted()) {
+        ASSERT_EQ(::chmod(tmp_.c_str(), 0500), 0);
+    }
+    const PreparationResult result = Prepare();
+    EXPECT_EQ(ErrorOf(result), "IDS_ERROR_TEMPNOTWRITABLE");
+    EXPECT_EQ(Narrow(result.errorDetail), tmp_ + "/\n" + std::strerror(readOnly.Mounted() ? EROFS : EACCES));
+    if (!readOnly.Mounted()) ::chmod(tmp_.c_str(), 0700);
 }
 
 TEST_F(PreparationTest, ProposalIsCleanedAndAnEmptyOneRefusedOnlyWhenSilent) {
@@ -123,6 +139,32 @@ TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacki
     PreparedInstallation prepared;
     EXPECT_EQ(ErrorOf(PrepareInstallation(true, false, &kit, &prepared)), "IDS_ERROR_NOSPACE");
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+// Three times the kit must fit, whatever the sizes: a kit of about 1.43 GB
+// needs more than 4 GiB. The kits are sparse and not deflate at all, so a kit
+// that passes the space check fails later as damaged.
+TEST_F(PreparationTest, TheSpaceCheckCountsBeyondFourGibibytes) {
+    constexpr uint64_t kGiB = uint64_t{1} << 30;
+    struct Case {
+        uint64_t kitSize;
+        uint64_t tmpfsSize;
+        const char* textId;
+    };
+    for (const Case& c : {Case{1500000000, 5 * kGiB, "IDS_ERROR_DAMAGEDSOURCE"},
+                          Case{1500000000, 4 * kGiB, "IDS_ERROR_NOSPACE"},
+                          Case{(6 * kGiB) / 3, 6 * kGiB, "IDS_ERROR_DAMAGEDSOURCE"},
+                          Case{(6 * kGiB) / 3 + 1, 6 * kGiB, "IDS_ERROR_NOSPACE"}}) {
+        SCOPED_TRACE(std::to_string(c.kitSize) + " in " + std::to_string(c.tmpfsSize));
+        TmpfsMount temporary(tmp_, "size=" + std::to_string(c.tmpfsSize));
+        if (!temporary.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+        WriteFile(cwd_ + "/qbx4.tkx", "");
+        std::filesystem::resize_file(cwd_ + "/qbx4.tkx", c.kitSize);
+        KitReader kit;
+        PreparedInstallation prepared;
+        EXPECT_EQ(ErrorOf(PrepareInstallation(true, false, &kit, &prepared)), c.textId);
+        EXPECT_TRUE(TemporaryLeftovers().empty());
+    }
 }
 
 TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhereAndWhy) {

@@ -1,6 +1,7 @@
 // tkx recover: what an interrupted installation left is finished and
 // reported, and what cannot be finished is reported as such.
 #include <sys/stat.h>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include "journal/install_journal.h"
@@ -43,13 +44,18 @@ protected:
 
 TEST_F(TkxRecoverTest, RestoresAnInterruptedRunAndSaysSo) {
     LeaveInterruptedRun();
+    // The unpacked kit the run left goes too, as at the installer's start.
+    WriteBytes(tmp_ + "/txkA1b2c3", std::string("unpacked body"));
+    fsys::last_write_time(tmp_ + "/txkA1b2c3", fsys::file_time_type::clock::now() - std::chrono::hours(1));
     const TkxRun run = Tkx({"recover"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "rolled back an interrupted installation into " + Path("target/") +
-                           ": 1 replaced files restored, 1 added files and 0 added directories removed\n");
+                           ": 1 replaced files restored, 1 added files and 0 added directories removed\n"
+                           "removed 1 unpacked kit file left by an interrupted run\n");
     EXPECT_EQ(ReadWholeFile(Path("target/kept.cfg")), "the user's");
     EXPECT_FALSE(fsys::exists(Path("target/added.cfg")));
     EXPECT_FALSE(fsys::exists(backup_));
+    EXPECT_EQ(LeftoverTempFiles(), 0);
 
     const TkxRun again = Tkx({"recover"});
     EXPECT_EQ(again.status, 0);

@@ -298,7 +298,7 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     const char* detail = "/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n"
                          "Permission denied";
     for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_ISFILE", "IDS_TARGET_CANNOTCREATE",
-                                "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR"})
+                                "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR", "IDS_ERROR_TEMPNOTWRITABLE"})
         CheckBox(refusal, kMessageBoxErrorOk, title, detail);
     CheckChooser();
     CheckUnpackingWindow(title);

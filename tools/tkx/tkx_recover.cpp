@@ -15,7 +15,9 @@ const char kRecoverUsage[] =
     "the current user that were interrupted and that no running installer holds,\n"
     "and finishes each: an unfinished one is rolled back from its journal, so that\n"
     "its template directory is as before; of a completed one only the backup is\n"
-    "removed. Prints one line per installation, or \"nothing to recover\".\n"
+    "removed. Unpacked kits (\"txk\" files) that killed runs left are removed too.\n"
+    "Prints one line per installation and one for the unpacked kits, or\n"
+    "\"nothing to recover\".\n"
     "Exits 0, or 1 when something had to be left for the user (a replaced file\n"
     "that could not be moved back, or a journal that cannot be read).\n";
 
@@ -33,7 +35,8 @@ int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ost
         return kTkxUsage;
     }
     const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
-    if (reports.empty()) {
+    const NarrowString kits = RemoveAbandonedUnpackedKits();
+    if (reports.empty() && kits.Empty()) {
         out << "nothing to recover\n";
         return kTkxOk;
     }
@@ -43,6 +46,7 @@ int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ost
         (RecoveryIsComplete(report) ? out : err) << std::string(line.Data(), line.Length()) << "\n";
         if (!RecoveryIsComplete(report)) status = kTkxFailed;
     }
+    if (!kits.Empty()) out << std::string(kits.Data(), kits.Length()) << "\n";
     return status;
 }
 
