@@ -12,6 +12,7 @@
 #include "headless/headless_install.h"
 #include "session/install_log.h"
 #include "session/install_outcome.h"
+#include "app/interface_language.h"
 #include "app/launch_options.h"
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
@@ -47,10 +48,12 @@ int ReportNoDisplay() {
 }  // namespace
 
 int CInstallerApp::Run() {
-    // Queries the locale chosen in main; does not change it. A malformed
+    // The language comes from the locale chosen in main; the system's texts
+    // follow it from here on. A malformed
     // option or a log that cannot be opened ends the run before anything
     // changes, the recovery included.
     LaunchOptions options = ParseLaunchOptions(argc_, argv_, setlocale(LC_ALL, nullptr));
+    FollowCatalogLanguageInSystemTexts();
     if (!options.optionError.Empty()) {
         std::fputs(options.optionError.Data(), stderr);
         return kExitFailed;
@@ -77,9 +80,13 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
 #endif
     // The installation runs on a second thread; the GDK lock is never taken.
     gdk_threads_init();
+    // The locale is main's, with the messages category the chosen language
+    // needs; the toolkit must not select the environment's again.
+    gtk_disable_setlocale();
     // The one probe of the display; toolkit options are consumed here.
     if (!gtk_init_check(&options.argc, &options.argv)) {
         if (!options.silent) return ReportNoDisplay();
+        ChooseTerminalLanguage();
         return RunHeadlessInstallation(options.useCurrentDirectory, options.targetDirectory, &log, stderr,
                                        isatty(fileno(stderr)) == 1);
     }

@@ -17,7 +17,7 @@
 #include "fs/path_times.h"
 #include "fs/sleep.h"
 #include "kit/kit_reader.h"
-#include "text/convert.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -203,7 +203,7 @@ uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int system
         WideString detail = workingPath_;
         if (systemErrno != 0) {
             detail += u"\n";
-            detail += ToWide(SystemErrorText(systemErrno));
+            detail += FromUtf8(SystemErrorText(systemErrno).Data());
         }
         status_->PostFailureDetail(detail);
     }

@@ -13,6 +13,20 @@ NarrowString ConsoleCatalogText(const char* id) {
     return ConsoleText(current != nullptr ? current : english, english != nullptr ? english : "");
 }
 
+bool ConsoleShowsLanguage(int32_t languageId) {
+    int count = 0;
+    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    for (int i = 0; i < count; ++i) {
+        if (languages[i].id != languageId) continue;
+        for (int t = 0; t < kCatalogTextCount; ++t) {
+            NarrowString shown;
+            if (!ToNarrowChecked(FromUtf8(languages[i].texts[t].text), &shown)) return false;
+        }
+        return true;
+    }
+    return false;
+}
+
 NarrowString ConsoleText(const char* utf8, const char* englishFallback) {
     if (utf8 == nullptr || *utf8 == '\0') return NarrowString(englishFallback);
     // Decoded as the UTF-8 it is, whatever the locale, then encoded for the
