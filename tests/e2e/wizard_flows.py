@@ -369,7 +369,7 @@ def flow_c_locale_russian(ctx):
     w.advance()
     w.wait_page_text("Укажите путь к каталогу шаблонов.")
     # The toolkit's own words, as its Russian catalog has them (not English).
-    create_folder = gettext.translation("gtk20", languages=["ru"]).gettext("Create Fo_lder").replace("_", "")
+    create_folder = gettext.translation("gtk20", "/usr/share/locale", ["ru"]).gettext("Create Fo_lder").replace("_", "")
     w.click(BROWSE)
     chooser = w.wait_file_chooser()
     texts = wait_for("the chooser's buttons", lambda: w.shown_texts(chooser, (pyatspi.ROLE_PUSH_BUTTON,)))
