@@ -14,8 +14,10 @@ bool IsRightToLeftScript(GUnicodeScript script) {
         case G_UNICODE_SCRIPT_HEBREW:
         case G_UNICODE_SCRIPT_SYRIAC:
         case G_UNICODE_SCRIPT_THAANA:
-        case G_UNICODE_SCRIPT_NKO: return true;
-        default: return false;
+        case G_UNICODE_SCRIPT_NKO:
+            return true;
+        default:
+            return false;
     }
 }
 

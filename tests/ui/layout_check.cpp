@@ -353,8 +353,9 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
     // The refusals of a typed directory and a failed installation name the
     // path and what the system said.
-    const std::string detail = std::string("/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n") +
-                               SystemErrorText(EISDIR).Data();
+    const std::string detail =
+        std::string("/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n") +
+        SystemErrorText(EISDIR).Data();
     for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_ISFILE", "IDS_TARGET_CANNOTCREATE",
                                 "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR"})
         CheckBox(refusal, kMessageBoxErrorOk, title, detail);
