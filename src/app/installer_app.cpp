@@ -12,6 +12,7 @@
 #include "headless/headless_install.h"
 #include "session/install_log.h"
 #include "session/install_outcome.h"
+#include "session/system_texts.h"
 #include "app/interface_language.h"
 #include "app/launch_options.h"
 #include "journal/journal_recovery.h"

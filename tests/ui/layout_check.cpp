@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "app/interface_language.h"
 #include "catalog/message_catalog.h"
 #include "fs/last_error.h"
+#include "session/system_texts.h"
 #include "text/convert.h"
 #include "ui/dir_select_page.h"
 #include "ui/installer_dlg.h"
