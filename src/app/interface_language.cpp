@@ -11,15 +11,6 @@ namespace tpl {
 
 namespace {
 
-const char* CodeOf(int32_t id) {
-    int count = 0;
-    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
-    for (int i = 0; i < count; ++i) {
-        if (languages[i].id == id) return languages[i].code;
-    }
-    return nullptr;
-}
-
 bool ConsoleShowsUsage(const char* code) {
     const char* body = FindUsageBody(code);
     NarrowString shown;
@@ -30,10 +21,10 @@ bool ConsoleShowsUsage(const char* code) {
 
 void ChooseTerminalLanguage() {
     const int32_t chosen = MessageCatalog::CurrentLanguage();
-    const char* code = CodeOf(chosen);
+    const CatalogLanguage* language = MessageCatalog::Language(chosen);
     // One line in the language and the next in English would be worse than
     // English throughout.
-    if (code == nullptr || !ConsoleShowsLanguage(chosen) || !ConsoleShowsUsage(code))
+    if (language == nullptr || !ConsoleShowsLanguage(chosen) || !ConsoleShowsUsage(language->code))
         MessageCatalog::SetCurrentLanguage(kEnglishLanguageId);
     FollowCatalogLanguageInSystemTexts();
 }

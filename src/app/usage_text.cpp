@@ -21,12 +21,8 @@ bool IsHelpArgument(const char* argument) {
 }
 
 const char* CurrentLanguageCode() {
-    int count = 0;
-    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
-    for (int i = 0; i < count; ++i) {
-        if (languages[i].id == MessageCatalog::CurrentLanguage()) return languages[i].code;
-    }
-    return "en";
+    const CatalogLanguage* language = MessageCatalog::Language(MessageCatalog::CurrentLanguage());
+    return language != nullptr ? language->code : "en";
 }
 
 constexpr size_t kTerminalColumns = 80;

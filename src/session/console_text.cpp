@@ -14,17 +14,13 @@ NarrowString ConsoleCatalogText(const char* id) {
 }
 
 bool ConsoleShowsLanguage(int32_t languageId) {
-    int count = 0;
-    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
-    for (int i = 0; i < count; ++i) {
-        if (languages[i].id != languageId) continue;
-        for (int t = 0; t < kCatalogTextCount; ++t) {
-            NarrowString shown;
-            if (!ToNarrowChecked(FromUtf8(languages[i].texts[t].text), &shown)) return false;
-        }
-        return true;
+    const CatalogLanguage* language = MessageCatalog::Language(languageId);
+    if (language == nullptr) return false;
+    for (int t = 0; t < kCatalogTextCount; ++t) {
+        NarrowString shown;
+        if (!ToNarrowChecked(FromUtf8(language->texts[t].text), &shown)) return false;
     }
-    return false;
+    return true;
 }
 
 NarrowString ConsoleText(const char* utf8, const char* englishFallback) {
