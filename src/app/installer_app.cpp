@@ -49,12 +49,10 @@ int ReportNoDisplay() {
 }  // namespace
 
 int CInstallerApp::Run() {
-    // The language comes from the locale chosen in main; the system's texts
-    // follow it from here on. A malformed
+    // Queries the locale chosen in main; does not change it. A malformed
     // option or a log that cannot be opened ends the run before anything
     // changes, the recovery included.
     LaunchOptions options = ParseLaunchOptions(argc_, argv_, setlocale(LC_ALL, nullptr));
-    FollowCatalogLanguageInSystemTexts();
     if (!options.optionError.Empty()) {
         std::fputs(options.optionError.Data(), stderr);
         return kExitFailed;
@@ -70,6 +68,9 @@ int CInstallerApp::Run() {
 }
 
 int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
+    // From here on the system's texts speak the chosen language; the English
+    // one-line errors before this keep the locale's own reasons.
+    FollowCatalogLanguageInSystemTexts();
     // Installed first, so that a signal during the recovery lets it finish.
     if (!InstallInterruptionHandlers())
         std::fputs("tplsetup: cannot catch interruption signals\n", stderr);
