@@ -12,6 +12,8 @@
 #include "headless/headless_install.h"
 #include "session/install_log.h"
 #include "session/install_outcome.h"
+#include "session/system_texts.h"
+#include "app/interface_language.h"
 #include "app/launch_options.h"
 #include "app/usage_text.h"
 #include "fs/last_error.h"
@@ -92,6 +94,9 @@ int CInstallerApp::RunDryRun(LaunchOptions& options, InstallLog& log) {
 }
 
 int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
+    // From here on the system's texts speak the chosen language; the English
+    // one-line errors before this keep the locale's own reasons.
+    FollowCatalogLanguageInSystemTexts();
     // Installed first, so that a signal during the recovery lets it finish.
     if (!InstallInterruptionHandlers())
         std::fputs("tplsetup: cannot catch interruption signals\n", stderr);
@@ -103,9 +108,13 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
 #endif
     // The installation runs on a second thread; the GDK lock is never taken.
     gdk_threads_init();
+    // The locale is main's, with the messages category the chosen language
+    // needs; the toolkit must not select the environment's again.
+    gtk_disable_setlocale();
     // The one probe of the display; toolkit options are consumed here.
     if (!gtk_init_check(&options.argc, &options.argv)) {
         if (!options.silent) return ReportNoDisplay();
+        ChooseTerminalLanguage();
         return RunHeadlessInstallation(HeadlessRequestOf(options), &log, stderr, stdout);
     }
     // The toolkit reads the font configuration on a thread of its own once

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/installer_app.h"
+#include "app/interface_language.h"
 #include "app/launch_options.h"
 #include "app/usage_text.h"
 #include "text/convert.h"
@@ -12,13 +13,15 @@ namespace tpl {
 namespace {
 
 // --help and --version need neither a display nor the file system; the
-// language of the usage comes from -L or the locale as for the wizard.
+// language of the usage comes from -L or the locale as for the wizard, or is
+// English when the terminal cannot show that language.
 int PrintInformation(InformationRequest request, int argc, char** argv) {
     std::string text;
     if (request == InformationRequest::Version) {
         text = VersionText();
     } else {
         ParseLaunchOptions(argc, argv, setlocale(LC_ALL, nullptr));
+        ChooseTerminalLanguage();
         text = UsageText();
     }
     std::fputs(text.c_str(), stdout);

@@ -1,6 +1,7 @@
 #include "app/usage_text.h"
 
 #include <cstring>
+#include <vector>
 
 #include "catalog/message_catalog.h"
 #include "session/console_text.h"
@@ -20,29 +21,47 @@ bool IsHelpArgument(const char* argument) {
 }
 
 const char* CurrentLanguageCode() {
-    int count = 0;
-    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
-    for (int i = 0; i < count; ++i) {
-        if (languages[i].id == MessageCatalog::CurrentLanguage()) return languages[i].code;
-    }
-    return "en";
+    const CatalogLanguage* language = MessageCatalog::Language(MessageCatalog::CurrentLanguage());
+    return language != nullptr ? language->code : "en";
 }
 
-// The codes -L accepts, in the catalog's order, separated by blanks.
-std::string LanguageCodes() {
+constexpr size_t kTerminalColumns = 80;
+
+// The codes -L accepts, in the catalog's order, separated by blanks, for a
+// place indent columns from the left: in as few lines as the terminal's width
+// allows, at the same indent, with as many codes in each.
+std::string LanguageCodes(size_t indent) {
     int count = 0;
     const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    std::vector<std::string> lines;
+    for (int lineCount = 1; lineCount <= count; ++lineCount) {
+        const int perLine = (count + lineCount - 1) / lineCount;
+        lines.assign(1, std::string());
+        for (int i = 0; i < count; ++i) {
+            if (i > 0 && i % perLine == 0) lines.emplace_back();
+            if (!lines.back().empty()) lines.back() += ' ';
+            lines.back() += languages[i].code;
+        }
+        bool fits = true;
+        for (const std::string& line : lines) fits = fits && indent + line.size() <= kTerminalColumns;
+        if (fits) break;
+    }
     std::string codes;
-    for (int i = 0; i < count; ++i) {
-        if (!codes.empty()) codes += ' ';
-        codes += languages[i].code;
+    for (const std::string& line : lines) {
+        if (!codes.empty()) codes += '\n' + std::string(indent, ' ');
+        codes += line;
     }
     return codes;
 }
 
-void ReplaceToken(std::string& text, const char* token, const std::string& with) {
-    const size_t at = text.find(token);
-    if (at != std::string::npos) text.replace(at, std::strlen(token), with);
+// The codes in place of "{languages}", which stands after blanks only.
+void ReplaceLanguagesToken(std::string& text) {
+    static const char kToken[] = "{languages}";
+    const size_t at = text.find(kToken);
+    if (at == std::string::npos) return;
+    const size_t lineStart = text.rfind('\n', at);
+    const size_t indent = lineStart == std::string::npos ? at : at - lineStart - 1;
+    text.replace(at, sizeof kToken - 1, LanguageCodes(indent));
 }
 
 std::string ToStd(const NarrowString& text) {
@@ -66,7 +85,7 @@ std::string UsageText() {
     std::string text = ToStd(ConsoleCatalogText("IDR_MAINFRAME"));
     text += "\n\n";
     text += ToStd(ConsoleText(body != nullptr ? body : english, english));
-    ReplaceToken(text, "{languages}", LanguageCodes());
+    ReplaceLanguagesToken(text);
     return text;
 }
 

@@ -101,6 +101,10 @@ const char* MessageCatalog::GetUtf8(const char* id) {
     return text != nullptr ? text : "";
 }
 
+const CatalogLanguage* MessageCatalog::Language(int32_t id) {
+    return LanguageById(id);
+}
+
 const CatalogLanguage* MessageCatalog::Languages(int* count) {
     if (count != nullptr) *count = kLanguageCount;
     return kLanguages;

@@ -32,6 +32,8 @@ public:
     // The stored UTF-8 text in the current language, or "" when unknown.
     static const char* GetUtf8(const char* id);
     static const CatalogLanguage* Languages(int* count);
+    // The entry of a language id, or null.
+    static const CatalogLanguage* Language(int32_t id);
 };
 
 }  // namespace tpl

@@ -36,7 +36,7 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_DESTINATION_PROMPT", "Indique la ruta al directorio de plantillas. El programa de instalación instalará las plantillas y los archivos de configuración en el directorio indicado."},
     {"IDS_TEMPLATE_CATALOG", "Directorio de plantillas:"},
     {"IDS_ERROR_DISKFULL", "No hay suficiente espacio en el disco."},
-    {"IDS_ERROR_NOTRECORDED", "Las plantillas se han instalado, pero el directorio de plantillas no se pudo registrar en el archivo de configuración:"},
+    {"IDS_ERROR_NOTRECORDED", "Las plantillas se han instalado, pero el directorio de plantillas no se pudo registrar en el archivo de ajustes:"},
     {"IDS_BUTTON_YES", "Sí"},
     {"IDS_BUTTON_NO", "No"},
     {"IDS_BUTTON_OK", "Aceptar"},

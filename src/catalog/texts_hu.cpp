@@ -27,7 +27,7 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_SUCCESS_OPENDESCR", "A csomag leírásának megnyitása"},
     {"IDS_PROGRESS_START", "Fájlok másolása folyamatban..."},
     {"IDS_ERROR_FINISH", "Hiba történt a telepítés során. A telepítés megszakadt. A sablonkönyvtár nem változott."},
-    {"IDS_CANCEL_FINISH", "A telepítés megszakadt. A sablonkönyvtár nem változott."},
+    {"IDS_CANCEL_FINISH", "A telepítés megszakítva. A sablonkönyvtár nem változott."},
     {"IDS_BROWSE_SELDIR", "Kiválasztott könyvtár:"},
     {"IDS_BROWSE_OK", "Kiválasztás"},
     {"IDS_BROWSE_CANCEL", "Mégse"},

@@ -36,7 +36,7 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_DESTINATION_PROMPT", "Hãy chỉ định đường dẫn đến thư mục mẫu. Chương trình cài đặt sẽ cài đặt các mẫu và tệp cấu hình vào thư mục đã chỉ định."},
     {"IDS_TEMPLATE_CATALOG", "Thư mục mẫu:"},
     {"IDS_ERROR_DISKFULL", "Không đủ dung lượng trên đĩa."},
-    {"IDS_ERROR_NOTRECORDED", "Các mẫu đã được cài đặt, nhưng không thể ghi thư mục mẫu vào tệp cài đặt:"},
+    {"IDS_ERROR_NOTRECORDED", "Các mẫu đã được cài đặt, nhưng không thể ghi thư mục mẫu vào tệp thiết lập:"},
     {"IDS_BUTTON_YES", "Có"},
     {"IDS_BUTTON_NO", "Không"},
     {"IDS_BUTTON_OK", "Đồng ý"},

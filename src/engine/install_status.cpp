@@ -3,6 +3,7 @@
 #include <cerrno>
 #include "fs/last_error.h"
 #include "text/convert.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -85,7 +86,7 @@ WideString InstallStatus::ReadFailureDetail() {
     WideString detail = ReadFailurePath(&systemErrno);
     if (systemErrno != 0) {
         detail += u"\n";
-        detail += ToWide(SystemErrorText(systemErrno));
+        detail += FromUtf8(SystemErrorText(systemErrno).Data());
     }
     return detail;
 }

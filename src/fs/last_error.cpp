@@ -2,7 +2,9 @@
 #include "fs/last_error.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
+#include <locale.h>
 
 using tpl::NarrowString;
 
@@ -30,12 +32,26 @@ NarrowString GetLastSystemErrorText() {
     return SystemErrorText(lastErrno);
 }
 
+namespace {
+// The system's words in UTF-8 whatever the process's encoding, and in the
+// language LANGUAGE names: its messages category must not be "C", under
+// which the system ignores LANGUAGE and answers in English. Built once;
+// without a UTF-8 locale the plain C one answers, in English (ASCII is UTF-8).
+locale_t Utf8MessagesLocale() {
+    static const locale_t utf8 = [] {
+        locale_t made = newlocale(LC_CTYPE_MASK | LC_MESSAGES_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        return made != static_cast<locale_t>(0) ? made : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    }();
+    return utf8;
+}
+}  // namespace
+
 NarrowString SystemErrorText(int err) {
     if (err == 0) return NarrowString();
-    char buffer[256];
-    // The GNU variant may return a static text instead of filling the buffer.
-    const char* text = strerror_r(err, buffer, sizeof buffer);
-    return NarrowString(text ? text : "");
+    const locale_t utf8 = Utf8MessagesLocale();
+    // strerror_l returns a text of its own for every number, known or not.
+    const char* text = utf8 != static_cast<locale_t>(0) ? strerror_l(err, utf8) : nullptr;
+    return NarrowString(text != nullptr ? text : "");
 }
 
 void SetLastFileErrno(int err) {

@@ -14,10 +14,12 @@ uint32_t GetLastFileError();
 // The errno behind the last error, so that diagnostics can name the system's
 // own cause (strerror); 0 when the last error did not come from the system.
 int GetLastFileErrno();
-// What the system said about the last error (strerror, in the locale's
-// words); empty when the last error did not come from the system.
+// What the system said about the last error (strerror), as SystemErrorText;
+// empty when the last error did not come from the system.
 tpl::NarrowString GetLastSystemErrorText();
-// What the system says about errno err; empty for 0.
+// What the system says about errno err, in UTF-8 and in the language that
+// the environment's LANGUAGE names where the system has it, else in English,
+// whatever the locale's own language and encoding; empty for 0.
 tpl::NarrowString SystemErrorText(int err);
 // For a failure found without a system call (a file where a directory must
 // be): stores the errno the system would have given, so it is told the same way.

@@ -13,6 +13,16 @@ NarrowString ConsoleCatalogText(const char* id) {
     return ConsoleText(current != nullptr ? current : english, english != nullptr ? english : "");
 }
 
+bool ConsoleShowsLanguage(int32_t languageId) {
+    const CatalogLanguage* language = MessageCatalog::Language(languageId);
+    if (language == nullptr) return false;
+    for (int t = 0; t < kCatalogTextCount; ++t) {
+        NarrowString shown;
+        if (!ToNarrowChecked(FromUtf8(language->texts[t].text), &shown)) return false;
+    }
+    return true;
+}
+
 NarrowString ConsoleText(const char* utf8, const char* englishFallback) {
     if (utf8 == nullptr || *utf8 == '\0') return NarrowString(englishFallback);
     // Decoded as the UTF-8 it is, whatever the locale, then encoded for the
@@ -58,7 +68,10 @@ std::string ErrorLine(const WideString& path, const NarrowString& what, const Na
     std::string text(what.Data(), what.Length());
     while (!text.empty() && (text.back() == '.' || text.back() == ':' || text.back() == ' ')) text.pop_back();
     if (!text.empty()) line += ": " + EscapeControls(text);
-    if (!reason.Empty()) line += ": " + EscapeControls(std::string(reason.Data(), reason.Length()));
+    if (!reason.Empty()) {
+        const NarrowString shown = ConsoleText(reason.Data(), reason.Data());
+        line += ": " + EscapeControls(std::string(shown.Data(), shown.Length()));
+    }
     return line;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Texts for standard error and standard output, in the locale's encoding.
+#include <cstdint>
 #include <string>
 #include "text/cow_string.h"
 
@@ -9,6 +10,10 @@ namespace tpl {
 // cannot express it (a German text under the C locale), the English text,
 // which is plain ASCII, rather than an empty line.
 NarrowString ConsoleCatalogText(const char* id);
+
+// True when the locale's encoding can show every catalog text of the
+// language (German under Latin-1, not under C or KOI8-R).
+bool ConsoleShowsLanguage(int32_t languageId);
 
 // A UTF-8 text of the program in the locale's encoding; englishFallback (ASCII)
 // when the locale cannot express it.
@@ -24,7 +29,7 @@ std::string EscapeControls(const std::string& bytes);
 
 // One line for standard error: "tplsetup: PATH: WHAT: REASON", the empty
 // parts left out, WHAT without its final "." or ":", control characters
-// escaped. No line feed.
+// escaped. REASON is the system's UTF-8 text (SystemErrorText). No line feed.
 std::string ErrorLine(const WideString& path, const NarrowString& what, const NarrowString& reason);
 
 }  // namespace tpl

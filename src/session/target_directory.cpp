@@ -8,9 +8,9 @@
 #include "fs/file_io.h"
 #include "fs/path_mode.h"
 #include "kit/kit_entry_names.h"
-#include "text/convert.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -139,7 +139,7 @@ WideString FailureDetailText(const WideString& path, const NarrowString& systemR
     WideString detail = path;
     if (!systemReason.Empty()) {
         detail += u"\n";
-        detail += ToWide(systemReason);
+        detail += FromUtf8(systemReason.Data());
     }
     return detail;
 }

@@ -23,7 +23,8 @@ struct TargetCheck {
     // The path the problem was found at (the file in the way, the parent that
     // refused, the directory that refused), for the user to see.
     WideString problemPath;
-    // What the system said about it, in the locale's words; may be empty.
+    // What the system said about it (UTF-8, in the chosen language where the
+    // system has it, else English); may be empty.
     NarrowString systemReason;
 
     bool Ok() const { return problem == TargetProblem::None; }

@@ -14,6 +14,7 @@
 #include "ui/dir_select_page.h"
 #include "ui/progress_page.h"
 #include "ui/success_page.h"
+#include "ui/text_direction.h"
 #include "ui/window_title.h"
 
 namespace tpl {
@@ -85,6 +86,9 @@ CInstallerDlg::CInstallerDlg(int /*argc*/, char** /*argv*/, bool silent, const N
     proposal_.alternativeProfilePresent = false;
     proposal_.listFromAlternativeProfile = false;
     silent_ = silent;
+    // Before any window of the run: the unpacking window, the boxes and the
+    // chooser follow the language shown, not the locale.
+    UseDirectionOfCatalogTexts();
 }
 
 CInstallerDlg::~CInstallerDlg() {

@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "app/interface_language.h"
 #include "app/usage_text.h"
 #include "support/catalog_fixture.h"
+#include "support/legacy_locale.h"
+#include "text/convert.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -21,6 +25,10 @@ InformationRequest Request(std::initializer_list<const char*> arguments) {
     for (std::string& s : strings) pointers.push_back(&s[0]);
     pointers.push_back(nullptr);
     return FindInformationRequest(static_cast<int>(strings.size()), pointers.data());
+}
+
+std::string ToStd(const NarrowString& text) {
+    return std::string(text.Data(), text.Length());
 }
 
 std::string FirstLine(const std::string& text) {
@@ -93,24 +101,49 @@ TEST_F(UsageTextTest, TranslatedBodyWhereWrittenElseEnglishUnderTheLocalizedTitl
     EXPECT_NE(text.find("Exit status:"), std::string::npos);
 }
 
-TEST_F(UsageTextTest, TranslatedBodiesAreNoWiderThanTheEnglishOne) {
-    const size_t english = WidestLine(UsageText());
-    for (const char* code : {"de", "ru"}) {
-        MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(code));
-        EXPECT_LE(WidestLine(UsageText()), english) << code;
+TEST_F(UsageTextTest, EveryLanguageFitsAnEightyColumnTerminal) {
+    int count = 0;
+    const CatalogLanguage* languages = MessageCatalog::Languages(&count);
+    for (int i = 0; i < count; ++i) {
+        MessageCatalog::SetCurrentLanguage(languages[i].id);
+        EXPECT_LE(WidestLine(UsageText()), 80u) << languages[i].code;
         // Every exit status is told in every language.
         for (const char* status : {"\n   3  ", "\n  64  ", "\n  75  ", "--dry-run"})
-            EXPECT_NE(UsageText().find(status), std::string::npos) << code << status;
+            EXPECT_NE(UsageText().find(status), std::string::npos) << languages[i].code << status;
     }
 }
 
-TEST_F(UsageTextTest, LocaleThatCannotExpressTheLanguageGetsEnglishNotBlankLines) {
-    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("ru"));
-    ASSERT_NE(setlocale(LC_ALL, "C"), nullptr);
-    const std::string text = UsageText();
-    ASSERT_NE(setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    EXPECT_EQ(FirstLine(text), "Installing configuration");
-    EXPECT_NE(text.find("Exit status:"), std::string::npos);
+// One language for the whole usage: the chosen one where the terminal's
+// encoding can show all of its texts, else English throughout, never a
+// translated heading over an English body.
+TEST_F(UsageTextTest, TerminalThatCannotShowTheLanguageGetsEnglishThroughout) {
+    const struct {
+        const char* locale;  // "KOI8-R" for the compiled Russian KOI8-R locale
+        const char* language;
+        const char* heading;  // UTF-8
+        const char* statusHeading;
+    } cases[] = {
+        {"C", "de", "Installing configuration", "Exit status:"},
+        {"C", "ru", "Installing configuration", "Exit status:"},
+        {"C.UTF-8", "de", "Konfiguration wird installiert", "Rückgabewert:"},
+        {"KOI8-R", "ru", "Установка конфигурации", "Код завершения:"},
+        {"KOI8-R", "de", "Installing configuration", "Exit status:"},
+    };
+    for (const auto& c : cases) {
+        MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(c.language));
+        if (std::string(c.locale) == "KOI8-R") {
+            if (!SelectKoi8Locale()) continue;  // cannot compile locales here
+        } else {
+            ASSERT_NE(setlocale(LC_ALL, c.locale), nullptr);
+        }
+        ChooseTerminalLanguage();
+        // Read back as the terminal would show it.
+        const WideString shown = ToWide(NarrowString(UsageText().c_str()));
+        RestoreLocale("C.UTF-8");
+        const std::string text = ToStd(ToUtf8(shown));
+        EXPECT_EQ(FirstLine(text), c.heading) << c.locale << " " << c.language;
+        EXPECT_NE(text.find(c.statusHeading), std::string::npos) << c.locale << " " << c.language;
+    }
 }
 
 }  // namespace tpl

@@ -151,14 +151,16 @@ class Sandbox:
             env["DISPLAY"] = display
         return env
 
-    def run(self, *args, tmpdir=None):
+    def run(self, *args, tmpdir=None, extra_env=None, encoding="utf-8"):
         """Runs tplsetup without a display to its end; returns (status,
-        stdout lines, stderr lines)."""
+        stdout lines, stderr lines), read in the given encoding."""
+        env = self.env(tmpdir)
+        env.update(extra_env or {})
         result = subprocess.run([self.options.tplsetup] + list(args), cwd=self.app,
-                                env=self.env(tmpdir), stdin=subprocess.DEVNULL,
+                                env=env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=RUN_DEADLINE)
-        return (result.returncode, result.stdout.decode().splitlines(),
-                result.stderr.decode().splitlines())
+        return (result.returncode, result.stdout.decode(encoding).splitlines(),
+                result.stderr.decode(encoding).splitlines())
 
     def start(self, program, *args, extra_env=None):
         """Starts program without a display; its standard error is a pipe."""

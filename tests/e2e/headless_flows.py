@@ -7,6 +7,7 @@ The real tplsetup runs with DISPLAY unset and its own HOME and TMPDIR, the
 kit in the current directory (usecwd). Exit status 0 passed, 1 failed,
 77 skipped.
 """
+import gettext
 import json
 import os
 import re
@@ -228,6 +229,63 @@ def flow_failing_installation(sb):
     check(snapshot(target) == before, "the template directory changed")
     check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_before, "the launcher file changed")
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
+    check_one_language_per_run(sb, err)
+
+
+def compiled_locale(name):
+    """The environment that selects a locale the build compiled for the
+    tests (LOCPATH), or None when it could not."""
+    directory = os.environ.get("TPL_TEST_LOCALES", "")
+    if not directory or not os.path.exists(os.path.join(directory, name, "LC_CTYPE")):
+        return None
+    return {"LOCPATH": directory, "LC_ALL": name}
+
+
+# Each run in one language: the chosen one where the terminal's encoding can
+# show all of its texts, else English throughout, the system's reason
+# included. (locale, encoding, -L code, language expected)
+ONE_LANGUAGE_RUNS = [
+    ("C", "ascii", "de", "en"),
+    ("de_DE.UTF-8", "utf-8", "de", "de"),
+    ("de_DE.ISO-8859-1", "latin-1", "de", "de"),
+    ("ru_RU.KOI8-R", "koi8_r", "de", "en"),
+    ("ru_RU.KOI8-R", "koi8_r", "ru", "ru"),
+    ("de_DE.ISO-8859-1", "latin-1", "ru", "en"),
+]
+FAILED_RUN_TEXTS = {
+    "de": ["Vorlagenverzeichnis:", ": Installationsfehler: ", "Während der Installation ist ein Fehler"],
+    "ru": ["Каталог шаблонов:", ": Ошибка установки: ", "В процессе установки произошла ошибка."],
+}
+
+
+def without_progress(lines):
+    """The lines that do not depend on how far the copy got when it failed."""
+    return [line for line in lines if not re.search(r"\d+%$", line)]
+
+
+def check_one_language_per_run(sb, english):
+    """The failing run of flow_failing_installation in other locales and
+    languages; english is the stderr of the English run."""
+    english = without_progress(english)
+    for locale, encoding, code, language in ONE_LANGUAGE_RUNS:
+        env = {"LC_ALL": "C"} if locale == "C" else compiled_locale(locale)
+        if env is None:
+            raise SKIP("the build could not compile the locale %s" % locale)
+        status, _, err = sb.run("usecwd", "-S", "-L" + code, extra_env=env, encoding=encoding)
+        err = without_progress(err)
+        where = "%s -L%s: %r" % (locale, code, err)
+        check(status == 1, "exit status %d under %s" % (status, where))
+        if language == "en":
+            check(err == english, "not the English run %r under %s" % (english, where))
+            continue
+        reason = gettext.translation("libc", "/usr/share/locale", [language]).gettext("Not a directory")
+        check(reason != "Not a directory" and any(line.endswith(": " + reason) for line in err),
+              "the system's reason %r is missing under %s" % (reason, where))
+        for text in FAILED_RUN_TEXTS[language]:
+            check(any(line.startswith(text) or text in line for line in err), "%r missing under %s" % (text, where))
+        # Paths are in no language.
+        check(not {line for line in set(err) & set(english) if not line.startswith("/")},
+              "English lines under " + where)
 
 
 def flow_help_and_version(sb):
@@ -243,6 +301,11 @@ def flow_help_and_version(sb):
     status, out, _ = sb.run("-Lde", "--help")
     check(status == 0 and out[0] == "Konfiguration wird installiert" and "Rückgabewert:" in out,
           "German usage: %r" % out[:3])
+    # A terminal that cannot show German: English throughout, not a German
+    # heading over the English body.
+    status, out, _ = sb.run("-Lde", "--help", extra_env={"LC_ALL": "C"}, encoding="ascii")
+    check(status == 0 and out[0] == "Installing configuration" and "Exit status:" in out,
+          "German usage under C: %r" % out[:3])
     # A language without its own usage: localized heading, English body.
     status, out, _ = sb.run("-Lfr", "--help")
     check(status == 0 and out[0] != "Installing configuration" and "Exit status:" in out,

@@ -5,11 +5,14 @@
 
 Exit status 0 passed, 1 failed, 77 skipped.
 """
+import gettext
 import os
 import signal
 import subprocess
 import sys
 import time
+
+import pyatspi
 
 from e2e_driver import BACK, BROWSE, CANCEL, CHECK_BUTTON, SKIP, Failure, WizardContext, run_flows, wait_for
 from e2e_files import check, check_demo_installed, flows_of, snapshot, temporary_leftovers, write_tree
@@ -354,9 +357,10 @@ def flow_german_title(ctx):
 
 
 def flow_c_locale_russian(ctx):
-    """Under the C locale -Lru shows its Russian texts whole, and a directory
-    typed with letters the locale lacks is installed into and recorded under
-    that very name, spelt in UTF-8 on disk."""
+    """Under the C locale -Lru shows its Russian texts whole, the toolkit's
+    folder chooser speaks Russian too, and a directory typed with letters the
+    locale lacks is installed into and recorded under that very name, spelt
+    in UTF-8 on disk."""
     ctx.sandbox.pack_demo_kit()
     target = os.path.join(ctx.sandbox.root, "Шаблоны üß")
     w = ctx.start("-Lru", extra_env={"LC_ALL": "C"})
@@ -364,6 +368,14 @@ def flow_c_locale_russian(ctx):
     w.wait_page_text("Вас приветствует программа установки продукта")
     w.advance()
     w.wait_page_text("Укажите путь к каталогу шаблонов.")
+    # The toolkit's own words, as its Russian catalog has them (not English).
+    create_folder = gettext.translation("gtk20", "/usr/share/locale", ["ru"]).gettext("Create Fo_lder").replace("_", "")
+    w.click(BROWSE)
+    chooser = w.wait_file_chooser()
+    texts = wait_for("the chooser's buttons", lambda: w.shown_texts(chooser, (pyatspi.ROLE_PUSH_BUTTON,)))
+    check(create_folder in texts, "the chooser reads %r" % texts)
+    w.xdotool("key", "--clearmodifiers", "Escape")
+    wait_for("the chooser to close", lambda: not w.file_choosers())
     w.type_into_entry(target)
     wait_for("the typed path", lambda: w.entry_text() == target, deadline=5.0)
     w.advance()

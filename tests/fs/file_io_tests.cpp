@@ -1,4 +1,6 @@
 #include <cerrno>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -10,6 +12,7 @@
 #include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/mapped_window.h"
+#include "fs/system_language.h"
 #include "fs/unique_file_handle.h"
 #include "fs_test_support.h"
 
@@ -111,6 +114,31 @@ TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno) {
     EXPECT_EQ(GetLastFileErrno(), EISDIR);
     EXPECT_EQ(FileWrite(INVALID_FILE_HANDLE, "a", 1, &written, nullptr), ERROR_INVALID_HANDLE);
     EXPECT_EQ(GetLastFileErrno(), 0);
+}
+
+// The system's words follow the selected language, not the locale: in UTF-8 where the
+// system has the language (Bulgarian, Chinese), in English where it has not
+// (Armenian), also under the C locale, which alone would always answer in
+// English and could not spell Cyrillic.
+TEST_F(FileIoTest, SystemReasonFollowsTheSelectedLanguageElseEnglish) {
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    const char* language = std::getenv("LANGUAGE");
+    const std::string saved = language != nullptr ? language : "";
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    const struct {
+        const char* language;
+        const char* reason;
+    } cases[] = {{"bg", "Директория е"},
+                 {"zh_CN", "是一个目录"},
+                 {"hy", "Is a directory"},
+                 {"en", "Is a directory"}};
+    for (const auto& c : cases) {
+        SelectSystemLanguage(c.language);
+        EXPECT_EQ(std::string(SystemErrorText(EISDIR).Data()), c.reason) << c.language;
+    }
+    EXPECT_EQ(std::string(SystemErrorText(0).Data()), "");
+    SelectSystemLanguage(saved.c_str());
+    std::setlocale(LC_ALL, locale.c_str());
 }
 
 TEST_F(FileIoTest, WriteAllWritesEverythingAndCountsOnlyRealWrites) {

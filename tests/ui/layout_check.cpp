@@ -1,6 +1,8 @@
 // Lays the wizard's own pages and dialogs out in every language on a real X
 // display and reports every text that gets less room than it asks for, lies
-// outside its window, covers another widget or is empty:
+// outside its window, covers another widget, is empty or is mirrored (every
+// language's texts run left to right), and every text of the toolkit or the
+// system that is in another language than the one shown:
 //
 //     ui_layout_check [--font "Sans 13"] [--screenshots DIR]
 //
@@ -11,12 +13,15 @@
 // as DIR/CODE-welcome.png and DIR/CODE-success.png.
 #include <gtk/gtk.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "catalog/message_catalog.h"
+#include "fs/last_error.h"
+#include "session/system_texts.h"
 #include "text/convert.h"
 #include "ui/dir_select_page.h"
 #include "ui/installer_dlg.h"
@@ -28,6 +33,31 @@ namespace {
 
 // A launcher file as long as a real one gets: a long account name.
 constexpr const char* kUnrecordedFile = "/home/firstname.lastname.accounting/.Vq/pivotrun/pivotrun.cfg";
+
+// What the toolkit's folder chooser and the system's reason for EISDIR read
+// in a language, whatever the locale's language: the language's own words
+// where the system has them (the chooser's "Create Folder" button in every
+// one of these, the reason in Bulgarian and Chinese), else English.
+struct SystemWords {
+    const char* code;
+    const char* createFolder;
+    const char* isADirectory;
+};
+constexpr SystemWords kSystemWords[] = {
+    {"hy", "Ստեղծել Ֆոլդեր", "Is a directory"},
+    {"bg", "Създаване на папка", "Директория е"},
+    {"zh", "创建文件夹(L)", "是一个目录"},
+    {"de", "Ordner anlegen", "Ist ein Verzeichnis"},
+    {"en", "Create Folder", "Is a directory"},
+    {"ar", "Create Folder", "Is a directory"},
+};
+
+const SystemWords* SystemWordsOf(const std::string& code) {
+    for (const SystemWords& words : kSystemWords) {
+        if (code == words.code) return &words;
+    }
+    return nullptr;
+}
 
 struct Rect {
     int x, y, width, height;
@@ -48,7 +78,7 @@ public:
 private:
     void CheckWizardPage(CInstallerDlg* wizard, const char* page);
     void SaveScreenshot(GtkWidget* window, const char* name);
-    void CheckBox(const char* textId, uint32_t flags, const char* title, const char* detail = nullptr);
+    void CheckBox(const char* textId, uint32_t flags, const char* title, const std::string& detail = "");
     void CheckChooser();
     void CheckUnpackingWindow(const char* title);
     // Every shown widget under root, against the window that holds it.
@@ -143,6 +173,22 @@ bool InsideButton(GtkWidget* widget) {
     return false;
 }
 
+GtkWidget* FindButton(GtkWidget* root, const char* label) {
+    for (GtkWidget* widget : ShownWidgets(root)) {
+        if (GTK_IS_BUTTON(widget) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), label) == 0)
+            return widget;
+    }
+    return nullptr;
+}
+
+GtkWidget* FindLabelHolding(GtkWidget* root, const char* part) {
+    for (GtkWidget* widget : ShownWidgets(root)) {
+        const char* text = GTK_IS_LABEL(widget) ? gtk_label_get_text(GTK_LABEL(widget)) : nullptr;
+        if (text && std::strstr(text, part)) return widget;
+    }
+    return nullptr;
+}
+
 void LayoutCheck::Report(const std::string& where, GtkWidget* widget, const std::string& what) {
     findings_.push_back(language_ + " " + where + ": " + (widget ? Describe(widget) + " " : "") + what);
 }
@@ -155,6 +201,8 @@ void LayoutCheck::CheckWidget(GtkWidget* window, GtkWidget* widget, const std::s
                                   " window (at " + std::to_string(box.x) + "," + std::to_string(box.y) +
                                   ", " + Size(box.width, box.height) + ")");
     }
+    // An Arabic locale must not mirror the wizard's left-to-right texts.
+    if (gtk_widget_get_direction(widget) != GTK_TEXT_DIR_LTR) Report(where, widget, "is laid out right to left");
     GtkRequisition wanted;
     gtk_widget_get_child_requisition(widget, &wanted);
     if (box.width < wanted.width || box.height < wanted.height)
@@ -220,20 +268,29 @@ void LayoutCheck::SaveScreenshot(GtkWidget* window, const char* name) {
     if (shot) g_object_unref(shot);
 }
 
-void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title, const char* detail) {
-    GtkWidget* box = CreateMessageBox(MessageCatalog::GetUtf8(textId), flags, title, nullptr, detail);
+void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title, const std::string& detail) {
+    GtkWidget* box = CreateMessageBox(MessageCatalog::GetUtf8(textId), flags, title, nullptr, detail.c_str());
     gtk_widget_show(box);
     Settle(box);
     CheckTree(box, box, textId);
+    // The system's reason ends the detail, in the language shown.
+    const SystemWords* words = SystemWordsOf(language_);
+    if (words != nullptr && !detail.empty() && FindLabelHolding(box, words->isADirectory) == nullptr)
+        Report(textId, nullptr, std::string("does not give the system's reason as \"") + words->isADirectory + "\"");
     gtk_widget_destroy(box);
 }
 
 void LayoutCheck::CheckChooser() {
     GtkWidget* chooser = CreateFolderChooser();
+    // In a folder, as the wizard opens it: with the path and its buttons.
+    gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), g_get_tmp_dir());
     gtk_widget_show(chooser);
     Settle(chooser);
     // Its places and file lists scroll; its buttons must show whole.
     CheckTree(chooser, gtk_dialog_get_action_area(GTK_DIALOG(chooser)), "folder chooser");
+    const SystemWords* words = SystemWordsOf(language_);
+    if (words != nullptr && FindLabelHolding(chooser, words->createFolder) == nullptr)
+        Report("folder chooser", nullptr, std::string("has no button \"") + words->createFolder + "\"");
     gtk_widget_destroy(chooser);
 }
 
@@ -264,6 +321,7 @@ void LayoutCheck::CheckUnpackingWindow(const char* title) {
 void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char** argv) {
     language_ = language.code;
     MessageCatalog::SetCurrentLanguage(language.id);
+    FollowCatalogLanguageInSystemTexts();
     const char* title = MessageCatalog::GetUtf8("IDR_MAINFRAME");
     CInstallerDlg wizard(argc, argv, false, NarrowString(title), ToWide(language.code), false);
     wizard.CreateWindow();
@@ -295,29 +353,14 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
     // The refusals of a typed directory and a failed installation name the
     // path and what the system said.
-    const char* detail = "/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n"
-                         "Permission denied";
+    const std::string detail =
+        std::string("/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n") +
+        SystemErrorText(EISDIR).Data();
     for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_ISFILE", "IDS_TARGET_CANNOTCREATE",
                                 "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR", "IDS_ERROR_TEMPNOTWRITABLE"})
         CheckBox(refusal, kMessageBoxErrorOk, title, detail);
     CheckChooser();
     CheckUnpackingWindow(title);
-}
-
-GtkWidget* FindButton(GtkWidget* root, const char* label) {
-    for (GtkWidget* widget : ShownWidgets(root)) {
-        if (GTK_IS_BUTTON(widget) && g_strcmp0(gtk_button_get_label(GTK_BUTTON(widget)), label) == 0)
-            return widget;
-    }
-    return nullptr;
-}
-
-GtkWidget* FindLabelHolding(GtkWidget* root, const char* part) {
-    for (GtkWidget* widget : ShownWidgets(root)) {
-        const char* text = GTK_IS_LABEL(widget) ? gtk_label_get_text(GTK_LABEL(widget)) : nullptr;
-        if (text && std::strstr(text, part)) return widget;
-    }
-    return nullptr;
 }
 
 // Each canary pins a widget of one page in one language to a size that cuts
