@@ -215,7 +215,8 @@ uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int system
     if (code == ERROR_LOCK_VIOLATION && transaction_) {
         text = MessageCatalog::GetText("IDS_ERROR_TARGETBUSY");
         text += u" ";
-        text += transaction_->targetDirectory;
+        const WideString& busy = targetLock_.BusyDirectory();
+        text += busy.Empty() ? transaction_->targetDirectory : busy;
     }
     Post(code, text, percent);
     return RollbackTransaction(code);

@@ -83,29 +83,50 @@ protected:
     }
 };
 
-TEST_F(EngineBoundaryTest, SecondRunIntoTheSameDirectoryIsRefusedBeforeAnyChange) {
+TEST_F(EngineBoundaryTest, RunIntoADirectoryAnotherRunOverlapsIsRefusedBeforeAnyChange) {
     PutFile("user.cfg", "user's", kOld);
+    PutDirectory("sub");
     AgeDirectories();
     LoadKit({Entry("user.cfg", kNew, "kit"), Entry("n/new.cfg", kNew, "new")});
-    const TreeSnapshot before = SnapshotTree(root_);
-    {
-        HeldLock other(target_);
-        EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
-        const Posted posted = ReadPosted(status_);
-        EXPECT_EQ(posted.code, ERROR_LOCK_VIOLATION);
-        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + target_ + "/");
-        EXPECT_EQ(DescribeDifference(before, SnapshotTree(root_)), "");
-    }
-    // A target that does not exist yet is guarded by its nearest parent.
-    const std::string missing = root_ + "/made/later";
-    {
-        HeldLock other(root_);
-        status_.PostJob(&kit_, Wide(missing));
+    const std::string real = fsys::canonical(root_).string();
+    const struct {
+        std::string held, target, busy;  // busy: as the refusal names it
+    } cases[] = {
+        {target_, target_, target_ + "/"},
+        {root_, target_, real},
+        {target_ + "/sub", target_, real + "/target/sub"},
+        {target_ + "/sub/not/yet", target_, real + "/target/sub/not/yet"},
+        // A target that does not exist yet is guarded all the same.
+        {root_, root_ + "/made/later", real},
+        {root_ + "/made/later/deeper", root_ + "/made/later", real + "/made/later/deeper"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.held + " held, into " + c.target);
+        DirectoryLock other;
+        WideString locked;
+        ASSERT_EQ(other.LockNearest(Wide(c.held), &locked), 0u);
+        const TreeSnapshot before = SnapshotTree(root_);
+        status_.PostJob(&kit_, Wide(c.target + "/"));
         InstallEngine engine;
         EXPECT_EQ(engine.Run(&status_, 0), ERROR_LOCK_VIOLATION);
-        EXPECT_FALSE(Exists(root_ + "/made"));
+        const Posted posted = ReadPosted(status_);
+        EXPECT_EQ(posted.code, ERROR_LOCK_VIOLATION);
+        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + c.busy);
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(root_)), "");
     }
-    EXPECT_EQ(RunInstall(), 0u);  // the holder has gone
+    {
+        HeldLock otherUser(target_);  // a run of another user meets on the directory itself
+        EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
+    }
+    // New siblings leave each other alone, as do runs whose holders have gone.
+    DirectoryLock sibling;
+    WideString locked;
+    ASSERT_EQ(sibling.LockNearest(Wide(root_ + "/cc/t1"), &locked), 0u);
+    status_.PostJob(&kit_, Wide(root_ + "/cc/t2/"));
+    InstallEngine engine;
+    EXPECT_EQ(engine.Run(&status_, 0), 0u);
+    EXPECT_EQ(ReadFile(root_ + "/cc/t2/n/new.cfg"), "new");
+    EXPECT_EQ(RunInstall(), 0u);
 }
 
 TEST_F(EngineBoundaryTest, RunningInstallationHoldsItsTargetEvenOneItMade) {
@@ -293,8 +314,12 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
     PutFile("a.cfg", "old", kOld);
     EXPECT_EQ(RunInstall(), 0u);
     EXPECT_EQ(ReadFile(TargetPath("a.cfg")), "a");
-    // The backup directory went with the commit; only the planted names stay.
-    for (const auto& entry : fsys::directory_iterator(shared)) EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+    // The backup directory went with the commit; only the planted names stay,
+    // and the user's lock directory, which every run shares.
+    for (const auto& entry : fsys::directory_iterator(shared)) {
+        const bool locks = entry.path().filename() == ".wz4lock-" + std::to_string(geteuid());
+        EXPECT_TRUE(entry.is_regular_file() || locks) << entry.path();
+    }
     if (shared != tmp_) fsys::remove_all(shared);
 }
 
