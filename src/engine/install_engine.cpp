@@ -135,7 +135,7 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     if (plan.action == EntryAction::Blocked) {
         // A directory in the way is no failure of the system: the reason
         // shown is what stands there.
-        if (plan.blockedCode == ERROR_ALREADY_EXISTS) SetLastFileErrno(EISDIR);
+        if (plan.blockedErrno != 0) SetLastFileErrno(plan.blockedErrno);
         if (plan.blockedCode == ERROR_INVALID_DATA) ClearLastFileError();
         return plan.blockedCode;
     }
