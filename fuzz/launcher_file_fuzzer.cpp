@@ -3,45 +3,15 @@
 // crashes it checks that the reader's 1024-byte chunks change nothing (a
 // character or a line split between two reads reads as a whole), and that
 // every text read can be written back.
-#include <clocale>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 #include "config/config_line_parser.h"
 #include "config/launcher_config.h"
 #include "config/multibyte_decoder.h"
-#include "fs/file_io.h"
-#include "fs/unique_file_handle.h"
-#include "text/convert.h"
+#include "fuzz_work_directory.h"
 
 namespace tpl {
 namespace {
-
-std::string g_directory;
-
-void RemoveDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(g_directory, ignored);
-}
-
-const std::string& WorkDirectory() {
-    if (g_directory.empty()) {
-        setlocale(LC_ALL, "C.UTF-8");
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/cfgfuzz_XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        g_directory = pattern;
-        std::atexit(RemoveDirectory);
-    }
-    return g_directory;
-}
-
-void WriteInput(const WideString& path, const uint8_t* data, size_t size) {
-    UniqueFileHandle handle;
-    if (FileOpen(path, GENERIC_WRITE, 0, CREATE_ALWAYS, handle.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0) std::abort();
-    if (WriteAll(handle.Get(), data, size) != 0 || FileTruncate(handle.Get()) != 0) std::abort();
-}
 
 // The same bytes decoded in one piece.
 LauncherConfig ReadInOnePiece(const uint8_t* data, size_t size) {
@@ -71,8 +41,7 @@ bool SameTables(const LauncherConfig& a, const LauncherConfig& b) {
 }  // namespace
 
 int ReadOneInput(const uint8_t* data, size_t size) {
-    const WideString path = ToWide((WorkDirectory() + "/pivotrun.cfg").c_str());
-    WriteInput(path, data, size);
+    const WideString path = WriteFuzzInput("pivotrun.cfg", data, size);
     LauncherConfig table;
     if (table.ReadFileReporting(path) != ConfigReadResult::Read) std::abort();
     if (!SameTables(table, ReadInOnePiece(data, size))) std::abort();
