@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include "fs/directory_lock.h"
+#include "fs/file_update_lock.h"
 #include "fs/fault_injection.h"
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
@@ -177,6 +178,24 @@ TEST_F(DirectoryLockTest, ADirectoryThatCannotBeReadIsLockedAndForeignLockDirect
     DirectoryLock lock;
     EXPECT_NE(lock.Lock(WPath("t")), 0u);
     EXPECT_FALSE(lock.Held());
+}
+
+// One updater of a file at a time; the lock file beside it goes with the
+// last holder, and the file itself is never made for the lock's sake.
+TEST_F(FsTest, FileUpdateLockAdmitsOneHolderAndLeavesNothingBehind) {
+    FileUpdateLock first, second;
+    ASSERT_EQ(first.Acquire(WPath("f.cfg"), 0), 0u);
+    EXPECT_TRUE(Exists(Path(".f.cfg.lock")));
+    EXPECT_EQ(second.Acquire(WPath("f.cfg"), 20), ERROR_LOCK_VIOLATION);
+    EXPECT_FALSE(second.Held());
+    first.Release();
+    EXPECT_EQ(Listing(root_), "");
+    ASSERT_EQ(second.Acquire(WPath("f.cfg"), 0), 0u);
+    second.Release();
+    // A link planted under the lock file's name is not followed.
+    ASSERT_EQ(::symlink("elsewhere", Path(".f.cfg.lock").c_str()), 0);
+    EXPECT_NE(first.Acquire(WPath("f.cfg"), 0), 0u);
+    EXPECT_FALSE(Exists(Path("elsewhere")));
 }
 
 TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen) {
