@@ -34,7 +34,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build/asan --output-on-failure -j "$JOBS"
 
 if [ -x scripts/fuzz.sh ]; then
-  echo "== fuzzing the kit loader"
+  echo "== fuzzing the kit loader, the journal reader and the launcher file reader"
   scripts/fuzz.sh
 fi
 echo "all tests passed"

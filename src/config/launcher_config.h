@@ -1,7 +1,10 @@
 #pragma once
 // The launcher's key=value configuration files and the profiles that name them.
+#include <cstdint>
 #include <vector>
 #include "text/cow_string.h"
+
+class FileUpdateLock;
 
 namespace tpl {
 
@@ -58,6 +61,10 @@ public:
     // Refuses with kCannotCreate, writing nothing, when Load found the user file but could
     // not read all of it: writing back part of it would lose the rest.
     void Store();
+    // Makes the user file's directory if missing and takes the file's update
+    // lock, waiting up to waitMilliseconds for other recorders: 0 or an
+    // error number. Load and Store under it, and no other update comes between.
+    uint32_t LockUserFile(FileUpdateLock* lock, uint32_t waitMilliseconds) const;
     LauncherConfig& UserTable() noexcept { return user_; }
     LauncherConfig& CommonTable() noexcept { return common_; }
     LauncherProfile Profile() const noexcept { return profile_; }

@@ -1,6 +1,7 @@
 // Where the launcher's files lie, and loading and storing one profile's pair.
 #include "config/launcher_config.h"
 #include "fs/file_finder.h"
+#include "fs/file_update_lock.h"
 #include "fs/path_ops.h"
 
 #include <wordexp.h>
@@ -88,6 +89,12 @@ void LauncherSettings::Load() {
     } catch (const std::exception&) {
         userFileIncomplete_ = true;
     }
+}
+
+uint32_t LauncherSettings::LockUserFile(FileUpdateLock* lock, uint32_t waitMilliseconds) const {
+    const WideString path = UserFilePath();
+    if (!PathExists(path)) CreateDirectoryOf(path);
+    return lock->Acquire(path, waitMilliseconds);
 }
 
 void LauncherSettings::Store() {

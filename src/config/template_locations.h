@@ -10,6 +10,9 @@ struct TemplateProposal {
     WideString directory;
     bool alternativeProfilePresent = false;
     bool listFromAlternativeProfile = false;
+    // What each profile's own file listed when the proposal was made: the
+    // recording keeps what other installations have added to it since.
+    std::vector<WideString> mainListed, alternativeListed;
 };
 
 void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile profile);

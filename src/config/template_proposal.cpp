@@ -16,13 +16,22 @@ void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile pro
     list->clear();
     LauncherSettings settings(profile);
     settings.Load();
-    for (LauncherConfig* table : {&settings.UserTable(), &settings.CommonTable()}) {
-        const std::vector<WideString>* values = table->FindValues(kTemplatesLocationKey);
-        if (values != nullptr) list->insert(list->end(), values->begin(), values->end());
+    for (const LauncherConfig* table : {&settings.UserTable(), &settings.CommonTable()}) {
+        const std::vector<WideString> listed = ListedLocations(*table);
+        list->insert(list->end(), listed.begin(), listed.end());
     }
-    for (WideString& location : *list) ReplaceAll(location, u"\\", u"/");
     RemoveDuplicateLocations(list);
 }
+
+namespace {
+
+std::vector<WideString> ListedInUserFile(LauncherProfile profile) {
+    LauncherConfig user;
+    user.ReadFile(LauncherSettings(profile).UserFilePath());
+    return ListedLocations(user);
+}
+
+}  // namespace
 
 bool IsDirectoryWritable(const WideString& directory) {
     return ProbeDirectoryWritable(directory) == ERROR_SUCCESS;
@@ -55,6 +64,8 @@ WideString GetDefaultTemplateBase() {
 TemplateProposal ProposeTemplateDirectory() {
     TemplateProposal proposal;
     proposal.alternativeProfilePresent = PathExists(LauncherSettings::AlternativeUserFile());
+    proposal.mainListed = ListedInUserFile(LauncherProfile::Main);
+    proposal.alternativeListed = ListedInUserFile(LauncherProfile::Alternative);
     // The main profile wins whenever its file exists, even with no locations.
     if (PathExists(LauncherSettings::MainUserFile())) {
         CollectTemplateLocations(&proposal.locations, LauncherProfile::Main);

@@ -3,6 +3,7 @@
 
 #include <exception>
 #include "config/location_list.h"
+#include "fs/file_update_lock.h"
 
 namespace tpl {
 
@@ -20,21 +21,50 @@ WideString LocationOfInstalledDirectory(const WideString& installed) {
 
 }  // namespace
 
-void RecordTemplateLocations(const std::vector<WideString>& list, LauncherProfile profile) {
+namespace {
+
+// How long a recording waits for others that record in the same file: each
+// holds it for a read and a write.
+constexpr uint32_t kRecordingWaitMilliseconds = 10000;
+
+// Records, in one profile's user file, the list that makeList makes from that
+// file as it is now. The file is read and written under its update lock, so
+// that what other installations record meanwhile is neither lost nor lost by them.
+template <typename MakeList>
+void RecordLocked(LauncherProfile profile, const MakeList& makeList) {
     LauncherSettings settings(profile);
+    FileUpdateLock lock;
+    if (settings.LockUserFile(&lock, kRecordingWaitMilliseconds) != 0)
+        throw LauncherWriteError{LauncherWriteError::kCannotCreate};
     settings.Load();
-    std::vector<WideString> locations = list;
+    std::vector<WideString> locations = makeList(settings.UserTable());
     RemoveDuplicateLocations(&locations);
     settings.UserTable().SetValues(kTemplatesLocationKey, locations);
     settings.Store();
 }
 
+}  // namespace
+
+void RecordTemplateLocations(const std::vector<WideString>& list, LauncherProfile profile) {
+    RecordLocked(profile, [&list](const LauncherConfig&) { return list; });
+}
+
 namespace {
 
-// The profile's user file when recording fails, else empty.
-WideString RecordInProfile(const std::vector<WideString>& list, LauncherProfile profile) {
+// The profile's user file when recording fails, else empty. The installed
+// directory (empty when it cannot be recorded) goes first, then what others
+// recorded in the file since the proposal, then the proposal's list.
+WideString RecordInProfile(const WideString& location, const TemplateProposal& proposal, LauncherProfile profile) {
+    const std::vector<WideString>& listedBefore =
+        profile == LauncherProfile::Main ? proposal.mainListed : proposal.alternativeListed;
     try {
-        RecordTemplateLocations(list, profile);
+        RecordLocked(profile, [&](const LauncherConfig& user) {
+            std::vector<WideString> list;
+            if (!location.Empty()) list.push_back(location);
+            for (const WideString& added : LocationsNotIn(ListedLocations(user), listedBefore)) list.push_back(added);
+            list.insert(list.end(), proposal.locations.begin(), proposal.locations.end());
+            return list;
+        });
         return WideString();
     } catch (const LauncherWriteError&) {
         // The file could not be written.
@@ -47,17 +77,16 @@ WideString RecordInProfile(const std::vector<WideString>& list, LauncherProfile 
 }  // namespace
 
 WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal) {
-    std::vector<WideString> list = proposal.locations;
     WideString location = LocationOfInstalledDirectory(installedDirectory);
     // An empty location, or one with a line feed (which the file cannot
     // hold), would record a directory that was not installed into.
     const bool recordable = !location.Empty() && location.Find(u'\n') == WideString::npos;
-    if (recordable) list.insert(list.begin(), location);
+    if (!recordable) location = WideString();
 
     WideString failed;
-    if (!proposal.listFromAlternativeProfile) failed = RecordInProfile(list, LauncherProfile::Main);
+    if (!proposal.listFromAlternativeProfile) failed = RecordInProfile(location, proposal, LauncherProfile::Main);
     if (proposal.alternativeProfilePresent) {
-        const WideString alternative = RecordInProfile(list, LauncherProfile::Alternative);
+        const WideString alternative = RecordInProfile(location, proposal, LauncherProfile::Alternative);
         if (failed.Empty()) failed = alternative;
     }
     if (failed.Empty() && !recordable) failed = LauncherSettings::MainUserFile();

@@ -137,7 +137,7 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     if (plan.action == EntryAction::Blocked) {
         // A directory in the way is no failure of the system: the reason
         // shown is what stands there.
-        if (plan.blockedCode == ERROR_ALREADY_EXISTS) SetLastFileErrno(EISDIR);
+        if (plan.blockedErrno != 0) SetLastFileErrno(plan.blockedErrno);
         if (plan.blockedCode == ERROR_INVALID_DATA) ClearLastFileError();
         return plan.blockedCode;
     }
@@ -212,7 +212,8 @@ uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int system
     if (code == ERROR_LOCK_VIOLATION && transaction_) {
         text = MessageCatalog::GetText("IDS_ERROR_TARGETBUSY");
         text += u" ";
-        text += transaction_->targetDirectory;
+        const WideString& busy = targetLock_.BusyDirectory();
+        text += busy.Empty() ? transaction_->targetDirectory : busy;
     }
     Post(code, text, percent);
     return RollbackTransaction(code);

@@ -156,15 +156,12 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
     size_t made = 0;
     for (; code == 0 && made < staged.size(); ++made) code = CreateDirectoryExclusive(staged[made], 0777);
     if (code == 0) code = made == staged.size() ? 0 : ERROR_PATH_NOT_FOUND;
-    DirectoryLock stagedLock;
-    if (code == 0) code = stagedLock.Lock(staged.back());
+    // The target's lock, taken before it existed, holds it as it appears.
     if (code == 0) code = RenameDirectoryNoReplace(staged.front(), chain.front());
     if (code != 0) {
         while (made > 0) RemoveDirectoryIfEmpty(staged[--made]);
         return code;
     }
-    // The target is locked as it appears; its parent is free for others again.
-    stagedLock.MoveTo(&targetLock_);
     for (const WideString& path : chain) {
         if (observer_) observer_->DirectoryCreated(path);
         transaction.createdDirectories.push_back(path);

@@ -16,24 +16,13 @@ AppendFile::~AppendFile() {
 
 uint32_t AppendFile::Open(const WideString& path) {
     if (descriptor_ >= 0) ::close(descriptor_);
-    // O_NONBLOCK: a FIFO at the path must not hang the start; anything but a
-    // regular file is refused below (a directory already by open).
-    descriptor_ = ::open(fs_detail::NativePath(path).c_str(),
-                         O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    // A FIFO at the path must not hang the start; anything but a regular
+    // file is refused.
+    descriptor_ = fs_detail::OpenRegularFile(fs_detail::NativePath(path), O_WRONLY | O_APPEND | O_CREAT, 0666);
     if (descriptor_ < 0) {
         systemError_ = errno;
         return ErrorFromErrno(systemError_);
     }
-    struct stat status {};
-    const bool examined = ::fstat(descriptor_, &status) == 0;
-    if (!examined || !S_ISREG(status.st_mode)) {
-        systemError_ = examined ? EINVAL : errno;
-        ::close(descriptor_);
-        descriptor_ = -1;
-        return ErrorFromErrno(systemError_);
-    }
-    const int flags = ::fcntl(descriptor_, F_GETFL);
-    if (flags >= 0) ::fcntl(descriptor_, F_SETFL, flags & ~O_NONBLOCK);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "fs/atomic_replace.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -46,6 +47,23 @@ void CopyOwnerAndMode(int fd, const struct stat& old) {
         }
     }
     ::fchmod(fd, old.st_mode & 07777);
+}
+
+// True when the file at target is a regular file holding exactly these bytes.
+bool HoldsExactly(const std::string& target, const void* data, uint64_t size) {
+    const UniqueFileHandle file(fs_detail::OpenRegularFile(target, O_RDONLY, 0));
+    struct stat status;
+    if (!file || ::fstat(file.Get(), &status) != 0 || static_cast<uint64_t>(status.st_size) != size) return false;
+    const auto* expected = static_cast<const char*>(data);
+    char buffer[65536];
+    uint64_t compared = 0;
+    while (compared < size) {
+        const ssize_t got = ::pread(file.Get(), buffer, sizeof buffer, static_cast<off_t>(compared));
+        if (got <= 0) return false;
+        if (std::memcmp(buffer, expected + compared, static_cast<size_t>(got)) != 0) return false;
+        compared += static_cast<uint64_t>(got);
+    }
+    return true;
 }
 
 }  // namespace
@@ -94,6 +112,13 @@ void ReplacingFile::Discard() noexcept {
 uint32_t WriteFileReplacing(const WideString& path, const void* data, uint64_t size, bool* created) {
     if (created != nullptr) *created = false;
     if (data == nullptr && size > 0) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    // Nothing to change: the file and its times stay as they are, so that
+    // whoever watches it sees no change.
+    std::string target = fs_detail::NativePath(path);
+    if (ResolveLinks(&target) && HoldsExactly(target, data, size)) {
+        if (created != nullptr) *created = true;
+        return 0;
+    }
     ReplacingFile file;
     uint32_t code = file.Open(path);
     if (code != 0) return code;

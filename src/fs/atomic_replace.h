@@ -36,8 +36,9 @@ private:
     std::string temporary_;
 };
 
-// Replaces the file at path by the given bytes through a ReplacingFile.
-// Returns 0 or the error number (ERROR_DISK_FULL on a full disk); the old
+// Replaces the file at path by the given bytes through a ReplacingFile,
+// unless it holds exactly those bytes already: then nothing is written and
+// its times stay. Returns 0 or the error number (ERROR_DISK_FULL on a full disk); the old
 // file is unchanged on failure. *created, when given, tells whether the
 // temporary file could be created, so that a caller can tell a file it may
 // not write from a write that failed.

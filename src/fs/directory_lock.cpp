@@ -7,10 +7,14 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string>
+#include <vector>
 #include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "fs/tree_lock_files.h"
+#include "fs/unique_file_handle.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
@@ -18,30 +22,41 @@ using tpl::DirectoryHolding;
 using tpl::PathFromBytes;
 using tpl::WideString;
 
-namespace {}  // namespace
+namespace {
+
+// The directories above a canonical path, the root first.
+std::vector<std::string> DirectoriesAbove(const std::string& canonical) {
+    std::vector<std::string> above;
+    if (canonical == "/") return above;
+    above.push_back("/");
+    for (size_t slash = canonical.find('/', 1); slash != std::string::npos; slash = canonical.find('/', slash + 1))
+        above.push_back(canonical.substr(0, slash));
+    return above;
+}
+
+// Who holds the directory's own lock file: a run into the directory itself
+// (named as the caller gave it) or runs below it, one of which is named.
+WideString BusyAtOrBelow(int lockDirectory, const std::string& canonical, const WideString& asGiven) {
+    const UniqueFileHandle own(fs_detail::OpenDirectoryLockFile(lockDirectory, canonical));
+    if (!own || ::flock(own.Get(), LOCK_SH | LOCK_NB) != 0) return asGiven;
+    const std::string below = fs_detail::FindExclusivelyLockedBelow(lockDirectory, canonical);
+    return below.empty() ? asGiven : PathFromBytes(below.c_str());
+}
+
+}  // namespace
 
 uint32_t DirectoryLock::Lock(const WideString& directory) {
     Release();
-    const std::string native = fs_detail::NativePath(directory);
-    const int fd = ::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == EACCES) return ERROR_SUCCESS;
-        return fs_detail::StoreError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                                         : ErrorFromErrno(errno));
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
-        ::close(fd);
-        // A file system without locks cannot be protected this way, and
-        // refusing every installation there would help nobody.
-        if (err != EWOULDBLOCK) return ERROR_SUCCESS;
-        return fs_detail::StoreError(ERROR_LOCK_VIOLATION);
-    }
-    fd_ = fd;
-    return ERROR_SUCCESS;
+    busy_ = WideString();
+    std::string native = fs_detail::NativePath(directory);
+    if (!fs_detail::IsNativeDirectory(native.empty() ? "." : native))
+        return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
+    return LockTree(directory);
 }
 
-uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
+uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* locked) {
+    Release();
+    busy_ = WideString();
     std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
     while (!fs_detail::IsNativeDirectory(native)) {
@@ -50,21 +65,77 @@ uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* loc
         native = parent;
     }
     *locked = PathFromBytes(native.c_str());
-    return Lock(*locked);
+    const uint32_t code = LockTree(directory, false);
+    Release();
+    return code;
+}
+
+uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
+    Release();
+    busy_ = WideString();
+    std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
+    if (native.empty()) native = ".";
+    while (!fs_detail::IsNativeDirectory(native)) {
+        const std::string parent = DirectoryHolding(native);
+        if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
+        native = parent;
+    }
+    *locked = PathFromBytes(native.c_str());
+    return LockTree(directory);
+}
+
+uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
+    const std::string canonical = fs_detail::CanonicalDirectoryPath(fs_detail::NativePath(directory));
+    const UniqueFileHandle lockDirectory(fs_detail::OpenUserLockDirectory(create));
+    if (!lockDirectory && !create && errno == ENOENT) return ERROR_SUCCESS;  // no run of this user holds anything
+    if (!lockDirectory) return fs_detail::StoreErrno(errno);
+    // Shared above, exclusive at the directory itself: of two runs whose
+    // directories nest, one wants exclusively what the other holds.
+    std::vector<std::string> paths = DirectoriesAbove(canonical);
+    paths.push_back(canonical);
+    descriptors_.reserve(paths.size() + 1);  // no descriptor is lost to a failed allocation
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const bool own = i + 1 == paths.size();
+        const int fd = fs_detail::OpenDirectoryLockFile(lockDirectory.Get(), paths[i], create);
+        if (fd < 0 && !create && errno == ENOENT) continue;  // held by no one
+        if (fd < 0) {
+            const int err = errno;
+            Release();
+            return fs_detail::StoreErrno(err);
+        }
+        descriptors_.push_back(fd);
+        if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) continue;
+        const int err = errno;
+        Release();
+        // A file system without locks cannot be protected this way, and
+        // refusing every installation there would help nobody.
+        if (err != EWOULDBLOCK) return ERROR_SUCCESS;
+        busy_ = own ? BusyAtOrBelow(lockDirectory.Get(), canonical, directory) : PathFromBytes(paths[i].c_str());
+        return fs_detail::StoreError(ERROR_LOCK_VIOLATION);
+    }
+    // Runs of other users have lock directories of their own; they still
+    // meet on the directory itself where it exists and can be read.
+    const int itself = ::open(canonical.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (itself < 0) return ERROR_SUCCESS;
+    descriptors_.push_back(itself);
+    if (::flock(itself, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        Release();
+        busy_ = directory;
+        return fs_detail::StoreError(ERROR_LOCK_VIOLATION);
+    }
+    return ERROR_SUCCESS;
 }
 
 void DirectoryLock::MoveTo(DirectoryLock* other) noexcept {
     if (other == this) return;
     other->Release();
-    other->fd_ = fd_;
-    fd_ = -1;
+    other->descriptors_.swap(descriptors_);
+    other->busy_ = busy_;
 }
 
 void DirectoryLock::Release() noexcept {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    for (const int fd : descriptors_) ::close(fd);
+    descriptors_.clear();
 }
 
 uint32_t RenameDirectoryNoReplace(const WideString& from, const WideString& to) {

@@ -61,14 +61,30 @@ uint32_t FileOpen(const WideString& path, uint32_t access, uint32_t /*shareMode*
     else if (disposition == CREATE_ALWAYS)
         flags |= O_CREAT;
 
-    std::string native = fs_detail::NativePath(path);
-    int fd;
-    do {
-        fd = ::open(native.c_str(), flags | O_CLOEXEC, 0660);
-    } while (fd < 0 && errno == EINTR);
+    // A FIFO or a device where a file is expected would block the open, or
+    // every read, for good: only regular files are opened.
+    const int fd = fs_detail::OpenRegularFile(fs_detail::NativePath(path), flags, 0660);
     if (fd < 0) return StoreErrno();
     *out = fd;
     return ERROR_SUCCESS;
+}
+
+int fs_detail::OpenRegularFile(const std::string& path, int flags, unsigned mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, static_cast<mode_t>(mode));
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const int err = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    const int blocking = ::fcntl(fd, F_GETFL);
+    if (blocking >= 0) ::fcntl(fd, F_SETFL, blocking & ~O_NONBLOCK);
+    return fd;
 }
 
 uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped) {

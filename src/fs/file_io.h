@@ -3,6 +3,7 @@
 // an error number (0 = success) and records failures in one process-wide
 // last-error variable.
 #include <cstdint>
+#include <string>
 #include "fs/file_types.h"
 #include "fs/last_error.h"
 #include "text/cow_string.h"
@@ -37,6 +38,10 @@ namespace fs_detail {
 // their operation as a whole or not at all. *written, when given, holds the
 // bytes written either way.
 uint32_t WriteAllUncounted(FileHandle handle, const void* data, uint64_t size, uint64_t* written = nullptr);
+// open(2) that never blocks on a FIFO or a device and admits only a regular
+// file: anything else is closed again, -1 with errno EISDIR for a directory
+// and EINVAL for the rest. The descriptor it returns blocks as usual.
+int OpenRegularFile(const std::string& path, int flags, unsigned mode);
 }  // namespace fs_detail
 int32_t UnixSecondsFromFileTime(FILETIME time);    // 32-bit seconds, sub-seconds dropped
 int64_t UnixSecondsFromFileTime64(FILETIME time);  // the same without the 32-bit wrap

@@ -47,7 +47,7 @@ uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* wri
         return err == ENOTDIR ? fs_detail::StoreErrorWithErrno(ERROR_PATH_NOT_FOUND, err) : fs_detail::StoreErrno(err);
     }
     if (S_ISLNK(status.st_mode) && ::stat(native.c_str(), &status) != 0) {
-        *kind = PathEntryKind::Other;
+        *kind = PathEntryKind::Dangling;
         return ERROR_SUCCESS;
     }
     if (S_ISREG(status.st_mode))
@@ -55,7 +55,7 @@ uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* wri
     else if (S_ISDIR(status.st_mode))
         *kind = PathEntryKind::Directory;
     else
-        *kind = PathEntryKind::Other;
+        *kind = PathEntryKind::Special;
     *writeTime = FileTimeFromUnixSeconds(status.st_mtime);
     return ERROR_SUCCESS;
 }

@@ -21,11 +21,12 @@ enum class PathEntryKind {
     Missing,    // nothing, not even a link
     File,       // a regular file, or a link to one
     Directory,  // a directory, or a link to one
-    Other,      // a FIFO, socket or device (or a link to one), or a dangling link
+    Special,    // a FIFO, socket or device, or a link to one
+    Dangling,   // a symbolic link that names nothing
 };
 
 // The kind and write time (whole seconds) of what the path names, symbolic
-// links followed; a dangling link is Other with time 0. Nothing is opened, so
+// links followed; a dangling link has time 0. Nothing is opened, so
 // asking about a FIFO cannot block. A missing last component gives Missing;
 // a component before it that is not a directory gives ERROR_PATH_NOT_FOUND;
 // other failures give the errno rule's number.

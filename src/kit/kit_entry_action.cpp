@@ -1,5 +1,7 @@
 #include "kit/kit_entry_action.h"
 
+#include <cerrno>
+
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
 #include "fs/path_mode.h"
@@ -34,9 +36,17 @@ EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryNa
             // Replacing a directory by a file would put the user's tree at
             // risk, whatever the times say.
             plan.blockedCode = ERROR_ALREADY_EXISTS;
+            plan.blockedErrno = EISDIR;
+            break;
+        case PathEntryKind::Special:
+            // A pipe, socket or device is no template, kept or not: its time
+            // says nothing about whether the template is there, and what
+            // the user put there is not the run's to set aside.
+            plan.blockedCode = ERROR_ALREADY_EXISTS;
+            plan.blockedErrno = EEXIST;
             break;
         case PathEntryKind::File:
-        case PathEntryKind::Other:
+        case PathEntryKind::Dangling:
             plan.action = writeTime > existing ? EntryAction::Replace : EntryAction::Keep;
             break;
     }

@@ -12,13 +12,14 @@ enum class EntryAction {
     Add,      // nothing stands at the destination
     Replace,  // an older entry stands there; it is backed up, then replaced
     Keep,     // what stands there is as new as the entry or newer
-    Blocked,  // the installation fails here (a directory in the way, a bad name)
+    Blocked,  // the installation fails here (a directory, pipe, socket or device in the way, a bad name)
 };
 
 struct EntryPlan {
     WideString destination;
     EntryAction action = EntryAction::Blocked;
     uint32_t blockedCode = 0;  // the error the installation meets, when Blocked
+    int blockedErrno = 0;      // the reason to show for what stands in the way, when there is one
 };
 
 // targetDirectory as NormalizeTargetDirectory gives it. The destination is

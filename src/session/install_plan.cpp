@@ -32,9 +32,9 @@ InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile
     plan.spaceDirectory = NearestExistingDirectory(plan.targetDirectory);
     plan.freeKnown = GetFreeSpaceAt(plan.spaceDirectory, &plan.freeBytes) == 0;
     {
-        // Only tried, and let go at once.
+        // Only probed: no lock file is made and no lock kept.
         DirectoryLock lock;
-        plan.lockBusy = lock.LockNearest(plan.targetDirectory, &plan.lockDirectory) == ERROR_LOCK_VIOLATION;
+        plan.lockBusy = lock.ProbeNearest(plan.targetDirectory, &plan.lockDirectory) == ERROR_LOCK_VIOLATION;
         if (plan.lockDirectory.Empty()) plan.lockDirectory = plan.spaceDirectory;
     }
     plan.launcherFiles = CheckLauncherFiles(plan.prepared.proposal);

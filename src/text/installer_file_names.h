@@ -20,5 +20,7 @@ constexpr const char16_t* kJournalFileName = u"wz4sx.journal";
 constexpr const char16_t* kStagingPrefix = u".wz4sx";
 // A copy to another file system under way: the prefix, then six letters or digits.
 constexpr const char* kInterruptedCopyPrefix = ".wz4sxmv";
+// The user's lock files in the temporary directory: the prefix, then the user's number.
+constexpr const char* kLockDirectoryPrefix = ".wz4lock-";
 
 }  // namespace tpl

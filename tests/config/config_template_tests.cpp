@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include "config/template_locations.h"
 #include "fs/fault_injection.h"
 #include "fs/fs_testing.h"
@@ -178,6 +180,67 @@ TEST_F(Templates, AFileThatCannotBeWrittenIsNamed) {
     // A directory with a line feed cannot be written as a line of the file.
     std::filesystem::remove_all(home_ + "/.Vq");
     EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/a\n/b", ProposeTemplateDirectory())), mainUser_);
+}
+
+// Installations that run at once each record their directory: every one
+// reads the file as the others left it, under its lock, and puts its own in
+// front. The lock file goes with the last of them.
+TEST_F(Templates, ConcurrentRecordingsLoseNoDirectoryAndIdenticalOnesWriteNothing) {
+    WriteBytes(mainUser_, "X=1\n");
+    // All proposals are made before anyone records, as when the runs overlap.
+    std::vector<TemplateProposal> proposals;
+    for (int run = 0; run < 3; ++run) proposals.push_back(ProposeTemplateDirectory());
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int run = 0; run < 3; ++run) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(start[1]);
+            char go;
+            (void)!read(start[0], &go, 1);  // all start together when the pipe closes
+            const std::u16string directory = u"/run" + std::u16string(1, static_cast<char16_t>(u'0' + run));
+            _exit(RecordInstalledDirectory(WideString(directory.c_str()), proposals[run]).Empty() ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    close(start[0]);
+    close(start[1]);
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string recorded = ReadWholeFile(mainUser_);
+    for (const char* run : {"/run0\n", "/run1\n", "/run2\n"})
+        EXPECT_NE(recorded.find(kKey + run), std::string::npos) << recorded;
+    EXPECT_EQ(recorded.rfind("X=1\n", 0), 0u) << recorded;
+    EXPECT_EQ(std::filesystem::directory_iterator(home_ + "/.Vq/pivotrun")->path().filename(), "pivotrun.cfg");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home_ + "/.Vq/pivotrun"), {}), 1);
+
+    // The same directory again: the file is left as it is, time included.
+    const std::string first = recorded.substr(recorded.find(kKey) + kKey.size(), 5);
+    const struct timespec aged[2] = {{1400000000, 0}, {1400000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, mainUser_.c_str(), aged, 0), 0);
+    EXPECT_EQ(Narrow(RecordInstalledDirectory(Wide(first), ProposeTemplateDirectory())), "");
+    struct stat status;
+    ASSERT_EQ(stat(mainUser_.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mtim.tv_sec, 1400000000);
+    EXPECT_EQ(ReadWholeFile(mainUser_), recorded);
+}
+
+// A FIFO in the launcher file's place is neither waited on nor replaced.
+TEST_F(Templates, AFifoAsTheLauncherFileIsRefusedWithoutWaiting) {
+    std::filesystem::create_directories(home_ + "/.Vq/pivotrun");
+    ASSERT_EQ(mkfifo(mainUser_.c_str(), 0600), 0);
+    alarm(60);  // a run that blocks ends the test instead of hanging it
+    const TemplateProposal proposal = ProposeTemplateDirectory();
+    EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/new/", proposal)), mainUser_);
+    alarm(0);
+    struct stat status;
+    ASSERT_EQ(lstat(mainUser_.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
 }
 
 TEST(ProposedDirectory, CleaningDropsUrlsAndNormalisesSeparators) {

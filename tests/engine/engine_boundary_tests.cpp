@@ -83,29 +83,50 @@ protected:
     }
 };
 
-TEST_F(EngineBoundaryTest, SecondRunIntoTheSameDirectoryIsRefusedBeforeAnyChange) {
+TEST_F(EngineBoundaryTest, RunIntoADirectoryAnotherRunOverlapsIsRefusedBeforeAnyChange) {
     PutFile("user.cfg", "user's", kOld);
+    PutDirectory("sub");
     AgeDirectories();
     LoadKit({Entry("user.cfg", kNew, "kit"), Entry("n/new.cfg", kNew, "new")});
-    const TreeSnapshot before = SnapshotTree(root_);
-    {
-        HeldLock other(target_);
-        EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
-        const Posted posted = ReadPosted(status_);
-        EXPECT_EQ(posted.code, ERROR_LOCK_VIOLATION);
-        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + target_ + "/");
-        EXPECT_EQ(DescribeDifference(before, SnapshotTree(root_)), "");
-    }
-    // A target that does not exist yet is guarded by its nearest parent.
-    const std::string missing = root_ + "/made/later";
-    {
-        HeldLock other(root_);
-        status_.PostJob(&kit_, Wide(missing));
+    const std::string real = fsys::canonical(root_).string();
+    const struct {
+        std::string held, target, busy;  // busy: as the refusal names it
+    } cases[] = {
+        {target_, target_, target_ + "/"},
+        {root_, target_, real},
+        {target_ + "/sub", target_, real + "/target/sub"},
+        {target_ + "/sub/not/yet", target_, real + "/target/sub/not/yet"},
+        // A target that does not exist yet is guarded all the same.
+        {root_, root_ + "/made/later", real},
+        {root_ + "/made/later/deeper", root_ + "/made/later", real + "/made/later/deeper"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.held + " held, into " + c.target);
+        DirectoryLock other;
+        WideString locked;
+        ASSERT_EQ(other.LockNearest(Wide(c.held), &locked), 0u);
+        const TreeSnapshot before = SnapshotTree(root_);
+        status_.PostJob(&kit_, Wide(c.target + "/"));
         InstallEngine engine;
         EXPECT_EQ(engine.Run(&status_, 0), ERROR_LOCK_VIOLATION);
-        EXPECT_FALSE(Exists(root_ + "/made"));
+        const Posted posted = ReadPosted(status_);
+        EXPECT_EQ(posted.code, ERROR_LOCK_VIOLATION);
+        EXPECT_EQ(posted.text, Narrow(MessageCatalog::GetText("IDS_ERROR_TARGETBUSY")) + " " + c.busy);
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(root_)), "");
     }
-    EXPECT_EQ(RunInstall(), 0u);  // the holder has gone
+    {
+        HeldLock otherUser(target_);  // a run of another user meets on the directory itself
+        EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
+    }
+    // New siblings leave each other alone, as do runs whose holders have gone.
+    DirectoryLock sibling;
+    WideString locked;
+    ASSERT_EQ(sibling.LockNearest(Wide(root_ + "/cc/t1"), &locked), 0u);
+    status_.PostJob(&kit_, Wide(root_ + "/cc/t2/"));
+    InstallEngine engine;
+    EXPECT_EQ(engine.Run(&status_, 0), 0u);
+    EXPECT_EQ(ReadFile(root_ + "/cc/t2/n/new.cfg"), "new");
+    EXPECT_EQ(RunInstall(), 0u);
 }
 
 TEST_F(EngineBoundaryTest, RunningInstallationHoldsItsTargetEvenOneItMade) {
@@ -250,31 +271,26 @@ TEST_F(EngineBoundaryTest, FileEntryOnAnExistingDirectoryFailsWhateverTheTimes) 
     }
 }
 
-// A FIFO where the kit has a file is set aside unopened (opening it would
-// block for good) and comes back as it was on a rollback.
-TEST_F(EngineBoundaryTest, SpecialFileAtADestinationIsSetAsideWithoutOpening) {
+// A FIFO or a device where the kit has a file stops the run before it
+// changes anything, as a directory does, however old or new it is; nothing
+// opens it (that would block for good).
+TEST_F(EngineBoundaryTest, SpecialFileAtADestinationBlocksTheRunUnopened) {
     ASSERT_EQ(mkfifo(TargetPath("pipe.cfg").c_str(), 0640), 0);
-    const struct timespec aged[2] = {{1300000000, 0}, {1300000000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, TargetPath("pipe.cfg").c_str(), aged, 0), 0);
-    PutDirectory("blocker");
+    ASSERT_EQ(symlink("/dev/null", TargetPath("null.cfg").c_str()), 0);
+    PutFile("user.cfg", "user's", kOld);
     AgeDirectories();
     const TreeSnapshot before = SnapshotTree(target_);
     alarm(60);  // a run that blocks ends the test instead of hanging it
-    std::string seenDuringRun;
-    InstallEngine engine;
-    engine.SetEntryHook([&](uint32_t index) {
-        if (index == 0) seenDuringRun = SnapshotTree(target_)["/pipe.cfg"].bytes;
-    });
-    LoadKit({Entry("pipe.cfg", kNew, "kit"), Entry("blocker", kNew, "fails")});
-    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
-    EXPECT_EQ(seenDuringRun, "kit");
-    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
-
-    LoadKit({Entry("pipe.cfg", kNew, "kit")});
-    EXPECT_EQ(RunInstall(), 0u);
+    for (const char* special : {"pipe.cfg", "null.cfg"}) {
+        for (int64_t kitTime : {int64_t{1300000000}, kNew}) {
+            SCOPED_TRACE(std::string(special) + " against " + std::to_string(kitTime));
+            LoadKit({Entry("user.cfg", kNew, "kit"), Entry(special, kitTime, "kit")});
+            EXPECT_EQ(RunInstall(), ERROR_ALREADY_EXISTS);
+            EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+            EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath(special) + "\nFile exists");
+        }
+    }
     alarm(0);
-    ASSERT_TRUE(fsys::is_regular_file(TargetPath("pipe.cfg")));
-    EXPECT_EQ(ReadFile(TargetPath("pipe.cfg")), "kit");
 }
 
 TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) {
@@ -293,8 +309,12 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
     PutFile("a.cfg", "old", kOld);
     EXPECT_EQ(RunInstall(), 0u);
     EXPECT_EQ(ReadFile(TargetPath("a.cfg")), "a");
-    // The backup directory went with the commit; only the planted names stay.
-    for (const auto& entry : fsys::directory_iterator(shared)) EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+    // The backup directory went with the commit; only the planted names stay,
+    // and the user's lock directory, which every run shares.
+    for (const auto& entry : fsys::directory_iterator(shared)) {
+        const bool locks = entry.path().filename() == ".wz4lock-" + std::to_string(geteuid());
+        EXPECT_TRUE(entry.is_regular_file() || locks) << entry.path();
+    }
     if (shared != tmp_) fsys::remove_all(shared);
 }
 

@@ -63,7 +63,6 @@ protected:
         std::vector<KitMemoryEntry> entries = KitEntries();
         for (char c : {'a', 'b', 'c'})
             entries.push_back(Entry(std::string("large/") + c + ".bin", kNew, Bytes(kLargeFile, c + 1)));
-        entries.push_back(Entry("exist/pipe.cfg", kNew, "was a pipe"));
         entries.push_back(Entry("linked.cfg", kNew, "was a link"));
         entries.push_back(Entry("large/new/added.bin", kNew, Bytes(kLargeFile, 'n')));
         return entries;

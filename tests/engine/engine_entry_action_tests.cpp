@@ -25,6 +25,10 @@ TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
     PutDirectory("dir.cfg");
     PutFile("file", "a file where a directory is needed", kOld);
     ASSERT_EQ(mkfifo(TargetPath("fifo.cfg").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(TargetPath("old-fifo.cfg").c_str(), 0600), 0);
+    const struct timespec aged[2] = {{kOld, 0}, {kOld, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, TargetPath("old-fifo.cfg").c_str(), aged, 0), 0);
+    ASSERT_EQ(symlink("/dev/null", TargetPath("null.cfg").c_str()), 0);
     ASSERT_EQ(symlink("nowhere", TargetPath("dangling.cfg").c_str()), 0);
 
     const struct {
@@ -42,7 +46,10 @@ TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
         {"file\\below", EntryAction::Blocked, ERROR_PATH_NOT_FOUND},
         {"..\\outside", EntryAction::Blocked, ERROR_INVALID_DATA},
         // Decided without opening it: a FIFO would block an open for ever.
-        {"fifo.cfg", EntryAction::Keep, 0},
+        // Neither it nor a device is a template, whatever its time.
+        {"fifo.cfg", EntryAction::Blocked, ERROR_ALREADY_EXISTS},
+        {"old-fifo.cfg", EntryAction::Blocked, ERROR_ALREADY_EXISTS},
+        {"null.cfg", EntryAction::Blocked, ERROR_ALREADY_EXISTS},
         {"dangling.cfg", EntryAction::Replace, 0},
     };
     for (const auto& c : cases) {

@@ -85,6 +85,20 @@ TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle) {
     EXPECT_EQ(GetLastFileError(), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(handle, 12345);
 
+    // Only regular files open: a FIFO would block the open or every read for
+    // good, and a device or a directory holds no file's bytes. Refused at
+    // once (a run that blocks ends the test instead of hanging it).
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    alarm(60);
+    const std::pair<std::string, int> refused[] = {
+        {Path("fifo"), EINVAL}, {"/dev/null", EINVAL}, {Path("dir"), EISDIR}};
+    for (const auto& [path, err] : refused) {
+        EXPECT_EQ(FileOpen(W(path), GENERIC_READ, 0, OPEN_EXISTING, &handle, 0), ERROR_INVALID_PARAMETER) << path;
+        EXPECT_EQ(GetLastFileErrno(), err) << path;
+        EXPECT_EQ(handle, 12345);
+    }
+    alarm(0);
+
     // A success clears the last error left by the failure before it.
     WriteText(Path("present"), "x");
     UniqueFileHandle file;
@@ -94,8 +108,8 @@ TEST_F(FileIoTest, OpenFailuresFollowTheErrnoRuleAndKeepTheHandle) {
 
 TEST_F(FileIoTest, AFullDiskIsReportedAsSuchWithItsErrno) {
     // /dev/full answers every write with ENOSPC, like a file system without room.
-    UniqueFileHandle full;
-    ASSERT_EQ(FileOpen(W("/dev/full"), GENERIC_WRITE, 0, OPEN_EXISTING, full.OutPtr(), 0), 0u);
+    UniqueFileHandle full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(full);
     uint32_t written = 0;
     EXPECT_EQ(FileWrite(full.Get(), "abc", 3, &written, nullptr), ERROR_DISK_FULL);
     EXPECT_EQ(GetLastFileError(), ERROR_DISK_FULL);

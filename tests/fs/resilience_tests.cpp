@@ -1,9 +1,14 @@
 // The file layer's part in surviving interruptions: the signal flag and the
 // tools it protects, permission bits, and journal files with their lock.
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include "fs/directory_lock.h"
+#include "fs/file_update_lock.h"
 #include "fs/fault_injection.h"
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
@@ -91,6 +96,106 @@ TEST_F(FsTest, EntryTestSeesDanglingLinksThatTheFinderMisses) {
     EXPECT_TRUE(PathEntryExists(WPath("dangling")));
     EXPECT_FALSE(PathExists(WPath("dangling")));
     EXPECT_FALSE(PathEntryExists(WPath("missing")));
+}
+
+class DirectoryLockTest : public FsTest {
+protected:
+    void SetUp() override {
+        FsTest::SetUp();
+        for (const char* directory : {"tmp", "t/sub", "cc"}) std::filesystem::create_directories(Path(directory));
+        ::setenv("TMPDIR", Path("tmp").c_str(), 1);
+    }
+    // Another run holds held; the code and busy name of a run into asked.
+    std::pair<uint32_t, std::string> LockWhileHeld(const std::string& held, const std::string& asked) {
+        DirectoryLock other, mine;
+        WideString locked;
+        EXPECT_EQ(other.LockNearest(WPath(held), &locked), 0u) << held;
+        const uint32_t code = mine.LockNearest(WPath(asked), &locked);
+        EXPECT_EQ(mine.Held(), code == 0);
+        return {code, ToUtf8(mine.BusyDirectory())};
+    }
+    static std::string ToUtf8(const WideString& text);
+};
+
+std::string DirectoryLockTest::ToUtf8(const WideString& text) {
+    return std::string(text.Data(), text.Data() + text.Length());  // the paths here are ASCII
+}
+
+TEST_F(DirectoryLockTest, RunsIntoOverlappingDirectoriesExcludeEachOtherSiblingsDoNot) {
+    ASSERT_EQ(::symlink("t", Path("link").c_str()), 0);
+    const std::string real = std::filesystem::canonical(root_).string();
+    const struct {
+        const char *held, *asked;
+        uint32_t code;
+        std::string busy;
+    } cases[] = {
+        {"t", "t", ERROR_LOCK_VIOLATION, Path("t")},
+        {"t", "t/sub", ERROR_LOCK_VIOLATION, real + "/t"},
+        {"t/sub", "t", ERROR_LOCK_VIOLATION, real + "/t/sub"},
+        {"t/sub/new/deeper", "t", ERROR_LOCK_VIOLATION, real + "/t/sub/new/deeper"},
+        {"t", "t/not/yet", ERROR_LOCK_VIOLATION, real + "/t"},
+        {"link/sub", "t//sub/x/..", ERROR_LOCK_VIOLATION, Path("t//sub/x/..")},
+        {"cc/t1", "cc/t2", 0, ""},
+        {"t/sub", "t/subway", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const auto [code, busy] = LockWhileHeld(c.held, c.asked);
+        EXPECT_EQ(code, c.code) << c.held << " held, " << c.asked << " asked";
+        EXPECT_EQ(busy, c.busy) << c.held << " held, " << c.asked << " asked";
+    }
+    EXPECT_FALSE(Exists(Path("cc/t1")));
+    EXPECT_EQ(ModeOf(Path("tmp/.wz4lock-" + std::to_string(::geteuid()))) & 0777, 0700u);
+}
+
+// A directory its owner may write to but not read is locked all the same,
+// and another's lock directory under the user's name is not trusted.
+TEST_F(DirectoryLockTest, ADirectoryThatCannotBeReadIsLockedAndForeignLockDirectoriesRefused) {
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        // Root reads every directory: the runs are those of an ordinary user.
+        ASSERT_EQ(::chmod(root_.c_str(), 0711), 0);
+        for (const char* path : {"t", "tmp"}) ASSERT_EQ(::chown(Path(path).c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(Path("t").c_str(), 0300), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (asRoot && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        DirectoryLock first, second;
+        if (first.Lock(WPath("t")) != 0 || !first.Held()) _exit(1);
+        _exit(second.Lock(WPath("t")) == ERROR_LOCK_VIOLATION ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not locked, 2: a second run was let in";
+    ASSERT_EQ(::chmod(Path("t").c_str(), 0700), 0);
+
+    if (!asRoot) return;
+    const std::string own = Path("tmp/.wz4lock-0");
+    std::filesystem::create_directories(own);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+    DirectoryLock lock;
+    EXPECT_NE(lock.Lock(WPath("t")), 0u);
+    EXPECT_FALSE(lock.Held());
+}
+
+// One updater of a file at a time; the lock file beside it goes with the
+// last holder, and the file itself is never made for the lock's sake.
+TEST_F(FsTest, FileUpdateLockAdmitsOneHolderAndLeavesNothingBehind) {
+    FileUpdateLock first, second;
+    ASSERT_EQ(first.Acquire(WPath("f.cfg"), 0), 0u);
+    EXPECT_TRUE(Exists(Path(".f.cfg.lock")));
+    EXPECT_EQ(second.Acquire(WPath("f.cfg"), 20), ERROR_LOCK_VIOLATION);
+    EXPECT_FALSE(second.Held());
+    first.Release();
+    EXPECT_EQ(Listing(root_), "");
+    ASSERT_EQ(second.Acquire(WPath("f.cfg"), 0), 0u);
+    second.Release();
+    // A link planted under the lock file's name is not followed.
+    ASSERT_EQ(::symlink("elsewhere", Path(".f.cfg.lock").c_str()), 0);
+    EXPECT_NE(first.Acquire(WPath("f.cfg"), 0), 0u);
+    EXPECT_FALSE(Exists(Path("elsewhere")));
 }
 
 TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen) {

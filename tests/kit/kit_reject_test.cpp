@@ -3,6 +3,8 @@
 #include <clocale>
 #include <random>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "kit/kit_reader.h"
 #include "kit/kit_table_parser.h"
 #include "kit/kit_trailer.h"
@@ -118,6 +120,16 @@ TEST_F(KitTest, MalformedBodiesAreRejectedAndLeaveNoTemporaryFile) {
         EXPECT_TRUE(reader.GetTemporaryPath().Empty());
         EXPECT_EQ(LeftoverTempFiles(), 0);
     }
+    // A FIFO or a device under the kit's name is refused at once, never
+    // waited on (a run that blocks ends the test instead of hanging it).
+    ASSERT_EQ(mkfifo(Path("fifo.tkx").c_str(), 0600), 0);
+    alarm(60);
+    for (const WideString& kit : {WPath("fifo.tkx"), WideString(u"/dev/zero")}) {
+        KitReader reader;
+        EXPECT_NE(reader.Load(kit), 0u);
+        EXPECT_EQ(LeftoverTempFiles(), 0);
+    }
+    alarm(0);
 }
 
 // The trailer stands directly after the deflate stream and ends the file.

@@ -29,6 +29,8 @@ LAYERS = set(BELOW)
 # tkx diff promises what an installation would do; its tests hold that
 # promise against the engine itself, which the tool does not use.
 TESTS_MAY_ALSO = {"tkx": {"engine"}}
+# Each fuzz target belongs to the layer whose reader it feeds.
+FUZZED_LAYER = {"journal_decode_fuzzer.cpp": "journal", "launcher_file_fuzzer.cpp": "config"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SOURCES = (".h", ".hpp", ".cpp", ".cc")
@@ -46,7 +48,7 @@ def layer_of(relpath):
     if parts[0] == "bench" and len(parts) > 2:
         return parts[1], True
     if parts[0] == "fuzz":
-        return "kit", True
+        return FUZZED_LAYER.get(parts[-1], "kit"), True
     return None, False
 
 

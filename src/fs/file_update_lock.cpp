@@ -1,0 +1,72 @@
+// The lock file beside a file that several processes update.
+#include "fs/file_update_lock.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include "fs/last_error.h"
+#include "fs/native_path.h"
+#include "fs/sleep.h"
+
+using tpl::WideString;
+
+namespace {
+
+constexpr int32_t kRetryMilliseconds = 5;
+
+// True when name still names the file open at fd: a holder removes the lock
+// file before it lets go, so a lock won on a removed file protects nothing.
+bool StillNamed(int fd, const std::string& name) {
+    struct stat held, named;
+    return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+uint32_t FileUpdateLock::Acquire(const WideString& file, uint32_t waitMilliseconds) {
+    Release();
+    const std::string path = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(file));
+    const size_t slash = path.rfind('/');
+    const std::string name = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".lock";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    for (;;) {
+        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd < 0) return fs_detail::StoreErrno(errno);
+        struct stat status;
+        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+            ::close(fd);
+            return fs_detail::StoreErrno(EINVAL);
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            if (StillNamed(fd, name)) {
+                fd_ = fd;
+                name_ = name;
+                return ERROR_SUCCESS;
+            }
+            ::close(fd);
+            // Its holder finished with it: the next file is the one.
+            if (std::chrono::steady_clock::now() >= deadline) return fs_detail::StoreError(ERROR_LOCK_VIOLATION);
+            continue;
+        }
+        const int err = errno;
+        ::close(fd);
+        // Without locks on this file system the update goes unguarded, as
+        // everywhere before.
+        if (err != EWOULDBLOCK) return ERROR_SUCCESS;
+        if (std::chrono::steady_clock::now() >= deadline) return fs_detail::StoreError(ERROR_LOCK_VIOLATION);
+        SleepMilliseconds(kRetryMilliseconds);
+    }
+}
+
+void FileUpdateLock::Release() noexcept {
+    if (fd_ < 0) return;
+    // Removed while still held, so that no one else holds it by then.
+    if (StillNamed(fd_, name_)) ::unlink(name_.c_str());
+    ::close(fd_);
+    fd_ = -1;
+    name_.clear();
+}

@@ -1,0 +1,159 @@
+// The lock directory and lock files behind DirectoryLock.
+#include "fs/tree_lock_files.h"
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+#include "fs/native_path.h"
+#include "fs/temp_names.h"
+#include "fs/unique_file_handle.h"
+#include "text/installer_file_names.h"
+
+namespace fs_detail {
+
+namespace {
+
+constexpr const char* kLockFileSuffix = ".lock";
+constexpr time_t kFreshSeconds = 24 * 60 * 60;
+
+// Cuts the last component off a path without final "/"s and returns it;
+// what stays is the path before it ("/" or "." where nothing is left).
+std::string CutLastComponent(std::string* path) {
+    const size_t slash = path->rfind('/');
+    std::string last = path->substr(slash == std::string::npos ? 0 : slash + 1);
+    if (slash == std::string::npos)
+        *path = ".";
+    else
+        path->resize(slash == 0 ? 1 : slash);
+    return last;
+}
+
+void AppendComponent(std::string* path, const std::string& component) {
+    if (component.empty() || component == ".") return;
+    if (component == "..") {
+        const size_t slash = path->rfind('/');
+        path->resize(slash == 0 || slash == std::string::npos ? 1 : slash);
+        return;
+    }
+    if (path->back() != '/') path->push_back('/');
+    path->append(component);
+}
+
+// One name per path. Two paths that happen to share a name only refuse each
+// other more often, never less.
+std::string LockFileName(const std::string& canonical) {
+    uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (unsigned char byte : canonical) hash = (hash ^ byte) * 1099511628211ULL;
+    static const char kDigits[] = "0123456789abcdef";
+    std::string name(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) name[static_cast<size_t>(i)] = kDigits[hash & 15];
+    return name + kLockFileSuffix;
+}
+
+std::string ReadPathFrom(int fd) {
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), 0);
+    return got > 0 ? std::string(buffer.data(), static_cast<size_t>(got)) : std::string();
+}
+
+bool IsBelow(const std::string& path, const std::string& directory) {
+    if (directory == "/") return path.size() > 1 && path[0] == '/';
+    return path.size() > directory.size() + 1 && path.compare(0, directory.size(), directory) == 0 &&
+           path[directory.size()] == '/';
+}
+
+}  // namespace
+
+std::string CanonicalDirectoryPath(const std::string& path) {
+    std::string existing = WithoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    std::vector<std::string> missing;
+    std::string resolved;
+    for (;;) {
+        char* real = ::realpath(existing.c_str(), nullptr);
+        if (real != nullptr) {
+            resolved = real;
+            std::free(real);
+            break;
+        }
+        if (existing == "/" || existing == ".") {
+            resolved = "/";  // not even the start resolves: taken as written
+            break;
+        }
+        missing.push_back(CutLastComponent(&existing));
+        existing = WithoutTrailingSlashes(existing);
+    }
+    for (auto component = missing.rbegin(); component != missing.rend(); ++component)
+        AppendComponent(&resolved, *component);
+    return resolved;
+}
+
+int OpenUserLockDirectory(bool create) {
+    tpl::WideString temp;
+    GetTempDirectory(&temp);
+    const std::string path = NativePath(temp) + tpl::kLockDirectoryPrefix + std::to_string(::geteuid());
+    if (create && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return -1;
+    UniqueFileHandle directory(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!directory) return -1;
+    struct stat status;
+    if (::fstat(directory.Get(), &status) != 0) return -1;
+    // Someone else's directory under this name could let that one take
+    // the locks away: it is not used.
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::geteuid()) {
+        errno = EACCES;
+        return -1;
+    }
+    if ((status.st_mode & 077) != 0 && ::fchmod(directory.Get(), 0700) != 0) return -1;
+    return directory.Release();
+}
+
+int OpenDirectoryLockFile(int lockDirectory, const std::string& canonical, bool create) {
+    UniqueFileHandle file(::openat(lockDirectory, LockFileName(canonical).c_str(),
+                                   O_RDWR | (create ? O_CREAT : 0) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!file) return -1;
+    struct stat status;
+    if (::fstat(file.Get(), &status) != 0) return -1;
+    if (!S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    // The path lets a refused run name the directory in its way. Written
+    // once by whoever made the file; a later writer writes the same bytes.
+    if (status.st_size == 0) (void)!::pwrite(file.Get(), canonical.data(), canonical.size(), 0);
+    // Kept fresh, so that a cleaner of old temporary files leaves it alone.
+    if (status.st_mtime < ::time(nullptr) - kFreshSeconds) ::futimens(file.Get(), nullptr);
+    return file.Release();
+}
+
+std::string FindExclusivelyLockedBelow(int lockDirectory, const std::string& canonical) {
+    const int listed = ::openat(lockDirectory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0) return std::string();
+    DIR* stream = ::fdopendir(listed);
+    if (stream == nullptr) {
+        ::close(listed);
+        return std::string();
+    }
+    std::string found;
+    while (found.empty()) {
+        const dirent* entry = ::readdir(stream);
+        if (entry == nullptr) break;
+        const UniqueFileHandle file(
+            ::openat(lockDirectory, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!file) continue;
+        const std::string path = ReadPathFrom(file.Get());
+        if (!IsBelow(path, canonical)) continue;
+        // Only the run into a directory holds its file exclusively; those
+        // above it share theirs.
+        if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) found = path;
+    }
+    ::closedir(stream);
+    return found;
+}
+
+}  // namespace fs_detail
