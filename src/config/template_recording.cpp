@@ -3,6 +3,7 @@
 
 #include <exception>
 #include "config/location_list.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -49,10 +50,12 @@ WideString RecordInProfile(const std::vector<WideString>& list, LauncherProfile 
 WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal) {
     std::vector<WideString> list = proposal.locations;
     WideString location = LocationOfInstalledDirectory(installedDirectory);
-    // An empty location, or one with a line feed (which the file cannot
-    // hold), would record a directory that was not installed into.
-    const bool recordable = !location.Empty() && location.Find(u'\n') == WideString::npos;
-    if (recordable) list.insert(list.begin(), location);
+    // An empty location, or one with a control character (which a line of
+    // the file cannot hold), would record a directory that was not
+    // installed into. Nothing new is recorded then, so nothing is written:
+    // a launcher file that did not exist must not appear empty.
+    if (location.Empty() || ContainsControlCharacter(location)) return LauncherSettings::MainUserFile();
+    list.insert(list.begin(), location);
 
     WideString failed;
     if (!proposal.listFromAlternativeProfile) failed = RecordInProfile(list, LauncherProfile::Main);
@@ -60,7 +63,6 @@ WideString RecordInstalledDirectory(const WideString& installedDirectory, const 
         const WideString alternative = RecordInProfile(list, LauncherProfile::Alternative);
         if (failed.Empty()) failed = alternative;
     }
-    if (failed.Empty() && !recordable) failed = LauncherSettings::MainUserFile();
     return failed;
 }
 

@@ -10,6 +10,7 @@ enum class TargetProblem {
     None,
     Empty,         // nothing but blanks
     Relative,      // would install below wherever the program was started
+    ControlCharacter,  // a line feed or another control character inside the path
     IsFile,        // the path names a file
     CannotCreate,  // missing, and its nearest existing parent cannot take it
     NotWritable,   // an existing directory that refuses new files
@@ -40,8 +41,9 @@ TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& ho
 TargetCheck CheckTargetDirectory(const WideString& typed);
 
 // The secondary text under a problem's notice: the path it was found at and,
-// on a line of its own, what the system said. Empty for the problems that
-// are the typed text's own (None, Empty, Relative).
+// on a line of its own, what the system said; for a relative path what was
+// typed, for a control character the path with it escaped. Empty for None
+// and Empty.
 WideString TargetProblemDetail(const TargetCheck& check);
 
 // Catalog id of the notice for a problem; null for None.
