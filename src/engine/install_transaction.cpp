@@ -242,6 +242,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
         (void)journal_.RecordRolledBack();
         journal_.End();
         targetLock_.Release();
+        if (observer_) observer_->BackupKept(transaction.backupDirectory);
     }
     if (observer_) observer_->RolledBack(code, notRestored.empty());
     return code;

@@ -9,17 +9,19 @@ namespace tpl {
 InstallSession::InstallSession() {
     status_.Init();
     status_.PostStatus(0, MessageCatalog::GetText("IDS_PREPARECOPY"), 0);
+    worker_.SetObserver(&tally_);
 }
 
 void InstallSession::SetLog(InstallLog* log) {
     log_ = log;
-    worker_.SetObserver(log);
+    tally_.SetNext(log);
 }
 
 void InstallSession::Start(KitReader* kit, const WideString& targetDirectory, uint32_t successPauseMs) {
     if (log_) log_->InstallationStarted(targetDirectory);
     targetDirectory_ = targetDirectory;
     cancelRequested_ = false;
+    tally_.Reset();
     status_.PostJob(kit, targetDirectory);
     worker_.Start(&status_, successPauseMs);
 }

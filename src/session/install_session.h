@@ -6,6 +6,7 @@
 #include "config/template_locations.h"
 #include "engine/install_status.h"
 #include "session/install_outcome.h"
+#include "session/install_tally.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -58,6 +59,10 @@ public:
     int Conclude(InstallOutcome outcome, const TemplateProposal& proposal);
     // The launcher file Conclude() could not write, empty when none.
     const WideString& UnrecordedLauncherFile() const { return unrecordedFile_; }
+    // What the run has done so far (complete once the worker has ended).
+    InstallSummary Summary() const { return tally_.Summary(); }
+    // The bar while the run is undone: from percent back to 0.
+    int32_t RollbackPercent(int32_t from) const { return tally_.RollbackPercent(from); }
 
 private:
     InstallStatus status_;
@@ -68,6 +73,7 @@ private:
     bool cancelRequested_ = false;
     WideString unrecordedFile_;
     InstallLog* log_ = nullptr;
+    InstallTally tally_;  // told of every step; passes them on to the log
     // Last member: destroyed (and so joined) before the status.
     WorkerThread worker_;
 };

@@ -66,7 +66,7 @@ bool CInstallerDlg::Prepare() {
     }
     if (result.errorTextId != nullptr) {
         exitStatus_ = kExitFailed;
-        ShowPreparationError(result.errorTextId, result.errorDetail);
+        ShowPreparationError(result.errorTextId, result.errorDetail.Empty() ? result.errorContext : result.errorDetail);
         return false;
     }
     return true;
