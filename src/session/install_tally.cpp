@@ -1,13 +1,14 @@
 #include "session/install_tally.h"
 
 #include "catalog/message_catalog.h"
+#include "text/path_text.h"
 #include "text/text_helpers.h"
 
 namespace tpl {
 
 namespace {
 // A page has room for a few names; the backup directory holds them all.
-constexpr size_t kNamedUnrestoredFiles = 3;
+constexpr size_t kNamedUnrestoredFiles = 2;
 
 WideString Number(uint32_t value) {
     return FromInteger(static_cast<int32_t>(value), 10);
@@ -100,8 +101,8 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     return report;
 }
 
-WideString UndoneReport(const InstallSummary& summary, const char* finishTextId, const WideString& reason,
-                        const WideString& detail) {
+WideString UndoneReport(const InstallSummary& summary, const WideString& directory, const char* finishTextId,
+                        const WideString& reason, const WideString& detail) {
     WideString report;
     if (summary.notRestored.empty()) {
         report = MessageCatalog::GetText(finishTextId);
@@ -109,8 +110,11 @@ WideString UndoneReport(const InstallSummary& summary, const char* finishTextId,
         // The usual text would claim an unchanged directory.
         report = MessageCatalog::GetText("IDS_ROLLBACK_INCOMPLETE");
         for (size_t i = 0; i < summary.notRestored.size() && i < kNamedUnrestoredFiles; ++i) {
+            // Below the template directory, as the kit names them.
+            const WideString& path = summary.notRestored[i];
+            const WideString prefix = WithSeparator(directory);
             report += u"\n";
-            report += summary.notRestored[i];
+            report += !directory.Empty() && PathStartsWith(path, prefix) ? path.Substring(prefix.Length()) : path;
         }
         if (summary.notRestored.size() > kNamedUnrestoredFiles) report += u"\n\u2026";
         if (!summary.backupDirectory.Empty()) {

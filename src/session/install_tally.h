@@ -54,8 +54,9 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
 
 // The text of the page after a failed or cancelled run: the text of
 // finishTextId (the directory is as it was), or what could not be put back
-// and where it is kept; then the reason and its detail when given.
-WideString UndoneReport(const InstallSummary& summary, const char* finishTextId, const WideString& reason,
-                        const WideString& detail);
+// (named below directory, the template directory) and where it is kept;
+// then the reason and its detail when given.
+WideString UndoneReport(const InstallSummary& summary, const WideString& directory, const char* finishTextId,
+                        const WideString& reason, const WideString& detail);
 
 }  // namespace tpl

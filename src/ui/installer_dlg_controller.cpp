@@ -28,6 +28,7 @@ constexpr guint kWatchIntervalMs = 50;
 
 void CInstallerDlg::RunWizard() {
     watchTimer_ = g_timeout_add(kWatchIntervalMs, OnWatchTimer, this);
+    LoadIcon();
     if (Prepare()) {
         CreateWindow();
         ShowWelcomePage();
