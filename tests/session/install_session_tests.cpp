@@ -170,4 +170,27 @@ TEST_F(InstallSessionTest, AnUndoThatCannotPutAFileBackSaysWhatAndWhere) {
     EXPECT_EQ(kept, 1);
 }
 
+// The bar of an undo comes down with its steps, from where the copy stood,
+// and reaches 0 when the undo has ended, even if steps were counted twice.
+TEST(InstallTally, TheUndoBarCountsBackFromWhereTheCopyStood) {
+    InstallTally tally;
+    for (EntryAction action : {EntryAction::Add, EntryAction::Add, EntryAction::Replace, EntryAction::Keep})
+        tally.EntryHandled(u"/t/f", action, 0, 0);
+    tally.EntryHandled(u"/t/g", EntryAction::Add, 183, 0);  // failed: nothing to undo
+    tally.DirectoryCreated(u"/t/d");
+    EXPECT_EQ(tally.RollbackPercent(80), 80);
+    tally.RolledBackStep(RollbackStep::FileRemoved, u"/t/f", true);
+    EXPECT_EQ(tally.RollbackPercent(80), 60);
+    tally.RolledBackStep(RollbackStep::FileRemoved, u"/t/f", true);
+    tally.RolledBackStep(RollbackStep::FileRestored, u"/t/f", true);
+    EXPECT_EQ(tally.RollbackPercent(80), 20);
+    EXPECT_EQ(tally.RollbackPercent(0), 0);
+    tally.RolledBack(183, true);
+    EXPECT_EQ(tally.RollbackPercent(80), 0);
+    EXPECT_TRUE(tally.Summary().notRestored.empty());
+    tally.Reset();
+    EXPECT_EQ(tally.Summary().added, 0u);
+    EXPECT_EQ(tally.RollbackPercent(50), 50);  // nothing was done, nothing to count back yet
+}
+
 }  // namespace tpl
