@@ -106,6 +106,8 @@ private:
     void FocusPage(WizardDialogPage* page);
     void AcceptTargetDirectory();
     void AskCancelInstallation();
+    // The failure or the cancelled page (made on first use) with text.
+    void ShowUndonePage(std::unique_ptr<MessagePage>* page, const WideString& text);
     // After the installation loop: the page, box or exit for the outcome.
     void EndInstallation(InstallOutcome outcome);
     void RefreshProgress();

@@ -91,6 +91,10 @@ void CInstallerDlg::RefreshProgress() {
 
 void CInstallerDlg::ShowProgressComplete() {
     if (!progressPage_ || !window_) return;
+    // Nothing is left to cancel: a cancel now would only ask a question
+    // about an installation that has ended.
+    installCancelRequested_ = true;
+    gtk_widget_set_sensitive(cancelButton_, FALSE);
     progressPage_->SetPercent(100);
     progressPage_->SetCurrentFile(WideString());
     // Long enough to be seen and read out, short enough not to hold anyone up.
@@ -154,26 +158,23 @@ void CInstallerDlg::ShowSuccessPage(const WideString& report, const WideString& 
 }
 
 void CInstallerDlg::ShowFailurePage(const WideString& text) {
-    if (!failurePage_) {
-        failurePage_ = std::make_unique<MessagePage>(layout_, picture_, text);
-    } else {
-        failurePage_->SetText(text);
-    }
-    state_ = WizardState::Failed;
-    SetFinishMode();
-    ShowPage(failurePage_.get());
+    ShowUndonePage(&failurePage_, text);
 }
 
 void CInstallerDlg::ShowCancelledPage(const WideString& text) {
-    if (!cancelledPage_) {
-        cancelledPage_ = std::make_unique<MessagePage>(layout_, picture_, text);
+    ShowUndonePage(&cancelledPage_, text);
+}
+
+void CInstallerDlg::ShowUndonePage(std::unique_ptr<MessagePage>* page, const WideString& text) {
+    if (!*page) {
+        *page = std::make_unique<MessagePage>(layout_, picture_, text);
     } else {
-        cancelledPage_->SetText(text);
+        (*page)->SetText(text);
     }
-    // A final page like the failure page: Finish ends the program, nothing opens.
+    // Finish ends the program; nothing opens.
     state_ = WizardState::Failed;
     SetFinishMode();
-    ShowPage(cancelledPage_.get());
+    ShowPage(page->get());
 }
 
 }  // namespace tpl
