@@ -1,20 +1,13 @@
 #include "session/install_preparation.h"
 
 #include <cstdint>
-#include <string>
-
-#include "catalog/message_catalog.h"
 
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/free_space.h"
 #include "fs/interruption.h"
 #include "kit/kit_trailer.h"
-#include "fs/temp_names.h"
 #include "session/target_directory.h"
-#include "text/convert.h"
-#include "text/path_text.h"
-#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -32,64 +25,17 @@ PreparationResult Interrupted() {
     return result;
 }
 
-// The space the kit needs in the temporary directory: three times the kit,
-// counted in 64 bits so that a large kit cannot wrap round, or the body it
-// inflates to when its trailer names that and it is more. 0 when the kit
-// cannot be measured.
-uint64_t TemporarySpaceNeeded(const WideString& kitPath) {
-    uint32_t kitSize = 0;
-    if (GetFileSizeByPath(kitPath, &kitSize) != 0) return 0;
-    uint64_t needed = uint64_t{kitSize} * 3;
-    KitTrailer trailer;
-    if (ReadKitTrailer(kitPath, &trailer) && trailer.bodyLength > needed) needed = trailer.bodyLength;
-    return needed;
-}
-
-// When either size cannot be measured the kit is unpacked anyway.
+// Three times the kit must fit into the temporary directory; counted in 64
+// bits so that a large kit cannot wrap round. A kit may inflate to far more
+// than that; when its trailer names the body's length, the body must fit
+// too. When either size cannot be measured the kit is unpacked anyway.
 bool TemporarySpaceTooSmall(const WideString& kitPath) {
+    uint32_t kitSize = 0;
     uint32_t freeSpace = 0;
-    if (GetFreeSpace(&freeSpace) != 0) return false;
-    return TemporarySpaceNeeded(kitPath) > freeSpace;
-}
-
-WideString Kilobytes(uint64_t bytes, bool roundUp) {
-    const uint64_t kilobytes = (bytes + (roundUp ? 1023 : 0)) / 1024;
-    return ToWide(NarrowString(std::to_string(kilobytes).c_str()));
-}
-
-// What the user can act on: which directory to clear, and by how much. The
-// need is rounded up and the free space down, so that the two never read
-// the same.
-WideString NoSpaceDetail(const WideString& kitPath) {
-    WideString directory;
-    GetTempDirectory(&directory);
-    WideString detail = MessageCatalog::GetText("IDS_NOSPACE_TEMPDIR");
-    detail += u" ";
-    detail += WithoutFinalSeparator(directory);
-    uint32_t freeSpace = 0;
-    const uint64_t needed = TemporarySpaceNeeded(kitPath);
-    if (needed > 0 && GetFreeSpace(&freeSpace) == 0) {
-        detail += u"\n";
-        detail += FormatPattern(MessageCatalog::GetText("IDS_NOSPACE_SIZES"),
-                                {Kilobytes(needed, true), Kilobytes(freeSpace, false)});
-    }
-    return detail;
-}
-
-// Where the kit was looked for: the folder of the executable, or the
-// current directory.
-WideString NoSourceDetail(const WideString& kitPath) {
-    if (kitPath.Empty()) return WideString();
-    WideString detail = MessageCatalog::GetText("IDS_NOSOURCE_SEARCHED");
-    detail += u"\n";
-    detail += ParentDirectory(kitPath);
-    return detail;
-}
-
-PreparationResult Error(const char* textId, const WideString& context) {
-    PreparationResult result = Error(textId);
-    result.errorContext = context;
-    return result;
+    if (GetFileSizeByPath(kitPath, &kitSize) != 0 || GetFreeSpace(&freeSpace) != 0) return false;
+    if (uint64_t{kitSize} * 3 > uint64_t{freeSpace}) return true;
+    KitTrailer trailer;
+    return ReadKitTrailer(kitPath, &trailer) && trailer.bodyLength > freeSpace;
 }
 
 }  // namespace
@@ -98,8 +44,7 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
                                       PreparedInstallation* out, UnpackFeedback* feedback,
                                       const WideString& chosenTarget) {
     out->kitPath = LocateKitFile(useCurrentDirectory);
-    if (out->kitPath.Empty() || !PathExists(out->kitPath))
-        return Error("IDS_ERROR_NOSOURCE", NoSourceDetail(out->kitPath));
+    if (out->kitPath.Empty() || !PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE");
 
     out->proposal = ProposeTemplateDirectory();
     out->targetDirectory = chosenTarget.Empty() ? CleanProposedDirectory(out->proposal.directory) : chosenTarget;
@@ -115,7 +60,7 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
         out->targetDirectory = target.directory;
     }
 
-    if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE", NoSpaceDetail(out->kitPath));
+    if (TemporarySpaceTooSmall(out->kitPath)) return Error("IDS_ERROR_NOSPACE");
     if (InterruptionRequested()) return Interrupted();
     // Unpacking a large kit takes a while; a signal or the user's stop
     // meanwhile ends it early, and the unpacked file goes with the release.
@@ -127,7 +72,7 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
     }
     // A temporary directory that fills up while the kit is unpacked is no
     // fault of the kit.
-    if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE", NoSpaceDetail(out->kitPath));
+    if (loaded == ERROR_DISK_FULL) return Error("IDS_ERROR_NOSPACE");
     if (loaded != 0) return Error("IDS_ERROR_DAMAGEDSOURCE");
     return PreparationResult();
 }

@@ -25,10 +25,6 @@ struct PreparationResult {
     // Secondary text of a directory problem: where, and what the system said
     // (TargetProblemDetail); empty otherwise.
     WideString errorDetail;
-    // What the user can act on after a missing kit or too little temporary
-    // space: where the kit was looked for; the temporary directory with the
-    // space needed and free. Empty otherwise.
-    WideString errorContext;
     // An interruption signal arrived while preparing, or the user stopped
     // the unpacking: the caller leaves without showing anything; the kit
     // has been released again.

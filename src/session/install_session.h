@@ -5,8 +5,8 @@
 #include <cstdint>
 #include "config/template_locations.h"
 #include "engine/install_status.h"
+#include "session/entry_tally.h"
 #include "session/install_outcome.h"
-#include "session/install_tally.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -73,7 +73,7 @@ private:
     bool cancelRequested_ = false;
     WideString unrecordedFile_;
     InstallLog* log_ = nullptr;
-    InstallTally tally_;  // told of every step; passes them on to the log
+    EntryTally tally_;  // the worker's observer; passes each step on to the log
     // Last member: destroyed (and so joined) before the status.
     WorkerThread worker_;
 };

@@ -139,7 +139,7 @@ bool ContainsControlCharacter(const WideString& text) {
 }
 
 WideString EscapeControlCharacters(const WideString& text) {
-    static const char16_t kHex[] = u"0123456789ABCDEF";
+    static const char16_t kHex[] = u"0123456789abcdef";
     WideString escaped;
     for (uint32_t i = 0; i < text.Length(); ++i) {
         const char16_t unit = text[i];

@@ -24,7 +24,7 @@ WideString WithForwardSlashes(const WideString& path);
 // which no line of a settings file and no name a user means can hold.
 bool ContainsControlCharacter(const WideString& text);
 // The text with each control character written as its escape ("\n", "\t",
-// "\r", else "\x" and two hex digits), so that it can be shown on one line.
+// "\r", else "\x" and two lowercase hex digits), so that it can be shown on one line.
 WideString EscapeControlCharacters(const WideString& text);
 
 // A catalog pattern with "%1" to "%9" replaced by the arguments, in one pass

@@ -7,6 +7,7 @@
 #include "fs/fault_injection.h"
 #include "fs/interruption.h"
 #include "session/install_preparation.h"
+#include "session/preparation_context.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
 #include "support/tmpfs_mount.h"
@@ -54,7 +55,7 @@ TEST_F(PreparationTest, ErrorsNameTheirTextAndLeaveNoUnpackedKit) {
     PreparationResult result = Prepare();
     EXPECT_EQ(ErrorOf(result), "IDS_ERROR_NOSOURCE");
     // Where it was looked for, so the user knows where to put it.
-    EXPECT_EQ(Narrow(result.errorContext), "Looked for it in:\n" + cwd_);
+    EXPECT_EQ(Narrow(PreparationErrorContext(result.errorTextId, prepared_.kitPath)), "Looked for it in:\n" + cwd_);
 
     WriteFile(cwd_ + "/qbx4.tkx", std::string(3000, '\x5a'));
     EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_DAMAGEDSOURCE");
@@ -121,7 +122,7 @@ TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacki
     EXPECT_EQ(fault_injection::CountedOperations(), 0) << "the kit was unpacked";
     // Which directory, how much it needs (the inflated 4 MiB and the table)
     // and how much it has (the 1 MiB of the file system).
-    const std::string detail = Narrow(result.errorContext);
+    const std::string detail = Narrow(PreparationErrorContext(result.errorTextId, prepared_.kitPath));
     EXPECT_EQ(detail.rfind("Temporary directory: " + tmp_ + "\nSpace needed: 409", 0), 0u) << detail;
     EXPECT_NE(detail.find(" KB, free: 1024 KB"), std::string::npos) << detail;
 

@@ -102,9 +102,9 @@ TEST_F(InstallSessionTest, TheSummaryCountsWhatWasAddedReplacedAndKept) {
     ASSERT_EQ(PollToTheEnd(session), InstallOutcome::Succeeded);
     session.WaitForWorker();
     const InstallSummary summary = session.Summary();
-    EXPECT_EQ(summary.added, 1u);
-    EXPECT_EQ(summary.replaced, 1u);
-    EXPECT_EQ(summary.kept, 1u);
+    EXPECT_EQ(summary.changes.added, 1u);
+    EXPECT_EQ(summary.changes.replaced, 1u);
+    EXPECT_EQ(summary.changes.kept, 1u);
     EXPECT_EQ(Narrow(SuccessReport(summary, prepared_.targetDirectory)),
               "2 files installed in " + DefaultTarget() +
                   "\n1 replaced, 1 kept because the copy in the directory is as new or newer");
@@ -112,7 +112,7 @@ TEST_F(InstallSessionTest, TheSummaryCountsWhatWasAddedReplacedAndKept) {
 
     // A fresh directory: one line, in the singular for one file.
     InstallSummary one;
-    one.added = 1;
+    one.changes.added = 1;
     EXPECT_EQ(Narrow(SuccessReport(one, u"/srv/t/")), "1 file installed in /srv/t/");
 }
 
@@ -172,8 +172,8 @@ TEST_F(InstallSessionTest, AnUndoThatCannotPutAFileBackSaysWhatAndWhere) {
 
 // The bar of an undo comes down with its steps, from where the copy stood,
 // and reaches 0 when the undo has ended, even if steps were counted twice.
-TEST(InstallTally, TheUndoBarCountsBackFromWhereTheCopyStood) {
-    InstallTally tally;
+TEST(EntryTally, TheUndoBarCountsBackFromWhereTheCopyStood) {
+    EntryTally tally;
     for (EntryAction action : {EntryAction::Add, EntryAction::Add, EntryAction::Replace, EntryAction::Keep})
         tally.EntryHandled(u"/t/f", action, 0, 0);
     tally.EntryHandled(u"/t/g", EntryAction::Add, 183, 0);  // failed: nothing to undo
@@ -189,7 +189,7 @@ TEST(InstallTally, TheUndoBarCountsBackFromWhereTheCopyStood) {
     EXPECT_EQ(tally.RollbackPercent(80), 0);
     EXPECT_TRUE(tally.Summary().notRestored.empty());
     tally.Reset();
-    EXPECT_EQ(tally.Summary().added, 0u);
+    EXPECT_EQ(tally.Counts().added, 0u);
     EXPECT_EQ(tally.RollbackPercent(50), 50);  // nothing was done, nothing to count back yet
 }
 

@@ -67,7 +67,7 @@ TEST(TargetText, ControlCharactersAreRefusedAndShownEscaped) {
         EXPECT_EQ(check.problem, TargetProblem::ControlCharacter) << Narrow(WideString(typed));
         EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_CANNOTCREATE");
     }
-    EXPECT_EQ(Narrow(TargetProblemDetail(ResolveTargetDirectory(u"/srv/a\nb\x7F", u"/"))), "/srv/a\\nb\\x7F");
+    EXPECT_EQ(Narrow(TargetProblemDetail(ResolveTargetDirectory(u"/srv/a\nb\x7F", u"/"))), "/srv/a\\nb\\x7f");
     EXPECT_EQ(Resolve(u"/srv/tpl\n").problem, TargetProblem::None);
 }
 

@@ -114,7 +114,7 @@ TEST(ControlCharacters, AreFoundAndEscapedOnOneLine) {
                                       WideString(u"\x1F/")})
         EXPECT_TRUE(ContainsControlCharacter(control)) << ToNarrow(EscapeControlCharacters(control)).Data();
     EXPECT_EQ(Text(EscapeControlCharacters(u"/tmp/a\nb\tc\rd")), u"/tmp/a\\nb\\tc\\rd");
-    EXPECT_EQ(Text(EscapeControlCharacters(WideString(u"\x01-\x7F-", 4) + withZero)), u"\\x01-\\x7F-a\\x00b");
+    EXPECT_EQ(Text(EscapeControlCharacters(WideString(u"\x01-\x7F-", 4) + withZero)), u"\\x01-\\x7f-a\\x00b");
     EXPECT_EQ(Text(EscapeControlCharacters(u"plain\\path")), u"plain\\path");
 }
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "catalog/message_catalog.h"
-#include "session/install_tally.h"
+#include "session/entry_tally.h"
 #include "text/convert.h"
 #include "text/text_helpers.h"
 #include "text/utf8.h"
@@ -39,9 +39,7 @@ constexpr const char* kFailedAt = "/home/firstname.lastname.accounting/.qbx4/Vq/
 // A large kit's success: every line of the report at its widest.
 WideString SuccessReportSample() {
     InstallSummary summary;
-    summary.added = 12345;
-    summary.replaced = 6789;
-    summary.kept = 1011;
+    summary.changes = {12345, 6789, 1011};
     return SuccessReport(summary, ToWide(kTarget));
 }
 

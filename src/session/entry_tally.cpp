@@ -1,4 +1,4 @@
-#include "session/install_tally.h"
+#include "session/entry_tally.h"
 
 #include "catalog/message_catalog.h"
 #include "text/path_text.h"
@@ -15,42 +15,43 @@ WideString Number(uint32_t value) {
 }
 }  // namespace
 
-void InstallTally::Reset() {
+void EntryTally::Reset() {
     std::lock_guard<std::mutex> lock(mutex_);
     summary_ = InstallSummary();
 }
 
-InstallSummary InstallTally::Summary() const {
+InstallSummary EntryTally::Summary() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return summary_;
 }
 
-int32_t InstallTally::RollbackPercent(int32_t from) const {
+int32_t EntryTally::RollbackPercent(int32_t from) const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (summary_.rolledBack || from <= 0) return 0;
     // Every file added or replaced and every directory made is one step
     // back (an entry written twice is counted twice, so the bar may stop
     // short of 0 until the end).
-    const uint64_t steps = uint64_t{summary_.added} + summary_.replaced + summary_.directoriesCreated;
+    const uint64_t steps =
+        uint64_t{summary_.changes.added} + summary_.changes.replaced + summary_.directoriesCreated;
     if (steps == 0) return from;
     const uint64_t left = summary_.undoneSteps >= steps ? 0 : steps - summary_.undoneSteps;
     return static_cast<int32_t>(uint64_t{static_cast<uint32_t>(from)} * left / steps);
 }
 
-void InstallTally::EntryHandled(const WideString& destination, EntryAction action, uint32_t code,
+void EntryTally::EntryHandled(const WideString& destination, EntryAction action, uint32_t code,
                                 int systemError) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (code == 0) {
-            if (action == EntryAction::Add) ++summary_.added;
-            if (action == EntryAction::Replace) ++summary_.replaced;
-            if (action == EntryAction::Keep) ++summary_.kept;
+            if (action == EntryAction::Add) ++summary_.changes.added;
+            if (action == EntryAction::Replace) ++summary_.changes.replaced;
+            if (action == EntryAction::Keep) ++summary_.changes.kept;
         }
     }
     if (next_) next_->EntryHandled(destination, action, code, systemError);
 }
 
-void InstallTally::DirectoryCreated(const WideString& path) {
+void EntryTally::DirectoryCreated(const WideString& path) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++summary_.directoriesCreated;
@@ -58,11 +59,11 @@ void InstallTally::DirectoryCreated(const WideString& path) {
     if (next_) next_->DirectoryCreated(path);
 }
 
-void InstallTally::Committed() {
+void EntryTally::Committed() {
     if (next_) next_->Committed();
 }
 
-void InstallTally::RolledBackStep(RollbackStep step, const WideString& path, bool done) {
+void EntryTally::RolledBackStep(RollbackStep step, const WideString& path, bool done) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++summary_.undoneSteps;
@@ -71,7 +72,7 @@ void InstallTally::RolledBackStep(RollbackStep step, const WideString& path, boo
     if (next_) next_->RolledBackStep(step, path, done);
 }
 
-void InstallTally::BackupKept(const WideString& backupDirectory) {
+void EntryTally::BackupKept(const WideString& backupDirectory) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         summary_.backupDirectory = backupDirectory;
@@ -79,7 +80,7 @@ void InstallTally::BackupKept(const WideString& backupDirectory) {
     if (next_) next_->BackupKept(backupDirectory);
 }
 
-void InstallTally::RolledBack(uint32_t code, bool complete) {
+void EntryTally::RolledBack(uint32_t code, bool complete) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         summary_.rolledBack = true;
@@ -88,15 +89,16 @@ void InstallTally::RolledBack(uint32_t code, bool complete) {
 }
 
 WideString SuccessReport(const InstallSummary& summary, const WideString& directory) {
-    const uint32_t written = summary.added + summary.replaced;
+    const ChangeCounts& changes = summary.changes;
+    const uint32_t written = changes.added + changes.replaced;
     WideString report = FormatPattern(
         MessageCatalog::GetText(written == 1 ? "IDS_SUCCESS_INSTALLED_ONE" : "IDS_SUCCESS_INSTALLED"),
         {Number(written), directory});
     // A user's own newer copy stays where it is: the page says so.
-    if (summary.replaced > 0 || summary.kept > 0) {
+    if (changes.replaced > 0 || changes.kept > 0) {
         report += u"\n";
         report += FormatPattern(MessageCatalog::GetText("IDS_SUCCESS_CHANGES"),
-                                {Number(summary.replaced), Number(summary.kept)});
+                                {Number(changes.replaced), Number(changes.kept)});
     }
     return report;
 }

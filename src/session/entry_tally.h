@@ -11,10 +11,14 @@
 
 namespace tpl {
 
-struct InstallSummary {
+struct ChangeCounts {
     uint32_t added = 0;
     uint32_t replaced = 0;
-    uint32_t kept = 0;                // as new as the kit's copy, or newer
+    uint32_t kept = 0;  // as new as the kit's copy, or newer
+};
+
+struct InstallSummary {
+    ChangeCounts changes;
     uint32_t directoriesCreated = 0;
     uint32_t undoneSteps = 0;         // of a rollback, done or not
     bool rolledBack = false;          // a rollback has ended
@@ -23,13 +27,16 @@ struct InstallSummary {
 };
 
 // Counts every step and passes it on to the next observer (the install log).
-class InstallTally final : public InstallObserver {
+class EntryTally final : public InstallObserver {
 public:
     // next may be null; not owned; must outlive the runs it is told of.
     void SetNext(InstallObserver* next) { next_ = next; }
     // Forgets the counts of an earlier run.
     void Reset();
     InstallSummary Summary() const;
+    // What the run did with its entries, handled as planned whatever
+    // happened after them.
+    ChangeCounts Counts() const { return Summary().changes; }
     // The bar of an undo: from percent back towards 0 as the steps of the
     // rollback are done, 0 once it has ended.
     int32_t RollbackPercent(int32_t from) const;
