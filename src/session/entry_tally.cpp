@@ -31,15 +31,13 @@ int32_t EntryTally::RollbackPercent(int32_t from) const {
     // Every file added or replaced and every directory made is one step
     // back (an entry written twice is counted twice, so the bar may stop
     // short of 0 until the end).
-    const uint64_t steps =
-        uint64_t{summary_.changes.added} + summary_.changes.replaced + summary_.directoriesCreated;
+    const uint64_t steps = uint64_t{summary_.changes.added} + summary_.changes.replaced + summary_.directoriesCreated;
     if (steps == 0) return from;
     const uint64_t left = summary_.undoneSteps >= steps ? 0 : steps - summary_.undoneSteps;
     return static_cast<int32_t>(uint64_t{static_cast<uint32_t>(from)} * left / steps);
 }
 
-void EntryTally::EntryHandled(const WideString& destination, EntryAction action, uint32_t code,
-                                int systemError) {
+void EntryTally::EntryHandled(const WideString& destination, EntryAction action, uint32_t code, int systemError) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (code == 0) {
@@ -91,9 +89,9 @@ void EntryTally::RolledBack(uint32_t code, bool complete) {
 WideString SuccessReport(const InstallSummary& summary, const WideString& directory) {
     const ChangeCounts& changes = summary.changes;
     const uint32_t written = changes.added + changes.replaced;
-    WideString report = FormatPattern(
-        MessageCatalog::GetText(written == 1 ? "IDS_SUCCESS_INSTALLED_ONE" : "IDS_SUCCESS_INSTALLED"),
-        {Number(written), directory});
+    WideString report =
+        FormatPattern(MessageCatalog::GetText(written == 1 ? "IDS_SUCCESS_INSTALLED_ONE" : "IDS_SUCCESS_INSTALLED"),
+                      {Number(written), directory});
     // A user's own newer copy stays where it is: the page says so.
     if (changes.replaced > 0 || changes.kept > 0) {
         report += u"\n";

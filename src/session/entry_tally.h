@@ -20,8 +20,8 @@ struct ChangeCounts {
 struct InstallSummary {
     ChangeCounts changes;
     uint32_t directoriesCreated = 0;
-    uint32_t undoneSteps = 0;         // of a rollback, done or not
-    bool rolledBack = false;          // a rollback has ended
+    uint32_t undoneSteps = 0;             // of a rollback, done or not
+    bool rolledBack = false;              // a rollback has ended
     std::vector<WideString> notRestored;  // replaced files still in the backup
     WideString backupDirectory;           // where they are, when there are any
 };
@@ -41,8 +41,7 @@ public:
     // rollback are done, 0 once it has ended.
     int32_t RollbackPercent(int32_t from) const;
 
-    void EntryHandled(const WideString& destination, EntryAction action, uint32_t code,
-                      int systemError) override;
+    void EntryHandled(const WideString& destination, EntryAction action, uint32_t code, int systemError) override;
     void DirectoryCreated(const WideString& path) override;
     void Committed() override;
     void RolledBackStep(RollbackStep step, const WideString& path, bool done) override;

@@ -169,12 +169,15 @@ WideString FailureDetailText(const WideString& path, const NarrowString& systemR
 WideString TargetProblemDetail(const TargetCheck& check) {
     switch (check.problem) {
         case TargetProblem::None:
-        case TargetProblem::Empty: return WideString();
+        case TargetProblem::Empty:
+            return WideString();
         case TargetProblem::Relative:
-        case TargetProblem::ControlCharacter: return EscapeControlCharacters(check.problemPath);
+        case TargetProblem::ControlCharacter:
+            return EscapeControlCharacters(check.problemPath);
         case TargetProblem::IsFile:
         case TargetProblem::CannotCreate:
-        case TargetProblem::NotWritable: break;
+        case TargetProblem::NotWritable:
+            break;
     }
     return FailureDetailText(check.problemPath, check.systemReason);
 }
@@ -183,9 +186,11 @@ const char* TargetProblemTextId(TargetProblem problem) {
     switch (problem) {
         case TargetProblem::None: return nullptr;
         case TargetProblem::Empty: return "IDS_SETUP_EMPTYTARGET";
-        case TargetProblem::Relative: return "IDS_TARGET_RELATIVE";
+        case TargetProblem::Relative:
+            return "IDS_TARGET_RELATIVE";
         // No directory can be made under such a name.
-        case TargetProblem::ControlCharacter: return "IDS_TARGET_CANNOTCREATE";
+        case TargetProblem::ControlCharacter:
+            return "IDS_TARGET_CANNOTCREATE";
         case TargetProblem::IsFile: return "IDS_TARGET_ISFILE";
         case TargetProblem::CannotCreate: return "IDS_TARGET_CANNOTCREATE";
         case TargetProblem::NotWritable: return "IDS_TARGET_NOTWRITABLE";

@@ -8,12 +8,12 @@ namespace tpl {
 
 enum class TargetProblem {
     None,
-    Empty,         // nothing but blanks
-    Relative,      // would install below wherever the program was started
+    Empty,             // nothing but blanks
+    Relative,          // would install below wherever the program was started
     ControlCharacter,  // a line feed or another control character inside the path
-    IsFile,        // the path names a file
-    CannotCreate,  // missing, and its nearest existing parent cannot take it
-    NotWritable,   // an existing directory that refuses new files
+    IsFile,            // the path names a file
+    CannotCreate,      // missing, and its nearest existing parent cannot take it
+    NotWritable,       // an existing directory that refuses new files
 };
 
 struct TargetCheck {

@@ -149,9 +149,15 @@ WideString EscapeControlCharacters(const WideString& text) {
         }
         escaped.Append(u'\\');
         switch (unit) {
-            case u'\n': escaped.Append(u'n'); break;
-            case u'\t': escaped.Append(u't'); break;
-            case u'\r': escaped.Append(u'r'); break;
+            case u'\n':
+                escaped.Append(u'n');
+                break;
+            case u'\t':
+                escaped.Append(u't');
+                break;
+            case u'\r':
+                escaped.Append(u'r');
+                break;
             default:
                 escaped.Append(u'x');
                 escaped.Append(kHex[unit >> 4]);

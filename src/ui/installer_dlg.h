@@ -146,7 +146,7 @@ private:
     bool useCurrentDirectory_;
     bool confirmCancel_ = true;
     bool installCancelRequested_ = false;
-    int32_t rollbackFrom_ = -1;  // the bar's percent when the undo began; -1 while none runs
+    int32_t rollbackFrom_ = -1;             // the bar's percent when the undo began; -1 while none runs
     GtkWidget* describedWidget_ = nullptr;  // carries the page's text as its description
     int32_t width_ = 500;
     int32_t height_ = 360;

@@ -125,13 +125,14 @@ void CInstallerDlg::ShowSuccessPage() {
 }
 
 void CInstallerDlg::ShowFailurePage() {
-    ShowFailurePage(
-        UndoneReport(session_.Summary(), targetDirectory_, "IDS_ERROR_FINISH", session_.Text(), session_.FailureDetail()));
+    ShowFailurePage(UndoneReport(session_.Summary(), targetDirectory_, "IDS_ERROR_FINISH", session_.Text(),
+                                 session_.FailureDetail()));
 }
 
 void CInstallerDlg::ShowCancelledPage() {
     session_.WaitForWorker();
-    ShowCancelledPage(UndoneReport(session_.Summary(), targetDirectory_, "IDS_CANCEL_FINISH", WideString(), WideString()));
+    ShowCancelledPage(
+        UndoneReport(session_.Summary(), targetDirectory_, "IDS_CANCEL_FINISH", WideString(), WideString()));
 }
 
 void CInstallerDlg::ShowSuccessPage(const WideString& report, const WideString& unrecorded) {

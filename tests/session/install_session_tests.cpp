@@ -140,9 +140,11 @@ TEST_F(InstallSessionTest, AnUndoThatCannotPutAFileBackSaysWhatAndWhere) {
         EXPECT_TRUE(summary.rolledBack);
         EXPECT_TRUE(summary.notRestored.empty());
         EXPECT_EQ(session.RollbackPercent(50), 0);
-        const std::string page = Narrow(UndoneReport(summary, Wide(DefaultTarget()), "IDS_ERROR_FINISH", u"Installation error", u"/t/x\nNot a directory"));
-        EXPECT_EQ(page, "An error occurred during the installation process. Installation canceled. Template directory "
-                        "has not been changed.\n\nInstallation error\n/t/x\nNot a directory");
+        const std::string page = Narrow(UndoneReport(summary, Wide(DefaultTarget()), "IDS_ERROR_FINISH",
+                                                     u"Installation error", u"/t/x\nNot a directory"));
+        EXPECT_EQ(page,
+                  "An error occurred during the installation process. Installation canceled. Template directory "
+                  "has not been changed.\n\nInstallation error\n/t/x\nNot a directory");
     }
     const int64_t operations = fault_injection::CountedOperations();
     int kept = 0;
@@ -162,10 +164,12 @@ TEST_F(InstallSessionTest, AnUndoThatCannotPutAFileBackSaysWhatAndWhere) {
         EXPECT_EQ(Narrow(summary.notRestored[0]), DefaultTarget() + "r.cfg");
         ASSERT_FALSE(summary.backupDirectory.Empty());
         EXPECT_EQ(ReadFile(Narrow(summary.backupDirectory) + "r.cfg"), "original");
-        const std::string page = Narrow(UndoneReport(summary, Wide(DefaultTarget()), "IDS_ERROR_FINISH", u"Installation error", u""));
-        EXPECT_EQ(page, "Installation canceled. These replaced files could not be put back; the installation program "
-                        "puts them back the next time it is started:\nr.cfg\nUntil then they are kept in:\n" + Narrow(summary.backupDirectory) +
-                        "\n\nInstallation error");
+        const std::string page =
+            Narrow(UndoneReport(summary, Wide(DefaultTarget()), "IDS_ERROR_FINISH", u"Installation error", u""));
+        EXPECT_EQ(page,
+                  "Installation canceled. These replaced files could not be put back; the installation program "
+                  "puts them back the next time it is started:\nr.cfg\nUntil then they are kept in:\n" +
+                      Narrow(summary.backupDirectory) + "\n\nInstallation error");
     }
     EXPECT_EQ(kept, 1);
 }

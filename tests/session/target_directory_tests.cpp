@@ -176,7 +176,9 @@ TEST_F(TargetDiskTest, TheSystemsReasonIsTheOneThatFits) {
         const TargetCheck check = Check(hidden + "/x");
         const bool named = Narrow(check.problemPath) == hidden + "/x" || Narrow(check.problemPath) == hidden;
         _exit(check.problem == TargetProblem::CannotCreate && named &&
-                      std::string(check.systemReason.Data()) == "Permission denied" ? 0 : 1);
+                      std::string(check.systemReason.Data()) == "Permission denied"
+                  ? 0
+                  : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

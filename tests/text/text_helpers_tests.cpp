@@ -110,8 +110,8 @@ TEST(ControlCharacters, AreFoundAndEscapedOnOneLine) {
     for (const char16_t* clean : {u"", u"/srv/tpl", u"/a b/\u00A0x/\u0080y", u"~/Vorlagen f\u00FCr"})
         EXPECT_FALSE(ContainsControlCharacter(clean)) << ToNarrow(WideString(clean)).Data();
     const WideString withZero(u"a\0b", 3);
-    for (const WideString& control : {WideString(u"a\nb"), WideString(u"\t"), WideString(u"x\x7F"), withZero,
-                                      WideString(u"\x1F/")})
+    for (const WideString& control :
+         {WideString(u"a\nb"), WideString(u"\t"), WideString(u"x\x7F"), withZero, WideString(u"\x1F/")})
         EXPECT_TRUE(ContainsControlCharacter(control)) << ToNarrow(EscapeControlCharacters(control)).Data();
     EXPECT_EQ(Text(EscapeControlCharacters(u"/tmp/a\nb\tc\rd")), u"/tmp/a\\nb\\tc\\rd");
     EXPECT_EQ(Text(EscapeControlCharacters(WideString(u"\x01-\x7F-", 4) + withZero)), u"\\x01-\\x7f-a\\x00b");
