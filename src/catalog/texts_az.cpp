@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Şablon qovluğu bərpa olunur..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon qovluğu artıq başqa bir quraşdırma tərəfindən istifadə olunur:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Müvəqqəti qovluğa faylları yazmaq mümkün deyil."},
+    {"IDS_TARGET_RELATIVE", "Şablon qovluğu / və ya ~/ ilə başlayan tam yol olmalıdır."},
+    {"IDS_SUCCESS_INSTALLED", "%1 fayl %2 qovluğuna quraşdırıldı"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 fayl %2 qovluğuna quraşdırıldı"},
+    {"IDS_SUCCESS_CHANGES", "Əvəz edildi: %1, saxlanıldı: %2 (qovluqdakı nüsxə eyni dərəcədə yeni və ya daha yenidir)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Quraşdırma ləğv edildi. Bu əvəz edilmiş faylları geri qaytarmaq mümkün olmadı; quraşdırma proqramı onları növbəti işə salınanda geri qaytaracaq:"},
+    {"IDS_ROLLBACK_KEPTIN", "O vaxta qədər onlar burada saxlanılır:"},
+    {"IDS_NOSOURCE_SEARCHED", "Axtarıldığı yer:"},
+    {"IDS_NOSPACE_TEMPDIR", "Müvəqqəti qovluq:"},
+    {"IDS_NOSPACE_SIZES", "Lazım olan yer: %1 KB, boş: %2 KB"},
 };
 
 }  // namespace tpl

@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Restoring the template directory..."},
     {"IDS_ERROR_TARGETBUSY", "Another installation is already using the template directory:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Files cannot be written to the temporary directory."},
+    {"IDS_TARGET_RELATIVE", "The template directory must be a full path that starts with / or ~/."},
+    {"IDS_SUCCESS_INSTALLED", "%1 files installed in %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 file installed in %2"},
+    {"IDS_SUCCESS_CHANGES", "%1 replaced, %2 kept because the copy in the directory is as new or newer"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Installation canceled. These replaced files could not be put back; the installation program puts them back the next time it is started:"},
+    {"IDS_ROLLBACK_KEPTIN", "Until then they are kept in:"},
+    {"IDS_NOSOURCE_SEARCHED", "Looked for it in:"},
+    {"IDS_NOSPACE_TEMPDIR", "Temporary directory:"},
+    {"IDS_NOSPACE_SIZES", "Space needed: %1 KB, free: %2 KB"},
 };
 
 }  // namespace tpl

@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Restaurando el directorio de plantillas..."},
     {"IDS_ERROR_TARGETBUSY", "Otra instalación ya está usando el directorio de plantillas:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "No se pueden escribir archivos en el directorio temporal."},
+    {"IDS_TARGET_RELATIVE", "El directorio de plantillas debe ser una ruta completa que empiece por / o ~/."},
+    {"IDS_SUCCESS_INSTALLED", "%1 archivos instalados en %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 archivo instalado en %2"},
+    {"IDS_SUCCESS_CHANGES", "Reemplazados: %1, conservados: %2 (la copia del directorio es igual de reciente o más)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "La instalación se canceló. Estos archivos reemplazados no se pudieron restaurar; el programa de instalación los restaurará la próxima vez que se inicie:"},
+    {"IDS_ROLLBACK_KEPTIN", "Mientras tanto se conservan en:"},
+    {"IDS_NOSOURCE_SEARCHED", "Se buscó en:"},
+    {"IDS_NOSPACE_TEMPDIR", "Directorio temporal:"},
+    {"IDS_NOSPACE_SIZES", "Espacio necesario: %1 KB, libre: %2 KB"},
 };
 
 }  // namespace tpl

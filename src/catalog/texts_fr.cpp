@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Restauration du répertoire des modèles en cours..."},
     {"IDS_ERROR_TARGETBUSY", "Une autre installation utilise déjà le répertoire des modèles\u00A0:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Impossible d'écrire des fichiers dans le répertoire temporaire."},
+    {"IDS_TARGET_RELATIVE", "Le répertoire des modèles doit être un chemin complet commençant par / ou ~/."},
+    {"IDS_SUCCESS_INSTALLED", "%1 fichiers installés dans %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 fichier installé dans %2"},
+    {"IDS_SUCCESS_CHANGES", "Remplacés\u00A0: %1, conservés\u00A0: %2 (la copie du répertoire est aussi récente ou plus récente)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Installation annulée. Ces fichiers remplacés n'ont pas pu être remis en place\u00A0; le programme d'installation les remettra en place à son prochain démarrage\u00A0:"},
+    {"IDS_ROLLBACK_KEPTIN", "D'ici là, ils sont conservés dans\u00A0:"},
+    {"IDS_NOSOURCE_SEARCHED", "Recherché dans\u00A0:"},
+    {"IDS_NOSPACE_TEMPDIR", "Répertoire temporaire\u00A0:"},
+    {"IDS_NOSPACE_SIZES", "Espace nécessaire\u00A0: %1\u00A0Ko, libre\u00A0: %2\u00A0Ko"},
 };
 
 }  // namespace tpl

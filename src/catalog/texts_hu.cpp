@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "A sablonkönyvtár visszaállítása folyamatban..."},
     {"IDS_ERROR_TARGETBUSY", "A sablonkönyvtárat már egy másik telepítés használja:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Az ideiglenes könyvtárba nem lehet fájlokat írni."},
+    {"IDS_TARGET_RELATIVE", "A sablonkönyvtárat teljes elérési úttal kell megadni, amely / vagy ~/ jellel kezdődik."},
+    {"IDS_SUCCESS_INSTALLED", "%1 fájl telepítve ide: %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 fájl telepítve ide: %2"},
+    {"IDS_SUCCESS_CHANGES", "Lecserélve: %1, megtartva: %2 (a könyvtárban lévő példány ugyanolyan új vagy újabb)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "A telepítés megszakadt. Ezeket a lecserélt fájlokat nem sikerült visszaállítani; a telepítőprogram a következő indításkor visszaállítja őket:"},
+    {"IDS_ROLLBACK_KEPTIN", "Addig itt találhatók:"},
+    {"IDS_NOSOURCE_SEARCHED", "Keresés helye:"},
+    {"IDS_NOSPACE_TEMPDIR", "Ideiglenes könyvtár:"},
+    {"IDS_NOSPACE_SIZES", "Szükséges hely: %1 KB, szabad: %2 KB"},
 };
 
 }  // namespace tpl

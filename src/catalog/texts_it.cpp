@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Ripristino della directory dei modelli in corso..."},
     {"IDS_ERROR_TARGETBUSY", "Un'altra installazione sta già usando la directory dei modelli:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Impossibile scrivere file nella directory temporanea."},
+    {"IDS_TARGET_RELATIVE", "La directory dei modelli deve essere un percorso completo che inizia con / o ~/."},
+    {"IDS_SUCCESS_INSTALLED", "%1 file installati in %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 file installato in %2"},
+    {"IDS_SUCCESS_CHANGES", "Sostituiti: %1, mantenuti: %2 (la copia nella directory è altrettanto recente o più recente)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Installazione annullata. Non è stato possibile ripristinare questi file sostituiti; il programma di installazione li ripristinerà al prossimo avvio:"},
+    {"IDS_ROLLBACK_KEPTIN", "Fino ad allora sono conservati in:"},
+    {"IDS_NOSOURCE_SEARCHED", "Cercato in:"},
+    {"IDS_NOSPACE_TEMPDIR", "Directory temporanea:"},
+    {"IDS_NOSPACE_SIZES", "Spazio necessario: %1 KB, libero: %2 KB"},
 };
 
 }  // namespace tpl

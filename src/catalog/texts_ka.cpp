@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "მიმდინარეობს შაბლონების საქაღალდის აღდგენა..."},
     {"IDS_ERROR_TARGETBUSY", "შაბლონების საქაღალდეს უკვე იყენებს სხვა დაყენება:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "დროებით საქაღალდეში ფაილების ჩაწერა შეუძლებელია."},
+    {"IDS_TARGET_RELATIVE", "შაბლონების საქაღალდე უნდა იყოს სრული გზა, რომელიც იწყება / ან ~/ სიმბოლოთი."},
+    {"IDS_SUCCESS_INSTALLED", "დაყენდა %1 ფაილი საქაღალდეში %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "დაყენდა %1 ფაილი საქაღალდეში %2"},
+    {"IDS_SUCCESS_CHANGES", "ჩანაცვლდა: %1, შენარჩუნდა: %2 (საქაღალდეში არსებული ასლი ისეთივე ახალია ან უფრო ახალი)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "დაყენება გაუქმდა. ეს ჩანაცვლებული ფაილები ვერ დაბრუნდა; დაყენების პროგრამა მათ შემდეგი გაშვებისას დააბრუნებს:"},
+    {"IDS_ROLLBACK_KEPTIN", "მანამდე ისინი ინახება აქ:"},
+    {"IDS_NOSOURCE_SEARCHED", "ძებნის ადგილი:"},
+    {"IDS_NOSPACE_TEMPDIR", "დროებითი საქაღალდე:"},
+    {"IDS_NOSPACE_SIZES", "საჭირო ადგილი: %1 KB, თავისუფალი: %2 KB"},
 };
 
 }  // namespace tpl

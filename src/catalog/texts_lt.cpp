@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Atkuriamas šablonų katalogas..."},
     {"IDS_ERROR_TARGETBUSY", "Šablonų katalogą jau naudoja kitas diegimas:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Į laikinąjį katalogą negalima įrašyti failų."},
+    {"IDS_TARGET_RELATIVE", "Šablonų katalogas turi būti nurodytas visu keliu, prasidedančiu / arba ~/."},
+    {"IDS_SUCCESS_INSTALLED", "Įdiegta failų: %1, kataloge %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "Įdiegta failų: %1, kataloge %2"},
+    {"IDS_SUCCESS_CHANGES", "Pakeista: %1, palikta: %2 (kopija kataloge yra tokia pat nauja arba naujesnė)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Diegimas atšauktas. Šių pakeistų failų nepavyko grąžinti; diegimo programa juos grąžins kitą kartą paleista:"},
+    {"IDS_ROLLBACK_KEPTIN", "Iki tol jie saugomi:"},
+    {"IDS_NOSOURCE_SEARCHED", "Ieškota:"},
+    {"IDS_NOSPACE_TEMPDIR", "Laikinasis katalogas:"},
+    {"IDS_NOSPACE_SIZES", "Reikia vietos: %1 KB, laisva: %2 KB"},
 };
 
 }  // namespace tpl

@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Notiek veidņu direktorija atjaunošana..."},
     {"IDS_ERROR_TARGETBUSY", "Veidņu direktoriju jau izmanto cita uzstādīšana:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Pagaidu direktorijā nevar ierakstīt failus."},
+    {"IDS_TARGET_RELATIVE", "Veidņu direktorijam jābūt pilnam ceļam, kas sākas ar / vai ~/."},
+    {"IDS_SUCCESS_INSTALLED", "Uzstādīti faili: %1, direktorijā %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "Uzstādīti faili: %1, direktorijā %2"},
+    {"IDS_SUCCESS_CHANGES", "Aizstāti: %1, paturēti: %2 (kopija direktorijā ir tikpat jauna vai jaunāka)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Uzstādīšana atcelta. Šos aizstātos failus neizdevās atjaunot; uzstādīšanas programma tos atjaunos nākamajā palaišanas reizē:"},
+    {"IDS_ROLLBACK_KEPTIN", "Līdz tam tie glabājas:"},
+    {"IDS_NOSOURCE_SEARCHED", "Meklēts:"},
+    {"IDS_NOSPACE_TEMPDIR", "Pagaidu direktorijs:"},
+    {"IDS_NOSPACE_SIZES", "Nepieciešamā vieta: %1 KB, brīvā vieta: %2 KB"},
 };
 
 }  // namespace tpl

@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Trwa przywracanie katalogu szablonów..."},
     {"IDS_ERROR_TARGETBUSY", "Inna instalacja już korzysta z katalogu szablonów:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Nie można zapisywać plików w katalogu tymczasowym."},
+    {"IDS_TARGET_RELATIVE", "Katalog szablonów musi być podany jako pełna ścieżka zaczynająca się od / lub ~/."},
+    {"IDS_SUCCESS_INSTALLED", "Zainstalowane pliki: %1, w katalogu %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "Zainstalowane pliki: %1, w katalogu %2"},
+    {"IDS_SUCCESS_CHANGES", "Zastąpione: %1, zachowane: %2 (kopia w katalogu jest równie nowa lub nowsza)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Instalacja została anulowana. Tych zastąpionych plików nie udało się przywrócić; program instalacyjny przywróci je przy następnym uruchomieniu:"},
+    {"IDS_ROLLBACK_KEPTIN", "Do tego czasu są przechowywane w:"},
+    {"IDS_NOSOURCE_SEARCHED", "Szukano w:"},
+    {"IDS_NOSPACE_TEMPDIR", "Katalog tymczasowy:"},
+    {"IDS_NOSPACE_SIZES", "Potrzebne miejsce: %1 KB, wolne: %2 KB"},
 };
 
 }  // namespace tpl

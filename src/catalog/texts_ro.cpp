@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Se restaurează directorul de șabloane..."},
     {"IDS_ERROR_TARGETBUSY", "O altă instalare folosește deja directorul de șabloane:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Nu se pot scrie fișiere în directorul temporar."},
+    {"IDS_TARGET_RELATIVE", "Directorul de șabloane trebuie să fie o cale completă care începe cu / sau ~/."},
+    {"IDS_SUCCESS_INSTALLED", "Fișiere instalate: %1, în %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "Fișiere instalate: %1, în %2"},
+    {"IDS_SUCCESS_CHANGES", "Înlocuite: %1, păstrate: %2 (copia din director este la fel de nouă sau mai nouă)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Instalarea a fost anulată. Aceste fișiere înlocuite nu au putut fi restaurate; programul de instalare le va restaura la următoarea pornire:"},
+    {"IDS_ROLLBACK_KEPTIN", "Până atunci sunt păstrate în:"},
+    {"IDS_NOSOURCE_SEARCHED", "Căutat în:"},
+    {"IDS_NOSPACE_TEMPDIR", "Director temporar:"},
+    {"IDS_NOSPACE_SIZES", "Spațiu necesar: %1 KB, liber: %2 KB"},
 };
 
 }  // namespace tpl

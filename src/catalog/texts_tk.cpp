@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Şablon katalogy dikeldilýär..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon katalogy eýýäm başga bir gurnama tarapyndan ulanylýar:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Wagtlaýyn kataloga faýllary ýazyp bolmaýar."},
+    {"IDS_TARGET_RELATIVE", "Şablon katalogy / ýa-da ~/ bilen başlanýan doly ýol bolmaly."},
+    {"IDS_SUCCESS_INSTALLED", "%1 faýl %2 katalogyna gurnaldy"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 faýl %2 katalogyna gurnaldy"},
+    {"IDS_SUCCESS_CHANGES", "Çalşyryldy: %1, saklanyldy: %2 (katalogdaky nusga şonuň ýaly täze ýa-da has täze)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Gurnama ýatyryldy. Çalşyrylan bu faýllary yzyna goýup bolmady; gurnama programmasy olary indiki işledilende yzyna goýar:"},
+    {"IDS_ROLLBACK_KEPTIN", "Oňa çenli olar şu ýerde saklanýar:"},
+    {"IDS_NOSOURCE_SEARCHED", "Gözlenen ýeri:"},
+    {"IDS_NOSPACE_TEMPDIR", "Wagtlaýyn katalog:"},
+    {"IDS_NOSPACE_SIZES", "Gerek ýer: %1 KB, boş ýer: %2 KB"},
 };
 
 }  // namespace tpl

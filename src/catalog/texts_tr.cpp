@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Şablon dizini geri yükleniyor..."},
     {"IDS_ERROR_TARGETBUSY", "Şablon dizini zaten başka bir yükleme tarafından kullanılıyor:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Geçici dizine dosya yazılamıyor."},
+    {"IDS_TARGET_RELATIVE", "Şablon dizini / veya ~/ ile başlayan tam bir yol olmalıdır."},
+    {"IDS_SUCCESS_INSTALLED", "%1 dosya %2 dizinine yüklendi"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "%1 dosya %2 dizinine yüklendi"},
+    {"IDS_SUCCESS_CHANGES", "Değiştirilen: %1, korunan: %2 (dizindeki kopya aynı yaşta veya daha yeni)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Yükleme iptal edildi. Değiştirilen bu dosyalar geri konulamadı; yükleme programı onları bir sonraki başlatılışında geri koyacak:"},
+    {"IDS_ROLLBACK_KEPTIN", "O zamana kadar şurada tutuluyorlar:"},
+    {"IDS_NOSOURCE_SEARCHED", "Arandığı yer:"},
+    {"IDS_NOSPACE_TEMPDIR", "Geçici dizin:"},
+    {"IDS_NOSPACE_SIZES", "Gereken alan: %1 KB, boş alan: %2 KB"},
 };
 
 }  // namespace tpl

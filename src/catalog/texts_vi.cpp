@@ -46,6 +46,15 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_PROGRESS_ROLLBACK", "Đang khôi phục thư mục mẫu..."},
     {"IDS_ERROR_TARGETBUSY", "Thư mục mẫu đang được một quá trình cài đặt khác sử dụng:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Không thể ghi tệp vào thư mục tạm."},
+    {"IDS_TARGET_RELATIVE", "Thư mục mẫu phải là đường dẫn đầy đủ bắt đầu bằng / hoặc ~/."},
+    {"IDS_SUCCESS_INSTALLED", "Đã cài đặt %1 tệp vào %2"},
+    {"IDS_SUCCESS_INSTALLED_ONE", "Đã cài đặt %1 tệp vào %2"},
+    {"IDS_SUCCESS_CHANGES", "Đã thay thế: %1, giữ lại: %2 (bản trong thư mục mới bằng hoặc mới hơn)"},
+    {"IDS_ROLLBACK_INCOMPLETE", "Quá trình cài đặt đã bị hủy. Không thể đặt lại các tệp đã bị thay thế này; chương trình cài đặt sẽ đặt lại chúng vào lần khởi động tiếp theo:"},
+    {"IDS_ROLLBACK_KEPTIN", "Cho đến lúc đó chúng được giữ trong:"},
+    {"IDS_NOSOURCE_SEARCHED", "Đã tìm trong:"},
+    {"IDS_NOSPACE_TEMPDIR", "Thư mục tạm:"},
+    {"IDS_NOSPACE_SIZES", "Dung lượng cần: %1 KB, còn trống: %2 KB"},
 };
 
 }  // namespace tpl

@@ -4,6 +4,7 @@
 #include <exception>
 #include "config/location_list.h"
 #include "fs/file_update_lock.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -78,10 +79,11 @@ WideString RecordInProfile(const WideString& location, const TemplateProposal& p
 
 WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal) {
     WideString location = LocationOfInstalledDirectory(installedDirectory);
-    // An empty location, or one with a line feed (which the file cannot
-    // hold), would record a directory that was not installed into.
-    const bool recordable = !location.Empty() && location.Find(u'\n') == WideString::npos;
-    if (!recordable) location = WideString();
+    // An empty location, or one with a control character (which a line of
+    // the file cannot hold), would record a directory that was not
+    // installed into. Nothing new is recorded then, so nothing is written:
+    // a launcher file that did not exist must not appear empty.
+    if (location.Empty() || ContainsControlCharacter(location)) return LauncherSettings::MainUserFile();
 
     WideString failed;
     if (!proposal.listFromAlternativeProfile) failed = RecordInProfile(location, proposal, LauncherProfile::Main);
@@ -89,7 +91,6 @@ WideString RecordInstalledDirectory(const WideString& installedDirectory, const 
         const WideString alternative = RecordInProfile(location, proposal, LauncherProfile::Alternative);
         if (failed.Empty()) failed = alternative;
     }
-    if (failed.Empty() && !recordable) failed = LauncherSettings::MainUserFile();
     return failed;
 }
 

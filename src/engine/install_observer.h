@@ -23,6 +23,9 @@ public:
     // The rollback after code (ERROR_CANCELLED for a cancel or a signal) has
     // ended; complete is false when replaced files had to stay in the backup.
     virtual void RolledBack(uint32_t code, bool complete) = 0;
+    // Before RolledBack with complete false: the backup directory that keeps
+    // the replaced files which could not be moved back.
+    virtual void BackupKept(const WideString& /*backupDirectory*/) {}
 };
 
 }  // namespace tpl

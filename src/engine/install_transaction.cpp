@@ -280,6 +280,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     transaction.directoryTimes.clear();
     targetLock_.Release();
     if (!complete && status_) status_->PostKeptBackup(keptBackup_);
+    if (!complete && observer_) observer_->BackupKept(keptBackup_);
     if (observer_) observer_->RolledBack(code, complete);
     return code;
 }

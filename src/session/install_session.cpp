@@ -21,6 +21,7 @@ void InstallSession::Start(KitReader* kit, const WideString& targetDirectory, ui
     if (log_) log_->InstallationStarted(targetDirectory);
     targetDirectory_ = targetDirectory;
     cancelRequested_ = false;
+    tally_.Reset();
     status_.PostJob(kit, targetDirectory);
     worker_.Start(&status_, successPauseMs);
 }

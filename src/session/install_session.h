@@ -63,6 +63,10 @@ public:
     ChangeCounts Changes() const { return tally_.Counts(); }
     // After a failure: the path it failed at and the errno behind it.
     WideString FailurePath(int* systemErrno) { return status_.ReadFailurePath(systemErrno); }
+    // What the run has done so far (complete once the worker has ended).
+    InstallSummary Summary() const { return tally_.Summary(); }
+    // The bar while the run is undone: from percent back to 0.
+    int32_t RollbackPercent(int32_t from) const { return tally_.RollbackPercent(from); }
 
 private:
     InstallStatus status_;

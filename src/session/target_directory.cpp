@@ -59,14 +59,27 @@ bool IsDirectory(const WideString& path) {
     return PathExists(probe);
 }
 
+NarrowString SystemText(int err) {
+    SetLastFileErrno(err);
+    return GetLastSystemErrorText();
+}
+
 // A real probe rather than permission bits: it also meets read-only file
 // systems, immutable directories and access rules beyond the mode. It leaves
 // the directory's entries and times as they were.
 bool TakesNewFile(const WideString& directory, NarrowString* reason) {
     const uint32_t code = ProbeDirectoryWritable(directory);
     if (code == 0) return true;
-    // The system's words only when they belong to this very failure.
-    *reason = GetLastFileError() == code ? GetLastSystemErrorText() : NarrowString();
+    // The system's words only when they belong to this very failure. A
+    // directory that is there but answers "no such file" to a new entry
+    // (the process file system does) allows none: that is the reason.
+    if (GetLastFileError() != code) {
+        *reason = NarrowString();
+    } else if (GetLastFileErrno() == ENOENT) {
+        *reason = SystemText(EPERM);
+    } else {
+        *reason = GetLastSystemErrorText();
+    }
     return false;
 }
 
@@ -81,11 +94,6 @@ bool ExceedsPathLimits(const WideString& directory) {
         if (component > kKitMaxComponentBytes) return true;
     }
     return false;
-}
-
-NarrowString SystemText(int err) {
-    SetLastFileErrno(err);
-    return GetLastSystemErrorText();
 }
 
 TargetCheck Problem(TargetCheck check, TargetProblem problem, const WideString& at, NarrowString reason = {}) {
@@ -104,6 +112,9 @@ TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& ho
     path = ExpandHome(path, home);
     check.directory = path;
     if (path.Empty()) return Problem(check, TargetProblem::Empty, path);
+    // Such a name is almost always a paste gone wrong, and no line of the
+    // launcher file could record it: refused before anything is made.
+    if (ContainsControlCharacter(path)) return Problem(check, TargetProblem::ControlCharacter, path);
     if (path[0] != u'/') return Problem(check, TargetProblem::Relative, path);
     return check;
 }
@@ -126,6 +137,14 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     while (!existing.Empty() && !PathExists(existing)) {
         // A dangling link cannot be made into a directory.
         if (PathEntryExists(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
+        // A directory on the way that may not be searched: nothing below it
+        // can be looked at or made, and the system says why. (A file on the
+        // way is found as such further up.)
+        PathEntryKind kind = PathEntryKind::Missing;
+        FILETIME time = 0;
+        const uint32_t code = GetPathEntry(existing, &kind, &time);
+        if (code != 0 && code != ERROR_PATH_NOT_FOUND)
+            return Problem(check, TargetProblem::CannotCreate, existing, GetLastSystemErrorText());
         existing = Parent(existing);
     }
     if (existing.Empty()) return Problem(check, TargetProblem::CannotCreate, directory);
@@ -145,9 +164,18 @@ WideString FailureDetailText(const WideString& path, const NarrowString& systemR
 }
 
 WideString TargetProblemDetail(const TargetCheck& check) {
-    if (check.problem == TargetProblem::None || check.problem == TargetProblem::Empty ||
-        check.problem == TargetProblem::Relative)
-        return WideString();
+    switch (check.problem) {
+        case TargetProblem::None:
+        case TargetProblem::Empty:
+            return WideString();
+        case TargetProblem::Relative:
+        case TargetProblem::ControlCharacter:
+            return EscapeControlCharacters(check.problemPath);
+        case TargetProblem::IsFile:
+        case TargetProblem::CannotCreate:
+        case TargetProblem::NotWritable:
+            break;
+    }
     return FailureDetailText(check.problemPath, check.systemReason);
 }
 
@@ -155,7 +183,11 @@ const char* TargetProblemTextId(TargetProblem problem) {
     switch (problem) {
         case TargetProblem::None: return nullptr;
         case TargetProblem::Empty: return "IDS_SETUP_EMPTYTARGET";
-        case TargetProblem::Relative: return "IDS_ERROR_NOTARGET";
+        case TargetProblem::Relative:
+            return "IDS_TARGET_RELATIVE";
+        // No directory can be made under such a name.
+        case TargetProblem::ControlCharacter:
+            return "IDS_TARGET_CANNOTCREATE";
         case TargetProblem::IsFile: return "IDS_TARGET_ISFILE";
         case TargetProblem::CannotCreate: return "IDS_TARGET_CANNOTCREATE";
         case TargetProblem::NotWritable: return "IDS_TARGET_NOTWRITABLE";
@@ -166,7 +198,9 @@ const char* TargetProblemTextId(TargetProblem problem) {
 WideString NearestExistingDirectory(const WideString& typed) {
     const WideString home = LauncherSettings::HomeDirectory();
     const TargetCheck check = ResolveTargetDirectory(typed, home);
-    if (check.problem == TargetProblem::Empty || check.problem == TargetProblem::Relative) return home;
+    if (check.problem == TargetProblem::Empty || check.problem == TargetProblem::Relative ||
+        check.problem == TargetProblem::ControlCharacter)
+        return home;
     WideString directory = check.directory;
     while (!directory.Empty() && !IsDirectory(directory)) directory = Parent(directory);
     return directory.Empty() ? home : directory;

@@ -8,11 +8,12 @@ namespace tpl {
 
 enum class TargetProblem {
     None,
-    Empty,         // nothing but blanks
-    Relative,      // would install below wherever the program was started
-    IsFile,        // the path names a file
-    CannotCreate,  // missing, and its nearest existing parent cannot take it
-    NotWritable,   // an existing directory that refuses new files
+    Empty,             // nothing but blanks
+    Relative,          // would install below wherever the program was started
+    ControlCharacter,  // a line feed or another control character inside the path
+    IsFile,            // the path names a file
+    CannotCreate,      // missing, and its nearest existing parent cannot take it
+    NotWritable,       // an existing directory that refuses new files
 };
 
 struct TargetCheck {
@@ -45,8 +46,9 @@ TargetCheck CheckTargetDirectory(const WideString& typed);
 WideString FailureDetailText(const WideString& path, const NarrowString& systemReason);
 
 // The secondary text under a problem's notice: the path it was found at and,
-// on a line of its own, what the system said. Empty for the problems that
-// are the typed text's own (None, Empty, Relative).
+// on a line of its own, what the system said; for a relative path what was
+// typed, for a control character the path with it escaped. Empty for None
+// and Empty.
 WideString TargetProblemDetail(const TargetCheck& check);
 
 // Catalog id of the notice for a problem; null for None.

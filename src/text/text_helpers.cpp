@@ -125,4 +125,64 @@ int CompareNoCase(const WideString& a, const WideString& b) {
     return a.Length() == b.Length() ? 0 : (a.Length() < b.Length() ? -1 : 1);
 }
 
+namespace {
+bool IsControlUnit(char16_t unit) {
+    return unit < 0x20 || unit == 0x7F;
+}
+}  // namespace
+
+bool ContainsControlCharacter(const WideString& text) {
+    for (uint32_t i = 0; i < text.Length(); ++i) {
+        if (IsControlUnit(text[i])) return true;
+    }
+    return false;
+}
+
+WideString EscapeControlCharacters(const WideString& text) {
+    static const char16_t kHex[] = u"0123456789abcdef";
+    WideString escaped;
+    for (uint32_t i = 0; i < text.Length(); ++i) {
+        const char16_t unit = text[i];
+        if (!IsControlUnit(unit)) {
+            escaped.Append(unit);
+            continue;
+        }
+        escaped.Append(u'\\');
+        switch (unit) {
+            case u'\n':
+                escaped.Append(u'n');
+                break;
+            case u'\t':
+                escaped.Append(u't');
+                break;
+            case u'\r':
+                escaped.Append(u'r');
+                break;
+            default:
+                escaped.Append(u'x');
+                escaped.Append(kHex[unit >> 4]);
+                escaped.Append(kHex[unit & 0xF]);
+                break;
+        }
+    }
+    return escaped;
+}
+
+WideString FormatPattern(const WideString& pattern, std::initializer_list<WideString> arguments) {
+    WideString text;
+    for (uint32_t i = 0; i < pattern.Length(); ++i) {
+        const char16_t unit = pattern[i];
+        if (unit == u'%' && i + 1 < pattern.Length() && pattern[i + 1] >= u'1' && pattern[i + 1] <= u'9') {
+            const size_t index = static_cast<size_t>(pattern[i + 1] - u'1');
+            if (index < arguments.size()) {
+                text.Append(arguments.begin()[index]);
+                ++i;
+                continue;
+            }
+        }
+        text.Append(unit);
+    }
+    return text;
+}
+
 }  // namespace tpl

@@ -2,6 +2,7 @@
 // Integer formatting, text replacement, path conventions and the
 // case-insensitive comparison shared by the configuration and the kit.
 #include <cstdint>
+#include <initializer_list>
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -18,6 +19,18 @@ bool PathEqualsLiteral(const WideString& path, const char16_t* literal);
 WideString WithSeparator(const WideString& path);
 // Every "\" replaced by "/".
 WideString WithForwardSlashes(const WideString& path);
+
+// True when the text holds a control character (below U+0020, or U+007F),
+// which no line of a settings file and no name a user means can hold.
+bool ContainsControlCharacter(const WideString& text);
+// The text with each control character written as its escape ("\n", "\t",
+// "\r", else "\x" and two lowercase hex digits), so that it can be shown on one line.
+WideString EscapeControlCharacters(const WideString& text);
+
+// A catalog pattern with "%1" to "%9" replaced by the arguments, in one pass
+// (an argument that holds "%2" stays as it is); a number without an
+// argument is left as written.
+WideString FormatPattern(const WideString& pattern, std::initializer_list<WideString> arguments);
 
 // Both sides through ToNarrow, then strcasecmp; 0 means equal.
 int CompareNoCase(const WideString& a, const WideString& b);

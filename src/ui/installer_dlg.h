@@ -74,15 +74,21 @@ public:
     void ShowDirectoryPage();
     void ShowProgressPage();
     void StartInstallation();
+    // The final pages of the installation that ran, from what it did.
     void ShowSuccessPage();
-    // The success page, with the notice that the launcher file unrecorded
-    // could not be written when it is not empty.
-    void ShowSuccessPage(const WideString& unrecorded);
-    // A confirmed cancel: Cancel goes insensitive and the progress page says
-    // that the template directory is being restored.
-    void ShowRollingBack();
     void ShowFailurePage();
     void ShowCancelledPage();
+    // The success page with report (what went where) under the success
+    // text, and the notice that the launcher file unrecorded could not be
+    // written when it is not empty.
+    void ShowSuccessPage(const WideString& report, const WideString& unrecorded);
+    // The failure and cancelled pages with the whole text given.
+    void ShowFailurePage(const WideString& text);
+    void ShowCancelledPage(const WideString& text);
+    // A confirmed cancel or a failure: Cancel goes insensitive, the progress
+    // page says that the template directory is being restored and its bar
+    // counts back as the run is undone.
+    void ShowRollingBack();
     void Finish();
 
     WizardState GetState() const { return state_; }
@@ -102,15 +108,25 @@ private:
     void FocusPage(WizardDialogPage* page);
     void AcceptTargetDirectory();
     void AskCancelInstallation();
+    // The failure or the cancelled page (made on first use) with text.
+    void ShowUndonePage(std::unique_ptr<MessagePage>* page, const WideString& text);
     // After the installation loop: the page, box or exit for the outcome.
     void EndInstallation(InstallOutcome outcome);
     void RefreshProgress();
+    // The progress page at 100 %, drawn and left for a moment, before the
+    // success page takes its place.
+    void ShowProgressComplete();
+    // Let the page reach the screen and be read, while the toolkit goes on
+    // handling events.
+    void LingerOnPage(int milliseconds);
     // An interruption signal: a running installation is asked to roll back;
     // otherwise open dialogs are ended and then the window goes.
     void CheckInterruption();
     void OpenDescription();
     void DestroyWindow();
     void SetWindowSize(int width, int height);
+    // The icon of the wizard and of every box shown before its window.
+    void LoadIcon();
     static int OnWatchTimer(void* self);
 
     bool silent_;
@@ -133,6 +149,8 @@ private:
     bool useCurrentDirectory_;
     bool confirmCancel_ = true;
     bool installCancelRequested_ = false;
+    int32_t rollbackFrom_ = -1;             // the bar's percent when the undo began; -1 while none runs
+    GtkWidget* describedWidget_ = nullptr;  // carries the page's text as its description
     int32_t width_ = 500;
     int32_t height_ = 360;
     NarrowString title_;  // UTF-8

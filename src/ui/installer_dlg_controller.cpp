@@ -7,6 +7,7 @@
 #include "fs/run_program.h"
 #include "session/install_log.h"
 #include "session/install_preparation.h"
+#include "session/preparation_context.h"
 #include "session/target_directory.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
@@ -28,6 +29,7 @@ constexpr guint kWatchIntervalMs = 50;
 
 void CInstallerDlg::RunWizard() {
     watchTimer_ = g_timeout_add(kWatchIntervalMs, OnWatchTimer, this);
+    LoadIcon();
     if (Prepare()) {
         CreateWindow();
         ShowWelcomePage();
@@ -66,7 +68,12 @@ bool CInstallerDlg::Prepare() {
     }
     if (result.errorTextId != nullptr) {
         exitStatus_ = kExitFailed;
-        ShowPreparationError(result.errorTextId, result.errorDetail);
+        // A directory problem names its place; a missing kit or too little
+        // space says where to look.
+        const WideString detail = result.errorDetail.Empty()
+                                      ? PreparationErrorContext(result.errorTextId, prepared.kitPath)
+                                      : result.errorDetail;
+        ShowPreparationError(result.errorTextId, detail);
         return false;
     }
     return true;

@@ -33,6 +33,7 @@ void CInstallerDlg::StartInstallation() {
         // toolkit's idle work (the accessibility layer's focus news among it).
         gtk_main_iteration();
         if (outcome == InstallOutcome::Running) continue;
+        if (outcome == InstallOutcome::Succeeded) ShowProgressComplete();
         EndInstallation(outcome);
         return;
     }
@@ -56,7 +57,11 @@ void CInstallerDlg::EndInstallation(InstallOutcome outcome) {
             }
             break;
         case InstallOutcome::Failed:
+            // The failure is posted before the undo: the bar counts back
+            // behind the box, and the page follows once the undo has ended.
+            ShowRollingBack();
             MessageBox(this, session_.Text(), kMessageBoxErrorOk, session_.FailureDetail());
+            session_.WaitForWorker();
             ShowFailurePage();
             break;
         case InstallOutcome::Succeeded:
@@ -75,9 +80,34 @@ int CInstallerDlg::OnWatchTimer(void* self) {
 void CInstallerDlg::RefreshProgress() {
     if (state_ != WizardState::Installing || !progressPage_ || !window_) return;
     const InstallOutcome outcome = session_.Poll();
+    if (rollbackFrom_ >= 0) {
+        progressPage_->SetPercent(session_.RollbackPercent(rollbackFrom_));
+        return;
+    }
     progressPage_->SetPercent(session_.Percent());
     // While running, the worker's text is the destination it is at.
     if (outcome == InstallOutcome::Running) progressPage_->SetCurrentFile(session_.Text());
+}
+
+void CInstallerDlg::ShowProgressComplete() {
+    if (!progressPage_ || !window_) return;
+    // Nothing is left to cancel: a cancel now would only ask a question
+    // about an installation that has ended.
+    installCancelRequested_ = true;
+    gtk_widget_set_sensitive(cancelButton_, FALSE);
+    progressPage_->SetPercent(100);
+    progressPage_->SetCurrentFile(WideString());
+    // Long enough to be seen and read out, short enough not to hold anyone up.
+    constexpr int kCompleteShownMs = 300;
+    LingerOnPage(kCompleteShownMs);
+}
+
+void CInstallerDlg::LingerOnPage(int milliseconds) {
+    gdk_window_process_all_updates();
+    gdk_flush();
+    const gint64 until = g_get_monotonic_time() + gint64{milliseconds} * 1000;
+    // The watch timer wakes the loop, so each pass returns within its interval.
+    while (window_ && g_get_monotonic_time() < until && !InterruptionRequested()) gtk_main_iteration();
 }
 
 void CInstallerDlg::CheckInterruption() {
@@ -91,12 +121,27 @@ void CInstallerDlg::CheckInterruption() {
 }
 
 void CInstallerDlg::ShowSuccessPage() {
-    ShowSuccessPage(session_.UnrecordedLauncherFile());
+    ShowSuccessPage(SuccessReport(session_.Summary(), targetDirectory_), session_.UnrecordedLauncherFile());
 }
 
-void CInstallerDlg::ShowSuccessPage(const WideString& unrecorded) {
+void CInstallerDlg::ShowFailurePage() {
+    ShowFailurePage(UndoneReport(session_.Summary(), targetDirectory_, "IDS_ERROR_FINISH", session_.Text(),
+                                 session_.FailureDetail()));
+}
+
+void CInstallerDlg::ShowCancelledPage() {
+    session_.WaitForWorker();
+    ShowCancelledPage(
+        UndoneReport(session_.Summary(), targetDirectory_, "IDS_CANCEL_FINISH", WideString(), WideString()));
+}
+
+void CInstallerDlg::ShowSuccessPage(const WideString& report, const WideString& unrecorded) {
     state_ = WizardState::Succeeded;
     WideString text = MessageCatalog::GetText("IDS_SUCCESS_FINISH");
+    if (!report.Empty()) {
+        text += u"\n\n";
+        text += report;
+    }
     if (!unrecorded.Empty()) {
         // The templates are in place; the launcher will not look there.
         text += u"\n\n";
@@ -113,25 +158,24 @@ void CInstallerDlg::ShowSuccessPage(const WideString& unrecorded) {
     ShowPage(successPage_.get());
 }
 
-void CInstallerDlg::ShowFailurePage() {
-    if (!failurePage_) {
-        failurePage_ = std::make_unique<MessagePage>(layout_, picture_,
-                                                     MessageCatalog::GetText("IDS_ERROR_FINISH"));
-    }
-    state_ = WizardState::Failed;
-    SetFinishMode();
-    ShowPage(failurePage_.get());
+void CInstallerDlg::ShowFailurePage(const WideString& text) {
+    ShowUndonePage(&failurePage_, text);
 }
 
-void CInstallerDlg::ShowCancelledPage() {
-    if (!cancelledPage_) {
-        cancelledPage_ = std::make_unique<MessagePage>(layout_, picture_,
-                                                       MessageCatalog::GetText("IDS_CANCEL_FINISH"));
+void CInstallerDlg::ShowCancelledPage(const WideString& text) {
+    ShowUndonePage(&cancelledPage_, text);
+}
+
+void CInstallerDlg::ShowUndonePage(std::unique_ptr<MessagePage>* page, const WideString& text) {
+    if (!*page) {
+        *page = std::make_unique<MessagePage>(layout_, picture_, text);
+    } else {
+        (*page)->SetText(text);
     }
-    // A final page like the failure page: Finish ends the program, nothing opens.
+    // Finish ends the program; nothing opens.
     state_ = WizardState::Failed;
     SetFinishMode();
-    ShowPage(cancelledPage_.get());
+    ShowPage(page->get());
 }
 
 }  // namespace tpl

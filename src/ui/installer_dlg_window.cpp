@@ -7,6 +7,7 @@
 #include "text/utf8.h"
 #include "ui/images/icon.xpm.h"
 #include "ui/images/welcome_picture.xpm.h"
+#include "ui/accessible_name.h"
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
 #include "ui/message_page.h"
@@ -38,8 +39,16 @@ GdkPixbuf* PixbufFromXpm(const char* const* xpm) {
     return gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(xpm));
 }
 
+// The label, and for screen readers the label without its arrows.
+void LabelButton(GtkWidget* button, const char* textId) {
+    const char* label = MessageCatalog::GetUtf8(textId);
+    gtk_button_set_label(GTK_BUTTON(button), label);
+    atk_object_set_name(gtk_widget_get_accessible(button), PlainButtonName(label).c_str());
+}
+
 GtkWidget* PutButton(GtkWidget* layout, const char* textId) {
-    GtkWidget* button = gtk_button_new_with_label(MessageCatalog::GetUtf8(textId));
+    GtkWidget* button = gtk_button_new();
+    LabelButton(button, textId);
     SetMinimumSize(button, kButtonWidth, kButtonHeight);
     // A click leaves the focus where the page put it (a swallowed second
     // click must not take it from the entry).
@@ -102,10 +111,20 @@ WideString CInstallerDlg::GetTitle() const {
     return FromUtf8(title_.Data(), title_.Length());
 }
 
-void CInstallerDlg::CreateWindow() {
+void CInstallerDlg::LoadIcon() {
+    if (icon_) return;
     icon_ = PixbufFromXpm(kIconXpm);
+    // Error boxes before the window stand for the program in the taskbar.
+    gtk_window_set_default_icon(icon_);
+}
+
+void CInstallerDlg::CreateWindow() {
+    LoadIcon();
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(window_);
+    // A wizard is a dialog to a screen reader, whatever hint the window
+    // manager gets.
+    atk_object_set_role(gtk_widget_get_accessible(window_), ATK_ROLE_DIALOG);
     gtk_window_set_position(window, GTK_WIN_POS_CENTER);
     gtk_window_set_modal(window, TRUE);
     gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_MENU);
@@ -117,6 +136,7 @@ void CInstallerDlg::CreateWindow() {
         auto* self = static_cast<CInstallerDlg*>(dlg);
         self->window_ = nullptr;
         self->currentPage_ = nullptr;
+        self->describedWidget_ = nullptr;
         if (gtk_main_level() > 0) gtk_main_quit();
     }), this);
     g_signal_connect(window_, "key_press_event", G_CALLBACK(OnKeyPressEvent), this);
@@ -176,9 +196,14 @@ void CInstallerDlg::FocusPage(WizardDialogPage* page) {
     if (!focus) return;
     // The focused control carries the page's text as its description: a
     // screen reader reads it when the focus arrives, as it does for a dialog.
+    // The control that carried an earlier page's text no longer does.
+    if (describedWidget_ && describedWidget_ != focus)
+        atk_object_set_description(gtk_widget_get_accessible(describedWidget_), "");
+    describedWidget_ = nullptr;
     if (GtkWidget* text = page->TextWidget()) {
         atk_object_set_description(gtk_widget_get_accessible(focus),
                                    gtk_label_get_text(GTK_LABEL(text)));
+        describedWidget_ = focus;
     }
     gtk_widget_grab_focus(focus);
 }
@@ -232,7 +257,7 @@ void CInstallerDlg::SetFinishMode() {
     gtk_widget_set_sensitive(cancelButton_, FALSE);
     gtk_widget_hide(backButton_);
     gtk_widget_show(nextButton_);
-    gtk_button_set_label(GTK_BUTTON(nextButton_), MessageCatalog::GetUtf8("IDS_WIZARD_FINISH"));
+    LabelButton(nextButton_, "IDS_WIZARD_FINISH");
     gtk_widget_set_can_default(nextButton_, TRUE);
     gtk_widget_grab_default(nextButton_);
     ArrangeWindow();
@@ -298,6 +323,7 @@ void CInstallerDlg::AskCancelInstallation() {
 
 void CInstallerDlg::ShowRollingBack() {
     gtk_widget_set_sensitive(cancelButton_, FALSE);
+    if (rollbackFrom_ < 0) rollbackFrom_ = session_.Percent();
     if (progressPage_) progressPage_->ShowRollback();
 }
 

@@ -31,6 +31,9 @@ GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title,
         gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
     }
     gtk_window_set_position(GTK_WINDOW(box), owner ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
+    // A box of its own (an error before the wizard's window exists) is the
+    // only window of the program: it must be found in the taskbar.
+    if (!owner) gtk_window_set_skip_taskbar_hint(GTK_WINDOW(box), FALSE);
     if (title) gtk_window_set_title(GTK_WINDOW(box), title);
     return box;
 }

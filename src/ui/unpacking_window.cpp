@@ -57,6 +57,8 @@ void UnpackingWindow::Create() {
     gtk_misc_set_alignment(GTK_MISC(label), 0.0f, 0.5f);
     gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
     bar_ = gtk_progress_bar_new();
+    // Read out as what it measures.
+    atk_object_set_name(gtk_widget_get_accessible(bar_), MessageCatalog::GetUtf8("IDS_PREPARECOPY"));
     gtk_widget_set_size_request(bar_, kBarWidth, 20);
     gtk_box_pack_start(GTK_BOX(box), bar_, FALSE, FALSE, 0);
     GtkWidget* buttons = gtk_hbutton_box_new();

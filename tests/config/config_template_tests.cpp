@@ -177,9 +177,13 @@ TEST_F(Templates, AFileThatCannotBeWrittenIsNamed) {
     std::filesystem::create_directories(mainUser_ + "/inner");
     EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/new/", ProposeTemplateDirectory())), mainUser_);
     EXPECT_TRUE(Exists(mainUser_ + "/inner"));
-    // A directory with a line feed cannot be written as a line of the file.
-    std::filesystem::remove_all(home_ + "/.Vq");
-    EXPECT_EQ(Narrow(RecordInstalledDirectory(u"/a\n/b", ProposeTemplateDirectory())), mainUser_);
+    // A directory with a line feed or another control character cannot be
+    // written as a line of the file; no empty file is left in its place.
+    for (const char16_t* unrecordable : {u"/a\n/b", u"/a\r", u"/a\x1B[0m"}) {
+        std::filesystem::remove_all(home_ + "/.Vq");
+        EXPECT_EQ(Narrow(RecordInstalledDirectory(unrecordable, ProposeTemplateDirectory())), mainUser_);
+        EXPECT_FALSE(Exists(mainUser_));
+    }
 }
 
 // Installations that run at once each record their directory: every one

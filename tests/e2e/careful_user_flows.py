@@ -14,22 +14,26 @@ import time
 
 import pyatspi
 
-from e2e_driver import BACK, BROWSE, NEXT, accessibles, run_flows, wait_for
+from e2e_driver import BACK, BROWSE, NEXT, NameChanges, accessibles, run_flows, wait_for
 from e2e_files import check, check_demo_installed, ended_on_failure, flows_of, snapshot, write_tree
-from wizard_flows import (COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELCOME, GERMAN_TITLE, HELD_AT, PROMPT,
-                          SUCCESS, TITLE, WELCOME, Context)
+from wizard_flows import (COMPLETE, COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELCOME, GERMAN_TITLE, HELD_AT,
+                          PROMPT, SUCCESS, TITLE, WELCOME, Context)
 
-NOTARGET = "Installation of templates to the current directory is not supported."
+RELATIVE = "The template directory must be a full path that starts with / or ~/."
 IS_FILE = "The specified path is a file, not a directory."
 CANNOT_CREATE = "The specified directory cannot be created."
 NOT_WRITABLE = "Files cannot be written to the specified directory."
 BUSY = "Another installation is already using the template directory:"
 
 
-def refused_on_the_page(w, typed, *texts):
-    """Next with typed in the entry: a box with texts; then the page stays,
-    with the typed text, and the focus back in the entry."""
-    w.type_into_entry(typed)
+def refused_on_the_page(w, typed, *texts, pasted=False):
+    """Next with typed in the entry (or pasted into it): a box with texts;
+    then the page stays, with the typed text, and the focus back in the
+    entry."""
+    if pasted:
+        w.set_entry_text(typed)
+    else:
+        w.type_into_entry(typed)
     wait_for("the typed path", lambda: w.entry_text() == typed)
     w.advance()
     shown = w.wait_message_box()
@@ -42,15 +46,20 @@ def refused_on_the_page(w, typed, *texts):
 
 
 def flow_typed_directory_checked(ctx):
-    """Blanks, relative paths and "~": refused or expanded before anything is
-    installed; the home directory's templates are recorded absolute."""
+    """Blanks, relative paths, "~user" and a pasted line feed: refused, with
+    what was typed, before anything is made; "~" expanded; the home
+    directory's templates are recorded absolute."""
     ctx.sandbox.pack_demo_kit()
     before = snapshot(ctx.sandbox.app)
     w = ctx.start()
     ctx.go_to_directory_page()
     refused_on_the_page(w, "   ", EMPTY_NOTICE)
-    refused_on_the_page(w, "templates/here", NOTARGET)
+    refused_on_the_page(w, "templates/here", RELATIVE, "templates/here")
+    refused_on_the_page(w, "~root/x", RELATIVE, "~root/x")
+    pasted = os.path.join(ctx.sandbox.root, "a\nb")
+    refused_on_the_page(w, pasted, CANNOT_CREATE, os.path.join(ctx.sandbox.root, "a\\nb"), pasted=True)
     check(snapshot(ctx.sandbox.app) == before, "something was written beside the program")
+    check(not os.path.lexists(pasted), "the directory with a line feed was made")
     w.type_into_entry(" ~/templates ")
     w.advance()
     w.wait_page_text(SUCCESS)
@@ -108,7 +117,7 @@ def flow_double_click_never_installs(ctx):
 
     w.advance(BACK)
     w.wait_page_text(WELCOME)
-    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next >")
+    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next")
     time.sleep(0.4)
     w.xdotool("mousemove", "--window", w.window, 250, 200)
     w.xdotool("key", "--repeat", "6", "--delay", "40", "Return")
@@ -148,7 +157,7 @@ def flow_dialogs_belong_to_wizard(ctx):
     check(w.message_box_buttons() == ["Nein", "Ja"], "buttons %r" % w.message_box_buttons())
     box = box_window(w, GERMAN_TITLE)
     check(w.transient_for(box) == w.window, "the question is not owned by the wizard")
-    frame = w.extents(w.top_levels(pyatspi.ROLE_FRAME)[0])
+    frame = w.extents(w.main_window())
     alert = w.extents(w.top_levels(pyatspi.ROLE_ALERT)[0])
     (fx, fy), (ax, ay) = centre(frame), centre(alert)
     check(abs(fx - ax) <= 2 and abs(fy - ay) <= 2, "the box is centred at %r, the wizard at %r"
@@ -189,15 +198,19 @@ def named(node, role, name):
 
 def flow_accessibility_tree(ctx):
     """Names, roles, the entry's label, the progress bar's value and the
-    focus after every page change, as a screen reader finds them."""
+    focus after every page change, as a screen reader finds them; a page's
+    text describes only the control that has the focus on it."""
     ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("tree"), ENTRIES, 1024))
     hold = ctx.sandbox.hold(HELD_AT)
     w = ctx.start_held(hold)
     w.wait_main_window(TITLE)
     w.wait_page_text(GENERIC_WELCOME)
-    frame = w.top_levels(pyatspi.ROLE_FRAME)[0]
-    focus = w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next >")
+    check(not w.top_levels(pyatspi.ROLE_FRAME), "the wizard reads as a frame, not a dialog")
+    frame = w.main_window()
+    check(frame is not None, "no dialog named %r" % TITLE)
+    focus = w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next")
     check(GENERIC_WELCOME in focus.description, "the focused Next describes %r" % focus.description)
+    check(named(frame, pyatspi.ROLE_PUSH_BUTTON, "Back") is not None, "no button named Back")
     check(not [i for i in find_all(frame, pyatspi.ROLE_IMAGE)
                if i.getState().contains(pyatspi.STATE_SHOWING)], "the picture is an image to read")
 
@@ -209,6 +222,8 @@ def flow_accessibility_tree(ctx):
               for target in (relation.getTarget(i) for i in range(relation.getNTargets()))]
     check(labels == ["Template directory:"], "the entry is labelled by %r" % labels)
     check(PROMPT in entry.description, "the entry describes %r" % entry.description)
+    next_button = named(frame, pyatspi.ROLE_PUSH_BUTTON, "Next")
+    check(next_button.description == "", "Next still describes %r" % next_button.description)
     check(named(frame, pyatspi.ROLE_PUSH_BUTTON, "Choose Directory") is not None,
           "no browse button named Choose Directory")
     check(named(frame, pyatspi.ROLE_PUSH_BUTTON, "...") is None, "a button is named ...")
@@ -219,7 +234,7 @@ def flow_accessibility_tree(ctx):
     w.answer_message_box("OK")
     w.wait_focus(pyatspi.ROLE_TEXT)
     w.advance(BACK)
-    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next >")
+    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next")
     w.advance()
     w.wait_focus(pyatspi.ROLE_TEXT)
     w.advance()
@@ -233,9 +248,16 @@ def flow_accessibility_tree(ctx):
     check(value == (HELD_AT * 100) // ENTRIES, "the bar reads %r" % value)
     # The file the worker is at, below the directory being installed into.
     wait_for("the file being copied", lambda: any(t.startswith(ctx.sandbox.default_target) for t in w.page_texts()))
+    # Heard before the success page: the bar's last name is the end of the copy.
+    names = NameChanges(pyatspi.ROLE_PROGRESS_BAR)
     hold.release(HELD_AT)
     w.wait_page_text(SUCCESS, 60)
-    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Finish")
+    check(COMPLETE in names.seen(), "the bar never read %r; it read %r" % (COMPLETE, names.seen()))
+    names.stop()
+    finish = w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Finish")
+    check(SUCCESS in finish.description, "the focused Finish describes %r" % finish.description)
+    cancel = named(frame, pyatspi.ROLE_PUSH_BUTTON, "Cancel")
+    check(cancel.description == "", "Cancel still describes %r" % cancel.description)
     w.advance()
     check(w.exit_status() == 0, "exit status")
 
@@ -247,7 +269,7 @@ def flow_keyboard_only(ctx):
     w = ctx.start()
     w.wait_main_window(TITLE)
     w.wait_page_text(WELCOME)
-    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next >")
+    w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next")
     w.press_until("Return", "the directory page", lambda: any(PROMPT in t for t in w.page_texts()))
     w.wait_focus(pyatspi.ROLE_TEXT)
     w.key("Escape")
@@ -278,15 +300,18 @@ def flow_silent_unusable_directory(ctx):
     plain = os.path.join(ctx.sandbox.root, "plain.txt")
     with open(plain, "w") as f:
         f.write("a file, not a directory\n")
-    before = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
-    w = ctx.start("-S", "--target=" + plain)
-    shown = w.wait_message_box()
-    for text in (IS_FILE, plain):
-        check(any(text in t for t in shown), "the box reads %r, not %r" % (shown, text))
-    w.answer_message_box("OK")
-    check(w.exit_status() == 1, "exit status")
-    after = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
-    check(after == before, "the refused silent run wrote something")
+    with_line_feed = os.path.join(ctx.sandbox.root, "a\nb")
+    for target, texts in ((plain, (IS_FILE, plain)),
+                          (with_line_feed, (CANNOT_CREATE, os.path.join(ctx.sandbox.root, "a\\nb")))):
+        before = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
+        w = ctx.start("-S", "--target=" + target)
+        shown = w.wait_message_box()
+        for text in texts:
+            check(any(text in t for t in shown), "the box reads %r, not %r" % (shown, text))
+        w.answer_message_box("OK")
+        check(w.exit_status() == 1, "exit status")
+        after = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
+        check(after == before and not os.path.lexists(with_line_feed), "the refused silent run wrote something")
 
 
 def flow_second_run_refused(ctx):

@@ -166,6 +166,7 @@ class Wizard:
                                         stdout=self.stderr, stderr=self.stderr,
                                         preexec_fn=die_with_driver)
         self.window = None
+        self.title = None
 
     # --- process -------------------------------------------------------
     def exit_status(self, deadline=DEFAULT_DEADLINE):
@@ -198,6 +199,8 @@ class Wizard:
         return int(values.get("WIDTH", 0)), int(values.get("HEIGHT", 0))
 
     def wait_main_window(self, title, deadline=DEFAULT_DEADLINE):
+        self.title = title
+
         def find():
             for w in self.windows_named(title):
                 if self.geometry(w) == (500, 360):
@@ -284,9 +287,15 @@ class Wizard:
         return [node.name for node in
                 accessibles(root, lambda node: node.getRole() in roles and node.name, shown_only=True)]
 
+    def main_window(self):
+        """The wizard's window as a screen reader finds it: a dialog named
+        after its title (wait_main_window names it); else None."""
+        found = [d for d in self.top_levels(pyatspi.ROLE_DIALOG) if self.title is None or d.name == self.title]
+        return found[0] if found else None
+
     def page_texts(self):
-        frames = self.top_levels(pyatspi.ROLE_FRAME)
-        return self.shown_texts(frames[0]) if frames else []
+        main = self.main_window()
+        return self.shown_texts(main) if main else []
 
     def wait_page_text(self, text, deadline=DEFAULT_DEADLINE):
         try:
@@ -312,8 +321,7 @@ class Wizard:
         return None
 
     def entry_text(self):
-        frames = self.top_levels(pyatspi.ROLE_FRAME)
-        entry = self.find_widget(frames[0] if frames else None, pyatspi.ROLE_TEXT)
+        entry = self.find_widget(self.main_window(), pyatspi.ROLE_TEXT)
         if entry is None:
             raise Failure("no entry on the page")
         text = entry.queryText()
@@ -321,12 +329,25 @@ class Wizard:
 
     def button_state(self, name):
         """(showing, sensitive) of a wizard button, or None when absent."""
-        frames = self.top_levels(pyatspi.ROLE_FRAME)
-        button = self.find_widget(frames[0] if frames else None, pyatspi.ROLE_PUSH_BUTTON, name)
+        button = self.find_widget(self.main_window(), pyatspi.ROLE_PUSH_BUTTON, name)
         if button is None:
             return None
         state = button.getState()
         return state.contains(pyatspi.STATE_SHOWING), state.contains(pyatspi.STATE_SENSITIVE)
+
+    def set_entry_text(self, text):
+        """Puts text into the directory page's entry as a paste would, with
+        characters no key can type (a line feed)."""
+        entry = self.find_widget(self.main_window(), pyatspi.ROLE_TEXT)
+        if entry is None:
+            raise Failure("no entry on the page")
+        entry.queryEditableText().setTextContents(text)
+
+    def has_skip_taskbar(self, window):
+        """Whether the window asks to be left out of the taskbar."""
+        out = subprocess.run(["xprop", "-id", str(window), "_NET_WM_STATE"], env=self.x.env(),
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True).stdout
+        return "_NET_WM_STATE_SKIP_TASKBAR" in out
 
     def wait_message_box(self, deadline=DEFAULT_DEADLINE):
         """Waits for a message box; returns its texts."""
@@ -352,8 +373,7 @@ class Wizard:
         return [name for _, name in sorted(buttons)]
 
     def progress_value(self):
-        frames = self.top_levels(pyatspi.ROLE_FRAME)
-        bar = self.find_widget(frames[0] if frames else None, pyatspi.ROLE_PROGRESS_BAR)
+        bar = self.find_widget(self.main_window(), pyatspi.ROLE_PROGRESS_BAR)
         if bar is None:
             return -1.0
         value = bar.queryValue()
@@ -363,7 +383,7 @@ class Wizard:
     def shown_area(self):
         """Screen rectangle (x0, y0, x1, y1) covering every shown top-level window."""
         boxes = []
-        for role in (pyatspi.ROLE_FRAME, pyatspi.ROLE_ALERT):
+        for role in (pyatspi.ROLE_DIALOG, pyatspi.ROLE_ALERT):
             for window in self.top_levels(role):
                 e = window.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
                 boxes.append((e.x, e.y, e.x + e.width, e.y + e.height))
@@ -374,8 +394,7 @@ class Wizard:
 
     def focused(self):
         """The focused accessible of the wizard window, or None."""
-        frames = self.top_levels(pyatspi.ROLE_FRAME)
-        found = accessibles(frames[0] if frames else None,
+        found = accessibles(self.main_window(),
                             lambda node: node.getState().contains(pyatspi.STATE_FOCUSED))
         return found[0] if found else None
 
@@ -439,7 +458,8 @@ class Wizard:
         return e.x, e.y, e.width, e.height
 
     def file_choosers(self):
-        return self.top_levels(pyatspi.ROLE_FILE_CHOOSER) + self.top_levels(pyatspi.ROLE_DIALOG)
+        return self.top_levels(pyatspi.ROLE_FILE_CHOOSER) + \
+            [d for d in self.top_levels(pyatspi.ROLE_DIALOG) if d.name != self.title]
 
     def wait_file_chooser(self):
         chooser = wait_for("the folder chooser", self.file_choosers)[0]
@@ -487,6 +507,35 @@ class Wizard:
         """Asks the wizard window to close as a window manager's close button
         does: a WM_DELETE_WINDOW client message (there is no window manager)."""
         send_delete_window(self.x.display, self.window)
+
+
+class NameChanges:
+    """The accessible names that widgets of a role took, in order, as a
+    screen reader hears of them: events are kept from the moment this is
+    made, whatever the flow polls meanwhile."""
+
+    def __init__(self, role):
+        from gi.repository import GLib
+        self._context = GLib.MainContext.default()
+        self.role = role
+        self.names = []
+        pyatspi.Registry.registerEventListener(self._keep, "object:property-change:accessible-name")
+
+    def _keep(self, event):
+        try:
+            if event.source.getRole() == self.role:
+                self.names.append(event.source.name)
+        except Exception:
+            pass
+
+    def seen(self):
+        """Delivers the events that have arrived; returns every name so far."""
+        while self._context.iteration(False):
+            pass
+        return list(self.names)
+
+    def stop(self):
+        pyatspi.Registry.deregisterEventListener(self._keep, "object:property-change:accessible-name")
 
 
 class _ClientMessage(ctypes.Structure):

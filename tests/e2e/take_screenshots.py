@@ -114,6 +114,15 @@ class Shooter:
         w.exit_status()
 
 
+def demo_kit_over_own_readme(ctx):
+    """The demo kit, and the user's own newer README in the proposed
+    directory: the success page tells that it was kept."""
+    ctx.sandbox.pack_demo_kit()
+    os.makedirs(ctx.sandbox.default_target)
+    with open(os.path.join(ctx.sandbox.default_target, "README.txt"), "w") as f:
+        f.write("my own notes\n")
+
+
 def big_tree(ctx):
     ctx.sandbox.pack_tree(write_tree(ctx.sandbox.mkdir("many"), 3000, 4096))
 
@@ -139,7 +148,7 @@ def main():
     os.makedirs(options.out, exist_ok=True)
     for code in LANGUAGES:
         s = Shooter(options, code)
-        s.run(lambda ctx: ctx.sandbox.pack_demo_kit(), s.pages)
+        s.run(demo_kit_over_own_readme, s.pages)
         s.run(big_tree, s.progress)
         s.run(blocked_target, s.failure)
         s.run(lambda ctx: None, s.preparation_error)

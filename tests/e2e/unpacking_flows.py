@@ -62,7 +62,8 @@ def wait_unpacking_window(ctx):
     frame = wait_for("the unpacking window's frame", lambda: w.top_levels(pyatspi.ROLE_FRAME))[0]
     texts = wait_for("its text", lambda: w.shown_texts(frame))
     check(texts == [PREPARING], "the unpacking window shows %r" % texts)
-    check(w.find_widget(frame, pyatspi.ROLE_PROGRESS_BAR) is not None, "no progress bar")
+    bar = w.find_widget(frame, pyatspi.ROLE_PROGRESS_BAR)
+    check(bar is not None and bar.name == PREPARING, "the bar is named %r" % (bar and bar.name))
     check(len(temporary_leftovers(ctx.sandbox.tmp)) == 1, "no unpacked kit while unpacking")
     return frame
 

@@ -15,7 +15,8 @@ import time
 import pyatspi
 
 from e2e_driver import BACK, BROWSE, CANCEL, CHECK_BUTTON, SKIP, Failure, WizardContext, run_flows, wait_for
-from e2e_files import check, check_demo_installed, flows_of, snapshot, temporary_leftovers, write_tree
+from e2e_files import (DEMO_KIT, check, check_demo_installed, flows_of, snapshot, temporary_leftovers,
+                       write_tree)
 
 TITLE = "Installing configuration"
 GERMAN_TITLE = "Konfiguration wird installiert"
@@ -34,6 +35,9 @@ HELD_AGAIN_AT = 30
 EMPTY_NOTICE = "Specify correct path to template directory."
 COPYING = "Files being copied..."
 ROLLBACK = "Restoring the template directory..."
+COMPLETE = "Copying complete..."
+KEPT_NEWER = "kept because the copy in the directory is as new or newer"
+DEMO_FILES = 6
 
 
 class Context(WizardContext):
@@ -75,11 +79,15 @@ def flow_install_and_open(ctx):
     w = ctx.start()
     ctx.go_to_directory_page()
     check(w.entry_text() == ctx.sandbox.default_target, "proposed %r" % w.entry_text())
-    check(w.button_state("< Back") == (True, True), "Back not sensitive on the directory page")
+    check(w.button_state("Back") == (True, True), "Back not sensitive on the directory page")
     w.advance()
     w.wait_page_text(SUCCESS)
+    # Below the success text: how many files went where; nothing was there
+    # before, so nothing was replaced or kept.
+    w.wait_page_text("%d files installed in %s" % (DEMO_FILES, ctx.sandbox.default_target))
+    check(not any("replaced" in t for t in w.page_texts()), "the page reads %r" % w.page_texts())
     check(w.button_state("Finish") == (True, True), "no Finish button on the success page")
-    check(w.button_state("< Back")[0] is False, "Back still shown on the success page")
+    check(w.button_state("Back")[0] is False, "Back still shown on the success page")
     check(w.button_state("Cancel")[1] is False, "Cancel still sensitive on the success page")
     check(ctx.sandbox.recorded_locations() == [ctx.sandbox.default_target.rstrip("/")],
           "recorded %r" % ctx.sandbox.recorded_locations())
@@ -92,15 +100,26 @@ def flow_install_and_open(ctx):
 
 def flow_chosen_target(ctx):
     """--target starts the directory page with that directory, which is
-    installed into and recorded."""
+    installed into and recorded; the user's own newer README stays, and the
+    success page says so."""
     ctx.sandbox.pack_demo_kit()
     chosen = os.path.join(ctx.sandbox.root, "chosen templates")
+    readme = os.path.join(chosen, "README.txt")
+    os.makedirs(chosen)
+    with open(readme, "w") as f:
+        f.write("my own notes\n")
     w = ctx.start("--target=" + chosen)
     ctx.go_to_directory_page()
     check(w.entry_text() == chosen, "directory page shows %r" % w.entry_text())
     w.advance()
     w.wait_page_text(SUCCESS)
-    check_demo_installed(chosen)
+    w.wait_page_text("%d files installed in %s" % (DEMO_FILES - 1, chosen))
+    w.wait_page_text("0 replaced, 1 " + KEPT_NEWER)
+    with open(readme) as f:
+        check(f.read() == "my own notes\n", "the user's newer README was overwritten")
+    installed, demo = snapshot(chosen), snapshot(os.path.join(DEMO_KIT, "tree"))
+    check(all(installed.get(rel, ())[:2] == entry[:2] for rel, entry in demo.items() if rel != "README.txt"),
+          "the kit's other files are not installed")
     check(not os.path.exists(ctx.sandbox.default_target), "installed into the proposal too")
     check(ctx.sandbox.recorded_locations() == [chosen], "recorded %r" % ctx.sandbox.recorded_locations())
     w.click(CHECK_BUTTON)
@@ -149,7 +168,7 @@ def flow_back_restores_path(ctx):
     wait_for("the typed path", lambda: w.entry_text() == "/somewhere/else")
     w.advance(BACK)
     w.wait_page_text(WELCOME)
-    check(w.button_state("< Back") == (True, False), "Back sensitive on the welcome page")
+    check(w.button_state("Back") == (True, False), "Back sensitive on the welcome page")
     w.advance()
     w.wait_page_text(PROMPT)
     check(w.entry_text() == ctx.sandbox.default_target, "entry holds %r" % w.entry_text())
@@ -266,10 +285,18 @@ def flow_failing_installation(ctx):
     texts = w.wait_message_box()
     check("Installation error" in texts, "error box reads %r" % texts)
     # Below it, where it failed and what the system said.
-    check(any(t.startswith(os.path.join(target, "network") + "/") and t.endswith("Not a directory")
-              for t in texts), "error box reads %r" % texts)
+    failed_at = [t for t in texts if t.startswith(os.path.join(target, "network") + "/") and
+                 t.endswith("Not a directory")]
+    check(failed_at, "error box reads %r" % texts)
+    # Behind the box the page says that the directory is being restored, and
+    # its bar comes down to nothing as the run is undone.
+    w.wait_page_text(ROLLBACK)
+    wait_for("the bar to count back", lambda: w.progress_value() == 0.0)
     w.answer_message_box("OK")
     w.wait_page_text(FAILURE)
+    # The page repeats the reason and the place below its own text.
+    page = "\n".join(w.page_texts())
+    check("Installation error" in page and failed_at[0] in page, "the failure page reads %r" % page)
     check(snapshot(target) == before, "the template directory changed")
     w.advance()
     check(w.exit_status() == 1, "exit status after a failed installation")
@@ -277,10 +304,17 @@ def flow_failing_installation(ctx):
     check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
 
 
-def expect_preparation_error(ctx, text, **start):
+def expect_preparation_error(ctx, text, *context, **start):
+    """The box before any window: its text, a second line with what the
+    user can act on, and a place in the taskbar, being the program's only
+    window."""
     w = ctx.start(**start)
     texts = w.wait_message_box()
     check(any(text in t for t in texts), "error box reads %r" % texts)
+    for line in context:
+        check(any(line in t for t in texts), "error box reads %r, without %r" % (texts, line))
+    boxes = w.windows_named(TITLE)
+    check(boxes and not any(w.has_skip_taskbar(box) for box in boxes), "the box is left out of the taskbar")
     check(not w.windows_named(TITLE) or
           all(w.geometry(win) != (500, 360) for win in w.windows_named(TITLE)),
           "the wizard window appeared")
@@ -290,7 +324,7 @@ def expect_preparation_error(ctx, text, **start):
 
 
 def flow_no_kit(ctx):
-    expect_preparation_error(ctx, "qbx4.tkx not found")
+    expect_preparation_error(ctx, "qbx4.tkx not found", "Looked for it in:\n" + ctx.sandbox.app)
 
 
 def flow_damaged_kit(ctx):
@@ -311,7 +345,8 @@ def flow_no_space(ctx):
         print("cannot mount a tmpfs here; skipped")
         sys.exit(SKIP)
     ctx.sandbox.mounts.append(small)
-    expect_preparation_error(ctx, "Insufficient space", tmpdir=small)
+    expect_preparation_error(ctx, "Insufficient space", "Temporary directory: %s\nSpace needed: " % small,
+                             " KB, free: ", tmpdir=small)
 
 
 def flow_silent(ctx):

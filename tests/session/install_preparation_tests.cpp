@@ -11,6 +11,7 @@
 #include "fs/fault_injection.h"
 #include "fs/interruption.h"
 #include "session/install_preparation.h"
+#include "session/preparation_context.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
 #include "support/tmpfs_mount.h"
@@ -55,7 +56,10 @@ TEST_F(PreparationTest, ReadyKitIsLoadedWithTheDefaultProposal) {
 }
 
 TEST_F(PreparationTest, ErrorsNameTheirTextAndLeaveNoUnpackedKit) {
-    EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_NOSOURCE");
+    PreparationResult result = Prepare();
+    EXPECT_EQ(ErrorOf(result), "IDS_ERROR_NOSOURCE");
+    // Where it was looked for, so the user knows where to put it.
+    EXPECT_EQ(Narrow(PreparationErrorContext(result.errorTextId, prepared_.kitPath)), "Looked for it in:\n" + cwd_);
 
     WriteFile(cwd_ + "/qbx4.tkx", std::string(3000, '\x5a'));
     EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_DAMAGEDSOURCE");
@@ -68,7 +72,7 @@ TEST_F(PreparationTest, ErrorsNameTheirTextAndLeaveNoUnpackedKit) {
     if (!readOnly.Mounted()) {
         ASSERT_EQ(::chmod(tmp_.c_str(), 0500), 0);
     }
-    const PreparationResult result = Prepare();
+    result = Prepare();
     EXPECT_EQ(ErrorOf(result), "IDS_ERROR_TEMPNOTWRITABLE");
     EXPECT_EQ(Narrow(result.errorDetail), tmp_ + "/\n" + std::strerror(readOnly.Mounted() ? EROFS : EACCES));
     if (!readOnly.Mounted()) ::chmod(tmp_.c_str(), 0700);
@@ -129,8 +133,14 @@ TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacki
     const std::vector<KitMemoryEntry> entries = {{u"big.cfg", 0, std::string(4u << 20, 'x')}};
     WriteKit(entries);
     fault_injection::ResetCount();
-    EXPECT_EQ(ErrorOf(Prepare()), "IDS_ERROR_NOSPACE");
+    const PreparationResult result = Prepare();
+    EXPECT_EQ(ErrorOf(result), "IDS_ERROR_NOSPACE");
     EXPECT_EQ(fault_injection::CountedOperations(), 0) << "the kit was unpacked";
+    // Which directory, how much it needs (the inflated 4 MiB and the table)
+    // and how much it has (the 1 MiB of the file system).
+    const std::string detail = Narrow(PreparationErrorContext(result.errorTextId, prepared_.kitPath));
+    EXPECT_EQ(detail.rfind("Temporary directory: " + tmp_ + "\nSpace needed: 409", 0), 0u) << detail;
+    EXPECT_NE(detail.find(" KB, free: 1024 KB"), std::string::npos) << detail;
 
     // Without the trailer the body's length shows only while unpacking; the
     // full directory is still too little space, and nothing stays behind.
@@ -181,7 +191,8 @@ TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhere
     };
     for (const Case& unusable : {Case{file + "/below", "IDS_TARGET_CANNOTCREATE", file},
                                  Case{tooLong, "IDS_TARGET_CANNOTCREATE", tooLong + "\nFile name too long"},
-                                 Case{"relative/tpl", "IDS_ERROR_NOTARGET", ""}}) {
+                                 Case{"relative/tpl", "IDS_TARGET_RELATIVE", "relative/tpl"},
+                                 Case{Path("a\nb"), "IDS_TARGET_CANNOTCREATE", Path("a\\nb")}}) {
         SCOPED_TRACE(unusable.target);
         KitReader kit;
         PreparedInstallation prepared;

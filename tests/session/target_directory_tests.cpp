@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -51,8 +52,23 @@ TEST(TargetText, EmptyAndRelativePathsAreRefusedWithTheirTexts) {
     EXPECT_EQ(Resolve(u"~/t", u"").problem, TargetProblem::Relative);
 
     EXPECT_STREQ(TargetProblemTextId(TargetProblem::Empty), "IDS_SETUP_EMPTYTARGET");
-    EXPECT_STREQ(TargetProblemTextId(TargetProblem::Relative), "IDS_ERROR_NOTARGET");
+    EXPECT_STREQ(TargetProblemTextId(TargetProblem::Relative), "IDS_TARGET_RELATIVE");
     EXPECT_EQ(TargetProblemTextId(TargetProblem::None), nullptr);
+    // The notice says what a full path looks like; below it, what was typed.
+    EXPECT_EQ(Narrow(TargetProblemDetail(ResolveTargetDirectory(u" ~root/x ", u"/home/ann"))), "~root/x");
+    EXPECT_EQ(Narrow(TargetProblemDetail(ResolveTargetDirectory(u"templates/mine", u"/home/ann"))), "templates/mine");
+}
+
+TEST(TargetText, ControlCharactersAreRefusedAndShownEscaped) {
+    // Anywhere inside the path, also where it would be relative; blanks at
+    // the ends are still trimmed away.
+    for (const char16_t* typed : {u"/srv/a\nb", u"~/t\tx", u"/srv/x\x7F", u"rel\x01/x", u"\n/srv/a\rb\n"}) {
+        const TargetCheck check = ResolveTargetDirectory(WideString(typed), WideString(u"/home/ann"));
+        EXPECT_EQ(check.problem, TargetProblem::ControlCharacter) << Narrow(WideString(typed));
+        EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_CANNOTCREATE");
+    }
+    EXPECT_EQ(Narrow(TargetProblemDetail(ResolveTargetDirectory(u"/srv/a\nb\x7F", u"/"))), "/srv/a\\nb\\x7f");
+    EXPECT_EQ(Resolve(u"/srv/tpl\n").problem, TargetProblem::None);
 }
 
 class TargetDiskTest : public InstallSandboxTest {
@@ -127,6 +143,48 @@ TEST_F(TargetDiskTest, ADirectoryThatRefusesFilesGivesTheSystemsReason) {
     check = Check(directory + "/sub");
     EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
     EXPECT_EQ(Narrow(check.problemPath), directory);
+}
+
+TEST_F(TargetDiskTest, AControlCharacterIsRefusedBeforeAnythingIsLookedAt) {
+    const TargetCheck check = Check(Path("a") + "\nb");
+    EXPECT_EQ(check.problem, TargetProblem::ControlCharacter);
+    EXPECT_EQ(Narrow(TargetProblemDetail(check)), Path("a") + "\\nb");
+    EXPECT_FALSE(Exists(Path("a")));
+}
+
+// What the system says about a directory that takes no new entries, and
+// about one that cannot even be searched, is the reason shown.
+TEST_F(TargetDiskTest, TheSystemsReasonIsTheOneThatFits) {
+    // The process file system answers "No such file or directory" to a new
+    // entry in an existing directory; the reason is that it allows none.
+    if (Check("/proc").problem == TargetProblem::NotWritable) {
+        const TargetCheck check = Check("/proc/templates");
+        EXPECT_EQ(check.problem, TargetProblem::CannotCreate);
+        EXPECT_EQ(Narrow(check.problemPath), "/proc");
+        EXPECT_EQ(std::string(check.systemReason.Data()), "Operation not permitted");
+    }
+    // A directory below one that an ordinary user may not search, checked
+    // as such a user in a child process.
+    const std::string hidden = Path("private");
+    WriteFile(hidden + "/keep", "");
+    ASSERT_EQ(chmod(hidden.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        const TargetCheck check = Check(hidden + "/x");
+        const bool named = Narrow(check.problemPath) == hidden + "/x" || Narrow(check.problemPath) == hidden;
+        _exit(check.problem == TargetProblem::CannotCreate && named &&
+                      std::string(check.systemReason.Data()) == "Permission denied"
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot become an ordinary user here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the unsearchable directory was refused without its reason";
 }
 
 TEST_F(TargetDiskTest, APathOverTheSystemsLimitsCannotBeCreated) {

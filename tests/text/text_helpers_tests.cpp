@@ -106,4 +106,23 @@ TEST(CompareNoCase, IgnoresCaseOfTheNarrowForm) {
 
 }  // namespace
 
+TEST(ControlCharacters, AreFoundAndEscapedOnOneLine) {
+    for (const char16_t* clean : {u"", u"/srv/tpl", u"/a b/\u00A0x/\u0080y", u"~/Vorlagen f\u00FCr"})
+        EXPECT_FALSE(ContainsControlCharacter(clean)) << ToNarrow(WideString(clean)).Data();
+    const WideString withZero(u"a\0b", 3);
+    for (const WideString& control :
+         {WideString(u"a\nb"), WideString(u"\t"), WideString(u"x\x7F"), withZero, WideString(u"\x1F/")})
+        EXPECT_TRUE(ContainsControlCharacter(control)) << ToNarrow(EscapeControlCharacters(control)).Data();
+    EXPECT_EQ(Text(EscapeControlCharacters(u"/tmp/a\nb\tc\rd")), u"/tmp/a\\nb\\tc\\rd");
+    EXPECT_EQ(Text(EscapeControlCharacters(WideString(u"\x01-\x7F-", 4) + withZero)), u"\\x01-\\x7f-a\\x00b");
+    EXPECT_EQ(Text(EscapeControlCharacters(u"plain\\path")), u"plain\\path");
+}
+
+TEST(FormatPattern, PutsEachArgumentInItsPlaceOnce) {
+    EXPECT_EQ(Text(FormatPattern(u"%1 files installed in %2", {u"12", u"/srv/t"})), u"12 files installed in /srv/t");
+    // Order follows the numbers, not the arguments; an argument is not read again.
+    EXPECT_EQ(Text(FormatPattern(u"%2: %1", {u"%2", u"b"})), u"b: %2");
+    EXPECT_EQ(Text(FormatPattern(u"100% sure, %3 and %", {u"a"})), u"100% sure, %3 and %");
+}
+
 }  // namespace tpl

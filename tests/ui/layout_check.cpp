@@ -22,7 +22,10 @@
 #include "catalog/message_catalog.h"
 #include "fs/last_error.h"
 #include "session/system_texts.h"
+#include "session/entry_tally.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
+#include "text/utf8.h"
 #include "ui/dir_select_page.h"
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
@@ -33,6 +36,38 @@ namespace {
 
 // A launcher file as long as a real one gets: a long account name.
 constexpr const char* kUnrecordedFile = "/home/firstname.lastname.accounting/.Vq/pivotrun/pivotrun.cfg";
+// The default template directory of that account, and a place where a
+// failure was met in it.
+constexpr const char* kTarget = "/home/firstname.lastname.accounting/.qbx4/Vq/qbx4/tmplts/";
+constexpr const char* kFailedAt = "/home/firstname.lastname.accounting/.qbx4/Vq/qbx4/tmplts/network/proxy.cfg";
+
+// A large kit's success: every line of the report at its widest.
+WideString SuccessReportSample() {
+    InstallSummary summary;
+    summary.changes = {12345, 6789, 1011};
+    return SuccessReport(summary, ToWide(kTarget));
+}
+
+// A failure, and one whose undo could not put four files back.
+WideString FailureSample(bool notRestored) {
+    InstallSummary summary;
+    if (notRestored) {
+        for (const char* name : {"desktop/panel.cfg", "network/proxy.cfg", "README.txt", "more.cfg"})
+            summary.notRestored.push_back(ToWide(kTarget) + ToWide(name));
+        summary.backupDirectory = u"/tmp/wz4sx12/";
+    }
+    return UndoneReport(summary, ToWide(kTarget), "IDS_ERROR_FINISH", MessageCatalog::GetText("IDS_INSTALL_ERROR"),
+                        ToWide(kFailedAt) + u"\nNot a directory");
+}
+
+WideString CancelledSample() {
+    return UndoneReport(InstallSummary(), ToWide(kTarget), "IDS_CANCEL_FINISH", WideString(), WideString());
+}
+
+// The second line of a box before the window: a catalog text and a place.
+std::string ContextSample(const char* textId, const char* then) {
+    return std::string(MessageCatalog::GetUtf8(textId)) + then;
+}
 
 // What the toolkit's folder chooser and the system's reason for EISDIR read
 // in a language, whatever the locale's language: the language's own words
@@ -273,9 +308,10 @@ void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title
     gtk_widget_show(box);
     Settle(box);
     CheckTree(box, box, textId);
-    // The system's reason ends the detail, in the language shown.
+    // The system's reason ends a refusal's detail, in the language shown.
     const SystemWords* words = SystemWordsOf(language_);
-    if (words != nullptr && !detail.empty() && FindLabelHolding(box, words->isADirectory) == nullptr)
+    const bool withReason = detail.find(SystemErrorText(EISDIR).Data()) != std::string::npos;
+    if (words != nullptr && withReason && FindLabelHolding(box, words->isADirectory) == nullptr)
         Report(textId, nullptr, std::string("does not give the system's reason as \"") + words->isADirectory + "\"");
     gtk_widget_destroy(box);
 }
@@ -334,30 +370,36 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
     CheckWizardPage(&wizard, "progress page");
     wizard.ShowRollingBack();
     CheckWizardPage(&wizard, "progress page rolling back");
-    wizard.ShowSuccessPage();
+    wizard.ShowSuccessPage(SuccessReportSample(), WideString());
     CheckWizardPage(&wizard, "success page");
     SaveScreenshot(wizard.GetWindow(), "success");
-    wizard.ShowSuccessPage(ToWide(kUnrecordedFile));
+    wizard.ShowSuccessPage(SuccessReportSample(), ToWide(kUnrecordedFile));
     CheckWizardPage(&wizard, "success page, directory not recorded");
-    wizard.ShowSuccessPage(WideString());
-    wizard.ShowFailurePage();
+    wizard.ShowFailurePage(FailureSample(false));
     CheckWizardPage(&wizard, "failure page");
-    wizard.ShowCancelledPage();
+    wizard.ShowFailurePage(FailureSample(true));
+    CheckWizardPage(&wizard, "failure page, files not put back");
+    wizard.ShowCancelledPage(CancelledSample());
     CheckWizardPage(&wizard, "cancelled page");
     gtk_widget_destroy(wizard.GetWindow());
 
     CheckBox("IDS_ACCEPT_CANCEL", kMessageBoxQuestionYesNo, title);
-    CheckBox("IDS_ERROR_NOSOURCE", kMessageBoxErrorOk, title);
+    CheckBox("IDS_ERROR_NOSOURCE", kMessageBoxErrorOk, title,
+             ContextSample("IDS_NOSOURCE_SEARCHED", "\n/home/firstname.lastname.accounting/Downloads/qbx4").c_str());
     CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title);
-    CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title);
+    const std::string sizes =
+        ToUtf8(FormatPattern(MessageCatalog::GetText("IDS_NOSPACE_SIZES"), {u"4194304", u"1048576"})).Data();
+    CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title,
+             (ContextSample("IDS_NOSPACE_TEMPDIR", " /home/firstname.lastname.accounting/tmp\n") + sizes).c_str());
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
     // The refusals of a typed directory and a failed installation name the
     // path and what the system said.
     const std::string detail =
         std::string("/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n") +
         SystemErrorText(EISDIR).Data();
-    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_ISFILE", "IDS_TARGET_CANNOTCREATE",
-                                "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR", "IDS_ERROR_TEMPNOTWRITABLE"})
+    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_RELATIVE", "IDS_TARGET_ISFILE",
+                                "IDS_TARGET_CANNOTCREATE", "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR",
+                                "IDS_ERROR_TEMPNOTWRITABLE"})
         CheckBox(refusal, kMessageBoxErrorOk, title, detail);
     CheckChooser();
     CheckUnpackingWindow(title);
@@ -379,7 +421,12 @@ bool LayoutCheck::CanariesNoticed(int argc, char** argv) {
          "IDS_WIZARD_NEXT", 80, 30},
         // The German notice of an unrecorded directory in one line's height.
         {"de", "success page with its notice pinned to one line",
-         [](CInstallerDlg* w) { w->ShowSuccessPage(ToWide(kUnrecordedFile)); }, "IDS_ERROR_NOTRECORDED", -1, 20},
+         [](CInstallerDlg* w) { w->ShowSuccessPage(SuccessReportSample(), ToWide(kUnrecordedFile)); },
+         "IDS_ERROR_NOTRECORDED", -1, 20},
+        // The Kazakh failure page, reason and path below its text, in the
+        // height of the text alone.
+        {"kk", "failure page with its text pinned to 150 px",
+         [](CInstallerDlg* w) { w->ShowFailurePage(FailureSample(false)); }, "IDS_ERROR_FINISH", -1, 150},
         // The Russian restoring text in 150 x 20 px.
         {"ru", "rolling back with its text pinned to 150 x 20 px",
          [](CInstallerDlg* w) {
