@@ -7,6 +7,7 @@
 #include "catalog/message_catalog.h"
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
+#include "text/text_helpers.h"
 #include "kit/kit_entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
@@ -21,6 +22,9 @@
 namespace tpl {
 
 namespace {
+// The mode new files are made with (less the umask), as FileOpen makes them.
+constexpr uint32_t kNewFileMode = 0660;
+
 // What a failed step left behind it, read once where the step returned its
 // code: anything that runs after it (an observer's log, the rollback) may
 // leave a failure of its own in the thread's last error.
@@ -42,6 +46,9 @@ void InstallEngine::Post(uint32_t code, const WideString& text, int32_t percent)
 uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     status_ = status;
     percent_ = 0;
+    target_.Reset();
+    held_.Reset();
+    heldKey_.clear();
     KitReader* kit = nullptr;
     WideString target;
     if (status_) status_->TakeJob(&kit, &target);
@@ -53,6 +60,9 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         // would otherwise fail the run halfway.
         uint32_t code = kit != nullptr ? CheckDestinationLengths(*kit, directory) : 0;
         if (code == 0) code = BeginTransaction(directory);
+        // From here on the target exists; everything inside it is reached
+        // from this descriptor.
+        if (code == 0) code = OpenDirectoryBeneath(directory, WideString(), &target_);
         if (code == 0 && kit == nullptr) code = ERROR_INVALID_PARAMETER;
         if (code != 0) return ReportFailure(code, 0, FailureBehind(code).systemErrno);
         code = WritePlan(*kit);
@@ -147,28 +157,53 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
 
     // The directories come first, so that setting the destination aside
     // knows whether its directory is one this run made.
-    uint32_t code = CreateDirectoryRecorded(ParentDirectory(destination));
+    const WideString parent = ParentDirectory(destination);
+    uint32_t code = CreateDirectoryRecorded(parent);
+    if (code == 0) code = HoldDirectory(parent);
     if (code != 0) return code;
+    const WideString name = destination.Substring(parent.Length() + 1);
 
     InstallTransaction& transaction = *transaction_;
     const std::u16string key = PathKey(destination);
     // A destination that an earlier entry of this run already wrote holds
     // nothing of the user's: backing it up again would overwrite the user's
     // file in the backup, and it is already recorded for the rollback.
-    bool keepMode = false;
-    uint32_t mode = 0;
+    PathOwner replaced;
     if (transaction.writtenPaths.count(key) == 0) {
-        code = SetAsideDestination(destination, &keepMode, &mode);
+        code = SetAsideDestination(destination, name, &replaced);
         if (code != 0) return code;
         transaction.writtenPaths.insert(key);
+    } else {
+        // The run's own earlier file goes; its access and owner stay.
+        (void)GetOwnerAt(held_.Get(), name, &replaced);
+        code = RemoveFileAt(held_.Get(), name);
+        if (code != 0) return code;
     }
-    code = kit.ExtractEntry(index, destination);
+    // Made exclusively: a name someone planted since (a link, perhaps to a
+    // file outside the template directory) is never written through.
+    UniqueFileHandle file;
+    code = CreateFileAt(held_.Get(), name, kNewFileMode, file.OutPtr());
+    if (code == ERROR_ALREADY_EXISTS) {
+        // It is not this run's to remove when undoing.
+        (void)journal_.Record('X', destination, true);
+        return code;
+    }
     if (code != 0) return code;
+    // The new file belongs to whoever owned what it replaces or, where it
+    // is new, the directory's owner: a superuser installing for a user
+    // leaves the user's templates the user's.
+    PathOwner owner = replaced;
+    if (!owner.known) (void)GetOwnerAt(held_.Get(), WideString(), &owner);
+    code = GiveHandleTo(file.Get(), owner);
     // The new contents take the access the owner gave the file they replace.
-    return keepMode ? SetPathMode(destination, mode) : 0;
+    if (code == 0 && replaced.known && replaced.regular) code = SetHandleMode(file.Get(), replaced.mode);
+    if (code == 0) code = kit.ExtractEntryTo(index, file.Get());
+    if (code != 0) return code;
+    return file.Reset();
 }
 
-uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode) {
+uint32_t InstallEngine::SetAsideDestination(const WideString& destination, const WideString& name,
+                                            PathOwner* replaced) {
     InstallTransaction& transaction = *transaction_;
     // A directory cannot be replaced by a file without putting the user's
     // tree at risk; the kit does not fit this template directory.
@@ -176,18 +211,18 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
         SetLastFileErrno(EISDIR);
         return ERROR_ALREADY_EXISTS;
     }
-
     const WideString parent = ParentDirectory(destination);
     const bool parentIsNew = transaction.createdDirectoryIdentities.count(PathKey(parent)) != 0;
-    // The entry test does not follow links: a dangling symbolic link is
-    // set aside too, since writing through it would create a file outside
-    // the template directory.
-    if (!parentIsNew && PathEntryExists(destination)) {
-        *keepMode = GetPathMode(destination, mode) == 0;
-        uint32_t code = BackupExistingFile(destination);
+    // The test does not follow links: a link (dangling or not) is set
+    // aside as it is, never written through. In a directory this run made,
+    // anything there was put there by someone else meanwhile: it goes
+    // aside as well, and comes back if the run is undone.
+    if (EntryExistsAt(held_.Get(), name)) {
+        (void)GetOwnerAt(held_.Get(), name, replaced);
+        uint32_t code = BackupExistingFile(destination, name);
         if (code == 0) return 0;
-        *keepMode = false;
-        if (code != ERROR_FILE_NOT_FOUND || PathExists(destination)) return code;
+        *replaced = PathOwner();
+        if (code != ERROR_FILE_NOT_FOUND || EntryExistsAt(held_.Get(), name)) return code;
     }
     if (!parentIsNew) {
         const uint32_t code = RememberDirectoryTime(parent);
@@ -200,6 +235,20 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, bool*
     if (code != 0) return code;
     transaction.createdFiles.push_back(destination);
     return 0;
+}
+
+uint32_t InstallEngine::HoldDirectory(const WideString& directory) {
+    const WideString path = WithoutFinalSeparator(directory);
+    const std::u16string key = PathKey(path);
+    if (held_ && key == heldKey_) return 0;
+    heldKey_.clear();
+    const WideString target = WithoutFinalSeparator(Top().targetDirectory);
+    if (!PathStartsWith(WithSeparator(path), WithSeparator(target))) return ERROR_INVALID_PARAMETER;
+    const WideString relative = path.Length() > target.Length() ? path.Substring(target.Length() + 1) : WideString();
+    const uint32_t code =
+        OpenDirectoryBelowHeld(target_.Get(), target, relative, &held_, StillRecorded(transaction_->createdDirectoryIdentities));
+    if (code == 0) heldKey_ = key;
+    return code;
 }
 
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int systemErrno) {

@@ -10,7 +10,9 @@
 #include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"
 #include "fs/file_types.h"
+#include "fs/held_directory.h"
 #include "fs/path_times.h"
+#include "fs/unique_file_handle.h"
 #include "kit/kit_entry_action.h"
 #include "text/cow_string.h"
 
@@ -85,7 +87,7 @@ private:
     // Posts the failure (with where it happened and, when systemErrno is not
     // 0, the system's words for it), rolls back, returns code.
     uint32_t ReportFailure(uint32_t code, int32_t percent, int systemErrno = 0);
-    uint32_t BackupExistingFile(const WideString& destination);
+    uint32_t BackupExistingFile(const WideString& destination, const WideString& name);
     uint32_t CreateDirectoryRecorded(const WideString& path);
     uint32_t CreateDirectoryUnrecorded(const WideString& path);
 
@@ -103,7 +105,13 @@ private:
     uint32_t SyncAndRecordCommit();
     uint32_t RunEntries(KitReader& kit);
     uint32_t InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan);
-    uint32_t SetAsideDestination(const WideString& destination, bool* keepMode, uint32_t* mode);
+    // Moves what stands at the destination (in the held directory) into the
+    // backup; *replaced tells whose place the new file takes.
+    uint32_t SetAsideDestination(const WideString& destination, const WideString& name, PathOwner* replaced);
+    // Holds directory (the target or a directory below it) in held_, reached
+    // from the held target without following a link, and, where this run
+    // made it, only when it is still the directory the run made.
+    uint32_t HoldDirectory(const WideString& directory);
     uint32_t RememberDirectoryTime(const WideString& directory);
     // Keeps the identity of a directory the run made, in memory and journal.
     uint32_t RecordMadeDirectory(const WideString& directory);
@@ -140,6 +148,11 @@ private:
     InstallObserver* observer_ = nullptr;
     int32_t percent_ = 0;     // of the entry being handled
     uint32_t entry_ = 0;      // the entry being handled
+    // The target, held from when it exists: every change inside it goes
+    // through descriptors reached from here, never through a link.
+    UniqueFileHandle target_;
+    UniqueFileHandle held_;  // the directory HoldDirectory last reached
+    std::u16string heldKey_;
     // The backup directory that a rollback could not empty: replaced files
     // wait there for the user (or the next start).
     WideString keptBackup_;

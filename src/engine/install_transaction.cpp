@@ -20,6 +20,7 @@
 #include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"
 #include "fs/directory_sync.h"
+#include "fs/held_directory.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "fs/file_io.h"
@@ -176,7 +177,7 @@ uint32_t InstallEngine::RecordMadeDirectory(const WideString& directory) {
     // Undo must know the directory it made from another one that someone
     // puts under the same name later: that one, and all in it, is theirs.
     PathIdentity identity;
-    const uint32_t code = GetPathIdentity(directory, &identity);
+    const uint32_t code = target_ ? GetHeldIdentity(held_.Get(), &identity) : GetPathIdentity(directory, &identity);
     transaction_->createdDirectoryIdentities[PathKey(directory)] = identity;
     if (code != 0) return 0;  // unknown: undo goes by the name alone
     return journal_.RecordDirectoryIdentity(directory, identity);
@@ -285,7 +286,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     return code;
 }
 
-uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
+uint32_t InstallEngine::BackupExistingFile(const WideString& destination, const WideString& name) {
     InstallTransaction& transaction = *transaction_;
     if (transaction.backupDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
     if (!PathStartsWith(destination, transaction.targetDirectory)) return ERROR_INVALID_PARAMETER;
@@ -314,10 +315,18 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination) {
                          transaction.plannedActions[entry_] == EntryAction::Replace;
     code = planned ? 0 : RecordAhead('B', destination);
     if (code != 0) return code;
-    code = MovePath(destination, backup);
+    if (copied) {
+        code = MovePath(destination, backup);
+    } else {
+        // A rename from the held directory: a link someone put in place of
+        // a directory on the way cannot bring another tree's file along.
+        UniqueFileHandle backupHeld;
+        code = OpenDirectoryBeneath(backupParent, WideString(), &backupHeld);
+        if (code == 0) code = RenameAt(held_.Get(), name, backupHeld.Get(), name);
+    }
     // A move that reports failure after the file has left its place still
     // has to be undone by the rollback.
-    if (code == 0 || (!PathExists(destination) && PathExists(backup))) {
+    if (code == 0 || (!EntryExistsAt(held_.Get(), name) && PathEntryExists(backup))) {
         transaction.backedUpFiles.push_back(BackedUpFile{destination, backup});
         const uint32_t recorded = journal_.Record('M', destination, copied);
         if (code == 0) code = recorded;
@@ -350,12 +359,25 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     code = RememberDirectoryTime(parent);
     if (code != 0) return code;
     code = transaction.plannedDirectories.count(key) != 0 ? 0 : RecordAhead('D', directory);
+    if (code == 0) code = HoldDirectory(parent);
     if (code != 0) return code;
-    code = CreateDirectoryPath(directory);
+    PathOwner owner;
+    (void)GetOwnerAt(held_.Get(), WideString(), &owner);
+    code = CreateDirectoryAt(held_.Get(), directory.Substring(parent.Length() + 1), 0777);
+    if (code == ERROR_ALREADY_EXISTS) {
+        // Someone made it since the run began: it is theirs, not the run's.
+        code = journal_.Record('X', directory, true);
+        if (code == 0) code = HoldDirectory(directory);
+        if (code == 0) transaction.knownDirectories.insert(key);
+        return code;
+    }
     if (code != 0) return code;
     if (observer_) observer_->DirectoryCreated(directory);
     transaction.createdDirectories.push_back(directory);
     transaction.knownDirectories.insert(key);
+    code = HoldDirectory(directory);
+    if (code == 0) code = GiveHandleTo(held_.Get(), owner);
+    if (code != 0) return code;
     return RecordMadeDirectory(directory);
 }
 
@@ -420,8 +442,15 @@ uint32_t InstallEngine::PlanDirectory(const WideString& path) {
         transaction.timedDirectories.count(key) != 0 || transaction.createdDirectoryIdentities.count(key) != 0)
         return 0;
     // The deepest directory that exists gets the new entries: its times
-    // are to be put back.
-    if (IsExistingDirectory(directory)) return RememberDirectoryTime(directory);
+    // are to be put back, and undo enters it only while it is the same one.
+    if (IsExistingDirectory(directory)) {
+        PathIdentity identity;
+        if (GetPathIdentity(directory, &identity) == 0 && IsRealDirectory(directory)) {
+            const uint32_t code = journal_.RecordDirectoryIdentity(directory, identity);
+            if (code != 0) return code;
+        }
+        return RememberDirectoryTime(directory);
+    }
     const WideString parent = ParentOrCurrent(directory);
     if (IsDriveLetter(parent) || PathKey(parent) == key) return 0;
     const uint32_t code = PlanDirectory(parent);

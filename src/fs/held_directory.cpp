@@ -151,7 +151,8 @@ uint32_t GetOwnerAt(FileHandle dir, const WideString& name, PathOwner* out) {
         result = ::fstatat(dir, native.c_str(), &status, AT_SYMLINK_NOFOLLOW);
     }
     if (result != 0) return fs_detail::StoreErrno(errno);
-    *out = PathOwner{static_cast<uint32_t>(status.st_uid), static_cast<uint32_t>(status.st_gid), true};
+    *out = PathOwner{static_cast<uint32_t>(status.st_uid), static_cast<uint32_t>(status.st_gid),
+                     static_cast<uint32_t>(status.st_mode & 0777), S_ISREG(status.st_mode), true};
     return ERROR_SUCCESS;
 }
 

@@ -55,10 +55,12 @@ bool EntryExistsAt(FileHandle dir, const tpl::WideString& name);
 // the open file fd. Counted by fault injection.
 [[nodiscard]] uint32_t SetHandleMode(FileHandle fd, uint32_t mode);
 
-// Who owns a file system object.
+// Who owns a file system object, and its permission bits.
 struct PathOwner {
     uint32_t user = 0;
     uint32_t group = 0;
+    uint32_t mode = 0;     // mode & 0777
+    bool regular = false;  // a regular file (not a link, not a directory)
     bool known = false;
 };
 // The owner of name in dir (links not followed), or of dir itself when name

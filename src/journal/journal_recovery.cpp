@@ -9,6 +9,7 @@
 #include "fs/file_finder.h"
 #include "fs/file_creation_probe.h"
 #include "fs/file_io.h"
+#include "fs/held_directory.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
 #include "fs/path_ops.h"
@@ -65,6 +66,35 @@ void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& r
         CollectBackedUpFiles(backupDirectory, subdirectory, files, partialCopies);
 }
 
+// The directories the journal knows, by path: those the run was to make
+// and those it found, each with its identity where recorded. What someone
+// else turned out to own (X) is not among them.
+CreatedDirectories KnownDirectories(const std::vector<JournalRecord>& records) {
+    CreatedDirectories known;
+    for (const JournalRecord& r : records)
+        if (r.tag == 'D') known.emplace(PathKey(r.path), PathIdentity());
+    for (const JournalRecord& r : records)
+        if (r.tag == 'I') known[PathKey(r.path)] = r.identity;
+    for (const JournalRecord& r : records)
+        if (r.tag == 'X') known.erase(PathKey(r.path));
+    return known;
+}
+
+// Reaches the directory that holds path, strictly below the target,
+// through descriptors: never through a link, never out of the target (no
+// ".."), and only through directories that are still the ones the journal
+// knows. *name receives path's last component.
+uint32_t HoldParentBelow(const WideString& target, const WideString& path, const CreatedDirectories& known,
+                         UniqueFileHandle* directory, WideString* name) {
+    if (!IsBelow(path, target)) return ERROR_INVALID_PARAMETER;
+    const WideString relative = path.Substring(target.Length());
+    const uint32_t slash = relative.FindLast(u'/');
+    *name = slash == WideString::npos ? relative : relative.Substring(slash + 1);
+    const WideString parent = slash == WideString::npos ? WideString() : relative.Substring(0, slash);
+    return OpenDirectoryBeneath(WithoutFinalSeparator(target), parent, directory,
+                                StillRecorded(known));
+}
+
 // Moves every file found in the backup home: the backup holds nothing but
 // the user's files, each at its path relative to the target, so a move whose
 // record a power loss took is still found. Across file systems a move is a
@@ -81,12 +111,22 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     std::set<std::u16string> moved;
     for (const JournalRecord& r : records)
         if (r.tag == 'M') moved.insert(PathKey(r.path));
+    const CreatedDirectories known = KnownDirectories(records);
     std::vector<WideString> files, partialCopies;
     CollectBackedUpFiles(backupDirectory, WideString(), &files, &partialCopies);
     for (const WideString& relative : partialCopies) DeleteFilePath(backupDirectory + relative);
     for (const WideString& relative : files) {
         const WideString source = backupDirectory + relative;
         const WideString destination = target + relative;
+        // Home only into the directory it came from: one swapped for a
+        // link or for another directory keeps the file in the backup.
+        UniqueFileHandle home;
+        WideString name;
+        if (HoldParentBelow(target, destination, known, &home, &name) != 0) {
+            ++report->keptFiles;
+            if (options.step) options.step(RollbackStep::FileRestored, destination, false);
+            continue;
+        }
         // A kill during a copy back home leaves its temporary name beside
         // the file it was to replace.
         RemoveInterruptedCopiesOf(source, destination);
@@ -94,9 +134,18 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
         const bool renamed = OnSameFileSystem(source, parent);
         const bool completed = moved.count(PathKey(destination)) != 0;
         if (!completed && !renamed && PathEntryExists(destination)) continue;
-        if (!renamed && PathEntryExists(destination) && !IsExistingDirectory(destination))
-            DeleteFilePath(destination);
-        const bool restored = MovePath(source, destination) == 0;
+        bool restored = false;
+        if (renamed) {
+            UniqueFileHandle from;
+            const uint32_t slash = relative.FindLast(u'/');
+            restored = OpenDirectoryBeneath(WithoutFinalSeparator(backupDirectory),
+                                            slash == WideString::npos ? WideString() : relative.Substring(0, slash),
+                                            &from) == 0 &&
+                       RenameAt(from.Get(), name, home.Get(), name) == 0;
+        } else {
+            if (EntryExistsAt(home.Get(), name) && !IsExistingDirectory(destination)) RemoveFileAt(home.Get(), name);
+            restored = MovePath(source, destination) == 0;
+        }
         ++(restored ? report->restoredFiles : report->keptFiles);
         if (options.step) options.step(RollbackStep::FileRestored, destination, restored);
     }
@@ -119,20 +168,18 @@ bool IsStagingPath(const WideString& path, const WideString& target) {
 // that holds it.
 void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report, const UndoOptions& options) {
     const WideString& target = report->targetDirectory;
-    CreatedDirectories created;
+    const CreatedDirectories created = KnownDirectories(records);
     std::set<std::u16string> othersOwn;
-    for (const JournalRecord& r : records) {
-        if (r.tag == 'D') created.emplace(PathKey(r.path), PathIdentity());
-        if (r.tag == 'X') othersOwn.insert(PathKey(r.path));
-    }
     for (const JournalRecord& r : records)
-        if (r.tag == 'I' && created.count(PathKey(r.path)) != 0) created[PathKey(r.path)] = r.identity;
-    for (const std::u16string& key : othersOwn) created.erase(key);
+        if (r.tag == 'X') othersOwn.insert(PathKey(r.path));
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'F' || othersOwn.count(PathKey(it->path)) != 0 || !IsBelow(it->path, target) ||
-            !PathEntryExists(it->path) || !CreatedDirectoriesIntact(it->path, created))
+        if (it->tag != 'F' || othersOwn.count(PathKey(it->path)) != 0) continue;
+        UniqueFileHandle directory;
+        WideString name;
+        if (HoldParentBelow(target, it->path, created, &directory, &name) != 0 ||
+            !EntryExistsAt(directory.Get(), name))
             continue;
-        const bool removed = DeleteFilePath(it->path) == 0 && !PathEntryExists(it->path);
+        const bool removed = RemoveFileAt(directory.Get(), name) == 0;
         if (removed) ++report->removedFiles;
         if (options.step) options.step(RollbackStep::FileRemoved, it->path, removed);
     }
@@ -142,7 +189,16 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
             !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)) ||
             !IsRealDirectory(it->path))
             continue;
-        const bool removed = CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path);
+        bool removed = false;
+        UniqueFileHandle directory, itself;
+        WideString name;
+        if (!IsBelow(it->path, target)) {
+            removed = CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path);
+        } else if (HoldParentBelow(target, it->path, created, &directory, &name) == 0 &&
+                   OpenDirectoryBelowHeld(directory.Get(), ParentDirectory(it->path), name, &itself,
+                                          StillRecorded(created)) == 0) {
+            removed = RemoveEmptyDirectoryAt(directory.Get(), name);
+        }
         if (removed) ++report->removedDirectories;
         if (options.step) options.step(RollbackStep::DirectoryRemoved, it->path, removed);
     }
@@ -291,6 +347,14 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations(const std::vector<Wi
         reports.push_back(UndoInstallation(directory, DecodeJournal(contents), &lock, UndoOptions()));
     }
     return reports;
+}
+
+DirectoryCheck StillRecorded(const CreatedDirectories& recorded) {
+    return [&recorded](const WideString& reached, const PathIdentity& identity) {
+        const auto found = recorded.find(PathKey(reached));
+        return found == recorded.end() || !found->second.known ||
+               (found->second.device == identity.device && found->second.inode == identity.inode);
+    };
 }
 
 bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& created) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+#include "fs/held_directory.h"
 #include "journal/install_journal.h"
 
 namespace tpl {
@@ -61,6 +62,11 @@ WideString BackupBaseBeside(const WideString& targetDirectory, const WideString&
 // The directories a run made, by the keys of their paths (without final
 // "/"), with their identities where known.
 using CreatedDirectories = std::unordered_map<std::u16string, PathIdentity>;
+
+// For walks through held directories: a directory whose identity is
+// recorded is entered only while it is still that one. recorded must
+// outlive the check.
+DirectoryCheck StillRecorded(const CreatedDirectories& recorded);
 
 // True when no directory on the path that the run made has been put aside
 // for something else, such as a link to another tree or another directory

@@ -201,37 +201,50 @@ TEST_F(EngineBoundaryTest, RollbackAndRecoveryRemoveOnlyWhatTheRunMade) {
         2, addForeign, [this] { fsys::remove_all(TargetPath("new")); }, check);
 }
 
-// A directory the run made, swapped for a link to another tree, is never
-// followed; a link the user had made before the run is, both ways.
-TEST_F(EngineBoundaryTest, LinksInPlaceOfMadeDirectoriesAreNeverFollowedWhenUndoing) {
+// A directory the run made, or one that was there before it, swapped for a
+// link to another tree, is never followed when undoing; nor is a link
+// that stood inside the template directory before the run followed when
+// installing.
+TEST_F(EngineBoundaryTest, LinksInPlaceOfDirectoriesAreNeverFollowed) {
     const std::string elsewhere = root_ + "/elsewhere";
     const std::string usersTree = root_ + "/users-tree";
-    PutFile("../users-tree/linked.cfg", "user's original", kOld);
-    ASSERT_EQ(symlink(usersTree.c_str(), TargetPath("mine").c_str()), 0);
-    LoadKit({Entry("mine/linked.cfg", kNew, "through the user's link"), Entry("made/a.cfg", kNew, "a"),
-             Entry("made/b.cfg", kNew, "b"), Entry("blocker", kNew, "fails")});
+    PutDirectory("sub");
+    LoadKit({Entry("made/a.cfg", kNew, "a"), Entry("made/b.cfg", kNew, "b"), Entry("sub/new.cfg", kNew, "new"),
+             Entry("blocker", kNew, "fails")});
     PutDirectory("blocker");
     const auto swapForLink = [&] {
         Write(elsewhere + "/a.cfg", "not the run's a");
         Write(elsewhere + "/b.cfg", "not the run's b");
+        Write(elsewhere + "/new.cfg", "not the run's new");
         fsys::rename(TargetPath("made"), root_ + "/made-aside");
         fsys::create_directory_symlink(elsewhere, TargetPath("made"));
+        fsys::rename(TargetPath("sub"), root_ + "/sub-aside");
+        fsys::create_directory_symlink(elsewhere, TargetPath("sub"));
     };
     const auto check = [&](const char* how) {
         SCOPED_TRACE(how);
         EXPECT_EQ(ReadFile(elsewhere + "/a.cfg"), "not the run's a");
         EXPECT_EQ(ReadFile(elsewhere + "/b.cfg"), "not the run's b");
-        EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "user's original");
-        EXPECT_EQ(MtimeSeconds(usersTree + "/linked.cfg"), kOld);
+        EXPECT_EQ(ReadFile(elsewhere + "/new.cfg"), "not the run's new");
         EXPECT_TRUE(fsys::is_symlink(TargetPath("made")));
     };
     const auto reset = [&] {
-        fsys::remove(TargetPath("made"));
-        fsys::remove_all(root_ + "/made-aside");
-        fsys::remove_all(elsewhere);
+        for (const char* name : {"made", "sub"}) fsys::remove(TargetPath(name));
+        for (const char* name : {"made-aside", "sub-aside", "elsewhere"}) fsys::remove_all(root_ + "/" + name);
+        PutDirectory("sub");
     };
-    UndoBothWays(2, swapForLink, reset, check,
-                 [&] { EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "through the user's link"); });
+    UndoBothWays(2, swapForLink, reset, check);
+
+    // The user's own link inside the target: the entry below it fails the
+    // run, and the tree it leads to is left alone.
+    reset();
+    PutFile("../users-tree/linked.cfg", "user's original", kOld);
+    ASSERT_EQ(symlink(usersTree.c_str(), TargetPath("mine").c_str()), 0);
+    LoadKit({Entry("new.cfg", kNew, "new"), Entry("mine/linked.cfg", kNew, "through the user's link")});
+    EXPECT_NE(RunInstall(), 0u);
+    EXPECT_EQ(ReadFile(usersTree + "/linked.cfg"), "user's original");
+    EXPECT_EQ(MtimeSeconds(usersTree + "/linked.cfg"), kOld);
+    EXPECT_FALSE(Exists(TargetPath("new.cfg")));
 }
 
 // A directory the run made, replaced by another real directory while the

@@ -61,6 +61,7 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
     EXPECT_EQ(recorded,
               "T /\n"
               // The plan, on the disk before the first change:
+              "I \n"  // which directory the target is: undo enters only that one
               "N \n"  // the target's own times, before its first change
               "B /r.cfg\n"
               "D /n\n"
