@@ -332,3 +332,47 @@ TEST_F(EngineBoundaryTest, NamesPlantedInTheTemporaryDirectoryCannotStopTheRun) 
 }
 
 }  // namespace tpl
+
+namespace tpl {
+
+// Another user of a shared (group-writable) template directory plants links
+// to a private file outside it at the names a run is about to write, in a
+// directory the run has just made: the run writes through none of them.
+TEST_F(EngineBoundaryTest, LinksPlantedByAnotherUserAreNeverWrittenThrough) {
+    const std::string secret = root_ + "/secret";
+    Write(secret, "private");
+    ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+    struct timespec old[2] = {{kOld, 0}, {kOld, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, secret.c_str(), old, 0), 0);
+    ASSERT_EQ(chmod(root_.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(target_.c_str(), 0777), 0);
+    constexpr int kPlanted = 40;
+    std::vector<KitMemoryEntry> entries{Entry("new/first.cfg", kNew, "first")};
+    for (int i = 0; i < kPlanted; ++i) entries.push_back(Entry("new/f" + std::to_string(i) + ".cfg", kNew, "kit"));
+    LoadKit(entries);
+
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t done) {
+        if (done != 0) return;
+        const pid_t planter = fork();
+        if (planter == 0) {
+            // As someone else where the test can be someone else.
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+            int planted = 0;
+            for (int i = 0; i < kPlanted; ++i)
+                planted += symlink(secret.c_str(), TargetPath("new/f" + std::to_string(i) + ".cfg").c_str()) == 0;
+            _exit(planted == kPlanted ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(planter, &status, 0), planter);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the links could not be planted";
+    });
+    const mode_t mask = umask(0);  // the run's new directory is as open as the target
+    RunInstall(engine);
+    umask(mask);
+    EXPECT_EQ(ReadFile(secret), "private");
+    EXPECT_EQ(MtimeSeconds(secret), kOld);
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+}
+
+}  // namespace tpl

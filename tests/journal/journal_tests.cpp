@@ -445,6 +445,20 @@ TEST_F(JournalRecovery, UnreadableOrForeignJournalsLeaveEverythingAsFound) {
     ASSERT_EQ(1u, reports.size());
     EXPECT_TRUE(RecoveryIsComplete(reports[0]));
     EXPECT_FALSE(fsys::exists(backup_));
+
+    // A forged journal that leads out of the target by "..": nothing
+    // outside it is touched.
+    const fsys::path outside = target_.parent_path();
+    WriteText(outside / "victim.cfg", "not below the target");
+    fsys::create_directory(outside / "victim-dir");
+    fsys::create_directory(backup_);
+    WriteText(backup_ / "wz4sx.journal", EncodeJournalRecord('T', N(target_.string() + "/")) +
+                                             EncodeJournalRecord('D', N(target_.string() + "/../victim-dir")) +
+                                             EncodeJournalRecord('F', N(target_.string() + "/../victim.cfg")));
+    reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_EQ("not below the target", ReadWholeFile(outside / "victim.cfg"));
+    EXPECT_TRUE(fsys::exists(outside / "victim-dir"));
 }
 
 TEST_F(JournalRecovery, EmptyDirectoryWithoutJournalIsRemovedOthersAreKept) {
