@@ -18,6 +18,7 @@
 #include "app/usage_text.h"
 #include "fs/last_error.h"
 #include "session/console_text.h"
+#include "config/template_locations.h"
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "text/convert.h"
@@ -30,8 +31,13 @@ namespace {
 // Before anything of this run touches the template directory: an earlier
 // run that was killed, crashed or lost its power is rolled back from its
 // journal, and the user learns what was restored.
-void RecoverEarlierRuns(InstallLog& log) {
-    for (const NarrowString& line : RecoverAtStartup()) {
+void RecoverEarlierRuns(InstallLog& log, const LaunchOptions& options) {
+    // A run keeps its backup beside its template directory when the
+    // temporary directory lies elsewhere: each directory this run may use,
+    // or an earlier one used, is looked at.
+    std::vector<WideString> targets = KnownTemplateDirectories();
+    if (!options.targetDirectory.Empty()) targets.push_back(options.targetDirectory);
+    for (const NarrowString& line : RecoverAtStartup(targets)) {
         const std::string escaped = EscapeControls(std::string(line.Data(), line.Length()));
         std::fprintf(stderr, "%s\n", escaped.c_str());
         log.Write("recovered an earlier run: " + escaped);
@@ -100,7 +106,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     // Installed first, so that a signal during the recovery lets it finish.
     if (!InstallInterruptionHandlers())
         std::fputs("tplsetup: cannot catch interruption signals\n", stderr);
-    RecoverEarlierRuns(log);
+    RecoverEarlierRuns(log, options);
     if (InterruptionRequested()) return kExitCancelled;
 
 #if !GLIB_CHECK_VERSION(2, 32, 0)

@@ -25,6 +25,10 @@ bool IsDirectoryWritable(const WideString& directory);
 uint32_t ProbeDirectoryWritable(const WideString& directory);
 WideString GetDefaultTemplateBase();
 TemplateProposal ProposeTemplateDirectory();
+// Every template directory an installation of this user may have used: the
+// locations both launcher files name and the default one, so that a run
+// interrupted there (its backup kept beside it) is found again.
+std::vector<WideString> KnownTemplateDirectories();
 // The cleaning of a proposed directory before it is shown: URLs dropped,
 // "file://" removed, "\" to "/", line feeds and carriage returns removed.
 WideString CleanProposedDirectory(const WideString& directory);

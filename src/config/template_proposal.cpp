@@ -83,6 +83,15 @@ TemplateProposal ProposeTemplateDirectory() {
     return proposal;
 }
 
+std::vector<WideString> KnownTemplateDirectories() {
+    std::vector<WideString> directories;
+    CollectTemplateLocations(&directories, LauncherProfile::Main);
+    CollectTemplateLocations(&directories, LauncherProfile::Alternative);
+    directories.push_back(GetDefaultTemplateBase() + u"tmplts" + u"/");
+    for (WideString& directory : directories) directory = CleanProposedDirectory(directory);
+    return directories;
+}
+
 WideString CleanProposedDirectory(const WideString& directory) {
     WideString cleaned = directory;
     for (const char16_t* remote : {u"http://", u"https://", u"ftp://"}) {

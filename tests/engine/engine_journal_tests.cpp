@@ -2,6 +2,7 @@
 // it outlives the run, and that no kit entry can overwrite it.
 #include <fstream>
 #include <sstream>
+#include <filesystem>
 #include <sys/stat.h>
 #include "journal/install_journal.h"
 #include "engine_test_support.h"
@@ -123,10 +124,26 @@ TEST_F(EngineJournalTest, ReplacedFilesKeepTheirPermissionBits) {
     PutFile("twice.cfg", "old", kOld, 0604);
     LoadKit({Entry("private.cfg", kNew, "new"), Entry("readonly.cfg", kNew, "new"), Entry("tool.sh", kNew, "new"),
              Entry("setid.sh", kNew, "new"), Entry("twice.cfg", kNew, "first"), Entry("twice.cfg", kNew + 5, "second"),
-             Entry("fresh.cfg", kNew, "new")});
+             Entry("fresh.cfg", kNew, "new"), Entry("made/inner.cfg", kNew, "new")});
     const mode_t mask = umask(0);
     umask(mask);
+    // The superuser installing for a user leaves the user's tree the user's.
+    const bool asRoot = geteuid() == 0;
+    const uid_t user = 65534;
+    if (asRoot) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(target_))
+            ASSERT_EQ(lchown(entry.path().c_str(), user, user), 0);
+        ASSERT_EQ(chown(target_.c_str(), user, user), 0);
+    }
     ASSERT_EQ(RunInstall(), 0u);
+    if (asRoot) {
+        for (const char* path : {"private.cfg", "twice.cfg", "fresh.cfg", "made", "made/inner.cfg"}) {
+            struct stat status;
+            ASSERT_EQ(lstat(TargetPath(path).c_str(), &status), 0) << path;
+            EXPECT_EQ(status.st_uid, user) << path;
+            EXPECT_EQ(status.st_gid, user) << path;
+        }
+    }
 
     EXPECT_EQ(ModeOf(TargetPath("private.cfg")), 0600u);
     EXPECT_EQ(ModeOf(TargetPath("readonly.cfg")), 0444u);

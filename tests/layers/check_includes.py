@@ -24,7 +24,9 @@ BELOW = {
 BELOW["headless"] = BELOW["session"] | {"session"}
 BELOW["ui"] = BELOW["session"] | {"session"}
 BELOW["app"] = BELOW["session"] | {"session", "headless", "ui"}
-BELOW["tkx"] = {"kit", "journal", "fs", "text"}
+# tkx recover finds interrupted runs beside the directories the launcher
+# files name, so it reads them.
+BELOW["tkx"] = {"kit", "journal", "config", "fs", "text"}
 LAYERS = set(BELOW)
 # tkx diff promises what an installation would do; its tests hold that
 # promise against the engine itself, which the tool does not use.

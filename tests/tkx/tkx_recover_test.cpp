@@ -26,11 +26,11 @@ protected:
         ASSERT_EQ(mkdir(backup_.c_str(), 0700), 0);
     }
     // A run that had replaced kept.cfg and added added.cfg when it died.
-    void LeaveInterruptedRun() {
+    void LeaveInterruptedRun(const std::string& backup) {
         InstallJournal journal;
-        ASSERT_EQ(journal.Begin(Wide(backup_ + "/"), Wide(Path("target/"))), 0u);
+        ASSERT_EQ(journal.Begin(Wide(backup + "/"), Wide(Path("target/"))), 0u);
         ASSERT_EQ(journal.Record('B', WPath("target/kept.cfg")), 0u);
-        fsys::rename(Path("target/kept.cfg"), backup_ + "/kept.cfg");
+        fsys::rename(Path("target/kept.cfg"), backup + "/kept.cfg");
         ASSERT_EQ(journal.Record('M', WPath("target/kept.cfg")), 0u);
         WriteBytes(Path("target/kept.cfg"), std::string("the kit's"));
         ASSERT_EQ(journal.Record('F', WPath("target/added.cfg")), 0u);
@@ -43,7 +43,7 @@ protected:
 }  // namespace
 
 TEST_F(TkxRecoverTest, RestoresAnInterruptedRunAndSaysSo) {
-    LeaveInterruptedRun();
+    LeaveInterruptedRun(backup_);
     // The unpacked kit the run left goes too, as at the installer's start.
     WriteBytes(tmp_ + "/txkA1b2c3", std::string("unpacked body"));
     fsys::last_write_time(tmp_ + "/txkA1b2c3", fsys::file_time_type::clock::now() - std::chrono::hours(1));
@@ -60,6 +60,18 @@ TEST_F(TkxRecoverTest, RestoresAnInterruptedRunAndSaysSo) {
     const TkxRun again = Tkx({"recover"});
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.out, "nothing to recover\n");
+
+    // A run whose backup lay beside its template directory, as when the
+    // temporary directory is on another file system: found when the
+    // directory is named.
+    const std::string beside = Path(".wz4sxbk0");
+    ASSERT_EQ(mkdir(beside.c_str(), 0700), 0);
+    LeaveInterruptedRun(beside);
+    EXPECT_EQ(Tkx({"recover"}).out, "nothing to recover\n");
+    const TkxRun named = Tkx({"recover", "--", Path("target")});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(ReadWholeFile(Path("target/kept.cfg")), "the user's");
+    EXPECT_FALSE(fsys::exists(beside));
 }
 
 TEST_F(TkxRecoverTest, WhatCannotBeFinishedIsReportedWithAFailureStatus) {
@@ -77,8 +89,8 @@ TEST_F(TkxRecoverTest, HelpAndUsage) {
     EXPECT_NE(help.out.find("usage: tkx recover"), std::string::npos);
     EXPECT_NE(Tkx({"--help"}).out.find("  recover "), std::string::npos);
 
-    LeaveInterruptedRun();
-    const TkxRun extra = Tkx({"recover", "now"});
+    LeaveInterruptedRun(backup_);
+    const TkxRun extra = Tkx({"recover", "--now"});
     EXPECT_EQ(extra.status, 2);
     EXPECT_FALSE(extra.err.empty());
     EXPECT_TRUE(fsys::exists(backup_ + "/wz4sx.journal"));  // a usage error does nothing

@@ -1,7 +1,11 @@
 // tkx recover: finishes installations that were interrupted (killed, crashed,
 // or cut off by a power loss) for the current user.
 #include <ostream>
+#include <string>
+#include <vector>
+#include "config/template_locations.h"
 #include "journal/journal_recovery.h"
+#include "text/path_bytes.h"
 #include "tkx_commands.h"
 
 namespace tpl {
@@ -9,10 +13,12 @@ namespace tpl {
 namespace {
 
 const char kRecoverUsage[] =
-    "usage: tkx recover\n"
+    "usage: tkx recover [--] [DIRECTORY...]\n"
     "\n"
-    "Looks in the temporary directory (TMPDIR, else /tmp) for installations of\n"
-    "the current user that were interrupted and that no running installer holds,\n"
+    "Looks in the temporary directory (TMPDIR, else /tmp), and beside and inside\n"
+    "each template directory given or named in the launcher files (where a run\n"
+    "keeps its backup when TMPDIR lies on another file system), for installations\n"
+    "of the current user that were interrupted and that no running installer holds,\n"
     "and finishes each: an unfinished one is rolled back from its journal, so that\n"
     "its template directory is as before; of a completed one only the backup is\n"
     "removed. Unpacked kits (\"txk\" files) that killed runs left are removed too.\n"
@@ -30,11 +36,19 @@ int RunRecover(const std::vector<std::string>& args, std::ostream& out, std::ost
             return kTkxOk;
         }
     }
-    if (!args.empty()) {
-        err << "tkx: recover: takes no arguments\n" << kRecoverUsage;
-        return kTkxUsage;
+    std::vector<WideString> targets = KnownTemplateDirectories();
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && !arg.empty() && arg[0] == '-') {
+            err << "tkx: recover: unknown option '" << arg << "'\n" << kRecoverUsage;
+            return kTkxUsage;
+        } else {
+            targets.push_back(PathFromBytes(arg.c_str()));
+        }
     }
-    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations(targets);
     const NarrowString kits = RemoveAbandonedUnpackedKits();
     if (reports.empty() && kits.Empty()) {
         out << "nothing to recover\n";
