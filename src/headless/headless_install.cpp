@@ -7,6 +7,7 @@
 #include "headless/progress_reporter.h"
 #include "headless/unpack_progress_line.h"
 #include "kit/kit_plan.h"
+#include "text/utf8.h"
 #include "session/console_text.h"
 #include "session/install_log.h"
 #include "session/install_outcome.h"
@@ -69,6 +70,25 @@ private:
         if (!request_.quiet) PrintLine(messages_, text);
     }
     int Install(const PreparedInstallation& prepared);
+    // How undoing ended: the usual sentence, or, when replaced files could
+    // not be put back, which ones and where they wait; that is shown even
+    // with --quiet, since the directory is not as it was.
+    void TellUndone(const InstallSession& session, const WideString& target, const char* finishTextId) {
+        const InstallSummary summary = session.Summary();
+        if (summary.notRestored.empty()) {
+            Say(ConsoleCatalogText(finishTextId));
+            return;
+        }
+        const NarrowString report = ToUtf8(UndoneReport(summary, target, finishTextId, WideString(), WideString()));
+        std::string lines(report.Data(), report.Length());
+        for (size_t begin = 0; begin <= lines.size();) {
+            size_t end = lines.find('\n', begin);
+            if (end == std::string::npos) end = lines.size();
+            const std::string line = lines.substr(begin, end - begin);
+            PrintLine(messages_, ConsoleText(line.c_str(), line.c_str()));
+            begin = end + 1;
+        }
+    }
     // With --json: the document on the output stream.
     int Finish(int exitStatus) {
         if (request_.json) {
@@ -131,13 +151,13 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
         case InstallOutcome::Failed: {
             const Failure failure = FailureOf(session);
             PrintLine(messages_, ErrorLine(failure.path, ConsoleCatalogText(failure.textId), failure.reason));
-            Say(ConsoleCatalogText("IDS_ERROR_FINISH"));
+            TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_ERROR_FINISH");
             json_["error"] = ErrorJson(failure.path, failure.textId, failure.reason);
             break;
         }
         case InstallOutcome::Cancelled:
         case InstallOutcome::Running:
-            Say(ConsoleCatalogText("IDS_CANCEL_FINISH"));
+            TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_CANCEL_FINISH");
             break;
     }
     const int exitStatus = session.Conclude(outcome, prepared.proposal);

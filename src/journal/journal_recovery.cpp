@@ -45,10 +45,8 @@ bool HasTag(const std::vector<JournalRecord>& records, char tag) {
 }
 
 // Paths relative to the backup directory of every file (or link) in it,
-// the journal excepted; links are not followed. The temporary names of
-// copies cut short are listed apart: they never count as a user's file.
-void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative, std::vector<WideString>* files,
-                          std::vector<WideString>* partialCopies) {
+// the journal excepted; links are not followed.
+void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative, std::vector<WideString>* files) {
     std::vector<WideString> subdirectories;
     FileFinder finder;
     for (bool found = finder.FindFirst(backupDirectory + relative + u"*"); found; found = finder.FindNext()) {
@@ -56,14 +54,12 @@ void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& r
         if (name.Equals(u".") || name.Equals(u"..") || (relative.Empty() && name.Equals(kJournalFileName))) continue;
         if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
             subdirectories.push_back(relative + name + u"/");
-        else if (IsInterruptedCopyName(name))
-            partialCopies->push_back(relative + name);
         else
             files->push_back(relative + name);
     }
     finder.FindClose();
     for (const WideString& subdirectory : subdirectories)
-        CollectBackedUpFiles(backupDirectory, subdirectory, files, partialCopies);
+        CollectBackedUpFiles(backupDirectory, subdirectory, files);
 }
 
 // The directories the journal knows, by path: those the run was to make
@@ -112,9 +108,14 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
     for (const JournalRecord& r : records)
         if (r.tag == 'M') moved.insert(PathKey(r.path));
     const CreatedDirectories known = KnownDirectories(records);
-    std::vector<WideString> files, partialCopies;
-    CollectBackedUpFiles(backupDirectory, WideString(), &files, &partialCopies);
-    for (const WideString& relative : partialCopies) DeleteFilePath(backupDirectory + relative);
+    // A copy into the backup cut short left a name drawn from the identity
+    // of the original, which is still at home: only such names go. Any
+    // other name of that form is a user's file that was moved in whole.
+    for (const JournalRecord& r : records)
+        if (r.tag == 'B' && IsBelow(r.path, target))
+            RemoveInterruptedCopiesOf(r.path, backupDirectory + r.path.Substring(target.Length()));
+    std::vector<WideString> files;
+    CollectBackedUpFiles(backupDirectory, WideString(), &files);
     for (const WideString& relative : files) {
         const WideString source = backupDirectory + relative;
         const WideString destination = target + relative;

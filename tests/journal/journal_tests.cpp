@@ -341,6 +341,23 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile) {
     }
 }
 
+// A user's own file that merely has the form of an interrupted copy's name
+// is a file like any other once it is in the backup: it comes home.
+TEST_F(JournalRecovery, UsersFileNamedLikeAnInterruptedCopyComesHomeFromTheBackup) {
+    const std::string name = ".wz4sxmvAb12Cd";
+    WriteText(target_ / name, "the user's own");
+    {
+        InstallJournal journal;
+        ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+        ASSERT_EQ(0u, journal.Record('B', In(name)));
+        fsys::rename(target_ / name, backup_ / name);
+        WriteText(target_ / name, "the kit's");
+        journal.End();
+    }
+    ASSERT_EQ(1u, RecoverInterruptedInstallations().size());
+    EXPECT_EQ("the user's own", ReadWholeFile(target_ / name));
+}
+
 TEST_F(JournalRecovery, RunningInstallationIsLeftAlone) {
     InstallJournal journal;
     SimulateKilledRun(journal);  // still open: its process is alive
