@@ -57,8 +57,8 @@ def make_source(root, large_mb):
 
 def make_before(target, large_mb):
     """The user's tree: older versions of every third kit file and of the
-    large ones, files of the user's, an empty folder, a FIFO and a link
-    where the kit has files; odd modes; times with nanoseconds."""
+    large ones, files of the user's, an empty folder, a FIFO beside them and
+    a link where the kit has a file; odd modes; times with nanoseconds."""
     if os.path.lexists(target):
         shutil.rmtree(target)
     os.makedirs(target)
@@ -85,7 +85,8 @@ def make_before(target, large_mb):
     os.makedirs(os.path.join(target, "g01", "empty"))
     os.makedirs(os.path.join(target, "g01", "s01"))
     os.makedirs(os.path.join(target, "g02", "s02"))
-    os.mkfifo(os.path.join(target, "g01", "s01", "f0001.cfg"))
+    # Beside the kit's files: where a template goes, a FIFO blocks the run.
+    os.mkfifo(os.path.join(target, "g01", "s01", "pipe"))
     os.symlink("../s00/f0000.cfg", os.path.join(target, "g02", "s02", "f0002.cfg"))
     os.utime(os.path.join(target, "g02", "s02", "f0002.cfg"), ns=(OLD_NS + 3, OLD_NS + 3), follow_symlinks=False)
     for dirpath, dirnames, filenames in os.walk(target):
@@ -245,8 +246,9 @@ class Campaign:
         if recover_status != 0:
             problems.append("recovery status %d: %s" % (recover_status, recover_out.strip()[-300:]))
         left = [n for n in os.listdir(self.tmp) if n.startswith("wz4sx")]
+        left += [n for n in os.listdir(self.work) if n.startswith(".wz4sx")]
         if left:
-            problems.append("left in TMPDIR: %r" % left)
+            problems.append("backups left: %r" % left)
         stats["points"] += 1
         if problems:
             stats["failed"] += 1

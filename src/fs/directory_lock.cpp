@@ -54,9 +54,9 @@ uint32_t DirectoryLock::Lock(const WideString& directory) {
     return LockTree(directory);
 }
 
-uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* locked) {
-    Release();
-    busy_ = WideString();
+namespace {
+// The directory itself or, when it does not exist, its nearest existing parent.
+uint32_t NearestExisting(const WideString& directory, WideString* nearest) {
     std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
     while (!fs_detail::IsNativeDirectory(native)) {
@@ -64,8 +64,16 @@ uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* lo
         if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;
     }
-    *locked = PathFromBytes(native.c_str());
-    const uint32_t code = LockTree(directory, false);
+    *nearest = PathFromBytes(native.c_str());
+    return ERROR_SUCCESS;
+}
+}  // namespace
+
+uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* locked) {
+    Release();
+    busy_ = WideString();
+    uint32_t code = NearestExisting(directory, locked);
+    if (code == ERROR_SUCCESS) code = LockTree(directory, false);
     Release();
     return code;
 }
@@ -73,15 +81,8 @@ uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* lo
 uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
-    if (native.empty()) native = ".";
-    while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = DirectoryHolding(native);
-        if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
-        native = parent;
-    }
-    *locked = PathFromBytes(native.c_str());
-    return LockTree(directory);
+    const uint32_t code = NearestExisting(directory, locked);
+    return code == ERROR_SUCCESS ? LockTree(directory) : code;
 }
 
 uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
