@@ -169,10 +169,11 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     // nothing of the user's: backing it up again would overwrite the user's
     // file in the backup, and it is already recorded for the rollback.
     PathOwner replaced;
-    if (transaction.writtenPaths.count(key) == 0) {
+    const bool repeatable = transaction.repeatable.size() > entry_ && transaction.repeatable[entry_];
+    if (!repeatable || transaction.writtenPaths.count(key) == 0) {
         code = SetAsideDestination(destination, name, &replaced);
         if (code != 0) return code;
-        transaction.writtenPaths.insert(key);
+        if (repeatable) transaction.writtenPaths.insert(key);
     } else {
         // The run's own earlier file goes; its access and owner stay.
         (void)GetOwnerAt(held_.Get(), name, &replaced);
@@ -233,7 +234,6 @@ uint32_t InstallEngine::SetAsideDestination(const WideString& destination, const
         transaction.plannedActions.size() > entry_ && transaction.plannedActions[entry_] == EntryAction::Add;
     const uint32_t code = planned ? 0 : RecordAhead('F', destination);
     if (code != 0) return code;
-    transaction.createdFiles.push_back(destination);
     return 0;
 }
 

@@ -39,13 +39,14 @@ struct InstallTransaction {
     WideString targetDirectory;                  // ends in "/"
     WideString backupDirectory;                  // TMP/wz4sxN/, empty when the target is empty
     std::vector<WideString> createdDirectories;  // parents before children, no final "/"
-    std::vector<WideString> createdFiles;
     std::vector<BackedUpFile> backedUpFiles;  // in the order they were moved
     std::vector<DirectoryTime> directoryTimes;
 
     // Bookkeeping that keeps the lists above free of duplicates and saves
     // repeated existence tests; keys are the paths' units.
-    std::unordered_set<std::u16string> writtenPaths;       // destinations this run wrote
+    // Destinations this run wrote, of the entries that may share theirs with
+    // another entry (few): the others need no name kept.
+    std::unordered_set<std::u16string> writtenPaths;
     std::unordered_set<std::u16string> knownDirectories;   // directories known to exist
     CreatedDirectories createdDirectoryIdentities;         // createdDirectories, with identities
     std::unordered_set<std::u16string> backupDirectories;  // made inside the backup directory
@@ -54,6 +55,7 @@ struct InstallTransaction {
     // make, and per entry what it was to do when the run began.
     std::unordered_set<std::u16string> plannedDirectories;
     std::vector<EntryAction> plannedActions;
+    std::vector<bool> repeatable;  // per entry: its destination may be another entry's
 };
 
 class InstallEngine {
@@ -98,6 +100,7 @@ private:
     // disk once before the first change.
     uint32_t WritePlan(const KitReader& kit);
     uint32_t PlanDirectory(const WideString& directory);
+    void MarkRepeatableEntries(const KitReader& kit);
     // Records a step before it is taken; once the plan is on disk, a step the
     // plan did not foresee is forced to disk on its own.
     uint32_t RecordAhead(char tag, const WideString& path);

@@ -6,6 +6,7 @@
 #include "fs/temp_names.h"
 #include "fs/tree_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <random>
@@ -274,7 +275,6 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     } else if (!transaction.backupDirectory.Empty()) {
         RemoveTree(transaction.backupDirectory);
     }
-    transaction.createdFiles.clear();
     transaction.backedUpFiles.clear();
     transaction.createdDirectories.clear();
     transaction.createdDirectoryIdentities.clear();
@@ -414,7 +414,8 @@ uint32_t InstallEngine::WritePlan(const KitReader& kit) {
     InstallTransaction& transaction = *transaction_;
     const uint32_t count = kit.GetFileEntryCount();
     transaction.plannedActions.assign(count, EntryAction::Keep);
-    std::unordered_set<std::u16string> destinations;
+    MarkRepeatableEntries(kit);
+    std::unordered_set<std::u16string> destinations;  // of repeatable entries only
     for (uint32_t i = 0; i < count; ++i) {
         const KitFileEntry& entry = kit.GetFileEntry(i);
         const EntryPlan plan = PlanEntry(transaction.targetDirectory, entry.name, entry.writeTime);
@@ -422,7 +423,8 @@ uint32_t InstallEngine::WritePlan(const KitReader& kit) {
         // The run ends at a blocked entry; a destination written twice is
         // the run's own the second time.
         if (plan.action == EntryAction::Blocked) break;
-        if (plan.action == EntryAction::Keep || !destinations.insert(PathKey(plan.destination)).second) continue;
+        if (plan.action == EntryAction::Keep) continue;
+        if (transaction.repeatable[i] && !destinations.insert(PathKey(plan.destination)).second) continue;
         uint32_t code = PlanDirectory(ParentDirectory(plan.destination));
         if (code == 0) code = journal_.Record(plan.action == EntryAction::Add ? 'F' : 'B', plan.destination);
         if (code != 0) return code;
@@ -432,6 +434,27 @@ uint32_t InstallEngine::WritePlan(const KitReader& kit) {
     const uint32_t code = journal_.Sync();
     planWritten_ = code == 0;
     return code;
+}
+
+void InstallEngine::MarkRepeatableEntries(const KitReader& kit) {
+    // Entries whose names hash alike may name one destination; keeping the
+    // names of only those keeps a run's memory flat in the number of entries.
+    const uint32_t count = kit.GetFileEntryCount();
+    std::vector<std::pair<size_t, uint32_t>> hashes;
+    hashes.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        WideString relative;
+        if (!MakeRelativeEntryPath(kit.GetFileEntry(i).name, &relative)) continue;
+        hashes.emplace_back(std::hash<std::u16string>()(PathKey(relative)), i);
+    }
+    std::sort(hashes.begin(), hashes.end());
+    std::vector<bool>& repeatable = transaction_->repeatable;
+    repeatable.assign(count, false);
+    for (size_t i = 1; i < hashes.size(); ++i) {
+        if (hashes[i].first != hashes[i - 1].first) continue;
+        repeatable[hashes[i].second] = true;
+        repeatable[hashes[i - 1].second] = true;
+    }
 }
 
 uint32_t InstallEngine::PlanDirectory(const WideString& path) {
