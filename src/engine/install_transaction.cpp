@@ -363,7 +363,8 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     if (code != 0) return code;
     PathOwner owner;
     (void)GetOwnerAt(held_.Get(), WideString(), &owner);
-    code = CreateDirectoryAt(held_.Get(), directory.Substring(parent.Length() + 1), 0777);
+    const WideString name = directory.Substring(parent.Length() + 1);
+    code = CreateDirectoryAt(held_.Get(), name, 0777);
     if (code == ERROR_ALREADY_EXISTS) {
         // Someone made it since the run began: it is theirs, not the run's.
         code = journal_.Record('X', directory, true);
@@ -375,8 +376,8 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     if (observer_) observer_->DirectoryCreated(directory);
     transaction.createdDirectories.push_back(directory);
     transaction.knownDirectories.insert(key);
-    code = HoldDirectory(directory);
-    if (code == 0) code = GiveHandleTo(held_.Get(), owner);
+    code = GiveEntryTo(held_.Get(), name, owner);
+    if (code == 0) code = HoldDirectory(directory);
     if (code != 0) return code;
     return RecordMadeDirectory(directory);
 }

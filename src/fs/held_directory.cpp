@@ -14,7 +14,9 @@ using tpl::WideString;
 
 namespace {
 
-constexpr int kDirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+// Held only to reach names from: no read access is needed, so a directory
+// its owner made write-only (0300) is held all the same.
+constexpr int kDirectoryFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 bool IdentityOf(int fd, PathIdentity* out) {
     struct stat status;
@@ -154,6 +156,15 @@ uint32_t GetOwnerAt(FileHandle dir, const WideString& name, PathOwner* out) {
     *out = PathOwner{static_cast<uint32_t>(status.st_uid), static_cast<uint32_t>(status.st_gid),
                      static_cast<uint32_t>(status.st_mode & 0777), S_ISREG(status.st_mode), true};
     return ERROR_SUCCESS;
+}
+
+uint32_t GiveEntryTo(FileHandle dir, const WideString& name, const PathOwner& owner) {
+    if (!owner.known || ::geteuid() != 0) return ERROR_SUCCESS;
+    const std::string native = NameOf(name);
+    if (native.empty()) return Refuse(ERROR_INVALID_PARAMETER, EINVAL);
+    return ::fchownat(dir, native.c_str(), owner.user, owner.group, AT_SYMLINK_NOFOLLOW) == 0
+               ? ERROR_SUCCESS
+               : fs_detail::StoreErrno(errno);
 }
 
 uint32_t GiveHandleTo(FileHandle fd, const PathOwner& owner) {

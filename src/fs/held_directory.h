@@ -71,3 +71,5 @@ struct PathOwner {
 // process of an ordinary user cannot give files away and leaves them as
 // they are. 0 or an error number.
 [[nodiscard]] uint32_t GiveHandleTo(FileHandle fd, const PathOwner& owner);
+// The same for name in dir (links not followed).
+[[nodiscard]] uint32_t GiveEntryTo(FileHandle dir, const tpl::WideString& name, const PathOwner& owner);
