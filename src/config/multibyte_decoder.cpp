@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include "text/path_bytes.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -69,7 +70,8 @@ void MultibyteDecoder::DecodeBuffered(size_t length, WideString* out) {
             }
             used = static_cast<size_t>(-1);  // longer than any character can be
         }
-        if (used == 0 || used == static_cast<size_t>(-1) || !EncodesBack(wide, buffer_ + pos, used)) {
+        if (used == 0 || used == static_cast<size_t>(-1) || !IsUnicodeScalar(static_cast<uint32_t>(wide)) ||
+            !EncodesBack(wide, buffer_ + pos, used)) {
             state_ = std::mbstate_t();
             AppendEscaped(out, buffer_[pos]);
             ++pos;

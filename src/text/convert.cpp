@@ -10,6 +10,7 @@
 // "/home/u/tpl/<bad>" names a parent directory, and a removal or a write
 // would land there. The empty path makes every file operation fail harmlessly.
 #include "text/convert.h"
+#include "text/utf8.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -65,8 +66,11 @@ WideString WideFromMultibyte(const char* text, size_t bytes) {
     if (n == static_cast<size_t>(-1)) return WideString();
     const wchar_t* w = wide.Get();
     size_t units = n;
-    for (size_t i = 0; i < n; ++i)
+    for (size_t i = 0; i < n; ++i) {
+        // A form the C library decodes beyond U+10FFFF is no character.
+        if (!IsUnicodeScalar(static_cast<uint32_t>(w[i]))) return WideString();
         if (static_cast<uint32_t>(w[i]) > 0xFFFF) ++units;
+    }
     if (units > WideString::kMaxLength) return WideString();
     WideString result = WideString::WithLength(static_cast<uint32_t>(units));
     char16_t* out = result.MutableData();

@@ -102,7 +102,10 @@ WideString PathFromBytes(const char* bytes, size_t length) {
     while (pos < length && bytes[pos] != '\0') {
         wchar_t c = 0;
         const size_t used = std::mbrtowc(&c, bytes + pos, length - pos, &state);
-        if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2) || used == 0) {
+        // Beyond U+10FFFF the C library still decodes four-byte forms: such
+        // bytes are no character, and kept as bytes.
+        if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2) || used == 0 ||
+            !IsUnicodeScalar(static_cast<uint32_t>(c))) {
             units.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[pos])));
             state = std::mbstate_t{};
             ++pos;

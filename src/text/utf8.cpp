@@ -76,7 +76,7 @@ char32_t DecodeOne(const unsigned char* text, size_t bytes, size_t* pos) {
         }
         c = (c << 6) | (next & 0x3F);
     }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    if (c < minimum || !IsUnicodeScalar(c)) {
         ++*pos;
         return kReplacement;
     }

@@ -2,10 +2,17 @@
 // UTF-8 conversions that ignore the locale: the toolkit takes and gives UTF-8
 // whatever the process locale is, and the catalog stores UTF-8.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include "text/cow_string.h"
 
 namespace tpl {
+
+// True for a character UTF-16 can hold: at most U+10FFFF, no surrogate.
+// The C library decodes four-byte forms far beyond that.
+constexpr bool IsUnicodeScalar(uint32_t c) {
+    return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+}
 
 // A lone surrogate has no UTF-8 form and becomes U+FFFD.
 NarrowString ToUtf8(const WideString& text);

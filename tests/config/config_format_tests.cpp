@@ -63,14 +63,16 @@ TEST_F(LauncherFileTest, CharactersSplitAcrossReadChunksAreKept) {
 
 TEST_F(LauncherFileTest, UndecodableBytesComeBackExactlyAndByteOrderMarkStaysInKey) {
     LauncherConfig table;
+    // A four-byte form beyond U+10FFFF (found by fuzzing) is no character:
+    // its bytes come back as they were.
     static const char kBytes[] = "\xEF\xBB\xBF" "ConfigurationTemplatesLocation=/t\n"
-                                 "v=caf\xE9\0!\nv=caf\xE9\0!\nw=\xE2\x82";
+                                 "v=caf\xE9\0!\nv=caf\xE9\0!\nbig=\xF6\xBD\xBD\xBD\nw=\xE2\x82";
     std::string written = RoundTrip(std::string(kBytes, sizeof kBytes - 1), &table);
     EXPECT_EQ(table.FindValues(kTemplatesLocationKey), nullptr);
     EXPECT_EQ(table.Entries()[0].key[0], 0xFEFF);
     // The repeated line is one value; the last line gains its line feed.
     static const char kWritten[] = "\xEF\xBB\xBF" "ConfigurationTemplatesLocation=/t\n"
-                                   "v=caf\xE9\0!\nw=\xE2\x82\n";
+                                   "v=caf\xE9\0!\nbig=\xF6\xBD\xBD\xBD\nw=\xE2\x82\n";
     EXPECT_EQ(written, std::string(kWritten, sizeof kWritten - 1));
 }
 
