@@ -31,12 +31,6 @@ std::vector<WideString> ListedInUserFile(LauncherProfile profile) {
     return ListedLocations(user);
 }
 
-}  // namespace
-
-bool IsDirectoryWritable(const WideString& directory) {
-    return ProbeDirectoryWritable(directory) == ERROR_SUCCESS;
-}
-
 uint32_t ProbeDirectoryWritable(const WideString& directory) {
     // An empty location, or one no file system can spell (it converts to an
     // empty path), would put the probe file in the root directory.
@@ -55,6 +49,14 @@ uint32_t ProbeDirectoryWritable(const WideString& directory) {
     DeleteFilePath(probe);
     if (timed) SetPathTimes(directory, times);
     return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool IsDirectoryWritable(const WideString& directory, uint32_t* refusal) {
+    const uint32_t code = ProbeDirectoryWritable(directory);
+    if (refusal != nullptr) *refusal = code;
+    return code == ERROR_SUCCESS;
 }
 
 WideString GetDefaultTemplateBase() {

@@ -17,7 +17,7 @@
 #include "fs/unique_file.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::ParentDirectory;
 using tpl::WideString;
 
 namespace {
@@ -34,7 +34,7 @@ bool ResolveLinks(std::string* path) {
         const ssize_t length = ::readlink(path->c_str(), target.data(), target.size());
         if (length < 0 || static_cast<size_t>(length) >= target.size()) return false;
         const std::string next(target.data(), static_cast<size_t>(length));
-        *path = next[0] == '/' ? next : DirectoryHolding(*path) + "/" + next;
+        *path = next[0] == '/' ? next : ParentDirectory(*path) + "/" + next;
     }
     return false;
 }
@@ -99,7 +99,7 @@ uint32_t ReplacingFile::Commit() {
     if (closed != 0) return closed;
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) return fs_detail::StoreErrno(errno);
     temporary_.clear();
-    fs_detail::SyncDirectory(DirectoryHolding(target_));
+    fs_detail::SyncDirectory(ParentDirectory(target_));
     return 0;
 }
 

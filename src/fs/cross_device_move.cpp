@@ -29,7 +29,7 @@
 #include "text/installer_file_names.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::ParentDirectory;
 using tpl::kInterruptedCopyPrefix;
 using tpl::WideString;
 
@@ -115,7 +115,7 @@ struct TemporaryName {
 };
 
 std::string TemporaryStem(const std::string& to) {
-    const std::string directory = DirectoryHolding(to);
+    const std::string directory = ParentDirectory(to);
     return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
 }
 
@@ -253,9 +253,9 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
     if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0) return StoreErrno(errno);
     copy.path.clear();
     // The whole copy is under its name before the original goes.
-    fs_detail::SyncDirectory(DirectoryHolding(to));
+    fs_detail::SyncDirectory(ParentDirectory(to));
     if (::unlink(from.c_str()) != 0) return StoreErrno(errno);
-    fs_detail::SyncDirectory(DirectoryHolding(from));
+    fs_detail::SyncDirectory(ParentDirectory(from));
     return ERROR_SUCCESS;
 }
 

@@ -18,7 +18,8 @@
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::WithoutFinalSeparator;
+using tpl::ParentDirectory;
 using tpl::PathFromBytes;
 using tpl::WideString;
 
@@ -57,10 +58,10 @@ uint32_t DirectoryLock::Lock(const WideString& directory) {
 uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
+    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
     while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = DirectoryHolding(native);
+        const std::string parent = ParentDirectory(native);
         if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;
     }
@@ -73,10 +74,10 @@ uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* lo
 uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
+    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
     while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = DirectoryHolding(native);
+        const std::string parent = ParentDirectory(native);
         if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;
     }

@@ -10,7 +10,9 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "fs/sleep.h"
+#include "text/path_text.h"
 
+using tpl::WithoutFinalSeparator;
 using tpl::WideString;
 
 namespace {
@@ -29,7 +31,7 @@ bool StillNamed(int fd, const std::string& name) {
 
 uint32_t FileUpdateLock::Acquire(const WideString& file, uint32_t waitMilliseconds) {
     Release();
-    const std::string path = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(file));
+    const std::string path = WithoutFinalSeparator(fs_detail::NativePath(file));
     const size_t slash = path.rfind('/');
     const std::string name = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".lock";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);

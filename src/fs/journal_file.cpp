@@ -13,7 +13,8 @@
 #include "fs/native_path.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::WithoutFinalSeparator;
+using tpl::ParentDirectory;
 using tpl::WideString;
 
 uint32_t JournalFile::Create(const WideString& path) {
@@ -29,9 +30,9 @@ uint32_t JournalFile::Create(const WideString& path) {
         return fs_detail::StoreErrno(err);
     }
     fd_ = fd;
-    const std::string directory = DirectoryHolding(native);
+    const std::string directory = ParentDirectory(native);
     fs_detail::SyncDirectory(directory);
-    fs_detail::SyncDirectory(DirectoryHolding(directory));
+    fs_detail::SyncDirectory(ParentDirectory(directory));
     return ERROR_SUCCESS;
 }
 
@@ -132,7 +133,7 @@ bool IsDirectoryOfCurrentUser(const WideString& path) {
 }
 
 bool RemoveDirectoryIfEmpty(const WideString& path) {
-    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    const std::string native = WithoutFinalSeparator(fs_detail::NativePath(path));
     return !native.empty() && native != "/" && rmdir(native.c_str()) == 0;
 }
 

@@ -15,12 +15,6 @@ std::string NativePath(const WideString& path) {
     return std::string(narrow.Data());
 }
 
-std::string WithoutTrailingSlashes(const std::string& path) {
-    size_t end = path.find_last_not_of('/');
-    if (end == std::string::npos) return path.empty() ? path : std::string("/");
-    return path.substr(0, end + 1);
-}
-
 bool IsNativeDirectory(const std::string& path) {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);

@@ -15,6 +15,10 @@
 #include "fs/temp_names.h"
 #include "fs/unique_file_handle.h"
 #include "text/installer_file_names.h"
+#include "text/path_text.h"
+
+using tpl::ParentDirectory;
+using tpl::WithoutFinalSeparator;
 
 namespace fs_detail {
 
@@ -23,23 +27,16 @@ namespace {
 constexpr const char* kLockFileSuffix = ".lock";
 constexpr time_t kFreshSeconds = 24 * 60 * 60;
 
-// Cuts the last component off a path without final "/"s and returns it;
-// what stays is the path before it ("/" or "." where nothing is left).
-std::string CutLastComponent(std::string* path) {
-    const size_t slash = path->rfind('/');
-    std::string last = path->substr(slash == std::string::npos ? 0 : slash + 1);
-    if (slash == std::string::npos)
-        *path = ".";
-    else
-        path->resize(slash == 0 ? 1 : slash);
-    return last;
+// The last component of a path without final "/"s.
+std::string LastComponent(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return path.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 void AppendComponent(std::string* path, const std::string& component) {
     if (component.empty() || component == ".") return;
     if (component == "..") {
-        const size_t slash = path->rfind('/');
-        path->resize(slash == 0 || slash == std::string::npos ? 1 : slash);
+        *path = ParentDirectory(*path);
         return;
     }
     if (path->back() != '/') path->push_back('/');
@@ -72,7 +69,7 @@ bool IsBelow(const std::string& path, const std::string& directory) {
 }  // namespace
 
 std::string CanonicalDirectoryPath(const std::string& path) {
-    std::string existing = WithoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    std::string existing = WithoutFinalSeparator(path.empty() ? std::string(".") : path);
     std::vector<std::string> missing;
     std::string resolved;
     for (;;) {
@@ -86,8 +83,8 @@ std::string CanonicalDirectoryPath(const std::string& path) {
             resolved = "/";  // not even the start resolves: taken as written
             break;
         }
-        missing.push_back(CutLastComponent(&existing));
-        existing = WithoutTrailingSlashes(existing);
+        missing.push_back(LastComponent(existing));
+        existing = ParentDirectory(existing);
     }
     for (auto component = missing.rbegin(); component != missing.rend(); ++component)
         AppendComponent(&resolved, *component);

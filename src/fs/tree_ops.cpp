@@ -11,7 +11,9 @@
 #include "fs/path_ops.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
+#include "text/path_text.h"
 
+using tpl::WithoutFinalSeparator;
 using tpl::PathFromBytes;
 using tpl::WideString;
 
@@ -29,7 +31,7 @@ std::vector<WalkEntry> ListEntries(const WideString& directoryWithSlash) {
     FileFinder finder;
     for (bool found = finder.FindFirst(directoryWithSlash + u"*"); found; found = finder.FindNext()) {
         WideString name = finder.FoundName();
-        if (PathEqualsLiteral(name, u".") || PathEqualsLiteral(name, u"..")) continue;
+        if (name.Equals(u".") || name.Equals(u"..")) continue;
         const bool descend = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink();
         entries.push_back({std::move(name), descend});
     }
@@ -45,7 +47,7 @@ bool IsSymbolicLink(const std::string& path) {
 
 uint32_t RemoveTree(const WideString& path) {
     if (path.Empty()) return ERROR_SUCCESS;
-    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    const std::string native = WithoutFinalSeparator(fs_detail::NativePath(path));
     if (native == "/") return ERROR_SUCCESS;  // never the whole file system
     if (IsSymbolicLink(native)) return DeleteFilePath(PathFromBytes(native.c_str()));
 

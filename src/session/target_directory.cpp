@@ -9,6 +9,7 @@
 #include "fs/path_mode.h"
 #include "kit/kit_entry_names.h"
 #include "text/path_bytes.h"
+#include "text/path_text.h"
 #include "text/text_helpers.h"
 #include "text/utf8.h"
 
@@ -34,22 +35,12 @@ WideString Trimmed(const WideString& text) {
 WideString ExpandHome(const WideString& path, const WideString& home) {
     if (path.Empty() || path[0] != u'~' || home.Empty()) return path;
     if (path.Length() > 1 && path[1] != u'/') return path;
-    WideString expanded = home;
-    while (expanded.Length() > 1 && expanded.EndsWith(u'/')) expanded = expanded.Substring(0, expanded.Length() - 1);
+    WideString expanded = WithoutFinalSeparator(home);
     if (path.Length() > 1) {
         if (expanded == WideString(u"/")) expanded = WideString();
         expanded += path.Substring(1);
     }
     return expanded;
-}
-
-WideString Parent(const WideString& path) {
-    WideString trimmed = path;
-    while (trimmed.Length() > 1 && trimmed.EndsWith(u'/')) trimmed = trimmed.Substring(0, trimmed.Length() - 1);
-    const uint32_t slash = trimmed.FindLast(u'/');
-    if (slash == WideString::npos) return WideString();
-    if (slash == 0) return WideString(u"/");
-    return trimmed.Substring(0, slash);
 }
 
 bool IsDirectory(const WideString& path) {
@@ -68,8 +59,8 @@ NarrowString SystemText(int err) {
 // systems, immutable directories and access rules beyond the mode. It leaves
 // the directory's entries and times as they were.
 bool TakesNewFile(const WideString& directory, NarrowString* reason) {
-    const uint32_t code = ProbeDirectoryWritable(directory);
-    if (code == 0) return true;
+    uint32_t code = 0;
+    if (IsDirectoryWritable(directory, &code)) return true;
     // The system's words only when they belong to this very failure. A
     // directory that is there but answers "no such file" to a new entry
     // (the process file system does) allows none: that is the reason.
@@ -145,7 +136,7 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
         const uint32_t code = GetPathEntry(existing, &kind, &time);
         if (code != 0 && code != ERROR_PATH_NOT_FOUND)
             return Problem(check, TargetProblem::CannotCreate, existing, GetLastSystemErrorText());
-        existing = Parent(existing);
+        existing = ParentDirectory(existing);
     }
     if (existing.Empty()) return Problem(check, TargetProblem::CannotCreate, directory);
     if (!IsDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
@@ -202,7 +193,7 @@ WideString NearestExistingDirectory(const WideString& typed) {
         check.problem == TargetProblem::ControlCharacter)
         return home;
     WideString directory = check.directory;
-    while (!directory.Empty() && !IsDirectory(directory)) directory = Parent(directory);
+    while (!directory.Empty() && !IsDirectory(directory)) directory = ParentDirectory(directory);
     return directory.Empty() ? home : directory;
 }
 

@@ -93,21 +93,11 @@ bool PathIsRoot(const WideString& path) {
     return path.Equals(u"/");
 }
 
-bool PathEqualsLiteral(const WideString& path, const char16_t* literal) {
-    return path.Equals(literal);
-}
-
 WideString WithSeparator(const WideString& path) {
     // An empty path is the text before the slash of a name in the root, so
     // it becomes "/".
     WideString result = path;
     if (!PathIsRoot(path) && !path.EndsWith(u'/') && !path.EndsWith(u'\\')) result.Append(u'/');
-    return result;
-}
-
-WideString WithForwardSlashes(const WideString& path) {
-    WideString result = path;
-    ReplaceAll(result, u"\\", u"/");
     return result;
 }
 

@@ -13,12 +13,9 @@ WideString FromInteger(int32_t value, uint32_t radix);
 int32_t ReplaceAll(WideString& subject, const WideString& what, const WideString& with);
 
 bool PathIsRoot(const WideString& path);
-bool PathEqualsLiteral(const WideString& path, const char16_t* literal);
 // The path with "/" appended unless it is exactly "/" or already ends with
 // "/" or "\".
 WideString WithSeparator(const WideString& path);
-// Every "\" replaced by "/".
-WideString WithForwardSlashes(const WideString& path);
 
 // True when the text holds a control character (below U+0020, or U+007F),
 // which no line of a settings file and no name a user means can hold.
