@@ -21,6 +21,7 @@
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
 #include "ui/installer_dlg.h"
 
 namespace tpl {
@@ -32,7 +33,7 @@ namespace {
 // journal, and the user learns what was restored.
 void RecoverEarlierRuns(InstallLog& log) {
     for (const NarrowString& line : RecoverAtStartup()) {
-        const std::string escaped = EscapeControls(std::string(line.Data(), line.Length()));
+        const std::string escaped = EscapeControlCharacters(std::string(line.Data(), line.Length()));
         std::fprintf(stderr, "%s\n", escaped.c_str());
         log.Write("recovered an earlier run: " + escaped);
     }

@@ -3,6 +3,7 @@
 // case-insensitive comparison shared by the configuration and the kit.
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -21,8 +22,12 @@ WideString WithSeparator(const WideString& path);
 // which no line of a settings file and no name a user means can hold.
 bool ContainsControlCharacter(const WideString& text);
 // The text with each control character written as its escape ("\n", "\t",
-// "\r", else "\x" and two lowercase hex digits), so that it can be shown on one line.
+// "\r", else "\x" and two lowercase hex digits), so that it can be shown on
+// one line: a name can neither break a line, forge one that follows, nor
+// drive a terminal. The bytes form escapes the same bytes, whatever the
+// encoding, and leaves the others as they are.
 WideString EscapeControlCharacters(const WideString& text);
+std::string EscapeControlCharacters(const std::string& bytes);
 
 // A catalog pattern with "%1" to "%9" replaced by the arguments, in one pass
 // (an argument that holds "%2" stays as it is); a number without an

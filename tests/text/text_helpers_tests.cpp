@@ -112,6 +112,10 @@ TEST(ControlCharacters, AreFoundAndEscapedOnOneLine) {
     EXPECT_EQ(Text(EscapeControlCharacters(u"/tmp/a\nb\tc\rd")), u"/tmp/a\\nb\\tc\\rd");
     EXPECT_EQ(Text(EscapeControlCharacters(WideString(u"\x01-\x7F-", 4) + withZero)), u"\\x01-\\x7f-a\\x00b");
     EXPECT_EQ(Text(EscapeControlCharacters(u"plain\\path")), u"plain\\path");
+    // The bytes form: the same escapes, and the bytes of other characters
+    // (UTF-8 here) untouched.
+    EXPECT_EQ(EscapeControlCharacters(std::string("a\nb\x1b\x7f\xc3\xa9\t", 8)), "a\\nb\\x1b\\x7f\xc3\xa9\\t");
+    EXPECT_EQ(EscapeControlCharacters(std::string("\0\r", 2)), "\\x00\\r");
 }
 
 TEST(FormatPattern, PutsEachArgumentInItsPlaceOnce) {
