@@ -122,8 +122,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     // its font map exists. Asked for now, that reading overlaps the kit's
     // unpacking instead of holding up the text of the first window.
     pango_cairo_font_map_get_default();
-    CInstallerDlg dialog(options.argc, options.argv, options.silent, options.title,
-                         options.languageCode, options.useCurrentDirectory);
+    CInstallerDlg dialog(options.silent, options.title, options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);
     dialog.SetKitFile(options.kitFile);
     dialog.SetLog(&log);

@@ -84,9 +84,7 @@ gboolean OnDeleteWindow(GtkWidget*, GdkEvent*, gpointer dlg) {
 
 }  // namespace
 
-// The argument count and vector went to the toolkit before (the caller
-// probes the display); the dialog keeps nothing of them.
-CInstallerDlg::CInstallerDlg(int /*argc*/, char** /*argv*/, bool silent, const NarrowString& title,
+CInstallerDlg::CInstallerDlg(bool silent, const NarrowString& title,
                              const WideString& languageCode, bool useCurrentDirectory)
     : silent_(false),
       languageCode_(languageCode),
