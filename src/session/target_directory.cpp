@@ -43,13 +43,6 @@ WideString ExpandHome(const WideString& path, const WideString& home) {
     return expanded;
 }
 
-bool IsDirectory(const WideString& path) {
-    WideString probe = path;
-    if (!probe.EndsWith(u'/')) probe.Append(u'/');
-    probe.Append(u'.');
-    return PathExists(probe);
-}
-
 NarrowString SystemText(int err) {
     SetLastFileErrno(err);
     return GetLastSystemErrorText();
@@ -70,19 +63,6 @@ bool TakesNewFile(const WideString& directory, NarrowString* reason) {
         *reason = SystemText(EPERM);
     } else {
         *reason = GetLastSystemErrorText();
-    }
-    return false;
-}
-
-// The system refuses such a path before it looks at any directory, so the
-// walk up to an existing parent would wrongly find one that takes it.
-bool ExceedsPathLimits(const WideString& directory) {
-    const NarrowString bytes = PathToBytes(directory);
-    if (bytes.Length() > kKitMaxNameBytes) return true;
-    uint32_t component = 0;
-    for (uint32_t i = 0; i < bytes.Length(); ++i) {
-        component = bytes[i] == '/' ? 0 : component + 1;
-        if (component > kKitMaxComponentBytes) return true;
     }
     return false;
 }
@@ -114,10 +94,12 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     TargetCheck check = ResolveTargetDirectory(typed, LauncherSettings::HomeDirectory());
     if (!check.Ok()) return check;
     const WideString& directory = check.directory;
-    if (ExceedsPathLimits(directory))
+    // Refused by the system before it looks at any directory, such a path
+    // would wrongly find a parent that takes it on the walk up below.
+    if (!FitsPathLimit(directory))
         return Problem(check, TargetProblem::CannotCreate, directory, SystemText(ENAMETOOLONG));
     if (PathExists(directory)) {
-        if (!IsDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
+        if (!IsExistingDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
         NarrowString reason;
         if (!TakesNewFile(directory, &reason)) return Problem(check, TargetProblem::NotWritable, directory, reason);
         return check;
@@ -139,7 +121,7 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
         existing = ParentDirectory(existing);
     }
     if (existing.Empty()) return Problem(check, TargetProblem::CannotCreate, directory);
-    if (!IsDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
+    if (!IsExistingDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
     NarrowString reason;
     if (!TakesNewFile(existing, &reason)) return Problem(check, TargetProblem::CannotCreate, existing, reason);
     return check;
@@ -193,7 +175,7 @@ WideString NearestExistingDirectory(const WideString& typed) {
         check.problem == TargetProblem::ControlCharacter)
         return home;
     WideString directory = check.directory;
-    while (!directory.Empty() && !IsDirectory(directory)) directory = ParentDirectory(directory);
+    while (!directory.Empty() && !IsExistingDirectory(directory)) directory = ParentDirectory(directory);
     return directory.Empty() ? home : directory;
 }
 
