@@ -5,12 +5,12 @@
 #include <climits>
 #include <ctime>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include "fs/file_finder.h"
 #include "fs/native_path.h"
 #include "fs/temp_names.h"
 #include "fs/unique_file_handle.h"
@@ -129,28 +129,19 @@ int OpenDirectoryLockFile(int lockDirectory, const std::string& canonical, bool 
 }
 
 std::string FindExclusivelyLockedBelow(int lockDirectory, const std::string& canonical) {
-    const int listed = ::openat(lockDirectory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listed < 0) return std::string();
-    DIR* stream = ::fdopendir(listed);
-    if (stream == nullptr) {
-        ::close(listed);
-        return std::string();
-    }
-    std::string found;
-    while (found.empty()) {
-        const dirent* entry = ::readdir(stream);
-        if (entry == nullptr) break;
-        const UniqueFileHandle file(
-            ::openat(lockDirectory, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    std::vector<std::string> names;
+    if (!ReadDirectoryNames(lockDirectory, &names)) return std::string();
+    for (const std::string& name : names) {
+        if (name == "." || name == "..") continue;
+        const UniqueFileHandle file(::openat(lockDirectory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!file) continue;
         const std::string path = ReadPathFrom(file.Get());
         if (!IsBelow(path, canonical)) continue;
         // Only the run into a directory holds its file exclusively; those
         // above it share theirs.
-        if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) found = path;
+        if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) return path;
     }
-    ::closedir(stream);
-    return found;
+    return std::string();
 }
 
 }  // namespace fs_detail

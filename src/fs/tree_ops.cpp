@@ -19,25 +19,6 @@ using tpl::WideString;
 
 namespace {
 
-struct WalkEntry {
-    WideString name;
-    bool descend;  // a real directory, not a link to one
-};
-
-// The entries of one directory except "." and "..", read in full before the
-// caller changes the directory, so that no entry is skipped or met twice.
-std::vector<WalkEntry> ListEntries(const WideString& directoryWithSlash) {
-    std::vector<WalkEntry> entries;
-    FileFinder finder;
-    for (bool found = finder.FindFirst(directoryWithSlash + u"*"); found; found = finder.FindNext()) {
-        WideString name = finder.FoundName();
-        if (name.Equals(u".") || name.Equals(u"..")) continue;
-        const bool descend = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink();
-        entries.push_back({std::move(name), descend});
-    }
-    return entries;
-}
-
 bool IsSymbolicLink(const std::string& path) {
     struct stat status;
     return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
@@ -52,8 +33,8 @@ uint32_t RemoveTree(const WideString& path) {
     if (IsSymbolicLink(native)) return DeleteFilePath(PathFromBytes(native.c_str()));
 
     const WideString directory = WithSeparator(path);
-    for (const WalkEntry& entry : ListEntries(directory)) {
-        if (entry.descend)
+    for (const DirectoryEntry& entry : ListDirectory(directory)) {
+        if (entry.isDirectory && !entry.isSymbolicLink)
             RemoveTree(directory + entry.name);
         else
             DeleteFilePath(directory + entry.name);
@@ -64,8 +45,8 @@ uint32_t RemoveTree(const WideString& path) {
 void MoveTree(const WideString& destination, const WideString& source) {
     const WideString from = WithSeparator(source);
     const WideString to = WithSeparator(destination);
-    for (const WalkEntry& entry : ListEntries(from)) {
-        if (entry.descend)
+    for (const DirectoryEntry& entry : ListDirectory(from)) {
+        if (entry.isDirectory && !entry.isSymbolicLink)
             MoveTree(to + entry.name, from + entry.name);
         else
             fs_detail::MovePathUncounted(fs_detail::NativePath(from + entry.name),
