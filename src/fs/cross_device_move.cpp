@@ -25,6 +25,7 @@
 #include "fs/fs_testing.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "fs/unique_file.h"
 #include "fs/unique_file_handle.h"
 #include "text/installer_file_names.h"
 #include "text/path_text.h"
@@ -125,7 +126,6 @@ std::string TemporaryStem(const std::string& to) {
 // only after the rename), can so name exactly what its copies may have
 // left, and never takes a user's file of the same form for one of them.
 std::string CopyName(const std::string& stem, const struct stat& source, int attempt) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     uint64_t x = static_cast<uint64_t>(source.st_dev) * 0x9E3779B97F4A7C15ull;
     x ^= static_cast<uint64_t>(source.st_ino) + static_cast<uint64_t>(attempt) * 0xD1B54A32D192ED03ull;
     // splitmix64's finaliser, so that neighbouring inodes give unrelated names
@@ -134,9 +134,7 @@ std::string CopyName(const std::string& stem, const struct stat& source, int att
     x ^= x >> 27;
     x *= 0x94D049BB133111EBull;
     x ^= x >> 31;
-    std::string name = stem;
-    for (int i = 0; i < 6; ++i, x /= 62) name += kAlphabet[x % 62];
-    return name;
+    return stem + fs_detail::NameLetters(x);
 }
 
 // Runs make(name) on the copy names of source in turn until one is free;
