@@ -78,8 +78,7 @@ uint32_t ReplacingFile::Open(const WideString& path) {
     const bool replacing = ::stat(target.c_str(), &old) == 0;
     if (replacing && !S_ISREG(old.st_mode)) return fs_detail::StoreErrno(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
 
-    const size_t slash = target.rfind('/');
-    const std::string stem = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".";
+    const std::string stem = fs_detail::HiddenSiblingPath(target, ".");
     std::string name;
     // A new file gets 0666 less the umask from open itself.
     const int fd = fs_detail::CreateUniqueFile(stem, replacing ? 0600 : 0666, &name);

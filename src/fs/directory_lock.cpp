@@ -44,6 +44,20 @@ WideString BusyAtOrBelow(int lockDirectory, const std::string& canonical, const 
     return below.empty() ? asGiven : PathFromBytes(below.c_str());
 }
 
+// The directory itself or the nearest one above it that exists, as the
+// system spells it; false when not even the top of the path is one.
+bool FindNearestDirectory(const WideString& directory, WideString* nearest) {
+    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
+    if (native.empty()) native = ".";
+    while (!fs_detail::IsNativeDirectory(native)) {
+        const std::string parent = ParentDirectory(native);
+        if (parent == native) return false;
+        native = parent;
+    }
+    *nearest = PathFromBytes(native.c_str());
+    return true;
+}
+
 }  // namespace
 
 uint32_t DirectoryLock::Lock(const WideString& directory) {
@@ -58,14 +72,7 @@ uint32_t DirectoryLock::Lock(const WideString& directory) {
 uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
-    if (native.empty()) native = ".";
-    while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = ParentDirectory(native);
-        if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
-        native = parent;
-    }
-    *locked = PathFromBytes(native.c_str());
+    if (!FindNearestDirectory(directory, locked)) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
     const uint32_t code = LockTree(directory, false);
     Release();
     return code;
@@ -74,14 +81,7 @@ uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* lo
 uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
-    if (native.empty()) native = ".";
-    while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = ParentDirectory(native);
-        if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
-        native = parent;
-    }
-    *locked = PathFromBytes(native.c_str());
+    if (!FindNearestDirectory(directory, locked)) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
     return LockTree(directory);
 }
 

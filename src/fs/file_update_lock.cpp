@@ -32,8 +32,7 @@ bool StillNamed(int fd, const std::string& name) {
 uint32_t FileUpdateLock::Acquire(const WideString& file, uint32_t waitMilliseconds) {
     Release();
     const std::string path = WithoutFinalSeparator(fs_detail::NativePath(file));
-    const size_t slash = path.rfind('/');
-    const std::string name = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".lock";
+    const std::string name = fs_detail::HiddenSiblingPath(path, ".lock");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
     for (;;) {
         UniqueFileHandle file(::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));

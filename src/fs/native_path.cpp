@@ -15,6 +15,11 @@ std::string NativePath(const WideString& path) {
     return std::string(narrow.Data());
 }
 
+std::string HiddenSiblingPath(const std::string& path, const char* suffix) {
+    const size_t slash = path.rfind('/');
+    return path.substr(0, slash + 1) + "." + path.substr(slash + 1) + suffix;
+}
+
 bool IsNativeDirectory(const std::string& path) {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
