@@ -104,7 +104,7 @@ uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
             Release();
             return fs_detail::StoreErrno(err);
         }
-        descriptors_.push_back(fd);
+        descriptors_.emplace_back(fd);
         if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) continue;
         const int err = errno;
         Release();
@@ -118,7 +118,7 @@ uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
     // meet on the directory itself where it exists and can be read.
     const int itself = ::open(canonical.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (itself < 0) return ERROR_SUCCESS;
-    descriptors_.push_back(itself);
+    descriptors_.emplace_back(itself);
     if (::flock(itself, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         Release();
         busy_ = directory;
@@ -135,7 +135,6 @@ void DirectoryLock::MoveTo(DirectoryLock* other) noexcept {
 }
 
 void DirectoryLock::Release() noexcept {
-    for (const int fd : descriptors_) ::close(fd);
     descriptors_.clear();
 }
 
