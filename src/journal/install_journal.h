@@ -11,8 +11,8 @@
 //   D directory about to be created
 //   I that directory once made: its device and inode as two unsigned
 //     decimals separated by a blank, ":", the path. Undo touches nothing in
-//     a directory of that name that is another one; journals without it
-//     (older ones, or a kill right after the mkdir) leave that unchecked
+//     a directory of that name that is another one; a D without its I (a
+//     kill right after the mkdir) leaves that unchecked
 //   F file about to be created where none stood
 //   B existing file about to be moved into the backup
 //   M that file's move into the backup has completed
