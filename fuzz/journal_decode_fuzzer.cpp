@@ -15,10 +15,10 @@ namespace tpl {
 namespace {
 
 bool SameRecord(const JournalRecord& a, const JournalRecord& b) {
-    return a.tag == b.tag && a.path == b.path && a.exact == b.exact &&
-           a.identity.device == b.identity.device && a.identity.inode == b.identity.inode &&
-           a.times.writeSeconds == b.times.writeSeconds && a.times.writeNanoseconds == b.times.writeNanoseconds &&
-           a.times.accessSeconds == b.times.accessSeconds && a.times.accessNanoseconds == b.times.accessNanoseconds;
+    return a.tag == b.tag && a.path == b.path && a.exact == b.exact && a.identity.device == b.identity.device &&
+           a.identity.inode == b.identity.inode && a.times.writeSeconds == b.times.writeSeconds &&
+           a.times.writeNanoseconds == b.times.writeNanoseconds && a.times.accessSeconds == b.times.accessSeconds &&
+           a.times.accessNanoseconds == b.times.accessNanoseconds;
 }
 
 // True when every record of prefix stands, the same, at the start of whole.

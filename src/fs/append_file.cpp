@@ -13,7 +13,8 @@ using tpl::WideString;
 uint32_t AppendFile::Open(const WideString& path) {
     // A FIFO at the path must not hang the start; anything but a regular
     // file is refused.
-    file_ = UniqueFileHandle(fs_detail::OpenRegularFile(fs_detail::NativePath(path), O_WRONLY | O_APPEND | O_CREAT, 0666));
+    file_ =
+        UniqueFileHandle(fs_detail::OpenRegularFile(fs_detail::NativePath(path), O_WRONLY | O_APPEND | O_CREAT, 0666));
     if (!file_) {
         systemError_ = errno;
         return ErrorFromErrno(systemError_);

@@ -30,8 +30,8 @@
 #include "text/installer_file_names.h"
 #include "text/path_text.h"
 
-using tpl::ParentDirectory;
 using tpl::kInterruptedCopyPrefix;
+using tpl::ParentDirectory;
 using tpl::WideString;
 
 namespace {

@@ -18,10 +18,10 @@
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
-using tpl::WithoutFinalSeparator;
 using tpl::ParentDirectory;
 using tpl::PathFromBytes;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
 
@@ -44,20 +44,6 @@ WideString BusyAtOrBelow(int lockDirectory, const std::string& canonical, const 
     return below.empty() ? asGiven : PathFromBytes(below.c_str());
 }
 
-// The directory itself or the nearest one above it that exists, as the
-// system spells it; false when not even the top of the path is one.
-bool FindNearestDirectory(const WideString& directory, WideString* nearest) {
-    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
-    if (native.empty()) native = ".";
-    while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = ParentDirectory(native);
-        if (parent == native) return false;
-        native = parent;
-    }
-    *nearest = PathFromBytes(native.c_str());
-    return true;
-}
-
 }  // namespace
 
 uint32_t DirectoryLock::Lock(const WideString& directory) {
@@ -69,11 +55,26 @@ uint32_t DirectoryLock::Lock(const WideString& directory) {
     return LockTree(directory);
 }
 
+namespace {
+// The directory itself or, when it does not exist, its nearest existing parent.
+uint32_t NearestExisting(const WideString& directory, WideString* nearest) {
+    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
+    if (native.empty()) native = ".";
+    while (!fs_detail::IsNativeDirectory(native)) {
+        const std::string parent = ParentDirectory(native);
+        if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
+        native = parent;
+    }
+    *nearest = PathFromBytes(native.c_str());
+    return ERROR_SUCCESS;
+}
+}  // namespace
+
 uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    if (!FindNearestDirectory(directory, locked)) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
-    const uint32_t code = LockTree(directory, false);
+    uint32_t code = NearestExisting(directory, locked);
+    if (code == ERROR_SUCCESS) code = LockTree(directory, false);
     Release();
     return code;
 }
@@ -81,8 +82,8 @@ uint32_t DirectoryLock::ProbeNearest(const WideString& directory, WideString* lo
 uint32_t DirectoryLock::LockNearest(const WideString& directory, WideString* locked) {
     Release();
     busy_ = WideString();
-    if (!FindNearestDirectory(directory, locked)) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
-    return LockTree(directory);
+    const uint32_t code = NearestExisting(directory, locked);
+    return code == ERROR_SUCCESS ? LockTree(directory) : code;
 }
 
 uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {

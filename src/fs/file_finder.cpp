@@ -130,8 +130,8 @@ std::vector<DirectoryEntry> ListDirectory(const WideString& directory, const cha
     for (bool found = finder.FindFirst(directory + pattern); found; found = finder.FindNext()) {
         WideString name = finder.FoundName();
         if (name.Equals(u".") || name.Equals(u"..")) continue;
-        entries.push_back(
-            {std::move(name), (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) != 0, finder.FoundIsSymbolicLink()});
+        entries.push_back({std::move(name), (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           finder.FoundIsSymbolicLink()});
     }
     return entries;
 }

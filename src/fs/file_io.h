@@ -43,4 +43,4 @@ uint32_t WriteAllUncounted(FileHandle handle, const void* data, uint64_t size, u
 // and EINVAL for the rest. The descriptor it returns blocks as usual.
 int OpenRegularFile(const std::string& path, int flags, unsigned mode);
 }  // namespace fs_detail
-int32_t UnixSecondsFromFileTime(FILETIME time);    // 32-bit seconds, sub-seconds dropped
+int32_t UnixSecondsFromFileTime(FILETIME time);  // 32-bit seconds, sub-seconds dropped

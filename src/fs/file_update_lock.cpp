@@ -12,8 +12,8 @@
 #include "fs/sleep.h"
 #include "text/path_text.h"
 
-using tpl::WithoutFinalSeparator;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "fs/native_path.h"
 #include "text/path_text.h"
 
-using tpl::WithoutFinalSeparator;
 using tpl::ParentDirectory;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "fs/fs_testing.h"
 #include "text/path_text.h"
 
-using tpl::WithoutFinalSeparator;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 using fs_detail::RunTool;
 using fs_detail::StoreError;

@@ -133,7 +133,8 @@ std::string FindExclusivelyLockedBelow(int lockDirectory, const std::string& can
     if (!ReadDirectoryNames(lockDirectory, &names)) return std::string();
     for (const std::string& name : names) {
         if (name == "." || name == "..") continue;
-        const UniqueFileHandle file(::openat(lockDirectory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        const UniqueFileHandle file(
+            ::openat(lockDirectory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!file) continue;
         const std::string path = ReadPathFrom(file.Get());
         if (!IsBelow(path, canonical)) continue;

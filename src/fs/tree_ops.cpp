@@ -13,9 +13,9 @@
 #include "text/text_helpers.h"
 #include "text/path_text.h"
 
-using tpl::WithoutFinalSeparator;
 using tpl::PathFromBytes;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
 

@@ -135,9 +135,12 @@ const char* ControlEscape(char16_t unit, char (&buffer)[5]) {
     static const char kHex[] = "0123456789abcdef";
     if (!IsControlUnit(unit)) return nullptr;
     switch (unit) {
-        case u'\n': return "\\n";
-        case u'\t': return "\\t";
-        case u'\r': return "\\r";
+        case u'\n':
+            return "\\n";
+        case u'\t':
+            return "\\t";
+        case u'\r':
+            return "\\r";
         default:
             buffer[0] = '\\';
             buffer[1] = 'x';

@@ -30,8 +30,7 @@ public:
     // once with gtk_init_check, which takes the toolkit's own options from
     // the command line, and runs without a window when it fails).
     // title is UTF-8.
-    CInstallerDlg(bool silent, const NarrowString& title,
-                  const WideString& languageCode, bool useCurrentDirectory);
+    CInstallerDlg(bool silent, const NarrowString& title, const WideString& languageCode, bool useCurrentDirectory);
     // Waits for a running worker (its rollback included) before anything it
     // uses is released. Touches no toolkit object except the picture and icon.
     ~CInstallerDlg() override;

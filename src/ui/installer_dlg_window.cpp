@@ -84,12 +84,9 @@ gboolean OnDeleteWindow(GtkWidget*, GdkEvent*, gpointer dlg) {
 
 }  // namespace
 
-CInstallerDlg::CInstallerDlg(bool silent, const NarrowString& title,
-                             const WideString& languageCode, bool useCurrentDirectory)
-    : silent_(false),
-      languageCode_(languageCode),
-      useCurrentDirectory_(useCurrentDirectory),
-      title_(title) {
+CInstallerDlg::CInstallerDlg(bool silent, const NarrowString& title, const WideString& languageCode,
+                             bool useCurrentDirectory)
+    : silent_(false), languageCode_(languageCode), useCurrentDirectory_(useCurrentDirectory), title_(title) {
     proposal_.alternativeProfilePresent = false;
     proposal_.listFromAlternativeProfile = false;
     silent_ = silent;

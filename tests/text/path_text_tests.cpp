@@ -19,9 +19,15 @@ TEST(PathTextTest, ParentsAndTargetDirectories) {
         const char* parent;
         const char* trimmed;
     } rows[] = {
-        {"/t/a/b.cfg", "/t/a", "/t/a/b.cfg"}, {"/t/a//b.cfg//", "/t/a", "/t/a//b.cfg"}, {"/b.cfg", "/", "/b.cfg"},
-        {"//b.cfg/", "/", "//b.cfg"},         {"/", "/", "/"},                          {"///", "/", "/"},
-        {"b.cfg", ".", "b.cfg"},              {"a/b", "a", "a/b"},                      {"", ".", ""},
+        {"/t/a/b.cfg", "/t/a", "/t/a/b.cfg"},
+        {"/t/a//b.cfg//", "/t/a", "/t/a//b.cfg"},
+        {"/b.cfg", "/", "/b.cfg"},
+        {"//b.cfg/", "/", "//b.cfg"},
+        {"/", "/", "/"},
+        {"///", "/", "/"},
+        {"b.cfg", ".", "b.cfg"},
+        {"a/b", "a", "a/b"},
+        {"", ".", ""},
     };
     for (const auto& row : rows) {
         const WideString wide = Wide(row.path);

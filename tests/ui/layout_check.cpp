@@ -439,8 +439,8 @@ bool LayoutCheck::CanariesNoticed() {
     for (const Canary& canary : canaries) {
         language_ = canary.language;
         MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(canary.language));
-        CInstallerDlg wizard(false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")),
-                             ToWide(canary.language), false);
+        CInstallerDlg wizard(false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")), ToWide(canary.language),
+                             false);
         wizard.CreateWindow();
         canary.show(&wizard);
         const char* text = MessageCatalog::GetUtf8(canary.textId);
