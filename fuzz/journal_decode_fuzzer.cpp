@@ -15,10 +15,10 @@ namespace tpl {
 namespace {
 
 bool SameRecord(const JournalRecord& a, const JournalRecord& b) {
-    return a.tag == b.tag && a.path == b.path && a.time == b.time && a.exact == b.exact &&
-           a.identity.device == b.identity.device && a.identity.inode == b.identity.inode &&
-           a.times.writeSeconds == b.times.writeSeconds && a.times.writeNanoseconds == b.times.writeNanoseconds &&
-           a.times.accessSeconds == b.times.accessSeconds && a.times.accessNanoseconds == b.times.accessNanoseconds;
+    return a.tag == b.tag && a.path == b.path && a.exact == b.exact && a.identity.device == b.identity.device &&
+           a.identity.inode == b.identity.inode && a.times.writeSeconds == b.times.writeSeconds &&
+           a.times.writeNanoseconds == b.times.writeNanoseconds && a.times.accessSeconds == b.times.accessSeconds &&
+           a.times.accessNanoseconds == b.times.accessNanoseconds;
 }
 
 // True when every record of prefix stands, the same, at the start of whole.
@@ -44,7 +44,7 @@ int DecodeOneInput(const uint8_t* data, size_t size) {
     if (!StartsWith(extended, records)) std::abort();
     // The records that name a path come back from their own encoding.
     for (const JournalRecord& record : records) {
-        if (!record.exact || record.tag == 'W' || record.tag == 'N' || record.tag == 'I') continue;
+        if (!record.exact || record.tag == 'N' || record.tag == 'I') continue;
         const std::vector<JournalRecord> again =
             DecodeJournal(EncodeJournalRecord(record.tag, PathToBytes(record.path)));
         if (again.size() != 1 || !SameRecord(again[0], record)) std::abort();

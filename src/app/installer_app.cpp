@@ -22,6 +22,7 @@
 #include "journal/journal_recovery.h"
 #include "fs/interruption.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
 #include "ui/installer_dlg.h"
 
 namespace tpl {
@@ -38,7 +39,7 @@ void RecoverEarlierRuns(InstallLog& log, const LaunchOptions& options) {
     std::vector<WideString> targets = KnownTemplateDirectories();
     if (!options.targetDirectory.Empty()) targets.push_back(options.targetDirectory);
     for (const NarrowString& line : RecoverAtStartup(targets)) {
-        const std::string escaped = EscapeControls(std::string(line.Data(), line.Length()));
+        const std::string escaped = EscapeControlCharacters(std::string(line.Data(), line.Length()));
         std::fprintf(stderr, "%s\n", escaped.c_str());
         log.Write("recovered an earlier run: " + escaped);
     }
@@ -127,8 +128,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     // its font map exists. Asked for now, that reading overlaps the kit's
     // unpacking instead of holding up the text of the first window.
     pango_cairo_font_map_get_default();
-    CInstallerDlg dialog(options.argc, options.argv, options.silent, options.title,
-                         options.languageCode, options.useCurrentDirectory);
+    CInstallerDlg dialog(options.silent, options.title, options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);
     dialog.SetKitFile(options.kitFile);
     dialog.SetLog(&log);

@@ -20,7 +20,7 @@ struct LauncherWriteError {
     int code;
 };
 
-// How far ReadFileReporting got with a file.
+// How far ReadFile got with a file.
 enum class ConfigReadResult {
     Read,        // opened and read to its end
     Missing,     // no such file (or no such directory on the way)
@@ -34,11 +34,10 @@ struct LauncherConfigEntry {
 
 class LauncherConfig {
 public:
-    // Adds the file's lines to the table; a missing file adds nothing.
-    void ReadFile(const WideString& path);
-    // ReadFile that also says whether the whole file was read; lines read
-    // before a failure stay in the table. Allocation failures propagate.
-    ConfigReadResult ReadFileReporting(const WideString& path);
+    // Adds the file's lines to the table; a missing file adds nothing. Says
+    // whether the whole file was read; lines read before a failure stay in
+    // the table. Allocation failures propagate.
+    ConfigReadResult ReadFile(const WideString& path);
     // Throws LauncherWriteError; the old file survives.
     void WriteFile(const WideString& path) const;
     bool AddValue(const WideString& key, const WideString& value);

@@ -30,11 +30,7 @@ void AppendWithoutLineFeeds(NarrowString* out, const NarrowString& text) {
 
 }  // namespace
 
-void LauncherConfig::ReadFile(const WideString& path) {
-    (void)ReadFileReporting(path);
-}
-
-ConfigReadResult LauncherConfig::ReadFileReporting(const WideString& path) {
+ConfigReadResult LauncherConfig::ReadFile(const WideString& path) {
     UniqueFileHandle file;
     uint32_t opened = FileOpen(path, GENERIC_READ, 0, OPEN_EXISTING, file.OutPtr(),
                                FILE_ATTRIBUTE_NORMAL);

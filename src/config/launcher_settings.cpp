@@ -8,25 +8,15 @@
 #include <exception>
 
 #include "text/path_bytes.h"
+#include "text/path_text.h"
 
 namespace tpl {
 
 namespace {
 
-// The text before the last "/" or "\", or the whole path when there is neither.
-WideString DirectoryPart(const WideString& path) {
-    uint32_t slash = path.FindLast(u'/');
-    uint32_t backslash = path.FindLast(u'\\');
-    uint32_t cut = slash;
-    if (cut == WideString::npos || (backslash != WideString::npos && backslash > cut)) cut = backslash;
-    if (cut == WideString::npos) return path;
-    return path.Substring(0, cut);
-}
-
 void CreateDirectoryOf(const WideString& file) {
-    WideString directory = DirectoryPart(file);
     // Failures show up in the write that follows.
-    if (!directory.Empty()) (void)CreateDirectoryPath(directory);
+    (void)CreateDirectoryPath(ParentDirectory(file));
 }
 
 }  // namespace
@@ -85,7 +75,7 @@ void LauncherSettings::Load() {
     }
     userFileIncomplete_ = false;
     try {
-        userFileIncomplete_ = user_.ReadFileReporting(UserFilePath()) == ConfigReadResult::Unreadable;
+        userFileIncomplete_ = user_.ReadFile(UserFilePath()) == ConfigReadResult::Unreadable;
     } catch (const std::exception&) {
         userFileIncomplete_ = true;
     }

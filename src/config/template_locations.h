@@ -17,12 +17,11 @@ struct TemplateProposal {
 
 void CollectTemplateLocations(std::vector<WideString>* list, LauncherProfile profile);
 void RecordTemplateLocations(const std::vector<WideString>& list, LauncherProfile profile);
-bool IsDirectoryWritable(const WideString& directory);
-// The probe behind IsDirectoryWritable: 0 when a file can be created in the
-// directory, else the error number of the refusal (the thread's last error
+// True when a file can be created in the directory. Otherwise *refusal,
+// when given, holds the error number of the refusal (the thread's last error
 // then holds the system's cause). The directory's entries and times are left
 // as they were.
-uint32_t ProbeDirectoryWritable(const WideString& directory);
+bool IsDirectoryWritable(const WideString& directory, uint32_t* refusal = nullptr);
 WideString GetDefaultTemplateBase();
 TemplateProposal ProposeTemplateDirectory();
 // Every template directory an installation of this user may have used: the

@@ -33,28 +33,27 @@ std::vector<WideString> ListedInUserFile(LauncherProfile profile) {
 
 }  // namespace
 
-bool IsDirectoryWritable(const WideString& directory) {
-    return ProbeDirectoryWritable(directory) == ERROR_SUCCESS;
-}
-
-uint32_t ProbeDirectoryWritable(const WideString& directory) {
+bool IsDirectoryWritable(const WideString& directory, uint32_t* refusal) {
+    uint32_t unused = 0;
+    uint32_t& code = refusal != nullptr ? *refusal : unused;
     // An empty location, or one no file system can spell (it converts to an
     // empty path), would put the probe file in the root directory.
-    if (directory.Empty() || PathToBytes(directory).Empty()) return ERROR_CANTWRITE;
+    code = ERROR_CANTWRITE;
+    if (directory.Empty() || PathToBytes(directory).Empty()) return false;
     // Merely proposing a directory must leave it as it was, even when the
     // program is killed meanwhile: a file without a name changes nothing.
-    const uint32_t probed = ProbeFileCreation(directory);
-    if (probed != ERROR_NOT_SUPPORTED) return probed;
+    code = ProbeFileCreation(directory);
+    if (code != ERROR_NOT_SUPPORTED) return code == ERROR_SUCCESS;
     // Elsewhere the probe adds and removes an entry; the times it changes
     // are put back.
     PathTimes times;
     const bool timed = GetPathTimes(directory, &times) == ERROR_SUCCESS;
     WideString probe;
-    const uint32_t made = MakeTempFileName(directory, u"Vq", &probe);
-    if (made != ERROR_SUCCESS) return made;
+    code = MakeTempFileName(directory, u"Vq", &probe);
+    if (code != ERROR_SUCCESS) return false;
     DeleteFilePath(probe);
     if (timed) SetPathTimes(directory, times);
-    return ERROR_SUCCESS;
+    return true;
 }
 
 WideString GetDefaultTemplateBase() {

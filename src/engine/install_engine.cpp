@@ -161,7 +161,7 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     uint32_t code = CreateDirectoryRecorded(parent);
     if (code == 0) code = HoldDirectory(parent);
     if (code != 0) return code;
-    const WideString name = destination.Substring(parent.Length() + 1);
+    const WideString name = destination.Substring(destination.FindLast(u'/') + 1);
 
     InstallTransaction& transaction = *transaction_;
     const std::u16string key = PathKey(destination);

@@ -77,12 +77,15 @@ public:
     // successPauseMs: pause after the success post (the wizard passes 1000).
     // A worker that cannot be started posts a final failure into the status.
     void Start(InstallStatus* status, uint32_t successPauseMs = 1000);
-    void RequestStop() noexcept { stopRequested_.store(true); }
+    // Asks the started run to stop: it rolls back and ends with
+    // ERROR_CANCELLED (the status block carries the request to the engine,
+    // which reads it between steps and while paused). Before Start, and
+    // after the run, it does nothing.
+    void RequestStop();
     // Told of every step of later runs (may be null; not owned; must outlive them).
     void SetObserver(InstallObserver* observer) noexcept { observer_ = observer; }
     // Waits for the worker to end (rollback included). Safe to call twice.
     void Join();
-    int32_t StartResult() const noexcept { return startResult_; }
 
     static void SetThreadCreatorForTesting(ThreadCreator creator) noexcept;
     // Only a test build of the program sets one; nullptr removes it.
@@ -91,9 +94,7 @@ public:
 private:
     static void* Run(void* self);
     InstallStatus* status_ = nullptr;
-    std::atomic<bool> stopRequested_{false};
     pthread_t thread_{};
-    int32_t startResult_ = -1;
     uint32_t successPauseMs_ = 1000;
     bool joinable_ = false;
     InstallObserver* observer_ = nullptr;

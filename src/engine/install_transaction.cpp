@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <exception>
-#include <random>
 
 #include "engine/backup_removal.h"
 #include "kit/kit_entry_names.h"
@@ -42,19 +41,10 @@ constexpr int32_t kBackupAttempts = 1000;
 bool IsDriveLetter(const WideString& path) {
     return path.Length() == 2 && path[1] == u':';
 }
-// A relative name without "/" lies in the current directory, which exists.
-WideString ParentOrCurrent(const WideString& directory) {
-    const WideString parent = ParentDirectory(directory);
-    return parent.Empty() ? WideString(u".") : parent;
-}
-int32_t RandomNumber() {
-    static std::mt19937 generator{std::random_device{}()};
-    return std::uniform_int_distribution<int32_t>(kOrderedBackupNumbers, INT32_MAX)(generator);
-}
 }  // namespace
 
 WideString InstallEngine::BackupDirectoryName(int32_t attempt) const {
-    return FromInteger(attempt < kOrderedBackupNumbers ? attempt : RandomNumber(), 10);
+    return FromInteger(attempt < kOrderedBackupNumbers ? attempt : RandomNameNumber(kOrderedBackupNumbers), 10);
 }
 
 uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
@@ -140,11 +130,11 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
     // The missing directories, outermost first.
     std::vector<WideString> chain;
     for (WideString path = WithoutFinalSeparator(transaction.targetDirectory); PathKey(path) != PathKey(parent);
-         path = WithoutFinalSeparator(ParentOrCurrent(path))) {
+         path = ParentDirectory(path)) {
         if (path.Empty() || chain.size() > 4096) return ERROR_PATH_NOT_FOUND;
         chain.insert(chain.begin(), path);
     }
-    const WideString staging = WithSeparator(parent) + kStagingPrefix + FromInteger(RandomNumber(), 10);
+    const WideString staging = WithSeparator(parent) + kStagingPrefix + FromInteger(RandomNameNumber(kOrderedBackupNumbers), 10);
     std::vector<WideString> staged;
     for (const WideString& path : chain) staged.push_back(staging + path.Substring(chain.front().Length()));
 
@@ -351,7 +341,7 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
         SetLastFileErrno(ENOTDIR);
         return ERROR_PATH_NOT_FOUND;
     }
-    const WideString parent = ParentOrCurrent(directory);
+    const WideString parent = ParentDirectory(directory);
     if (IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
     uint32_t code = CreateDirectoryRecorded(parent);
     if (code != 0) return code;
@@ -363,7 +353,7 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     if (code != 0) return code;
     PathOwner owner;
     (void)GetOwnerAt(held_.Get(), WideString(), &owner);
-    const WideString name = directory.Substring(parent.Length() + 1);
+    const WideString name = directory.Substring(directory.FindLast(u'/') + 1);
     code = CreateDirectoryAt(held_.Get(), name, 0777);
     if (code == ERROR_ALREADY_EXISTS) {
         // Someone made it since the run began: it is theirs, not the run's.
@@ -386,7 +376,7 @@ uint32_t InstallEngine::CreateDirectoryUnrecorded(const WideString& path) {
     const WideString directory = WithoutFinalSeparator(path);
     if (directory.Equals(u"/")) return 0;
     if (CreateDirectoryPath(directory) == 0) return 0;
-    const WideString parent = ParentOrCurrent(directory);
+    const WideString parent = ParentDirectory(directory);
     if (IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
     CreateDirectoryUnrecorded(parent);
     return CreateDirectoryPath(directory);
@@ -475,7 +465,7 @@ uint32_t InstallEngine::PlanDirectory(const WideString& path) {
         }
         return RememberDirectoryTime(directory);
     }
-    const WideString parent = ParentOrCurrent(directory);
+    const WideString parent = ParentDirectory(directory);
     if (IsDriveLetter(parent) || PathKey(parent) == key) return 0;
     const uint32_t code = PlanDirectory(parent);
     if (code != 0) return code;

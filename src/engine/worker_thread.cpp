@@ -32,9 +32,7 @@ WorkerThread::~WorkerThread() {
 
 void WorkerThread::Start(InstallStatus* status, uint32_t successPauseMs) {
     Join();  // a previous run must have ended before its status is reused
-    stopRequested_.store(false);
     status_ = status;
-    startResult_ = -1;
     successPauseMs_ = successPauseMs;
 
     pthread_attr_t attributes;
@@ -45,11 +43,14 @@ void WorkerThread::Start(InstallStatus* status, uint32_t successPauseMs) {
     }
     result = g_threadCreator(&thread_, &attributes, &WorkerThread::Run, this);
     pthread_attr_destroy(&attributes);
-    startResult_ = result;
     if (result == 0)
         joinable_ = true;
     else
         PostFinal(status_, static_cast<uint32_t>(result), "IDS_INSTALL_ERROR");
+}
+
+void WorkerThread::RequestStop() {
+    if (status_) status_->RequestCancel();
 }
 
 void WorkerThread::Join() {
@@ -60,7 +61,7 @@ void WorkerThread::Join() {
 
 void* WorkerThread::Run(void* self) {
     auto* worker = static_cast<WorkerThread*>(self);
-    if (worker->stopRequested_.load()) {
+    if (worker->status_ && worker->status_->IsCancelRequested()) {
         // Nothing was touched; the wizard still needs a final state to leave its loop.
         PostFinal(worker->status_, ERROR_CANCELLED, "IDS_CANCEL_FINISH");
         return nullptr;

@@ -10,16 +10,12 @@
 
 using tpl::WideString;
 
-AppendFile::~AppendFile() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
-
 uint32_t AppendFile::Open(const WideString& path) {
-    if (descriptor_ >= 0) ::close(descriptor_);
     // A FIFO at the path must not hang the start; anything but a regular
     // file is refused.
-    descriptor_ = fs_detail::OpenRegularFile(fs_detail::NativePath(path), O_WRONLY | O_APPEND | O_CREAT, 0666);
-    if (descriptor_ < 0) {
+    file_ =
+        UniqueFileHandle(fs_detail::OpenRegularFile(fs_detail::NativePath(path), O_WRONLY | O_APPEND | O_CREAT, 0666));
+    if (!file_) {
         systemError_ = errno;
         return ErrorFromErrno(systemError_);
     }
@@ -27,10 +23,10 @@ uint32_t AppendFile::Open(const WideString& path) {
 }
 
 uint32_t AppendFile::Append(const char* data, size_t size) {
-    if (descriptor_ < 0) return ERROR_INVALID_HANDLE;
+    if (!file_) return ERROR_INVALID_HANDLE;
     size_t done = 0;
     while (done < size) {
-        const ssize_t put = ::write(descriptor_, data + done, size - done);
+        const ssize_t put = ::write(file_.Get(), data + done, size - done);
         if (put < 0) {
             if (errno == EINTR) continue;
             systemError_ = errno;

@@ -17,7 +17,7 @@
 #include "fs/unique_file.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::ParentDirectory;
 using tpl::WideString;
 
 namespace {
@@ -34,7 +34,7 @@ bool ResolveLinks(std::string* path) {
         const ssize_t length = ::readlink(path->c_str(), target.data(), target.size());
         if (length < 0 || static_cast<size_t>(length) >= target.size()) return false;
         const std::string next(target.data(), static_cast<size_t>(length));
-        *path = next[0] == '/' ? next : DirectoryHolding(*path) + "/" + next;
+        *path = next[0] == '/' ? next : ParentDirectory(*path) + "/" + next;
     }
     return false;
 }
@@ -78,8 +78,7 @@ uint32_t ReplacingFile::Open(const WideString& path) {
     const bool replacing = ::stat(target.c_str(), &old) == 0;
     if (replacing && !S_ISREG(old.st_mode)) return fs_detail::StoreErrno(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
 
-    const size_t slash = target.rfind('/');
-    const std::string stem = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".";
+    const std::string stem = fs_detail::HiddenSiblingPath(target, ".");
     std::string name;
     // A new file gets 0666 less the umask from open itself.
     const int fd = fs_detail::CreateUniqueFile(stem, replacing ? 0600 : 0666, &name);
@@ -99,7 +98,7 @@ uint32_t ReplacingFile::Commit() {
     if (closed != 0) return closed;
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) return fs_detail::StoreErrno(errno);
     temporary_.clear();
-    fs_detail::SyncDirectory(DirectoryHolding(target_));
+    fs_detail::SyncDirectory(ParentDirectory(target_));
     return 0;
 }
 

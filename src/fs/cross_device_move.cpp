@@ -25,12 +25,13 @@
 #include "fs/fs_testing.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "fs/unique_file.h"
 #include "fs/unique_file_handle.h"
 #include "text/installer_file_names.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
 using tpl::kInterruptedCopyPrefix;
+using tpl::ParentDirectory;
 using tpl::WideString;
 
 namespace {
@@ -115,7 +116,7 @@ struct TemporaryName {
 };
 
 std::string TemporaryStem(const std::string& to) {
-    const std::string directory = DirectoryHolding(to);
+    const std::string directory = ParentDirectory(to);
     return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
 }
 
@@ -125,7 +126,6 @@ std::string TemporaryStem(const std::string& to) {
 // only after the rename), can so name exactly what its copies may have
 // left, and never takes a user's file of the same form for one of them.
 std::string CopyName(const std::string& stem, const struct stat& source, int attempt) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     uint64_t x = static_cast<uint64_t>(source.st_dev) * 0x9E3779B97F4A7C15ull;
     x ^= static_cast<uint64_t>(source.st_ino) + static_cast<uint64_t>(attempt) * 0xD1B54A32D192ED03ull;
     // splitmix64's finaliser, so that neighbouring inodes give unrelated names
@@ -134,9 +134,7 @@ std::string CopyName(const std::string& stem, const struct stat& source, int att
     x ^= x >> 27;
     x *= 0x94D049BB133111EBull;
     x ^= x >> 31;
-    std::string name = stem;
-    for (int i = 0; i < 6; ++i, x /= 62) name += kAlphabet[x % 62];
-    return name;
+    return stem + fs_detail::NameLetters(x);
 }
 
 // Runs make(name) on the copy names of source in turn until one is free;
@@ -253,9 +251,9 @@ uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& sourc
     if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0) return StoreErrno(errno);
     copy.path.clear();
     // The whole copy is under its name before the original goes.
-    fs_detail::SyncDirectory(DirectoryHolding(to));
+    fs_detail::SyncDirectory(ParentDirectory(to));
     if (::unlink(from.c_str()) != 0) return StoreErrno(errno);
-    fs_detail::SyncDirectory(DirectoryHolding(from));
+    fs_detail::SyncDirectory(ParentDirectory(from));
     return ERROR_SUCCESS;
 }
 

@@ -18,9 +18,10 @@
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::ParentDirectory;
 using tpl::PathFromBytes;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
 
@@ -57,10 +58,10 @@ uint32_t DirectoryLock::Lock(const WideString& directory) {
 namespace {
 // The directory itself or, when it does not exist, its nearest existing parent.
 uint32_t NearestExisting(const WideString& directory, WideString* nearest) {
-    std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(directory));
+    std::string native = WithoutFinalSeparator(fs_detail::NativePath(directory));
     if (native.empty()) native = ".";
     while (!fs_detail::IsNativeDirectory(native)) {
-        const std::string parent = DirectoryHolding(native);
+        const std::string parent = ParentDirectory(native);
         if (parent == native) return fs_detail::StoreError(ERROR_PATH_NOT_FOUND);
         native = parent;
     }
@@ -104,7 +105,7 @@ uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
             Release();
             return fs_detail::StoreErrno(err);
         }
-        descriptors_.push_back(fd);
+        descriptors_.emplace_back(fd);
         if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) continue;
         const int err = errno;
         Release();
@@ -118,7 +119,7 @@ uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
     // meet on the directory itself where it exists and can be read.
     const int itself = ::open(canonical.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (itself < 0) return ERROR_SUCCESS;
-    descriptors_.push_back(itself);
+    descriptors_.emplace_back(itself);
     if (::flock(itself, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         Release();
         busy_ = directory;
@@ -135,7 +136,6 @@ void DirectoryLock::MoveTo(DirectoryLock* other) noexcept {
 }
 
 void DirectoryLock::Release() noexcept {
-    for (const int fd : descriptors_) ::close(fd);
     descriptors_.clear();
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 #include "fs/file_types.h"
+#include "fs/unique_file_handle.h"
 #include "text/cow_string.h"
 
 class DirectoryLock {
@@ -46,7 +47,7 @@ public:
 private:
     uint32_t LockTree(const tpl::WideString& directory, bool create = true);
 
-    std::vector<int> descriptors_;
+    std::vector<UniqueFileHandle> descriptors_;
     tpl::WideString busy_;
 };
 

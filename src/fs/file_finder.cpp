@@ -3,7 +3,9 @@
 
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <unistd.h>
 #include <utility>
 #include "fs/native_path.h"
 #include "text/path_bytes.h"
@@ -13,8 +15,27 @@ using tpl::PathFromBytes;
 using tpl::WideString;
 
 struct FinderDirectory {
-    DIR* stream = nullptr;
+    std::vector<std::string> names;
+    size_t next = 0;
 };
+
+namespace fs_detail {
+
+bool ReadDirectoryNames(int directory, std::vector<std::string>* names) {
+    // A descriptor of its own: the stream closes it, and reads from the start.
+    const int listed = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0) return false;
+    DIR* stream = ::fdopendir(listed);
+    if (stream == nullptr) {
+        ::close(listed);
+        return false;
+    }
+    while (const dirent* entry = ::readdir(stream)) names->push_back(entry->d_name);
+    ::closedir(stream);
+    return true;
+}
+
+}  // namespace fs_detail
 
 FileFinder::FileFinder() noexcept {
     std::memset(&status_, 0, sizeof status_);
@@ -51,32 +72,37 @@ bool FileFinder::FindFirst(const WideString& searchPath) {
     }
 
     currentName_ = WideString();
-    DIR* stream = ::opendir(directoryPart_.Data());
-    if (stream == nullptr) return false;
+    const int directory = ::open(directoryPart_.Data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0) return false;
     directory_ = new FinderDirectory;
-    directory_->stream = stream;
+    const bool read = fs_detail::ReadDirectoryNames(directory, &directory_->names);
+    ::close(directory);
+    if (!read) {
+        FindClose();
+        return false;
+    }
     return FindNext();
 }
 
 bool FileFinder::FindNext() {
     if (directory_ == nullptr) return false;
     for (;;) {
-        const dirent* entry = ::readdir(directory_->stream);
-        if (entry == nullptr) {
+        if (directory_->next == directory_->names.size()) {
             FindClose();
             return false;
         }
-        const int match = ::fnmatch(narrowPattern_.Data(), entry->d_name, FNM_NOESCAPE);
+        const std::string& found = directory_->names[directory_->next++];
+        const int match = ::fnmatch(narrowPattern_.Data(), found.c_str(), FNM_NOESCAPE);
         if (match == FNM_NOMATCH) continue;
         if (match != 0) return false;
 
         // Every name converts, bytes the locale cannot read included; an
         // empty one would make callers act on the directory itself.
-        WideString name = PathFromBytes(entry->d_name);
+        WideString name = PathFromBytes(found.c_str());
         if (name.Empty()) continue;
         std::string path(directoryPart_.Data());
         path += '/';
-        path += entry->d_name;
+        path += found;
         struct stat own;
         if (::lstat(path.c_str(), &own) != 0) continue;  // removed since readdir listed it
         foundIsLink_ = S_ISLNK(own.st_mode);
@@ -94,9 +120,20 @@ uint32_t FileFinder::FoundAttributes() const noexcept {
 
 void FileFinder::FindClose() noexcept {
     if (directory_ == nullptr) return;
-    ::closedir(directory_->stream);
     delete directory_;
     directory_ = nullptr;
+}
+
+std::vector<DirectoryEntry> ListDirectory(const WideString& directory, const char16_t* pattern) {
+    std::vector<DirectoryEntry> entries;
+    FileFinder finder;
+    for (bool found = finder.FindFirst(directory + pattern); found; found = finder.FindNext()) {
+        WideString name = finder.FoundName();
+        if (name.Equals(u".") || name.Equals(u"..")) continue;
+        entries.push_back({std::move(name), (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           finder.FoundIsSymbolicLink()});
+    }
+    return entries;
 }
 
 bool PathExists(const WideString& path) {

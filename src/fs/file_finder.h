@@ -1,11 +1,16 @@
 #pragma once
 // Directory enumeration by a wildcard search path, and the existence test.
+// The one place that reads directories: FileFinder, ListDirectory and the
+// file layer's own listing of a directory it holds open all read through
+// fs_detail::ReadDirectoryNames.
 #include <cstdint>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
-struct FinderDirectory;  // owns the C library's directory stream
+struct FinderDirectory;  // the names read from the directory, and the next one
 
 // One enumeration of a directory by a wildcard search path ("dir/*.txt"), or an
 // existence test of a plain path (single-entry mode). Closes on destruction.
@@ -38,6 +43,26 @@ private:
     tpl::NarrowString narrowPattern_;
     bool foundIsLink_ = false;
 };
+
+// One entry of a directory listing.
+struct DirectoryEntry {
+    tpl::WideString name;
+    bool isDirectory = false;     // links followed
+    bool isSymbolicLink = false;  // the entry itself
+};
+
+// The entries of directory (which ends in "/") whose names match the
+// wildcard pattern, "." and ".." left out. Read in full before the caller
+// acts on them, so that a caller that changes the directory meets no entry
+// twice and skips none. Empty when the directory cannot be read.
+std::vector<DirectoryEntry> ListDirectory(const tpl::WideString& directory, const char16_t* pattern = u"*");
+
+namespace fs_detail {
+// Every name the open directory lists, "." and ".." included, as the system
+// spells them. The descriptor stays the caller's, its position unchanged for
+// other readers; false when the directory cannot be read.
+bool ReadDirectoryNames(int directory, std::vector<std::string>* names);
+}  // namespace fs_detail
 
 // True when the path exists (file, directory, or link target).
 bool PathExists(const tpl::WideString& path);

@@ -37,10 +37,6 @@ FILETIME FileTimeFromUnixSeconds(int64_t seconds) {
     return static_cast<FILETIME>(seconds + kSecondsFrom1601To1970) * kIntervalsPerSecond;
 }
 
-int64_t UnixSecondsFromFileTime64(FILETIME time) {
-    return UnixSeconds64(time);
-}
-
 int32_t UnixSecondsFromFileTime(FILETIME time) {
     return static_cast<int32_t>(UnixSeconds64(time));
 }

@@ -43,5 +43,4 @@ uint32_t WriteAllUncounted(FileHandle handle, const void* data, uint64_t size, u
 // and EINVAL for the rest. The descriptor it returns blocks as usual.
 int OpenRegularFile(const std::string& path, int flags, unsigned mode);
 }  // namespace fs_detail
-int32_t UnixSecondsFromFileTime(FILETIME time);    // 32-bit seconds, sub-seconds dropped
-int64_t UnixSecondsFromFileTime64(FILETIME time);  // the same without the 32-bit wrap
+int32_t UnixSecondsFromFileTime(FILETIME time);  // 32-bit seconds, sub-seconds dropped

@@ -10,8 +10,10 @@
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "fs/sleep.h"
+#include "text/path_text.h"
 
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
 
@@ -29,31 +31,26 @@ bool StillNamed(int fd, const std::string& name) {
 
 uint32_t FileUpdateLock::Acquire(const WideString& file, uint32_t waitMilliseconds) {
     Release();
-    const std::string path = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(file));
-    const size_t slash = path.rfind('/');
-    const std::string name = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".lock";
+    const std::string path = WithoutFinalSeparator(fs_detail::NativePath(file));
+    const std::string name = fs_detail::HiddenSiblingPath(path, ".lock");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
     for (;;) {
-        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        if (fd < 0) return fs_detail::StoreErrno(errno);
+        UniqueFileHandle file(::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+        if (!file) return fs_detail::StoreErrno(errno);
         struct stat status;
-        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-            ::close(fd);
-            return fs_detail::StoreErrno(EINVAL);
-        }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            if (StillNamed(fd, name)) {
-                fd_ = fd;
+        if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return fs_detail::StoreErrno(EINVAL);
+        if (::flock(file.Get(), LOCK_EX | LOCK_NB) == 0) {
+            if (StillNamed(file.Get(), name)) {
+                file_ = std::move(file);
                 name_ = name;
                 return ERROR_SUCCESS;
             }
-            ::close(fd);
             // Its holder finished with it: the next file is the one.
             if (std::chrono::steady_clock::now() >= deadline) return fs_detail::StoreError(ERROR_LOCK_VIOLATION);
             continue;
         }
         const int err = errno;
-        ::close(fd);
+        file.Reset();
         // Without locks on this file system the update goes unguarded, as
         // everywhere before.
         if (err != EWOULDBLOCK) return ERROR_SUCCESS;
@@ -63,10 +60,9 @@ uint32_t FileUpdateLock::Acquire(const WideString& file, uint32_t waitMillisecon
 }
 
 void FileUpdateLock::Release() noexcept {
-    if (fd_ < 0) return;
+    if (!file_) return;
     // Removed while still held, so that no one else holds it by then.
-    if (StillNamed(fd_, name_)) ::unlink(name_.c_str());
-    ::close(fd_);
-    fd_ = -1;
+    if (StillNamed(file_.Get(), name_)) ::unlink(name_.c_str());
+    file_.Reset();
     name_.clear();
 }

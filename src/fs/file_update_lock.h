@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include "fs/file_types.h"
+#include "fs/unique_file_handle.h"
 #include "text/cow_string.h"
 
 class FileUpdateLock {
@@ -22,9 +23,9 @@ public:
     // making the lock file (its directory must exist).
     [[nodiscard]] uint32_t Acquire(const tpl::WideString& file, uint32_t waitMilliseconds);
     void Release() noexcept;
-    bool Held() const noexcept { return fd_ >= 0; }
+    bool Held() const noexcept { return static_cast<bool>(file_); }
 
 private:
-    int fd_ = -1;
+    UniqueFileHandle file_;
     std::string name_;
 };

@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/last_error.h"
@@ -13,46 +14,22 @@
 #include "fs/native_path.h"
 #include "text/path_text.h"
 
-using tpl::DirectoryHolding;
+using tpl::ParentDirectory;
 using tpl::WideString;
-
-uint32_t JournalFile::Create(const WideString& path) {
-    Close();
-    if (fs_detail::InjectedFault()) return GetLastFileError();
-    const std::string native = fs_detail::NativePath(path);
-    const int fd = open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return fs_detail::StoreErrno(errno);
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
-        unlink(native.c_str());
-        close(fd);
-        return fs_detail::StoreErrno(err);
-    }
-    fd_ = fd;
-    const std::string directory = DirectoryHolding(native);
-    fs_detail::SyncDirectory(directory);
-    fs_detail::SyncDirectory(DirectoryHolding(directory));
-    return ERROR_SUCCESS;
-}
-
-uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
-    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    if (fs_detail::InjectedFault()) return GetLastFileError();
-    const uint32_t code = fs_detail::WriteAllUncounted(fd_, bytes.data(), bytes.size());
-    if (code != ERROR_SUCCESS) return code;
-    if (syncToDisk && fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
-    if (syncToDisk) fs_detail::NoteDataSynced(fd_);
-    return ERROR_SUCCESS;
-}
-
-uint32_t JournalFile::Sync() {
-    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    if (fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
-    fs_detail::NoteDataSynced(fd_);
-    return ERROR_SUCCESS;
-}
+using tpl::WithoutFinalSeparator;
 
 namespace {
+
+// One write of the bytes; syncToDisk adds fdatasync.
+uint32_t AppendTo(int fd, const std::string& bytes, bool syncToDisk) {
+    if (fd < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    const uint32_t code = fs_detail::WriteAllUncounted(fd, bytes.data(), bytes.size());
+    if (code != ERROR_SUCCESS || !syncToDisk) return code;
+    if (fdatasync(fd) != 0) return fs_detail::StoreErrno(errno);
+    fs_detail::NoteDataSynced(fd);
+    return ERROR_SUCCESS;
+}
+
 // The whole contents of fd from its start.
 uint32_t ReadFromStart(int fd, std::string* contents) {
     contents->clear();
@@ -68,48 +45,62 @@ uint32_t ReadFromStart(int fd, std::string* contents) {
         offset += n;
     }
 }
+
 }  // namespace
 
+uint32_t JournalFile::Create(const WideString& path) {
+    Close();
+    if (fs_detail::InjectedFault()) return GetLastFileError();
+    const std::string native = fs_detail::NativePath(path);
+    UniqueFileHandle file(open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file) return fs_detail::StoreErrno(errno);
+    if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        unlink(native.c_str());
+        return fs_detail::StoreErrno(err);
+    }
+    file_ = std::move(file);
+    const std::string directory = ParentDirectory(native);
+    fs_detail::SyncDirectory(directory);
+    fs_detail::SyncDirectory(ParentDirectory(directory));
+    return ERROR_SUCCESS;
+}
+
+uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
+    if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    if (fs_detail::InjectedFault()) return GetLastFileError();
+    return AppendTo(file_.Get(), bytes, syncToDisk);
+}
+
+uint32_t JournalFile::Sync() {
+    if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    if (fdatasync(file_.Get()) != 0) return fs_detail::StoreErrno(errno);
+    fs_detail::NoteDataSynced(file_.Get());
+    return ERROR_SUCCESS;
+}
+
 uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
-    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    const uint32_t code = ReadFromStart(fd_, contents);
+    if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    const uint32_t code = ReadFromStart(file_.Get(), contents);
     if (code != ERROR_SUCCESS) return code;
-    lock->Release();
-    lock->fd_ = fd_;
-    fd_ = -1;
+    lock->file_ = std::move(file_);
     return ERROR_SUCCESS;
 }
 
 void JournalFile::Close() noexcept {
-    if (fd_ >= 0) {
-        close(fd_);  // also releases the lock
-        fd_ = -1;
-    }
+    file_.Reset();  // also releases the lock
 }
 
 uint32_t JournalLock::Append(const std::string& bytes) {
-    if (fd_ < 0) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    const uint32_t code = fs_detail::WriteAllUncounted(fd_, bytes.data(), bytes.size());
-    if (code != ERROR_SUCCESS) return code;
-    if (fdatasync(fd_) != 0) return fs_detail::StoreErrno(errno);
-    fs_detail::NoteDataSynced(fd_);
-    return ERROR_SUCCESS;
-}
-
-void JournalLock::Release() noexcept {
-    if (fd_ >= 0) {
-        close(fd_);
-        fd_ = -1;
-    }
+    return AppendTo(file_.Get(), bytes, true);
 }
 
 uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, JournalLock* lock) {
     lock->Release();
     const std::string native = fs_detail::NativePath(path);
-    const int fd = open(native.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
-    JournalLock opened;
-    opened.fd_ = fd;
+    UniqueFileHandle file(open(native.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file) return errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
+    const int fd = file.Get();
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);
     // Checked under the lock: a writer deletes its journal before it lets
     // go, so a journal without a name has been finished by its own process.
@@ -119,8 +110,7 @@ uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, Jour
     if (!S_ISREG(status.st_mode) || status.st_uid != geteuid()) return ERROR_ACCESS_DENIED;
     const uint32_t code = ReadFromStart(fd, contents);
     if (code != ERROR_SUCCESS) return code;
-    lock->fd_ = opened.fd_;
-    opened.fd_ = -1;
+    lock->file_ = std::move(file);
     return ERROR_SUCCESS;
 }
 
@@ -132,7 +122,7 @@ bool IsDirectoryOfCurrentUser(const WideString& path) {
 }
 
 bool RemoveDirectoryIfEmpty(const WideString& path) {
-    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    const std::string native = WithoutFinalSeparator(fs_detail::NativePath(path));
     return !native.empty() && native != "/" && rmdir(native.c_str()) == 0;
 }
 

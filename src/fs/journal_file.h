@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include "fs/file_types.h"
+#include "fs/unique_file_handle.h"
 #include "text/cow_string.h"
 
 class JournalLock;
@@ -13,7 +14,6 @@ class JournalLock;
 class JournalFile {
 public:
     JournalFile() = default;
-    ~JournalFile() { Close(); }
     JournalFile(const JournalFile&) = delete;
     JournalFile& operator=(const JournalFile&) = delete;
 
@@ -27,7 +27,7 @@ public:
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
     // Forces what was appended so far to disk. Not counted.
     [[nodiscard]] uint32_t Sync();
-    bool IsOpen() const noexcept { return fd_ >= 0; }
+    bool IsOpen() const noexcept { return static_cast<bool>(file_); }
     // Reads the whole file and hands its descriptor, with the lock, over to
     // *lock: the writer's own undo then works on it as a recovery would.
     [[nodiscard]] uint32_t HandOver(std::string* contents, JournalLock* lock);
@@ -36,7 +36,7 @@ public:
     void Close() noexcept;
 
 private:
-    int fd_ = -1;
+    UniqueFileHandle file_;
 };
 
 // Opens an existing journal and takes its lock without waiting. Returns 0 and
@@ -50,17 +50,16 @@ uint32_t ReadUnlockedJournal(const tpl::WideString& path, std::string* contents,
 class JournalLock {
 public:
     JournalLock() = default;
-    ~JournalLock() { Release(); }
     JournalLock(const JournalLock&) = delete;
     JournalLock& operator=(const JournalLock&) = delete;
     // Appends to the locked journal and forces it to disk. Not counted.
     [[nodiscard]] uint32_t Append(const std::string& bytes);
-    void Release() noexcept;
+    void Release() noexcept { file_.Reset(); }
 
 private:
     friend uint32_t ReadUnlockedJournal(const tpl::WideString&, std::string*, JournalLock*);
     friend class JournalFile;
-    int fd_ = -1;
+    UniqueFileHandle file_;
 };
 
 // True when the path is a real directory (not a link) owned by the effective

@@ -15,10 +15,9 @@ std::string NativePath(const WideString& path) {
     return std::string(narrow.Data());
 }
 
-std::string WithoutTrailingSlashes(const std::string& path) {
-    size_t end = path.find_last_not_of('/');
-    if (end == std::string::npos) return path.empty() ? path : std::string("/");
-    return path.substr(0, end + 1);
+std::string HiddenSiblingPath(const std::string& path, const char* suffix) {
+    const size_t slash = path.rfind('/');
+    return path.substr(0, slash + 1) + "." + path.substr(slash + 1) + suffix;
 }
 
 bool IsNativeDirectory(const std::string& path) {

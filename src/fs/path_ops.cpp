@@ -13,8 +13,10 @@
 #include "fs/native_path.h"
 #include "fs/run_program.h"
 #include "fs/fs_testing.h"
+#include "text/path_text.h"
 
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 using fs_detail::RunTool;
 using fs_detail::StoreError;
@@ -36,7 +38,7 @@ bool MakeComponent(const std::string& path, bool isParent) {
 // "mkdir -p" by system calls; false sends the caller to the tool, which
 // then gives the authoritative result.
 bool MakeDirectoriesDirectly(const std::string& path) {
-    const std::string target = fs_detail::WithoutTrailingSlashes(path);
+    const std::string target = WithoutFinalSeparator(path);
     if (target.empty()) return false;
     for (size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1)) {
         if (target[slash - 1] == '/') continue;
@@ -133,7 +135,7 @@ uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode) {
 uint32_t RemoveDirectoryTree(const WideString& path) {
     // Without its trailing "/" a link to a directory is removed itself; with
     // it, the tool would empty the directory behind the link.
-    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    const std::string native = WithoutFinalSeparator(fs_detail::NativePath(path));
     if (native.empty() || native == "/") return ERROR_SUCCESS;
     if (!ToolPathForced()) {
         struct stat status;

@@ -13,8 +13,10 @@
 // Removes the path, a directory with everything below it ("rm -rf").
 uint32_t RemoveDirectoryTree(const tpl::WideString& path);
 // Removes a file or link ("rm -f"): 0 when the path is gone, also when it was
-// not there to begin with; else the errno rule's code with the errno kept
-// beside it (EISDIR for a directory, which is left alone).
+// not there to begin with. A directory is left alone: the errno rule's code
+// for EISDIR. Another failure gives the errno rule's code for the errno of
+// the system call, kept beside it; where only the "rm" tool was tried, which
+// does not say why, ERROR_INVALID_PARAMETER without an errno.
 uint32_t DeleteFilePath(const tpl::WideString& path);
 [[nodiscard]] uint32_t MovePath(const tpl::WideString& from, const tpl::WideString& to);
 

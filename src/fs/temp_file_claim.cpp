@@ -42,16 +42,10 @@ uint32_t ClaimOpenFile(FileHandle handle) {
 
 uint32_t DeleteAbandonedTempFiles(const WideString& directory, const WideString& prefix, int64_t minAgeSeconds) {
     const WideString base = WithSeparator(directory);
-    std::vector<WideString> names;
-    {
-        FileFinder finder;
-        for (bool found = finder.FindFirst(base + prefix + u"*"); found; found = finder.FindNext())
-            if (!finder.FoundIsSymbolicLink() && (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                names.push_back(finder.FoundName());
-    }
     uint32_t deleted = 0;
-    for (const WideString& name : names) {
-        const std::string path = fs_detail::NativePath(base + name);
+    for (const DirectoryEntry& entry : ListDirectory(base, (prefix + u"*").Data())) {
+        if (entry.isSymbolicLink || entry.isDirectory) continue;
+        const std::string path = fs_detail::NativePath(base + entry.name);
         if (!path.empty() && IsAbandoned(path, minAgeSeconds) && unlink(path.c_str()) == 0) ++deleted;
     }
     return deleted;

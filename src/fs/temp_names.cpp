@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -45,6 +44,12 @@ uint32_t GetTempDirectory(WideString* out) {
     if (directory.back() != '/') directory += '/';
     *out = PathFromBytes(directory.c_str());
     return ERROR_SUCCESS;
+}
+
+int32_t RandomNameNumber(int32_t lowest) {
+    if (lowest < 0) lowest = 0;
+    const uint64_t span = static_cast<uint64_t>(INT32_MAX) - static_cast<uint64_t>(lowest) + 1;
+    return static_cast<int32_t>(static_cast<uint64_t>(lowest) + fs_detail::RandomNameBits() % span);
 }
 
 uint32_t MakeTempFileName(const WideString& directory, const WideString& prefix, WideString* out) {

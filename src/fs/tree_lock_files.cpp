@@ -5,16 +5,20 @@
 #include <climits>
 #include <ctime>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+#include "fs/file_finder.h"
 #include "fs/native_path.h"
 #include "fs/temp_names.h"
 #include "fs/unique_file_handle.h"
 #include "text/installer_file_names.h"
+#include "text/path_text.h"
+
+using tpl::ParentDirectory;
+using tpl::WithoutFinalSeparator;
 
 namespace fs_detail {
 
@@ -23,23 +27,16 @@ namespace {
 constexpr const char* kLockFileSuffix = ".lock";
 constexpr time_t kFreshSeconds = 24 * 60 * 60;
 
-// Cuts the last component off a path without final "/"s and returns it;
-// what stays is the path before it ("/" or "." where nothing is left).
-std::string CutLastComponent(std::string* path) {
-    const size_t slash = path->rfind('/');
-    std::string last = path->substr(slash == std::string::npos ? 0 : slash + 1);
-    if (slash == std::string::npos)
-        *path = ".";
-    else
-        path->resize(slash == 0 ? 1 : slash);
-    return last;
+// The last component of a path without final "/"s.
+std::string LastComponent(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return path.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 void AppendComponent(std::string* path, const std::string& component) {
     if (component.empty() || component == ".") return;
     if (component == "..") {
-        const size_t slash = path->rfind('/');
-        path->resize(slash == 0 || slash == std::string::npos ? 1 : slash);
+        *path = ParentDirectory(*path);
         return;
     }
     if (path->back() != '/') path->push_back('/');
@@ -72,7 +69,7 @@ bool IsBelow(const std::string& path, const std::string& directory) {
 }  // namespace
 
 std::string CanonicalDirectoryPath(const std::string& path) {
-    std::string existing = WithoutTrailingSlashes(path.empty() ? std::string(".") : path);
+    std::string existing = WithoutFinalSeparator(path.empty() ? std::string(".") : path);
     std::vector<std::string> missing;
     std::string resolved;
     for (;;) {
@@ -86,8 +83,8 @@ std::string CanonicalDirectoryPath(const std::string& path) {
             resolved = "/";  // not even the start resolves: taken as written
             break;
         }
-        missing.push_back(CutLastComponent(&existing));
-        existing = WithoutTrailingSlashes(existing);
+        missing.push_back(LastComponent(existing));
+        existing = ParentDirectory(existing);
     }
     for (auto component = missing.rbegin(); component != missing.rend(); ++component)
         AppendComponent(&resolved, *component);
@@ -132,28 +129,20 @@ int OpenDirectoryLockFile(int lockDirectory, const std::string& canonical, bool 
 }
 
 std::string FindExclusivelyLockedBelow(int lockDirectory, const std::string& canonical) {
-    const int listed = ::openat(lockDirectory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listed < 0) return std::string();
-    DIR* stream = ::fdopendir(listed);
-    if (stream == nullptr) {
-        ::close(listed);
-        return std::string();
-    }
-    std::string found;
-    while (found.empty()) {
-        const dirent* entry = ::readdir(stream);
-        if (entry == nullptr) break;
+    std::vector<std::string> names;
+    if (!ReadDirectoryNames(lockDirectory, &names)) return std::string();
+    for (const std::string& name : names) {
+        if (name == "." || name == "..") continue;
         const UniqueFileHandle file(
-            ::openat(lockDirectory, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+            ::openat(lockDirectory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (!file) continue;
         const std::string path = ReadPathFrom(file.Get());
         if (!IsBelow(path, canonical)) continue;
         // Only the run into a directory holds its file exclusively; those
         // above it share theirs.
-        if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) found = path;
+        if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) return path;
     }
-    ::closedir(stream);
-    return found;
+    return std::string();
 }
 
 }  // namespace fs_detail

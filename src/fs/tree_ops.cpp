@@ -11,30 +11,13 @@
 #include "fs/path_ops.h"
 #include "text/path_bytes.h"
 #include "text/text_helpers.h"
+#include "text/path_text.h"
 
 using tpl::PathFromBytes;
 using tpl::WideString;
+using tpl::WithoutFinalSeparator;
 
 namespace {
-
-struct WalkEntry {
-    WideString name;
-    bool descend;  // a real directory, not a link to one
-};
-
-// The entries of one directory except "." and "..", read in full before the
-// caller changes the directory, so that no entry is skipped or met twice.
-std::vector<WalkEntry> ListEntries(const WideString& directoryWithSlash) {
-    std::vector<WalkEntry> entries;
-    FileFinder finder;
-    for (bool found = finder.FindFirst(directoryWithSlash + u"*"); found; found = finder.FindNext()) {
-        WideString name = finder.FoundName();
-        if (PathEqualsLiteral(name, u".") || PathEqualsLiteral(name, u"..")) continue;
-        const bool descend = (finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink();
-        entries.push_back({std::move(name), descend});
-    }
-    return entries;
-}
 
 bool IsSymbolicLink(const std::string& path) {
     struct stat status;
@@ -45,13 +28,13 @@ bool IsSymbolicLink(const std::string& path) {
 
 uint32_t RemoveTree(const WideString& path) {
     if (path.Empty()) return ERROR_SUCCESS;
-    const std::string native = fs_detail::WithoutTrailingSlashes(fs_detail::NativePath(path));
+    const std::string native = WithoutFinalSeparator(fs_detail::NativePath(path));
     if (native == "/") return ERROR_SUCCESS;  // never the whole file system
     if (IsSymbolicLink(native)) return DeleteFilePath(PathFromBytes(native.c_str()));
 
     const WideString directory = WithSeparator(path);
-    for (const WalkEntry& entry : ListEntries(directory)) {
-        if (entry.descend)
+    for (const DirectoryEntry& entry : ListDirectory(directory)) {
+        if (entry.isDirectory && !entry.isSymbolicLink)
             RemoveTree(directory + entry.name);
         else
             DeleteFilePath(directory + entry.name);
@@ -62,8 +45,8 @@ uint32_t RemoveTree(const WideString& path) {
 void MoveTree(const WideString& destination, const WideString& source) {
     const WideString from = WithSeparator(source);
     const WideString to = WithSeparator(destination);
-    for (const WalkEntry& entry : ListEntries(from)) {
-        if (entry.descend)
+    for (const DirectoryEntry& entry : ListDirectory(from)) {
+        if (entry.isDirectory && !entry.isSymbolicLink)
             MoveTree(to + entry.name, from + entry.name);
         else
             fs_detail::MovePathUncounted(fs_detail::NativePath(from + entry.name),

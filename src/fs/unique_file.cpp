@@ -31,12 +31,19 @@ std::mt19937_64& ThreadGenerator() {
 
 namespace fs_detail {
 
-std::string RandomSuffix() {
+uint64_t RandomNameBits() {
+    return ThreadGenerator()();
+}
+
+std::string NameLetters(uint64_t x) {
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::uniform_int_distribution<int> pick(0, sizeof kAlphabet - 2);
-    std::string suffix(6, 'a');
-    for (char& c : suffix) c = kAlphabet[pick(ThreadGenerator())];
-    return suffix;
+    constexpr uint64_t kLetters = sizeof kAlphabet - 1;
+    std::string letters(6, 'a');
+    for (char& c : letters) {
+        c = kAlphabet[x % kLetters];
+        x /= kLetters;
+    }
+    return letters;
 }
 
 int CreateUniqueFile(const std::string& stem, unsigned mode, std::string* name) {

@@ -11,6 +11,7 @@
 #include "session/install_log.h"
 #include "session/install_outcome.h"
 #include "session/install_plan.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -18,7 +19,7 @@ namespace {
 
 std::string Bytes(const WideString& path) {
     const NarrowString bytes = ConsolePath(path);
-    return EscapeControls(std::string(bytes.Data(), bytes.Length()));
+    return EscapeControlCharacters(std::string(bytes.Data(), bytes.Length()));
 }
 
 std::string SpaceLine(const InstallPlan& plan) {
@@ -44,7 +45,7 @@ void PrintPlanLines(const InstallPlan& plan, std::FILE* out) {
     PrintLine(out, "kit: " + Bytes(plan.prepared.kitPath) + ", " + std::to_string(plan.entries.items.size()) +
                        " entries");
     PrintLine(out, "target: " + Bytes(plan.targetDirectory));
-    for (const KitPlanItem& item : plan.entries.items) PrintLine(out, EscapeControls(PlanLine(item)));
+    for (const KitPlanItem& item : plan.entries.items) PrintLine(out, EscapeControlCharacters(PlanLine(item)));
     PrintLine(out, PlanSummaryLine(plan.entries));
     PrintLine(out, SpaceLine(plan));
     PrintLine(out, LockLine(plan));

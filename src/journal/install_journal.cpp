@@ -1,6 +1,8 @@
 // Encoding, decoding and writing of the installation journal.
 #include "journal/install_journal.h"
 
+#include <cstring>
+
 #include "fs/file_io.h"
 #include "fs/path_ops.h"
 #include "text/path_bytes.h"
@@ -67,21 +69,22 @@ bool ParseIdentity(const std::string& payload, size_t colon, PathIdentity* ident
     return true;
 }
 
-// The fields of a W, N or I record before its path; false when malformed.
+// The tags a run writes; any other byte there is damage.
+bool IsKnownTag(char tag) {
+    return tag != '\0' && std::strchr("TDIFBMNXRC", tag) != nullptr;
+}
+
+// The fields of an N or I record before its path; false when malformed.
 bool DecodeFields(char tag, const std::string& payload, size_t colon, JournalRecord* record) {
     if (tag == 'I') return ParseIdentity(payload, colon, &record->identity);
-    if (tag == 'N') return ParseTimes(payload, colon, &record->times);
-    if (!ParseDecimal(payload, 0, colon, &record->time)) return false;
-    record->times.writeSeconds = UnixSecondsFromFileTime64(record->time);
-    record->times.accessSeconds = record->times.writeSeconds;
-    return true;
+    return ParseTimes(payload, colon, &record->times);
 }
 
 // Turns a record's payload into its path (and times or identity); false
 // when malformed.
 bool DecodePayload(char tag, const std::string& payload, JournalRecord* record) {
     std::string path = payload;
-    if (tag == 'W' || tag == 'N' || tag == 'I') {
+    if (tag == 'N' || tag == 'I') {
         const size_t colon = payload.find(':');
         if (colon == std::string::npos || !DecodeFields(tag, payload, colon, record)) return false;
         path = payload.substr(colon + 1);
@@ -112,7 +115,7 @@ std::vector<JournalRecord> DecodeJournal(const std::string& contents) {
     size_t pos = 0;
     while (pos + 4 <= contents.size()) {
         const char tag = contents[pos];
-        if (contents[pos + 1] != ' ') break;
+        if (!IsKnownTag(tag) || contents[pos + 1] != ' ') break;
         const size_t colon = contents.find(':', pos + 2);
         uint64_t length = 0;
         if (colon == std::string::npos || colon - pos > 12 || !ParseDecimal(contents, pos + 2, colon, &length)) break;
@@ -131,7 +134,6 @@ std::vector<JournalRecord> DecodeJournal(const std::string& contents) {
 uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideString& targetDirectory) {
     path_ = backupDirectory;
     path_ += kJournalFileName;
-    count_ = 0;
     const uint32_t code = file_.Create(path_);
     if (code != ERROR_SUCCESS) return code;
     return Record('T', targetDirectory);
@@ -139,13 +141,11 @@ uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideStri
 
 uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDisk) {
     if (!file_.IsOpen()) return ERROR_SUCCESS;
-    ++count_;
     return file_.Append(EncodeJournalRecord(tag, PathToBytes(path)), forceToDisk || NeedsSync(tag));
 }
 
 uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const PathTimes& times) {
     if (!file_.IsOpen()) return ERROR_SUCCESS;
-    ++count_;
     const std::string payload = std::to_string(times.accessSeconds) + " " + std::to_string(times.accessNanoseconds) +
                                 " " + std::to_string(times.writeSeconds) + " " +
                                 std::to_string(times.writeNanoseconds) + ":";
@@ -156,7 +156,6 @@ uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const 
 
 uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity) {
     if (!file_.IsOpen()) return ERROR_SUCCESS;
-    ++count_;
     const std::string payload = std::to_string(identity.device) + " " + std::to_string(identity.inode) + ":";
     NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
     text += PathToBytes(directory);

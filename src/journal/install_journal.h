@@ -6,13 +6,13 @@
 // Records, one per line: a tag, a blank, the byte length of the payload,
 // ":", the payload, a line feed. Length-prefixed so that any byte (a line
 // feed included) may appear in a path. The payload is a path in the locale's
-// encoding, except for W.
+// encoding, after the fields of N and I.
 //   T target directory        (first record)
 //   D directory about to be created
 //   I that directory once made: its device and inode as two unsigned
 //     decimals separated by a blank, ":", the path. Undo touches nothing in
-//     a directory of that name that is another one; journals without it
-//     (older ones, or a kill right after the mkdir) leave that unchecked
+//     a directory of that name that is another one; a D without its I (a
+//     kill right after the mkdir) leaves that unchecked
 //   F file about to be created where none stood
 //   B existing file about to be moved into the backup
 //   M that file's move into the backup has completed
@@ -20,7 +20,6 @@
 //     changed its entries; payload: four signed decimals (access seconds,
 //     nanoseconds, modification seconds, nanoseconds) separated by blanks,
 //     ":", the path
-//   W the same in whole seconds, as FILETIME in decimal (read, no longer written)
 //   X a path recorded ahead (D or F) that the run found taken by someone
 //     else when it came to make it: it is not the run's to remove
 //   R the run's own rollback has finished except for backed-up files it
@@ -41,8 +40,7 @@ namespace tpl {
 struct JournalRecord {
     char tag = 0;
     WideString path;
-    FILETIME time = 0;      // W records only
-    PathTimes times;        // N and W records
+    PathTimes times;        // N records
     PathIdentity identity;  // I records
     // False when the stored bytes do not come back from the path in the
     // current locale: acting on it could touch another file.
@@ -68,7 +66,6 @@ public:
     [[nodiscard]] uint32_t HandOver(std::string* contents, JournalLock* lock) { return file_.HandOver(contents, lock); }
     bool IsActive() const noexcept { return file_.IsOpen(); }
     const WideString& JournalPath() const noexcept { return path_; }
-    uint32_t RecordCount() const noexcept { return count_; }
     // Deletes the journal, then lets go of its lock: it was the last thing
     // left of a finished transaction.
     void Remove() noexcept;
@@ -78,12 +75,11 @@ public:
 private:
     JournalFile file_;
     WideString path_;
-    uint32_t count_ = 0;
 };
 
 std::string EncodeJournalRecord(char tag, const NarrowString& payload);
-// Decodes records up to the first damaged or truncated one (a record cut off
-// by a crash is ignored: its step had not begun).
+// Decodes records up to the first damaged, truncated or unknown one (a record
+// cut off by a crash is ignored: its step had not begun).
 std::vector<JournalRecord> DecodeJournal(const std::string& contents);
 
 }  // namespace tpl

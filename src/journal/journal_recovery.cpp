@@ -48,16 +48,13 @@ bool HasTag(const std::vector<JournalRecord>& records, char tag) {
 // the journal excepted; links are not followed.
 void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative, std::vector<WideString>* files) {
     std::vector<WideString> subdirectories;
-    FileFinder finder;
-    for (bool found = finder.FindFirst(backupDirectory + relative + u"*"); found; found = finder.FindNext()) {
-        const WideString name = finder.FoundName();
-        if (name.Equals(u".") || name.Equals(u"..") || (relative.Empty() && name.Equals(kJournalFileName))) continue;
-        if ((finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) && !finder.FoundIsSymbolicLink())
-            subdirectories.push_back(relative + name + u"/");
+    for (const DirectoryEntry& entry : ListDirectory(backupDirectory + relative)) {
+        if (relative.Empty() && entry.name.Equals(kJournalFileName)) continue;
+        if (entry.isDirectory && !entry.isSymbolicLink)
+            subdirectories.push_back(relative + entry.name + u"/");
         else
-            files->push_back(relative + name);
+            files->push_back(relative + entry.name);
     }
-    finder.FindClose();
     for (const WideString& subdirectory : subdirectories)
         CollectBackedUpFiles(backupDirectory, subdirectory, files);
 }
@@ -131,7 +128,7 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
         // A kill during a copy back home leaves its temporary name beside
         // the file it was to replace.
         RemoveInterruptedCopiesOf(source, destination);
-        const WideString parent = destination.Substring(0, destination.FindLast(u'/'));
+        const WideString parent = ParentDirectory(destination);
         const bool renamed = OnSameFileSystem(source, parent);
         const bool completed = moved.count(PathKey(destination)) != 0;
         if (!completed && !renamed && PathEntryExists(destination)) continue;
@@ -209,18 +206,15 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
 // changed first, after every entry is back in place.
 void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target) {
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if ((it->tag != 'W' && it->tag != 'N') || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
+        if (it->tag != 'N' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
             continue;
         SetPathTimes(it->path, it->times);
     }
 }
 
 bool HoldsOnlyJournal(const WideString& backupDirectory) {
-    FileFinder finder;
-    for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
-        const WideString name = finder.FoundName();
-        if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName)) return false;
-    }
+    for (const DirectoryEntry& entry : ListDirectory(backupDirectory))
+        if (!entry.name.Equals(kJournalFileName)) return false;
     return true;
 }
 
@@ -234,15 +228,8 @@ void RemoveBackupDirectory(const WideString& backupDirectory, JournalLock* lock)
 }  // namespace
 
 void RemoveBackupContents(const WideString& backupDirectory) {
-    std::vector<WideString> names;
-    {
-        FileFinder finder;
-        for (bool found = finder.FindFirst(backupDirectory + u"*"); found; found = finder.FindNext()) {
-            const WideString name = finder.FoundName();
-            if (!name.Equals(u".") && !name.Equals(u"..") && !name.Equals(kJournalFileName)) names.push_back(name);
-        }
-    }
-    for (const WideString& name : names) RemoveTree(backupDirectory + name);
+    for (const DirectoryEntry& entry : ListDirectory(backupDirectory))
+        if (!entry.name.Equals(kJournalFileName)) RemoveTree(backupDirectory + entry.name);
 }
 
 RecoveryReport UndoInstallation(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
@@ -306,10 +293,10 @@ namespace {
 // Real directories in directory whose names begin with prefix.
 void CollectBackupDirectories(const WideString& directory, const char16_t* prefix, std::vector<WideString>* found,
                               std::set<std::u16string>* seen) {
-    FileFinder finder;
-    for (bool more = finder.FindFirst(directory + prefix + u"*"); more; more = finder.FindNext()) {
-        if (!(finder.FoundAttributes() & FILE_ATTRIBUTE_DIRECTORY) || finder.FoundIsSymbolicLink()) continue;
-        const WideString path = directory + finder.FoundName() + u"/";
+    const WideString pattern = WideString(prefix) + u"*";
+    for (const DirectoryEntry& entry : ListDirectory(directory, pattern.Data())) {
+        if (!entry.isDirectory || entry.isSymbolicLink) continue;
+        const WideString path = directory + entry.name + u"/";
         if (seen->insert(PathKey(path)).second) found->push_back(path);
     }
 }
@@ -358,21 +345,24 @@ DirectoryCheck StillRecorded(const CreatedDirectories& recorded) {
     };
 }
 
+namespace {
+// True unless the run made the directory and it is now something else.
+bool StillTheOneMade(const WideString& directory, const CreatedDirectories& created) {
+    const auto made = created.find(PathKey(directory));
+    return made == created.end() || (IsRealDirectory(directory) && IsSameObject(directory, made->second));
+}
+}  // namespace
+
 bool CreatedDirectoriesIntact(const WideString& path, const CreatedDirectories& created) {
-    WideString directory = path;
-    for (uint32_t slash = directory.FindLast(u'/'); slash != WideString::npos && slash > 0;
-         slash = directory.FindLast(u'/')) {
-        directory = directory.Substring(0, slash);
-        const auto made = created.find(PathKey(directory));
-        if (made != created.end() && !(IsRealDirectory(directory) && IsSameObject(directory, made->second)))
-            return false;
-    }
+    for (WideString directory = ParentDirectory(path); directory.Length() > 1 && !directory.Equals(u".");
+         directory = ParentDirectory(directory))
+        if (!StillTheOneMade(directory, created)) return false;
     return true;
 }
 
 bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectories& created) {
-    // The path of an entry inside it has the directory itself as its first parent.
-    return CreatedDirectoriesIntact(WithoutFinalSeparator(directory) + u"/", created);
+    const WideString itself = WithoutFinalSeparator(directory);
+    return StillTheOneMade(itself, created) && CreatedDirectoriesIntact(itself, created);
 }
 
 bool RecoveryIsComplete(const RecoveryReport& report) {

@@ -30,19 +30,32 @@ uint32_t DecodeU32(const unsigned char* bytes) noexcept {
 
 namespace {
 
-// Writes a record: its length word (counting itself), the content, the padding.
-void AppendRecord(ByteVector& out, const ByteVector& content, uint32_t padding) {
-    AppendU32(out, static_cast<uint32_t>(content.size() + padding + 4));
+// Writes a record: its length word (counting itself), then the content.
+void AppendRecord(ByteVector& out, const ByteVector& content) {
+    AppendU32(out, static_cast<uint32_t>(content.size() + 4));
     out.insert(out.end(), content.begin(), content.end());
-    out.insert(out.end(), padding, 0);
 }
 
 }  // namespace
 
+void AppendLanguageFields(ByteVector& out, const KitLanguageEntry& language) {
+    AppendCountedString(out, language.code);
+    AppendCountedString(out, language.product);
+    AppendCountedString(out, language.vendor);
+    AppendCountedString(out, language.descriptionPath);
+}
+
+void AppendFileFields(ByteVector& out, const KitFileRecord& file) {
+    AppendCountedString(out, file.name);
+    AppendFileTime(out, file.writeTime);
+    AppendU32(out, file.dataOffset);
+    AppendU32(out, file.dataSize);
+}
+
 ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const std::vector<KitFileRecord>& files,
-                           const KitTableLayout& layout) {
+                           bool singleLanguageForm) {
     ByteVector out;
-    if (layout.singleLanguageForm) {
+    if (singleLanguageForm) {
         AppendU32(out, 0);
         const KitLanguageEntry empty;
         const KitLanguageEntry& en = languages.empty() ? empty : languages.front();
@@ -50,27 +63,21 @@ ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const
         AppendCountedString(out, en.vendor);
         AppendCountedString(out, en.descriptionPath);
     } else {
-        AppendU32(out, layout.tableFlag == 0 ? 1 : layout.tableFlag);
+        AppendU32(out, 1);
         AppendU32(out, static_cast<uint32_t>(languages.size()));
         ByteVector content;
         for (const KitLanguageEntry& language : languages) {
             content.clear();
-            AppendCountedString(content, language.code);
-            AppendCountedString(content, language.product);
-            AppendCountedString(content, language.vendor);
-            AppendCountedString(content, language.descriptionPath);
-            AppendRecord(out, content, layout.recordPadding);
+            AppendLanguageFields(content, language);
+            AppendRecord(out, content);
         }
     }
     AppendU32(out, static_cast<uint32_t>(files.size()));
     ByteVector content;
     for (const KitFileRecord& file : files) {
         content.clear();
-        AppendCountedString(content, file.name);
-        AppendFileTime(content, file.writeTime);
-        AppendU32(content, file.dataOffset);
-        AppendU32(content, file.dataSize);
-        AppendRecord(out, content, layout.recordPadding);
+        AppendFileFields(content, file);
+        AppendRecord(out, content);
     }
     return out;
 }

@@ -24,18 +24,16 @@ struct KitFileRecord {
     uint32_t dataSize = 0;
 };
 
-struct KitTableLayout {
-    // Single-language form: the only language must be "en" and is stored
-    // without its code. Otherwise the language-table form with this flag.
-    bool singleLanguageForm = false;
-    uint32_t tableFlag = 1;
-    // Extra bytes after the fields of every record (readers skip them).
-    uint32_t recordPadding = 0;
-};
+// The fields of one language record and of one file record, without the
+// record's length word.
+void AppendLanguageFields(ByteVector& out, const KitLanguageEntry& language);
+void AppendFileFields(ByteVector& out, const KitFileRecord& file);
 
 // The header flag, the language section and the file table: everything of
-// the body that precedes the data area.
+// the body that precedes the data area. The single-language form stores the
+// only language, which must be "en", without its code; otherwise the
+// language table follows the flag 1.
 ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const std::vector<KitFileRecord>& files,
-                           const KitTableLayout& layout);
+                           bool singleLanguageForm);
 
 }  // namespace tpl

@@ -13,7 +13,9 @@ EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryNa
     EntryPlan plan;
     WideString relative;
     if (!MakeRelativeEntryPath(entryName, &relative)) {
-        plan.destination = targetDirectory + WithForwardSlashes(entryName);
+        WideString shown = entryName;
+        ReplaceAll(shown, u"\\", u"/");
+        plan.destination = targetDirectory + shown;
         plan.blockedCode = ERROR_INVALID_DATA;
         return plan;
     }

@@ -67,23 +67,21 @@ int CompareComponents(const WideString& a, const WideString& b, bool* ancestor) 
     }
 }
 
-bool ComponentsFit(const NarrowString& path) {
-    const char* bytes = path.Data();
-    uint32_t componentStart = 0;
-    for (uint32_t i = 0; i <= path.Length(); ++i) {
-        // In the locale encodings in use a "/" byte is always the character.
-        if (i == path.Length() || bytes[i] == '/') {
-            if (i - componentStart > kKitMaxComponentBytes) return false;
-            componentStart = i + 1;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 bool FitsPathLimit(const WideString& path) {
-    return PathToBytes(path).Length() <= kKitMaxNameBytes;
+    return FitsPathLimit(PathToBytes(path));
+}
+
+bool FitsPathLimit(const NarrowString& bytes) {
+    if (bytes.Length() > kKitMaxNameBytes) return false;
+    uint32_t component = 0;
+    // In the locale encodings in use a "/" byte is always the character.
+    for (uint32_t i = 0; i < bytes.Length(); ++i) {
+        component = bytes[i] == '/' ? 0 : component + 1;
+        if (component > kKitMaxComponentBytes) return false;
+    }
+    return true;
 }
 
 bool MakeRelativeEntryPath(const WideString& name, WideString* relative) {
@@ -115,7 +113,7 @@ bool IsInstallableEntryName(const WideString& name) {
     if (HasEscapedBytes(relative)) return false;
     const NarrowString converted = PathToBytes(relative);
     if (converted.Empty()) return false;
-    return converted.Length() <= kKitMaxNameBytes && ComponentsFit(converted);
+    return FitsPathLimit(converted);
 }
 
 bool HasFileUsedAsDirectory(const std::vector<KitFileEntry>& files) {

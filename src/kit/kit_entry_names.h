@@ -16,8 +16,10 @@ constexpr uint32_t kKitMaxNameBytes = PATH_MAX - 1;
 constexpr uint32_t kKitMaxComponentBytes = NAME_MAX;
 
 // True when the path, in the bytes the file system gets, fits the system's
-// path limit.
+// limits: the whole path and each of its components. The system refuses a
+// longer one before it looks at any directory.
 bool FitsPathLimit(const WideString& path);
+bool FitsPathLimit(const NarrowString& bytes);
 
 // Turns a kit entry's name into a path relative to the template directory:
 // "\" and "/" both separate, and empty and "." components are dropped, so

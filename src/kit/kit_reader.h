@@ -38,7 +38,6 @@ public:
     uint32_t GetFileEntryCount() const noexcept { return static_cast<uint32_t>(files_.size()); }
     const KitFileEntry& GetFileEntry(uint32_t index) const { return files_[index]; }
     const std::vector<KitLanguageEntry>& GetLanguageEntries() const noexcept { return languages_; }
-    const WideString& GetTemporaryPath() const noexcept { return tempPath_; }
     // Closes and deletes the temporary file now (also done by the destructor).
     // The file entries go with it; the language texts stay readable.
     void Release() noexcept;

@@ -16,8 +16,8 @@ constexpr uint64_t kKitMaxTableBytes = 64u << 20;
 
 // Reads from the start of the body. Appends language entries as they are
 // read; file entries get absolute data offsets. *dataStart receives the
-// position of the data area. Throws an error number (uint32_t):
-// ERROR_INVALID_DATA for every malformed or unsafe table, for a file name
+// position of the data area. Throws KitReadFailure: the reader's code when
+// a read fails, else ERROR_INVALID_DATA for every malformed or unsafe table, for a file name
 // that cannot be installed (IsInstallableEntryName), for a file entry that
 // another needs as its directory, and for tables beyond maxTableBytes. A
 // text over its limit is refused before anything is allocated for it.

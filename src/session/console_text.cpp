@@ -4,6 +4,7 @@
 #include "text/convert.h"
 #include "text/path_bytes.h"
 #include "text/utf8.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -36,41 +37,18 @@ NarrowString ConsolePath(const WideString& path) {
     return PathToBytes(path);
 }
 
-std::string EscapeControls(const std::string& bytes) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string escaped;
-    escaped.reserve(bytes.size());
-    for (const char c : bytes) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '\n') {
-            escaped += "\\n";
-        } else if (c == '\r') {
-            escaped += "\\r";
-        } else if (c == '\t') {
-            escaped += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            escaped += "\\x";
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0xf];
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
-}
-
 std::string ErrorLine(const WideString& path, const NarrowString& what, const NarrowString& reason) {
     std::string line = "tplsetup";
     if (!path.Empty()) {
         const NarrowString bytes = ConsolePath(path);
-        line += ": " + EscapeControls(std::string(bytes.Data(), bytes.Length()));
+        line += ": " + EscapeControlCharacters(std::string(bytes.Data(), bytes.Length()));
     }
     std::string text(what.Data(), what.Length());
     while (!text.empty() && (text.back() == '.' || text.back() == ':' || text.back() == ' ')) text.pop_back();
-    if (!text.empty()) line += ": " + EscapeControls(text);
+    if (!text.empty()) line += ": " + EscapeControlCharacters(text);
     if (!reason.Empty()) {
         const NarrowString shown = ConsoleText(reason.Data(), reason.Data());
-        line += ": " + EscapeControls(std::string(shown.Data(), shown.Length()));
+        line += ": " + EscapeControlCharacters(std::string(shown.Data(), shown.Length()));
     }
     return line;
 }

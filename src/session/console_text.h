@@ -23,10 +23,6 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback);
 // locale can spell it), as a file listing shows it.
 NarrowString ConsolePath(const WideString& path);
 
-// Control characters in a name as C escapes ("\n", "\x1b"), so that a name
-// can neither break a line, forge one that follows, nor drive a terminal.
-std::string EscapeControls(const std::string& bytes);
-
 // One line for standard error: "tplsetup: PATH: WHAT: REASON", the empty
 // parts left out, WHAT without its final "." or ":", control characters
 // escaped. REASON is the system's UTF-8 text (SystemErrorText). No line feed.

@@ -13,6 +13,7 @@
 #include "session/console_text.h"
 #include "session/install_preparation.h"
 #include "text/utf8.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -22,7 +23,7 @@ namespace {
 // must not forge a line of the log.
 std::string Utf8(const WideString& text) {
     const NarrowString utf8 = ToUtf8(text);
-    return EscapeControls(std::string(utf8.Data(), utf8.Length()));
+    return EscapeControlCharacters(std::string(utf8.Data(), utf8.Length()));
 }
 
 // 2026-12-07T12:30:01.042Z
@@ -94,7 +95,7 @@ void InstallLog::Started(int argc, char** argv) {
     std::string line = "started:";
     for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
         line += " ";
-        line += EscapeControls(argv[i]);
+        line += EscapeControlCharacters(argv[i]);
     }
     Write(line);
 }

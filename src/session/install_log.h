@@ -40,7 +40,7 @@ public:
     void RolledBack(uint32_t code, bool complete) override;
 
     // One line: the time stamp, the process id in brackets, text and a line
-    // feed. Names within text must have been escaped (EscapeControls).
+    // feed. Names within text must have been escaped (EscapeControlCharacters).
     void Write(const std::string& text);
 
 private:

@@ -36,7 +36,7 @@ InstallOutcome InstallSession::Poll() {
 void InstallSession::RequestCancel() {
     if (cancelRequested_) return;
     cancelRequested_ = true;
-    status_.RequestCancel();
+    worker_.RequestStop();
 }
 
 void InstallSession::SetPaused(bool paused) {

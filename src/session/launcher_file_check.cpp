@@ -15,7 +15,7 @@ int WriteRefusal(const WideString& file) {
     if (IsExistingDirectory(file)) return EISDIR;
     const WideString directory = NearestExistingDirectory(ParentDirectory(file));
     ClearLastFileError();
-    if (ProbeDirectoryWritable(directory) == 0) return 0;
+    if (IsDirectoryWritable(directory)) return 0;
     const int refusal = GetLastFileErrno();
     return refusal != 0 ? refusal : EACCES;
 }

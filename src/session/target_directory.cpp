@@ -9,6 +9,7 @@
 #include "fs/path_mode.h"
 #include "kit/kit_entry_names.h"
 #include "text/path_bytes.h"
+#include "text/path_text.h"
 #include "text/text_helpers.h"
 #include "text/utf8.h"
 
@@ -34,29 +35,12 @@ WideString Trimmed(const WideString& text) {
 WideString ExpandHome(const WideString& path, const WideString& home) {
     if (path.Empty() || path[0] != u'~' || home.Empty()) return path;
     if (path.Length() > 1 && path[1] != u'/') return path;
-    WideString expanded = home;
-    while (expanded.Length() > 1 && expanded.EndsWith(u'/')) expanded = expanded.Substring(0, expanded.Length() - 1);
+    WideString expanded = WithoutFinalSeparator(home);
     if (path.Length() > 1) {
         if (expanded == WideString(u"/")) expanded = WideString();
         expanded += path.Substring(1);
     }
     return expanded;
-}
-
-WideString Parent(const WideString& path) {
-    WideString trimmed = path;
-    while (trimmed.Length() > 1 && trimmed.EndsWith(u'/')) trimmed = trimmed.Substring(0, trimmed.Length() - 1);
-    const uint32_t slash = trimmed.FindLast(u'/');
-    if (slash == WideString::npos) return WideString();
-    if (slash == 0) return WideString(u"/");
-    return trimmed.Substring(0, slash);
-}
-
-bool IsDirectory(const WideString& path) {
-    WideString probe = path;
-    if (!probe.EndsWith(u'/')) probe.Append(u'/');
-    probe.Append(u'.');
-    return PathExists(probe);
 }
 
 NarrowString SystemText(int err) {
@@ -68,8 +52,8 @@ NarrowString SystemText(int err) {
 // systems, immutable directories and access rules beyond the mode. It leaves
 // the directory's entries and times as they were.
 bool TakesNewFile(const WideString& directory, NarrowString* reason) {
-    const uint32_t code = ProbeDirectoryWritable(directory);
-    if (code == 0) return true;
+    uint32_t code = 0;
+    if (IsDirectoryWritable(directory, &code)) return true;
     // The system's words only when they belong to this very failure. A
     // directory that is there but answers "no such file" to a new entry
     // (the process file system does) allows none: that is the reason.
@@ -79,19 +63,6 @@ bool TakesNewFile(const WideString& directory, NarrowString* reason) {
         *reason = SystemText(EPERM);
     } else {
         *reason = GetLastSystemErrorText();
-    }
-    return false;
-}
-
-// The system refuses such a path before it looks at any directory, so the
-// walk up to an existing parent would wrongly find one that takes it.
-bool ExceedsPathLimits(const WideString& directory) {
-    const NarrowString bytes = PathToBytes(directory);
-    if (bytes.Length() > kKitMaxNameBytes) return true;
-    uint32_t component = 0;
-    for (uint32_t i = 0; i < bytes.Length(); ++i) {
-        component = bytes[i] == '/' ? 0 : component + 1;
-        if (component > kKitMaxComponentBytes) return true;
     }
     return false;
 }
@@ -123,10 +94,12 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     TargetCheck check = ResolveTargetDirectory(typed, LauncherSettings::HomeDirectory());
     if (!check.Ok()) return check;
     const WideString& directory = check.directory;
-    if (ExceedsPathLimits(directory))
+    // Refused by the system before it looks at any directory, such a path
+    // would wrongly find a parent that takes it on the walk up below.
+    if (!FitsPathLimit(directory))
         return Problem(check, TargetProblem::CannotCreate, directory, SystemText(ENAMETOOLONG));
     if (PathExists(directory)) {
-        if (!IsDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
+        if (!IsExistingDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
         NarrowString reason;
         if (!TakesNewFile(directory, &reason)) return Problem(check, TargetProblem::NotWritable, directory, reason);
         return check;
@@ -145,10 +118,10 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
         const uint32_t code = GetPathEntry(existing, &kind, &time);
         if (code != 0 && code != ERROR_PATH_NOT_FOUND)
             return Problem(check, TargetProblem::CannotCreate, existing, GetLastSystemErrorText());
-        existing = Parent(existing);
+        existing = ParentDirectory(existing);
     }
     if (existing.Empty()) return Problem(check, TargetProblem::CannotCreate, directory);
-    if (!IsDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
+    if (!IsExistingDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
     NarrowString reason;
     if (!TakesNewFile(existing, &reason)) return Problem(check, TargetProblem::CannotCreate, existing, reason);
     return check;
@@ -202,7 +175,7 @@ WideString NearestExistingDirectory(const WideString& typed) {
         check.problem == TargetProblem::ControlCharacter)
         return home;
     WideString directory = check.directory;
-    while (!directory.Empty() && !IsDirectory(directory)) directory = Parent(directory);
+    while (!directory.Empty() && !IsExistingDirectory(directory)) directory = ParentDirectory(directory);
     return directory.Empty() ? home : directory;
 }
 

@@ -12,26 +12,54 @@ WideString NormalizeTargetDirectory(const WideString& directory) {
     return result;
 }
 
-WideString ParentDirectory(const WideString& path) {
-    const uint32_t slash = path.FindLast(u'/');
-    if (slash == WideString::npos) return WideString();
-    if (slash == 0) return WideString(u"/");
-    return path.Substring(0, slash);
+namespace {
+
+// Length of units without their final "/"s; a path of "/"s only keeps one.
+template <class Unit>
+size_t LengthWithoutFinalSeparators(const Unit* units, size_t length) {
+    while (length > 1 && units[length - 1] == Unit('/')) --length;
+    return length;
 }
 
-std::string DirectoryHolding(const std::string& path) {
-    const size_t nameEnd = path.find_last_not_of('/');
-    if (nameEnd == std::string::npos) return path.empty() ? std::string(".") : std::string("/");
-    const size_t slash = path.rfind('/', nameEnd);
-    if (slash == std::string::npos) return ".";
-    const size_t parentEnd = path.find_last_not_of('/', slash);
-    return parentEnd == std::string::npos ? std::string("/") : path.substr(0, parentEnd + 1);
+// Length of the parent's text within units, or npos when the parent is
+// not a prefix of the path ("/" and "." stand for themselves).
+constexpr size_t kRoot = static_cast<size_t>(-1);
+constexpr size_t kCurrent = static_cast<size_t>(-2);
+
+template <class Unit>
+size_t ParentLength(const Unit* units, size_t length) {
+    size_t end = LengthWithoutFinalSeparators(units, length);
+    if (end == 0) return kCurrent;
+    if (end == 1 && units[0] == Unit('/')) return kRoot;
+    while (end > 0 && units[end - 1] != Unit('/')) --end;
+    if (end == 0) return kCurrent;
+    while (end > 0 && units[end - 1] == Unit('/')) --end;
+    return end == 0 ? kRoot : end;
+}
+
+}  // namespace
+
+WideString ParentDirectory(const WideString& path) {
+    const size_t length = ParentLength(path.Data(), path.Length());
+    if (length == kRoot) return WideString(u"/");
+    if (length == kCurrent) return WideString(u".");
+    return path.Substring(0, static_cast<uint32_t>(length));
+}
+
+std::string ParentDirectory(const std::string& path) {
+    const size_t length = ParentLength(path.data(), path.size());
+    if (length == kRoot) return "/";
+    if (length == kCurrent) return ".";
+    return path.substr(0, length);
 }
 
 WideString WithoutFinalSeparator(const WideString& path) {
-    uint32_t length = path.Length();
-    while (length > 1 && path[length - 1] == u'/') --length;
-    return length == path.Length() ? path : path.Substring(0, length);
+    const size_t length = LengthWithoutFinalSeparators(path.Data(), path.Length());
+    return length == path.Length() ? path : path.Substring(0, static_cast<uint32_t>(length));
+}
+
+std::string WithoutFinalSeparator(const std::string& path) {
+    return path.substr(0, LengthWithoutFinalSeparators(path.data(), path.size()));
 }
 
 bool PathStartsWith(const WideString& path, const WideString& prefix) {

@@ -10,17 +10,17 @@ namespace tpl {
 // final "/" appended; empty stays empty.
 WideString NormalizeTargetDirectory(const WideString& directory);
 
-// Text before the last "/"; "/" for a path directly below the root; empty
-// when the path holds no "/".
+// The directory that holds a path: the text before its last "/" once final
+// "/"s are ignored, without "/"s of its own at the end; "/" below the root
+// and for the root itself; "." when there is no "/" (a relative name lies in
+// the current directory). The same rule for paths as text and as the bytes
+// the system takes.
 WideString ParentDirectory(const WideString& path);
+std::string ParentDirectory(const std::string& path);
 
-// The directory that holds a file system path (bytes): the text before its
-// last "/" once final "/"s are ignored, without "/"s of its own at the end;
-// "/" below the root and for the root itself; "." when there is no "/".
-std::string DirectoryHolding(const std::string& path);
-
-// The path without its final "/"s ("/" itself stays "/").
+// The path without its final "/"s ("/" itself stays "/", empty stays empty).
 WideString WithoutFinalSeparator(const WideString& path);
+std::string WithoutFinalSeparator(const std::string& path);
 
 // Key for sets of paths: the path's units, compared exactly.
 inline std::u16string PathKey(const WideString& path) {

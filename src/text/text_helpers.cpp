@@ -93,21 +93,11 @@ bool PathIsRoot(const WideString& path) {
     return path.Equals(u"/");
 }
 
-bool PathEqualsLiteral(const WideString& path, const char16_t* literal) {
-    return path.Equals(literal);
-}
-
 WideString WithSeparator(const WideString& path) {
     // An empty path is the text before the slash of a name in the root, so
     // it becomes "/".
     WideString result = path;
     if (!PathIsRoot(path) && !path.EndsWith(u'/') && !path.EndsWith(u'\\')) result.Append(u'/');
-    return result;
-}
-
-WideString WithForwardSlashes(const WideString& path) {
-    WideString result = path;
-    ReplaceAll(result, u"\\", u"/");
     return result;
 }
 
@@ -138,32 +128,55 @@ bool ContainsControlCharacter(const WideString& text) {
     return false;
 }
 
+namespace {
+
+// The escape of one unit, or nothing when it stands for itself.
+const char* ControlEscape(char16_t unit, char (&buffer)[5]) {
+    static const char kHex[] = "0123456789abcdef";
+    if (!IsControlUnit(unit)) return nullptr;
+    switch (unit) {
+        case u'\n':
+            return "\\n";
+        case u'\t':
+            return "\\t";
+        case u'\r':
+            return "\\r";
+        default:
+            buffer[0] = '\\';
+            buffer[1] = 'x';
+            buffer[2] = kHex[unit >> 4];
+            buffer[3] = kHex[unit & 0xF];
+            buffer[4] = '\0';
+            return buffer;
+    }
+}
+
+}  // namespace
+
 WideString EscapeControlCharacters(const WideString& text) {
-    static const char16_t kHex[] = u"0123456789abcdef";
     WideString escaped;
+    char buffer[5];
     for (uint32_t i = 0; i < text.Length(); ++i) {
-        const char16_t unit = text[i];
-        if (!IsControlUnit(unit)) {
-            escaped.Append(unit);
+        const char* escape = ControlEscape(text[i], buffer);
+        if (escape == nullptr) {
+            escaped.Append(text[i]);
             continue;
         }
-        escaped.Append(u'\\');
-        switch (unit) {
-            case u'\n':
-                escaped.Append(u'n');
-                break;
-            case u'\t':
-                escaped.Append(u't');
-                break;
-            case u'\r':
-                escaped.Append(u'r');
-                break;
-            default:
-                escaped.Append(u'x');
-                escaped.Append(kHex[unit >> 4]);
-                escaped.Append(kHex[unit & 0xF]);
-                break;
-        }
+        for (; *escape != '\0'; ++escape) escaped.Append(static_cast<char16_t>(*escape));
+    }
+    return escaped;
+}
+
+std::string EscapeControlCharacters(const std::string& bytes) {
+    std::string escaped;
+    escaped.reserve(bytes.size());
+    char buffer[5];
+    for (const char c : bytes) {
+        const char* escape = ControlEscape(static_cast<unsigned char>(c), buffer);
+        if (escape == nullptr)
+            escaped += c;
+        else
+            escaped += escape;
     }
     return escaped;
 }

@@ -3,6 +3,7 @@
 // case-insensitive comparison shared by the configuration and the kit.
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -13,19 +14,20 @@ WideString FromInteger(int32_t value, uint32_t radix);
 int32_t ReplaceAll(WideString& subject, const WideString& what, const WideString& with);
 
 bool PathIsRoot(const WideString& path);
-bool PathEqualsLiteral(const WideString& path, const char16_t* literal);
 // The path with "/" appended unless it is exactly "/" or already ends with
 // "/" or "\".
 WideString WithSeparator(const WideString& path);
-// Every "\" replaced by "/".
-WideString WithForwardSlashes(const WideString& path);
 
 // True when the text holds a control character (below U+0020, or U+007F),
 // which no line of a settings file and no name a user means can hold.
 bool ContainsControlCharacter(const WideString& text);
 // The text with each control character written as its escape ("\n", "\t",
-// "\r", else "\x" and two lowercase hex digits), so that it can be shown on one line.
+// "\r", else "\x" and two lowercase hex digits), so that it can be shown on
+// one line: a name can neither break a line, forge one that follows, nor
+// drive a terminal. The bytes form escapes the same bytes, whatever the
+// encoding, and leaves the others as they are.
 WideString EscapeControlCharacters(const WideString& text);
+std::string EscapeControlCharacters(const std::string& bytes);
 
 // A catalog pattern with "%1" to "%9" replaced by the arguments, in one pass
 // (an argument that holds "%2" stays as it is); a number without an

@@ -27,10 +27,10 @@ class ProgressPage;
 class CInstallerDlg : public CWnd {
 public:
     // The toolkit must already be initialised (the caller probes the display
-    // once with gtk_init_check and runs without a window when it fails).
+    // once with gtk_init_check, which takes the toolkit's own options from
+    // the command line, and runs without a window when it fails).
     // title is UTF-8.
-    CInstallerDlg(int argc, char** argv, bool silent, const NarrowString& title,
-                  const WideString& languageCode, bool useCurrentDirectory);
+    CInstallerDlg(bool silent, const NarrowString& title, const WideString& languageCode, bool useCurrentDirectory);
     // Waits for a running worker (its rollback included) before anything it
     // uses is released. Touches no toolkit object except the picture and icon.
     ~CInstallerDlg() override;
@@ -91,7 +91,6 @@ public:
     void ShowRollingBack();
     void Finish();
 
-    WizardState GetState() const { return state_; }
     int GetExitStatus() const { return exitStatus_; }
     // The wizard's window while it exists, else null.
     GtkWidget* GetWindow() const { return window_; }

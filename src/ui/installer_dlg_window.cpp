@@ -84,14 +84,9 @@ gboolean OnDeleteWindow(GtkWidget*, GdkEvent*, gpointer dlg) {
 
 }  // namespace
 
-// The argument count and vector went to the toolkit before (the caller
-// probes the display); the dialog keeps nothing of them.
-CInstallerDlg::CInstallerDlg(int /*argc*/, char** /*argv*/, bool silent, const NarrowString& title,
-                             const WideString& languageCode, bool useCurrentDirectory)
-    : silent_(false),
-      languageCode_(languageCode),
-      useCurrentDirectory_(useCurrentDirectory),
-      title_(title) {
+CInstallerDlg::CInstallerDlg(bool silent, const NarrowString& title, const WideString& languageCode,
+                             bool useCurrentDirectory)
+    : silent_(false), languageCode_(languageCode), useCurrentDirectory_(useCurrentDirectory), title_(title) {
     proposal_.alternativeProfilePresent = false;
     proposal_.listFromAlternativeProfile = false;
     silent_ = silent;

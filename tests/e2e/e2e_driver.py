@@ -69,35 +69,30 @@ def die_with_driver():
 
 
 class XServer:
-    """One Xvfb per test; tries further display numbers when one is taken.
+    """One Xvfb per test, on a display number it picks itself: given no
+    number, Xvfb takes the first free one (it claims the number by its lock
+    file, so flows that start together never share one) and writes it to
+    -displayfd once it accepts connections.
     -noreset: a reset after the last client (an xdotool query) left would
-    refuse the wizard's connection if it came at that moment.
-    Xvfb reports through -displayfd when it accepts connections."""
+    refuse the wizard's connection if it came at that moment."""
 
-    def __init__(self, display):
-        self.process = None
-        for attempt in range(10):
-            number = display + attempt * 37
-            if os.path.exists("/tmp/.X%d-lock" % number):
-                continue
-            read_end, write_end = os.pipe()
-            self.process = subprocess.Popen(
-                ["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
-                 "-displayfd", str(write_end)],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,),
-                preexec_fn=die_with_driver)
-            os.close(write_end)
-            ready = self._read_ready(read_end)
-            os.close(read_end)
-            if ready and self.process.poll() is None:
-                self.display = ":%d" % number
-                return
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset", "-displayfd", str(write_end)],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(write_end,),
+            preexec_fn=die_with_driver)
+        os.close(write_end)
+        number = self._read_number(read_end)
+        os.close(read_end)
+        if number is None or self.process.poll() is not None:
             self.stop()
-        raise Failure("no X server could be started")
+            raise Failure("no X server could be started")
+        self.display = ":%d" % number
 
     @staticmethod
-    def _read_ready(fd, deadline=10.0):
-        """True once Xvfb wrote its display number; False when it gave up."""
+    def _read_number(fd, deadline=30.0):
+        """The display number Xvfb wrote; None when it gave up."""
         end = time.monotonic() + deadline
         text = b""
         while time.monotonic() < end:
@@ -109,8 +104,8 @@ class XServer:
                 break
             text += chunk
             if text.endswith(b"\n"):
-                return True
-        return False
+                return int(text) if text.strip().isdigit() else None
+        return None
 
     def env(self):
         env = dict(os.environ)
@@ -135,7 +130,7 @@ class WizardContext:
         self.options = options
         self.sandbox = sandbox
         self.wizard = None
-        self.x = None if without_display else XServer(options.display)
+        self.x = None if without_display else XServer()
 
     def start_program(self, program, args, **kwargs):
         self.wizard = Wizard(self.x, self.sandbox, program, args, **kwargs)
@@ -597,4 +592,4 @@ def run_flows(flows, script, make_context):
     make_context(options, sandbox) starts what the flows need (an X server)."""
     if "TPL_E2E_SESSION" not in os.environ:
         return run_in_own_session(script)
-    return run_flow(flows, make_context, display=True)
+    return run_flow(flows, make_context)

@@ -195,8 +195,30 @@ class WorkerHold:
             return os.path.exists(held)
         wait_for("the worker to hold after entry %d" % entry, holding, deadline)
 
+    def wait_left(self, entry, process=None, deadline=DEFAULT_DEADLINE):
+        """Waits until the worker, released after entry, has gone on."""
+        left = os.path.join(self.directory, "left-%d" % entry)
+
+        def gone_on():
+            if process is not None and process.poll() is not None:
+                raise Failure("tplsetup ended (status %d) before leaving the hold after entry %d"
+                              % (process.returncode, entry))
+            return os.path.exists(left)
+        wait_for("the worker to leave the hold after entry %d" % entry, gone_on, deadline)
+
     def is_held(self, entry):
         return os.path.exists(os.path.join(self.directory, "held-%d" % entry))
+
+    def held_since(self, entry):
+        """When the worker began to hold after entry, by the file clock."""
+        return os.stat(os.path.join(self.directory, "held-%d" % entry)).st_mtime_ns
+
+    def mark(self, name):
+        """Now, by the same file clock as the worker's marks."""
+        path = os.path.join(self.directory, name)
+        with open(path, "w"):
+            pass
+        return os.stat(path).st_mtime_ns
 
     def release(self, entry):
         with open(os.path.join(self.directory, "release-%d" % entry), "w"):
@@ -271,9 +293,9 @@ def temporary_leftovers(tmpdir):
     return sorted(n for n in os.listdir(tmpdir) if n.startswith("txk") or n.startswith("wz4sx"))
 
 
-def run_flow(flows, make_context=None, display=False):
-    """Parses the command line (the programs, a display number where the
-    flows need one, the flow's name) and runs that flow in a fresh sandbox.
+def run_flow(flows, make_context=None):
+    """Parses the command line (the programs, the flow's name) and runs
+    that flow in a fresh sandbox.
     make_context(options, sandbox) gives what the flows take (the sandbox
     itself by default); its stop() and diagnostics(), where it has them, run
     on the way out. Returns the exit status: 0 passed, 1 failed; a flow
@@ -282,8 +304,6 @@ def run_flow(flows, make_context=None, display=False):
     parser.add_argument("--tplsetup")
     parser.add_argument("--tplsetup-held", required=True)
     parser.add_argument("--tkx", required=True)
-    if display:
-        parser.add_argument("--display", type=int, required=True)
     parser.add_argument("flow", choices=sorted(flows))
     options = parser.parse_args()
     sandbox = Sandbox(options)

@@ -142,7 +142,6 @@ def main():
     # The flows' context links a held build too; the pages need none.
     parser.add_argument("--tplsetup-held")
     parser.add_argument("--out", required=True)
-    parser.add_argument("--display", type=int, default=190)
     options = parser.parse_args()
     options.tplsetup_held = options.tplsetup_held or options.tplsetup
     os.makedirs(options.out, exist_ok=True)

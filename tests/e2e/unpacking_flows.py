@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """End-to-end flows of a long unpacking, one per run:
 
-    unpacking_flows.py --tplsetup-held BIN --tkx BIN --display N FLOW
+    unpacking_flows.py --tplsetup-held BIN --tkx BIN FLOW
 
 The test build of tplsetup (tplsetup_held) waits at the start of the
 unpacking while the file TPL_HOLD_UNPACKING names exists, so a flow acts while the

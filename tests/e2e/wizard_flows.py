@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """End-to-end flows of the wizard, one per run:
 
-    wizard_flows.py --tplsetup BIN --tkx BIN --display N FLOW
+    wizard_flows.py --tplsetup BIN --tkx BIN FLOW
 
 Exit status 0 passed, 1 failed, 77 skipped.
 """
@@ -10,7 +10,6 @@ import os
 import signal
 import subprocess
 import sys
-import time
 
 import pyatspi
 
@@ -468,14 +467,17 @@ def flow_cancel_during_installation(ctx):
     seen = wait_for("the bar to show the held entry", lambda: w.progress_value())
     copied = files_below(ctx.sandbox.default_target)
     hold.release(HELD_AT)
-    # Let go by the test, the worker must still wait for the answer: give it
-    # time to (wrongly) reach the next hold.
-    time.sleep(0.5)
+    # Let go by the test, the worker must still wait for the answer. Once it
+    # has left the hold, the next thing it does is ask whether it is paused.
+    hold.wait_left(HELD_AT, w.process)
     check(not hold.is_held(HELD_AGAIN_AT), "the copy went on while the question was open")
     check(files_below(ctx.sandbox.default_target) == copied, "files were written while the question was open")
     check(w.progress_value() == seen, "the bar moved while the question was open")
+    answered = hold.mark("answered")
     w.answer_message_box("No")
     hold.wait_held(HELD_AGAIN_AT, w.process)
+    # However slowly it went on, it went on only after the answer.
+    check(hold.held_since(HELD_AGAIN_AT) >= answered, "the copy went on before the answer")
     check(w.progress_value() > seen, "the bar did not move after No")
 
     w.key("Escape")

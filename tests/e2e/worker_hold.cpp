@@ -6,7 +6,8 @@
 //
 //   TPL_HOLD_AFTER=3,40   entries (0-based) after which the worker waits
 //   TPL_HOLD_DIR=dir      the worker creates dir/held-N when it waits after
-//                         entry N, and goes on once dir/release-N exists
+//                         entry N, and goes on once dir/release-N exists,
+//                         creating dir/left-N as it does
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -40,14 +41,18 @@ void SleepBriefly() {
     }
 }
 
-void HoldAfterEntry(uint32_t index) {
-    if (g_holdAfter.count(index) == 0) return;
-    const int held = open(MarkerPath("held", index).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (held < 0) {
+bool Mark(const char* kind, uint32_t index) {
+    const int marker = open(MarkerPath(kind, index).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (marker < 0) {
         std::perror("tplsetup_held: cannot mark the hold");
-        return;
+        return false;
     }
-    close(held);
+    close(marker);
+    return true;
+}
+
+void HoldAfterEntry(uint32_t index) {
+    if (g_holdAfter.count(index) == 0 || !Mark("held", index)) return;
     const std::string release = MarkerPath("release", index);
     const time_t giveUp = time(nullptr) + kGiveUpSeconds;
     while (access(release.c_str(), F_OK) != 0) {
@@ -57,6 +62,7 @@ void HoldAfterEntry(uint32_t index) {
         }
         SleepBriefly();
     }
+    Mark("left", index);
 }
 
 struct HoldFromEnvironment {

@@ -66,23 +66,24 @@ TEST_F(EngineCancelTest, CancelThroughTheWorkerThreadAlsoRollsBack) {
 }
 
 namespace {
-InstallStatus* g_cancelledStatus = nullptr;
+WorkerThread* g_stoppedWorker = nullptr;
 std::vector<uint32_t> g_hookedEntries;
-void CancelAfterSecondEntry(uint32_t index) {
+void StopAfterSecondEntry(uint32_t index) {
     g_hookedEntries.push_back(index);
-    if (index == 1) g_cancelledStatus->RequestCancel();
+    if (index == 1) g_stoppedWorker->RequestStop();
 }
 }  // namespace
 
 // The hook a test build of the program sets reaches the worker's engine, so a
-// flow that holds the worker after entry N knows what was written by then.
-TEST_F(EngineCancelTest, WorkerThreadHandsTheTestHookToItsEngine) {
+// flow that holds the worker after entry N knows what was written by then;
+// a stop asked of the worker mid-run (the Cancel button's way) reaches it too.
+TEST_F(EngineCancelTest, WorkerThreadHandsTheTestHookToItsEngineAndStopsWhenAsked) {
     const TreeSnapshot before = SnapshotTree(target_);
-    g_cancelledStatus = &status_;
     g_hookedEntries.clear();
-    WorkerThread::SetEntryHookForTesting(&CancelAfterSecondEntry);
+    WorkerThread::SetEntryHookForTesting(&StopAfterSecondEntry);
     status_.PostJob(&kit_, Wide(target_));
     WorkerThread worker;
+    g_stoppedWorker = &worker;
     worker.Start(&status_, 0);
     worker.Join();
     WorkerThread::SetEntryHookForTesting(nullptr);

@@ -29,6 +29,18 @@ TEST_F(FinderTest, WildcardListsEverythingIncludingHiddenAndDots) {
     WriteText(Path(".hidden"), "");
     ASSERT_EQ(::mkdir(Path("sub").c_str(), 0700), 0);
     EXPECT_EQ(FindAll(Path("*")), (std::set<std::string>{".:d", "..:d", ".hidden:f", "a.txt:f", "sub:d"}));
+    // The listing built on it leaves the two dots out and keeps the kinds.
+    ASSERT_EQ(::symlink("sub", Path("link").c_str()), 0);
+    std::set<std::string> listed;
+    for (const DirectoryEntry& entry : ListDirectory(W(Path("")))) {
+        listed.insert(std::string(ToNarrow(entry.name).Data()) + ":" + (entry.isDirectory ? "d" : "f") +
+                      (entry.isSymbolicLink ? "@" : ""));
+    }
+    EXPECT_EQ(listed, (std::set<std::string>{".hidden:f", "a.txt:f", "sub:d", "link:d@"}));
+    listed.clear();
+    for (const DirectoryEntry& entry : ListDirectory(W(Path("")), u"*.txt"))
+        listed.insert(std::string(ToNarrow(entry.name).Data()));
+    EXPECT_EQ(listed, (std::set<std::string>{"a.txt"}));
 }
 
 TEST_F(FinderTest, PatternSelectsAndBackslashIsOrdinary) {

@@ -1,3 +1,4 @@
+#include <set>
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
@@ -75,6 +76,20 @@ TEST_F(FsTest, MakeTempFileNameNeverReusesAName) {
         ASSERT_EQ(ReadText(path), "") << path;
         WriteText(path, "taken");
     }
+}
+
+// Numbers for names the caller writes in decimal stay in their range, also
+// at its ends, and differ from one draw to the next.
+TEST_F(FsTest, RandomNameNumbersStayInTheirRange) {
+    std::set<int32_t> drawn;
+    for (int i = 0; i < 200; ++i) {
+        const int32_t number = RandomNameNumber(100);
+        EXPECT_GE(number, 100);
+        drawn.insert(number);
+    }
+    EXPECT_GT(drawn.size(), 190u);
+    EXPECT_EQ(RandomNameNumber(INT32_MAX), INT32_MAX);
+    EXPECT_GE(RandomNameNumber(-5), 0);
 }
 
 TEST_F(FsTest, MakeTempFileNameFailsWithTheNameStillSet) {

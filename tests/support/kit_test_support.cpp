@@ -66,6 +66,18 @@ int KitTest::LeftoverTempFiles() const {
     return count;
 }
 
+std::string KitTest::UnpackedBody() const {
+    std::string body;
+    int found = 0;
+    for (const auto& entry : fsys::directory_iterator(tmp_)) {
+        if (entry.path().filename().string().rfind("txk", 0) != 0) continue;
+        body = ReadWholeFile(entry.path().string());
+        ++found;
+    }
+    EXPECT_EQ(found, 1) << "unpacked bodies in the temporary directory";
+    return body;
+}
+
 WideString KitTest::WriteBodyKit(const std::string& name, const ByteVector& body) {
     WriteBytes(Path(name), DeflateRaw(body));
     return WPath(name);
@@ -77,6 +89,42 @@ WideString KitTest::WriteSimpleKit(const std::string& name, const std::vector<Ki
     KitTableLayout layout;
     EXPECT_EQ(WriteKitFromMemory(WPath(name), {english}, layout, entries, level, withTrailer), 0u);
     return WPath(name);
+}
+
+namespace {
+
+void AppendPaddedRecord(ByteVector& out, const ByteVector& content, uint32_t padding) {
+    AppendU32(out, static_cast<uint32_t>(content.size() + padding + 4));
+    out.insert(out.end(), content.begin(), content.end());
+    out.insert(out.end(), padding, 0);
+}
+
+}  // namespace
+
+ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const std::vector<KitFileRecord>& files,
+                           const KitTableLayout& layout) {
+    if (layout.tableFlag == 1 && layout.recordPadding == 0)
+        return EncodeKitTables(languages, files, layout.singleLanguageForm);
+    ByteVector out;
+    if (layout.singleLanguageForm) {
+        out = EncodeKitTables(languages, {}, true);
+        out.resize(out.size() - 4);  // the empty file table's count; the padded table follows
+    } else {
+        AppendU32(out, layout.tableFlag);
+        AppendU32(out, static_cast<uint32_t>(languages.size()));
+        for (const KitLanguageEntry& language : languages) {
+            ByteVector content;
+            AppendLanguageFields(content, language);
+            AppendPaddedRecord(out, content, layout.recordPadding);
+        }
+    }
+    AppendU32(out, static_cast<uint32_t>(files.size()));
+    for (const KitFileRecord& file : files) {
+        ByteVector content;
+        AppendFileFields(content, file);
+        AppendPaddedRecord(out, content, layout.recordPadding);
+    }
+    return out;
 }
 
 uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,

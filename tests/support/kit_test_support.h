@@ -30,6 +30,17 @@ struct KitMemoryEntry {
     std::string data;
 };
 
+// How a test lays out a kit's tables: as the writer does by default, or
+// with another header flag and extra bytes after every record, which the
+// format allows and readers skip, though the writer never makes them.
+struct KitTableLayout {
+    bool singleLanguageForm = false;
+    uint32_t tableFlag = 1;
+    uint32_t recordPadding = 0;
+};
+ByteVector EncodeKitTables(const std::vector<KitLanguageEntry>& languages, const std::vector<KitFileRecord>& files,
+                           const KitTableLayout& layout);
+
 [[nodiscard]] uint32_t WriteKitFromMemory(const WideString& path, const std::vector<KitLanguageEntry>& languages,
                                           const KitTableLayout& layout, const std::vector<KitMemoryEntry>& entries,
                                           int level = 9, bool withTrailer = true);
@@ -41,6 +52,9 @@ protected:
     WideString WPath(const std::string& name) const { return Wide(Path(name)); }
     // "txk" files left in the loader's temporary directory.
     int LeftoverTempFiles() const;
+    // The contents of the one "txk" file there: the unpacked body of the kit
+    // a reader holds.
+    std::string UnpackedBody() const;
     // Writes a kit body as a raw deflate stream into the file "name".
     WideString WriteBodyKit(const std::string& name, const ByteVector& body);
     // A table-form kit with one "en" language and the given entries.

@@ -13,17 +13,29 @@ WideString W(const char16_t* text) {
 }  // namespace
 
 TEST(PathTextTest, ParentsAndTargetDirectories) {
-    EXPECT_EQ(ParentDirectory(u"/t/a/b.cfg"), W(u"/t/a"));
-    EXPECT_EQ(ParentDirectory(u"/b.cfg"), W(u"/"));
-    EXPECT_EQ(ParentDirectory(u"b.cfg"), W(u""));
-    EXPECT_EQ(DirectoryHolding("/t/a/b.cfg"), "/t/a");
-    EXPECT_EQ(DirectoryHolding("/t/a//b.cfg//"), "/t/a");
-    EXPECT_EQ(DirectoryHolding("/b.cfg"), "/");
-    EXPECT_EQ(DirectoryHolding("/"), "/");
-    EXPECT_EQ(DirectoryHolding("b.cfg"), ".");
-    EXPECT_EQ(DirectoryHolding(""), ".");
-    EXPECT_EQ(WithoutFinalSeparator(u"/t/a//"), W(u"/t/a"));
-    EXPECT_EQ(WithoutFinalSeparator(u"/"), W(u"/"));
+    // Each row holds for the text and for the bytes alike.
+    const struct {
+        const char* path;
+        const char* parent;
+        const char* trimmed;
+    } rows[] = {
+        {"/t/a/b.cfg", "/t/a", "/t/a/b.cfg"},
+        {"/t/a//b.cfg//", "/t/a", "/t/a//b.cfg"},
+        {"/b.cfg", "/", "/b.cfg"},
+        {"//b.cfg/", "/", "//b.cfg"},
+        {"/", "/", "/"},
+        {"///", "/", "/"},
+        {"b.cfg", ".", "b.cfg"},
+        {"a/b", "a", "a/b"},
+        {"", ".", ""},
+    };
+    for (const auto& row : rows) {
+        const WideString wide = Wide(row.path);
+        EXPECT_EQ(ParentDirectory(std::string(row.path)), row.parent) << row.path;
+        EXPECT_EQ(ParentDirectory(wide), Wide(row.parent)) << row.path;
+        EXPECT_EQ(WithoutFinalSeparator(std::string(row.path)), row.trimmed) << row.path;
+        EXPECT_EQ(WithoutFinalSeparator(wide), Wide(row.trimmed)) << row.path;
+    }
     EXPECT_EQ(NormalizeTargetDirectory(u"C:\\t\\x"), W(u"C:/t/x/"));
     EXPECT_EQ(NormalizeTargetDirectory(u"/t/"), W(u"/t/"));
     EXPECT_EQ(NormalizeTargetDirectory(WideString()), W(u""));

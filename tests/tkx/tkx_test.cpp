@@ -88,7 +88,7 @@ TEST_F(TkxTest, SingleLanguageFormOnlyForOneEnglishGroup) {
         ASSERT_EQ(reader.GetLanguageEntries().size(), 1u);
         const bool english = name[0] == 'e';
         EXPECT_EQ(reader.GetLanguageEntries()[0].code, WideString(english ? u"en" : u"fr"));
-        const std::string body = ReadWholeFile(ToNarrow(reader.GetTemporaryPath()).Data());
+        const std::string body = UnpackedBody();
         ASSERT_GE(body.size(), 4u);
         EXPECT_EQ(body.substr(0, 4) == std::string(4, '\0'), english);
     }

@@ -106,8 +106,8 @@ public:
     LayoutCheck(bool defaultFont, const char* screenshots)
         : defaultFont_(defaultFont), screenshots_(screenshots) {}
 
-    void CheckLanguage(const CatalogLanguage& language, int argc, char** argv);
-    bool CanariesNoticed(int argc, char** argv);
+    void CheckLanguage(const CatalogLanguage& language);
+    bool CanariesNoticed();
     const std::vector<std::string>& Findings() const { return findings_; }
 
 private:
@@ -354,12 +354,12 @@ void LayoutCheck::CheckUnpackingWindow(const char* title) {
     CheckTree(window, window, "unpacking window");
 }
 
-void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char** argv) {
+void LayoutCheck::CheckLanguage(const CatalogLanguage& language) {
     language_ = language.code;
     MessageCatalog::SetCurrentLanguage(language.id);
     FollowCatalogLanguageInSystemTexts();
     const char* title = MessageCatalog::GetUtf8("IDR_MAINFRAME");
-    CInstallerDlg wizard(argc, argv, false, NarrowString(title), ToWide(language.code), false);
+    CInstallerDlg wizard(false, NarrowString(title), ToWide(language.code), false);
     wizard.CreateWindow();
     wizard.ShowWelcomePage();
     CheckWizardPage(&wizard, "welcome page");
@@ -407,7 +407,7 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language, int argc, char*
 
 // Each canary pins a widget of one page in one language to a size that cuts
 // its text; the check must call every one of them cut.
-bool LayoutCheck::CanariesNoticed(int argc, char** argv) {
+bool LayoutCheck::CanariesNoticed() {
     struct Canary {
         const char* language;
         const char* page;
@@ -439,8 +439,8 @@ bool LayoutCheck::CanariesNoticed(int argc, char** argv) {
     for (const Canary& canary : canaries) {
         language_ = canary.language;
         MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage(canary.language));
-        CInstallerDlg wizard(argc, argv, false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")),
-                             ToWide(canary.language), false);
+        CInstallerDlg wizard(false, NarrowString(MessageCatalog::GetUtf8("IDR_MAINFRAME")), ToWide(canary.language),
+                             false);
         wizard.CreateWindow();
         canary.show(&wizard);
         const char* text = MessageCatalog::GetUtf8(canary.textId);
@@ -481,9 +481,9 @@ int RunLayoutCheck(int argc, char** argv) {
     LayoutCheck check(font == nullptr, screenshots);
     int count = 0;
     const CatalogLanguage* languages = MessageCatalog::Languages(&count);
-    for (int i = 0; i < count; ++i) check.CheckLanguage(languages[i], argc, argv);
+    for (int i = 0; i < count; ++i) check.CheckLanguage(languages[i]);
     for (const std::string& finding : check.Findings()) std::printf("%s\n", finding.c_str());
-    const bool canary = check.CanariesNoticed(argc, argv);
+    const bool canary = check.CanariesNoticed();
     std::printf("%d languages, %zu findings\n", count, check.Findings().size());
     return check.Findings().empty() && canary ? 0 : 1;
 }

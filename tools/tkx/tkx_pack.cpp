@@ -174,9 +174,8 @@ int Pack(const PackOptions& options, std::ostream& out, std::ostream& err) {
             err << "tkx: pack: warning: the description " << path.Data() << " is not among the packed files\n";
         }
     }
-    KitTableLayout layout;
-    layout.singleLanguageForm = options.languages.size() == 1 && options.languages[0].code == WideString(u"en");
-    const ByteVector tables = EncodeKitTables(options.languages, records, layout);
+    const bool singleLanguageForm = options.languages.size() == 1 && options.languages[0].code == WideString(u"en");
+    const ByteVector tables = EncodeKitTables(options.languages, records, singleLanguageForm);
 
     // The kit writer builds the kit beside the old one and puts it in place
     // only once it is complete, so a failed pack leaves that kit as it was.
