@@ -12,8 +12,8 @@
 #    same tree (left out, with a word, when igzip is not installed);
 #  - many small entries: SMALL_FILES files in SMALL_MB (default 50,000 in
 #    50 MB), tplsetup -S fresh and upgrade against tar -xzf;
-#  - its peak memory at 2,000 entries (the main tree), SMALL_FILES and
-#    MANY_FILES entries (default 200,000 in 200 MB; 0 leaves it out) and a
+#  - its peak memory at 2,000 entries (the main tree), SMALL_FILES entries
+#    (fresh and upgrade) and MANY_FILES entries (default 200,000 in 200 MB; 0 leaves it out) and a
 #    BIG_MB tree (only when BENCH_DIR has room);
 #  - the time from its start to the first window on the screen (the unpacking
 #    window or the wizard) under Xvfb, for the demo kit and the main kit;
@@ -221,7 +221,7 @@ rm -f "$WORK/qbx4.tkx" "$WORK/tree.tar.gz"
 python3 "$ROOT/bench/engine/make_tree.py" "$WORK/small" "$SMALL_MB" "$SMALL_FILES"
 "$TKX" pack -o "$WORK/small.tkx" "$WORK/small" >/dev/null
 tar -czf "$WORK/small.tar.gz" -C "$WORK/small" .
-small_tar_times=(); small_fresh_times=(); small_upgrade_times=(); small_rss=()
+small_tar_times=(); small_fresh_times=(); small_upgrade_times=(); small_fresh_rss=(); small_upgrade_rss=()
 for i in $(seq "$REPEAT"); do
     set_aside "$WORK/out"; mkdir "$WORK/out"
     read -r t _ _ < <(timed tar -xzf "$WORK/small.tar.gz" -C "$WORK/out")
@@ -229,17 +229,18 @@ for i in $(seq "$REPEAT"); do
     set_aside "$WORK/out"
     read -r t m _ < <(program_fresh "$WORK/small.tkx")
     program_succeeded
-    small_fresh_times+=("$t"); small_rss+=("$m")
+    small_fresh_times+=("$t"); small_fresh_rss+=("$m")
     older_copy "$WORK/small"
     setup_program "$WORK/small.tkx" "$WORK/target"
     read -r t m _ < <(timed_program)
     program_succeeded
     upgrade_complete
-    small_upgrade_times+=("$t"); small_rss+=("$m")
+    small_upgrade_times+=("$t"); small_upgrade_rss+=("$m")
     set_aside "$WORK/target"
     echo "small entries run $i: tar -xzf ${small_tar_times[-1]} s, fresh ${small_fresh_times[-1]} s, upgrade ${small_upgrade_times[-1]} s"
 done
-small_peak=$(biggest "${small_rss[@]}")
+small_peak=$(biggest "${small_fresh_rss[@]}")
+small_upgrade_peak=$(biggest "${small_upgrade_rss[@]}")
 small_fresh_spread=$(spread "${small_fresh_times[*]}" "${small_tar_times[*]}")
 small_upgrade_spread=$(spread "${small_upgrade_times[*]}" "${small_tar_times[*]}")
 set_aside "$WORK/small"
@@ -316,7 +317,7 @@ echo "load after: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 python3 - "$(median "${tar_times[@]}")" "$(median "${fresh_times[@]}")" "$(median "${upgrade_times[@]}")" \
     "$(median "${unpack_times[@]}")" "$(median "${write_times[@]}")" "$(median "${commit_times[@]}")" \
     "$(median "${prog_fresh_times[@]}")" "$(median "${prog_upgrade_times[@]}")" \
-    "$main_peak" "$small_peak" "$many_peak" "$big_peak" "$MAIN_MB" "$BIG_MB" "$SMALL_FILES" "$MANY_FILES" \
+    "$main_peak" "$small_peak" "$small_upgrade_peak" "$many_peak" "$big_peak" "$MAIN_MB" "$BIG_MB" "$SMALL_FILES" "$MANY_FILES" \
     "$feedback_small" "$feedback_big" \
     "$SCALE_MB" "$scale1_prog" "$scale4_prog" "$scale1_tar" "$scale4_tar" \
     "$(median "${tar_cpus[@]}")" "$(median "${prog_fresh_cpus[@]}")" "$(median "${prog_upgrade_cpus[@]}")" \
@@ -325,7 +326,7 @@ python3 - "$(median "${tar_times[@]}")" "$(median "${fresh_times[@]}")" "$(media
     $small_fresh_spread $small_upgrade_spread <<'PY'
 import sys
 (tar, fresh, upgrade, unpack, write, commit, prog_fresh, prog_upgrade,
- main_kib, small_kib, many_kib, big_kib, main_mb, big_mb, small_files, many_files, fb_small, fb_big,
+ main_kib, small_kib, small_up_kib, many_kib, big_kib, main_mb, big_mb, small_files, many_files, fb_small, fb_big,
  scale_mb, s1, s4, t1, t4, tar_cpu, fresh_cpu, upgrade_cpu,
  floor, floor_lo, floor_hi, upgrade_lo, upgrade_hi,
  small_tar, small_fresh, small_upgrade, sf_lo, sf_hi, su_lo, su_hi) = (float(x) for x in sys.argv[1:])
@@ -340,7 +341,7 @@ print("tplsetup -S: median times: fresh %.3f s, upgrade %.3f s%s" % (
 print("CPU time (user + system): tar -xzf %.2f s (gzip included), tplsetup -S fresh %.2f s, upgrade %.2f s"
       % (tar_cpu, fresh_cpu, upgrade_cpu))
 print("tplsetup -S, %d entries: tar -xzf %.3f s, fresh %.3f s, upgrade %.3f s" % (small_files, small_tar, small_fresh, small_upgrade))
-peaks = [(2000, "%g MB" % main_mb, main_kib), (small_files, "", small_kib)]
+peaks = [(2000, "%g MB" % main_mb, main_kib), (small_files, "fresh", small_kib), (small_files, "upgrade", small_up_kib)]
 if many_kib > 0: peaks.append((many_files, "", many_kib))
 if big_kib > 0: peaks.append((None, "%g MB tree" % big_mb, big_kib))
 def label(entries, what): return ("%d entries" % entries if entries else what) + (" (%s)" % what if entries and what else "")
