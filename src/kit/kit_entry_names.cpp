@@ -87,9 +87,38 @@ bool FitsPathLimit(const WideString& path) {
     return PathToBytes(path).Length() <= kKitMaxNameBytes;
 }
 
+namespace {
+
+// The usual name: components that are neither empty, "." nor "..", and no
+// 0 unit. Its relative path is the name with "/" for every separator.
+bool IsPlainName(const char16_t* units, uint32_t length) {
+    uint32_t componentStart = 0;
+    for (uint32_t i = 0; i <= length; ++i) {
+        if (i < length && units[i] == 0) return false;
+        if (i < length && !IsSeparator(units[i])) continue;
+        const uint32_t size = i - componentStart;
+        if (size == 0 || (size <= 2 && units[componentStart] == u'.' && units[i - 1] == u'.')) return false;
+        componentStart = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool MakeRelativeEntryPath(const WideString& name, WideString* relative) {
-    for (uint32_t i = 0; i < name.Length(); ++i)
-        if (name[i] == 0) return false;
+    const char16_t* units = name.Data();
+    const uint32_t length = name.Length();
+    // Four times per entry of an installation: the usual name is copied
+    // once, separators turned, rather than built a component at a time.
+    if (IsPlainName(units, length)) {
+        WideString result = WideString::WithLength(length);
+        char16_t* out = result.MutableData();
+        for (uint32_t i = 0; i < length; ++i) out[i] = IsSeparator(units[i]) ? u'/' : units[i];
+        *relative = result;
+        return true;
+    }
+    for (uint32_t i = 0; i < length; ++i)
+        if (units[i] == 0) return false;
     WideString result;
     for (ComponentCursor cursor(name); !cursor.AtEnd(); cursor.Next()) {
         const bool dotDot = cursor.Size() == 2 && cursor.Data()[0] == u'.' && cursor.Data()[1] == u'.';
