@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "kit/kit_reader.h"
+#include "kit/kit_entry_names.h"
 #include "kit/kit_table_parser.h"
 #include "kit/kit_trailer.h"
 #include "support/kit_test_support.h"
@@ -243,6 +244,21 @@ TEST(KitTableParser, EntriesAreReadBackFromTheBodyInAnyOrder) {
     } catch (const KitReadFailure& failure) {
         EXPECT_EQ(failure.code, ERROR_INVALID_PARAMETER);
     }
+}
+
+TEST(KitTableParser, AHashThatMatchesADirectoryIsConfirmedByTheNames) {
+    const ByteVector body = kHeader + Words({2}) + FileRecord(u"a\\b", 0, 0) + FileRecord(u"c", 0, 0);
+    MemoryBodyReader reader(body.data(), body.size());
+    std::vector<KitLanguageEntry> languages;
+    KitFileTable files;
+    uint32_t dataStart = 0;
+    ReadKitTables(reader, body.size(), languages, files, &dataStart);
+    const uint64_t seed = EntryPathHashSeed();
+    // As if "c" hashed like the directory "a": a collision, not a file in the way.
+    const std::vector<uint64_t> colliding = {EntryPathHash(u"a\\b", seed), EntryPathHash(u"a", seed)};
+    EXPECT_FALSE(HasFileUsedAsDirectory(files, reader, colliding, seed));
+    const std::vector<uint64_t> honest = {EntryPathHash(u"a\\b", seed), EntryPathHash(u"c", seed)};
+    EXPECT_FALSE(HasFileUsedAsDirectory(files, reader, honest, seed));
 }
 
 TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
