@@ -1,8 +1,9 @@
 """Writes the benchmark's synthetic tree: FILES files, at least MIN_BYTES in
 all, across nested directories, a third each incompressible, highly
-compressible and half compressible. Usage: make_tree.py DIR [MEGABYTES]
+compressible and half compressible. Usage: make_tree.py DIR [MEGABYTES [FILES]]
 MEGABYTES (default 320) scales the file count with the size, so trees of
-different sizes have the same mix and the same distribution of file sizes."""
+different sizes have the same mix and the same distribution of file sizes;
+FILES sets the count instead (50 MB in 50,000 files: many small entries)."""
 import os
 import random
 import sys
@@ -37,6 +38,8 @@ def main():
     root = sys.argv[1]
     megabytes = float(sys.argv[2]) if len(sys.argv) > 2 else MIN_BYTES / 1e6
     files = max(1, round(FILES * megabytes * 1e6 / MIN_BYTES))
+    if len(sys.argv) > 3:
+        files = int(sys.argv[3])
     rng = random.Random(20240601)
     total = 0
     for i, size in enumerate(sizes(rng, files, megabytes * 1e6)):

@@ -100,6 +100,23 @@ uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* byt
     return ERROR_SUCCESS;
 }
 
+uint32_t FileReadAt(FileHandle handle, uint64_t offset, void* buffer, uint32_t count, uint32_t* bytesRead) {
+    ClearLastError();
+    *bytesRead = 0;
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    while (*bytesRead < count) {
+        const ssize_t got = ::pread(handle, bytes + *bytesRead, count - *bytesRead,
+                                    static_cast<off_t>(offset + *bytesRead));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return StoreErrno();
+        }
+        if (got == 0) break;
+        *bytesRead += static_cast<uint32_t>(got);
+    }
+    return ERROR_SUCCESS;
+}
+
 void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead) {
     const uint32_t code = FileRead(handle, buffer, count, bytesRead, nullptr);
     if (code != ERROR_SUCCESS) throw code;

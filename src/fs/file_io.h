@@ -11,6 +11,9 @@
 [[nodiscard]] uint32_t FileOpen(const tpl::WideString& path, uint32_t access, uint32_t shareMode, uint32_t disposition,
                                 FileHandle* out, uint32_t attributes);
 uint32_t FileRead(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead, void* overlapped);
+// Reads from offset without moving the handle's position, so that readers
+// at different places of one file do not disturb each other.
+uint32_t FileReadAt(FileHandle handle, uint64_t offset, void* buffer, uint32_t count, uint32_t* bytesRead);
 // Throws the last error (uint32_t) when the read fails.
 void FileReadOrThrow(FileHandle handle, void* buffer, uint32_t count, uint32_t* bytesRead);
 // Writes the whole count (continuing after short writes); the out count holds

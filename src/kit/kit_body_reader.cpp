@@ -21,9 +21,10 @@ BufferedFileBodyReader::BufferedFileBodyReader(FileHandle handle)
 
 void BufferedFileBodyReader::Refill() {
     uint32_t got = 0;
-    const uint32_t code = FileRead(handle_, buffer_.get(), kBufferSize, &got, nullptr);
+    const uint32_t code = FileReadAt(handle_, position_, buffer_.get(), kBufferSize, &got);
     if (code != 0) throw KitReadFailure{code};
     if (got == 0) throw KitReadFailure{ERROR_INVALID_DATA};
+    bufferStart_ = position_;
     begin_ = 0;
     end_ = got;
 }
@@ -40,19 +41,16 @@ void BufferedFileBodyReader::ReadExact(unsigned char* out, uint32_t count) {
     }
 }
 
-void BufferedFileBodyReader::Skip(uint64_t count) {
-    const uint32_t buffered = end_ - begin_;
-    if (count <= buffered) {
-        begin_ += static_cast<uint32_t>(count);
-        position_ += count;
-        return;
+void BufferedFileBodyReader::Seek(uint64_t position) {
+    // Within the buffer (a record read back again, the next record) no
+    // read is needed; elsewhere the next read refills from there. The end
+    // of the body is detected by that read.
+    if (position >= bufferStart_ && position - bufferStart_ <= end_) {
+        begin_ = static_cast<uint32_t>(position - bufferStart_);
+    } else {
+        begin_ = end_ = 0;
     }
-    // Jump past the buffer; the end of the body is detected by the next read.
-    const uint64_t target = position_ + count;
-    begin_ = end_ = 0;
-    if (FileSeek(handle_, static_cast<uint32_t>(target), static_cast<int32_t>(target >> 32), FILE_BEGIN) < 0)
-        throw KitReadFailure{GetLastFileError()};
-    position_ = target;
+    position_ = position;
 }
 
 }  // namespace tpl

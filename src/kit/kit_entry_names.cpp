@@ -1,6 +1,7 @@
 #include "kit/kit_entry_names.h"
 
 #include <algorithm>
+#include <random>
 #include "text/path_bytes.h"
 
 namespace tpl {
@@ -84,9 +85,38 @@ bool FitsPathLimit(const NarrowString& bytes) {
     return true;
 }
 
+namespace {
+
+// The usual name: components that are neither empty, "." nor "..", and no
+// 0 unit. Its relative path is the name with "/" for every separator.
+bool IsPlainName(const char16_t* units, uint32_t length) {
+    uint32_t componentStart = 0;
+    for (uint32_t i = 0; i <= length; ++i) {
+        if (i < length && units[i] == 0) return false;
+        if (i < length && !IsSeparator(units[i])) continue;
+        const uint32_t size = i - componentStart;
+        if (size == 0 || (size <= 2 && units[componentStart] == u'.' && units[i - 1] == u'.')) return false;
+        componentStart = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool MakeRelativeEntryPath(const WideString& name, WideString* relative) {
-    for (uint32_t i = 0; i < name.Length(); ++i)
-        if (name[i] == 0) return false;
+    const char16_t* units = name.Data();
+    const uint32_t length = name.Length();
+    // Four times per entry of an installation: the usual name is copied
+    // once, separators turned, rather than built a component at a time.
+    if (IsPlainName(units, length)) {
+        WideString result = WideString::WithLength(length);
+        char16_t* out = result.MutableData();
+        for (uint32_t i = 0; i < length; ++i) out[i] = IsSeparator(units[i]) ? u'/' : units[i];
+        *relative = result;
+        return true;
+    }
+    for (uint32_t i = 0; i < length; ++i)
+        if (units[i] == 0) return false;
     WideString result;
     for (ComponentCursor cursor(name); !cursor.AtEnd(); cursor.Next()) {
         const bool dotDot = cursor.Size() == 2 && cursor.Data()[0] == u'.' && cursor.Data()[1] == u'.';
@@ -116,18 +146,75 @@ bool IsInstallableEntryName(const WideString& name) {
     return FitsPathLimit(converted);
 }
 
-bool HasFileUsedAsDirectory(const std::vector<KitFileEntry>& files) {
-    std::vector<uint32_t> order(files.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&files](uint32_t a, uint32_t b) {
+namespace {
+
+uint64_t MixUnit(uint64_t hash, uint64_t unit) {
+    return (hash ^ unit) * 0x100000001b3ull;
+}
+
+// Ends a component: every bit of it reaches every bit of the hash, and the
+// value is the hash of the path up to here.
+uint64_t EndComponent(uint64_t hash) {
+    hash ^= hash >> 30;
+    hash *= 0xbf58476d1ce4e5b9ull;
+    hash ^= hash >> 27;
+    hash *= 0x94d049bb133111ebull;
+    return hash ^ (hash >> 31);
+}
+
+// Calls prefix(hash, end) after each component of name with the hash of
+// the path up to it and where it ends in the name; stops when prefix
+// returns true.
+template <typename Prefix>
+bool ForEachPathPrefix(const WideString& name, uint64_t seed, Prefix prefix) {
+    uint64_t hash = seed;
+    for (ComponentCursor cursor(name); !cursor.AtEnd(); cursor.Next()) {
+        for (uint32_t i = 0; i < cursor.Size(); ++i) hash = MixUnit(hash, cursor.Data()[i]);
+        hash = EndComponent(hash);
+        const uint32_t end = static_cast<uint32_t>(cursor.Data() - name.Data()) + cursor.Size();
+        if (prefix(hash, end)) return true;
+    }
+    return false;
+}
+
+// Whether some entry's path is the path directory names.
+bool SomeEntryIs(KitFileTable& table, KitBodyReader& reader, const WideString& directory) {
+    for (uint32_t i = 0; i < table.Count(); ++i) {
         bool ancestor = false;
-        return CompareComponents(files[a].name, files[b].name, &ancestor) < 0;
+        if (CompareComponents(table.Entry(reader, i).name, directory, &ancestor) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+uint64_t EntryPathHash(const WideString& name, uint64_t seed) {
+    uint64_t last = seed;
+    ForEachPathPrefix(name, seed, [&last](uint64_t hash, uint32_t) {
+        last = hash;
+        return false;
     });
-    // Sorted so, the names below a name follow it and its duplicates directly.
-    for (size_t i = 1; i < order.size(); ++i) {
-        bool ancestor = false;
-        CompareComponents(files[order[i - 1]].name, files[order[i]].name, &ancestor);
-        if (ancestor) return true;
+    return last;
+}
+
+uint64_t EntryPathHashSeed() {
+    std::random_device device;
+    return uint64_t{device()} << 32 | device();
+}
+
+bool HasFileUsedAsDirectory(KitFileTable& table, KitBodyReader& reader, std::vector<uint64_t> pathHashes,
+                            uint64_t seed) {
+    std::sort(pathHashes.begin(), pathHashes.end());
+    for (uint32_t i = 0; i < table.Count(); ++i) {
+        const WideString name = table.Entry(reader, i).name;
+        const bool found = ForEachPathPrefix(name, seed, [&](uint64_t hash, uint32_t end) {
+            // The last component is the entry itself.
+            if (end == name.Length() || !std::binary_search(pathHashes.begin(), pathHashes.end(), hash)) return false;
+            // A matching hash is most likely the directory itself; a chance
+            // collision is told apart by the names.
+            return SomeEntryIs(table, reader, name.Substring(0, end));
+        });
+        if (found) return true;
     }
     return false;
 }

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdint>
 #include <vector>
+#include "kit/kit_body_reader.h"
+#include "kit/kit_file_table.h"
 #include "kit/kit_format.h"
 #include "text/cow_string.h"
 
@@ -36,10 +38,19 @@ bool MakeRelativeEntryPath(const WideString& name, WideString* relative);
 // and with no component longer than kKitMaxComponentBytes.
 bool IsInstallableEntryName(const WideString& name);
 
+// A hash of the name as MakeRelativeEntryPath spells it: names that land
+// at the same path hash alike. The seed (EntryPathHashSeed) differs from run
+// to run, so that no kit can be made whose names all collide.
+uint64_t EntryPathHash(const WideString& name, uint64_t seed);
+uint64_t EntryPathHashSeed();
+
 // True when one entry's name is, component by component, a directory on the
-// way to another entry's name ("a" and "a\b"): the first cannot be both a file
-// and a directory. Names are compared as MakeRelativeEntryPath spells them.
-// Allocates one index per entry.
-bool HasFileUsedAsDirectory(const std::vector<KitFileEntry>& files);
+// way to another entry's name ("a" and "a\b"): the first cannot be both a
+// file and a directory. Names are compared as MakeRelativeEntryPath spells
+// them. pathHashes holds EntryPathHash of every entry of the table (taken
+// and sorted here); the names are read back through reader, and a hash that
+// matches is confirmed by the names themselves.
+bool HasFileUsedAsDirectory(KitFileTable& table, KitBodyReader& reader, std::vector<uint64_t> pathHashes,
+                            uint64_t seed);
 
 }  // namespace tpl

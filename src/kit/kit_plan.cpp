@@ -27,11 +27,12 @@ uint64_t KitPlan::BytesToWrite() const {
 KitPlan PlanKit(const KitReader& reader, const WideString& targetDirectory) {
     KitPlan plan;
     for (uint32_t i = 0; i < reader.GetFileEntryCount(); ++i) {
-        const KitFileEntry& entry = reader.GetFileEntry(i);
-        plan.items.push_back({&entry, PlanEntry(targetDirectory, entry.name, entry.writeTime)});
+        KitFileEntry entry = reader.GetFileEntry(i);
+        EntryPlan entryPlan = PlanEntry(targetDirectory, entry.name, entry.writeTime);
+        plan.items.push_back({std::move(entry), std::move(entryPlan)});
         const size_t a = static_cast<size_t>(plan.items.back().plan.action);
         ++plan.count[a];
-        plan.bytes[a] += entry.dataSize;
+        plan.bytes[a] += plan.items.back().entry.dataSize;
     }
     return plan;
 }
@@ -46,8 +47,8 @@ std::string IsoTime(FILETIME time) {
 }
 
 std::string PlanLine(const KitPlanItem& item) {
-    std::string line = std::string(EntryActionName(item.plan.action)) + "  " + std::to_string(item.entry->dataSize) +
-                       "  " + IsoTime(item.entry->writeTime) + "  " + LocaleBytes(item.entry->name);
+    std::string line = std::string(EntryActionName(item.plan.action)) + "  " + std::to_string(item.entry.dataSize) +
+                       "  " + IsoTime(item.entry.writeTime) + "  " + LocaleBytes(item.entry.name);
     if (item.plan.action == EntryAction::Blocked) line += "  (error " + std::to_string(item.plan.blockedCode) + ")";
     return line;
 }
@@ -80,7 +81,7 @@ nlohmann::ordered_json EntryJson(const KitFileEntry& entry) {
 nlohmann::ordered_json PlanEntriesJson(const KitPlan& plan) {
     nlohmann::ordered_json entries = nlohmann::ordered_json::array();
     for (const KitPlanItem& item : plan.items) {
-        nlohmann::ordered_json entry = EntryJson(*item.entry);
+        nlohmann::ordered_json entry = EntryJson(item.entry);
         entry["action"] = EntryActionName(item.plan.action);
         if (item.plan.action == EntryAction::Blocked) entry["error"] = item.plan.blockedCode;
         entries.push_back(std::move(entry));

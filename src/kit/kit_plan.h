@@ -15,7 +15,7 @@ namespace tpl {
 constexpr size_t kEntryActionCount = 4;
 
 struct KitPlanItem {
-    const KitFileEntry* entry;  // in the reader the plan was made from
+    KitFileEntry entry;
     EntryPlan plan;
 };
 

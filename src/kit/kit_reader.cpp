@@ -21,7 +21,11 @@ KitReader::~KitReader() {
 }
 
 void KitReader::Release() noexcept {
-    files_.clear();
+    {
+        std::lock_guard<std::mutex> lock(tableLock_);
+        files_.Clear();
+        tableReader_.reset();
+    }
     if (tempHandle_ != INVALID_FILE_HANDLE) {
         FileClose(tempHandle_);
         tempHandle_ = INVALID_FILE_HANDLE;
@@ -50,9 +54,10 @@ uint32_t KitReader::LoadSteps(const WideString& kitPath, KitLoadObserver* observ
     code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated, observer);
     if (code != 0) return code;
 
-    BufferedFileBodyReader reader(tempHandle_);
+    std::lock_guard<std::mutex> lock(tableLock_);
+    tableReader_.reset(new BufferedFileBodyReader(tempHandle_));
     uint32_t dataStart = 0;
-    ReadKitTables(reader, inflated.bodySize, languages_, files_, &dataStart);
+    ReadKitTables(*tableReader_, inflated.bodySize, languages_, files_, &dataStart);
     trailer_ = inflated.trailer;
     return 0;
 }
@@ -94,7 +99,7 @@ uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandl
 
 uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) {
     if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
-    if (index >= files_.size()) return ERROR_INVALID_PARAMETER;
+    if (index >= GetFileEntryCount()) return ERROR_INVALID_PARAMETER;
     UniqueFileHandle target;
     uint32_t code = FileOpen(destination, GENERIC_WRITE, 0, CREATE_ALWAYS, target.OutPtr(), FILE_ATTRIBUTE_NORMAL);
     if (code == 0) code = ExtractEntryTo(index, target.Get());
@@ -102,10 +107,28 @@ uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) 
     return target.Reset();
 }
 
+uint32_t KitReader::ReadFileEntry(uint32_t index, KitFileEntry* entry) const {
+    std::lock_guard<std::mutex> lock(tableLock_);
+    if (!tableReader_ || index >= files_.Count()) return ERROR_INVALID_PARAMETER;
+    try {
+        *entry = files_.Entry(*tableReader_, index);
+    } catch (const KitReadFailure& failure) {
+        return failure.code != 0 ? failure.code : ERROR_INVALID_DATA;
+    }
+    return 0;
+}
+
+KitFileEntry KitReader::GetFileEntry(uint32_t index) const {
+    KitFileEntry entry;
+    if (ReadFileEntry(index, &entry) != 0) return KitFileEntry();
+    return entry;
+}
+
 uint32_t KitReader::ExtractEntryTo(uint32_t index, FileHandle target) {
     if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
-    if (index >= files_.size()) return ERROR_INVALID_PARAMETER;
-    const KitFileEntry& entry = files_[index];
+    KitFileEntry entry;
+    const uint32_t read = ReadFileEntry(index, &entry);
+    if (read != 0) return read;
     // The kernel copies from the unpacked kit's pages straight into the
     // destination's; where it cannot, the entry goes through the buffer.
     uint32_t copied = 0;

@@ -2,7 +2,10 @@
 // Finds, unpacks and reads a distribution kit, and copies entries out of it.
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
+#include "kit/kit_body_reader.h"
+#include "kit/kit_file_table.h"
 #include "kit/kit_format.h"
 #include "kit/kit_load_observer.h"
 #include "kit/kit_trailer.h"
@@ -35,8 +38,11 @@ public:
     void GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const;
     WideString GetDescriptionPath(const WideString& languageCode) const;
 
-    uint32_t GetFileEntryCount() const noexcept { return static_cast<uint32_t>(files_.size()); }
-    const KitFileEntry& GetFileEntry(uint32_t index) const { return files_[index]; }
+    uint32_t GetFileEntryCount() const noexcept { return files_.Count(); }
+    // Read back from the unpacked kit (its names are not kept in memory),
+    // cheaply in table order. An entry that cannot be read any more comes
+    // with an empty name, which no installation accepts.
+    KitFileEntry GetFileEntry(uint32_t index) const;
     const std::vector<KitLanguageEntry>& GetLanguageEntries() const noexcept { return languages_; }
     // Closes and deletes the temporary file now (also done by the destructor).
     // The file entries go with it; the language texts stay readable.
@@ -46,13 +52,19 @@ public:
 
 private:
     std::vector<KitLanguageEntry> languages_;
-    std::vector<KitFileEntry> files_;
     WideString tempPath_;
     FileHandle tempHandle_ = INVALID_FILE_HANDLE;
+    // The table and its reader over the unpacked kit move as entries are
+    // read; the lock keeps readers on different threads apart.
+    mutable std::mutex tableLock_;
+    mutable KitFileTable files_;
+    mutable std::unique_ptr<BufferedFileBodyReader> tableReader_;
     std::unique_ptr<unsigned char[]> copyBuffer_;
     KitTrailerState trailer_ = KitTrailerState::Absent;
 
     uint32_t LoadSteps(const WideString& kitPath, KitLoadObserver* observer);
+    // GetFileEntry, with the reason when the entry cannot be read.
+    uint32_t ReadFileEntry(uint32_t index, KitFileEntry* entry) const;
     // Copies count bytes of the unpacked kit at offset to target's position.
     uint32_t CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target);
 };

@@ -44,11 +44,12 @@ public:
     }
     uint64_t Budget() const noexcept { return budget_; }
 
-    WideString ReadCountedString(uint64_t limit, uint32_t maxUnits) {
+    // A kept text is charged to the budget; a file name is not kept.
+    WideString ReadCountedString(uint64_t limit, uint32_t maxUnits, bool kept = true) {
         const uint32_t units = ReadU32(limit);
         if (units > maxUnits) throw KitReadFailure{ERROR_INVALID_DATA};
         Require(uint64_t{units} * 2, limit);
-        Charge(uint64_t{units} * 2);
+        if (kept) Charge(uint64_t{units} * 2);
         WideString text;
         if (units == 0) return text;
         text.Resize(units);
@@ -106,42 +107,64 @@ void ReadLanguageSection(TableParser& parser, std::vector<KitLanguageEntry>& lan
     }
 }
 
-void ReadFileTable(TableParser& parser, std::vector<KitFileEntry>& files) {
+KitFileEntry ReadRecordFields(TableParser& parser, uint64_t recordEnd) {
+    KitFileEntry entry;
+    entry.name = parser.ReadCountedString(recordEnd, kKitMaxNameBytes, false);
+    entry.writeTime = parser.ReadFileTime(recordEnd);
+    entry.dataOffset = parser.ReadU32(recordEnd);
+    entry.dataSize = parser.ReadU32(recordEnd);
+    parser.EndRecord(recordEnd);
+    return entry;
+}
+
+void ReadFileTable(TableParser& parser, KitFileTable& files, std::vector<uint64_t>& pathHashes, uint64_t seed,
+                   uint64_t* dataEnd) {
     const uint64_t bodyEnd = parser.BodySize();
     const uint32_t count = parser.ReadU32(bodyEnd);
     // A count can claim more records than the body holds or the budget
     // allows; reserve only what both leave room for.
     uint64_t fitting = (bodyEnd - parser.Position()) / kMinFileRecordSize;
-    if (fitting > parser.Budget() / sizeof(KitFileEntry)) fitting = parser.Budget() / sizeof(KitFileEntry);
-    files.reserve(count < fitting ? count : fitting);
+    if (fitting > parser.Budget() / kKitFileEntryBytes) fitting = parser.Budget() / kKitFileEntryBytes;
+    pathHashes.reserve(count < fitting ? count : fitting);
     for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t position = parser.Position();
         const uint64_t recordEnd = parser.BeginRecord();
-        parser.Charge(sizeof(KitFileEntry));
-        KitFileEntry entry;
-        entry.name = parser.ReadCountedString(recordEnd, kKitMaxNameBytes);
+        parser.Charge(kKitFileEntryBytes);
+        const KitFileEntry entry = ReadRecordFields(parser, recordEnd);
         if (!IsInstallableEntryName(entry.name)) throw KitReadFailure{ERROR_INVALID_DATA};
-        entry.writeTime = parser.ReadFileTime(recordEnd);
-        entry.dataOffset = parser.ReadU32(recordEnd);
-        entry.dataSize = parser.ReadU32(recordEnd);
-        parser.EndRecord(recordEnd);
-        files.push_back(std::move(entry));
+        pathHashes.push_back(EntryPathHash(entry.name, seed));
+        files.Add(position);
+        const uint64_t end = uint64_t{entry.dataOffset} + entry.dataSize;
+        if (end > *dataEnd) *dataEnd = end;
     }
 }
 
 }  // namespace
 
+KitFileEntry ReadFileRecord(KitBodyReader& reader, uint64_t bodySize) {
+    TableParser parser(reader, bodySize, UINT64_MAX);
+    return ReadRecordFields(parser, parser.BeginRecord());
+}
+
+void SkipFileRecord(KitBodyReader& reader, uint64_t bodySize) {
+    TableParser parser(reader, bodySize, 0);
+    parser.EndRecord(parser.BeginRecord());
+}
+
 void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLanguageEntry>& languages,
-                   std::vector<KitFileEntry>& files, uint32_t* dataStart, uint64_t maxTableBytes) {
+                   KitFileTable& files, uint32_t* dataStart, uint64_t maxTableBytes) {
     if (bodySize > 0xFFFFFFFFu) throw KitReadFailure{ERROR_INVALID_DATA};
+    files.Clear();
     TableParser parser(reader, bodySize, maxTableBytes);
     ReadLanguageSection(parser, languages);
-    ReadFileTable(parser, files);
-    if (HasFileUsedAsDirectory(files)) throw KitReadFailure{ERROR_INVALID_DATA};
+    std::vector<uint64_t> pathHashes;
+    const uint64_t seed = EntryPathHashSeed();
+    uint64_t dataEnd = 0;
+    ReadFileTable(parser, files, pathHashes, seed, &dataEnd);
     const uint64_t start = parser.Position();
-    for (KitFileEntry& entry : files) {
-        if (uint64_t{entry.dataOffset} + entry.dataSize > bodySize - start) throw KitReadFailure{ERROR_INVALID_DATA};
-        entry.dataOffset = static_cast<uint32_t>(start + entry.dataOffset);
-    }
+    if (dataEnd > bodySize - start) throw KitReadFailure{ERROR_INVALID_DATA};
+    files.Finish(bodySize, static_cast<uint32_t>(start));
+    if (HasFileUsedAsDirectory(files, reader, std::move(pathHashes), seed)) throw KitReadFailure{ERROR_INVALID_DATA};
     *dataStart = static_cast<uint32_t>(start);
 }
 

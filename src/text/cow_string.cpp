@@ -262,17 +262,6 @@ CowString<Unit, N>& CowString<Unit, N>::operator=(CowString&& other) noexcept {
 // ---- observers -----------------------------------------------------------
 
 template <typename Unit, uint32_t N>
-uint32_t CowString<Unit, N>::Length() const noexcept {
-    if (!IsShared()) return mode_;
-    return static_cast<uint32_t>(shared_.end - shared_.block) - kCountSlots;
-}
-
-template <typename Unit, uint32_t N>
-const Unit* CowString<Unit, N>::Data() const noexcept {
-    return IsShared() ? shared_.block + kCountSlots : inline_;
-}
-
-template <typename Unit, uint32_t N>
 uint32_t CowString<Unit, N>::Capacity() const noexcept {
     return IsShared() ? shared_.capacity : 0;
 }

@@ -30,10 +30,13 @@ public:
     CowString& operator=(const CowString& other) noexcept;
     CowString& operator=(CowString&& other) noexcept;
 
-    uint32_t Length() const noexcept;
+    // Inline: asked for at nearly every step of every path's handling.
+    uint32_t Length() const noexcept {
+        return IsShared() ? static_cast<uint32_t>(shared_.end - shared_.block) - kCountSlots : mode_;
+    }
     bool Empty() const noexcept { return Length() == 0; }
     // Zero-terminated units; valid until the string is next changed.
-    const Unit* Data() const noexcept;
+    const Unit* Data() const noexcept { return IsShared() ? shared_.block + kCountSlots : inline_; }
     Unit operator[](uint32_t pos) const noexcept { return Data()[pos]; }
     Unit Back() const noexcept { return Data()[Length() - 1]; }
 

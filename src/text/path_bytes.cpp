@@ -18,9 +18,13 @@ bool IsEscapedByte(char16_t u) { return u >= 0xDC80 && u <= 0xDCFF; }
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
+// Every path the file layer is given passes here, several times per entry
+// of a kit: the string is asked for its units once, not per unit.
 size_t UnitsBeforeZero(const WideString& path) {
+    const char16_t* units = path.Data();
+    const size_t length = path.Length();
     size_t n = 0;
-    while (n < path.Length() && path[n] != 0) ++n;
+    while (n < length && units[n] != 0) ++n;
     return n;
 }
 
@@ -81,12 +85,17 @@ bool EncodeAsUtf8(const char16_t* units, size_t n, std::string* out) {
 NarrowString PathToBytes(const WideString& path) {
     const size_t n = UnitsBeforeZero(path);
     const char16_t* units = path.Data();
+    // Nearly every path is ASCII, which every locale spells alike: written
+    // straight into the result.
+    if (AllAscii(units, n)) {
+        NarrowString ascii = NarrowString::WithLength(static_cast<uint32_t>(n));
+        char* out = ascii.MutableData();
+        for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(units[i]);
+        return ascii;
+    }
     std::string bytes;
     bytes.reserve(n);
-    // Nearly every path is ASCII, which every locale spells alike.
-    if (AllAscii(units, n)) {
-        for (size_t i = 0; i < n; ++i) bytes.push_back(static_cast<char>(units[i]));
-    } else if (!EncodeByLocale(units, n, &bytes)) {
+    if (!EncodeByLocale(units, n, &bytes)) {
         bytes.clear();
         if (!EncodeAsUtf8(units, n, &bytes)) return NarrowString();
     }

@@ -21,6 +21,8 @@ TEST(KitEntryNames, EntryNamesNormaliseToOneSpellingOrAreRefused) {
     EXPECT_EQ(Relative(u"\\a//.\\b/"), "a/b");
     EXPECT_EQ(Relative(u"..cfg/x..y"), "..cfg/x..y");
     EXPECT_EQ(Relative(u"star*name?.cfg"), "star*name?.cfg");
+    // Dots that make no "." or ".." component are kept as they are.
+    EXPECT_EQ(Relative(u".../.b.\\c."), ".../.b./c.");
 
     EXPECT_EQ(Relative(u""), "<refused>");
     EXPECT_EQ(Relative(u"/./\\"), "<refused>");
@@ -28,6 +30,7 @@ TEST(KitEntryNames, EntryNamesNormaliseToOneSpellingOrAreRefused) {
     EXPECT_EQ(Relative(u"a\\..\\..\\b"), "<refused>");
     EXPECT_EQ(Relative(u"a/..\\b"), "<refused>");
     EXPECT_EQ(Relative(std::u16string(u"a\0/../x", 7)), "<refused>");
+    EXPECT_EQ(Relative(std::u16string(u"ab\0c/d", 6)), "<refused>");
 }
 
 }  // namespace tpl

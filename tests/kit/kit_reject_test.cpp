@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "kit/kit_reader.h"
+#include "kit/kit_entry_names.h"
 #include "kit/kit_table_parser.h"
 #include "kit/kit_trailer.h"
 #include "support/kit_test_support.h"
@@ -105,6 +106,8 @@ std::vector<BodyCase> MalformedBodies() {
          kHeader + Words({2}) + FileRecord(u"a", 0, 0) + FileRecord(u"a\\b", 0, 0)},
         {"the same after a sibling that sorts between them",
          kHeader + Words({3}) + FileRecord(u"x/./y\\z", 0, 0) + FileRecord(u"x-y", 0, 0) + FileRecord(u"x\\y", 0, 0)},
+        {"the directory's entry after the one below it, spelled otherwise",
+         kHeader + Words({3}) + FileRecord(u"a\\b\\c", 0, 0) + FileRecord(u"ab", 0, 0) + FileRecord(u"a//./b", 0, 0)},
         {"a language text beyond its limit", Words({0, 4097}) + ByteVector(2 * 4097, 'a') + Words({0, 0, 0})},
     };
 }
@@ -205,14 +208,56 @@ TEST(KitTableParser, EntriesGetAbsoluteOffsetsWithinTheBody) {
         kHeader + Words({2}) + FileRecord(u"a", 2, 1) + FileRecord(u"b", 0, 2) + ByteVector{'x', 'y', 'z'};
     MemoryBodyReader reader(body.data(), body.size());
     std::vector<KitLanguageEntry> languages;
-    std::vector<KitFileEntry> files;
+    KitFileTable files;
     uint32_t dataStart = 0;
     ReadKitTables(reader, body.size(), languages, files, &dataStart);
-    ASSERT_EQ(files.size(), 2u);
+    ASSERT_EQ(files.Count(), 2u);
     EXPECT_EQ(dataStart, body.size() - 3);
-    EXPECT_EQ(files[0].dataOffset, dataStart + 2);
-    EXPECT_EQ(files[1].dataOffset, dataStart);
-    EXPECT_EQ(body[files[0].dataOffset], 'z');
+    // Read back in any order, the same entries.
+    for (uint32_t index : {1u, 0u, 0u, 1u}) {
+        const KitFileEntry entry = files.Entry(reader, index);
+        EXPECT_EQ(entry.name, index == 0 ? WideString(u"a") : WideString(u"b"));
+        EXPECT_EQ(entry.dataOffset, index == 0 ? dataStart + 2 : dataStart);
+    }
+    EXPECT_EQ(body[files.Entry(reader, 0).dataOffset], 'z');
+}
+
+TEST(KitTableParser, EntriesAreReadBackFromTheBodyInAnyOrder) {
+    // More records than one remembered position covers, with names long
+    // enough to live outside the string's own room.
+    const uint32_t count = 3 * KitFileTable::kStride + 5;
+    ByteVector body = kHeader + Words({count});
+    for (uint32_t i = 0; i < count; ++i)
+        body = body + FileRecord(Wide("dir\\entry-with-a-long-name-" + std::to_string(i)), 0, 0);
+    MemoryBodyReader reader(body.data(), body.size());
+    std::vector<KitLanguageEntry> languages;
+    KitFileTable files;
+    uint32_t dataStart = 0;
+    ReadKitTables(reader, body.size(), languages, files, &dataStart);
+    ASSERT_EQ(files.Count(), count);
+    for (uint32_t index : {count - 1, 0u, KitFileTable::kStride, KitFileTable::kStride - 1, 7u, 8u, 8u, 70u, 40u})
+        EXPECT_EQ(files.Entry(reader, index).name, Wide("dir\\entry-with-a-long-name-" + std::to_string(index)));
+    try {
+        files.Entry(reader, count);
+        ADD_FAILURE() << "an entry beyond the table was read";
+    } catch (const KitReadFailure& failure) {
+        EXPECT_EQ(failure.code, ERROR_INVALID_PARAMETER);
+    }
+}
+
+TEST(KitTableParser, AHashThatMatchesADirectoryIsConfirmedByTheNames) {
+    const ByteVector body = kHeader + Words({2}) + FileRecord(u"a\\b", 0, 0) + FileRecord(u"c", 0, 0);
+    MemoryBodyReader reader(body.data(), body.size());
+    std::vector<KitLanguageEntry> languages;
+    KitFileTable files;
+    uint32_t dataStart = 0;
+    ReadKitTables(reader, body.size(), languages, files, &dataStart);
+    const uint64_t seed = EntryPathHashSeed();
+    // As if "c" hashed like the directory "a": a collision, not a file in the way.
+    const std::vector<uint64_t> colliding = {EntryPathHash(u"a\\b", seed), EntryPathHash(u"a", seed)};
+    EXPECT_FALSE(HasFileUsedAsDirectory(files, reader, colliding, seed));
+    const std::vector<uint64_t> honest = {EntryPathHash(u"a\\b", seed), EntryPathHash(u"c", seed)};
+    EXPECT_FALSE(HasFileUsedAsDirectory(files, reader, honest, seed));
 }
 
 TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
@@ -221,7 +266,7 @@ TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
     auto read = [&body](uint64_t budget) {
         MemoryBodyReader reader(body.data(), body.size());
         std::vector<KitLanguageEntry> languages;
-        std::vector<KitFileEntry> files;
+        KitFileTable files;
         uint32_t dataStart = 0;
         try {
             ReadKitTables(reader, body.size(), languages, files, &dataStart, budget);
@@ -230,8 +275,8 @@ TEST(KitTableParser, TablesBeyondTheirMemoryBudgetAreRefused) {
         }
         return 0u;
     };
-    // "f0".."f9" take 2 units, "f10".."f99" 3.
-    const uint64_t needed = sizeof(KitLanguageEntry) + 100 * sizeof(KitFileEntry) + (10 * 2 + 90 * 3) * 2;
+    // The names stay in the body: only the entries count.
+    const uint64_t needed = sizeof(KitLanguageEntry) + 100 * kKitFileEntryBytes;
     EXPECT_EQ(read(needed), 0u);
     EXPECT_EQ(read(needed - 1), ERROR_INVALID_DATA);
 }
@@ -240,7 +285,7 @@ TEST(KitTableParser, TablesCutShortRaiseTheKitsOwnFailure) {
     const ByteVector body = kHeader + Words({2}) + FileRecord(u"a", 2, 1);
     MemoryBodyReader reader(body.data(), body.size());
     std::vector<KitLanguageEntry> languages;
-    std::vector<KitFileEntry> files;
+    KitFileTable files;
     uint32_t dataStart = 0;
     try {
         ReadKitTables(reader, body.size(), languages, files, &dataStart);
