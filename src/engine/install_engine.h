@@ -28,19 +28,11 @@ struct BackedUpFile {
     WideString backup;
 };
 
-// A directory that existed before the run, with its times as they were
-// before the run first changed its entries.
-struct DirectoryTime {
-    WideString path;
-    PathTimes times;
-};
-
 struct InstallTransaction {
     WideString targetDirectory;                  // ends in "/"
     WideString backupDirectory;                  // TMP/wz4sxN/, empty when the target is empty
     std::vector<WideString> createdDirectories;  // parents before children, no final "/"
     std::vector<BackedUpFile> backedUpFiles;  // in the order they were moved
-    std::vector<DirectoryTime> directoryTimes;
 
     // Bookkeeping that keeps the lists above free of duplicates and saves
     // repeated existence tests; keys are the paths' units.
@@ -70,9 +62,6 @@ public:
 
     // The run's transaction: what it made, backed up and must put back.
     const InstallTransaction& Top() const { return *transaction_; }
-    // After a rollback that could not move every replaced file back: the
-    // backup directory holding them; empty otherwise.
-    const WideString& KeptBackupDirectory() const { return keptBackup_; }
 
     // Told of every step of the run (may be null; not owned).
     void SetObserver(InstallObserver* observer) { observer_ = observer; }
@@ -118,7 +107,6 @@ private:
     uint32_t RememberDirectoryTime(const WideString& directory);
     // Keeps the identity of a directory the run made, in memory and journal.
     uint32_t RecordMadeDirectory(const WideString& directory);
-    void RestoreDirectoryTimes(const InstallTransaction& transaction);
     // The backup's contents, then the journal, then the directory itself.
     void RemoveBackupDirectory(const InstallTransaction& transaction);
     // A cancel request or an interruption signal.
@@ -156,9 +144,6 @@ private:
     UniqueFileHandle target_;
     UniqueFileHandle held_;  // the directory HoldDirectory last reached
     std::u16string heldKey_;
-    // The backup directory that a rollback could not empty: replaced files
-    // wait there for the user (or the next start).
-    WideString keptBackup_;
     bool planWritten_ = false;
     WideString workingPath_;  // the target, then the destination being handled
 };

@@ -116,7 +116,6 @@ uint32_t InstallEngine::MakeBackupDirectory(const WideString& base, const char16
         code = journal_.Begin(transaction.backupDirectory, transaction.targetDirectory);
         if (code == 0 && timed) {
             transaction.timedDirectories.insert(PathKey(inside));
-            transaction.directoryTimes.push_back(DirectoryTime{inside, targetTimes});
             code = journal_.RecordDirectoryTime(inside, targetTimes);
         }
         return code;
@@ -255,11 +254,9 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
             const RecoveryReport report =
                 UndoInstallation(transaction.backupDirectory, DecodeJournal(contents), &lock, options);
             complete = RecoveryIsComplete(report);
-            if (!complete) keptBackup_ = transaction.backupDirectory;
         } else {
             // The journal stays on disk for the next start to finish.
             complete = false;
-            keptBackup_ = transaction.backupDirectory;
             journal_.End();
         }
     } else if (!transaction.backupDirectory.Empty()) {
@@ -268,10 +265,10 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     transaction.backedUpFiles.clear();
     transaction.createdDirectories.clear();
     transaction.createdDirectoryIdentities.clear();
-    transaction.directoryTimes.clear();
     targetLock_.Release();
-    if (!complete && status_) status_->PostKeptBackup(keptBackup_);
-    if (!complete && observer_) observer_->BackupKept(keptBackup_);
+    // The replaced files that could not go home wait in the backup.
+    if (!complete && status_) status_->PostKeptBackup(transaction.backupDirectory);
+    if (!complete && observer_) observer_->BackupKept(transaction.backupDirectory);
     if (observer_) observer_->RolledBack(code, complete);
     return code;
 }
@@ -390,10 +387,9 @@ uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
     if (transaction.createdDirectoryIdentities.count(key) != 0) return 0;
     if (!transaction.timedDirectories.insert(key).second) return 0;
 
-    DirectoryTime remembered{path, PathTimes()};
-    if (GetPathTimes(path, &remembered.times) != 0) return 0;
-    transaction.directoryTimes.push_back(remembered);
-    const uint32_t code = journal_.RecordDirectoryTime(path, remembered.times);
+    PathTimes times;
+    if (GetPathTimes(path, &times) != 0) return 0;
+    const uint32_t code = journal_.RecordDirectoryTime(path, times);
     return code == 0 && planWritten_ ? journal_.Sync() : code;
 }
 
@@ -473,9 +469,5 @@ uint32_t InstallEngine::PlanDirectory(const WideString& path) {
     return journal_.Record('D', directory);
 }
 
-void InstallEngine::RestoreDirectoryTimes(const InstallTransaction& transaction) {
-    for (auto it = transaction.directoryTimes.rbegin(); it != transaction.directoryTimes.rend(); ++it)
-        SetPathTimes(it->path, it->times);
-}
 
 }  // namespace tpl
