@@ -49,6 +49,7 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     target_.Reset();
     held_.Reset();
     heldKey_.clear();
+    heldOwner_ = PathOwner();
     KitReader* kit = nullptr;
     WideString target;
     if (status_) status_->TakeJob(&kit, &target);
@@ -93,13 +94,13 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         // run of files that are already up to date.
         if (HoldWhilePausedThenStop()) return CancelRun(percent_);
         entry_ = i;
-        const KitFileEntry& entry = kit.GetFileEntry(i);
-        const EntryPlan plan = PlanEntry(target, entry.name, entry.writeTime);
+        const KitFileEntry entry = kit.GetFileEntry(i);
+        EntryPlan plan = PlanOfEntry(entry, i);
         percent_ = static_cast<int32_t>(static_cast<uint64_t>(i) * 100 / count);
         Post(0, plan.destination, percent_);
         workingPath_ = plan.destination;
 
-        const uint32_t code = InstallEntry(kit, i, plan);
+        const uint32_t code = InstallEntry(kit, i, entry.writeTime, &plan);
         const StepFailure failure = FailureBehind(code);
         if (observer_) {
             const bool fromSystem = failure.fromSystem && plan.action != EntryAction::Blocked;
@@ -142,16 +143,29 @@ bool InstallEngine::HoldWhilePausedThenStop() {
     return true;
 }
 
-uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan) {
-    if (plan.action == EntryAction::Keep) return 0;
-    if (plan.action == EntryAction::Blocked) {
-        // A directory in the way is no failure of the system: the reason
-        // shown is what stands there.
-        if (plan.blockedErrno != 0) SetLastFileErrno(plan.blockedErrno);
-        if (plan.blockedCode == ERROR_INVALID_DATA) ClearLastFileError();
-        return plan.blockedCode;
+EntryPlan InstallEngine::PlanOfEntry(const KitFileEntry& entry, uint32_t index) const {
+    const InstallTransaction& transaction = *transaction_;
+    // The plan looked at the destination already; it is looked at again
+    // only where an earlier entry of the run may have written it, and from
+    // where the plan stopped. What changed there since is met where the
+    // entry is written: a name taken meanwhile, a file gone or renewed.
+    if (index < transaction.plannedCount && !transaction.repeatable[index] &&
+        transaction.plannedActions[index] != EntryAction::Blocked) {
+        WideString relative;
+        if (MakeRelativeEntryPath(entry.name, &relative)) {
+            EntryPlan plan;
+            plan.action = transaction.plannedActions[index];
+            plan.destination = transaction.targetDirectory + relative;
+            return plan;
+        }
     }
-    const WideString& destination = plan.destination;
+    return PlanEntry(transaction.targetDirectory, entry.name, entry.writeTime);
+}
+
+uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, FILETIME writeTime, EntryPlan* plan) {
+    if (plan->action == EntryAction::Keep) return 0;
+    if (plan->action == EntryAction::Blocked) return BlockedEntry(*plan);
+    const WideString& destination = plan->destination;
     // A destination that is not there yet is no failure to tell.
     ClearLastFileError();
 
@@ -169,33 +183,31 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     // nothing of the user's: backing it up again would overwrite the user's
     // file in the backup, and it is already recorded for the rollback.
     PathOwner replaced;
+    UniqueFileHandle file;
     const bool repeatable = transaction.repeatable.size() > entry_ && transaction.repeatable[entry_];
-    if (!repeatable || transaction.writtenPaths.count(key) == 0) {
-        code = SetAsideDestination(destination, name, &replaced);
-        if (code != 0) return code;
-        if (repeatable) transaction.writtenPaths.insert(key);
-    } else {
+    if (repeatable && transaction.writtenPaths.count(key) != 0) {
         // The run's own earlier file goes; its access and owner stay.
         (void)GetOwnerAt(held_.Get(), name, &replaced);
         code = RemoveFileAt(held_.Get(), name);
-        if (code != 0) return code;
-    }
-    // Made exclusively: a name someone planted since (a link, perhaps to a
-    // file outside the template directory) is never written through.
-    UniqueFileHandle file;
-    code = CreateFileAt(held_.Get(), name, kNewFileMode, file.OutPtr());
-    if (code == ERROR_ALREADY_EXISTS) {
-        // It is not this run's to remove when undoing.
-        (void)journal_.Record('X', destination, true);
-        return code;
+        if (code == 0) code = CreateEntryFile(destination, name, true, &file);
+    } else {
+        // A planned addition is made at once: only a name taken since the
+        // plan needs a look at what took it.
+        const bool planned = plan->action == EntryAction::Add && IsPlanned(EntryAction::Add);
+        code = planned ? PrepareAddition(destination, parent, true) : ERROR_ALREADY_EXISTS;
+        if (code == 0) code = CreateEntryFile(destination, name, false, &file);
+        if (code == ERROR_ALREADY_EXISTS) {
+            code = SetAsideDestination(destination, name, writeTime, plan, &replaced);
+            if (code != 0 || plan->action == EntryAction::Keep) return code;
+            code = CreateEntryFile(destination, name, true, &file);
+        }
+        if (code == 0 && repeatable) transaction.writtenPaths.insert(key);
     }
     if (code != 0) return code;
     // The new file belongs to whoever owned what it replaces or, where it
     // is new, the directory's owner: a superuser installing for a user
     // leaves the user's templates the user's.
-    PathOwner owner = replaced;
-    if (!owner.known) (void)GetOwnerAt(held_.Get(), WideString(), &owner);
-    code = GiveHandleTo(file.Get(), owner);
+    code = GiveHandleTo(file.Get(), replaced.known ? replaced : HeldOwner());
     // The new contents take the access the owner gave the file they replace.
     if (code == 0 && replaced.known && replaced.regular) code = SetHandleMode(file.Get(), replaced.mode);
     if (code == 0) code = kit.ExtractEntryTo(index, file.Get());
@@ -203,38 +215,66 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, const Entry
     return file.Reset();
 }
 
-uint32_t InstallEngine::SetAsideDestination(const WideString& destination, const WideString& name,
-                                            PathOwner* replaced) {
-    InstallTransaction& transaction = *transaction_;
-    // A directory cannot be replaced by a file without putting the user's
-    // tree at risk; the kit does not fit this template directory.
-    if (IsExistingDirectory(destination)) {
-        SetLastFileErrno(EISDIR);
-        return ERROR_ALREADY_EXISTS;
-    }
-    const WideString parent = ParentDirectory(destination);
-    const bool parentIsNew = transaction.createdDirectoryIdentities.count(PathKey(parent)) != 0;
-    // The test does not follow links: a link (dangling or not) is set
-    // aside as it is, never written through. In a directory this run made,
-    // anything there was put there by someone else meanwhile: it goes
-    // aside as well, and comes back if the run is undone.
-    if (EntryExistsAt(held_.Get(), name)) {
-        (void)GetOwnerAt(held_.Get(), name, replaced);
-        uint32_t code = BackupExistingFile(destination, name);
-        if (code == 0) return 0;
-        *replaced = PathOwner();
-        if (code != ERROR_FILE_NOT_FOUND || EntryExistsAt(held_.Get(), name)) return code;
-    }
-    if (!parentIsNew) {
+uint32_t InstallEngine::BlockedEntry(const EntryPlan& plan) {
+    // A directory in the way is no failure of the system: the reason
+    // shown is what stands there.
+    if (plan.blockedErrno != 0) SetLastFileErrno(plan.blockedErrno);
+    if (plan.blockedCode == ERROR_INVALID_DATA) ClearLastFileError();
+    return plan.blockedCode;
+}
+
+bool InstallEngine::IsPlanned(EntryAction action) const {
+    const InstallTransaction& transaction = *transaction_;
+    return entry_ < transaction.plannedCount && transaction.plannedActions[entry_] == action;
+}
+
+uint32_t InstallEngine::CreateEntryFile(const WideString& destination, const WideString& name, bool lastTry,
+                                        UniqueFileHandle* file) {
+    // Made exclusively: a name someone planted since (a link, perhaps to a
+    // file outside the template directory) is never written through.
+    const uint32_t code = CreateFileAt(held_.Get(), name, kNewFileMode, file->OutPtr());
+    // After the run set aside what stood there, whoever took the name again
+    // owns it: it is not this run's to remove when undoing.
+    if (code == ERROR_ALREADY_EXISTS && lastTry) (void)journal_.Record('X', destination, true);
+    return code;
+}
+
+uint32_t InstallEngine::PrepareAddition(const WideString& destination, const WideString& parent, bool planned) {
+    if (transaction_->createdDirectoryIdentities.count(PathKey(parent)) == 0) {
         const uint32_t code = RememberDirectoryTime(parent);
         if (code != 0) return code;
     }
     // Recorded before writing, so a partly written file is removed too.
-    const bool planned =
-        transaction.plannedActions.size() > entry_ && transaction.plannedActions[entry_] == EntryAction::Add;
-    const uint32_t code = planned ? 0 : RecordAhead('F', destination);
+    return planned ? 0 : RecordAhead('F', destination);
+}
+
+uint32_t InstallEngine::SetAsideDestination(const WideString& destination, const WideString& name,
+                                            FILETIME writeTime, EntryPlan* plan, PathOwner* replaced) {
+    // One look without following a link: a link (dangling or not) is set
+    // aside as it is, never written through. In a directory this run made,
+    // anything there was put there by someone else meanwhile: it goes
+    // aside as well, and comes back if the run is undone. What stands there
+    // decides as it would have in the plan: a file renewed meanwhile stays.
+    PathEntryKind kind = PathEntryKind::Missing;
+    FILETIME existing = 0;
+    uint32_t code = GetEntryAt(held_.Get(), name, &kind, &existing, replaced);
     if (code != 0) return code;
-    return 0;
+    DecideEntryAction(kind, existing, writeTime, plan);
+    if (plan->action == EntryAction::Keep || plan->action == EntryAction::Blocked) {
+        // The plan promised undo an addition here; what stands there now is
+        // someone else's, and undo must leave it alone.
+        if (IsPlanned(EntryAction::Add)) code = journal_.Record('X', destination, true);
+        if (code != 0 || plan->action == EntryAction::Keep) return code;
+        return BlockedEntry(*plan);
+    }
+    if (plan->action == EntryAction::Replace) {
+        code = BackupExistingFile(destination, name);
+        if (code == 0) return 0;
+        *replaced = PathOwner();
+        if (code != ERROR_FILE_NOT_FOUND || EntryExistsAt(held_.Get(), name)) return code;
+        plan->action = EntryAction::Add;
+    }
+    return PrepareAddition(destination, ParentDirectory(destination), IsPlanned(EntryAction::Add));
 }
 
 uint32_t InstallEngine::HoldDirectory(const WideString& directory) {
@@ -242,6 +282,7 @@ uint32_t InstallEngine::HoldDirectory(const WideString& directory) {
     const std::u16string key = PathKey(path);
     if (held_ && key == heldKey_) return 0;
     heldKey_.clear();
+    heldOwner_ = PathOwner();
     const WideString target = WithoutFinalSeparator(Top().targetDirectory);
     if (!PathStartsWith(WithSeparator(path), WithSeparator(target))) return ERROR_INVALID_PARAMETER;
     const WideString relative = path.Length() > target.Length() ? path.Substring(target.Length() + 1) : WideString();
@@ -249,6 +290,11 @@ uint32_t InstallEngine::HoldDirectory(const WideString& directory) {
         OpenDirectoryBelowHeld(target_.Get(), target, relative, &held_, StillRecorded(transaction_->createdDirectoryIdentities));
     if (code == 0) heldKey_ = key;
     return code;
+}
+
+const PathOwner& InstallEngine::HeldOwner() {
+    if (!heldOwner_.known) (void)GetOwnerAt(held_.Get(), WideString(), &heldOwner_);
+    return heldOwner_;
 }
 
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int systemErrno) {

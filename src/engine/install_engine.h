@@ -14,6 +14,7 @@
 #include "fs/path_times.h"
 #include "fs/unique_file_handle.h"
 #include "kit/kit_entry_action.h"
+#include "kit/kit_format.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -48,6 +49,9 @@ struct InstallTransaction {
     std::unordered_set<std::u16string> plannedDirectories;
     std::vector<EntryAction> plannedActions;
     std::vector<bool> repeatable;  // per entry: its destination may be another entry's
+    // Entries before this one were planned; the plan stops at the first
+    // entry that cannot be written.
+    uint32_t plannedCount = 0;
 };
 
 class InstallEngine {
@@ -96,10 +100,28 @@ private:
     // Makes everything the run wrote durable, then records the commit.
     uint32_t SyncAndRecordCommit();
     uint32_t RunEntries(KitReader& kit);
-    uint32_t InstallEntry(KitReader& kit, uint32_t index, const EntryPlan& plan);
-    // Moves what stands at the destination (in the held directory) into the
-    // backup; *replaced tells whose place the new file takes.
-    uint32_t SetAsideDestination(const WideString& destination, const WideString& name, PathOwner* replaced);
+    // What to do with entry index: as planned, or looked at again.
+    EntryPlan PlanOfEntry(const KitFileEntry& entry, uint32_t index) const;
+    // Writes the entry; *plan ends as what was done (what stands at the
+    // destination may have changed since the plan).
+    uint32_t InstallEntry(KitReader& kit, uint32_t index, FILETIME writeTime, EntryPlan* plan);
+    // The failure of an entry that cannot be written where it goes.
+    uint32_t BlockedEntry(const EntryPlan& plan);
+    // Whether the plan, journalled ahead, has action for the current entry.
+    bool IsPlanned(EntryAction action) const;
+    // Creates the entry's file in the held directory; a name taken on the
+    // last try is recorded as someone else's.
+    uint32_t CreateEntryFile(const WideString& destination, const WideString& name, bool lastTry,
+                             UniqueFileHandle* file);
+    // Journals what undoing a new file at destination needs, unless planned.
+    uint32_t PrepareAddition(const WideString& destination, const WideString& parent, bool planned);
+    // Decides by what stands at the destination (in the held directory)
+    // now, and moves it into the backup when it is to be replaced;
+    // *replaced tells whose place the new file takes.
+    uint32_t SetAsideDestination(const WideString& destination, const WideString& name, FILETIME writeTime,
+                                 EntryPlan* plan, PathOwner* replaced);
+    // The owner of the held directory, looked up once per directory.
+    const PathOwner& HeldOwner();
     // Holds directory (the target or a directory below it) in held_, reached
     // from the held target without following a link, and, where this run
     // made it, only when it is still the directory the run made.
@@ -144,6 +166,7 @@ private:
     UniqueFileHandle target_;
     UniqueFileHandle held_;  // the directory HoldDirectory last reached
     std::u16string heldKey_;
+    PathOwner heldOwner_;  // of held_, when known
     bool planWritten_ = false;
     WideString workingPath_;  // the target, then the destination being handled
 };

@@ -298,9 +298,7 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination, const 
     // reach the disk, so that a recovery after a power loss can tell a whole
     // copy from a cut one. A rename on one file system needs neither.
     const bool copied = !OnSameFileSystem(backupParent, parent);
-    const bool planned = transaction.plannedActions.size() > entry_ &&
-                         transaction.plannedActions[entry_] == EntryAction::Replace;
-    code = planned ? 0 : RecordAhead('B', destination);
+    code = IsPlanned(EntryAction::Replace) ? 0 : RecordAhead('B', destination);
     if (code != 0) return code;
     if (copied) {
         code = MovePath(destination, backup);
@@ -348,8 +346,7 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     code = transaction.plannedDirectories.count(key) != 0 ? 0 : RecordAhead('D', directory);
     if (code == 0) code = HoldDirectory(parent);
     if (code != 0) return code;
-    PathOwner owner;
-    (void)GetOwnerAt(held_.Get(), WideString(), &owner);
+    const PathOwner owner = HeldOwner();
     const WideString name = directory.Substring(directory.FindLast(u'/') + 1);
     code = CreateDirectoryAt(held_.Get(), name, 0777);
     if (code == ERROR_ALREADY_EXISTS) {
@@ -404,16 +401,17 @@ uint32_t InstallEngine::WritePlan(const KitReader& kit) {
     MarkRepeatableEntries(kit);
     std::unordered_set<std::u16string> destinations;  // of repeatable entries only
     for (uint32_t i = 0; i < count; ++i) {
-        const KitFileEntry& entry = kit.GetFileEntry(i);
+        const KitFileEntry entry = kit.GetFileEntry(i);
         const EntryPlan plan = PlanEntry(transaction.targetDirectory, entry.name, entry.writeTime);
         transaction.plannedActions[i] = plan.action;
+        transaction.plannedCount = i + 1;
         // The run ends at a blocked entry; a destination written twice is
         // the run's own the second time.
         if (plan.action == EntryAction::Blocked) break;
         if (plan.action == EntryAction::Keep) continue;
         if (transaction.repeatable[i] && !destinations.insert(PathKey(plan.destination)).second) continue;
         uint32_t code = PlanDirectory(ParentDirectory(plan.destination));
-        if (code == 0) code = journal_.Record(plan.action == EntryAction::Add ? 'F' : 'B', plan.destination);
+        if (code == 0) code = journal_.RecordPlanned(plan.action == EntryAction::Add ? 'F' : 'B', plan.destination);
         if (code != 0) return code;
     }
     // One sync for all of it: every record that undo needs is on the disk
@@ -466,7 +464,7 @@ uint32_t InstallEngine::PlanDirectory(const WideString& path) {
     const uint32_t code = PlanDirectory(parent);
     if (code != 0) return code;
     transaction.plannedDirectories.insert(key);
-    return journal_.Record('D', directory);
+    return journal_.RecordPlanned('D', directory);
 }
 
 

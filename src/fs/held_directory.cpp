@@ -142,6 +142,13 @@ uint32_t SetHandleMode(FileHandle fd, uint32_t mode) {
     return ::fchmod(fd, static_cast<mode_t>(mode & 0777)) == 0 ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
 }
 
+namespace {
+PathOwner OwnerOf(const struct stat& status) {
+    return PathOwner{static_cast<uint32_t>(status.st_uid), static_cast<uint32_t>(status.st_gid),
+                     static_cast<uint32_t>(status.st_mode & 0777), S_ISREG(status.st_mode), true};
+}
+}  // namespace
+
 uint32_t GetOwnerAt(FileHandle dir, const WideString& name, PathOwner* out) {
     struct stat status;
     int result = 0;
@@ -153,9 +160,19 @@ uint32_t GetOwnerAt(FileHandle dir, const WideString& name, PathOwner* out) {
         result = ::fstatat(dir, native.c_str(), &status, AT_SYMLINK_NOFOLLOW);
     }
     if (result != 0) return fs_detail::StoreErrno(errno);
-    *out = PathOwner{static_cast<uint32_t>(status.st_uid), static_cast<uint32_t>(status.st_gid),
-                     static_cast<uint32_t>(status.st_mode & 0777), S_ISREG(status.st_mode), true};
+    *out = OwnerOf(status);
     return ERROR_SUCCESS;
+}
+
+uint32_t GetEntryAt(FileHandle dir, const WideString& name, PathEntryKind* kind, FILETIME* writeTime,
+                    PathOwner* owner) {
+    *owner = PathOwner();
+    const std::string native = NameOf(name);
+    if (native.empty()) return Refuse(ERROR_INVALID_PARAMETER, EINVAL);
+    struct stat own;
+    const uint32_t code = fs_detail::ReadEntryKind(dir, native.c_str(), kind, writeTime, &own);
+    if (code == ERROR_SUCCESS && *kind != PathEntryKind::Missing) *owner = OwnerOf(own);
+    return code;
 }
 
 uint32_t GiveEntryTo(FileHandle dir, const WideString& name, const PathOwner& owner) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include "fs/file_types.h"
 #include "fs/path_identity.h"
+#include "fs/path_mode.h"
 #include "fs/unique_file_handle.h"
 #include "text/cow_string.h"
 
@@ -66,6 +67,12 @@ struct PathOwner {
 // The owner of name in dir (links not followed), or of dir itself when name
 // is empty. 0 or an error number.
 [[nodiscard]] uint32_t GetOwnerAt(FileHandle dir, const tpl::WideString& name, PathOwner* out);
+// What stands at name in dir, as GetPathEntry tells it (the kind with links
+// followed, never opened), with the owner and mode of the entry itself (a
+// link's own when it is one; unknown when nothing stands there). One look
+// serves the decision and the replacement's owner.
+[[nodiscard]] uint32_t GetEntryAt(FileHandle dir, const tpl::WideString& name, PathEntryKind* kind,
+                                  FILETIME* writeTime, PathOwner* owner);
 // Gives the open object fd the owner, when the process runs as the
 // superuser (installing for another user) and the owner is known; a
 // process of an ordinary user cannot give files away and leaves them as

@@ -69,11 +69,33 @@ uint32_t JournalFile::Create(const WideString& path) {
 uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
     if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     if (fs_detail::InjectedFault()) return GetLastFileError();
-    return AppendTo(file_.Get(), bytes, syncToDisk);
+    if (pending_.empty()) return AppendTo(file_.Get(), bytes, syncToDisk);
+    // Gathered records go first, in the same write: the order on disk is
+    // the order of the calls.
+    pending_ += bytes;
+    const uint32_t code = AppendTo(file_.Get(), pending_, syncToDisk);
+    pending_.clear();
+    return code;
+}
+
+uint32_t JournalFile::AppendLater(const std::string& bytes) {
+    if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    pending_ += bytes;
+    return pending_.size() < kGatherBytes ? ERROR_SUCCESS : WritePending();
+}
+
+uint32_t JournalFile::WritePending() {
+    if (pending_.empty()) return ERROR_SUCCESS;
+    if (fs_detail::InjectedFault()) return GetLastFileError();
+    const uint32_t code = AppendTo(file_.Get(), pending_, false);
+    pending_.clear();
+    return code;
 }
 
 uint32_t JournalFile::Sync() {
     if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    const uint32_t code = WritePending();
+    if (code != ERROR_SUCCESS) return code;
     if (fdatasync(file_.Get()) != 0) return fs_detail::StoreErrno(errno);
     fs_detail::NoteDataSynced(file_.Get());
     return ERROR_SUCCESS;
@@ -81,6 +103,8 @@ uint32_t JournalFile::Sync() {
 
 uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
     if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
+    // What was gathered describes nothing done yet; undo needs none of it.
+    pending_.clear();
     const uint32_t code = ReadFromStart(file_.Get(), contents);
     if (code != ERROR_SUCCESS) return code;
     lock->file_ = std::move(file_);
@@ -88,6 +112,7 @@ uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
 }
 
 void JournalFile::Close() noexcept {
+    pending_.clear();
     file_.Reset();  // also releases the lock
 }
 

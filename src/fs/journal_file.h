@@ -25,7 +25,13 @@ public:
     // Appends the bytes in one write; syncToDisk adds fdatasync. Counted by
     // fault injection.
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
-    // Forces what was appended so far to disk. Not counted.
+    // Gathers the bytes in memory and writes them with the next Append or
+    // Sync, or once 64 KiB are gathered: for records that describe nothing
+    // done before the next Sync (a plan), one write for many. A kill meanwhile
+    // loses them, and with them nothing that was done. Counted when written.
+    [[nodiscard]] uint32_t AppendLater(const std::string& bytes);
+    // Forces what was appended so far to disk. Not counted, but writing
+    // what was gathered is.
     [[nodiscard]] uint32_t Sync();
     bool IsOpen() const noexcept { return static_cast<bool>(file_); }
     // Reads the whole file and hands its descriptor, with the lock, over to
@@ -36,7 +42,10 @@ public:
     void Close() noexcept;
 
 private:
+    static constexpr size_t kGatherBytes = 65536;
+    uint32_t WritePending();
     UniqueFileHandle file_;
+    std::string pending_;
 };
 
 // Opens an existing journal and takes its lock without waiting. Returns 0 and

@@ -2,6 +2,7 @@
 #include "fs/path_mode.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include "fs/fault_injection.h"
 #include "fs/file_io.h"
@@ -35,18 +36,17 @@ bool PathEntryExists(const WideString& path) {
     return ::lstat(fs_detail::NativePath(path).c_str(), &status) == 0;
 }
 
-uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime) {
-    if (kind == nullptr || writeTime == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+namespace fs_detail {
+uint32_t ReadEntryKind(int dir, const char* native, PathEntryKind* kind, FILETIME* writeTime, struct stat* own) {
     *kind = PathEntryKind::Missing;
     *writeTime = 0;
-    const std::string native = fs_detail::NativePath(path);
-    struct stat status;
-    if (::lstat(native.c_str(), &status) != 0) {
+    if (::fstatat(dir, native, own, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
         const int err = errno;
-        return err == ENOTDIR ? fs_detail::StoreErrorWithErrno(ERROR_PATH_NOT_FOUND, err) : fs_detail::StoreErrno(err);
+        return err == ENOTDIR ? StoreErrorWithErrno(ERROR_PATH_NOT_FOUND, err) : StoreErrno(err);
     }
-    if (S_ISLNK(status.st_mode) && ::stat(native.c_str(), &status) != 0) {
+    struct stat status = *own;
+    if (S_ISLNK(status.st_mode) && ::fstatat(dir, native, &status, 0) != 0) {
         *kind = PathEntryKind::Dangling;
         return ERROR_SUCCESS;
     }
@@ -58,6 +58,13 @@ uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* wri
         *kind = PathEntryKind::Special;
     *writeTime = FileTimeFromUnixSeconds(status.st_mtime);
     return ERROR_SUCCESS;
+}
+}  // namespace fs_detail
+
+uint32_t GetPathEntry(const WideString& path, PathEntryKind* kind, FILETIME* writeTime) {
+    if (kind == nullptr || writeTime == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    struct stat own;
+    return fs_detail::ReadEntryKind(AT_FDCWD, fs_detail::NativePath(path).c_str(), kind, writeTime, &own);
 }
 
 bool IsRealDirectory(const WideString& path) {

@@ -2,6 +2,7 @@
 // Permission bits of a path, so that a file the installation replaces keeps
 // the access its owner gave it.
 #include <cstdint>
+#include <sys/stat.h>
 #include "fs/file_types.h"
 #include "text/cow_string.h"
 
@@ -31,6 +32,11 @@ enum class PathEntryKind {
 // a component before it that is not a directory gives ERROR_PATH_NOT_FOUND;
 // other failures give the errno rule's number.
 uint32_t GetPathEntry(const tpl::WideString& path, PathEntryKind* kind, FILETIME* writeTime);
+namespace fs_detail {
+// GetPathEntry for native relative to dir (AT_FDCWD for a path); *own gets
+// what stands there itself, a link not followed.
+uint32_t ReadEntryKind(int dir, const char* native, PathEntryKind* kind, FILETIME* writeTime, struct stat* own);
+}  // namespace fs_detail
 // True when the path's last component is a directory itself, not a link to one (lstat).
 bool IsRealDirectory(const tpl::WideString& path);
 // True when path names a directory (symbolic links followed). Unlike the

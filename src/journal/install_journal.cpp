@@ -144,6 +144,10 @@ uint32_t InstallJournal::Record(char tag, const WideString& path, bool forceToDi
     return file_.Append(EncodeJournalRecord(tag, PathToBytes(path)), forceToDisk || NeedsSync(tag));
 }
 
+uint32_t InstallJournal::RecordPlanned(char tag, const WideString& path) {
+    return file_.AppendLater(EncodeJournalRecord(tag, PathToBytes(path)));
+}
+
 uint32_t InstallJournal::RecordDirectoryTime(const WideString& directory, const PathTimes& times) {
     if (!file_.IsOpen()) return ERROR_SUCCESS;
     const std::string payload = std::to_string(times.accessSeconds) + " " + std::to_string(times.accessNanoseconds) +

@@ -54,6 +54,9 @@ public:
     [[nodiscard]] uint32_t Begin(const WideString& backupDirectory, const WideString& targetDirectory);
     // T, C and R are always forced to disk; others when forceToDisk is set.
     [[nodiscard]] uint32_t Record(char tag, const WideString& path, bool forceToDisk = false);
+    // Records a step of the plan: written with the next record or Sync,
+    // which must come before the step is taken.
+    [[nodiscard]] uint32_t RecordPlanned(char tag, const WideString& path);
     [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, const PathTimes& times);
     [[nodiscard]] uint32_t RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity);
     [[nodiscard]] uint32_t RecordCommit();

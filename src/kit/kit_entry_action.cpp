@@ -30,29 +30,36 @@ EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryNa
         plan.blockedCode = code;
         return plan;
     }
+    DecideEntryAction(kind, existing, writeTime, &plan);
+    return plan;
+}
+
+void DecideEntryAction(PathEntryKind kind, FILETIME existing, FILETIME writeTime, EntryPlan* plan) {
+    plan->action = EntryAction::Blocked;
+    plan->blockedCode = 0;
+    plan->blockedErrno = 0;
     switch (kind) {
         case PathEntryKind::Missing:
-            plan.action = EntryAction::Add;
+            plan->action = EntryAction::Add;
             break;
         case PathEntryKind::Directory:
             // Replacing a directory by a file would put the user's tree at
             // risk, whatever the times say.
-            plan.blockedCode = ERROR_ALREADY_EXISTS;
-            plan.blockedErrno = EISDIR;
+            plan->blockedCode = ERROR_ALREADY_EXISTS;
+            plan->blockedErrno = EISDIR;
             break;
         case PathEntryKind::Special:
             // A pipe, socket or device is no template, kept or not: its time
             // says nothing about whether the template is there, and what
             // the user put there is not the run's to set aside.
-            plan.blockedCode = ERROR_ALREADY_EXISTS;
-            plan.blockedErrno = EEXIST;
+            plan->blockedCode = ERROR_ALREADY_EXISTS;
+            plan->blockedErrno = EEXIST;
             break;
         case PathEntryKind::File:
         case PathEntryKind::Dangling:
-            plan.action = writeTime > existing ? EntryAction::Replace : EntryAction::Keep;
+            plan->action = writeTime > existing ? EntryAction::Replace : EntryAction::Keep;
             break;
     }
-    return plan;
 }
 
 const char* EntryActionName(EntryAction action) {

@@ -4,6 +4,7 @@
 // what the installation would not do.
 #include <cstdint>
 #include "fs/file_types.h"
+#include "fs/path_mode.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -27,6 +28,10 @@ struct EntryPlan {
 // what a link names decides, and a dangling link is replaced (as a link,
 // never written through).
 EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime);
+
+// The action for what stands at the destination (kind and write time as
+// GetPathEntry tells them); the destination stays as it is.
+void DecideEntryAction(PathEntryKind kind, FILETIME existing, FILETIME writeTime, EntryPlan* plan);
 
 // "add", "replace", "keep" or "blocked".
 const char* EntryActionName(EntryAction action);

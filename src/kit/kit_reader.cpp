@@ -102,6 +102,8 @@ uint32_t KitReader::ExtractEntry(uint32_t index, const WideString& destination) 
     if (index >= GetFileEntryCount()) return ERROR_INVALID_PARAMETER;
     UniqueFileHandle target;
     uint32_t code = FileOpen(destination, GENERIC_WRITE, 0, CREATE_ALWAYS, target.OutPtr(), FILE_ATTRIBUTE_NORMAL);
+    // The open keeps what the file held: it is emptied first.
+    if (code == 0) code = FileTruncate(target.Get());
     if (code == 0) code = ExtractEntryTo(index, target.Get());
     if (code != 0) return code;
     return target.Reset();
@@ -139,9 +141,7 @@ uint32_t KitReader::ExtractEntryTo(uint32_t index, FileHandle target) {
         code = ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
     }
     if (code != 0) return code;
-    code = FileTruncate(target);
-    if (code == 0) code = FileSetWriteTime(target, nullptr, nullptr, &entry.writeTime);
-    return code;
+    return FileSetWriteTime(target, nullptr, nullptr, &entry.writeTime);
 }
 
 void KitReader::GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const {

@@ -31,8 +31,8 @@ public:
     [[nodiscard]] uint32_t Load(const WideString& kitPath, KitLoadObserver* observer = nullptr);
     // Writes entry index to destination with its write time. Worker thread.
     [[nodiscard]] uint32_t ExtractEntry(uint32_t index, const WideString& destination);
-    // The same into a file the caller has opened for writing (and still
-    // owns): its contents become the entry's, its time the entry's.
+    // The same into an empty file the caller has opened for writing (and
+    // still owns): its contents become the entry's, its time the entry's.
     [[nodiscard]] uint32_t ExtractEntryTo(uint32_t index, FileHandle target);
 
     void GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const;

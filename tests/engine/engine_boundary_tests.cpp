@@ -201,6 +201,38 @@ TEST_F(EngineBoundaryTest, RollbackAndRecoveryRemoveOnlyWhatTheRunMade) {
         2, addForeign, [this] { fsys::remove_all(TargetPath("new")); }, check);
 }
 
+// What someone puts where the plan meant to add or replace a file, after the
+// plan and before the run gets there, decides as it would have in the plan
+// (a newer file is kept, a pipe blocks the run); either way it is theirs,
+// and the rollback leaves it.
+TEST_F(EngineBoundaryTest, WhatTakesAPlannedNameMeanwhileOutlivesTheRollback) {
+    const struct {
+        const char* name;
+        bool planned_replace;  // an older file stood there when the run began
+        std::function<void(const std::string&)> put;
+    } cases[] = {
+        {"newer.cfg", false, [this](const std::string&) { PutFile("newer.cfg", "someone else's", kNew + 100); }},
+        {"renewed.cfg", true, [this](const std::string&) { PutFile("renewed.cfg", "renewed", kNew + 100); }},
+        {"pipe.cfg", false, [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0640), 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fsys::remove_all(TargetPath(c.name));
+        if (c.planned_replace) PutFile(c.name, "user's", kOld);
+        LoadKit({Entry("first.cfg", kNew, "first"), Entry(c.name, kNew, "kit"), Entry("blocker", kNew, "fails")});
+        PutDirectory("blocker");
+        InstallEngine engine;
+        engine.SetEntryHook([&](uint32_t done) {
+            if (done == 0) c.put(TargetPath(c.name));
+        });
+        EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+        EXPECT_TRUE(fsys::symlink_status(TargetPath(c.name)).type() != fsys::file_type::not_found);
+        EXPECT_FALSE(Exists(TargetPath("first.cfg")));
+    }
+    EXPECT_EQ(ReadFile(TargetPath("newer.cfg")), "someone else's");
+    EXPECT_EQ(ReadFile(TargetPath("renewed.cfg")), "renewed");
+}
+
 // A directory the run made, or one that was there before it, swapped for a
 // link to another tree, is never followed when undoing; nor is a link
 // that stood inside the template directory before the run followed when
