@@ -52,7 +52,8 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     heldOwner_ = PathOwner();
     KitReader* kit = nullptr;
     WideString target;
-    if (status_) status_->TakeJob(&kit, &target);
+    bool kitSpent = false;
+    if (status_) status_->TakeJob(&kit, &target, &kitSpent);
     try {
         workingPath_ = target;
         ClearLastFileError();
@@ -70,6 +71,11 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         if (code != 0) return ReportFailure(code, 0, FailureBehind(code).systemErrno);
         code = RunEntries(*kit);
         if (code != 0) return code;
+        // The unpacked kit often lies on the target's file system: deleted
+        // before the commit's sync, its pages are dropped instead of
+        // written out with the run's files, which would double the sync
+        // of a large kit.
+        if (kitSpent) kit->Release();
         // Without its commit record a crash while the backup is removed
         // would be recovered as a rollback from a half-removed backup.
         code = CommitTransaction();

@@ -44,7 +44,7 @@ void InstallStatus::PostStatus(uint32_t code, const WideString& text, int32_t pe
     percent_ = percent;
 }
 
-void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory) {
+void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory, bool kitSpent) {
     StatusLock hold(*this);
     code_ = 0;
     percent_ = 0;
@@ -54,14 +54,16 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory) {
     failureErrno_ = 0;
     keptBackup_ = WideString();
     kit_ = kit;
+    kitSpent_ = kitSpent;
     targetDirectory_ = targetDirectory;
     if (!targetDirectory_.Empty() && !targetDirectory_.EndsWith(u'/') && !targetDirectory_.EndsWith(u'\\'))
         targetDirectory_.Append(u'/');
 }
 
-void InstallStatus::TakeJob(KitReader** kit, WideString* targetDirectory) {
+void InstallStatus::TakeJob(KitReader** kit, WideString* targetDirectory, bool* kitSpent) {
     StatusLock hold(*this);
     if (kit) *kit = kit_;
+    if (kitSpent) *kitSpent = kitSpent_;
     if (targetDirectory) *targetDirectory = targetDirectory_;
 }
 

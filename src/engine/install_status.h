@@ -21,8 +21,10 @@ public:
 
     void Init();
     void PostStatus(uint32_t code, const WideString& text, int32_t percent);
-    void PostJob(KitReader* kit, const WideString& targetDirectory);
-    void TakeJob(KitReader** kit, WideString* targetDirectory);
+    // kitSpent: the run is the kit's last use, and may let its unpacked file
+    // go once every entry is written (see InstallEngine::Run).
+    void PostJob(KitReader* kit, const WideString& targetDirectory, bool kitSpent = false);
+    void TakeJob(KitReader** kit, WideString* targetDirectory, bool* kitSpent = nullptr);
     bool IsCancelRequested();
     // Asks the running installation to roll back and end with ERROR_CANCELLED.
     void RequestCancel();
@@ -49,6 +51,7 @@ private:
     friend class StatusLock;
     sem_t lock_;
     KitReader* kit_ = nullptr;
+    bool kitSpent_ = false;
     WideString targetDirectory_;
     bool cancelRequested_ = false;
     bool paused_ = false;

@@ -22,7 +22,9 @@ void InstallSession::Start(KitReader* kit, const WideString& targetDirectory, ui
     targetDirectory_ = targetDirectory;
     cancelRequested_ = false;
     tally_.Reset();
-    status_.PostJob(kit, targetDirectory);
+    // One installation per start of the program: nothing reads the
+    // kit's entries after it.
+    status_.PostJob(kit, targetDirectory, true);
     worker_.Start(&status_, successPauseMs);
 }
 

@@ -25,6 +25,37 @@ std::string EngineText(const char* id) {
 
 class EngineRunTest : public EngineTest {};
 
+// The program's one run lets the unpacked kit go once every entry is
+// written (its pages need not reach the disk with the run's files); a run
+// that fails before, or one whose caller reuses the kit, keeps it.
+TEST_F(EngineRunTest, AKitSpentByTheRunGoesOnceEveryEntryIsWritten) {
+    const auto unpackedKits = [this] {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(tmp_))
+            count += entry.path().filename().string().rfind("txk", 0) == 0;
+        return count;
+    };
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("blocker", kNew, "b")});
+    PutDirectory("blocker");
+    for (bool spent : {false, true}) {
+        status_.PostJob(&kit_, Wide(target_ + "/"), spent);
+        InstallEngine engine;
+        EXPECT_EQ(engine.Run(&status_, 0), ERROR_ALREADY_EXISTS);
+        EXPECT_EQ(kit_.GetFileEntryCount(), 2u);
+    }
+    std::filesystem::remove(TargetPath("blocker"));
+    ASSERT_EQ(RunInstall(), 0u);
+    EXPECT_EQ(unpackedKits(), 1);
+    std::filesystem::remove(TargetPath("a.cfg"));
+    std::filesystem::remove(TargetPath("blocker"));
+    status_.PostJob(&kit_, Wide(target_ + "/"), true);
+    InstallEngine engine;
+    ASSERT_EQ(engine.Run(&status_, 0), 0u);
+    EXPECT_EQ(ReadFile(TargetPath("blocker")), "b");
+    EXPECT_EQ(kit_.GetFileEntryCount(), 0u);
+    EXPECT_EQ(unpackedKits(), 0);
+}
+
 TEST_F(EngineRunTest, WritesMissingAndOlderFilesKeepsNewerOnesAndCommits) {
     PutFile("older.cfg", "old", kOld, 0600);
     PutFile("newer.cfg", "user's newer", kNew + 10);
