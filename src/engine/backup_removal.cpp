@@ -4,6 +4,7 @@
 #include <atomic>
 #include <exception>
 #include <thread>
+#include "fs/file_finder.h"
 #include "fs/journal_file.h"
 #include "fs/path_ops.h"
 
@@ -36,6 +37,32 @@ void RunConcurrently(size_t count, uint32_t workers, const std::function<void(si
 
 void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t workers) {
     RunConcurrently(paths.size(), workers, [&paths](size_t i) { DeleteFilePath(paths[i]); });
+}
+
+namespace {
+// The files of directory (which ends in "/") go, several at a time; its
+// subdirectories are walked in turn and added to *directories.
+void DeleteFilesBelow(const WideString& directory, const WideString& keep, uint32_t workers,
+                      std::vector<WideString>* directories) {
+    std::vector<WideString> files;
+    for (const DirectoryEntry& entry : ListDirectory(directory)) {
+        if (!keep.Empty() && entry.name.Equals(keep)) continue;
+        const WideString path = directory + entry.name;
+        if (entry.isDirectory && !entry.isSymbolicLink) {
+            directories->push_back(path);
+            DeleteFilesBelow(path + u"/", WideString(), workers, directories);
+        } else {
+            files.push_back(path);
+        }
+    }
+    DeleteFilesConcurrently(files, workers);
+}
+}  // namespace
+
+void EmptyDirectoryConcurrently(const WideString& directory, const WideString& keep, uint32_t workers) {
+    std::vector<WideString> directories;
+    DeleteFilesBelow(directory, keep, workers, &directories);
+    RemoveEmptyDirectoriesConcurrently(std::move(directories), workers);
 }
 
 void RemoveEmptyDirectoriesConcurrently(std::vector<WideString> directories, uint32_t workers) {

@@ -50,6 +50,8 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     held_.Reset();
     heldKey_.clear();
     heldOwner_ = PathOwner();
+    backupHeld_.Reset();
+    backupHeldKey_.clear();
     KitReader* kit = nullptr;
     WideString target;
     bool kitSpent = false;

@@ -23,17 +23,10 @@ class InstallObserver;
 class InstallStatus;
 class KitReader;
 
-// A file that stood at a destination and was moved aside before the run wrote there.
-struct BackedUpFile {
-    WideString destination;
-    WideString backup;
-};
-
 struct InstallTransaction {
     WideString targetDirectory;                  // ends in "/"
     WideString backupDirectory;                  // TMP/wz4sxN/, empty when the target is empty
     std::vector<WideString> createdDirectories;  // parents before children, no final "/"
-    std::vector<BackedUpFile> backedUpFiles;  // in the order they were moved
 
     // Bookkeeping that keeps the lists above free of duplicates and saves
     // repeated existence tests; keys are the paths' units.
@@ -120,6 +113,9 @@ private:
     // *replaced tells whose place the new file takes.
     uint32_t SetAsideDestination(const WideString& destination, const WideString& name, FILETIME writeTime,
                                  EntryPlan* plan, PathOwner* replaced);
+    // Holds backupParent in backupHeld_ when it lies on parent's file
+    // system (a move is then a rename), else leaves backupHeld_ empty.
+    uint32_t HoldBackupDirectory(const WideString& backupParent, const WideString& parent);
     // The owner of the held directory, looked up once per directory.
     const PathOwner& HeldOwner();
     // Holds directory (the target or a directory below it) in held_, reached
@@ -167,6 +163,9 @@ private:
     UniqueFileHandle held_;  // the directory HoldDirectory last reached
     std::u16string heldKey_;
     PathOwner heldOwner_;  // of held_, when known
+    // The backup directory the last replaced file went to (see HoldBackupDirectory).
+    UniqueFileHandle backupHeld_;
+    std::u16string backupHeldKey_;
     bool planWritten_ = false;
     WideString workingPath_;  // the target, then the destination being handled
 };

@@ -173,40 +173,20 @@ uint32_t InstallEngine::RecordMadeDirectory(const WideString& directory) {
     return journal_.RecordDirectoryIdentity(directory, identity);
 }
 
-namespace {
-// Every directory made inside the backup, those made as missing parents included.
-std::vector<WideString> DirectoriesInsideBackup(const InstallTransaction& transaction) {
-    const std::u16string root = PathKey(WithoutFinalSeparator(transaction.backupDirectory));
-    std::unordered_set<std::u16string> all;
-    for (std::u16string key : transaction.backupDirectories) {
-        while (key.size() > root.size() && key.compare(0, root.size(), root) == 0 && all.insert(key).second)
-            key.resize(key.find_last_of(u'/'));
-    }
-    std::vector<WideString> directories;
-    for (const std::u16string& key : all) directories.emplace_back(key.data(), static_cast<uint32_t>(key.size()));
-    return directories;
-}
-}  // namespace
-
 uint32_t InstallEngine::CommitTransaction() {
     if (!transaction_) return 0;
     InstallTransaction& transaction = *transaction_;
     const uint32_t code = SyncAndRecordCommit();
     if (code != 0) return code;
-    // The replaced files first, then the directories they lay in, several
-    // at once; the walk that follows then finds only the journal (and
-    // whatever could not be deleted here).
+    // The replaced files, then the directories they lay in, several at a
+    // time; the walk that follows then finds only the journal (and whatever
+    // could not be deleted here).
     try {
-        std::vector<WideString> replaced;
-        replaced.reserve(transaction.backedUpFiles.size());
-        for (const BackedUpFile& file : transaction.backedUpFiles) replaced.push_back(file.backup);
-        transaction.backedUpFiles.clear();
-        DeleteFilesConcurrently(replaced, kBackupRemovalWorkers);
-        RemoveEmptyDirectoriesConcurrently(DirectoriesInsideBackup(transaction), kBackupRemovalWorkers);
+        if (!transaction.backupDirectory.Empty())
+            EmptyDirectoryConcurrently(transaction.backupDirectory, kJournalFileName, kBackupRemovalWorkers);
     } catch (const std::exception&) {
-        // Without memory for the list the walk deletes them one by one.
+        // Without memory for a listing the walk deletes them one by one.
     }
-    transaction.backedUpFiles.clear();
     RemoveBackupDirectory(transaction);
     return 0;
 }
@@ -262,7 +242,6 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     } else if (!transaction.backupDirectory.Empty()) {
         RemoveTree(transaction.backupDirectory);
     }
-    transaction.backedUpFiles.clear();
     transaction.createdDirectories.clear();
     transaction.createdDirectoryIdentities.clear();
     targetLock_.Release();
@@ -297,7 +276,9 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination, const 
     // Across file systems the move is a copy: its start and its end must
     // reach the disk, so that a recovery after a power loss can tell a whole
     // copy from a cut one. A rename on one file system needs neither.
-    const bool copied = !OnSameFileSystem(backupParent, parent);
+    code = HoldBackupDirectory(backupParent, parent);
+    if (code != 0) return code;
+    const bool copied = !backupHeld_;
     code = IsPlanned(EntryAction::Replace) ? 0 : RecordAhead('B', destination);
     if (code != 0) return code;
     if (copied) {
@@ -305,18 +286,33 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination, const 
     } else {
         // A rename from the held directory: a link someone put in place of
         // a directory on the way cannot bring another tree's file along.
-        UniqueFileHandle backupHeld;
-        code = OpenDirectoryBeneath(backupParent, WideString(), &backupHeld);
-        if (code == 0) code = RenameAt(held_.Get(), name, backupHeld.Get(), name);
+        code = RenameAt(held_.Get(), name, backupHeld_.Get(), name);
     }
     // A move that reports failure after the file has left its place still
     // has to be undone by the rollback.
     if (code == 0 || (!EntryExistsAt(held_.Get(), name) && PathEntryExists(backup))) {
-        transaction.backedUpFiles.push_back(BackedUpFile{destination, backup});
-        const uint32_t recorded = journal_.Record('M', destination, copied);
+        // A rename needs no record to be undone (the file is in the backup
+        // or at home, whole); a copy's end must reach the disk.
+        const uint32_t recorded = copied ? journal_.Record('M', destination, true)
+                                         : journal_.RecordPlanned('M', destination);
         if (code == 0) code = recorded;
     }
     return code;
+}
+
+uint32_t InstallEngine::HoldBackupDirectory(const WideString& backupParent, const WideString& parent) {
+    const std::u16string key = PathKey(backupParent);
+    if (key == backupHeldKey_) return 0;
+    backupHeldKey_.clear();
+    backupHeld_.Reset();
+    // Across file systems (a mount inside the template directory) the move
+    // is a copy by path, and no directory is held.
+    if (OnSameFileSystem(backupParent, parent)) {
+        const uint32_t code = OpenDirectoryBeneath(backupParent, WideString(), &backupHeld_);
+        if (code != 0) return code;
+    }
+    backupHeldKey_ = key;
+    return 0;
 }
 
 uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {

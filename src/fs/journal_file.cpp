@@ -86,10 +86,10 @@ uint32_t JournalFile::AppendLater(const std::string& bytes) {
 
 uint32_t JournalFile::WritePending() {
     if (pending_.empty()) return ERROR_SUCCESS;
+    std::string pending;
+    pending.swap(pending_);
     if (fs_detail::InjectedFault()) return GetLastFileError();
-    const uint32_t code = AppendTo(file_.Get(), pending_, false);
-    pending_.clear();
-    return code;
+    return AppendTo(file_.Get(), pending, false);
 }
 
 uint32_t JournalFile::Sync() {
@@ -103,8 +103,9 @@ uint32_t JournalFile::Sync() {
 
 uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
     if (!file_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
-    // What was gathered describes nothing done yet; undo needs none of it.
-    pending_.clear();
+    // Undo can do without what was gathered (see AppendLater): a failure
+    // to write it must not keep undo from running.
+    (void)WritePending();
     const uint32_t code = ReadFromStart(file_.Get(), contents);
     if (code != ERROR_SUCCESS) return code;
     lock->file_ = std::move(file_);
@@ -112,7 +113,7 @@ uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
 }
 
 void JournalFile::Close() noexcept {
-    pending_.clear();
+    (void)WritePending();
     file_.Reset();  // also releases the lock
 }
 

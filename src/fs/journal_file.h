@@ -25,10 +25,10 @@ public:
     // Appends the bytes in one write; syncToDisk adds fdatasync. Counted by
     // fault injection.
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
-    // Gathers the bytes in memory and writes them with the next Append or
-    // Sync, or once 64 KiB are gathered: for records that describe nothing
-    // done before the next Sync (a plan), one write for many. A kill meanwhile
-    // loses them, and with them nothing that was done. Counted when written.
+    // Gathers the bytes in memory and writes them with the next Append, Sync,
+    // HandOver or Close, or once 64 KiB are gathered: one write for many
+    // records, for records a kill may lose (a plan before its sync, or what
+    // undo can also tell from the disk). Counted when written.
     [[nodiscard]] uint32_t AppendLater(const std::string& bytes);
     // Forces what was appended so far to disk. Not counted, but writing
     // what was gathered is.
