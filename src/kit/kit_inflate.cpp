@@ -1,10 +1,17 @@
 #include "kit/kit_inflate.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 #include "fs/file_io.h"
+#include "fs/last_error.h"
 #include "fs/mapped_window.h"
 #include "fs/unique_file_handle.h"
 #include "kit/kit_raw_inflater.h"
@@ -44,17 +51,113 @@ struct InflateProgress {
     uint64_t streamEnd = 0;  // kit offset of the first byte after the stream
 };
 
-// Feeds one mapped window to the decoder and writes every buffer of output at once.
+// Writes the inflated buffers on a thread of its own, in order, so that
+// inflating the next buffer (one core) overlaps copying the last one into
+// the file (the other). Without a thread it writes each buffer at once.
+class BufferWriter {
+public:
+    explicit BufferWriter(FileHandle output) : output_(output) {
+        for (auto& buffer : storage_) {
+            buffer.reset(new unsigned char[kKitOutputBufferSize]);
+            free_.push_back(buffer.get());
+        }
+        try {
+            thread_ = std::thread(&BufferWriter::WriteInTurn, this);
+        } catch (const std::system_error&) {
+            // Written by the inflating thread instead.
+        }
+    }
+    ~BufferWriter() { (void)Finish(); }
+    BufferWriter(const BufferWriter&) = delete;
+    BufferWriter& operator=(const BufferWriter&) = delete;
+
+    // A buffer to fill, once the writer has given one back.
+    unsigned char* Take() {
+        std::unique_lock<std::mutex> lock(lock_);
+        changed_.wait(lock, [this] { return !free_.empty(); });
+        unsigned char* buffer = free_.back();
+        free_.pop_back();
+        return buffer;
+    }
+    // Hands size bytes of a taken buffer over for writing; the first failure
+    // of a write so far, or 0.
+    uint32_t Write(unsigned char* buffer, uint32_t size) {
+        if (!thread_.joinable()) {
+            const uint32_t code = failure_ != 0 ? failure_ : WriteAll(output_, buffer, size);
+            if (failure_ == 0) failure_ = code;
+            free_.push_back(buffer);
+            return failure_;
+        }
+        std::lock_guard<std::mutex> lock(lock_);
+        full_.emplace_back(buffer, size);
+        changed_.notify_all();
+        return failure_;
+    }
+    // Waits until every buffer is written; the first failure, or 0, with
+    // its cause the calling thread's last error (as if it had written).
+    uint32_t Finish() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(lock_);
+                finished_ = true;
+                changed_.notify_all();
+            }
+            thread_.join();
+            if (failure_ != 0) SetLastFileErrno(failureErrno_);
+        }
+        return failure_;
+    }
+
+private:
+    static constexpr int kBuffers = 3;
+
+    void WriteInTurn() {
+        std::unique_lock<std::mutex> lock(lock_);
+        for (;;) {
+            changed_.wait(lock, [this] { return finished_ || !full_.empty(); });
+            if (full_.empty()) return;
+            const std::pair<unsigned char*, uint32_t> next = full_.front();
+            full_.pop_front();
+            const bool write = failure_ == 0;
+            lock.unlock();
+            const uint32_t code = write ? WriteAll(output_, next.first, next.second) : 0;
+            const int cause = code != 0 ? GetLastFileErrno() : 0;
+            lock.lock();
+            if (failure_ == 0) {
+                failure_ = code;
+                failureErrno_ = cause;
+            }
+            free_.push_back(next.first);
+            changed_.notify_all();
+        }
+    }
+
+    FileHandle output_;
+    std::unique_ptr<unsigned char[]> storage_[kBuffers];
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<unsigned char*> free_;
+    std::deque<std::pair<unsigned char*, uint32_t>> full_;
+    bool finished_ = false;
+    uint32_t failure_ = 0;  // read by the inflating thread under lock_, or alone
+    int failureErrno_ = 0;
+    std::thread thread_;
+};
+
+// Feeds one mapped window to the decoder and hands every buffer of output to the writer.
 uint32_t InflateWindow(RawInflater& inflater, const unsigned char* window, uint32_t length, uint64_t offset,
-                       FileHandle output, unsigned char* buffer, uint64_t maxBodySize, InflateProgress& progress) {
+                       BufferWriter& writer, uint64_t maxBodySize, InflateProgress& progress) {
     inflater.SetInput(window, length);
     uint32_t produced = 0;
     do {
+        unsigned char* buffer = writer.Take();
         progress.state = inflater.Inflate(buffer, kKitOutputBufferSize, &produced);
-        if (produced > maxBodySize - progress.produced) return ERROR_INVALID_DATA;
+        if (produced > maxBodySize - progress.produced) {
+            (void)writer.Write(buffer, 0);
+            return ERROR_INVALID_DATA;
+        }
         progress.produced += produced;
-        const uint32_t code = WriteAll(output, buffer, produced);
-        if (code != 0) return code;
+        if (writer.Write(buffer, produced) != 0) return writer.Finish();
     } while (progress.state == RawInflateState::More && produced == kKitOutputBufferSize);
     if (progress.state == RawInflateState::End) progress.streamEnd = offset + (length - inflater.InputLeft());
     return 0;
@@ -75,7 +178,7 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
     KitTrailer trailer;
     const bool trailerCandidate = ReadTrailerCandidate(kit, kitSize, &trailer);
     RawInflater inflater(trailerCandidate);
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kKitOutputBufferSize]);
+    BufferWriter writer(output);
     InflateProgress progress;
     for (uint64_t offset = 0; offset < kitSize && progress.state == RawInflateState::More; offset += kKitWindowSize) {
         const uint32_t length =
@@ -83,12 +186,14 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
         MappedWindow window;
         uint32_t code = window.Map(kit, offset, length);
         if (code != 0) return code;
-        code = InflateWindow(inflater, window.Data(), length, offset, output, buffer.get(), maxBodySize, progress);
+        code = InflateWindow(inflater, window.Data(), length, offset, writer, maxBodySize, progress);
         if (code != 0) return code;
         if (progress.state == RawInflateState::Damaged) return ERROR_INVALID_DATA;
         const uint64_t done = offset + length;
         if (done % kKitProgressStep == 0 && ObserverStops(observer, done, kitSize)) return ERROR_CANCELLED;
     }
+    const uint32_t written = writer.Finish();
+    if (written != 0) return written;
     if (result != nullptr) result->bodySize = progress.produced;
     // A trailer follows the stream directly and ends the file. A kit may
     // come without one, and a writer may append other bytes, which are
