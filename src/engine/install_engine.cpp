@@ -1,9 +1,11 @@
 // The installation run: entries in table order, progress and final states.
 #include "engine/install_engine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <new>
+#include <thread>
 #include "catalog/message_catalog.h"
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
@@ -24,6 +26,8 @@ namespace tpl {
 namespace {
 // The mode new files are made with (less the umask), as FileOpen makes them.
 constexpr uint32_t kNewFileMode = 0660;
+// Threads that write the entries' contents, at most.
+constexpr uint32_t kMostCopyHelpers = 4;
 
 // What a failed step left behind it, read once where the step returned its
 // code: anything that runs after it (an observer's log, the rollback) may
@@ -72,6 +76,7 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         code = WritePlan(*kit);
         if (code != 0) return ReportFailure(code, 0, FailureBehind(code).systemErrno);
         code = RunEntries(*kit);
+        copier_.reset();
         if (code != 0) return code;
         // The unpacked kit often lies on the target's file system: deleted
         // before the commit's sync, its pages are dropped instead of
@@ -97,18 +102,26 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
 uint32_t InstallEngine::RunEntries(KitReader& kit) {
     const uint32_t count = kit.GetFileEntryCount();
     const WideString target = Top().targetDirectory;
+    copier_.emplace(kit, CopyHelpers());
     for (uint32_t i = 0; i < count; ++i) {
         // Read after skipped entries too, so a cancel is never lost behind a
         // run of files that are already up to date.
         if (HoldWhilePausedThenStop()) return CancelRun(percent_);
         entry_ = i;
+        // An entry whose destination an earlier one may have written looks
+        // at it once that one is written.
+        const std::vector<bool>& repeatable = Top().repeatable;
+        if (i < repeatable.size() && repeatable[i] && copier_->Drain() != 0) return FailedCopy();
         const KitFileEntry entry = kit.GetFileEntry(i);
         EntryPlan plan = PlanOfEntry(entry, i);
         percent_ = static_cast<int32_t>(static_cast<uint64_t>(i) * 100 / count);
         Post(0, plan.destination, percent_);
         workingPath_ = plan.destination;
 
-        const uint32_t code = InstallEntry(kit, i, entry.writeTime, &plan);
+        const uint32_t code = InstallEntry(entry, &plan);
+        // A copy that failed, this entry's or an earlier one's on a helper,
+        // ends the run as the failure of its own entry.
+        if (copier_->Failed()) return FailedCopy();
         const StepFailure failure = FailureBehind(code);
         if (observer_) {
             const bool fromSystem = failure.fromSystem && plan.action != EntryAction::Blocked;
@@ -118,11 +131,30 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
         // victim of that signal: the run ends as interrupted, not as broken.
         if (code != 0)
             return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(code, percent_, failure.systemErrno);
-        if (entryHook_) entryHook_(i);
+        if (entryHook_) {
+            // Whoever looks after an entry finds it written.
+            if (copier_->Drain() != 0) return FailedCopy();
+            entryHook_(i);
+        }
     }
     // Nothing is committed while the user is still deciding.
     if (HoldWhilePausedThenStop()) return CancelRun(percent_);
+    if (copier_->Drain() != 0) return FailedCopy();
     return 0;
+}
+
+uint32_t InstallEngine::CopyHelpers() {
+    // The run makes files on its own thread; their contents are written on
+    // the others.
+    const uint32_t cores = std::thread::hardware_concurrency();
+    return cores > 1 ? std::min<uint32_t>(cores, kMostCopyHelpers) : 0;
+}
+
+uint32_t InstallEngine::FailedCopy() {
+    const CopyFailure failure = copier_->Failure();
+    workingPath_ = failure.destination;
+    if (observer_) observer_->EntryHandled(failure.destination, failure.action, failure.code, failure.systemErrno);
+    return InterruptionRequested() ? CancelRun(percent_) : ReportFailure(failure.code, percent_, failure.systemErrno);
 }
 
 uint32_t InstallEngine::CheckDestinationLengths(const KitReader& kit, const WideString& target) {
@@ -170,7 +202,7 @@ EntryPlan InstallEngine::PlanOfEntry(const KitFileEntry& entry, uint32_t index) 
     return PlanEntry(transaction.targetDirectory, entry.name, entry.writeTime);
 }
 
-uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, FILETIME writeTime, EntryPlan* plan) {
+uint32_t InstallEngine::InstallEntry(const KitFileEntry& entry, EntryPlan* plan) {
     if (plan->action == EntryAction::Keep) return 0;
     if (plan->action == EntryAction::Blocked) return BlockedEntry(*plan);
     const WideString& destination = plan->destination;
@@ -205,7 +237,7 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, FILETIME wr
         code = planned ? PrepareAddition(destination, parent, true) : ERROR_ALREADY_EXISTS;
         if (code == 0) code = CreateEntryFile(destination, name, false, &file);
         if (code == ERROR_ALREADY_EXISTS) {
-            code = SetAsideDestination(destination, name, writeTime, plan, &replaced);
+            code = SetAsideDestination(destination, name, entry.writeTime, plan, &replaced);
             if (code != 0 || plan->action == EntryAction::Keep) return code;
             code = CreateEntryFile(destination, name, true, &file);
         }
@@ -218,9 +250,8 @@ uint32_t InstallEngine::InstallEntry(KitReader& kit, uint32_t index, FILETIME wr
     code = GiveHandleTo(file.Get(), replaced.known ? replaced : HeldOwner());
     // The new contents take the access the owner gave the file they replace.
     if (code == 0 && replaced.known && replaced.regular) code = SetHandleMode(file.Get(), replaced.mode);
-    if (code == 0) code = kit.ExtractEntryTo(index, file.Get());
     if (code != 0) return code;
-    return file.Reset();
+    return copier_->Copy(entry, std::move(file), destination, plan->action);
 }
 
 uint32_t InstallEngine::BlockedEntry(const EntryPlan& plan) {

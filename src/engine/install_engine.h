@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
+#include "engine/entry_copier.h"
 #include "journal/install_journal.h"
 #include "journal/journal_recovery.h"
 #include "fs/directory_lock.h"
@@ -95,9 +96,13 @@ private:
     uint32_t RunEntries(KitReader& kit);
     // What to do with entry index: as planned, or looked at again.
     EntryPlan PlanOfEntry(const KitFileEntry& entry, uint32_t index) const;
-    // Writes the entry; *plan ends as what was done (what stands at the
-    // destination may have changed since the plan).
-    uint32_t InstallEntry(KitReader& kit, uint32_t index, FILETIME writeTime, EntryPlan* plan);
+    // Makes the entry's file and hands it to the copier; *plan ends as what
+    // was done (what stands at the destination may have changed since the plan).
+    uint32_t InstallEntry(const KitFileEntry& entry, EntryPlan* plan);
+    // How many threads write the entries' contents.
+    static uint32_t CopyHelpers();
+    // Ends the run with the copier's first failure.
+    uint32_t FailedCopy();
     // The failure of an entry that cannot be written where it goes.
     uint32_t BlockedEntry(const EntryPlan& plan);
     // Whether the plan, journalled ahead, has action for the current entry.
@@ -151,6 +156,9 @@ private:
     // rollback: the target directory, or while it is being made its nearest
     // existing parent.
     DirectoryLock targetLock_;
+    // Writes the entries' contents while the run makes the next files;
+    // drained before anything looks at the files, undo included.
+    std::optional<EntryCopier> copier_;
     InstallJournal journal_;
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;

@@ -217,6 +217,8 @@ void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction)
 }
 
 uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
+    // No file of the run is written any more while undo looks at it.
+    if (copier_) (void)copier_->Drain();
     if (!transaction_) return code;
     InstallTransaction& transaction = *transaction_;
     // The run undoes itself from its journal, exactly as a recovery after a

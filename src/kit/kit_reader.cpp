@@ -78,20 +78,20 @@ uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer) {
     return code;
 }
 
-uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target) {
-    if (FileSeek(tempHandle_, static_cast<uint32_t>(offset), static_cast<int32_t>(offset >> 32), FILE_BEGIN) < 0)
-        return GetLastFileError();
+uint32_t KitReader::CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target, unsigned char* buffer,
+                                     uint32_t bufferSize) const {
     uint32_t remaining = count;
     while (remaining > 0) {
         // Reading no more than the entry needs keeps small entries from
         // pulling a whole buffer of their neighbours through the cache.
-        const uint32_t want = remaining < kKitCopyBufferSize ? remaining : kKitCopyBufferSize;
+        const uint32_t want = remaining < bufferSize ? remaining : bufferSize;
         uint32_t got = 0;
-        uint32_t code = FileRead(tempHandle_, copyBuffer_.get(), want, &got, nullptr);
+        uint32_t code = FileReadAt(tempHandle_, offset, buffer, want, &got);
         if (code != 0) return code;
         if (got == 0) return ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
-        code = WriteAll(target, copyBuffer_.get(), got);
+        code = WriteAll(target, buffer, got);
         if (code != 0) return code;
+        offset += got;
         remaining -= got;
     }
     return 0;
@@ -131,12 +131,18 @@ uint32_t KitReader::ExtractEntryTo(uint32_t index, FileHandle target) {
     KitFileEntry entry;
     const uint32_t read = ReadFileEntry(index, &entry);
     if (read != 0) return read;
+    return CopyEntryData(entry, target, copyBuffer_.get(), kKitCopyBufferSize);
+}
+
+uint32_t KitReader::CopyEntryData(const KitFileEntry& entry, FileHandle target, unsigned char* buffer,
+                                  uint32_t bufferSize) const {
+    if (tempHandle_ == INVALID_FILE_HANDLE) return ERROR_INVALID_HANDLE;
     // The kernel copies from the unpacked kit's pages straight into the
     // destination's; where it cannot, the entry goes through the buffer.
     uint32_t copied = 0;
     uint32_t code = FileCopyRange(tempHandle_, entry.dataOffset, target, entry.dataSize, &copied);
     if (code == ERROR_NOT_SUPPORTED) {
-        code = CopyThroughBuffer(entry.dataOffset, entry.dataSize, target);
+        code = CopyThroughBuffer(entry.dataOffset, entry.dataSize, target, buffer, bufferSize);
     } else if (code == 0 && copied != entry.dataSize) {
         code = ERROR_INVALID_DATA;  // the unpacked kit ends before the entry does
     }

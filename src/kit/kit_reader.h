@@ -34,6 +34,11 @@ public:
     // The same into an empty file the caller has opened for writing (and
     // still owns): its contents become the entry's, its time the entry's.
     [[nodiscard]] uint32_t ExtractEntryTo(uint32_t index, FileHandle target);
+    // The same for an entry already read, through the caller's buffer where
+    // the kernel cannot copy: several threads may copy entries at once
+    // (while none releases or loads the kit).
+    [[nodiscard]] uint32_t CopyEntryData(const KitFileEntry& entry, FileHandle target, unsigned char* buffer,
+                                         uint32_t bufferSize) const;
 
     void GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const;
     WideString GetDescriptionPath(const WideString& languageCode) const;
@@ -66,7 +71,8 @@ private:
     // GetFileEntry, with the reason when the entry cannot be read.
     uint32_t ReadFileEntry(uint32_t index, KitFileEntry* entry) const;
     // Copies count bytes of the unpacked kit at offset to target's position.
-    uint32_t CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target);
+    uint32_t CopyThroughBuffer(uint64_t offset, uint32_t count, FileHandle target, unsigned char* buffer,
+                               uint32_t bufferSize) const;
 };
 
 }  // namespace tpl
