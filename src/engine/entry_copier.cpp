@@ -21,7 +21,7 @@ EntryCopier::~EntryCopier() {
     {
         std::lock_guard<std::mutex> hold(lock_);
         stopping_ = true;
-        changed_.notify_all();
+        work_.notify_all();
     }
     for (std::thread& helper : helpers_) helper.join();
     // Left only when a copy is handed over after a stop: closed unwritten.
@@ -42,17 +42,31 @@ uint32_t EntryCopier::Copy(const KitFileEntry& entry, UniqueFileHandle file, con
         return failure_.code;
     }
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return jobs_.size() < kQueueLength; });
+    if (jobs_.size() >= kQueueLength) {
+        WakeHelpers();
+        callerWaits_ = true;
+        done_.wait(hold, [this] { return jobs_.size() < kQueueLength; });
+        callerWaits_ = false;
+    }
     job.file = file.Release();
     jobs_.push_back(std::move(job));
-    changed_.notify_all();
+    // Helpers are woken for a handful of files at a time: a wake-up for
+    // every small file would cost more than its copy.
+    if (jobs_.size() >= kWakeBatch) WakeHelpers();
     return failure_.code;
 }
 
 uint32_t EntryCopier::Drain() {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return jobs_.empty() && busy_ == 0; });
+    WakeHelpers();
+    callerWaits_ = true;
+    done_.wait(hold, [this] { return jobs_.empty() && busy_ == 0; });
+    callerWaits_ = false;
     return failure_.code;
+}
+
+void EntryCopier::WakeHelpers() {
+    if (idle_ > 0 && !jobs_.empty()) work_.notify_all();
 }
 
 bool EntryCopier::Failed() {
@@ -70,17 +84,18 @@ void EntryCopier::CopyInTurn() {
     std::unique_ptr<unsigned char[]> buffer;
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-        changed_.wait(hold, [this] { return stopping_ || !jobs_.empty(); });
+        ++idle_;
+        work_.wait(hold, [this] { return stopping_ || !jobs_.empty(); });
+        --idle_;
         if (jobs_.empty()) return;
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
         ++busy_;
-        changed_.notify_all();
         hold.unlock();
         Finish(job, buffer);
         hold.lock();
         --busy_;
-        changed_.notify_all();
+        if (callerWaits_) done_.notify_one();
     }
 }
 

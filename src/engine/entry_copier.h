@@ -58,16 +58,23 @@ private:
     };
     // Jobs waiting at most: the run stays at most this far ahead.
     static constexpr size_t kQueueLength = 64;
+    static constexpr size_t kWakeBatch = 8;
 
     void CopyInTurn();
     // Fills and closes the job's file; false when it failed (kept in failure_).
     void Finish(Job& job, std::unique_ptr<unsigned char[]>& buffer);
 
     const KitReader& kit_;
+    // Wakes the helpers that sleep, when there is work. Under lock_.
+    void WakeHelpers();
+
     std::mutex lock_;
-    std::condition_variable changed_;
+    std::condition_variable work_;  // helpers wait for jobs
+    std::condition_variable done_;  // the caller waits for room or for the end
     std::deque<Job> jobs_;
     size_t busy_ = 0;  // jobs taken and not yet finished
+    size_t idle_ = 0;  // helpers asleep
+    bool callerWaits_ = false;
     bool stopping_ = false;
     CopyFailure failure_;
     std::unique_ptr<unsigned char[]> ownBuffer_;  // the caller's, when it copies itself
