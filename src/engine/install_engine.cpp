@@ -53,7 +53,9 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     target_.Reset();
     held_.Reset();
     heldKey_.clear();
+    heldPath_ = WideString();
     heldOwner_ = PathOwner();
+    heldTimesKept_ = false;
     backupHeld_.Reset();
     backupHeldKey_.clear();
     KitReader* kit = nullptr;
@@ -212,19 +214,24 @@ uint32_t InstallEngine::InstallEntry(const KitFileEntry& entry, EntryPlan* plan)
     // The directories come first, so that setting the destination aside
     // knows whether its directory is one this run made.
     const WideString parent = ParentDirectory(destination);
-    uint32_t code = CreateDirectoryRecorded(parent);
-    if (code == 0) code = HoldDirectory(parent);
-    if (code != 0) return code;
+    uint32_t code = 0;
+    // Entries of one directory follow each other: the directory held for
+    // the last one, made or found then, serves.
+    if (!held_ || !parent.Equals(heldPath_)) {
+        code = CreateDirectoryRecorded(parent);
+        if (code == 0) code = HoldDirectory(parent);
+        if (code != 0) return code;
+    }
     const WideString name = destination.Substring(destination.FindLast(u'/') + 1);
 
     InstallTransaction& transaction = *transaction_;
-    const std::u16string key = PathKey(destination);
     // A destination that an earlier entry of this run already wrote holds
     // nothing of the user's: backing it up again would overwrite the user's
     // file in the backup, and it is already recorded for the rollback.
     PathOwner replaced;
     UniqueFileHandle file;
     const bool repeatable = transaction.repeatable.size() > entry_ && transaction.repeatable[entry_];
+    const std::u16string key = repeatable ? PathKey(destination) : std::u16string();
     if (repeatable && transaction.writtenPaths.count(key) != 0) {
         // The run's own earlier file goes; its access and owner stay.
         (void)GetOwnerAt(held_.Get(), name, &replaced);
@@ -279,10 +286,13 @@ uint32_t InstallEngine::CreateEntryFile(const WideString& destination, const Wid
 }
 
 uint32_t InstallEngine::PrepareAddition(const WideString& destination, const WideString& parent, bool planned) {
-    if (transaction_->createdDirectoryIdentities.count(PathKey(parent)) == 0) {
+    // Once per held directory: its times are kept before its first change.
+    const bool held = held_ && parent.Equals(heldPath_);
+    if (!(held && heldTimesKept_) && transaction_->createdDirectoryIdentities.count(PathKey(parent)) == 0) {
         const uint32_t code = RememberDirectoryTime(parent);
         if (code != 0) return code;
     }
+    if (held) heldTimesKept_ = true;
     // Recorded before writing, so a partly written file is removed too.
     return planned ? 0 : RecordAhead('F', destination);
 }
@@ -321,13 +331,18 @@ uint32_t InstallEngine::HoldDirectory(const WideString& directory) {
     const std::u16string key = PathKey(path);
     if (held_ && key == heldKey_) return 0;
     heldKey_.clear();
+    heldPath_ = WideString();
     heldOwner_ = PathOwner();
+    heldTimesKept_ = false;
     const WideString target = WithoutFinalSeparator(Top().targetDirectory);
     if (!PathStartsWith(WithSeparator(path), WithSeparator(target))) return ERROR_INVALID_PARAMETER;
     const WideString relative = path.Length() > target.Length() ? path.Substring(target.Length() + 1) : WideString();
     const uint32_t code =
         OpenDirectoryBelowHeld(target_.Get(), target, relative, &held_, StillRecorded(transaction_->createdDirectoryIdentities));
-    if (code == 0) heldKey_ = key;
+    if (code == 0) {
+        heldKey_ = key;
+        heldPath_ = path;
+    }
     return code;
 }
 

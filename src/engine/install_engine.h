@@ -170,7 +170,9 @@ private:
     UniqueFileHandle target_;
     UniqueFileHandle held_;  // the directory HoldDirectory last reached
     std::u16string heldKey_;
+    WideString heldPath_;  // as HoldDirectory was given it, without a final "/"
     PathOwner heldOwner_;  // of held_, when known
+    bool heldTimesKept_ = false;  // held_'s times are journalled where they must be
     // The backup directory the last replaced file went to (see HoldBackupDirectory).
     UniqueFileHandle backupHeld_;
     std::u16string backupHeldKey_;
