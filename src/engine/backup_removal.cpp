@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <mutex>
 #include <exception>
 #include <thread>
-#include "fs/file_finder.h"
+#include "fs/held_directory.h"
 #include "fs/journal_file.h"
+#include "fs/last_error.h"
 #include "fs/path_ops.h"
+#include "text/path_text.h"
 
 namespace tpl {
 
@@ -40,28 +44,36 @@ void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t work
 }
 
 namespace {
-// The files of directory (which ends in "/") go, several at a time; its
-// subdirectories are walked in turn and added to *directories.
+// The files of directory go, several at a time, each by its name in the
+// held directory (one call, no lookup of the path); what turns out to be a
+// directory is walked in turn and added to *directories.
 void DeleteFilesBelow(const WideString& directory, const WideString& keep, uint32_t workers,
                       std::vector<WideString>* directories) {
-    std::vector<WideString> files;
-    for (const DirectoryEntry& entry : ListDirectory(directory)) {
-        if (!keep.Empty() && entry.name.Equals(keep)) continue;
-        const WideString path = directory + entry.name;
-        if (entry.isDirectory && !entry.isSymbolicLink) {
-            directories->push_back(path);
-            DeleteFilesBelow(path + u"/", WideString(), workers, directories);
-        } else {
-            files.push_back(path);
-        }
+    UniqueFileHandle held;
+    if (OpenDirectoryBeneath(directory, WideString(), &held) != 0) return;
+    std::vector<WideString> subdirectories;
+    {
+        std::vector<WideString> names;
+        if (!ReadNamesAt(held.Get(), &names)) return;
+        std::mutex found;
+        RunConcurrently(names.size(), workers, [&](size_t i) {
+            if (!keep.Empty() && names[i].Equals(keep)) return;
+            if (RemoveFileAt(held.Get(), names[i]) == 0 || GetLastFileErrno() != EISDIR) return;
+            std::lock_guard<std::mutex> hold(found);
+            subdirectories.push_back(names[i]);
+        });
     }
-    DeleteFilesConcurrently(files, workers);
+    for (const WideString& name : subdirectories) {
+        const WideString path = directory + u"/" + name;
+        directories->push_back(path);
+        DeleteFilesBelow(path, WideString(), workers, directories);
+    }
 }
 }  // namespace
 
 void EmptyDirectoryConcurrently(const WideString& directory, const WideString& keep, uint32_t workers) {
     std::vector<WideString> directories;
-    DeleteFilesBelow(directory, keep, workers, &directories);
+    DeleteFilesBelow(WithoutFinalSeparator(directory), keep, workers, &directories);
     RemoveEmptyDirectoriesConcurrently(std::move(directories), workers);
 }
 

@@ -7,8 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "fs/fault_injection.h"
+#include "fs/file_finder.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "text/path_bytes.h"
 
 using tpl::WideString;
 
@@ -128,6 +130,16 @@ uint32_t RemoveFileAt(FileHandle dir, const WideString& name) {
 bool RemoveEmptyDirectoryAt(FileHandle dir, const WideString& name) {
     const std::string native = NameOf(name);
     return !native.empty() && ::unlinkat(dir, native.c_str(), AT_REMOVEDIR) == 0;
+}
+
+bool ReadNamesAt(FileHandle dir, std::vector<WideString>* names) {
+    std::vector<std::string> native;
+    if (!fs_detail::ReadDirectoryNames(dir, &native)) return false;
+    names->clear();
+    names->reserve(native.size());
+    for (const std::string& name : native)
+        if (name != "." && name != "..") names->push_back(tpl::PathFromBytes(name.c_str()));
+    return true;
 }
 
 bool EntryExistsAt(FileHandle dir, const WideString& name) {

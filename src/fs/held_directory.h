@@ -6,6 +6,7 @@
 // a check and its use cannot redirect the act.
 #include <cstdint>
 #include <functional>
+#include <vector>
 #include "fs/file_types.h"
 #include "fs/path_identity.h"
 #include "fs/path_mode.h"
@@ -50,6 +51,8 @@ using DirectoryCheck = std::function<bool(const tpl::WideString& path, const Pat
 uint32_t RemoveFileAt(FileHandle dir, const tpl::WideString& name);
 // Removes the directory name in dir when it is empty. True when removed.
 bool RemoveEmptyDirectoryAt(FileHandle dir, const tpl::WideString& name);
+// The names dir lists, "." and ".." left out; false when it cannot be read.
+bool ReadNamesAt(FileHandle dir, std::vector<tpl::WideString>* names);
 // True when something, a dangling link included, stands at name in dir.
 bool EntryExistsAt(FileHandle dir, const tpl::WideString& name);
 // Sets the permission bits (mode & 0777; set-id bits never carry over) of
