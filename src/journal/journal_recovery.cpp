@@ -129,7 +129,10 @@ void RestoreBackups(const WideString& backupDirectory, const std::vector<Journal
         // the file it was to replace.
         RemoveInterruptedCopiesOf(source, destination);
         const WideString parent = ParentDirectory(destination);
-        const bool renamed = OnSameFileSystem(source, parent);
+        // Asked of the directories: a link set aside may name nothing from
+        // inside the backup, and a test that follows it would take a rename
+        // for a copy cut short and leave the link in the backup.
+        const bool renamed = OnSameFileSystem(ParentDirectory(source), parent);
         const bool completed = moved.count(PathKey(destination)) != 0;
         if (!completed && !renamed && PathEntryExists(destination)) continue;
         bool restored = false;

@@ -39,6 +39,9 @@ protected:
         PutFile("exist/sub/replace5.cfg", Bytes(300000, 'r'), kOld, 0444);
         PutFile("exist/sub/same.cfg", "same time", kNew);
         PutDirectory("exist/emptydir", 0700);
+        // A link that names a file of another directory: set aside, it names
+        // nothing from inside the backup.
+        std::filesystem::create_symlink("../untouched.cfg", TargetPath("exist/sub/linked.cfg"));
         AgeDirectories();
     }
 
@@ -63,6 +66,7 @@ protected:
                 Entry("exist\\replace3.cfg", kNew, "replace3 new"),
                 Entry("newer1.cfg", kNew, "kit older than the user's"),
                 Entry("exist/sub/replace4.cfg", kNew, "replace4 new"),
+                Entry("exist/sub/linked.cfg", kNew, "in place of the link"),
                 Entry("exist/sub/same.cfg", kNew, "kit same time"),
                 Entry("newdir/a/other.cfg", kNew, "other"),
                 Entry("exist/new-in-existing.cfg", kNew, "new in existing"),
