@@ -12,6 +12,7 @@
 #include "fs/fault_injection.h"
 #include "fs/fs_testing.h"
 #include "fs/path_mode.h"
+#include "support/file_size_limit.h"
 #include "support/test_times.h"
 
 namespace tpl {
@@ -265,6 +266,22 @@ TEST_F(EngineRunTest, AFailureIsReportedWithTheReasonOfTheStepThatFailedNotOfACa
     EXPECT_EQ(observer.later, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(ReadPosted(status_).text, EngineText("IDS_ERROR_DISKFULL"));
     EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("b.cfg") + "\n" + std::strerror(ENOSPC));
+
+    // A copy that fails on a helper thread, while the run goes on, is told
+    // as its own entry's failure with the system's reason, and undone.
+    std::filesystem::remove_all(target_);
+    LoadKit({Entry("a.cfg", kNew, "a"), Entry("big.bin", kNew, std::string(300000, 'b')), Entry("c.cfg", kNew, "c")});
+    InstallEngine copying;
+    FailingAfterAFailedEntry told;
+    copying.SetObserver(&told);
+    {
+        FileSizeLimit limit(100000);
+        EXPECT_NE(RunInstall(copying), 0u);
+    }
+    EXPECT_EQ(told.told, EFBIG);
+    EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("big.bin") + "\n" + std::strerror(EFBIG));
+    EXPECT_FALSE(Exists(TargetPath("a.cfg")));
+    EXPECT_FALSE(Exists(TargetPath("big.bin")));
 }
 
 TEST_F(EngineRunTest, MissingTargetIsCreatedAndRemovedAgainOnFailureButEmptyTargetIsRefused) {
@@ -344,6 +361,22 @@ TEST_F(EngineRunTest, ConcurrentDeletionRemovesExactlyTheListedFiles) {
         for (const WideString& path : listed) EXPECT_FALSE(Exists(Narrow(path))) << Narrow(path);
         EXPECT_EQ(ReadFile(TargetPath("set/d0/kept")), "kept");
         EXPECT_TRUE(Exists(TargetPath("set/d2")));
+    }
+}
+
+// What a committed run set aside goes, directories and links included, but
+// never what a link in it names; the journal stays for its own removal.
+TEST_F(EngineRunTest, EmptyingTheBackupNeverFollowsALink) {
+    for (uint32_t workers : {kBackupRemovalWorkers, 0u}) {
+        PutFile("outside/kept.cfg", "user's", kOld);
+        for (const char* file : {"b/f1", "b/d/f2", "b/d/e/f3", "b/journal"}) PutFile(file, "x", kOld);
+        PutDirectory("b/empty");
+        ASSERT_EQ(symlink(TargetPath("outside").c_str(), TargetPath("b/d/link").c_str()), 0);
+        EmptyDirectoryConcurrently(Wide(TargetPath("b") + "/"), u"journal", workers);
+        EXPECT_EQ(SnapshotTree(TargetPath("b"), false).size(), 1u) << workers;
+        EXPECT_EQ(ReadFile(TargetPath("b/journal")), "x");
+        EXPECT_EQ(ReadFile(TargetPath("outside/kept.cfg")), "user's");
+        std::filesystem::remove_all(TargetPath("b"));
     }
 }
 

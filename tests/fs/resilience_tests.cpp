@@ -205,21 +205,25 @@ TEST_F(FsTest, JournalFileIsPrivateExclusiveAndLockedWhileOpen) {
     JournalFile second;
     EXPECT_NE(second.Create(WPath("j")), 0u);  // never two writers
     ASSERT_EQ(journal.Append("one\n", false), 0u);
+    // Gathered records reach the file only with the next append, in order.
+    ASSERT_EQ(journal.AppendLater("gathered\n"), 0u);
+    EXPECT_EQ(ReadText(Path("j")), "one\n");
     ASSERT_EQ(journal.Append("two\n", true), 0u);
+    ASSERT_EQ(journal.AppendLater("at close\n"), 0u);
 
     std::string contents;
     JournalLock lock;
     EXPECT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &lock), ERROR_ALREADY_EXISTS);
     journal.Close();
     ASSERT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &lock), 0u);
-    EXPECT_EQ(contents, "one\ntwo\n");
+    EXPECT_EQ(contents, "one\ngathered\ntwo\nat close\n");
     // The recovering side holds the lock now and may add to the journal.
     JournalLock other;
     EXPECT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &other), ERROR_ALREADY_EXISTS);
     ASSERT_EQ(lock.Append("three\n"), 0u);
     lock.Release();
     ASSERT_EQ(ReadUnlockedJournal(WPath("j"), &contents, &other), 0u);
-    EXPECT_EQ(contents, "one\ntwo\nthree\n");
+    EXPECT_EQ(contents, "one\ngathered\ntwo\nat close\nthree\n");
 }
 
 TEST_F(FsTest, JournalsThatAreNotPlainFilesOfThisUserAreRefused) {

@@ -4,8 +4,10 @@
 #include <csignal>
 #include <filesystem>
 #include "fs/fault_injection.h"
+#include "fs/last_error.h"
 #include "kit/kit_inflate.h"
 #include "kit/kit_reader.h"
+#include "support/file_size_limit.h"
 #include "support/kit_test_support.h"
 
 namespace tpl {
@@ -13,25 +15,6 @@ namespace tpl {
 namespace fsys = std::filesystem;
 
 namespace {
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        struct rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    struct rlimit saved_;
-    void (*previousHandler_)(int);
-};
 
 // A kit of exactly kitSize bytes whose stream runs to its end: stored blocks
 // (level 0) of incompressible data, the data's size adjusted until the
@@ -125,6 +108,8 @@ TEST_F(KitTest, FailedWritesAndMappingsFailTheLoad) {
         EXPECT_NE(InflateKitToFile(WPath("k.tkx"), WPath("body")), 0u);
         KitReader reader;
         EXPECT_NE(reader.Load(WPath("k.tkx")), 0u);
+        // Written on another thread, told as the load's own.
+        EXPECT_EQ(GetLastFileErrno(), EFBIG);
         EXPECT_EQ(LeftoverTempFiles(), 0);
     }
 
