@@ -398,9 +398,10 @@ uint32_t InstallEngine::WritePlan(const KitReader& kit) {
     transaction.plannedActions.assign(count, EntryAction::Keep);
     MarkRepeatableEntries(kit);
     std::unordered_set<std::u16string> destinations;  // of repeatable entries only
+    EntryPlanner planner(transaction.targetDirectory);
     for (uint32_t i = 0; i < count; ++i) {
         const KitFileEntry entry = kit.GetFileEntry(i);
-        const EntryPlan plan = PlanEntry(transaction.targetDirectory, entry.name, entry.writeTime);
+        const EntryPlan plan = planner.Plan(entry.name, entry.writeTime);
         transaction.plannedActions[i] = plan.action;
         transaction.plannedCount = i + 1;
         // The run ends at a blocked entry; a destination written twice is

@@ -4,33 +4,79 @@
 
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
+#include "fs/held_directory.h"
 #include "fs/path_mode.h"
 #include "text/text_helpers.h"
 
 namespace tpl {
 
-EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime) {
-    EntryPlan plan;
+namespace {
+// The destination of entryName in plan; false when the name is no
+// installable path (the plan is then blocked).
+bool SetDestination(const WideString& targetDirectory, const WideString& entryName, EntryPlan* plan) {
     WideString relative;
     if (!MakeRelativeEntryPath(entryName, &relative)) {
         WideString shown = entryName;
         ReplaceAll(shown, u"\\", u"/");
-        plan.destination = targetDirectory + shown;
-        plan.blockedCode = ERROR_INVALID_DATA;
-        return plan;
+        plan->destination = targetDirectory + shown;
+        plan->blockedCode = ERROR_INVALID_DATA;
+        return false;
     }
-    plan.destination = targetDirectory + relative;
+    plan->destination = targetDirectory + relative;
+    return true;
+}
 
-    PathEntryKind kind = PathEntryKind::Missing;
-    FILETIME existing = 0;
-    const uint32_t code = GetPathEntry(plan.destination, &kind, &existing);
+// The plan after a look at the destination that gave code, kind and existing.
+void DecideByLook(uint32_t code, PathEntryKind kind, FILETIME existing, FILETIME writeTime, EntryPlan* plan) {
     if (code != 0) {
         // A file where a directory of the path is needed, or a directory
         // that cannot be searched: the installation cannot write here.
-        plan.blockedCode = code;
-        return plan;
+        plan->action = EntryAction::Blocked;
+        plan->blockedCode = code;
+        return;
     }
-    DecideEntryAction(kind, existing, writeTime, &plan);
+    DecideEntryAction(kind, existing, writeTime, plan);
+}
+}  // namespace
+
+EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime) {
+    EntryPlan plan;
+    if (!SetDestination(targetDirectory, entryName, &plan)) return plan;
+    PathEntryKind kind = PathEntryKind::Missing;
+    FILETIME existing = 0;
+    const uint32_t code = GetPathEntry(plan.destination, &kind, &existing);
+    DecideByLook(code, kind, existing, writeTime, &plan);
+    return plan;
+}
+
+EntryPlan EntryPlanner::Plan(const WideString& entryName, FILETIME writeTime) {
+    EntryPlan plan;
+    if (!SetDestination(target_, entryName, &plan)) return plan;
+    const auto slash = plan.destination.FindLast(u'/');
+    const WideString parent = plan.destination.Substring(0, slash);
+    if (!parent.Equals(parent_)) {
+        parent_ = parent;
+        held_.Reset();
+        // Links in the path are followed, as a look by the whole path
+        // follows them; what stands at the name itself is never opened.
+        const uint32_t code = OpenDirectoryBeneath(parent, WideString(), &held_);
+        parentMissing_ = code == ERROR_FILE_NOT_FOUND;
+        if (code != 0) held_.Reset();
+    }
+    PathEntryKind kind = PathEntryKind::Missing;
+    FILETIME existing = 0;
+    uint32_t code = 0;
+    if (parentMissing_) {
+        // Nothing can stand below a directory that is not there.
+    } else if (held_) {
+        PathOwner owner;
+        code = GetEntryAt(held_.Get(), plan.destination.Substring(slash + 1), &kind, &existing, &owner);
+    } else {
+        // A file in the directory's place, or a directory that cannot be
+        // opened: the look by the whole path tells why.
+        code = GetPathEntry(plan.destination, &kind, &existing);
+    }
+    DecideByLook(code, kind, existing, writeTime, &plan);
     return plan;
 }
 

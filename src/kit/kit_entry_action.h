@@ -5,6 +5,7 @@
 #include <cstdint>
 #include "fs/file_types.h"
 #include "fs/path_mode.h"
+#include "fs/unique_file_handle.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -28,6 +29,23 @@ struct EntryPlan {
 // what a link names decides, and a dangling link is replaced (as a link,
 // never written through).
 EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime);
+
+// PlanEntry for the entries of a kit in table order. The entries of one
+// directory follow each other, so the directory's path is walked once for
+// all of them: in a directory that does not exist every entry is new
+// without a look, and in one that does each is looked at by its name in
+// the directory's descriptor.
+class EntryPlanner {
+public:
+    explicit EntryPlanner(const WideString& targetDirectory) : target_(targetDirectory) {}
+    EntryPlan Plan(const WideString& entryName, FILETIME writeTime);
+
+private:
+    WideString target_;
+    WideString parent_;  // of the entry planned last
+    UniqueFileHandle held_;  // parent_, when it could be opened
+    bool parentMissing_ = false;
+};
 
 // The action for what stands at the destination (kind and write time as
 // GetPathEntry tells them); the destination stays as it is.

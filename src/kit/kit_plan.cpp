@@ -26,9 +26,10 @@ uint64_t KitPlan::BytesToWrite() const {
 
 KitPlan PlanKit(const KitReader& reader, const WideString& targetDirectory) {
     KitPlan plan;
+    EntryPlanner planner(targetDirectory);
     for (uint32_t i = 0; i < reader.GetFileEntryCount(); ++i) {
         KitFileEntry entry = reader.GetFileEntry(i);
-        EntryPlan entryPlan = PlanEntry(targetDirectory, entry.name, entry.writeTime);
+        EntryPlan entryPlan = planner.Plan(entry.name, entry.writeTime);
         plan.items.push_back({std::move(entry), std::move(entryPlan)});
         const size_t a = static_cast<size_t>(plan.items.back().plan.action);
         ++plan.count[a];

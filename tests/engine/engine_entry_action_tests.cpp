@@ -14,8 +14,9 @@ namespace tpl {
 class EntryActionTest : public EngineTest {
 protected:
     EntryPlan Plan(const std::string& name, int64_t seconds) {
-        return PlanEntry(NormalizeTargetDirectory(Wide(target_)), Wide(name), FileTimeOfSeconds(seconds));
+        return PlanEntry(Target(), Wide(name), FileTimeOfSeconds(seconds));
     }
+    WideString Target() const { return NormalizeTargetDirectory(Wide(target_)); }
 };
 
 TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
@@ -30,6 +31,9 @@ TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
     ASSERT_EQ(utimensat(AT_FDCWD, TargetPath("old-fifo.cfg").c_str(), aged, 0), 0);
     ASSERT_EQ(symlink("/dev/null", TargetPath("null.cfg").c_str()), 0);
     ASSERT_EQ(symlink("nowhere", TargetPath("dangling.cfg").c_str()), 0);
+    PutDirectory("sub");
+    PutFile("sub/older.cfg", "old", kOld);
+    ASSERT_EQ(symlink("sub", TargetPath("linked").c_str()), 0);
 
     const struct {
         const char* name;
@@ -38,7 +42,13 @@ TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
     } cases[] = {
         {"missing.cfg", EntryAction::Add, 0},
         {"new\\deep\\missing.cfg", EntryAction::Add, 0},
+        {"new\\deep\\other.cfg", EntryAction::Add, 0},
         {"older.cfg", EntryAction::Replace, 0},
+        {"sub\\older.cfg", EntryAction::Replace, 0},
+        // A link on the way is followed, as the path the user sees.
+        {"linked\\older.cfg", EntryAction::Replace, 0},
+        {"dangling.cfg\\inner.cfg", EntryAction::Add, 0},
+        {"sub\\missing.cfg", EntryAction::Add, 0},
         {"same.cfg", EntryAction::Keep, 0},
         {"newer.cfg", EntryAction::Keep, 0},
         // A directory stops the installation whatever its time.
@@ -52,11 +62,18 @@ TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
         {"null.cfg", EntryAction::Blocked, ERROR_ALREADY_EXISTS},
         {"dangling.cfg", EntryAction::Replace, 0},
     };
+    // The run plans the table in order with one planner, which keeps the
+    // directory of the entry before: it decides as a look at each entry alone.
+    EntryPlanner inOrder(Target());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const EntryPlan plan = Plan(c.name, kNew);
         EXPECT_EQ(plan.action, c.action);
         EXPECT_EQ(plan.blockedCode, c.code);
+        const EntryPlan planned = inOrder.Plan(Wide(c.name), FileTimeOfSeconds(kNew));
+        EXPECT_EQ(planned.action, c.action);
+        EXPECT_EQ(planned.blockedCode, c.code);
+        EXPECT_EQ(planned.destination, plan.destination);
     }
     EXPECT_EQ(Narrow(Plan("older.cfg", kNew).destination), target_ + "/older.cfg");
     EXPECT_EQ(Narrow(Plan("a\\b//c", kNew).destination), target_ + "/a/b/c");
