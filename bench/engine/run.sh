@@ -200,7 +200,10 @@ for i in $(seq "$REPEAT"); do
     prog_upgrade_times+=("$t"); prog_upgrade_cpus+=("$c"); prog_rss+=("$m")
     upgrade_complete
     set_aside "$WORK/target"
-    echo "program run $i: ${floor_times[-1]:-(no igzip)} s durable floor, fresh ${prog_fresh_times[-1]} s, upgrade ${prog_upgrade_times[-1]} s"
+    # Without igzip the array is empty, and taking its last element fails.
+    floor_shown="(no igzip)"
+    [ "${#floor_times[@]}" -eq 0 ] || floor_shown="${floor_times[-1]} s"
+    echo "program run $i: $floor_shown durable floor, fresh ${prog_fresh_times[-1]} s, upgrade ${prog_upgrade_times[-1]} s"
 done
 main_peak=$(biggest "${prog_rss[@]}")
 floor_median=0; floor_spread="0 0"
