@@ -145,7 +145,8 @@ uint32_t InstallEngine::RunEntries(KitReader& kit) {
     return 0;
 }
 
-uint32_t InstallEngine::CopyHelpers() {
+uint32_t InstallEngine::CopyHelpers() const {
+    if (copyHelpers_) return *copyHelpers_;
     // The run makes files on its own thread; their contents are written on
     // the others.
     const uint32_t cores = std::thread::hardware_concurrency();

@@ -67,6 +67,9 @@ public:
     // Test hook: called with the entry's index after each entry has been
     // handled (written or skipped), before the cancel request is read.
     void SetEntryHook(std::function<void(uint32_t)> hook) { entryHook_ = std::move(hook); }
+    // Test hook: the run copies on this many helper threads, as it would on
+    // a machine of one more core (0: the run copies each file itself).
+    void SetCopyHelpers(uint32_t helpers) { copyHelpers_ = helpers; }
 
 private:
     // The steps of a run, each on its transaction.
@@ -100,7 +103,7 @@ private:
     // was done (what stands at the destination may have changed since the plan).
     uint32_t InstallEntry(const KitFileEntry& entry, EntryPlan* plan);
     // How many threads write the entries' contents.
-    static uint32_t CopyHelpers();
+    uint32_t CopyHelpers() const;
     // Ends the run with the copier's first failure.
     uint32_t FailedCopy();
     // The failure of an entry that cannot be written where it goes.
@@ -162,6 +165,7 @@ private:
     InstallJournal journal_;
     InstallStatus* status_ = nullptr;
     std::function<void(uint32_t)> entryHook_;
+    std::optional<uint32_t> copyHelpers_;  // set by a test, else one per core
     InstallObserver* observer_ = nullptr;
     int32_t percent_ = 0;     // of the entry being handled
     uint32_t entry_ = 0;      // the entry being handled

@@ -271,33 +271,47 @@ TEST_F(EngineRunTest, AFailureIsReportedWithTheReasonOfTheStepThatFailedNotOfACa
     // as its own entry's failure with the system's reason, and undone: with
     // a few entries, and with more than the helpers' queue holds before and
     // after it (the run waits for room, files after the failure are made but
-    // never filled), into an empty target and over older files of the user.
+    // never filled), into an empty target and over older files of the user;
+    // and the same where one core leaves the run to copy every file itself.
     const auto nameOf = [](size_t i) { return "d" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".cfg"; };
-    for (const size_t count : {3, 300}) {
-        for (const bool upgrade : {false, true}) {
-            SCOPED_TRACE(std::to_string(count) + (upgrade ? " entries over older files" : " entries"));
-            std::filesystem::remove_all(target_);
-            PutDirectory("");
-            const size_t failing = count / 2;
-            std::vector<KitMemoryEntry> list;
-            for (size_t i = 0; i < count; ++i) {
-                list.push_back(i == failing ? Entry("d0/big.bin", kNew, std::string(300000, 'b'))
-                                            : Entry(nameOf(i), kNew, "new " + std::to_string(i)));
-                if (upgrade && i != failing) PutFile(nameOf(i), "user's " + std::to_string(i), kOld);
+    for (const uint32_t helpers : {0u, 2u}) {
+        for (const size_t count : {3, 300}) {
+            for (const bool upgrade : {false, true}) {
+                SCOPED_TRACE(std::to_string(count) + (upgrade ? " entries over older files, " : " entries, ") +
+                             std::to_string(helpers) + " helpers");
+                std::filesystem::remove_all(target_);
+                PutDirectory("");
+                const size_t failing = count / 2;
+                std::vector<KitMemoryEntry> list;
+                for (size_t i = 0; i < count; ++i) {
+                    list.push_back(i == failing ? Entry("d0/big.bin", kNew, std::string(300000, 'b'))
+                                                : Entry(nameOf(i), kNew, "new " + std::to_string(i)));
+                    if (upgrade && i != failing) PutFile(nameOf(i), "user's " + std::to_string(i), kOld);
+                }
+                const TreeSnapshot before = SnapshotTree(target_);
+                LoadKit(list);
+                InstallEngine copying;
+                copying.SetCopyHelpers(helpers);
+                FailingAfterAFailedEntry told;
+                copying.SetObserver(&told);
+                {
+                    FileSizeLimit limit(100000);
+                    EXPECT_NE(RunInstall(copying), 0u);
+                }
+                EXPECT_EQ(told.told, EFBIG);
+                EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("d0/big.bin") + "\n" + std::strerror(EFBIG));
+                EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+                EXPECT_TRUE(BackupDirectoriesLeft().empty());
+                // Without the limit the same run writes every entry whole.
+                InstallEngine whole;
+                whole.SetCopyHelpers(helpers);
+                ASSERT_EQ(RunInstall(whole), 0u);
+                for (size_t i = 0; i < count; ++i) {
+                    if (i == failing) continue;
+                    EXPECT_EQ(ReadFile(TargetPath(nameOf(i))), "new " + std::to_string(i));
+                }
+                EXPECT_EQ(ReadFile(TargetPath("d0/big.bin")), std::string(300000, 'b'));
             }
-            const TreeSnapshot before = SnapshotTree(target_);
-            LoadKit(list);
-            InstallEngine copying;
-            FailingAfterAFailedEntry told;
-            copying.SetObserver(&told);
-            {
-                FileSizeLimit limit(100000);
-                EXPECT_NE(RunInstall(copying), 0u);
-            }
-            EXPECT_EQ(told.told, EFBIG);
-            EXPECT_EQ(Narrow(status_.ReadFailureDetail()), TargetPath("d0/big.bin") + "\n" + std::strerror(EFBIG));
-            EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
-            EXPECT_TRUE(BackupDirectoriesLeft().empty());
         }
     }
 }
