@@ -171,10 +171,11 @@ durable_floor() {  # TAR_GZ -> "seconds peak_kib cpu_seconds"
 }
 
 # Refreshes the target as the upgrade finds it: every file there, older.
-older_copy() {  # SOURCE
-    set_aside "$WORK/target"
-    cp -a "$1" "$WORK/target"
-    find "$WORK/target" -type f -exec touch -d "2001-01-01 00:00:00" {} +
+older_copy() {  # SOURCE [DESTINATION, default $WORK/target]
+    local destination=${2:-$WORK/target}
+    set_aside "$destination"
+    cp -a "$1" "$destination"
+    find "$destination" -type f -exec touch -d "2001-01-01 00:00:00" {} +
 }
 upgrade_complete() {
     local old
@@ -250,9 +251,7 @@ for i in $(seq "$REPEAT"); do
     # tar doing the upgrade's work: over the same older tree it removes
     # every file before it makes the new one (GNU tar's default), as the
     # upgrade sets each aside; it neither keeps them nor syncs.
-    set_aside "$WORK/out"
-    cp -a "$WORK/small" "$WORK/out"
-    find "$WORK/out" -type f -exec touch -d "2001-01-01 00:00:00" {} +
+    older_copy "$WORK/small" "$WORK/out"
     read -r t _ _ < <(timed tar -xzf "$WORK/small.tar.gz" -C "$WORK/out")
     small_tar_over_times+=("$t")
     set_aside "$WORK/out"
