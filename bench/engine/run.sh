@@ -23,13 +23,12 @@
 #  - how its time grows from a tree of SCALE_MB to one four times as large.
 # Each time is the median of REPEAT runs (default 5; the machine may be
 # shared); every timed run starts after a sync and a pause of PAUSE seconds
-# (default 1), and after each run that deleted many files the kernel's
-# cached inode tables are dropped (see settle_deletions). The ratios
-# against the goals come last, with the spread (lowest and highest of the
-# runs' own ratios) beside the medians' ratio.
+# (default 1); all runs that delete files come after all that delete none
+# (see below why). The ratios against the goals come last, with the spread
+# (lowest and highest of the runs' own ratios) beside the medians' ratio.
 #
 # Environment: BUILD_DIR (default build/bench), BENCH_DIR (where the trees
-# go, default $TMPDIR or /tmp; about 5 GB with the 1 GB tree), REPEAT,
+# go, default $TMPDIR or /tmp; about 25 GB, as every tree is kept to the end), REPEAT,
 # SCALE_MB (size of the 1x tree of the growth measurement, default 100),
 # BIG_MB (default 1000; 0 leaves the 1 GB tree out).
 set -euo pipefail
@@ -90,27 +89,6 @@ set_aside() {
     done
 }
 
-# ext4 without a journal (as here) gives out no inode freed within the
-# last minute (five while its table block is unwritten) and checks each
-# such inode one by one for every file it makes in the same block group:
-# right after a 50,000-file tree was deleted, tar -xzf of the small tree
-# took 18.6 s instead of 1.5 s. So after a run that deletes many files (an
-# upgrade's commit, tar over an older tree), the kernel forgets the cached
-# inode tables before the next timed run, which would otherwise pay for the
-# deletion, tar's run or ours by chance; the inputs are read back at once.
-# Without the right to drop the caches, it waits the minute out.
-settle_deletions() {
-    sync
-    if [ -w /proc/sys/vm/drop_caches ]; then
-        echo 1 > /proc/sys/vm/drop_caches
-        find "$WORK" -maxdepth 1 -type f \( -name '*.tkx' -o -name '*.tar.gz' \) -exec cat {} + > /dev/null
-        "$TPLSETUP" --help > /dev/null 2>&1 || true
-        tar --version > /dev/null
-    else
-        sleep 61
-    fi
-}
-
 now() { date +%s.%N; }
 elapsed() { python3 -c "print('%.3f' % ($2 - $1))"; }
 median() { python3 -c "import statistics, sys; print(statistics.median(float(x) for x in sys.argv[1:]))" "$@"; }
@@ -134,31 +112,6 @@ timed() {
     end=$(now)
     echo "$(elapsed "$start" "$end") $(tail -n 1 "$WORK/rss" | awk '{ printf "%s %.2f", $1, $2 + $3 }')"
 }
-
-tar_times=(); tar_cpus=(); fresh_times=(); upgrade_times=(); unpack_times=(); write_times=(); commit_times=()
-for i in $(seq "$REPEAT"); do
-    set_aside "$WORK/out"; mkdir "$WORK/out"
-    read -r t _ c < <(timed tar -xzf "$WORK/tree.tar.gz" -C "$WORK/out")
-    tar_times+=("$t"); tar_cpus+=("$c")
-
-    set_aside "$WORK/fresh"
-    read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/fresh" "$WORK/phases")
-    fresh_times+=("$t")
-    read -r u w c < "$WORK/phases"
-    unpack_times+=("$u"); write_times+=("$w"); commit_times+=("$c")
-    cmp -s "$WORK/source/d00/f0000.cfg" "$WORK/fresh/d00/f0000.cfg" || { echo "fresh install differs" >&2; exit 1; }
-
-    set_aside "$WORK/fresh"
-    cp -a "$WORK/source" "$WORK/upgrade"
-    find "$WORK/upgrade" -type f -exec touch -d "2001-01-01 00:00:00" {} +
-    read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/upgrade")
-    upgrade_times+=("$t")
-    old=$(find "$WORK/upgrade" -type f ! -newermt "2001-01-02" | wc -l)
-    [ "$old" -eq 0 ] || { echo "upgrade left $old files unreplaced" >&2; exit 1; }
-    set_aside "$WORK/upgrade" "$WORK/out"
-    settle_deletions
-    echo "run $i: tar ${tar_times[-1]} s, engine fresh ${fresh_times[-1]} s ($u unpacking, $w making entries, $c finishing), upgrade ${upgrade_times[-1]} s"
-done
 
 # --- the real program, headless ------------------------------------------
 # Its HOME names the target in the launcher file; the kit lies in the
@@ -187,6 +140,11 @@ program_fresh() {  # KIT
     setup_program "$1" "$WORK/target"
     timed_program
 }
+# One upgrade of the older tree TARGET by KIT; prints "seconds peak_kib cpu_seconds".
+program_upgrade() {  # KIT TARGET
+    setup_program "$1" "$2"
+    timed_program
+}
 
 # What a durable extraction costs at least: inflate on one core, write on
 # the other, then the tree's file system to disk.
@@ -195,32 +153,55 @@ durable_floor() {  # TAR_GZ -> "seconds peak_kib cpu_seconds"
     timed sh -c 'igzip -dc "$1" | tar -x -C "$2" && sync -f "$2"' floor "$1" "$WORK/out"
 }
 
-# Refreshes the target as the upgrade finds it: every file there, older.
-older_copy() {  # SOURCE [DESTINATION, default $WORK/target]
-    local destination=${2:-$WORK/target}
-    set_aside "$destination"
-    cp -a "$1" "$destination"
-    find "$destination" -type f -exec touch -d "2001-01-01 00:00:00" {} +
+# Makes DESTINATION as an upgrade finds it: every file there, older.
+older_copy() {  # SOURCE DESTINATION
+    set_aside "$2"
+    cp -a "$1" "$2"
+    find "$2" -type f -exec touch -d "2001-01-01 00:00:00" {} +
+}
+upgrade_complete() {  # TARGET
+    local old
+    old=$(find "$1" -type f ! -newermt "2001-01-02" | wc -l)
+    [ "$old" -eq 0 ] || { echo "upgrade left $old files unreplaced in $1" >&2; exit 1; }
 }
 # What freeing the files an upgrade replaced costs by itself on this file
 # system, eight at a time as the commit deletes them: work that neither a
 # fresh run nor tar into an empty directory does.
-deletion_time() {  # SOURCE -> seconds
-    older_copy "$1" "$WORK/out"
+deletion_time() {  # OLDER_TREE -> seconds
     local t
-    read -r t _ _ < <(timed sh -c 'find "$1" -type f -print0 | xargs -0 -n 64 -P 8 rm -f' delete "$WORK/out")
-    set_aside "$WORK/out"
-    settle_deletions
+    read -r t _ _ < <(timed sh -c 'find "$1" -type f -print0 | xargs -0 -n 64 -P 8 rm -f' delete "$1")
+    set_aside "$1"
     echo "$t"
 }
-upgrade_complete() {
-    local old
-    old=$(find "$WORK/target" -type f ! -newermt "2001-01-02" | wc -l)
-    [ "$old" -eq 0 ] || { echo "program upgrade left $old files unreplaced" >&2; exit 1; }
-}
 
+# Deletions slow every file made after them here: ext4 without a journal
+# gives out no inode freed in the last minute (in the last six once its
+# inode table block is written to again), and each file made in the same
+# block group checks every such inode anew. Right after 50,000 files were
+# deleted, tar -xzf of the small tree took 8 to 20 s instead of 1.5 to 2 s;
+# dropping the caches or waiting a minute did not help. So every run that
+# deletes nothing (tar, the durable floor, fresh installations) comes
+# first, then the ones that delete (upgrades, tar over an older tree, the
+# deletion alone), each on an older tree copied before any of them ran.
+# Those may still pay for the deletions before them: that counts against
+# the upgrade's goals, never for them.
+
+# --- deleting nothing: the main tree ----------------------------------------
+tar_times=(); tar_cpus=(); fresh_times=(); upgrade_times=(); unpack_times=(); write_times=(); commit_times=()
 floor_times=(); delete_times=(); prog_fresh_times=(); prog_upgrade_times=(); prog_fresh_cpus=(); prog_upgrade_cpus=(); prog_rss=()
 for i in $(seq "$REPEAT"); do
+    set_aside "$WORK/out"; mkdir "$WORK/out"
+    read -r t _ c < <(timed tar -xzf "$WORK/tree.tar.gz" -C "$WORK/out")
+    tar_times+=("$t"); tar_cpus+=("$c")
+
+    set_aside "$WORK/fresh"
+    read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/fresh" "$WORK/phases")
+    fresh_times+=("$t")
+    read -r u w f < "$WORK/phases"
+    unpack_times+=("$u"); write_times+=("$w"); commit_times+=("$f")
+    cmp -s "$WORK/source/d00/f0000.cfg" "$WORK/fresh/d00/f0000.cfg" || { echo "fresh install differs" >&2; exit 1; }
+    set_aside "$WORK/fresh"
+
     if [ "$HAVE_IGZIP" = 1 ]; then
         read -r t _ _ < <(durable_floor "$WORK/tree.tar.gz")
         floor_times+=("$t")
@@ -230,28 +211,12 @@ for i in $(seq "$REPEAT"); do
     prog_fresh_times+=("$t"); prog_fresh_cpus+=("$c"); prog_rss+=("$m")
     program_succeeded
     cmp -s "$WORK/source/d00/f0000.cfg" "$WORK/target/d00/f0000.cfg" || { echo "program install differs" >&2; exit 1; }
-
-    older_copy "$WORK/source"
-    setup_program "$WORK/qbx4.tkx" "$WORK/target"
-    read -r t m c < <(timed_program)
-    program_succeeded
-    prog_upgrade_times+=("$t"); prog_upgrade_cpus+=("$c"); prog_rss+=("$m")
-    upgrade_complete
     set_aside "$WORK/target"
-    settle_deletions
-    delete_times+=("$(deletion_time "$WORK/source")")
     # Without igzip the array is empty, and taking its last element fails.
     floor_shown="(no igzip)"
     [ "${#floor_times[@]}" -eq 0 ] || floor_shown="${floor_times[-1]} s"
-    echo "program run $i: $floor_shown durable floor, fresh ${prog_fresh_times[-1]} s, upgrade ${prog_upgrade_times[-1]} s, deleting the older files ${delete_times[-1]} s"
+    echo "run $i: tar ${tar_times[-1]} s, engine fresh ${fresh_times[-1]} s ($u unpacking, $w making entries, $f finishing); tplsetup: $floor_shown durable floor, fresh ${prog_fresh_times[-1]} s"
 done
-main_peak=$(biggest "${prog_rss[@]}")
-floor_median=0; floor_spread="0 0"
-if [ "$HAVE_IGZIP" = 1 ]; then
-    floor_median=$(median "${floor_times[@]}")
-    floor_spread=$(spread "${prog_fresh_times[*]}" "${floor_times[*]}")
-fi
-upgrade_spread=$(spread "${prog_upgrade_times[*]}" "${prog_fresh_times[*]}")
 
 # --- first feedback under Xvfb ---------------------------------------------
 "$ROOT/assets/demo-kit/pack.sh" "$TKX" "$WORK/demo.tkx" >/dev/null
@@ -259,9 +224,7 @@ read -r feedback_small _ < <(python3 "$ROOT/bench/engine/first_feedback.py" "$TP
 read -r feedback_big _ < <(python3 "$ROOT/bench/engine/first_feedback.py" "$TPLSETUP" "$WORK/qbx4.tkx" "$REPEAT")
 echo "first window: demo kit $feedback_small s, main kit $feedback_big s"
 
-# --- many small entries ------------------------------------------------------
-set_aside "$WORK/source"
-rm -f "$WORK/qbx4.tkx" "$WORK/tree.tar.gz"
+# --- deleting nothing: many small entries -------------------------------------
 python3 "$ROOT/bench/engine/make_tree.py" "$WORK/small" "$SMALL_MB" "$SMALL_FILES"
 "$TKX" pack -o "$WORK/small.tkx" "$WORK/small" >/dev/null
 tar -czf "$WORK/small.tar.gz" -C "$WORK/small" .
@@ -279,31 +242,60 @@ for i in $(seq "$REPEAT"); do
     read -r t m _ < <(program_fresh "$WORK/small.tkx")
     program_succeeded
     small_fresh_times+=("$t"); small_fresh_rss+=("$m")
-    older_copy "$WORK/small"
-    setup_program "$WORK/small.tkx" "$WORK/target"
-    read -r t m _ < <(timed_program)
-    program_succeeded
-    upgrade_complete
-    small_upgrade_times+=("$t"); small_upgrade_rss+=("$m")
     set_aside "$WORK/target"
-    settle_deletions
+    echo "small entries run $i: tar -xzf ${small_tar_times[-1]} s (durable ${small_durable_times[-1]} s), fresh ${small_fresh_times[-1]} s"
+done
+
+# --- deleting: upgrades, tar over an older tree, the deletion alone ------------
+mkdir "$WORK/older"
+for i in $(seq "$REPEAT"); do
+    for what in engine program delete; do older_copy "$WORK/source" "$WORK/older/$what$i"; done
+    for what in program tar delete; do older_copy "$WORK/small" "$WORK/older/small_$what$i"; done
+done
+for i in $(seq "$REPEAT"); do
+    read -r t m _ < <(timed "$DRIVER" "$WORK/qbx4.tkx" "$WORK/older/engine$i")
+    upgrade_times+=("$t")
+    upgrade_complete "$WORK/older/engine$i"
+    set_aside "$WORK/older/engine$i"
+
+    read -r t m c < <(program_upgrade "$WORK/qbx4.tkx" "$WORK/older/program$i")
+    program_succeeded
+    prog_upgrade_times+=("$t"); prog_upgrade_cpus+=("$c"); prog_rss+=("$m")
+    upgrade_complete "$WORK/older/program$i"
+    set_aside "$WORK/older/program$i"
+
+    delete_times+=("$(deletion_time "$WORK/older/delete$i")")
+    echo "upgrade run $i: engine ${upgrade_times[-1]} s, tplsetup ${prog_upgrade_times[-1]} s, deleting the older files alone ${delete_times[-1]} s"
+done
+for i in $(seq "$REPEAT"); do
+    read -r t m _ < <(program_upgrade "$WORK/small.tkx" "$WORK/older/small_program$i")
+    program_succeeded
+    small_upgrade_times+=("$t"); small_upgrade_rss+=("$m")
+    upgrade_complete "$WORK/older/small_program$i"
+    set_aside "$WORK/older/small_program$i"
     # tar doing the upgrade's work: over the same older tree it removes
     # every file before it makes the new one (GNU tar's default), as the
     # upgrade sets each aside; it neither keeps them nor syncs.
-    older_copy "$WORK/small" "$WORK/out"
-    read -r t _ _ < <(timed tar -xzf "$WORK/small.tar.gz" -C "$WORK/out")
+    read -r t _ _ < <(timed tar -xzf "$WORK/small.tar.gz" -C "$WORK/older/small_tar$i")
     small_tar_over_times+=("$t")
-    set_aside "$WORK/out"
-    settle_deletions
-    small_delete_times+=("$(deletion_time "$WORK/small")")
-    echo "small entries run $i: tar -xzf ${small_tar_times[-1]} s (durable ${small_durable_times[-1]} s, over the older tree ${small_tar_over_times[-1]} s, deleting the older files ${small_delete_times[-1]} s), fresh ${small_fresh_times[-1]} s, upgrade ${small_upgrade_times[-1]} s"
+    set_aside "$WORK/older/small_tar$i"
+    small_delete_times+=("$(deletion_time "$WORK/older/small_delete$i")")
+    echo "small entries upgrade run $i: tplsetup ${small_upgrade_times[-1]} s, tar -xzf over the older tree ${small_tar_over_times[-1]} s, deleting the older files alone ${small_delete_times[-1]} s"
 done
+
+main_peak=$(biggest "${prog_rss[@]}")
+floor_median=0; floor_spread="0 0"
+if [ "$HAVE_IGZIP" = 1 ]; then
+    floor_median=$(median "${floor_times[@]}")
+    floor_spread=$(spread "${prog_fresh_times[*]}" "${floor_times[*]}")
+fi
+upgrade_spread=$(spread "${prog_upgrade_times[*]}" "${prog_fresh_times[*]}")
 small_peak=$(biggest "${small_fresh_rss[@]}")
 small_upgrade_peak=$(biggest "${small_upgrade_rss[@]}")
 small_fresh_spread=$(spread "${small_fresh_times[*]}" "${small_tar_times[*]}")
 small_upgrade_spread=$(spread "${small_upgrade_times[*]}" "${small_tar_times[*]}")
-set_aside "$WORK/small"
-rm -f "$WORK/small.tkx" "$WORK/small.tar.gz"
+set_aside "$WORK/source" "$WORK/small"
+rm -f "$WORK/qbx4.tkx" "$WORK/tree.tar.gz" "$WORK/small.tkx" "$WORK/small.tar.gz"
 
 # --- peak memory at other sizes --------------------------------------------
 peak_at() {  # MEGABYTES [FILES] -> peak KiB of one fresh run
