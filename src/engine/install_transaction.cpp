@@ -115,7 +115,14 @@ uint32_t InstallEngine::MakeBackupDirectory(const WideString& base, const char16
         transaction.backupDirectory = transaction.backup.Path();
         // Before the first step: from here on a kill can be recovered.
         code = journal_.Begin(transaction.backup, transaction.targetDirectory);
-        if (code == 0 && timed) {
+        if (code != 0) {
+            // Nothing is in it yet; the next place, if any, gets a new one.
+            journal_.End();
+            transaction.backup.Empty(WideString());
+            transaction.backup.Remove();
+            return code;
+        }
+        if (timed) {
             transaction.timedDirectories.insert(PathKey(inside));
             code = journal_.RecordDirectoryTime(inside, targetTimes);
         }

@@ -59,6 +59,8 @@ protected:
         ASSERT_EQ(ReadFile(TargetPath("dup.cfg")), "dup second");
     }
 
+    void FailEveryOperation(int64_t passes);
+
     std::vector<KitMemoryEntry> KitEntries() const {
         return {Entry("replace1.cfg", kNew, "replace1 new"),
                 Entry("new1.cfg", kNew, "new1"),
