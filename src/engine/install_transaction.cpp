@@ -56,10 +56,12 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     // relative to the current directory: refuse instead.
     if (targetDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
 
+    uint32_t code = RefuseLinkOfAnotherUser(targetDirectory);
+    if (code != 0) return code;
     // Before anything changes: another installation into this directory
     // would take this run's files for the user's and the other way round.
     WideString locked;
-    uint32_t code = targetLock_.LockNearest(targetDirectory, &locked);
+    code = targetLock_.LockNearest(targetDirectory, &locked);
     if (code != 0) return code;
 
     WideString temp;

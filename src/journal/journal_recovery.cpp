@@ -216,6 +216,15 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
         if (HoldParentBelow(target, it->path, created, &directory, &name) != 0 ||
             !EntryExistsAt(directory.Get(), name))
             continue;
+        // Another file under the run's name is whoever put it there since.
+        const auto made = created.find(PathKey(it->path));
+        PathIdentity now;
+        if (made != created.end() && made->second.known &&
+            (GetIdentityAt(directory.Get(), name, &now) != 0 || now.device != made->second.device ||
+             now.inode != made->second.inode)) {
+            if (options.step) options.step(RollbackStep::FileRemoved, it->path, false);
+            continue;
+        }
         const bool removed = RemoveFileAt(directory.Get(), name) == 0;
         if (removed) ++report->removedFiles;
         if (options.step) options.step(RollbackStep::FileRemoved, it->path, removed);

@@ -8,6 +8,7 @@
 // hooks), never after a delay.
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -194,6 +195,29 @@ TEST_F(EngineTest, CopyIntoTheBackupAcrossFileSystemsNeverFollowsASwappedDirecto
     EXPECT_EQ(ReadFile(TargetPath("mnt/secret/a.cfg")), "private a");
     EXPECT_EQ(ReadFile(TargetPath("mnt/sub.moved/a.cfg")), "new a");
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
+}
+
+// The superuser installing for a user whose template directory is a link
+// the user made to a directory of the superuser's: the link is not
+// followed, and the directory it names is left as it was. One the superuser
+// made is followed as before.
+TEST_F(EngineTest, SuperuserNeverFollowsATargetLinkOfAnotherUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "only the superuser is refused a link";
+    const std::string rootDirectory = Path("rootdir");
+    fsys::create_directory(rootDirectory);
+    std::ofstream(rootDirectory + "/a.cfg") << "root's own";
+    fsys::remove_all(target_);
+    ASSERT_EQ(symlink(rootDirectory.c_str(), target_.c_str()), 0);
+    ASSERT_EQ(lchown(target_.c_str(), 65534, 65534), 0);
+    const TreeSnapshot before = SnapshotTree(rootDirectory);
+    LoadKit({Entry("a.cfg", kNew, "new a"), Entry("b.cfg", kNew, "new b")});
+    EXPECT_EQ(RunInstall(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(rootDirectory)), "");
+    EXPECT_EQ(ReadPosted(status_).code, ERROR_ACCESS_DENIED);
+
+    ASSERT_EQ(lchown(target_.c_str(), 0, 0), 0);
+    EXPECT_EQ(RunInstall(), 0u);
+    EXPECT_EQ(ReadFile(rootDirectory + "/b.cfg"), "new b");
 }
 
 }  // namespace tpl
