@@ -1,6 +1,8 @@
 #include "session/entry_tally.h"
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
+#include "text/utf8.h"
 #include "text/path_text.h"
 #include "text/text_helpers.h"
 
@@ -11,12 +13,18 @@ std::string ChangeCountsLine(const ChangeCounts& counts) {
            std::to_string(counts.kept) + " kept";
 }
 
+std::string ChangeCountsText(int32_t languageId, const ChangeCounts& counts) {
+    const char* pattern = MessageCatalog::FindUtf8(languageId, "IDS_SUMMARY_COUNTS");
+    if (pattern == nullptr) return ChangeCountsLine(counts);
+    return WithNumbers(LanguageCode(languageId), pattern, {counts.added, counts.replaced, counts.kept});
+}
+
 namespace {
 // A page has room for a few names; the backup directory holds them all.
 constexpr size_t kNamedUnrestoredFiles = 2;
 
 WideString Number(uint32_t value) {
-    return FromInteger(static_cast<int32_t>(value), 10);
+    return GroupedNumberText(value);
 }
 }  // namespace
 
@@ -95,8 +103,7 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     const ChangeCounts& changes = summary.changes;
     const uint32_t written = changes.added + changes.replaced;
     WideString report =
-        FormatPattern(MessageCatalog::GetText(written == 1 ? "IDS_SUCCESS_INSTALLED_ONE" : "IDS_SUCCESS_INSTALLED"),
-                      {Number(written), directory});
+        FormatPattern(CountText("IDS_SUCCESS_INSTALLED", written), {Number(written), directory});
     // A user's own newer copy stays where it is: the page says so.
     if (changes.replaced > 0 || changes.kept > 0) {
         report += u"\n";
