@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Yarımçıq qalmış quraşdırmaya toxunulmadı: onun jurnalı oxuna bilmir."},
     {"IDS_RECOVERY_KEPT", "Bərpa edilə bilməyən əvəz edilmiş fayllar: %1."},
     {"IDS_RECOVERY_BACKUP", "Ehtiyat nüsxə qovluğu:"},
+    {"IDS_CHOOSER_PLACES", "Yerlər"},
+    {"IDS_CHOOSER_SEARCH", "Axtarış"},
+    {"IDS_CHOOSER_RECENT", "Son istifadə edilənlər"},
+    {"IDS_CHOOSER_FILESYSTEM", "Fayl sistemi"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Qovluq yarat"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Прекъснато инсталиране е оставено непокътнато: дневникът му не може да бъде прочетен."},
     {"IDS_RECOVERY_KEPT", "Заменени файлове, които не можаха да бъдат върнати: %1."},
     {"IDS_RECOVERY_BACKUP", "Папка на резервното копие:"},
+    {"IDS_CHOOSER_PLACES", "Места"},
+    {"IDS_CHOOSER_SEARCH", "Търсене"},
+    {"IDS_CHOOSER_RECENT", "Скоро използвани"},
+    {"IDS_CHOOSER_FILESYSTEM", "Файлова система"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Създаване на папка"},
 };
 
 }  // namespace tpl

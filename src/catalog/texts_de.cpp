@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Eine unterbrochene Installation blieb unberührt: Ihr Protokoll ist nicht lesbar."},
     {"IDS_RECOVERY_KEPT", "Ersetzte Dateien, die nicht zurückgelegt werden konnten: %1."},
     {"IDS_RECOVERY_BACKUP", "Sicherungsverzeichnis:"},
+    {"IDS_CHOOSER_PLACES", "Orte"},
+    {"IDS_CHOOSER_SEARCH", "Suchen"},
+    {"IDS_CHOOSER_RECENT", "Zuletzt verwendet"},
+    {"IDS_CHOOSER_FILESYSTEM", "Dateisystem"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Ordner anlegen"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Μια διακοπείσα εγκατάσταση αφέθηκε ανέγγιχτη: το ημερολόγιό της δεν μπορεί να διαβαστεί."},
     {"IDS_RECOVERY_KEPT", "Αρχεία που αντικαταστάθηκαν και δεν ήταν δυνατό να επανέλθουν: %1."},
     {"IDS_RECOVERY_BACKUP", "Κατάλογος αντιγράφου ασφαλείας:"},
+    {"IDS_CHOOSER_PLACES", "Τοποθεσίες"},
+    {"IDS_CHOOSER_SEARCH", "Αναζήτηση"},
+    {"IDS_CHOOSER_RECENT", "Πρόσφατα χρησιμοποιημένα"},
+    {"IDS_CHOOSER_FILESYSTEM", "Σύστημα αρχείων"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Δημιουργία φακέλου"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "An interrupted installation was left untouched: its journal cannot be read."},
     {"IDS_RECOVERY_KEPT", "Replaced files that could not be put back: %1."},
     {"IDS_RECOVERY_BACKUP", "Backup directory:"},
+    {"IDS_CHOOSER_PLACES", "Places"},
+    {"IDS_CHOOSER_SEARCH", "Search"},
+    {"IDS_CHOOSER_RECENT", "Recently Used"},
+    {"IDS_CHOOSER_FILESYSTEM", "File System"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Create Folder"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Una instalación interrumpida se ha dejado intacta: no se puede leer su registro."},
     {"IDS_RECOVERY_KEPT", "Archivos reemplazados que no se pudieron restaurar: %1."},
     {"IDS_RECOVERY_BACKUP", "Directorio de la copia de seguridad:"},
+    {"IDS_CHOOSER_PLACES", "Lugares"},
+    {"IDS_CHOOSER_SEARCH", "Buscar"},
+    {"IDS_CHOOSER_RECENT", "Usados recientemente"},
+    {"IDS_CHOOSER_FILESYSTEM", "Sistema de archivos"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Crear carpeta"},
 };
 
 }  // namespace tpl

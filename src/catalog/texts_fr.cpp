@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Une installation interrompue est laissée telle quelle\u00A0: son journal est illisible."},
     {"IDS_RECOVERY_KEPT", "Fichiers remplacés qui n'ont pas pu être remis en place\u00A0: %1."},
     {"IDS_RECOVERY_BACKUP", "Répertoire de sauvegarde\u00A0:"},
+    {"IDS_CHOOSER_PLACES", "Emplacements"},
+    {"IDS_CHOOSER_SEARCH", "Rechercher"},
+    {"IDS_CHOOSER_RECENT", "Récemment utilisés"},
+    {"IDS_CHOOSER_FILESYSTEM", "Système de fichiers"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Créer un dossier"},
 };
 
 }  // namespace tpl

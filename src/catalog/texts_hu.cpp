@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Egy megszakadt telepítés érintetlen maradt: a naplója nem olvasható."},
     {"IDS_RECOVERY_KEPT", "Lecserélt fájlok, amelyeket nem sikerült visszaállítani: %1."},
     {"IDS_RECOVERY_BACKUP", "Biztonsági másolat könyvtára:"},
+    {"IDS_CHOOSER_PLACES", "Helyek"},
+    {"IDS_CHOOSER_SEARCH", "Keresés"},
+    {"IDS_CHOOSER_RECENT", "Nemrég használt"},
+    {"IDS_CHOOSER_FILESYSTEM", "Fájlrendszer"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Mappa létrehozása"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Ընդհատված տեղադրումը թողնվեց անփոփոխ. դրա մատյանը հնարավոր չէ կարդալ։"},
     {"IDS_RECOVERY_KEPT", "Փոխարինված ֆայլեր, որոնք հնարավոր չեղավ վերադարձնել՝ %1։"},
     {"IDS_RECOVERY_BACKUP", "Պահուստային պատճենի թղթապանակ:"},
+    {"IDS_CHOOSER_PLACES", "Տեղեր"},
+    {"IDS_CHOOSER_SEARCH", "Որոնում"},
+    {"IDS_CHOOSER_RECENT", "Վերջերս օգտագործված"},
+    {"IDS_CHOOSER_FILESYSTEM", "Ֆայլային համակարգ"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Ստեղծել թղթապանակ"},
 };
 
 }  // namespace tpl

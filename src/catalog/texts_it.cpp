@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Un'installazione interrotta è stata lasciata intatta: il suo registro non è leggibile."},
     {"IDS_RECOVERY_KEPT", "File sostituiti che non è stato possibile ripristinare: %1."},
     {"IDS_RECOVERY_BACKUP", "Directory del backup:"},
+    {"IDS_CHOOSER_PLACES", "Risorse"},
+    {"IDS_CHOOSER_SEARCH", "Cerca"},
+    {"IDS_CHOOSER_RECENT", "Usati di recente"},
+    {"IDS_CHOOSER_FILESYSTEM", "File system"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Crea cartella"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "შეწყვეტილი დაყენება ხელუხლებლად დარჩა: მისი ჟურნალის წაკითხვა შეუძლებელია."},
     {"IDS_RECOVERY_KEPT", "ჩანაცვლებული ფაილები, რომელთა დაბრუნებაც ვერ მოხერხდა: %1."},
     {"IDS_RECOVERY_BACKUP", "სარეზერვო ასლის საქაღალდე:"},
+    {"IDS_CHOOSER_PLACES", "ადგილები"},
+    {"IDS_CHOOSER_SEARCH", "ძებნა"},
+    {"IDS_CHOOSER_RECENT", "ბოლოს გამოყენებული"},
+    {"IDS_CHOOSER_FILESYSTEM", "ფაილური სისტემა"},
+    {"IDS_CHOOSER_CREATEFOLDER", "საქაღალდის შექმნა"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Үзілген орнату өзгеріссіз қалдырылды: оның журналын оқу мүмкін емес."},
     {"IDS_RECOVERY_KEPT", "Орнына қайтарылмаған ауыстырылған файлдар: %1."},
     {"IDS_RECOVERY_BACKUP", "Сақтық көшірме каталогы:"},
+    {"IDS_CHOOSER_PLACES", "Орындар"},
+    {"IDS_CHOOSER_SEARCH", "Іздеу"},
+    {"IDS_CHOOSER_RECENT", "Жуырда қолданылған"},
+    {"IDS_CHOOSER_FILESYSTEM", "Файлдық жүйе"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Бума жасау"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Nutrauktas diegimas paliktas nepaliestas: jo žurnalo neįmanoma perskaityti."},
     {"IDS_RECOVERY_KEPT", "Pakeistų failų, kurių nepavyko grąžinti: %1."},
     {"IDS_RECOVERY_BACKUP", "Atsarginės kopijos katalogas:"},
+    {"IDS_CHOOSER_PLACES", "Vietos"},
+    {"IDS_CHOOSER_SEARCH", "Paieška"},
+    {"IDS_CHOOSER_RECENT", "Neseniai naudoti"},
+    {"IDS_CHOOSER_FILESYSTEM", "Failų sistema"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Sukurti aplanką"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Pārtraukta uzstādīšana atstāta neskarta: tās žurnālu nevar nolasīt."},
     {"IDS_RECOVERY_KEPT", "Aizstātie faili, kurus neizdevās atjaunot: %1."},
     {"IDS_RECOVERY_BACKUP", "Rezerves kopijas direktorijs:"},
+    {"IDS_CHOOSER_PLACES", "Vietas"},
+    {"IDS_CHOOSER_SEARCH", "Meklēt"},
+    {"IDS_CHOOSER_RECENT", "Nesen izmantotie"},
+    {"IDS_CHOOSER_FILESYSTEM", "Failu sistēma"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Izveidot mapi"},
 };
 
 }  // namespace tpl

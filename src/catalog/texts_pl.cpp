@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Przerwana instalacja została pozostawiona bez zmian: nie można odczytać jej dziennika."},
     {"IDS_RECOVERY_KEPT", "Zastąpione pliki, których nie udało się przywrócić: %1."},
     {"IDS_RECOVERY_BACKUP", "Katalog kopii zapasowej:"},
+    {"IDS_CHOOSER_PLACES", "Miejsca"},
+    {"IDS_CHOOSER_SEARCH", "Wyszukaj"},
+    {"IDS_CHOOSER_RECENT", "Ostatnio używane"},
+    {"IDS_CHOOSER_FILESYSTEM", "System plików"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Utwórz katalog"},
 };
 
 }  // namespace tpl

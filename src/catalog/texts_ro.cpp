@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "O instalare întreruptă a fost lăsată neatinsă: jurnalul ei nu poate fi citit."},
     {"IDS_RECOVERY_KEPT", "Fișiere înlocuite care nu au putut fi restaurate: %1."},
     {"IDS_RECOVERY_BACKUP", "Directorul copiei de rezervă:"},
+    {"IDS_CHOOSER_PLACES", "Locuri"},
+    {"IDS_CHOOSER_SEARCH", "Caută"},
+    {"IDS_CHOOSER_RECENT", "Folosite recent"},
+    {"IDS_CHOOSER_FILESYSTEM", "Sistem de fișiere"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Creează dosar"},
 };
 
 }  // namespace tpl

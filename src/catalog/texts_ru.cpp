@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Прерванная установка оставлена без изменений: её журнал не читается."},
     {"IDS_RECOVERY_KEPT", "Не удалось вернуть заменённых файлов: %1."},
     {"IDS_RECOVERY_BACKUP", "Каталог резервной копии:"},
+    {"IDS_CHOOSER_PLACES", "Места"},
+    {"IDS_CHOOSER_SEARCH", "Поиск"},
+    {"IDS_CHOOSER_RECENT", "Недавние"},
+    {"IDS_CHOOSER_FILESYSTEM", "Файловая система"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Создать папку"},
 };
 
 }  // namespace tpl

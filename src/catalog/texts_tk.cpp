@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Bökdelen gurnama degilmän goýuldy: onuň žurnalyny okap bolanok."},
     {"IDS_RECOVERY_KEPT", "Yzyna goýup bolmadyk çalşyrylan faýllar: %1."},
     {"IDS_RECOVERY_BACKUP", "Ätiýaçlyk nusgasynyň katalogy:"},
+    {"IDS_CHOOSER_PLACES", "Ýerler"},
+    {"IDS_CHOOSER_SEARCH", "Gözleg"},
+    {"IDS_CHOOSER_RECENT", "Soňky ulanylanlar"},
+    {"IDS_CHOOSER_FILESYSTEM", "Faýl ulgamy"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Bukja döret"},
 };
 
 }  // namespace tpl

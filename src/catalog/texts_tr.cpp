@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Yarıda kalan bir yükleme olduğu gibi bırakıldı: günlüğü okunamıyor."},
     {"IDS_RECOVERY_KEPT", "Geri konulamayan değiştirilmiş dosyalar: %1."},
     {"IDS_RECOVERY_BACKUP", "Yedek dizini:"},
+    {"IDS_CHOOSER_PLACES", "Yerler"},
+    {"IDS_CHOOSER_SEARCH", "Ara"},
+    {"IDS_CHOOSER_RECENT", "Son kullanılanlar"},
+    {"IDS_CHOOSER_FILESYSTEM", "Dosya sistemi"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Klasör oluştur"},
 };
 
 }  // namespace tpl

@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Перервану установку залишено без змін: її журнал неможливо прочитати."},
     {"IDS_RECOVERY_KEPT", "Не вдалося повернути замінених файлів: %1."},
     {"IDS_RECOVERY_BACKUP", "Каталог резервної копії:"},
+    {"IDS_CHOOSER_PLACES", "Місця"},
+    {"IDS_CHOOSER_SEARCH", "Пошук"},
+    {"IDS_CHOOSER_RECENT", "Недавні"},
+    {"IDS_CHOOSER_FILESYSTEM", "Файлова система"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Створити теку"},
 };
 
 }  // namespace tpl

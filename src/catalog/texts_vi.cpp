@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "Một lần cài đặt bị gián đoạn được giữ nguyên: không đọc được nhật ký của nó."},
     {"IDS_RECOVERY_KEPT", "Các tệp đã bị thay thế không thể đặt lại: %1."},
     {"IDS_RECOVERY_BACKUP", "Thư mục sao lưu:"},
+    {"IDS_CHOOSER_PLACES", "Vị trí"},
+    {"IDS_CHOOSER_SEARCH", "Tìm kiếm"},
+    {"IDS_CHOOSER_RECENT", "Dùng gần đây"},
+    {"IDS_CHOOSER_FILESYSTEM", "Hệ thống tệp"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Tạo thư mục"},
 };
 
 }  // namespace tpl

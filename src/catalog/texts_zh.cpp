@@ -72,6 +72,11 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_RECOVERY_UNREADABLE", "一次中断的安装保持原样：无法读取其日志。"},
     {"IDS_RECOVERY_KEPT", "无法放回的被替换文件：%1。"},
     {"IDS_RECOVERY_BACKUP", "备份目录："},
+    {"IDS_CHOOSER_PLACES", "位置"},
+    {"IDS_CHOOSER_SEARCH", "搜索"},
+    {"IDS_CHOOSER_RECENT", "最近使用的"},
+    {"IDS_CHOOSER_FILESYSTEM", "文件系统"},
+    {"IDS_CHOOSER_CREATEFOLDER", "创建文件夹"},
 };
 
 }  // namespace tpl

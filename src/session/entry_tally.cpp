@@ -26,6 +26,19 @@ constexpr size_t kNamedUnrestoredFiles = 2;
 WideString Number(uint32_t value) {
     return GroupedNumberText(value);
 }
+
+// A path inside a sentence goes on a line of its own, where it can be
+// read (and broken) as the path it is.
+WideString PathOnItsOwnLine(const WideString& path) {
+    return WideString(u"\n") + path + WideString(u"\n");
+}
+
+void TrimBlanksAroundLineBreaks(WideString* text) {
+    ReplaceAll(*text, u" \n", u"\n");
+    ReplaceAll(*text, u"\n ", u"\n");
+    while (!text->Empty() && (*text)[0] == u'\n') *text = text->Substring(1);
+    while (!text->Empty() && (*text)[text->Length() - 1] == u'\n') *text = text->Substring(0, text->Length() - 1);
+}
 }  // namespace
 
 void EntryTally::Reset() {
@@ -103,7 +116,8 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     const ChangeCounts& changes = summary.changes;
     const uint32_t written = changes.added + changes.replaced;
     WideString report =
-        FormatPattern(CountText("IDS_SUCCESS_INSTALLED", written), {Number(written), directory});
+        FormatPattern(CountText("IDS_SUCCESS_INSTALLED", written), {Number(written), PathOnItsOwnLine(directory)});
+    TrimBlanksAroundLineBreaks(&report);
     // A user's own newer copy stays where it is: the page says so.
     if (changes.replaced > 0 || changes.kept > 0) {
         report += u"\n";

@@ -96,7 +96,7 @@ void CInstallerDlg::ShowProgressComplete() {
     installCancelRequested_ = true;
     gtk_widget_set_sensitive(cancelButton_, FALSE);
     progressPage_->SetPercent(100);
-    progressPage_->SetCurrentFile(WideString());
+    progressPage_->ShowLastFile();
     // Long enough to be seen and read out, short enough not to hold anyone up.
     constexpr int kCompleteShownMs = 300;
     LingerOnPage(kCompleteShownMs);

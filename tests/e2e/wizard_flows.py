@@ -83,7 +83,7 @@ def flow_install_and_open(ctx):
     w.wait_page_text(SUCCESS)
     # Below the success text: how many files went where; nothing was there
     # before, so nothing was replaced or kept.
-    w.wait_page_text("%d files installed in %s" % (DEMO_FILES, ctx.sandbox.default_target))
+    w.wait_page_text("%d files installed in\n%s" % (DEMO_FILES, ctx.sandbox.default_target))
     check(not any("replaced" in t for t in w.page_texts()), "the page reads %r" % w.page_texts())
     check(w.button_state("Finish") == (True, True), "no Finish button on the success page")
     check(w.button_state("Back")[0] is False, "Back still shown on the success page")
@@ -112,7 +112,7 @@ def flow_chosen_target(ctx):
     check(w.entry_text() == chosen, "directory page shows %r" % w.entry_text())
     w.advance()
     w.wait_page_text(SUCCESS)
-    w.wait_page_text("%d files installed in %s" % (DEMO_FILES - 1, chosen))
+    w.wait_page_text("%d files installed in\n%s" % (DEMO_FILES - 1, chosen))
     w.wait_page_text("0 replaced, 1 " + KEPT_NEWER)
     with open(readme) as f:
         check(f.read() == "my own notes\n", "the user's newer README was overwritten")

@@ -67,7 +67,9 @@ TEST_F(ConsoleTextTest, AnErrorJoinsItsReasonAsTheLanguageWrites) {
         Speak(row.code);
         const std::string what = ConsoleCatalogUtf8("IDS_ERROR_DISKFULL");
         const std::string line = ErrorLine(WideString(u"/t"), what, ReasonText(ENOSPC).Data());
-        if (row.line != nullptr) EXPECT_EQ(line, row.line);
+        if (row.line != nullptr) {
+            EXPECT_EQ(line, row.line);
+        }
         // Never a stop followed by a colon: "。：", "։:", ".:".
         for (const char* doubled : {"\u3002", "\u0589:", ".:", ". :"})
             EXPECT_EQ(line.find(doubled), std::string::npos) << row.code << ": " << line;

@@ -106,7 +106,7 @@ TEST_F(InstallSessionTest, TheSummaryCountsWhatWasAddedReplacedAndKept) {
     EXPECT_EQ(summary.changes.replaced, 1u);
     EXPECT_EQ(summary.changes.kept, 1u);
     EXPECT_EQ(Narrow(SuccessReport(summary, prepared_.targetDirectory)),
-              "2 files installed in " + DefaultTarget() +
+              "2 files installed in\n" + DefaultTarget() +
                   "\n1 replaced; 1 kept because the copy already there is as new or newer");
     EXPECT_EQ(ReadFile(DefaultTarget() + "README.txt"), "the user's own, newer");
 
