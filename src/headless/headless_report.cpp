@@ -45,7 +45,10 @@ nlohmann::ordered_json ErrorJson(const WideString& path, const char* textId, con
 }
 
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {
-    return ErrorJson(result.errorPath, result.errorTextId, result.errorReason);
+    nlohmann::ordered_json error = ErrorJson(result.errorPath, result.errorTextId, result.errorReason);
+    // Naming the kit file given, as the line does.
+    error["message"] = PreparationErrorTextUtf8(kEnglishLanguageId, result);
+    return error;
 }
 
 }  // namespace tpl

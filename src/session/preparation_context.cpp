@@ -43,8 +43,10 @@ WideString Kilobytes(uint64_t bytes, bool roundUp) {
 WideString NoSpaceContext(const WideString& kitPath) {
     WideString directory;
     GetTempDirectory(&directory);
+    // The path on a line of its own, as under every other notice: it
+    // breaks nowhere, and no language's colon needs a space after it.
     WideString context = MessageCatalog::GetText("IDS_NOSPACE_TEMPDIR");
-    context += u" ";
+    context += u"\n";
     context += WithoutFinalSeparator(directory);
     uint64_t freeSpace = 0;
     const uint64_t needed = TemporarySpaceNeeded(kitPath);

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
 #include "fs/last_error.h"
 #include "session/system_texts.h"
@@ -470,18 +471,20 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language) {
     CheckBox("IDS_ACCEPT_CANCEL", kMessageBoxQuestionYesNo, title);
     CheckBox("IDS_ERROR_NOSOURCE", kMessageBoxErrorOk, title,
              ContextSample("IDS_NOSOURCE_SEARCHED", "\n/home/firstname.lastname.accounting/Downloads/qbx4").c_str());
-    CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title);
-    const std::string sizes =
-        ToUtf8(FormatPattern(MessageCatalog::GetText("IDS_NOSPACE_SIZES"), {u"4194304", u"1048576"})).Data();
+    CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title,
+             "/home/firstname.lastname.accounting/Downloads/qbx4/configuration-2026-accounting.tkx");
+    const std::string sizes = ToUtf8(FormatPattern(MessageCatalog::GetText("IDS_NOSPACE_SIZES"),
+                                                   {GroupedNumberText(4194304), GroupedNumberText(1048576)}))
+                                  .Data();
     CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title,
-             (ContextSample("IDS_NOSPACE_TEMPDIR", " /home/firstname.lastname.accounting/tmp\n") + sizes).c_str());
+             (ContextSample("IDS_NOSPACE_TEMPDIR", "\n/home/firstname.lastname.accounting/tmp\n") + sizes).c_str());
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
     // The refusals of a typed directory and a failed installation name the
     // path and what the system said.
     const std::string detail =
         std::string("/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n") +
         ReasonText(EISDIR).Data();
-    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_RELATIVE", "IDS_TARGET_ISFILE",
+    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_RELATIVE", "IDS_TARGET_CONTROLCHAR", "IDS_TARGET_ISFILE",
                                 "IDS_TARGET_CANNOTCREATE", "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR",
                                 "IDS_ERROR_TEMPNOTWRITABLE"})
         CheckBox(refusal, kMessageBoxErrorOk, title, detail);
