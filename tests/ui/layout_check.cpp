@@ -545,6 +545,22 @@ bool LayoutCheck::CanariesNoticed() {
         findings_.resize(before);
         gtk_widget_destroy(wizard.GetWindow());
     }
+    // Back given Cancel's key: two controls on one Alt key.
+    language_ = "en";
+    MessageCatalog::SetCurrentLanguage(kEnglishLanguageId);
+    CInstallerDlg wizard(false, NarrowString("canary"), ToWide("en"), false);
+    wizard.CreateWindow();
+    wizard.ShowWelcomePage();
+    GtkWidget* back = FindButton(wizard.GetWindow(), WizardMnemonic("IDS_WIZARD_BACK").label.c_str());
+    if (back) gtk_button_set_label(GTK_BUTTON(back), "< Ba_ck");
+    const size_t before = findings_.size();
+    CheckWizardPage(&wizard, "welcome page with Back on Cancel's key");
+    if (back == nullptr || findings_.size() == before) {
+        std::printf("the check did not notice two controls on one key\n");
+        all = false;
+    }
+    findings_.resize(before);
+    gtk_widget_destroy(wizard.GetWindow());
     return all;
 }
 
