@@ -47,7 +47,7 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_ERROR_TARGETBUSY", "Eine andere Installation verwendet bereits das Vorlagenverzeichnis:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "In das temporäre Verzeichnis können keine Dateien geschrieben werden."},
     {"IDS_TARGET_RELATIVE", "Das Vorlagenverzeichnis muss als vollständiger Pfad angegeben werden, der mit / oder ~/ beginnt."},
-    {"IDS_SUCCESS_INSTALLED", "%1 Datei in %2 installiert|%1 Dateien in %2 installiert"},
+    {"IDS_SUCCESS_INSTALLED", "%1 Datei installiert in %2|%1 Dateien installiert in %2"},
     {"IDS_SUCCESS_CHANGES", "%1 ersetzt; %2 beibehalten, weil die Kopie im Verzeichnis genauso neu oder neuer ist"},
     {"IDS_ROLLBACK_INCOMPLETE", "Die Installation wurde abgebrochen. Diese ersetzten Dateien konnten nicht zurückgelegt werden; das Installationsprogramm legt sie beim nächsten Start zurück:"},
     {"IDS_ROLLBACK_KEPTIN", "Bis dahin liegen sie in:"},

@@ -47,7 +47,7 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_ERROR_TARGETBUSY", "另一个安装正在使用模板目录："},
     {"IDS_ERROR_TEMPNOTWRITABLE", "无法向临时目录写入文件。"},
     {"IDS_TARGET_RELATIVE", "模板目录必须是以 / 或 ~/ 开头的完整路径。"},
-    {"IDS_SUCCESS_INSTALLED", "已在 %2 中安装 %1 个文件"},
+    {"IDS_SUCCESS_INSTALLED", "已安装 %1 个文件，位置：%2"},
     {"IDS_SUCCESS_CHANGES", "已替换 %1 个，保留 %2 个（目录中的副本同样新或更新）"},
     {"IDS_ROLLBACK_INCOMPLETE", "安装已取消。以下被替换的文件无法放回；安装程序将在下次启动时放回它们："},
     {"IDS_ROLLBACK_KEPTIN", "在此之前，它们保存在："},
