@@ -80,6 +80,9 @@ int CInstallerDlg::OnWatchTimer(void* self) {
 void CInstallerDlg::RefreshProgress() {
     if (state_ != WizardState::Installing || !progressPage_ || !window_) return;
     const InstallOutcome outcome = session_.Poll();
+    // A cancel the user did not ask for here (a signal) rolls back too: the
+    // bar counts back from its first undo step, and the page says so.
+    if (rollbackFrom_ < 0 && session_.CancelRequested() && outcome == InstallOutcome::Running) ShowRollingBack();
     if (rollbackFrom_ >= 0) {
         progressPage_->SetPercent(session_.RollbackPercent(rollbackFrom_));
         return;

@@ -527,6 +527,8 @@ def flow_sigterm_during_installation(ctx):
     w.advance()
     hold.wait_held(HELD_AT, w.process)
     w.process.send_signal(signal.SIGTERM)
+    # The page says what comes next while the undo waits for the worker.
+    w.wait_page_text(ROLLBACK)
     hold.release(HELD_AT)
     status = w.exit_status(deadline=60)
     check(status == 2, "exit status %d after SIGTERM" % status)
