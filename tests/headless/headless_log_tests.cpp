@@ -2,8 +2,6 @@
 // installation, an upgrade, a failure and a cancel each leave in it.
 #include <gtest/gtest.h>
 
-#include "catalog/message_catalog.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +13,7 @@
 #include <regex>
 #include <sstream>
 
+#include "catalog/message_catalog.h"
 #include "engine/install_status.h"
 #include "fs/interruption.h"
 #include "headless/headless_install.h"
