@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Son istifadə edilənlər"},
     {"IDS_CHOOSER_FILESYSTEM", "Fayl sistemi"},
     {"IDS_CHOOSER_CREATEFOLDER", "Qovluq yarat"},
+    {"IDS_RECOVERY_MISSING", "Yarımçıq qalmış quraşdırmanın ehtiyat nüsxəsi yoxa çıxıb (başqası onun adını dəyişib və ya silib): şablon qovluğunda həm köhnə, həm də yeni paketin faylları ola bilər və əvəz edilmiş faylları bərpa etmək mümkün deyil."},
+    {"IDS_RECOVERY_FOREIGN", "%1 istifadəçisinin yarımçıq qalmış quraşdırmasına toxunulmadı: onu bu istifadəçinin növbəti işə salınması başa çatdıracaq."},
 };
 
 }  // namespace tpl

@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Zuletzt verwendet"},
     {"IDS_CHOOSER_FILESYSTEM", "Dateisystem"},
     {"IDS_CHOOSER_CREATEFOLDER", "Ordner anlegen"},
+    {"IDS_RECOVERY_MISSING", "Die Sicherung einer unterbrochenen Installation ist verschwunden (von jemand anderem umbenannt oder entfernt): Das Vorlagenverzeichnis kann Dateien des alten und des neuen Pakets enthalten, und die ersetzten Dateien können nicht wiederhergestellt werden."},
+    {"IDS_RECOVERY_FOREIGN", "Eine unterbrochene Installation des Benutzers %1 blieb unberührt: Der nächste Start dieses Benutzers schließt sie ab."},
 };
 
 }  // namespace tpl

@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Usados recientemente"},
     {"IDS_CHOOSER_FILESYSTEM", "Sistema de archivos"},
     {"IDS_CHOOSER_CREATEFOLDER", "Crear carpeta"},
+    {"IDS_RECOVERY_MISSING", "La copia de seguridad de una instalación interrumpida ha desaparecido (otra persona la renombró o eliminó): el directorio de plantillas puede contener archivos del paquete antiguo y del nuevo, y los archivos reemplazados no se pueden restaurar."},
+    {"IDS_RECOVERY_FOREIGN", "Una instalación interrumpida del usuario %1 se ha dejado intacta: el próximo inicio de ese usuario la terminará."},
 };
 
 }  // namespace tpl

@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Nemrég használt"},
     {"IDS_CHOOSER_FILESYSTEM", "Fájlrendszer"},
     {"IDS_CHOOSER_CREATEFOLDER", "Mappa létrehozása"},
+    {"IDS_RECOVERY_MISSING", "Egy megszakadt telepítés biztonsági másolata eltűnt (valaki más átnevezte vagy eltávolította): a sablonkönyvtárban a régi és az új csomag fájljai is lehetnek, a lecserélt fájlokat pedig nem lehet visszaállítani."},
+    {"IDS_RECOVERY_FOREIGN", "%1 felhasználó megszakadt telepítése érintetlen maradt: a felhasználó következő indítása befejezi."},
 };
 
 }  // namespace tpl

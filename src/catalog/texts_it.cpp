@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Usati di recente"},
     {"IDS_CHOOSER_FILESYSTEM", "File system"},
     {"IDS_CHOOSER_CREATEFOLDER", "Crea cartella"},
+    {"IDS_RECOVERY_MISSING", "Il backup di un'installazione interrotta è scomparso (rinominato o rimosso da qualcun altro): la directory dei modelli può contenere file sia del vecchio sia del nuovo pacchetto, e i file sostituiti non possono essere ripristinati."},
+    {"IDS_RECOVERY_FOREIGN", "Un'installazione interrotta dell'utente %1 è stata lasciata intatta: il prossimo avvio di quell'utente la completerà."},
 };
 
 }  // namespace tpl

@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Neseniai naudoti"},
     {"IDS_CHOOSER_FILESYSTEM", "Failų sistema"},
     {"IDS_CHOOSER_CREATEFOLDER", "Sukurti aplanką"},
+    {"IDS_RECOVERY_MISSING", "Nutraukto diegimo atsarginė kopija dingo (kažkas kitas ją pervadino arba pašalino): šablonų kataloge gali būti ir senojo, ir naujojo paketo failų, o pakeistų failų atkurti neįmanoma."},
+    {"IDS_RECOVERY_FOREIGN", "Nutrauktas naudotojo %1 diegimas paliktas nepaliestas: jį užbaigs kitas šio naudotojo paleidimas."},
 };
 
 }  // namespace tpl

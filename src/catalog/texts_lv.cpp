@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Nesen izmantotie"},
     {"IDS_CHOOSER_FILESYSTEM", "Failu sistēma"},
     {"IDS_CHOOSER_CREATEFOLDER", "Izveidot mapi"},
+    {"IDS_RECOVERY_MISSING", "Pārtrauktas uzstādīšanas rezerves kopija ir pazudusi (kāds cits to pārdēvēja vai noņēma): veidņu direktorijā var būt gan vecās, gan jaunās pakotnes faili, un aizstātos failus nevar atjaunot."},
+    {"IDS_RECOVERY_FOREIGN", "Lietotāja %1 pārtraukta uzstādīšana atstāta neskarta: to pabeigs šī lietotāja nākamā palaišana."},
 };
 
 }  // namespace tpl

@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Ostatnio używane"},
     {"IDS_CHOOSER_FILESYSTEM", "System plików"},
     {"IDS_CHOOSER_CREATEFOLDER", "Utwórz katalog"},
+    {"IDS_RECOVERY_MISSING", "Kopia zapasowa przerwanej instalacji zniknęła (ktoś inny zmienił jej nazwę lub ją usunął): katalog szablonów może zawierać pliki zarówno starego, jak i nowego pakietu, a zastąpionych plików nie można przywrócić."},
+    {"IDS_RECOVERY_FOREIGN", "Przerwana instalacja użytkownika %1 została pozostawiona bez zmian: dokończy ją następne uruchomienie przez tego użytkownika."},
 };
 
 }  // namespace tpl

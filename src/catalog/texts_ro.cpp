@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Folosite recent"},
     {"IDS_CHOOSER_FILESYSTEM", "Sistem de fișiere"},
     {"IDS_CHOOSER_CREATEFOLDER", "Creează dosar"},
+    {"IDS_RECOVERY_MISSING", "Copia de rezervă a unei instalări întrerupte a dispărut (redenumită sau eliminată de altcineva): directorul de șabloane poate conține fișiere atât din pachetul vechi, cât și din cel nou, iar fișierele înlocuite nu pot fi restaurate."},
+    {"IDS_RECOVERY_FOREIGN", "O instalare întreruptă a utilizatorului %1 a fost lăsată neatinsă: următoarea pornire a acelui utilizator o va termina."},
 };
 
 }  // namespace tpl

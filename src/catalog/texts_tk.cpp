@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Soňky ulanylanlar"},
     {"IDS_CHOOSER_FILESYSTEM", "Faýl ulgamy"},
     {"IDS_CHOOSER_CREATEFOLDER", "Bukja döret"},
+    {"IDS_RECOVERY_MISSING", "Bökdelen gurnamanyň ätiýaçlyk nusgasy ýitipdir (başga biri onuň adyny üýtgedipdir ýa-da aýryp taşlapdyr): şablon katalogynda köne we täze toplumyň faýllary bolup biler, çalşyrylan faýllary dikeldip bolmaýar."},
+    {"IDS_RECOVERY_FOREIGN", "%1 ulanyjysynyň bökdelen gurnamasyna degilmedi: ony şol ulanyjynyň indiki işledişi tamamlar."},
 };
 
 }  // namespace tpl

@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Son kullanılanlar"},
     {"IDS_CHOOSER_FILESYSTEM", "Dosya sistemi"},
     {"IDS_CHOOSER_CREATEFOLDER", "Klasör oluştur"},
+    {"IDS_RECOVERY_MISSING", "Yarıda kalan bir yüklemenin yedeği kaybolmuş (başka biri adını değiştirmiş ya da silmiş): şablon dizininde hem eski hem yeni paketin dosyaları olabilir ve değiştirilen dosyalar geri yüklenemez."},
+    {"IDS_RECOVERY_FOREIGN", "%1 kullanıcısının yarıda kalan yüklemesine dokunulmadı: bu kullanıcının bir sonraki başlatışı onu tamamlar."},
 };
 
 }  // namespace tpl

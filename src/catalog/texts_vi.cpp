@@ -77,6 +77,8 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Dùng gần đây"},
     {"IDS_CHOOSER_FILESYSTEM", "Hệ thống tệp"},
     {"IDS_CHOOSER_CREATEFOLDER", "Tạo thư mục"},
+    {"IDS_RECOVERY_MISSING", "Bản sao lưu của một lần cài đặt bị gián đoạn đã mất (bị người khác đổi tên hoặc xóa): thư mục mẫu có thể chứa tệp của cả gói cũ lẫn gói mới, và không thể khôi phục các tệp đã bị thay thế."},
+    {"IDS_RECOVERY_FOREIGN", "Một lần cài đặt bị gián đoạn của người dùng %1 được giữ nguyên: lần khởi động tiếp theo của người dùng đó sẽ hoàn tất nó."},
 };
 
 }  // namespace tpl

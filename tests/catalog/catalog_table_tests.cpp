@@ -122,6 +122,8 @@ const CatalogText kEnglish[kCatalogTextCount] = {
     {"IDS_CHOOSER_RECENT", "Recently Used"},
     {"IDS_CHOOSER_FILESYSTEM", "File System"},
     {"IDS_CHOOSER_CREATEFOLDER", "Create Folder"},
+    {"IDS_RECOVERY_MISSING", "The backup of an interrupted installation is gone (renamed or removed by someone else): the template directory may hold files of both the old and the new kit, and the files it replaced cannot be restored."},
+    {"IDS_RECOVERY_FOREIGN", "An interrupted installation of the user %1 was left alone: that user's next start finishes it."},
 };
 
 // Characters, not bytes: the texts are UTF-8.

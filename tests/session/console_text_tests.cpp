@@ -174,6 +174,20 @@ TEST_F(ConsoleTextTest, TheRecoveryIsToldInTheRunsLanguage) {
     EXPECT_NE(line.find("/home/ann/.tpl-backup"), std::string::npos) << line;
     const std::string wrapped = RecoveryMessage(report, 80);
     EXPECT_NE(wrapped.find("\nVorlagenverzeichnis: /home/ann/tpl\n"), std::string::npos) << wrapped;
+    // A backup that is gone, and another user's left to that user.
+    Speak("ru");
+    RecoveryReport gone = report;
+    gone.missing = true;
+    EXPECT_EQ(RecoveryMessage(gone, 0).rfind("\u0420\u0435\u0437\u0435\u0440\u0432\u043d\u0430\u044f", 0), 0u)
+        << RecoveryMessage(gone, 0);
+    RecoveryReport foreign = report;
+    foreign.foreign = true;
+    foreign.foreignOwner = 0;
+    const std::string left = RecoveryMessage(foreign, 0);
+    EXPECT_NE(left.find(" root (uid 0) "), std::string::npos) << left;
+    EXPECT_NE(left.find("/home/ann/.tpl-backup"), std::string::npos) << left;
+    EXPECT_EQ(left.find("%1"), std::string::npos) << left;
+    Speak("de");
     // Under the C locale German cannot be shown: English.
     ASSERT_NE(setlocale(LC_ALL, "C"), nullptr);
     EXPECT_NE(RecoveryMessage(report, 0).find("Files put back: 50,000"), std::string::npos);
