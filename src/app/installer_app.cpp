@@ -10,7 +10,9 @@
 #include <string>
 
 #include "headless/headless_install.h"
+#include "headless/headless_report.h"
 #include "session/install_log.h"
+#include "session/recovery_text.h"
 #include "session/install_outcome.h"
 #include "session/system_texts.h"
 #include "app/interface_language.h"
@@ -38,8 +40,16 @@ void RecoverEarlierRuns(InstallLog& log, const LaunchOptions& options) {
     // or an earlier one used, is looked at.
     std::vector<WideString> targets = KnownTemplateDirectories();
     if (!options.targetDirectory.Empty()) targets.push_back(options.targetDirectory);
-    for (const NarrowString& line : RecoverAtStartup(targets)) {
-        const std::string escaped = EscapeControlCharacters(std::string(line.Data(), line.Length()));
+    // The user reads it in the run's language; the log keeps its fixed form.
+    const size_t width = ConsoleWidth(isatty(fileno(stderr)) == 1);
+    for (const RecoveryReport& report : RecoverInterruptedInstallations(targets)) {
+        std::fprintf(stderr, "%s\n", RecoveryMessage(report, width).c_str());
+        const NarrowString line = DescribeRecovery(report);
+        log.Write("recovered an earlier run: " + EscapeControlCharacters(std::string(line.Data(), line.Length())));
+    }
+    const NarrowString kits = RemoveAbandonedUnpackedKits();
+    if (!kits.Empty()) {
+        const std::string escaped = EscapeControlCharacters(std::string(kits.Data(), kits.Length()));
         std::fprintf(stderr, "%s\n", escaped.c_str());
         log.Write("recovered an earlier run: " + escaped);
     }
@@ -47,7 +57,7 @@ void RecoverEarlierRuns(InstallLog& log, const LaunchOptions& options) {
 }
 
 int ReportUnopenableLog(const WideString& path, int systemError) {
-    const std::string line = ErrorLine(path, NarrowString("cannot open the log"), SystemErrorText(systemError));
+    const std::string line = ErrorLine(path, "cannot open the log", SystemErrorText(systemError).Data());
     std::fprintf(stderr, "%s\n", line.c_str());
     return kExitFailed;
 }

@@ -3,6 +3,8 @@
 #include "catalog/message_catalog.h"
 #include "session/console_text.h"
 #include "session/install_preparation.h"
+#include "session/preparation_context.h"
+#include "session/system_texts.h"
 #include "text/utf8.h"
 
 namespace tpl {
@@ -16,8 +18,18 @@ void PrintLine(std::FILE* out, const NarrowString& text) {
     PrintLine(out, std::string(text.Data(), text.Length()));
 }
 
-std::string PreparationErrorLine(const PreparationResult& result) {
-    return ErrorLine(result.errorPath, ConsoleCatalogText(result.errorTextId), result.errorReason);
+std::string PreparationErrorLine(const PreparationResult& result, size_t width) {
+    const int32_t language = ConsoleLanguage();
+    // A reason known by its number is told in the language of the line.
+    const std::string reason = result.errorErrno != 0 ? ReasonTextIn(language, result.errorErrno).Data()
+                                                      : std::string(result.errorReason.Data());
+    return ErrorLine(result.errorPath, PreparationErrorTextUtf8(language, result), reason, width);
+}
+
+size_t ConsoleWidth(bool terminal) {
+    // The width most terminals open with; prose is easier to read there
+    // than in lines that run to twice that.
+    return terminal ? 80 : 0;
 }
 
 std::string JsonString(const WideString& text) {
@@ -33,7 +45,10 @@ nlohmann::ordered_json ErrorJson(const WideString& path, const char* textId, con
 }
 
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {
-    return ErrorJson(result.errorPath, result.errorTextId, result.errorReason);
+    nlohmann::ordered_json error = ErrorJson(result.errorPath, result.errorTextId, result.errorReason);
+    // Naming the kit file given, as the line does.
+    error["message"] = PreparationErrorTextUtf8(kEnglishLanguageId, result);
+    return error;
 }
 
 }  // namespace tpl

@@ -1,6 +1,8 @@
 #include "session/entry_tally.h"
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
+#include "text/utf8.h"
 #include "text/path_text.h"
 #include "text/text_helpers.h"
 
@@ -11,12 +13,31 @@ std::string ChangeCountsLine(const ChangeCounts& counts) {
            std::to_string(counts.kept) + " kept";
 }
 
+std::string ChangeCountsText(int32_t languageId, const ChangeCounts& counts) {
+    const char* pattern = MessageCatalog::FindUtf8(languageId, "IDS_SUMMARY_COUNTS");
+    if (pattern == nullptr) return ChangeCountsLine(counts);
+    return WithNumbers(LanguageCode(languageId), pattern, {counts.added, counts.replaced, counts.kept});
+}
+
 namespace {
 // A page has room for a few names; the backup directory holds them all.
 constexpr size_t kNamedUnrestoredFiles = 2;
 
 WideString Number(uint32_t value) {
-    return FromInteger(static_cast<int32_t>(value), 10);
+    return GroupedNumberText(value);
+}
+
+// A path inside a sentence goes on a line of its own, where it can be
+// read (and broken) as the path it is.
+WideString PathOnItsOwnLine(const WideString& path) {
+    return WideString(u"\n") + path + WideString(u"\n");
+}
+
+void TrimBlanksAroundLineBreaks(WideString* text) {
+    ReplaceAll(*text, u" \n", u"\n");
+    ReplaceAll(*text, u"\n ", u"\n");
+    while (!text->Empty() && (*text)[0] == u'\n') *text = text->Substring(1);
+    while (!text->Empty() && (*text)[text->Length() - 1] == u'\n') *text = text->Substring(0, text->Length() - 1);
 }
 }  // namespace
 
@@ -97,8 +118,8 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     const ChangeCounts& changes = summary.changes;
     const uint32_t written = changes.added + changes.replaced;
     WideString report =
-        FormatPattern(MessageCatalog::GetText(written == 1 ? "IDS_SUCCESS_INSTALLED_ONE" : "IDS_SUCCESS_INSTALLED"),
-                      {Number(written), directory});
+        FormatPattern(CountText("IDS_SUCCESS_INSTALLED", written), {Number(written), PathOnItsOwnLine(directory)});
+    TrimBlanksAroundLineBreaks(&report);
     // A user's own newer copy stays where it is: the page says so.
     if (changes.replaced > 0 || changes.kept > 0) {
         report += u"\n";

@@ -18,8 +18,11 @@ struct ChangeCounts {
     uint32_t kept = 0;  // as new as the kit's copy, or newer
 };
 
-// "2 added, 1 replaced, 3 kept"
+// "2 added, 1 replaced, 3 kept": the fixed English form of logs and scripts.
 std::string ChangeCountsLine(const ChangeCounts& counts);
+// The same for a person, in a language of the catalog, its numbers grouped
+// as the language writes them (UTF-8).
+std::string ChangeCountsText(int32_t languageId, const ChangeCounts& counts);
 
 struct InstallSummary {
     ChangeCounts changes;
