@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Axtarıldığı yer:"},
     {"IDS_NOSPACE_TEMPDIR", "Müvəqqəti qovluq:"},
     {"IDS_NOSPACE_SIZES", "Lazım olan yer: %1 KB, boş: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Quraşdırma proqramının kilid qovluğu başqa istifadəçiyə məxsusdur:"},
+    {"IDS_LOCK_HELDBY", "%2 istifadəçisinin %1 nömrəli prosesi tərəfindən kilidlənib"},
+    {"IDS_LOCK_OWNEDBY", "sahibi: %1 istifadəçisi"},
 };
 
 }  // namespace tpl

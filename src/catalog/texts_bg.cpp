@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Търсено в:"},
     {"IDS_NOSPACE_TEMPDIR", "Временна папка:"},
     {"IDS_NOSPACE_SIZES", "Необходимо място: %1 КБ, свободно: %2 КБ"},
+    {"IDS_ERROR_LOCKTAKEN", "Папката за заключване на инсталиращата програма принадлежи на друг потребител:"},
+    {"IDS_LOCK_HELDBY", "заключена от процес %1 на потребител %2"},
+    {"IDS_LOCK_OWNEDBY", "собственик: потребител %1"},
 };
 
 }  // namespace tpl

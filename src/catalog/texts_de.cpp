@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Gesucht in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporäres Verzeichnis:"},
     {"IDS_NOSPACE_SIZES", "Benötigter Platz: %1 KB, frei: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Das Sperrverzeichnis des Installationsprogramms gehört einem anderen Benutzer:"},
+    {"IDS_LOCK_HELDBY", "gesperrt von Prozess %1 des Benutzers %2"},
+    {"IDS_LOCK_OWNEDBY", "Eigentümer: Benutzer %1"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Αναζητήθηκε στο:"},
     {"IDS_NOSPACE_TEMPDIR", "Προσωρινός κατάλογος:"},
     {"IDS_NOSPACE_SIZES", "Απαιτούμενος χώρος: %1 KB, ελεύθερος: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Ο κατάλογος κλειδωμάτων του προγράμματος εγκατάστασης ανήκει σε άλλον χρήστη:"},
+    {"IDS_LOCK_HELDBY", "κλειδωμένος από τη διεργασία %1 του χρήστη %2"},
+    {"IDS_LOCK_OWNEDBY", "κάτοχος: ο χρήστης %1"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Se buscó en:"},
     {"IDS_NOSPACE_TEMPDIR", "Directorio temporal:"},
     {"IDS_NOSPACE_SIZES", "Espacio necesario: %1 KB, libre: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "El directorio de bloqueos del programa de instalación pertenece a otro usuario:"},
+    {"IDS_LOCK_HELDBY", "bloqueado por el proceso %1 del usuario %2"},
+    {"IDS_LOCK_OWNEDBY", "propiedad del usuario %1"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Recherché dans\u00A0:"},
     {"IDS_NOSPACE_TEMPDIR", "Répertoire temporaire\u00A0:"},
     {"IDS_NOSPACE_SIZES", "Espace nécessaire\u00A0: %1\u00A0Ko, libre\u00A0: %2\u00A0Ko"},
+    {"IDS_ERROR_LOCKTAKEN", "Le répertoire de verrous du programme d'installation appartient à un autre utilisateur\u00A0:"},
+    {"IDS_LOCK_HELDBY", "verrouillé par le processus %1 de l'utilisateur %2"},
+    {"IDS_LOCK_OWNEDBY", "propriété de l'utilisateur %1"},
 };
 
 }  // namespace tpl

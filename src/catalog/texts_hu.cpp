@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Keresés helye:"},
     {"IDS_NOSPACE_TEMPDIR", "Ideiglenes könyvtár:"},
     {"IDS_NOSPACE_SIZES", "Szükséges hely: %1 KB, szabad: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "A telepítőprogram zárolási könyvtára egy másik felhasználóé:"},
+    {"IDS_LOCK_HELDBY", "zárolja: %1 folyamat (%2 felhasználó)"},
+    {"IDS_LOCK_OWNEDBY", "tulajdonos: %1 felhasználó"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Որոնվել է այստեղ:"},
     {"IDS_NOSPACE_TEMPDIR", "Ժամանակավոր թղթապանակ:"},
     {"IDS_NOSPACE_SIZES", "Անհրաժեշտ տեղ՝ %1 ԿԲ, ազատ՝ %2 ԿԲ"},
+    {"IDS_ERROR_LOCKTAKEN", "Տեղադրման ծրագրի կողպման թղթապանակը պատկանում է մեկ այլ օգտատիրոջ:"},
+    {"IDS_LOCK_HELDBY", "կողպված է %2 օգտատիրոջ %1 գործընթացի կողմից"},
+    {"IDS_LOCK_OWNEDBY", "սեփականատեր՝ %1 օգտատեր"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Cercato in:"},
     {"IDS_NOSPACE_TEMPDIR", "Directory temporanea:"},
     {"IDS_NOSPACE_SIZES", "Spazio necessario: %1 KB, libero: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "La directory dei lock del programma di installazione appartiene a un altro utente:"},
+    {"IDS_LOCK_HELDBY", "bloccata dal processo %1 dell'utente %2"},
+    {"IDS_LOCK_OWNEDBY", "di proprietà dell'utente %1"},
 };
 
 }  // namespace tpl

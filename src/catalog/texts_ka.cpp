@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "ძებნის ადგილი:"},
     {"IDS_NOSPACE_TEMPDIR", "დროებითი საქაღალდე:"},
     {"IDS_NOSPACE_SIZES", "საჭირო ადგილი: %1 KB, თავისუფალი: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "დაყენების პროგრამის დაბლოკვის საქაღალდე სხვა მომხმარებელს ეკუთვნის:"},
+    {"IDS_LOCK_HELDBY", "დაბლოკილია %2 მომხმარებლის %1 პროცესის მიერ"},
+    {"IDS_LOCK_OWNEDBY", "მფლობელი: მომხმარებელი %1"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Іздеу орны:"},
     {"IDS_NOSPACE_TEMPDIR", "Уақытша каталог:"},
     {"IDS_NOSPACE_SIZES", "Қажетті орын: %1 КБ, бос орын: %2 КБ"},
+    {"IDS_ERROR_LOCKTAKEN", "Орнату бағдарламасының құлыптау каталогы басқа пайдаланушыға тиесілі:"},
+    {"IDS_LOCK_HELDBY", "%2 пайдаланушысының %1 процесі құлыптаған"},
+    {"IDS_LOCK_OWNEDBY", "иесі: %1 пайдаланушысы"},
 };
 
 }  // namespace tpl

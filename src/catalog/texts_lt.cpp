@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Ieškota:"},
     {"IDS_NOSPACE_TEMPDIR", "Laikinasis katalogas:"},
     {"IDS_NOSPACE_SIZES", "Reikia vietos: %1 KB, laisva: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Diegimo programos užraktų katalogas priklauso kitam naudotojui:"},
+    {"IDS_LOCK_HELDBY", "užrakino procesas %1, naudotojas %2"},
+    {"IDS_LOCK_OWNEDBY", "savininkas: naudotojas %1"},
 };
 
 }  // namespace tpl

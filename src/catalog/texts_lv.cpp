@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Meklēts:"},
     {"IDS_NOSPACE_TEMPDIR", "Pagaidu direktorijs:"},
     {"IDS_NOSPACE_SIZES", "Nepieciešamā vieta: %1 KB, brīvā vieta: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Uzstādīšanas programmas bloķēšanas direktorija pieder citam lietotājam:"},
+    {"IDS_LOCK_HELDBY", "bloķējis process %1, lietotājs %2"},
+    {"IDS_LOCK_OWNEDBY", "īpašnieks: lietotājs %1"},
 };
 
 }  // namespace tpl

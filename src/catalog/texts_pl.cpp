@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Szukano w:"},
     {"IDS_NOSPACE_TEMPDIR", "Katalog tymczasowy:"},
     {"IDS_NOSPACE_SIZES", "Potrzebne miejsce: %1 KB, wolne: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Katalog blokad programu instalacyjnego należy do innego użytkownika:"},
+    {"IDS_LOCK_HELDBY", "zablokowany przez proces %1 użytkownika %2"},
+    {"IDS_LOCK_OWNEDBY", "właściciel: użytkownik %1"},
 };
 
 }  // namespace tpl

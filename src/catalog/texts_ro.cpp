@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Căutat în:"},
     {"IDS_NOSPACE_TEMPDIR", "Director temporar:"},
     {"IDS_NOSPACE_SIZES", "Spațiu necesar: %1 KB, liber: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Directorul de blocare al programului de instalare aparține altui utilizator:"},
+    {"IDS_LOCK_HELDBY", "blocat de procesul %1 al utilizatorului %2"},
+    {"IDS_LOCK_OWNEDBY", "proprietar: utilizatorul %1"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Файл искали в каталоге:"},
     {"IDS_NOSPACE_TEMPDIR", "Временный каталог:"},
     {"IDS_NOSPACE_SIZES", "Требуется места: %1 КБ, свободно: %2 КБ"},
+    {"IDS_ERROR_LOCKTAKEN", "Каталог блокировок программы установки принадлежит другому пользователю:"},
+    {"IDS_LOCK_HELDBY", "заблокирован процессом %1 пользователя %2"},
+    {"IDS_LOCK_OWNEDBY", "владелец — пользователь %1"},
 };
 
 }  // namespace tpl

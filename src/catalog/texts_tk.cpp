@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Gözlenen ýeri:"},
     {"IDS_NOSPACE_TEMPDIR", "Wagtlaýyn katalog:"},
     {"IDS_NOSPACE_SIZES", "Gerek ýer: %1 KB, boş ýer: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Gurnama programmasynyň gulp katalogy başga ulanyja degişli:"},
+    {"IDS_LOCK_HELDBY", "%2 ulanyjynyň %1 belgili prosesi tarapyndan gulplandy"},
+    {"IDS_LOCK_OWNEDBY", "eýesi: %1 ulanyjy"},
 };
 
 }  // namespace tpl

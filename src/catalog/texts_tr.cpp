@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Arandığı yer:"},
     {"IDS_NOSPACE_TEMPDIR", "Geçici dizin:"},
     {"IDS_NOSPACE_SIZES", "Gereken alan: %1 KB, boş alan: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Yükleme programının kilit dizini başka bir kullanıcıya ait:"},
+    {"IDS_LOCK_HELDBY", "%2 kullanıcısının %1 numaralı işlemi tarafından kilitlendi"},
+    {"IDS_LOCK_OWNEDBY", "sahibi: %1 kullanıcısı"},
 };
 
 }  // namespace tpl

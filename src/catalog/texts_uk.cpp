@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Файл шукали в каталозі:"},
     {"IDS_NOSPACE_TEMPDIR", "Тимчасовий каталог:"},
     {"IDS_NOSPACE_SIZES", "Потрібно місця: %1 КБ, вільно: %2 КБ"},
+    {"IDS_ERROR_LOCKTAKEN", "Каталог блокувань програми встановлення належить іншому користувачеві:"},
+    {"IDS_LOCK_HELDBY", "заблоковано процесом %1 користувача %2"},
+    {"IDS_LOCK_OWNEDBY", "власник — користувач %1"},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Đã tìm trong:"},
     {"IDS_NOSPACE_TEMPDIR", "Thư mục tạm:"},
     {"IDS_NOSPACE_SIZES", "Dung lượng cần: %1 KB, còn trống: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "Thư mục khóa của chương trình cài đặt thuộc về một người dùng khác:"},
+    {"IDS_LOCK_HELDBY", "bị khóa bởi tiến trình %1 của người dùng %2"},
+    {"IDS_LOCK_OWNEDBY", "thuộc sở hữu của người dùng %1"},
 };
 
 }  // namespace tpl

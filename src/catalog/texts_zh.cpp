@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "查找位置："},
     {"IDS_NOSPACE_TEMPDIR", "临时目录："},
     {"IDS_NOSPACE_SIZES", "所需空间：%1 KB，可用空间：%2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "安装程序的锁目录属于另一个用户："},
+    {"IDS_LOCK_HELDBY", "被用户 %2 的进程 %1 锁定"},
+    {"IDS_LOCK_OWNEDBY", "所有者：用户 %1"},
 };
 
 }  // namespace tpl

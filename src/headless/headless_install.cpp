@@ -14,6 +14,7 @@
 #include "session/install_preparation.h"
 #include "session/install_session.h"
 #include "text/path_text.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -47,13 +48,21 @@ struct Failure {
     WideString path;
     const char* textId;
     NarrowString reason;
+    bool lockRefused = false;
 };
 
 Failure FailureOf(InstallSession& session) {
     int systemErrno = 0;
-    Failure failure{session.FailurePath(&systemErrno), FailureTextId(session.Code()), NarrowString()};
-    // Another run's lock says it all; its errno would only confuse.
-    if (session.Code() != ERROR_LOCK_VIOLATION) failure.reason = SystemErrorText(systemErrno);
+    Failure failure{session.FailurePath(&systemErrno), FailureTextId(session.Code()), NarrowString(), false};
+    // A refused lock says who holds it; its errno would only confuse.
+    const char* textId = nullptr;
+    const WideString holder = session.FailureReason(&textId);
+    failure.lockRefused = textId != nullptr;
+    if (textId != nullptr) failure.textId = textId;
+    if (!holder.Empty())
+        failure.reason = ToUtf8(holder);
+    else if (session.Code() != ERROR_LOCK_VIOLATION)
+        failure.reason = SystemErrorText(systemErrno);
     return failure;
 }
 
@@ -151,6 +160,11 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
         case InstallOutcome::Failed: {
             const Failure failure = FailureOf(session);
             PrintLine(messages_, ErrorLine(failure.path, ConsoleCatalogText(failure.textId), failure.reason));
+            if (log_ && failure.lockRefused) {
+                const NarrowString path = ToUtf8(failure.path);
+                log_->Write("lock refused: " + EscapeControlCharacters(std::string(path.Data(), path.Length())) +
+                            (failure.reason.Empty() ? std::string() : std::string(", ") + failure.reason.Data()));
+            }
             TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_ERROR_FINISH");
             json_["error"] = ErrorJson(failure.path, failure.textId, failure.reason);
             break;

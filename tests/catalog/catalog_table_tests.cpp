@@ -98,6 +98,9 @@ const CatalogText kEnglish[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Looked for it in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporary directory:"},
     {"IDS_NOSPACE_SIZES", "Space needed: %1 KB, free: %2 KB"},
+    {"IDS_ERROR_LOCKTAKEN", "The lock directory of the installation program belongs to another user:"},
+    {"IDS_LOCK_HELDBY", "held by process %1 of user %2"},
+    {"IDS_LOCK_OWNEDBY", "owned by user %1"},
 };
 
 // Characters, not bytes: the texts are UTF-8.
