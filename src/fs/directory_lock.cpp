@@ -147,7 +147,9 @@ uint32_t DirectoryLock::LockFiles(int lockDirectory, const std::string& canonica
         }
         const WideString busy =
             own ? BusyAtOrBelow(lockDirectory, canonical, directory) : PathFromBytes(paths[i].c_str());
-        return Refuse(ERROR_LOCK_VIOLATION, busy, fd, own);
+        const uint32_t code = Refuse(ERROR_LOCK_VIOLATION, busy, fd, own);
+        Release();
+        return code;
     }
     return ERROR_SUCCESS;
 }
@@ -164,14 +166,29 @@ uint32_t DirectoryLock::LockDirectories(const std::string& canonical, const Wide
         if (fd < 0) continue;
         descriptors_.emplace_back(fd);
         if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK) continue;
-        return Refuse(ERROR_LOCK_VIOLATION, own ? directory : PathFromBytes(paths[i].c_str()), fd, own);
+        const uint32_t code = Refuse(ERROR_LOCK_VIOLATION, own ? directory : PathFromBytes(paths[i].c_str()), fd, own);
+        Release();
+        return code;
+    }
+    return ERROR_SUCCESS;
+}
+
+uint32_t DirectoryLock::HoldMade(const std::vector<WideString>& made) {
+    for (size_t i = 0; i < made.size(); ++i) {
+        const bool own = i + 1 == made.size();
+        const std::string path = fs_detail::NativePath(made[i]);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        descriptors_.emplace_back(fd);
+        if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK) continue;
+        // Kept: the run that made them still has to take them away again.
+        return Refuse(ERROR_LOCK_VIOLATION, made[i], fd, own);
     }
     return ERROR_SUCCESS;
 }
 
 uint32_t DirectoryLock::Refuse(uint32_t code, const WideString& busy, int lockedFile, bool wantedExclusive) {
     const fs_detail::LockOwnerProcess owner = fs_detail::FindLockOwner(lockedFile, wantedExclusive);
-    Release();
     busy_ = busy;
     holder_.pid = static_cast<int32_t>(owner.pid);
     holder_.userKnown = owner.uidKnown;

@@ -57,6 +57,12 @@ public:
     // the directory itself or, when it does not exist, its nearest existing
     // parent, where the missing part is to be made. As Lock otherwise.
     [[nodiscard]] uint32_t LockNearest(const tpl::WideString& directory, tpl::WideString* locked);
+    // After LockNearest, once the missing directories are made (made: the
+    // outermost first, the directory itself last): holds them as the
+    // directories of a locked tree are held, so that runs of other users
+    // that come after meet this one there. 0, or ERROR_LOCK_VIOLATION as for
+    // Lock when one came first (what is held stays held).
+    [[nodiscard]] uint32_t HoldMade(const std::vector<tpl::WideString>& made);
     // Hands the lock over to other, releasing what other held.
     void MoveTo(DirectoryLock* other) noexcept;
     void Release() noexcept;

@@ -4,6 +4,7 @@
 // destination, and names planted in a shared temporary directory.
 #include <csignal>
 #include <fcntl.h>
+#include <pwd.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/file.h>
@@ -117,6 +118,9 @@ TEST_F(EngineBoundaryTest, RunIntoADirectoryAnotherRunOverlapsIsRefusedBeforeAny
     {
         HeldLock otherUser(target_);  // a run of another user meets on the directory itself
         EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
+        // The wizard's box names the holder below the directory.
+        EXPECT_EQ(Narrow(status_.ReadFailureDetail()),
+                  target_ + "/\nheld by process " + std::to_string(getpid()) + " of user " + getpwuid(geteuid())->pw_name);
     }
     // New siblings leave each other alone, as do runs whose holders have gone.
     DirectoryLock sibling;

@@ -230,6 +230,7 @@ TEST_F(DirectoryLockTest, OtherUsersRunsAndReadersLocksAreMetAndTheirHolderNamed
     // The other user reaches the directories and keeps its own lock files.
     ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
     ASSERT_EQ(::chmod(Path("tmp").c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(Path("cc").c_str(), 0777), 0);
     const std::string real = std::filesystem::canonical(root_).string();
     const auto flockOf = [](const std::string& path) {
         return [path] {
@@ -257,6 +258,14 @@ TEST_F(DirectoryLockTest, OtherUsersRunsAndReadersLocksAreMetAndTheirHolderNamed
         {"a run into a directory above", runInto("t"), "t/sub", ERROR_LOCK_VIOLATION, real + "/t"},
         {"a run into a directory below", runInto("t/sub"), "t", ERROR_LOCK_VIOLATION,
          asRoot ? Path("t") : real + "/t/sub"},
+        {"a run into a directory it made",
+         [this] {
+             static DirectoryLock lock;
+             WideString locked;
+             return lock.LockNearest(WPath("cc/made"), &locked) == 0 && ::mkdir(Path("cc/made").c_str(), 0755) == 0 &&
+                    lock.HoldMade({WPath("cc/made")}) == 0;
+         },
+         "cc/made/sub", ERROR_LOCK_VIOLATION, real + "/cc/made"},
         {"a run into a sibling", runInto("cc/t1"), "cc/t2", 0, ""},
     };
     for (const auto& c : cases) {
