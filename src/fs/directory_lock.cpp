@@ -157,32 +157,32 @@ uint32_t DirectoryLock::LockFiles(int lockDirectory, const std::string& canonica
 uint32_t DirectoryLock::LockDirectories(const std::string& canonical, const WideString& directory) {
     std::vector<std::string> paths = DirectoriesAbove(canonical);
     paths.push_back(canonical);
+    std::vector<WideString> names;
+    for (const std::string& path : paths) names.push_back(PathFromBytes(path.c_str()));
+    names.back() = directory;
+    const uint32_t code = HoldDirectories(paths, names);
+    if (code != 0) Release();
+    return code;
+}
+
+uint32_t DirectoryLock::HoldMade(const std::vector<WideString>& made) {
+    std::vector<std::string> paths;
+    for (const WideString& path : made) paths.push_back(fs_detail::NativePath(path));
+    // Kept on a refusal: the run that made them still has to take them away.
+    return HoldDirectories(paths, made);
+}
+
+uint32_t DirectoryLock::HoldDirectories(const std::vector<std::string>& paths, const std::vector<WideString>& names) {
     descriptors_.reserve(descriptors_.size() + paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
         const bool own = i + 1 == paths.size();
         // Missing (yet), or not to be read by this user: another's run
         // there is met on the lock files, or not at all.
-        const int fd = ::open(paths[i].c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::open(paths[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         descriptors_.emplace_back(fd);
         if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK) continue;
-        const uint32_t code = Refuse(ERROR_LOCK_VIOLATION, own ? directory : PathFromBytes(paths[i].c_str()), fd, own);
-        Release();
-        return code;
-    }
-    return ERROR_SUCCESS;
-}
-
-uint32_t DirectoryLock::HoldMade(const std::vector<WideString>& made) {
-    for (size_t i = 0; i < made.size(); ++i) {
-        const bool own = i + 1 == made.size();
-        const std::string path = fs_detail::NativePath(made[i]);
-        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        descriptors_.emplace_back(fd);
-        if (::flock(fd, (own ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK) continue;
-        // Kept: the run that made them still has to take them away again.
-        return Refuse(ERROR_LOCK_VIOLATION, made[i], fd, own);
+        return Refuse(ERROR_LOCK_VIOLATION, names[i], fd, own);
     }
     return ERROR_SUCCESS;
 }

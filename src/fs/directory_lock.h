@@ -84,6 +84,9 @@ private:
     uint32_t LockFiles(int lockDirectory, const std::string& canonical, const tpl::WideString& directory, bool create,
                        bool* unlockable);
     uint32_t LockDirectories(const std::string& canonical, const tpl::WideString& directory);
+    // Shared locks on the directories at paths, an exclusive one on the last;
+    // a refusal names the directory by names[i].
+    uint32_t HoldDirectories(const std::vector<std::string>& paths, const std::vector<tpl::WideString>& names);
     uint32_t Refuse(uint32_t code, const tpl::WideString& busy, int lockedFile, bool wantedExclusive);
 
     std::vector<UniqueFileHandle> descriptors_;
