@@ -14,16 +14,13 @@ WideString Text(const char* id, int32_t languageId) {
     return FromUtf8(text != nullptr ? text : "");
 }
 
-WideString UserText(const LockHolder& holder) {
-    return holder.userName.Empty() ? FromInteger(static_cast<int32_t>(holder.uid), 10) : holder.userName;
-}
 }  // namespace
 
 WideString LockHolderText(const LockHolder& holder, bool lockDirectory, int32_t languageId) {
     if (lockDirectory)
-        return holder.userKnown ? FormatPattern(Text("IDS_LOCK_OWNEDBY", languageId), {UserText(holder)}) : WideString();
+        return holder.userKnown ? FormatPattern(Text("IDS_LOCK_OWNEDBY", languageId), {holder.userName}) : WideString();
     if (holder.pid == 0) return WideString();
-    const WideString user = holder.userKnown ? UserText(holder) : WideString(u"?");
+    const WideString user = holder.userKnown ? holder.userName : WideString(u"?");
     return FormatPattern(Text("IDS_LOCK_HELDBY", languageId), {FromInteger(holder.pid, 10), user});
 }
 

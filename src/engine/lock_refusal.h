@@ -17,9 +17,9 @@ struct LockRefusal {
 // the lock did not name.
 LockRefusal DescribeLockRefusal(uint32_t code, const DirectoryLock& lock, const WideString& target);
 
-// The holder in words: "held by process 4242 of user ann" for a lock,
-// "owned by user ann" for a lock directory; the uid where the user has no
-// name; empty when nothing is known. In the current language, or in
+// The holder in words: "held by process 4242 of user ann (uid 1000)" for a
+// lock, "owned by user ann (uid 1000)" for a lock directory; empty when
+// nothing is known. In the current language, or in
 // languageId's when that is not negative.
 WideString LockHolderText(const LockHolder& holder, bool lockDirectory, int32_t languageId = -1);
 

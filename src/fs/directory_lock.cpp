@@ -15,6 +15,7 @@
 #include "fs/native_path.h"
 #include "fs/tree_lock_files.h"
 #include "fs/unique_file_handle.h"
+#include "fs/user_names.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 
@@ -108,7 +109,7 @@ uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
         busy_ = PathFromBytes(taken.path.c_str());
         holder_.userKnown = taken.ownerKnown;
         holder_.uid = taken.owner;
-        if (taken.ownerKnown) holder_.userName = PathFromBytes(fs_detail::UserNameOf(taken.owner).c_str());
+        if (taken.ownerKnown) holder_.userName = PathFromBytes(UserName(taken.owner).c_str());
         return fs_detail::StoreErrorWithErrno(ERROR_ACCESS_DENIED, err);
     }
     if (lockDirectories.empty()) return fs_detail::StoreErrno(errno);
@@ -193,7 +194,7 @@ uint32_t DirectoryLock::Refuse(uint32_t code, const WideString& busy, int locked
     holder_.pid = static_cast<int32_t>(owner.pid);
     holder_.userKnown = owner.uidKnown;
     holder_.uid = owner.uid;
-    if (owner.uidKnown) holder_.userName = PathFromBytes(fs_detail::UserNameOf(owner.uid).c_str());
+    if (owner.uidKnown) holder_.userName = PathFromBytes(UserName(owner.uid).c_str());
     return fs_detail::StoreError(code);
 }
 

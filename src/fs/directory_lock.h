@@ -35,7 +35,7 @@ struct LockHolder {
     int32_t pid = 0;  // 0 when no process is known
     bool userKnown = false;
     uint32_t uid = 0;
-    tpl::WideString userName;  // empty when the system has no name for uid
+    tpl::WideString userName;  // "name (uid N)", or "uid N" for a user without a name
 };
 
 class DirectoryLock {

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <pwd.h>
 #include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -242,15 +241,6 @@ LockOwnerProcess FindLockOwner(int fd, bool wantedExclusive) {
     found.uidKnown = found.pid != 0 && ::stat(entry.c_str(), &process) == 0;
     if (found.uidKnown) found.uid = static_cast<uint32_t>(process.st_uid);
     return found;
-}
-
-std::string UserNameOf(uint32_t uid) {
-    std::vector<char> buffer(16384);
-    struct passwd entry;
-    struct passwd* result = nullptr;
-    if (::getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &result) != 0 || result == nullptr)
-        return std::string();
-    return result->pw_name;
 }
 
 }  // namespace fs_detail

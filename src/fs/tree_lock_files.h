@@ -43,9 +43,6 @@ struct LockOwnerProcess {
 };
 LockOwnerProcess FindLockOwner(int fd, bool wantedExclusive);
 
-// The user's name in the password database, or empty.
-std::string UserNameOf(uint32_t uid);
-
 // The lock file for a canonical directory path in the lock directory, made
 // if missing and holding the path it stands for. -1 with errno on failure.
 // With create false nothing is made: -1 with ENOENT when it is missing.

@@ -2,7 +2,6 @@
 // tools it protects, permission bits, and journal files with their lock.
 #include <csignal>
 #include <functional>
-#include <pwd.h>
 #include <sys/file.h>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,6 +17,7 @@
 #include "fs/interruption.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
+#include "fs/user_names.h"
 #include "fs/run_program.h"
 #include "fs_test_support.h"
 
@@ -215,11 +215,6 @@ private:
     int release_ = -1;
     bool taken_ = false;
 };
-
-std::string UserName(uint32_t uid) {
-    const struct passwd* entry = getpwuid(uid);
-    return entry != nullptr ? entry->pw_name : "";
-}
 
 // Runs of different users exclude each other when their directories are one
 // or nest, as runs of one user do; and anybody who may read a directory can

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -19,6 +18,7 @@
 #include "catalog/message_catalog.h"
 #include "fs/directory_lock.h"
 #include "fs/interruption.h"
+#include "fs/user_names.h"
 #include "session/install_log.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
@@ -251,7 +251,7 @@ TEST_F(HeadlessInstallTest, ARefusedLockIsNamedWithItsHolderAndNothingIsChanged)
     const std::string target = Path("templates");
     WriteFile(target + "/keep.cfg", "the user's");
     WriteKit({{u"a.cfg", 0, "alpha"}});
-    const std::string me = getpwuid(geteuid()) != nullptr ? getpwuid(geteuid())->pw_name : "";
+    const std::string me = UserName(geteuid());
     const std::string taken = tmp_ + "/.wz4lock-" + std::to_string(geteuid());
     DirectoryLock otherRun;
     struct Case {
@@ -274,7 +274,7 @@ TEST_F(HeadlessInstallTest, ARefusedLockIsNamedWithItsHolderAndNothingIsChanged)
              ASSERT_EQ(chmod(home_.c_str(), 0775), 0);
          },
          1, taken, "The lock directory of the installation program belongs to another user",
-         "owned by user " + std::string(getpwuid(65534) != nullptr ? getpwuid(65534)->pw_name : "65534")},
+         "owned by user " + UserName(65534)},
     };
     for (const Case& c : cases) {
         if (c.asRootOnly && geteuid() != 0) continue;
@@ -352,7 +352,7 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
     const std::string launcher = home_ + "/.Vq/pivotrun/pivotrun.cfg";
     DirectoryLock otherRun;
     const std::string taken = tmp_ + "/.wz4lock-" + std::to_string(geteuid());
-    const std::string me = getpwuid(geteuid()) != nullptr ? getpwuid(geteuid())->pw_name : "";
+    const std::string me = UserName(geteuid());
     struct Case {
         const char* name;
         std::function<void()> arrange;
@@ -382,8 +382,7 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
              ASSERT_EQ(chmod(home_.c_str(), 0775), 0);
          },
          1,
-         "/.wz4lock-0 is another user's and no other can be had (owned by user " +
-             std::string(getpwuid(65534) != nullptr ? getpwuid(65534)->pw_name : "65534") + ")"},
+         "/.wz4lock-0 is another user's and no other can be had (owned by user " + UserName(65534) + ")"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
