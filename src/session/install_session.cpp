@@ -47,9 +47,11 @@ void InstallSession::SetPaused(bool paused) {
 
 WideString InstallSession::FailureDetail() {
     const WideString detail = status_.ReadFailureDetail();
-    // A text that names the path already (a busy directory) and has no
-    // system reason to add needs no second line saying the same.
-    if (!detail.Empty() && text_.Contains(detail)) return WideString();
+    const WideString path = status_.ReadFailurePath(nullptr);
+    // A text that names the path already (a busy directory) needs it no
+    // second time: only what it adds (who holds the lock), if anything.
+    if (!path.Empty() && text_.Contains(path) && detail.Substring(0, path.Length()) == path)
+        return detail.Length() > path.Length() + 1 ? detail.Substring(path.Length() + 1) : WideString();
     return detail;
 }
 
