@@ -227,7 +227,8 @@ LockOwnerProcess FindLockOwner(int fd, bool wantedExclusive) {
         if (std::sscanf(line, "%*[^:]: %15s %15s %15s %lu %x:%x:%lu", kind, advisory, access, &pid, &major, &minor,
                         &inode) != 7)
             continue;
-        if (inode != status.st_ino || pid == 0) continue;
+        // Only flock() locks refuse one another; byte-range locks and leases do not.
+        if (std::strcmp(kind, "FLOCK") != 0 || inode != status.st_ino || pid == 0) continue;
         if (!wantedExclusive && std::strcmp(access, "WRITE") != 0) continue;
         if (major == ::major(status.st_dev) && minor == ::minor(status.st_dev))
             found.pid = static_cast<pid_t>(pid);
