@@ -12,8 +12,10 @@
 // lock directory found there is always locked as well, so that a run started
 // after the taken name was cleared still meets one started before.
 //
-// Runs of different users meet on the existing directories themselves: a
-// shared lock on each one above, an exclusive one on the directory itself.
+// Runs of different users meet on the directories themselves, where they
+// exist and can be read: a shared lock on each one above, an exclusive one on
+// the directory itself; the directories a run makes are held from the moment
+// they exist (HoldMade).
 // Anybody who may read a directory may lock it too, and so keep
 // installations out of it and below it; such a refusal names the process
 // and the user that hold the lock, so that they can be asked or ended.
