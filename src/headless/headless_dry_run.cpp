@@ -2,6 +2,8 @@
 // would start, printed as lines or as one JSON document, with nothing changed.
 #include <string>
 
+#include "catalog/message_catalog.h"
+#include "engine/lock_refusal.h"
 #include "fs/last_error.h"
 #include "headless/headless_install.h"
 #include "headless/headless_report.h"
@@ -12,6 +14,7 @@
 #include "session/install_outcome.h"
 #include "session/install_plan.h"
 #include "text/text_helpers.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -29,9 +32,31 @@ std::string SpaceLine(const InstallPlan& plan) {
     return plan.SpaceSuffices() ? line : line + " (not enough)";
 }
 
+// Who holds the lock in the way, in the plan's own words (English).
+std::string HolderText(const InstallPlan& plan) {
+    const NarrowString text = ToUtf8(LockHolderText(plan.lockHolder, plan.lockTaken, kEnglishLanguageId));
+    return std::string(text.Data(), text.Length());
+}
+
 std::string LockLine(const InstallPlan& plan) {
-    return "lock: " + Bytes(plan.lockDirectory) +
-           (plan.lockBusy ? " is held by another installation" : " is free");
+    std::string line = "lock: " + Bytes(plan.lockDirectory);
+    if (!plan.lockBusy && !plan.lockTaken) return line + " is free";
+    line += plan.lockBusy ? " is held by another installation" : " is another user's and no other can be had";
+    const std::string holder = HolderText(plan);
+    return holder.empty() ? line : line + " (" + EscapeControlCharacters(holder) + ")";
+}
+
+nlohmann::ordered_json LockJson(const InstallPlan& plan) {
+    nlohmann::ordered_json lock = {{"directory", JsonString(plan.lockDirectory)},
+                                   {"available", !plan.lockBusy && !plan.lockTaken}};
+    if (!plan.lockBusy && !plan.lockTaken) return lock;
+    const LockHolder& holder = plan.lockHolder;
+    lock["lockDirectoryTaken"] = plan.lockTaken;
+    lock["holder"] = {{"pid", holder.pid != 0 ? nlohmann::ordered_json(holder.pid) : nlohmann::ordered_json()},
+                      {"uid", holder.userKnown ? nlohmann::ordered_json(holder.uid) : nlohmann::ordered_json()},
+                      {"user", holder.userName.Empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(JsonString(holder.userName))},
+                      {"text", HolderText(plan)}};
+    return lock;
 }
 
 std::string LauncherLine(const LauncherFileCheck& file) {
@@ -71,7 +96,7 @@ nlohmann::ordered_json PlanJson(const InstallPlan& plan, const KitReader& kit) {
             {"entries", PlanEntriesJson(plan.entries)},
             {"summary", PlanSummaryJson(plan.entries)},
             {"space", space},
-            {"lock", {{"directory", JsonString(plan.lockDirectory)}, {"available", !plan.lockBusy}}},
+            {"lock", LockJson(plan)},
             {"launcherFiles", launcherFiles}};
 }
 

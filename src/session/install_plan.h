@@ -5,6 +5,7 @@
 // action, the space it needs, the directory's lock, the launcher files.
 #include <cstdint>
 #include <vector>
+#include "fs/directory_lock.h"
 #include "kit/kit_plan.h"
 #include "kit/kit_reader.h"
 #include "session/install_preparation.h"
@@ -25,9 +26,12 @@ struct InstallPlan {
     uint64_t freeBytes = 0;
     bool freeKnown = false;
     // The directory the installation would lock, and whether another one
-    // holds it now.
+    // holds it now (lockHolder: who); when no lock directory can be had,
+    // lockTaken, with the taken one in lockDirectory and its owner.
     WideString lockDirectory;
     bool lockBusy = false;
+    bool lockTaken = false;
+    LockHolder lockHolder;
     std::vector<LauncherFileCheck> launcherFiles;
 
     bool Ready() const { return preparation.errorTextId == nullptr && !preparation.interrupted; }
