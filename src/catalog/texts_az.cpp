@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Axtarıldığı yer:"},
     {"IDS_NOSPACE_TEMPDIR", "Müvəqqəti qovluq:"},
     {"IDS_NOSPACE_SIZES", "Lazım olan yer: %1 KB, boş: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Paylama dəsti imzalanmayıb, burada isə yalnız etibarlı açarla imzalanmış dəstlər qəbul edilir."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Paylama dəstinin imzası etibarsızdır: dəst imzalandıqdan sonra dəyişdirilib və ya açar etibarlı deyil."},
+    {"IDS_ERROR_TRUSTEDKEY", "Etibarlı açar faylı oxuna bilmir və ya minisign açıq açarı deyil."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_bg[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Търсено в:"},
     {"IDS_NOSPACE_TEMPDIR", "Временна папка:"},
     {"IDS_NOSPACE_SIZES", "Необходимо място: %1 КБ, свободно: %2 КБ"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Дистрибутивният пакет не е подписан, а тук се приемат само пакети, подписани с доверен ключ."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Подписът на дистрибутивния пакет е невалиден: пакетът е променен след подписването или ключът не е доверен."},
+    {"IDS_ERROR_TRUSTEDKEY", "Файл с доверен ключ не може да бъде прочетен или не е публичен ключ на minisign."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Gesucht in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporäres Verzeichnis:"},
     {"IDS_NOSPACE_SIZES", "Benötigter Platz: %1 KB, frei: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Das Distributionspaket ist nicht signiert, hier werden aber nur Pakete angenommen, die mit einem vertrauenswürdigen Schlüssel signiert sind."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Die Signatur des Distributionspakets ist ungültig: Das Paket wurde nach dem Signieren verändert, oder der Schlüssel ist nicht vertrauenswürdig."},
+    {"IDS_ERROR_TRUSTEDKEY", "Eine Datei mit einem vertrauenswürdigen Schlüssel kann nicht gelesen werden oder ist kein öffentlicher minisign-Schlüssel."},
 };
 
 }  // namespace tpl

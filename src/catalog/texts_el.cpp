@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_el[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Αναζητήθηκε στο:"},
     {"IDS_NOSPACE_TEMPDIR", "Προσωρινός κατάλογος:"},
     {"IDS_NOSPACE_SIZES", "Απαιτούμενος χώρος: %1 KB, ελεύθερος: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Το πακέτο διανομής δεν είναι υπογεγραμμένο, αλλά εδώ γίνονται δεκτά μόνο πακέτα υπογεγραμμένα με έμπιστο κλειδί."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Η υπογραφή του πακέτου διανομής δεν είναι έγκυρη: το πακέτο άλλαξε μετά την υπογραφή ή το κλειδί δεν είναι έμπιστο."},
+    {"IDS_ERROR_TRUSTEDKEY", "Ένα αρχείο έμπιστου κλειδιού δεν μπορεί να διαβαστεί ή δεν είναι δημόσιο κλειδί minisign."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Looked for it in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporary directory:"},
     {"IDS_NOSPACE_SIZES", "Space needed: %1 KB, free: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "The distribution kit is not signed, but only kits signed with a trusted key are accepted here."},
+    {"IDS_ERROR_SIGNATUREINVALID", "The signature of the distribution kit is not valid: the kit was changed after signing, or the key is not trusted."},
+    {"IDS_ERROR_TRUSTEDKEY", "A trusted key file cannot be read or is not a minisign public key."},
 };
 
 }  // namespace tpl

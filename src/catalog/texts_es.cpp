@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Se buscó en:"},
     {"IDS_NOSPACE_TEMPDIR", "Directorio temporal:"},
     {"IDS_NOSPACE_SIZES", "Espacio necesario: %1 KB, libre: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "El paquete de distribución no está firmado, pero aquí solo se aceptan paquetes firmados con una clave de confianza."},
+    {"IDS_ERROR_SIGNATUREINVALID", "La firma del paquete de distribución no es válida: el paquete se modificó después de firmarse o la clave no es de confianza."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un archivo de clave de confianza no se puede leer o no es una clave pública de minisign."},
 };
 
 }  // namespace tpl

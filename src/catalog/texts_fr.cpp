@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Recherché dans\u00A0:"},
     {"IDS_NOSPACE_TEMPDIR", "Répertoire temporaire\u00A0:"},
     {"IDS_NOSPACE_SIZES", "Espace nécessaire\u00A0: %1\u00A0Ko, libre\u00A0: %2\u00A0Ko"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Le kit de distribution n'est pas signé, mais seuls les kits signés avec une clé de confiance sont acceptés ici."},
+    {"IDS_ERROR_SIGNATUREINVALID", "La signature du kit de distribution n'est pas valide\u00A0: le kit a été modifié après la signature, ou la clé n'est pas de confiance."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un fichier de clé de confiance ne peut pas être lu ou n'est pas une clé publique minisign."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Keresés helye:"},
     {"IDS_NOSPACE_TEMPDIR", "Ideiglenes könyvtár:"},
     {"IDS_NOSPACE_SIZES", "Szükséges hely: %1 KB, szabad: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "A terjesztési csomag nincs aláírva, itt azonban csak megbízható kulccsal aláírt csomagok fogadhatók el."},
+    {"IDS_ERROR_SIGNATUREINVALID", "A terjesztési csomag aláírása érvénytelen: a csomagot az aláírás után módosították, vagy a kulcs nem megbízható."},
+    {"IDS_ERROR_TRUSTEDKEY", "Egy megbízható kulcsot tartalmazó fájl nem olvasható, vagy nem minisign nyilvános kulcs."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_hy[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Որոնվել է այստեղ:"},
     {"IDS_NOSPACE_TEMPDIR", "Ժամանակավոր թղթապանակ:"},
     {"IDS_NOSPACE_SIZES", "Անհրաժեշտ տեղ՝ %1 ԿԲ, ազատ՝ %2 ԿԲ"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Բաշխման փաթեթը ստորագրված չէ, իսկ այստեղ ընդունվում են միայն վստահելի բանալիով ստորագրված փաթեթներ։"},
+    {"IDS_ERROR_SIGNATUREINVALID", "Բաշխման փաթեթի ստորագրությունն անվավեր է։ Փաթեթը փոխվել է ստորագրելուց հետո, կամ բանալին վստահելի չէ։"},
+    {"IDS_ERROR_TRUSTEDKEY", "Վստահելի բանալու ֆայլը հնարավոր չէ կարդալ, կամ այն minisign-ի բաց բանալի չէ։"},
 };
 
 }  // namespace tpl

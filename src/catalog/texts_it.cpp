@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Cercato in:"},
     {"IDS_NOSPACE_TEMPDIR", "Directory temporanea:"},
     {"IDS_NOSPACE_SIZES", "Spazio necessario: %1 KB, libero: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Il pacchetto di distribuzione non è firmato, ma qui si accettano solo pacchetti firmati con una chiave attendibile."},
+    {"IDS_ERROR_SIGNATUREINVALID", "La firma del pacchetto di distribuzione non è valida: il pacchetto è stato modificato dopo la firma, oppure la chiave non è attendibile."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un file di chiave attendibile non può essere letto o non è una chiave pubblica minisign."},
 };
 
 }  // namespace tpl

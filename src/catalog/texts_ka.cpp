@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_ka[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "ძებნის ადგილი:"},
     {"IDS_NOSPACE_TEMPDIR", "დროებითი საქაღალდე:"},
     {"IDS_NOSPACE_SIZES", "საჭირო ადგილი: %1 KB, თავისუფალი: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "დისტრიბუციის პაკეტი ხელმოწერილი არ არის, აქ კი მხოლოდ სანდო გასაღებით ხელმოწერილი პაკეტები მიიღება."},
+    {"IDS_ERROR_SIGNATUREINVALID", "დისტრიბუციის პაკეტის ხელმოწერა არასწორია: პაკეტი ხელმოწერის შემდეგ შეიცვალა, ან გასაღები სანდო არ არის."},
+    {"IDS_ERROR_TRUSTEDKEY", "სანდო გასაღების ფაილის წაკითხვა შეუძლებელია, ან ის არ არის minisign-ის საჯარო გასაღები."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_kk[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Іздеу орны:"},
     {"IDS_NOSPACE_TEMPDIR", "Уақытша каталог:"},
     {"IDS_NOSPACE_SIZES", "Қажетті орын: %1 КБ, бос орын: %2 КБ"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Дистрибутивке қол қойылмаған, ал мұнда тек сенімді кілтпен қол қойылған дистрибутивтер қабылданады."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Дистрибутивтің қолтаңбасы жарамсыз: дистрибутив қол қойылғаннан кейін өзгертілген немесе кілт сенімді емес."},
+    {"IDS_ERROR_TRUSTEDKEY", "Сенімді кілт файлын оқу мүмкін емес немесе ол minisign ашық кілті емес."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Ieškota:"},
     {"IDS_NOSPACE_TEMPDIR", "Laikinasis katalogas:"},
     {"IDS_NOSPACE_SIZES", "Reikia vietos: %1 KB, laisva: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Distribucinis rinkinys nepasirašytas, o čia priimami tik patikimu raktu pasirašyti rinkiniai."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Distribucinio rinkinio parašas negalioja: rinkinys pakeistas po pasirašymo arba raktas nėra patikimas."},
+    {"IDS_ERROR_TRUSTEDKEY", "Patikimo rakto failo negalima perskaityti arba tai nėra minisign viešasis raktas."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Meklēts:"},
     {"IDS_NOSPACE_TEMPDIR", "Pagaidu direktorijs:"},
     {"IDS_NOSPACE_SIZES", "Nepieciešamā vieta: %1 KB, brīvā vieta: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Distribūcijas komplekts nav parakstīts, bet šeit tiek pieņemti tikai komplekti, kas parakstīti ar uzticamu atslēgu."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Distribūcijas komplekta paraksts nav derīgs: komplekts pēc parakstīšanas ir mainīts, vai atslēga nav uzticama."},
+    {"IDS_ERROR_TRUSTEDKEY", "Uzticamas atslēgas failu nevar nolasīt, vai tā nav minisign publiskā atslēga."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Szukano w:"},
     {"IDS_NOSPACE_TEMPDIR", "Katalog tymczasowy:"},
     {"IDS_NOSPACE_SIZES", "Potrzebne miejsce: %1 KB, wolne: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Pakiet dystrybucyjny nie jest podpisany, a akceptowane są tu tylko pakiety podpisane zaufanym kluczem."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Podpis pakietu dystrybucyjnego jest nieprawidłowy: pakiet zmieniono po podpisaniu albo klucz nie jest zaufany."},
+    {"IDS_ERROR_TRUSTEDKEY", "Nie można odczytać pliku zaufanego klucza lub nie jest on kluczem publicznym minisign."},
 };
 
 }  // namespace tpl

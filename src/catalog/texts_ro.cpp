@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Căutat în:"},
     {"IDS_NOSPACE_TEMPDIR", "Director temporar:"},
     {"IDS_NOSPACE_SIZES", "Spațiu necesar: %1 KB, liber: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Kitul de distribuție nu este semnat, dar aici sunt acceptate numai kituri semnate cu o cheie de încredere."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Semnătura kitului de distribuție nu este validă: kitul a fost modificat după semnare sau cheia nu este de încredere."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un fișier de cheie de încredere nu poate fi citit sau nu este o cheie publică minisign."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_ru[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Файл искали в каталоге:"},
     {"IDS_NOSPACE_TEMPDIR", "Временный каталог:"},
     {"IDS_NOSPACE_SIZES", "Требуется места: %1 КБ, свободно: %2 КБ"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Дистрибутив не подписан, а здесь принимаются только дистрибутивы, подписанные доверенным ключом."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Подпись дистрибутива недействительна: дистрибутив изменён после подписания или ключ не является доверенным."},
+    {"IDS_ERROR_TRUSTEDKEY", "Файл доверенного ключа не удаётся прочитать, или он не является открытым ключом minisign."},
 };
 
 }  // namespace tpl

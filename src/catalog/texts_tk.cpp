@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Gözlenen ýeri:"},
     {"IDS_NOSPACE_TEMPDIR", "Wagtlaýyn katalog:"},
     {"IDS_NOSPACE_SIZES", "Gerek ýer: %1 KB, boş ýer: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Paýlaýyş toplumyna gol çekilmändir, bu ýerde bolsa diňe ygtybarly açar bilen gol çekilen toplumlar kabul edilýär."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Paýlaýyş toplumynyň goly nädogry: toplum gol çekilenden soň üýtgedilipdir ýa-da açar ygtybarly däl."},
+    {"IDS_ERROR_TRUSTEDKEY", "Ygtybarly açar faýlyny okap bolmaýar ýa-da ol minisign açyk açary däl."},
 };
 
 }  // namespace tpl

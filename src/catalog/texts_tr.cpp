@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Arandığı yer:"},
     {"IDS_NOSPACE_TEMPDIR", "Geçici dizin:"},
     {"IDS_NOSPACE_SIZES", "Gereken alan: %1 KB, boş alan: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Dağıtım paketi imzalı değil, ancak burada yalnızca güvenilir bir anahtarla imzalanmış paketler kabul edilir."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Dağıtım paketinin imzası geçersiz: paket imzalandıktan sonra değiştirilmiş ya da anahtar güvenilir değil."},
+    {"IDS_ERROR_TRUSTEDKEY", "Güvenilir bir anahtar dosyası okunamıyor veya bir minisign açık anahtarı değil."},
 };
 
 }  // namespace tpl

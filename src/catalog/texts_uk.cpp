@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_uk[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Файл шукали в каталозі:"},
     {"IDS_NOSPACE_TEMPDIR", "Тимчасовий каталог:"},
     {"IDS_NOSPACE_SIZES", "Потрібно місця: %1 КБ, вільно: %2 КБ"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Дистрибутив не підписано, а тут приймаються лише дистрибутиви, підписані довіреним ключем."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Підпис дистрибутива недійсний: дистрибутив змінено після підписання, або ключ не є довіреним."},
+    {"IDS_ERROR_TRUSTEDKEY", "Файл довіреного ключа не вдається прочитати, або він не є відкритим ключем minisign."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "Đã tìm trong:"},
     {"IDS_NOSPACE_TEMPDIR", "Thư mục tạm:"},
     {"IDS_NOSPACE_SIZES", "Dung lượng cần: %1 KB, còn trống: %2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Bộ phân phối chưa được ký, nhưng ở đây chỉ chấp nhận các bộ được ký bằng khóa tin cậy."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Chữ ký của bộ phân phối không hợp lệ: bộ đã bị thay đổi sau khi ký, hoặc khóa không được tin cậy."},
+    {"IDS_ERROR_TRUSTEDKEY", "Không thể đọc tệp khóa tin cậy, hoặc tệp đó không phải là khóa công khai minisign."},
 };
 
 }  // namespace tpl

@@ -55,6 +55,9 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_NOSOURCE_SEARCHED", "查找位置："},
     {"IDS_NOSPACE_TEMPDIR", "临时目录："},
     {"IDS_NOSPACE_SIZES", "所需空间：%1 KB，可用空间：%2 KB"},
+    {"IDS_ERROR_SIGNATUREMISSING", "分发包未签名，但此处只接受由受信任密钥签名的分发包。"},
+    {"IDS_ERROR_SIGNATUREINVALID", "分发包的签名无效：分发包在签名后被修改，或密钥不受信任。"},
+    {"IDS_ERROR_TRUSTEDKEY", "无法读取受信任的密钥文件，或该文件不是 minisign 公钥。"},
 };
 
 }  // namespace tpl

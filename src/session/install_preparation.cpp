@@ -30,6 +30,17 @@ WideString TemporaryDirectory() {
     return directory;
 }
 
+// Its own text for each kind of refusal; the reason says what exactly.
+PreparationResult SignatureError(const KitSignatureCheck& check) {
+    const char* textId = check.problem == SignatureProblem::Missing       ? "IDS_ERROR_SIGNATUREMISSING"
+                         : check.problem == SignatureProblem::KeyUnusable ? "IDS_ERROR_TRUSTEDKEY"
+                                                                          : "IDS_ERROR_SIGNATUREINVALID";
+    PreparationResult result = Error(textId, check.path, 0);
+    result.errorReason = NarrowString(check.reason.c_str());
+    result.errorDetail = FailureDetailText(result.errorPath, result.errorReason);
+    return result;
+}
+
 PreparationResult Interrupted() {
     PreparationResult result;
     result.interrupted = true;
@@ -54,12 +65,16 @@ bool TemporarySpaceTooSmall(const WideString& kitPath) {
 
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
                                       PreparedInstallation* out, UnpackFeedback* feedback,
-                                      const WideString& chosenTarget, const WideString& kitFile) {
+                                      const WideString& chosenTarget, const WideString& kitFile,
+                                      const std::vector<WideString>& trustedKeys) {
     out->kitPath = kitFile.Empty() ? LocateKitFile(useCurrentDirectory) : kitFile;
     // The place looked in is named, so that a script's author sees where
     // the kit was expected.
     if (out->kitPath.Empty()) return Error("IDS_ERROR_NOSOURCE", WideString(kKitFileName), ENOENT);
     if (!PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE", out->kitPath, ENOENT);
+    // A kit that is not what its vendor signed is not looked into at all.
+    out->signature = CheckKitSignature(out->kitPath, TrustedKeyFiles(trustedKeys));
+    if (!out->signature.Ok()) return SignatureError(out->signature);
 
     out->proposal = ProposeTemplateDirectory();
     out->targetDirectory = chosenTarget.Empty() ? CleanProposedDirectory(out->proposal.directory) : chosenTarget;
