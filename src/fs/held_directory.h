@@ -83,3 +83,9 @@ struct PathOwner {
 [[nodiscard]] uint32_t GiveHandleTo(FileHandle fd, const PathOwner& owner);
 // The same for name in dir (links not followed).
 [[nodiscard]] uint32_t GiveEntryTo(FileHandle dir, const tpl::WideString& name, const PathOwner& owner);
+// True when name in first and name in second are regular files of the same
+// bytes (never opened through a link).
+bool SameFileContentsAt(FileHandle first, const tpl::WideString& firstName, FileHandle second,
+                        const tpl::WideString& secondName);
+// The device of the file system that holds the directory dir; 0 when unknown.
+uint64_t DeviceOfHeld(FileHandle dir);

@@ -131,10 +131,10 @@ std::vector<JournalRecord> DecodeJournal(const std::string& contents) {
     return records;
 }
 
-uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideString& targetDirectory) {
-    path_ = backupDirectory;
+uint32_t InstallJournal::Begin(const OwnedDirectory& backup, const WideString& targetDirectory) {
+    path_ = backup.Path();
     path_ += kJournalFileName;
-    const uint32_t code = file_.Create(path_);
+    const uint32_t code = file_.CreateAt(backup.Get(), kJournalFileName);
     if (code != ERROR_SUCCESS) return code;
     return Record('T', targetDirectory);
 }
@@ -175,9 +175,7 @@ uint32_t InstallJournal::RecordRolledBack() {
 }
 
 void InstallJournal::Remove() noexcept {
-    if (!file_.IsOpen()) return;
-    DeleteFilePath(path_);
-    file_.Close();
+    file_.Remove();
 }
 
 }  // namespace tpl

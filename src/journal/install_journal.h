@@ -30,6 +30,7 @@
 #include <vector>
 #include "fs/file_types.h"
 #include "fs/journal_file.h"
+#include "fs/owned_directory.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "text/cow_string.h"
@@ -49,9 +50,9 @@ struct JournalRecord {
 
 class InstallJournal {
 public:
-    // Creates the journal in the backup directory (which ends in "/") and
-    // records the target directory.
-    [[nodiscard]] uint32_t Begin(const WideString& backupDirectory, const WideString& targetDirectory);
+    // Creates the journal in the held backup directory and records the
+    // target directory.
+    [[nodiscard]] uint32_t Begin(const OwnedDirectory& backup, const WideString& targetDirectory);
     // T, C and R are always forced to disk; others when forceToDisk is set.
     [[nodiscard]] uint32_t Record(char tag, const WideString& path, bool forceToDisk = false);
     // Records a step of the plan: written with the next record or Sync,

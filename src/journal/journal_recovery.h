@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 #include "fs/held_directory.h"
+#include "fs/owned_directory.h"
 #include "journal/install_journal.h"
 
 namespace tpl {
@@ -48,8 +49,9 @@ struct UndoOptions {
 // an R record (appended under *lock) makes a later attempt move only the
 // kept files. Journals naming paths the current locale cannot express are
 // left untouched.
-RecoveryReport UndoInstallation(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                                JournalLock* lock, const UndoOptions& options);
+// The backup is held: every step inside it goes through its descriptor.
+RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<JournalRecord>& records, JournalLock* lock,
+                                const UndoOptions& options);
 
 // Where a run keeps its backup when the temporary directory lies on
 // another file system than the template directory: a private directory of
@@ -98,9 +100,5 @@ NarrowString RemoveAbandonedUnpackedKits();
 // recovers and returns one line per recovered installation (empty when
 // there was nothing to do).
 std::vector<NarrowString> RecoverAtStartup(const std::vector<WideString>& targets = {});
-
-// Removes everything in a backup directory except its journal, so that a run
-// interrupted while its backup is being removed still finds its journal.
-void RemoveBackupContents(const WideString& backupDirectory);
 
 }  // namespace tpl
