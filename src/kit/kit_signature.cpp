@@ -94,10 +94,13 @@ std::string ReasonText(int systemErrno) {
 // The message the signature covers: the kit's BLAKE2b-512 hash, or, for
 // the legacy algorithm, the kit's bytes themselves. Read in pieces for the
 // hash, so that a large kit costs no memory.
+// *version is the file's version, which must be the same after the read as
+// before it: bytes read while someone wrote would prove nothing.
 bool ReadSignedMessage(const WideString& kitPath, bool prehashed, std::vector<unsigned char>* message,
-                       int* errnoOut) {
+                       FileVersion* version, int* errnoOut) {
     UniqueFileHandle kit;
-    if (FileOpen(kitPath, GENERIC_READ, 0, OPEN_EXISTING, kit.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0) {
+    if (FileOpen(kitPath, GENERIC_READ, 0, OPEN_EXISTING, kit.OutPtr(), FILE_ATTRIBUTE_NORMAL) != 0 ||
+        GetFileVersion(kit.Get(), version) != 0) {
         *errnoOut = GetLastFileErrno();
         return false;
     }
@@ -118,6 +121,15 @@ bool ReadSignedMessage(const WideString& kitPath, bool prehashed, std::vector<un
     if (prehashed) {
         message->resize(crypto_generichash_BYTES_MAX);
         crypto_generichash_final(&state, message->data(), message->size());
+    }
+    FileVersion after;
+    if (GetFileVersion(kit.Get(), &after) != 0) {
+        *errnoOut = GetLastFileErrno();
+        return false;
+    }
+    if (after != *version) {
+        *errnoOut = 0;
+        return false;
     }
     return true;
 }
@@ -266,10 +278,14 @@ KitSignatureCheck CheckKitSignature(const WideString& kitPath, const std::vector
     }
 
     std::vector<unsigned char> message;
-    if (!ReadSignedMessage(kitPath, signature.prehashed, &message, &systemErrno))
-        return Problem(SignatureProblem::Mismatch, kitPath, ReasonText(systemErrno), systemErrno);
+    FileVersion version;
+    if (!ReadSignedMessage(kitPath, signature.prehashed, &message, &version, &systemErrno))
+        return Problem(SignatureProblem::Mismatch, kitPath,
+                       systemErrno != 0 ? ReasonText(systemErrno) : "the kit changed while its signature was checked",
+                       systemErrno);
     KitSignatureCheck check;
     check.keyId = keyId;
+    check.kitVersion = version;
     if (crypto_sign_verify_detached(signature.signature.data(), message.data(), message.size(), key->key.data()) != 0) {
         check = Problem(SignatureProblem::Mismatch, kitPath, "the kit's bytes do not match the signature by key " + keyId);
         check.keyId = keyId;

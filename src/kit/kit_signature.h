@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "fs/path_identity.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -60,6 +61,8 @@ struct KitSignatureCheck {
     WideString path;             // the file a problem concerns: the key, the signature or the kit
     std::string reason;          // what is wrong, in English (a parse or system reason)
     int systemErrno = 0;         // when reading a file failed
+    // The kit file as it was when verified: unpack only this version of it.
+    FileVersion kitVersion;
 
     bool Ok() const noexcept { return problem == SignatureProblem::None; }
 };

@@ -97,7 +97,8 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
     // Unpacking a large kit takes a while; a signal or the user's stop
     // meanwhile ends it early, and the unpacked file goes with the release.
     DelayedUnpackObserver observer(feedback);
-    const uint32_t loaded = kit->Load(out->kitPath, &observer);
+    const uint32_t loaded =
+        kit->Load(out->kitPath, &observer, out->signature.verified ? &out->signature.kitVersion : nullptr);
     // Read at once: the release below may leave a failure of its own.
     const int loadErrno = loaded != 0 ? GetLastFileErrno() : 0;
     if (InterruptionRequested() || observer.Stopped()) {
@@ -112,6 +113,16 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
         PreparationResult result = Error("IDS_ERROR_TEMPNOTWRITABLE", TemporaryDirectory(), loadErrno);
         result.errorDetail = FailureDetailText(result.errorPath, result.errorReason);
         return result;
+    }
+    // The kit is no longer the one whose signature was checked.
+    if (loaded == ERROR_FILE_INVALID) {
+        KitSignatureCheck changed = out->signature;
+        changed.problem = SignatureProblem::Mismatch;
+        changed.verified = false;
+        changed.path = out->kitPath;
+        changed.reason = "the kit changed after its signature was checked";
+        out->signature = changed;
+        return SignatureError(changed);
     }
     // Damage is no error of the system: only a failed read or write has a
     // reason to tell.

@@ -2,6 +2,7 @@
 // and every way a kit or its signature can be wrong is refused with its own
 // kind of problem. Keys are made at test time.
 #include <sys/stat.h>
+#include <time.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "kit/kit_reader.h"
 #include "kit/kit_signature.h"
 #include "support/kit_test_support.h"
 #include "support/minisign_tool.h"
@@ -210,6 +212,45 @@ TEST_F(KitSignatureTest, InstalledKeysComeAfterTheGivenOnesInNameOrder) {
     // The installed keys alone verify the kit.
     const KitSignatureCheck check = CheckKitSignature(Wide(kit_), TrustedKeyFiles({}));
     EXPECT_TRUE(check.verified) << check.reason;
+}
+
+// The kit unpacked is the kit checked: one written to, or another put in
+// its place (even with the same bytes), after the check is not unpacked.
+TEST_F(KitSignatureTest, OnlyTheKitAsCheckedIsUnpacked) {
+    WriteSimpleKit("qbx4.tkx", {{u"a.cfg", 0, "alpha"}});
+    ASSERT_TRUE(SignWithMinisign(vendor_, kit_, "real kit"));
+    const std::string packed = ReadText(kit_);
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        uint32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"nothing changed", [] {}, 0},
+        {"the same bytes written again", [&] { WriteText(kit_, packed); }, ERROR_FILE_INVALID},
+        {"a copy renamed into its place",
+         [&] {
+             WriteText(kit_ + ".new", packed);
+             std::filesystem::rename(kit_ + ".new", kit_);
+         },
+         ERROR_FILE_INVALID},
+        {"a byte appended", [&] { std::ofstream(kit_, std::ios::app | std::ios::binary) << "x"; }, ERROR_FILE_INVALID},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteText(kit_, packed);
+        // A new change time needs time to pass since the last write.
+        struct timespec pause = {0, 20000000};
+        nanosleep(&pause, nullptr);
+        const KitSignatureCheck check = Check({vendor_.publicKeyFile});
+        ASSERT_TRUE(check.verified) << check.reason;
+        nanosleep(&pause, nullptr);
+        c.change();
+        KitReader reader;
+        EXPECT_EQ(reader.Load(Wide(kit_), nullptr, &check.kitVersion), c.expected);
+        EXPECT_EQ(reader.GetFileEntryCount(), c.expected == 0 ? 1u : 0u);
+        EXPECT_EQ(LeftoverTempFiles(), c.expected == 0 ? 1 : 0);
+    }
 }
 
 TEST(MinisignFormat, KeyIdsReadAsMinisignPrintsThem) {
