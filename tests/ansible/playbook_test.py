@@ -192,8 +192,9 @@ def flows(fleet):
     check(all("add a.cfg" in prepared_diff(r) for r in results), "the diff shows no plan: %r" % results[0].get("diff"))
     check(not any(os.path.exists(fleet.target(u)) for u in fleet.users), "check mode installed something")
 
-    results = fleet.playbook()
+    results = fleet.playbook("--diff")
     expect(results, "the run", changed=True)
+    check(all("add a.cfg" in prepared_diff(r) for r in results), "the run's diff: %r" % results[0].get("diff"))
     for user, r in zip(fleet.users, results):
         check(r.get("signature", {}).get("trustedComment") == "qbx4 for the fleet", "signature: %r" % r)
         check(fleet.installed(user) == {name: (text, user) for name, text in expected.items()},
