@@ -172,7 +172,9 @@ TEST_F(KitSignatureTest, EveryBadKitOrSignatureIsRefusedWithItsOwnProblem) {
         EXPECT_FALSE(check.verified);
         EXPECT_FALSE(check.reason.empty());
         EXPECT_TRUE(check.trustedComment.empty());
-        if (c.expected == SignatureProblem::UntrustedKey) EXPECT_EQ(check.keyId, other_.keyId);
+        if (c.expected == SignatureProblem::UntrustedKey) {
+            EXPECT_EQ(check.keyId, other_.keyId);
+        }
         std::filesystem::remove_all(Signature());
     }
 }
