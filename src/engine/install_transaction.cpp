@@ -22,6 +22,7 @@
 #include "fs/directory_sync.h"
 #include "fs/held_directory.h"
 #include "fs/owned_directory.h"
+#include "fs/backup_index.h"
 #include "fs/cross_device_move.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
@@ -56,10 +57,12 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     // relative to the current directory: refuse instead.
     if (targetDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
 
+    uint32_t code = RefuseLinkOfAnotherUser(targetDirectory);
+    if (code != 0) return code;
     // Before anything changes: another installation into this directory
     // would take this run's files for the user's and the other way round.
     WideString locked;
-    uint32_t code = targetLock_.LockNearest(targetDirectory, &locked);
+    code = targetLock_.LockNearest(targetDirectory, &locked);
     if (code != 0) return code;
 
     WideString temp;
@@ -115,10 +118,14 @@ uint32_t InstallEngine::MakeBackupDirectory(const WideString& base, const char16
         transaction.backupDirectory = transaction.backup.Path();
         // Before the first step: from here on a kill can be recovered.
         code = journal_.Begin(transaction.backup, transaction.targetDirectory);
+        // Noted where only this user writes: renamed away by someone who can
+        // write beside it, the backup is still reported as missing.
+        if (code == 0) code = AddToBackupIndex(transaction.backup, transaction.targetDirectory);
         if (code != 0) {
             // Nothing is in it yet; the next place, if any, gets a new one.
             journal_.End();
             transaction.backup.Empty(WideString());
+            RemoveFromBackupIndex(transaction.backup.Identity());
             transaction.backup.Remove();
             return code;
         }
@@ -217,6 +224,7 @@ uint32_t InstallEngine::SyncAndRecordCommit() {
 void InstallEngine::RemoveBackupDirectory(InstallTransaction& transaction) {
     if (transaction.backup.IsHeld()) {
         transaction.backup.Empty(kJournalFileName);
+        RemoveFromBackupIndex(transaction.backup.Identity());
         journal_.Remove();
         transaction.backup.Empty(WideString());
         transaction.backup.Remove();
@@ -252,6 +260,7 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
         }
     } else if (transaction.backup.IsHeld()) {
         transaction.backup.Empty(WideString());
+        RemoveFromBackupIndex(transaction.backup.Identity());
         transaction.backup.Remove();
     }
     transaction.createdDirectories.clear();

@@ -87,6 +87,15 @@ uint32_t OpenDirectoryBelowHeld(FileHandle root, const WideString& rootPath, con
     return ERROR_SUCCESS;
 }
 
+uint32_t GetIdentityAt(FileHandle dir, const WideString& name, PathIdentity* out) {
+    const std::string native = NameOf(name);
+    if (native.empty()) return Refuse(ERROR_INVALID_PARAMETER, EINVAL);
+    struct stat status;
+    if (::fstatat(dir, native.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return fs_detail::StoreErrno(errno);
+    *out = PathIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino), true};
+    return ERROR_SUCCESS;
+}
+
 uint32_t GetHeldIdentity(FileHandle dir, PathIdentity* out) {
     return IdentityOf(dir, out) ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
 }

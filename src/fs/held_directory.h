@@ -32,6 +32,8 @@ using DirectoryCheck = std::function<bool(const tpl::WideString& path, const Pat
                                               const tpl::WideString& relative, UniqueFileHandle* out,
                                               const DirectoryCheck& check = nullptr);
 
+// The identity of name in dir (a link's own, never followed).
+[[nodiscard]] uint32_t GetIdentityAt(FileHandle dir, const tpl::WideString& name, PathIdentity* out);
 // The identity of the directory held by dir.
 [[nodiscard]] uint32_t GetHeldIdentity(FileHandle dir, PathIdentity* out);
 

@@ -166,6 +166,14 @@ uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, co
     return file_.Append(EncodeJournalRecord('I', text), NeedsSync('I'));
 }
 
+uint32_t InstallJournal::RecordFileIdentity(const WideString& file, const PathIdentity& identity) {
+    if (!file_.IsOpen()) return ERROR_SUCCESS;
+    const std::string payload = std::to_string(identity.device) + " " + std::to_string(identity.inode) + ":";
+    NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
+    text += PathToBytes(file);
+    return file_.AppendLater(EncodeJournalRecord('I', text));
+}
+
 uint32_t InstallJournal::RecordCommit() {
     return Record('C', WideString());
 }

@@ -11,6 +11,8 @@
 #include "fs/file_io.h"
 #include "fs/held_directory.h"
 #include "fs/owned_directory.h"
+#include "fs/backup_index.h"
+#include "fs/user_names.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
 #include "fs/path_ops.h"
@@ -216,6 +218,15 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
         if (HoldParentBelow(target, it->path, created, &directory, &name) != 0 ||
             !EntryExistsAt(directory.Get(), name))
             continue;
+        // Another file under the run's name is whoever put it there since.
+        const auto made = created.find(PathKey(it->path));
+        PathIdentity now;
+        if (made != created.end() && made->second.known &&
+            (GetIdentityAt(directory.Get(), name, &now) != 0 || now.device != made->second.device ||
+             now.inode != made->second.inode)) {
+            if (options.step) options.step(RollbackStep::FileRemoved, it->path, false);
+            continue;
+        }
         const bool removed = RemoveFileAt(directory.Get(), name) == 0;
         if (removed) ++report->removedFiles;
         if (options.step) options.step(RollbackStep::FileRemoved, it->path, removed);
@@ -266,6 +277,7 @@ bool HoldsOnlyJournal(const OwnedDirectory& backup) {
 
 void RemoveBackupDirectory(OwnedDirectory& backup, JournalLock* lock) {
     backup.Empty(kJournalFileName);
+    RemoveFromBackupIndex(backup.Identity());
     (void)RemoveFileAt(backup.Get(), kJournalFileName);
     if (lock) lock->Release();
     backup.Empty(WideString());
@@ -336,9 +348,10 @@ namespace {
 // prefix, each held from here on: what opens under such a name is checked
 // on the descriptor that is then used (a real directory, the user's, that no
 // one else may write), so a name flipped to a link after a check cannot
-// lead the recovery elsewhere.
+// lead the recovery elsewhere. With foreign, another user's backup
+// directory found there is reported, left alone.
 void CollectBackupDirectories(const WideString& directory, const char16_t* prefix, std::vector<OwnedDirectory>* found,
-                              std::set<std::pair<uint64_t, uint64_t>>* seen) {
+                              std::set<std::pair<uint64_t, uint64_t>>* seen, std::vector<RecoveryReport>* foreign) {
     UniqueFileHandle held;
     if (OpenDirectoryBeneath(directory, WideString(), &held) != 0) return;
     std::vector<WideString> names;
@@ -346,11 +359,24 @@ void CollectBackupDirectories(const WideString& directory, const char16_t* prefi
     std::sort(names.begin(), names.end(),
               [](const WideString& a, const WideString& b) { return PathKey(a) < PathKey(b); });
     const WideString parent = WithoutFinalSeparator(directory);
+    const WideString start(prefix);
     for (const WideString& name : names) {
-        const WideString start(prefix);
         if (name.Length() < start.Length() || !name.Substring(0, start.Length()).Equals(start)) continue;
         OwnedDirectory candidate;
-        if (OwnedDirectory::Open(held.Get(), parent, name, &candidate) != 0) continue;
+        if (OwnedDirectory::Open(held.Get(), parent, name, &candidate) != 0) {
+            PathOwner owner;
+            UniqueFileHandle itself;
+            if (foreign && GetOwnerAt(held.Get(), name, &owner) == 0 && owner.user != CurrentUserId() &&
+                OpenDirectoryBelowHeld(held.Get(), parent, name, &itself) == 0 &&
+                EntryExistsAt(itself.Get(), kJournalFileName)) {
+                RecoveryReport report;
+                report.backupDirectory = directory + name + u"/";
+                report.foreignOwner = owner.user;
+                report.foreign = true;
+                foreign->push_back(report);
+            }
+            continue;
+        }
         const PathIdentity& identity = candidate.Identity();
         if (seen->insert({identity.device, identity.inode}).second) found->push_back(std::move(candidate));
     }
@@ -359,9 +385,10 @@ void CollectBackupDirectories(const WideString& directory, const char16_t* prefi
 // The target and each directory above it: a run keeps its backup beside
 // its target, in the nearest parent that existed when it began.
 void CollectBackupsBeside(const WideString& targetDirectory, std::vector<OwnedDirectory>* found,
-                          std::set<std::pair<uint64_t, uint64_t>>* seen) {
+                          std::set<std::pair<uint64_t, uint64_t>>* seen, std::vector<RecoveryReport>* foreign) {
     for (WideString directory = WithoutFinalSeparator(targetDirectory); !directory.Empty();) {
-        if (IsRealDirectory(directory)) CollectBackupDirectories(WithSeparator(directory), kBesideBackupPrefix, found, seen);
+        if (IsRealDirectory(directory))
+            CollectBackupDirectories(WithSeparator(directory), kBesideBackupPrefix, found, seen, foreign);
         if (directory.Equals(u"/")) break;
         const WideString parent = ParentDirectory(directory);
         if (parent.Empty() || PathKey(parent) == PathKey(directory)) break;
@@ -369,25 +396,56 @@ void CollectBackupsBeside(const WideString& targetDirectory, std::vector<OwnedDi
     }
 }
 
+// The backups this user's runs noted and did not remove: one not found by
+// the search above is looked for where it was made, and reported as
+// missing (once) when it is not there, or is another directory now.
+void CollectIndexedBackups(std::vector<OwnedDirectory>* found, std::set<std::pair<uint64_t, uint64_t>>* seen,
+                           std::vector<RecoveryReport>* missing) {
+    for (const BackupIndexEntry& entry : ReadBackupIndex()) {
+        if (seen->count({entry.identity.device, entry.identity.inode}) != 0) continue;
+        OwnedDirectory candidate;
+        if (OwnedDirectory::OpenPath(entry.backupDirectory, &candidate) == 0 &&
+            candidate.Identity().device == entry.identity.device && candidate.Identity().inode == entry.identity.inode) {
+            seen->insert({entry.identity.device, entry.identity.inode});
+            found->push_back(std::move(candidate));
+            continue;
+        }
+        RecoveryReport report;
+        report.backupDirectory = entry.backupDirectory;
+        report.targetDirectory = entry.targetDirectory;
+        report.missing = true;
+        missing->push_back(report);
+        RemoveFromBackupIndex(entry.identity);
+    }
+}
+
 }  // namespace
 
 std::vector<RecoveryReport> RecoverInterruptedInstallations(const std::vector<WideString>& targets) {
-    std::vector<RecoveryReport> reports;
+    std::vector<RecoveryReport> reports, others;
     WideString temp;
     GetTempDirectory(&temp);
     std::vector<OwnedDirectory> candidates;
     std::set<std::pair<uint64_t, uint64_t>> seen;
-    CollectBackupDirectories(WithSeparator(temp), kBackupPrefix, &candidates, &seen);
+    // Other users' backups in a shared temporary directory are theirs to
+    // finish, and no concern of this run's: only those beside the template
+    // directories asked about are told.
+    CollectBackupDirectories(WithSeparator(temp), kBackupPrefix, &candidates, &seen, nullptr);
     for (const WideString& target : targets)
-        if (!target.Empty()) CollectBackupsBeside(target, &candidates, &seen);
+        if (!target.Empty()) CollectBackupsBeside(target, &candidates, &seen, &others);
+    CollectIndexedBackups(&candidates, &seen, &others);
     for (OwnedDirectory& backup : candidates) {
         std::string contents;
         JournalLock lock;
         const uint32_t code = ReadUnlockedJournalAt(backup.Get(), kJournalFileName, &contents, &lock);
-        if (code == ERROR_FILE_NOT_FOUND) backup.Remove();
+        if (code == ERROR_FILE_NOT_FOUND) {
+            RemoveFromBackupIndex(backup.Identity());
+            backup.Remove();
+        }
         if (code != 0) continue;  // no journal, or its installation is still running
         reports.push_back(UndoInstallation(backup, DecodeJournal(contents), &lock, UndoOptions()));
     }
+    reports.insert(reports.end(), others.begin(), others.end());
     return reports;
 }
 
@@ -420,7 +478,7 @@ bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectorie
 }
 
 bool RecoveryIsComplete(const RecoveryReport& report) {
-    return !report.unreadable && !report.busy && report.keptFiles == 0;
+    return !report.unreadable && !report.busy && !report.missing && !report.foreign && report.keptFiles == 0;
 }
 
 NarrowString DescribeRecovery(const RecoveryReport& report) {
@@ -428,7 +486,16 @@ NarrowString DescribeRecovery(const RecoveryReport& report) {
     const NarrowString target = PathToBytes(report.targetDirectory);
     const NarrowString backup = PathToBytes(report.backupDirectory);
     std::string line;
-    if (report.busy) {
+    if (report.missing) {
+        line = "the interrupted installation into " + std::string(target.Data()) + " kept its backup in " +
+               std::string(backup.Data()) +
+               ", which is gone (renamed or removed by someone else): the template directory may hold files of "
+               "both the old and the new kit, and the files it replaced cannot be restored";
+    } else if (report.foreign) {
+        line = "left the interrupted installation in " + std::string(backup.Data()) +
+               " alone: it belongs to user " + UserName(report.foreignOwner) +
+               ", whose next start (or tkx recover run as that user) finishes it";
+    } else if (report.busy) {
         line = "left the interrupted installation in " + std::string(backup.Data()) +
                " for later: another installation into " + std::string(target.Data()) + " is running";
     } else if (report.unreadable) {

@@ -22,6 +22,9 @@ struct RecoveryReport {
     uint32_t removedDirectories = 0;  // directories the run had added
     uint32_t keptFiles = 0;           // replaced files that could not be moved back: kept in the backup
     bool busy = false;                // another installation into the target runs: left for later
+    bool missing = false;             // the backup this user's run made is gone: nothing could be done
+    bool foreign = false;             // another user's backup beside the target: left to that user
+    uint32_t foreignOwner = 0;
 };
 
 // One step of an undo, for whoever tells the user (an install log).

@@ -71,6 +71,7 @@ TEST_F(EngineJournalTest, EachStepIsRecordedBeforeItIsTakenAndNothingOutlivesThe
               "F /top.cfg\n"
               // then what the steps found:
               "M /r.cfg\n"
+              "I /r.cfg\n"  // which file the run made there
               "I /n\n"  // once made: which directory it is
               "I /n/d\n");
     EXPECT_TRUE(BackupDirectoriesLeft().empty());

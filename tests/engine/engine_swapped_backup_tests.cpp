@@ -8,6 +8,7 @@
 // hooks), never after a delay.
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,21 @@ protected:
             ASSERT_TRUE(SwapForLink(backup, victim_));
         });
     }
+    // A run that ends without warning after the entry done, in a child.
+    void KillAfterEntry(uint32_t done) {
+        const pid_t child = fork();
+        if (child == 0) {
+            InstallEngine engine;
+            engine.SetEntryHook([done](uint32_t entry) {
+                if (entry == done) _exit(9);
+            });
+            RunInstall(engine);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    }
     bool JournalAnywhere() const {
         for (const std::string& where : {root_, tmp_, victim_})
             for (const auto& entry : fsys::recursive_directory_iterator(where))
@@ -139,18 +155,7 @@ TEST_P(SwappedBackupTest, RollbackRestoresFromTheBackupItMadeAndImportsNothing) 
 TEST_P(SwappedBackupTest, RecoveryWorksOnlyFromTheDirectoryItChecked) {
     LoadKit({Entry("a.cfg", kNew, "new a"), Entry("b.cfg", kNew, "new b"), Entry("c.cfg", kNew, "new c")});
     const TreeSnapshot before = SnapshotTree(target_), victim = SnapshotTree(victim_);
-    const pid_t child = fork();
-    if (child == 0) {
-        InstallEngine engine;
-        engine.SetEntryHook([](uint32_t entry) {
-            if (entry == 1) _exit(9);
-        });
-        RunInstall(engine);
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9);
+    ASSERT_NO_FATAL_FAILURE(KillAfterEntry(1));
     g_swapPath = BackupPath();
     g_swapLink = victim_;
     ASSERT_FALSE(g_swapPath.empty());
@@ -164,6 +169,38 @@ TEST_P(SwappedBackupTest, RecoveryWorksOnlyFromTheDirectoryItChecked) {
     EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
     EXPECT_EQ(DescribeDifference(victim, SnapshotTree(victim_)), "");
     EXPECT_FALSE(JournalAnywhere());
+}
+
+// A killed run's backup renamed away by whoever can write beside it: the
+// next start can neither find nor use it, and says so (once) rather than
+// "nothing to recover" over a half-installed template directory.
+TEST_P(SwappedBackupTest, ABackupRenamedAwayIsReportedMissing) {
+    LoadKit({Entry("a.cfg", kNew, "new a"), Entry("b.cfg", kNew, "new b"), Entry("c.cfg", kNew, "new c")});
+    ASSERT_NO_FATAL_FAILURE(KillAfterEntry(1));
+    const std::string backup = BackupPath();
+    ASSERT_FALSE(backup.empty());
+    ASSERT_EQ(rename(backup.c_str(), Path("hidden").c_str()), 0);
+    std::vector<RecoveryReport> reports = RecoverInterruptedInstallations({Wide(target_)});
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].missing);
+    EXPECT_FALSE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(Narrow(reports[0].targetDirectory), target_ + "/");
+    EXPECT_NE(std::string(DescribeRecovery(reports[0]).Data()).find("which is gone"), std::string::npos);
+    EXPECT_TRUE(RecoverInterruptedInstallations({Wide(target_)}).empty());
+}
+
+// The same backup left where it was made is found by the index even when
+// the next start is not told the template directory (a backup beside it is
+// otherwise looked for only beside the directories a start knows).
+TEST_P(SwappedBackupTest, ABackupIsFoundWhereItWasMadeWithoutBeingToldTheTarget) {
+    LoadKit({Entry("a.cfg", kNew, "new a"), Entry("b.cfg", kNew, "new b"), Entry("c.cfg", kNew, "new c")});
+    const TreeSnapshot before = SnapshotTree(target_);
+    ASSERT_NO_FATAL_FAILURE(KillAfterEntry(1));
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+    EXPECT_TRUE(BackupPath().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Placements, SwappedBackupTest, ::testing::Values(Placement::Temporary, Placement::Beside),
@@ -194,6 +231,48 @@ TEST_F(EngineTest, CopyIntoTheBackupAcrossFileSystemsNeverFollowsASwappedDirecto
     EXPECT_EQ(ReadFile(TargetPath("mnt/secret/a.cfg")), "private a");
     EXPECT_EQ(ReadFile(TargetPath("mnt/sub.moved/a.cfg")), "new a");
     EXPECT_TRUE(BackupDirectoriesLeft().empty());
+}
+
+// The superuser installing for a user whose template directory is a link
+// the user made to a directory of the superuser's: the link is not
+// followed, and the directory it names is left as it was. One the superuser
+// made is followed as before.
+TEST_F(EngineTest, SuperuserNeverFollowsATargetLinkOfAnotherUser) {
+    if (geteuid() != 0) GTEST_SKIP() << "only the superuser is refused a link";
+    const std::string rootDirectory = Path("rootdir");
+    fsys::create_directory(rootDirectory);
+    std::ofstream(rootDirectory + "/a.cfg") << "root's own";
+    fsys::remove_all(target_);
+    ASSERT_EQ(symlink(rootDirectory.c_str(), target_.c_str()), 0);
+    ASSERT_EQ(lchown(target_.c_str(), 65534, 65534), 0);
+    const TreeSnapshot before = SnapshotTree(rootDirectory);
+    LoadKit({Entry("a.cfg", kNew, "new a"), Entry("b.cfg", kNew, "new b")});
+    EXPECT_EQ(RunInstall(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(rootDirectory)), "");
+    EXPECT_EQ(ReadPosted(status_).code, ERROR_ACCESS_DENIED);
+
+    ASSERT_EQ(lchown(target_.c_str(), 0, 0), 0);
+    EXPECT_EQ(RunInstall(), 0u);
+    EXPECT_EQ(ReadFile(rootDirectory + "/b.cfg"), "new b");
+}
+
+// Another user's interrupted run beside the template directory: the
+// superuser's recovery leaves it to that user, and says so rather than
+// "nothing to recover".
+TEST_F(EngineTest, AnotherUsersBackupBesideTheTargetIsReportedAndLeftAlone) {
+    if (geteuid() != 0) GTEST_SKIP() << "only the superuser can give a directory to another user";
+    const std::string backup = Path(".wz4sxbk0");
+    fsys::create_directory(backup);
+    std::ofstream(backup + "/wz4sx.journal") << "T 0:\n";
+    for (const std::string& path : {backup, backup + "/wz4sx.journal"}) ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(backup.c_str(), 0700), 0);
+    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations({Wide(target_)});
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].foreign);
+    EXPECT_EQ(reports[0].foreignOwner, 65534u);
+    EXPECT_FALSE(RecoveryIsComplete(reports[0]));
+    EXPECT_NE(std::string(DescribeRecovery(reports[0]).Data()).find("belongs to user"), std::string::npos);
+    EXPECT_TRUE(fsys::exists(backup + "/wz4sx.journal"));
 }
 
 }  // namespace tpl
