@@ -73,6 +73,7 @@ HeadlessRequest HeadlessRequestOf(const LaunchOptions& options) {
     request.useCurrentDirectory = options.useCurrentDirectory;
     request.chosenTarget = options.targetDirectory;
     request.kitFile = options.kitFile;
+    request.trustedKeys = options.trustedKeys;
     request.quiet = options.quiet;
     request.json = options.json;
     request.progressInPlace = isatty(fileno(stderr)) == 1;
@@ -141,6 +142,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     CInstallerDlg dialog(options.silent, options.title, options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);
     dialog.SetKitFile(options.kitFile);
+    dialog.SetTrustedKeys(options.trustedKeys);
     dialog.SetLog(&log);
     dialog.RunWizard();
     return dialog.GetExitStatus();

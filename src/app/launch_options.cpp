@@ -72,6 +72,7 @@ struct OwnOption {
     const char* valueName;  // "DIR" or "FILE"; null for a flag
     WideString LaunchOptions::*path;
     bool LaunchOptions::*flag;
+    std::vector<WideString> LaunchOptions::*paths = nullptr;  // a path that may be given more than once
 };
 
 const OwnOption kOwnOptions[] = {
@@ -81,6 +82,7 @@ const OwnOption kOwnOptions[] = {
     {"--dry-run", nullptr, nullptr, &LaunchOptions::dryRun},
     {"--json", nullptr, nullptr, &LaunchOptions::json},
     {"--quiet", nullptr, nullptr, &LaunchOptions::quiet},
+    {"--trusted-key", "FILE", nullptr, nullptr, &LaunchOptions::trustedKeys},
 };
 
 // The toolkit's standard options, which it takes out of the arguments when
@@ -114,11 +116,12 @@ void TakeOwnOption(const OwnOption& option, const char* argument, const char* va
         SetUsageError(options, std::string(option.name) + " needs a value: " + option.name + "=" + option.valueName);
         return;
     }
-    WideString& path = options.*option.path;
-    path = ToWide(AbsolutePath(value));
+    const WideString path = ToWide(AbsolutePath(value));
     // A name the locale cannot decode would be lost, and the run would
     // silently go elsewhere.
     if (path.Empty()) SetUsageError(options, std::string(argument) + ": not a valid name in this locale");
+    else if (option.paths != nullptr) (options.*option.paths).push_back(path);
+    else options.*option.path = path;
 }
 
 // The long options, wherever they stand after usecwd; the last of each

@@ -13,7 +13,8 @@ struct UsageBody {
 
 constexpr char kEnglish[] =
     "Usage: tplsetup [usecwd] [-S] [-L<code>] [--target=DIR] [--log=FILE]\n"
-    "                [--kit=FILE] [--dry-run] [--json] [--quiet] [--]\n"
+    "                [--kit=FILE] [--dry-run] [--json] [--quiet]\n"
+    "                [--trusted-key=FILE]... [--]\n"
     "       tplsetup --help | -h | -? | /?\n"
     "       tplsetup --version\n"
     "\n"
@@ -44,6 +45,9 @@ constexpr char kEnglish[] =
     "  --json     the plan, or without a display a summary at the end, as one\n"
     "             JSON document on standard output\n"
     "  --quiet    without a display: print only errors, one line each\n"
+    "  --trusted-key=FILE  trust this minisign public key (also every *.pub in\n"
+    "             /etc/tplsetup/trusted-keys/); with any key trusted, the kit\n"
+    "             must carry a valid signature by one of them in KIT.minisig\n"
     "  --         end of the options\n"
     "  --help     print this text;  --version  print the version\n"
     "Another argument that begins with \"--\" is a usage error, except the\n"
@@ -80,7 +84,8 @@ constexpr char kEnglish[] =
 
 constexpr char kGerman[] =
     "Aufruf: tplsetup [usecwd] [-S] [-L<Code>] [--target=VERZ] [--log=DATEI]\n"
-    "                 [--kit=DATEI] [--dry-run] [--json] [--quiet] [--]\n"
+    "                 [--kit=DATEI] [--dry-run] [--json] [--quiet]\n"
+    "                 [--trusted-key=DATEI]... [--]\n"
     "        tplsetup --help | -h | -? | /?\n"
     "        tplsetup --version\n"
     "\n"
@@ -113,6 +118,10 @@ constexpr char kGerman[] =
     "  --json     der Plan oder ohne Bildschirm eine Zusammenfassung am Ende,\n"
     "             als ein JSON-Dokument auf der Standardausgabe\n"
     "  --quiet    ohne Bildschirm: nur Fehler ausgeben, je eine Zeile\n"
+    "  --trusted-key=DATEI  diesem öffentlichen minisign-Schlüssel vertrauen\n"
+    "             (auch jeder *.pub in /etc/tplsetup/trusted-keys/); mit einem\n"
+    "             Schlüssel muss das Paket eine gültige Signatur in PAKET.minisig\n"
+    "             tragen\n"
     "  --         Ende der Optionen\n"
     "  --help     diesen Text ausgeben;  --version  die Version ausgeben\n"
     "Jedes andere Argument mit \"--\" ist ein Aufruffehler, außer den\n"
@@ -150,7 +159,8 @@ constexpr char kGerman[] =
 
 constexpr char kRussian[] =
     "Запуск: tplsetup [usecwd] [-S] [-L<код>] [--target=КАТАЛОГ] [--log=ФАЙЛ]\n"
-    "                 [--kit=ФАЙЛ] [--dry-run] [--json] [--quiet] [--]\n"
+    "                 [--kit=ФАЙЛ] [--dry-run] [--json] [--quiet]\n"
+    "                 [--trusted-key=ФАЙЛ]... [--]\n"
     "        tplsetup --help | -h | -? | /?\n"
     "        tplsetup --version\n"
     "\n"
@@ -182,6 +192,10 @@ constexpr char kRussian[] =
     "  --json     план или, без дисплея, итог в конце одним документом JSON\n"
     "             в стандартный вывод\n"
     "  --quiet    без дисплея: выводить только ошибки, по строке на каждую\n"
+    "  --trusted-key=ФАЙЛ  доверять этому открытому ключу minisign (а также\n"
+    "             каждому *.pub в /etc/tplsetup/trusted-keys/); если есть\n"
+    "             доверенный ключ, дистрибутив должен нести действительную\n"
+    "             подпись в ДИСТРИБУТИВ.minisig\n"
     "  --         конец параметров\n"
     "  --help     вывести эту справку;  --version  вывести версию\n"
     "Любой другой аргумент с \"--\" является ошибкой вызова, кроме параметров\n"

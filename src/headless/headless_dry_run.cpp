@@ -107,7 +107,7 @@ int RunDryRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messag
     KitReader kit;
     UnpackProgressLine unpacking(messages, request.progressInPlace);
     const InstallPlan plan = PlanInstallation(request.useCurrentDirectory, request.kitFile, request.chosenTarget,
-                                              &kit, request.quiet ? nullptr : &unpacking);
+                                              &kit, request.quiet ? nullptr : &unpacking, request.trustedKeys);
     unpacking.End();
     if (log) log->Prepared(plan.preparation, plan.prepared, kit);
     const int exitStatus = plan.ExitStatus();
@@ -125,6 +125,7 @@ int RunDryRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messag
         PrintPlanLines(plan, output);
     }
     if (request.json) {
+        AddSignatureJson(plan.prepared.signature, &document);
         document["dryRun"] = true;
         document["wouldSucceed"] = exitStatus == kExitInstalled;
         document["exitStatus"] = exitStatus;

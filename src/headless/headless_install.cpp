@@ -132,7 +132,7 @@ int HeadlessRun::Run() {
     UnpackProgressLine unpacking(messages_, request_.progressInPlace);
     const PreparationResult preparation = PrepareInstallation(
         request_.useCurrentDirectory, true, &kit_, &prepared, request_.quiet ? nullptr : &unpacking,
-        request_.chosenTarget, request_.kitFile);
+        request_.chosenTarget, request_.kitFile, request_.trustedKeys);
     unpacking.End();
     if (log_) log_->Prepared(preparation, prepared, kit_);
     if (preparation.interrupted) {
@@ -142,8 +142,10 @@ int HeadlessRun::Run() {
     if (preparation.errorTextId != nullptr) {
         PrintLine(messages_, PreparationErrorLine(preparation, width_));
         json_["error"] = PreparationErrorJson(preparation);
+        AddSignatureJson(prepared.signature, &json_);
         return Finish(kExitFailed);
     }
+    AddSignatureJson(prepared.signature, &json_);
     return Finish(Install(prepared));
 }
 

@@ -1,6 +1,9 @@
 #include "headless/headless_report.h"
 
+#include <cstring>
+
 #include "catalog/message_catalog.h"
+#include "kit/kit_signature.h"
 #include "session/console_text.h"
 #include "session/install_preparation.h"
 #include "session/preparation_context.h"
@@ -37,11 +40,39 @@ std::string JsonString(const WideString& text) {
     return std::string(utf8.Data(), utf8.Length());
 }
 
+namespace {
+
+// The stable codes that scripts test instead of the message's words.
+struct ErrorCodeName {
+    const char* textId;
+    const char* code;
+};
+
+const ErrorCodeName kErrorCodes[] = {
+    {"IDS_ERROR_SIGNATUREMISSING", "signature-missing"},
+    {"IDS_ERROR_SIGNATUREINVALID", "signature-invalid"},
+    {"IDS_ERROR_TRUSTEDKEY", "trusted-key-invalid"},
+};
+
+}  // namespace
+
 nlohmann::ordered_json ErrorJson(const WideString& path, const char* textId, const NarrowString& reason) {
     const char* english = textId != nullptr ? MessageCatalog::FindUtf8(kEnglishLanguageId, textId) : nullptr;
-    return {{"path", JsonString(path)},
-            {"message", english != nullptr ? english : ""},
-            {"reason", std::string(reason.Data(), reason.Length())}};
+    nlohmann::ordered_json error = nlohmann::ordered_json::object();
+    for (const ErrorCodeName& known : kErrorCodes)
+        if (textId != nullptr && std::strcmp(known.textId, textId) == 0) error["code"] = known.code;
+    error["path"] = JsonString(path);
+    error["message"] = english != nullptr ? english : "";
+    error["reason"] = std::string(reason.Data(), reason.Length());
+    return error;
+}
+
+void AddSignatureJson(const KitSignatureCheck& signature, nlohmann::ordered_json* document) {
+    if (signature.verified) {
+        (*document)["signature"] = {{"keyId", signature.keyId}, {"trustedComment", signature.trustedComment}};
+    } else if (!signature.Ok() && !signature.keyId.empty() && document->contains("error")) {
+        (*document)["error"]["keyId"] = signature.keyId;
+    }
 }
 
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {

@@ -9,6 +9,7 @@
 namespace tpl {
 
 struct PreparationResult;
+struct KitSignatureCheck;
 
 void PrintLine(std::FILE* out, const std::string& text);
 void PrintLine(std::FILE* out, const NarrowString& text);
@@ -25,6 +26,11 @@ nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result);
 
 // An error for a JSON document: where, what (English, for scripts), why.
 nlohmann::ordered_json ErrorJson(const WideString& path, const char* textId, const NarrowString& reason);
+
+// The kit's signature in a run's or a dry run's document: "signature" with
+// the key id and the trusted comment once verified; the key id of a refused
+// signature in its "error".
+void AddSignatureJson(const KitSignatureCheck& signature, nlohmann::ordered_json* document);
 
 // A name or text as UTF-8, for JSON.
 std::string JsonString(const WideString& text);

@@ -22,10 +22,10 @@ int InstallPlan::ExitStatus() const {
 }
 
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
-                             KitReader* kit, UnpackFeedback* feedback) {
+                             KitReader* kit, UnpackFeedback* feedback, const std::vector<WideString>& trustedKeys) {
     InstallPlan plan;
-    plan.preparation =
-        PrepareInstallation(useCurrentDirectory, true, kit, &plan.prepared, feedback, chosenTarget, kitFile);
+    plan.preparation = PrepareInstallation(useCurrentDirectory, true, kit, &plan.prepared, feedback, chosenTarget,
+                                           kitFile, trustedKeys);
     if (!plan.Ready()) return plan;
 
     plan.targetDirectory = NormalizeTargetDirectory(plan.prepared.targetDirectory);

@@ -41,8 +41,10 @@ struct InstallPlan {
 };
 
 // kit must be a fresh reader and outlive the plan; its unpacked copy goes
-// when it is destroyed. kitFile and chosenTarget as for PrepareInstallation.
+// when it is destroyed. kitFile, chosenTarget and trustedKeys as for
+// PrepareInstallation.
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
-                             KitReader* kit, UnpackFeedback* feedback = nullptr);
+                             KitReader* kit, UnpackFeedback* feedback = nullptr,
+                             const std::vector<WideString>& trustedKeys = {});
 
 }  // namespace tpl

@@ -43,6 +43,7 @@ public:
     void SetChosenTarget(const WideString& directory) { chosenTarget_ = directory; }
     // --kit: the kit to install instead of the one looked for (absolute).
     void SetKitFile(const WideString& kitFile) { kitFile_ = kitFile; }
+    void SetTrustedKeys(const std::vector<WideString>& keys) { trustedKeys_ = keys; }
     // --log: told of the preparation and every step of the installation (may
     // be null; not owned). Set before RunWizard.
     void SetLog(InstallLog* log) {
@@ -133,6 +134,7 @@ private:
     WideString targetDirectory_;
     WideString chosenTarget_;
     WideString kitFile_;
+    std::vector<WideString> trustedKeys_;
     InstallLog* log_ = nullptr;
     WideString kitPath_;
     KitReader kitReader_;
