@@ -67,27 +67,6 @@ TEST_F(InterruptionTest, ProgramsStartedForTheUserStayStoppable) {
     EXPECT_FALSE(InterruptionRequested());
 }
 
-TEST_F(FsTest, PermissionBitsAreReadAndSetThroughLinksWithoutSetIdBits) {
-    WriteText(Path("f"), "x");
-    ASSERT_EQ(::chmod(Path("f").c_str(), 04751), 0);
-    ASSERT_EQ(::symlink("f", Path("link").c_str()), 0);
-    uint32_t mode = 0;
-    ASSERT_EQ(GetPathMode(WPath("link"), &mode), 0u);
-    EXPECT_EQ(mode, 0751u);
-    EXPECT_EQ(SetPathMode(WPath("link"), 06640), 0u);
-    EXPECT_EQ(ModeOf(Path("f")), 0640u);
-    EXPECT_TRUE(IsLink(Path("link")));
-
-    EXPECT_EQ(GetPathMode(WPath("missing"), &mode), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(SetPathMode(WPath("missing"), 0600), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(GetPathMode(WPath("f"), nullptr), ERROR_INVALID_PARAMETER);
-
-    fault_injection::FailOperationAt(1);
-    EXPECT_EQ(SetPathMode(WPath("f"), 0600), ERROR_INVALID_PARAMETER);
-    fault_injection::FailOperationAt(0);
-    EXPECT_EQ(ModeOf(Path("f")), 0640u);
-}
-
 TEST_F(FsTest, EntryTestSeesDanglingLinksThatTheFinderMisses) {
     ASSERT_EQ(::symlink("nowhere", Path("dangling").c_str()), 0);
     EXPECT_TRUE(PathEntryExists(WPath("dangling")));
