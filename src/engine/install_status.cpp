@@ -52,7 +52,6 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory, b
     paused_ = false;
     failurePath_ = WideString();
     failureErrno_ = 0;
-    keptBackup_ = WideString();
     kit_ = kit;
     kitSpent_ = kitSpent;
     targetDirectory_ = targetDirectory;
@@ -97,16 +96,6 @@ WideString InstallStatus::ReadFailurePath(int* systemErrno) {
     StatusLock hold(*this);
     if (systemErrno) *systemErrno = failureErrno_;
     return failurePath_;
-}
-
-void InstallStatus::PostKeptBackup(const WideString& backupDirectory) {
-    StatusLock hold(*this);
-    keptBackup_ = backupDirectory;
-}
-
-WideString InstallStatus::ReadKeptBackup() {
-    StatusLock hold(*this);
-    return keptBackup_;
 }
 
 void InstallStatus::SetPaused(bool paused) {

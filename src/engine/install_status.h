@@ -41,11 +41,6 @@ public:
     WideString ReadFailureDetail();
     // The path; *systemErrno (may be null) the errno.
     WideString ReadFailurePath(int* systemErrno);
-    // After a rollback that could not move every replaced file back: the
-    // backup directory where they wait, so that no one is told the template
-    // directory is unchanged. Empty otherwise; cleared with each job.
-    void PostKeptBackup(const WideString& backupDirectory);
-    WideString ReadKeptBackup();
 
 private:
     friend class StatusLock;
@@ -61,7 +56,6 @@ private:
     WideString failurePath_;
     int failureErrno_ = 0;
     WideString failureDetail_;
-    WideString keptBackup_;
     bool initialized_ = false;
 };
 
