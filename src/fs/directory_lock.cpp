@@ -128,13 +128,6 @@ uint32_t DirectoryLock::LockTree(const WideString& directory, bool create) {
     return ERROR_SUCCESS;
 }
 
-void DirectoryLock::MoveTo(DirectoryLock* other) noexcept {
-    if (other == this) return;
-    other->Release();
-    other->descriptors_.swap(descriptors_);
-    other->busy_ = busy_;
-}
-
 void DirectoryLock::Release() noexcept {
     descriptors_.clear();
 }

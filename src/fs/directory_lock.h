@@ -31,8 +31,6 @@ public:
     // the directory itself or, when it does not exist, its nearest existing
     // parent, where the missing part is to be made. As Lock otherwise.
     [[nodiscard]] uint32_t LockNearest(const tpl::WideString& directory, tpl::WideString* locked);
-    // Hands the lock over to other, releasing what other held.
-    void MoveTo(DirectoryLock* other) noexcept;
     void Release() noexcept;
     bool Held() const noexcept { return !descriptors_.empty(); }
     // After ERROR_LOCK_VIOLATION: the directory another installation is
