@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Əvəz edildi: %1, saxlanıldı: %2 (qovluqdakı nüsxə eyni dərəcədə yeni və ya daha yenidir)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Quraşdırma ləğv edildi. Bu əvəz edilmiş faylları geri qaytarmaq mümkün olmadı; quraşdırma proqramı onları növbəti işə salınanda geri qaytaracaq:"},
     {"IDS_ROLLBACK_KEPTIN", "O vaxta qədər onlar burada saxlanılır:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Quraşdırma ləğv edildi. Bu əlavə edilmiş faylları silmək mümkün olmadı; quraşdırma proqramı onları növbəti işə salınanda siləcək:"},
     {"IDS_NOSOURCE_SEARCHED", "Axtarıldığı yer:"},
     {"IDS_NOSPACE_TEMPDIR", "Müvəqqəti qovluq:"},
     {"IDS_NOSPACE_SIZES", "Lazım olan yer: %1 KB, boş: %2 KB"},

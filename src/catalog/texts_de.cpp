@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "%1 ersetzt, %2 beibehalten, weil die Kopie im Verzeichnis gleich alt oder neuer ist"},
     {"IDS_ROLLBACK_INCOMPLETE", "Die Installation wurde abgebrochen. Diese ersetzten Dateien konnten nicht zurückgelegt werden; das Installationsprogramm legt sie beim nächsten Start zurück:"},
     {"IDS_ROLLBACK_KEPTIN", "Bis dahin liegen sie in:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Die Installation wurde abgebrochen. Diese hinzugefügten Dateien konnten nicht entfernt werden; das Installationsprogramm entfernt sie beim nächsten Start:"},
     {"IDS_NOSOURCE_SEARCHED", "Gesucht in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporäres Verzeichnis:"},
     {"IDS_NOSPACE_SIZES", "Benötigter Platz: %1 KB, frei: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "%1 replaced, %2 kept because the copy in the directory is as new or newer"},
     {"IDS_ROLLBACK_INCOMPLETE", "Installation canceled. These replaced files could not be put back; the installation program puts them back the next time it is started:"},
     {"IDS_ROLLBACK_KEPTIN", "Until then they are kept in:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Installation canceled. These added files could not be removed; the installation program removes them the next time it is started:"},
     {"IDS_NOSOURCE_SEARCHED", "Looked for it in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporary directory:"},
     {"IDS_NOSPACE_SIZES", "Space needed: %1 KB, free: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Reemplazados: %1, conservados: %2 (la copia del directorio es igual de reciente o más)"},
     {"IDS_ROLLBACK_INCOMPLETE", "La instalación se canceló. Estos archivos reemplazados no se pudieron restaurar; el programa de instalación los restaurará la próxima vez que se inicie:"},
     {"IDS_ROLLBACK_KEPTIN", "Mientras tanto se conservan en:"},
+    {"IDS_ROLLBACK_UNREMOVED", "La instalación se canceló. Estos archivos añadidos no se pudieron quitar; el programa de instalación los quitará la próxima vez que se inicie:"},
     {"IDS_NOSOURCE_SEARCHED", "Se buscó en:"},
     {"IDS_NOSPACE_TEMPDIR", "Directorio temporal:"},
     {"IDS_NOSPACE_SIZES", "Espacio necesario: %1 KB, libre: %2 KB"},

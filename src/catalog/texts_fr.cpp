@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Remplacés\u00A0: %1, conservés\u00A0: %2 (la copie du répertoire est aussi récente ou plus récente)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Installation annulée. Ces fichiers remplacés n'ont pas pu être remis en place\u00A0; le programme d'installation les remettra en place à son prochain démarrage\u00A0:"},
     {"IDS_ROLLBACK_KEPTIN", "D'ici là, ils sont conservés dans\u00A0:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Installation annulée. Ces fichiers ajoutés n'ont pas pu être supprimés\u00A0; le programme d'installation les supprimera à son prochain démarrage\u00A0:"},
     {"IDS_NOSOURCE_SEARCHED", "Recherché dans\u00A0:"},
     {"IDS_NOSPACE_TEMPDIR", "Répertoire temporaire\u00A0:"},
     {"IDS_NOSPACE_SIZES", "Espace nécessaire\u00A0: %1\u00A0Ko, libre\u00A0: %2\u00A0Ko"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Lecserélve: %1, megtartva: %2 (a könyvtárban lévő példány ugyanolyan új vagy újabb)"},
     {"IDS_ROLLBACK_INCOMPLETE", "A telepítés megszakadt. Ezeket a lecserélt fájlokat nem sikerült visszaállítani; a telepítőprogram a következő indításkor visszaállítja őket:"},
     {"IDS_ROLLBACK_KEPTIN", "Addig itt találhatók:"},
+    {"IDS_ROLLBACK_UNREMOVED", "A telepítés megszakadt. Ezeket a hozzáadott fájlokat nem sikerült eltávolítani; a telepítőprogram a következő indításkor eltávolítja őket:"},
     {"IDS_NOSOURCE_SEARCHED", "Keresés helye:"},
     {"IDS_NOSPACE_TEMPDIR", "Ideiglenes könyvtár:"},
     {"IDS_NOSPACE_SIZES", "Szükséges hely: %1 KB, szabad: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Sostituiti: %1, mantenuti: %2 (la copia nella directory è altrettanto recente o più recente)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Installazione annullata. Non è stato possibile ripristinare questi file sostituiti; il programma di installazione li ripristinerà al prossimo avvio:"},
     {"IDS_ROLLBACK_KEPTIN", "Fino ad allora sono conservati in:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Installazione annullata. Non è stato possibile rimuovere questi file aggiunti; il programma di installazione li rimuoverà al prossimo avvio:"},
     {"IDS_NOSOURCE_SEARCHED", "Cercato in:"},
     {"IDS_NOSPACE_TEMPDIR", "Directory temporanea:"},
     {"IDS_NOSPACE_SIZES", "Spazio necessario: %1 KB, libero: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Pakeista: %1, palikta: %2 (kopija kataloge yra tokia pat nauja arba naujesnė)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Diegimas atšauktas. Šių pakeistų failų nepavyko grąžinti; diegimo programa juos grąžins kitą kartą paleista:"},
     {"IDS_ROLLBACK_KEPTIN", "Iki tol jie saugomi:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Diegimas atšauktas. Šių pridėtų failų nepavyko pašalinti; diegimo programa juos pašalins kitą kartą paleista:"},
     {"IDS_NOSOURCE_SEARCHED", "Ieškota:"},
     {"IDS_NOSPACE_TEMPDIR", "Laikinasis katalogas:"},
     {"IDS_NOSPACE_SIZES", "Reikia vietos: %1 KB, laisva: %2 KB"},

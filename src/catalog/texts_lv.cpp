@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Aizstāti: %1, paturēti: %2 (kopija direktorijā ir tikpat jauna vai jaunāka)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Uzstādīšana atcelta. Šos aizstātos failus neizdevās atjaunot; uzstādīšanas programma tos atjaunos nākamajā palaišanas reizē:"},
     {"IDS_ROLLBACK_KEPTIN", "Līdz tam tie glabājas:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Uzstādīšana atcelta. Šos pievienotos failus neizdevās noņemt; uzstādīšanas programma tos noņems nākamajā palaišanas reizē:"},
     {"IDS_NOSOURCE_SEARCHED", "Meklēts:"},
     {"IDS_NOSPACE_TEMPDIR", "Pagaidu direktorijs:"},
     {"IDS_NOSPACE_SIZES", "Nepieciešamā vieta: %1 KB, brīvā vieta: %2 KB"},

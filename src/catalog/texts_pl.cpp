@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Zastąpione: %1, zachowane: %2 (kopia w katalogu jest równie nowa lub nowsza)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Instalacja została anulowana. Tych zastąpionych plików nie udało się przywrócić; program instalacyjny przywróci je przy następnym uruchomieniu:"},
     {"IDS_ROLLBACK_KEPTIN", "Do tego czasu są przechowywane w:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Instalacja została anulowana. Tych dodanych plików nie udało się usunąć; program instalacyjny usunie je przy następnym uruchomieniu:"},
     {"IDS_NOSOURCE_SEARCHED", "Szukano w:"},
     {"IDS_NOSPACE_TEMPDIR", "Katalog tymczasowy:"},
     {"IDS_NOSPACE_SIZES", "Potrzebne miejsce: %1 KB, wolne: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Înlocuite: %1, păstrate: %2 (copia din director este la fel de nouă sau mai nouă)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Instalarea a fost anulată. Aceste fișiere înlocuite nu au putut fi restaurate; programul de instalare le va restaura la următoarea pornire:"},
     {"IDS_ROLLBACK_KEPTIN", "Până atunci sunt păstrate în:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Instalarea a fost anulată. Aceste fișiere adăugate nu au putut fi eliminate; programul de instalare le va elimina la următoarea pornire:"},
     {"IDS_NOSOURCE_SEARCHED", "Căutat în:"},
     {"IDS_NOSPACE_TEMPDIR", "Director temporar:"},
     {"IDS_NOSPACE_SIZES", "Spațiu necesar: %1 KB, liber: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Çalşyryldy: %1, saklanyldy: %2 (katalogdaky nusga şonuň ýaly täze ýa-da has täze)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Gurnama ýatyryldy. Çalşyrylan bu faýllary yzyna goýup bolmady; gurnama programmasy olary indiki işledilende yzyna goýar:"},
     {"IDS_ROLLBACK_KEPTIN", "Oňa çenli olar şu ýerde saklanýar:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Gurnama ýatyryldy. Goşulan bu faýllary aýyryp bolmady; gurnama programmasy olary indiki işledilende aýyrar:"},
     {"IDS_NOSOURCE_SEARCHED", "Gözlenen ýeri:"},
     {"IDS_NOSPACE_TEMPDIR", "Wagtlaýyn katalog:"},
     {"IDS_NOSPACE_SIZES", "Gerek ýer: %1 KB, boş ýer: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Değiştirilen: %1, korunan: %2 (dizindeki kopya aynı yaşta veya daha yeni)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Yükleme iptal edildi. Değiştirilen bu dosyalar geri konulamadı; yükleme programı onları bir sonraki başlatılışında geri koyacak:"},
     {"IDS_ROLLBACK_KEPTIN", "O zamana kadar şurada tutuluyorlar:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Yükleme iptal edildi. Eklenen bu dosyalar kaldırılamadı; yükleme programı onları bir sonraki başlatılışında kaldıracak:"},
     {"IDS_NOSOURCE_SEARCHED", "Arandığı yer:"},
     {"IDS_NOSPACE_TEMPDIR", "Geçici dizin:"},
     {"IDS_NOSPACE_SIZES", "Gereken alan: %1 KB, boş alan: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "Đã thay thế: %1, giữ lại: %2 (bản trong thư mục mới bằng hoặc mới hơn)"},
     {"IDS_ROLLBACK_INCOMPLETE", "Quá trình cài đặt đã bị hủy. Không thể đặt lại các tệp đã bị thay thế này; chương trình cài đặt sẽ đặt lại chúng vào lần khởi động tiếp theo:"},
     {"IDS_ROLLBACK_KEPTIN", "Cho đến lúc đó chúng được giữ trong:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Quá trình cài đặt đã bị hủy. Không thể xóa các tệp đã thêm này; chương trình cài đặt sẽ xóa chúng vào lần khởi động tiếp theo:"},
     {"IDS_NOSOURCE_SEARCHED", "Đã tìm trong:"},
     {"IDS_NOSPACE_TEMPDIR", "Thư mục tạm:"},
     {"IDS_NOSPACE_SIZES", "Dung lượng cần: %1 KB, còn trống: %2 KB"},

@@ -52,6 +52,7 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_SUCCESS_CHANGES", "已替换 %1 个，保留 %2 个（目录中的副本同样新或更新）"},
     {"IDS_ROLLBACK_INCOMPLETE", "安装已取消。以下被替换的文件无法放回；安装程序将在下次启动时放回它们："},
     {"IDS_ROLLBACK_KEPTIN", "在此之前，它们保存在："},
+    {"IDS_ROLLBACK_UNREMOVED", "安装已取消。以下新增的文件无法删除；安装程序将在下次启动时删除它们："},
     {"IDS_NOSOURCE_SEARCHED", "查找位置："},
     {"IDS_NOSPACE_TEMPDIR", "临时目录："},
     {"IDS_NOSPACE_SIZES", "所需空间：%1 KB，可用空间：%2 KB"},

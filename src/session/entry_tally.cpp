@@ -71,6 +71,8 @@ void EntryTally::RolledBackStep(RollbackStep step, const WideString& path, bool 
         std::lock_guard<std::mutex> lock(mutex_);
         ++summary_.undoneSteps;
         if (step == RollbackStep::FileRestored && !done) summary_.notRestored.push_back(path);
+        if (step == RollbackStep::FileRemoved && !done && summary_.notRemovedCount++ <= kNamedUnrestoredFiles)
+            summary_.notRemoved.push_back(path);
     }
     if (next_) next_->RolledBackStep(step, path, done);
 }
@@ -106,28 +108,44 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     return report;
 }
 
+namespace {
+// Up to kNamedUnrestoredFiles of paths, below the template directory as the
+// kit names them, one a line.
+void AppendSomePaths(const std::vector<WideString>& paths, size_t named, const WideString& directory,
+                     WideString* report) {
+    const WideString prefix = WithSeparator(directory);
+    for (size_t i = 0; i < paths.size() && i < named; ++i) {
+        const WideString& path = paths[i];
+        *report += u"\n";
+        *report += !directory.Empty() && PathStartsWith(path, prefix) ? path.Substring(prefix.Length()) : path;
+    }
+    if (paths.size() > named && named > 1) *report += u"\n\u2026";
+}
+}  // namespace
+
 WideString UndoneReport(const InstallSummary& summary, const WideString& directory, const char* finishTextId,
                         const WideString& reason, const WideString& detail) {
     WideString report;
-    if (summary.notRestored.empty()) {
-        report = MessageCatalog::GetText(finishTextId);
-    } else {
-        // The usual text would claim an unchanged directory.
+    if (summary.notRestored.empty() && summary.notRemoved.empty()) report = MessageCatalog::GetText(finishTextId);
+    // The usual text would claim an unchanged directory.
+    // Both kinds at once leave the page room for the first replaced file
+    // only; the log and the next start name the rest.
+    const bool both = !summary.notRestored.empty() && !summary.notRemoved.empty();
+    const size_t named = both ? 1 : kNamedUnrestoredFiles;
+    if (!summary.notRestored.empty()) {
         report = MessageCatalog::GetText("IDS_ROLLBACK_INCOMPLETE");
-        for (size_t i = 0; i < summary.notRestored.size() && i < kNamedUnrestoredFiles; ++i) {
-            // Below the template directory, as the kit names them.
-            const WideString& path = summary.notRestored[i];
-            const WideString prefix = WithSeparator(directory);
-            report += u"\n";
-            report += !directory.Empty() && PathStartsWith(path, prefix) ? path.Substring(prefix.Length()) : path;
-        }
-        if (summary.notRestored.size() > kNamedUnrestoredFiles) report += u"\n\u2026";
+        AppendSomePaths(summary.notRestored, named, directory, &report);
         if (!summary.backupDirectory.Empty()) {
             report += u"\n";
             report += MessageCatalog::GetText("IDS_ROLLBACK_KEPTIN");
-            report += u"\n";
+            report += both ? u" " : u"\n";
             report += summary.backupDirectory;
         }
+    }
+    if (!summary.notRemoved.empty()) {
+        if (!report.Empty()) report += u"\n";
+        report += MessageCatalog::GetText("IDS_ROLLBACK_UNREMOVED");
+        if (!both) AppendSomePaths(summary.notRemoved, named, directory, &report);
     }
     if (!reason.Empty()) {
         report += u"\n\n";

@@ -27,6 +27,10 @@ struct InstallSummary {
     uint32_t undoneSteps = 0;             // of a rollback, done or not
     bool rolledBack = false;              // a rollback has ended
     std::vector<WideString> notRestored;  // replaced files still in the backup
+    // Added files a rollback could not remove: the first few, for the report
+    // to name, and how many there were.
+    std::vector<WideString> notRemoved;
+    uint32_t notRemovedCount = 0;
     WideString backupDirectory;           // where they are, when there are any
 };
 

@@ -48,13 +48,17 @@ WideString SuccessReportSample() {
     return SuccessReport(summary, ToWide(kTarget));
 }
 
-// A failure, and one whose undo could not put four files back.
+// A failure, and one whose undo could neither put four files back nor
+// remove four it had added (the longest such page).
 WideString FailureSample(bool notRestored) {
     InstallSummary summary;
     if (notRestored) {
         for (const char* name : {"desktop/panel.cfg", "network/proxy.cfg", "README.txt", "more.cfg"})
             summary.notRestored.push_back(ToWide(kTarget) + ToWide(name));
         summary.backupDirectory = u"/tmp/wz4sx12/";
+        for (const char* name : {"templates/office/letter.cfg", "templates/new.cfg", "x.cfg"})
+            summary.notRemoved.push_back(ToWide(kTarget) + ToWide(name));
+        summary.notRemovedCount = 497;
     }
     return UndoneReport(summary, ToWide(kTarget), "IDS_ERROR_FINISH", MessageCatalog::GetText("IDS_INSTALL_ERROR"),
                         ToWide(kFailedAt) + u"\nNot a directory");
