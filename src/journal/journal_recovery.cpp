@@ -20,7 +20,6 @@
 #include "fs/path_times.h"
 #include "fs/temp_file_claim.h"
 #include "fs/temp_names.h"
-#include "fs/tree_ops.h"
 #include "text/installer_file_names.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
