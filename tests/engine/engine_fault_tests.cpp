@@ -15,22 +15,6 @@
 
 namespace tpl {
 
-namespace {
-// A temporary directory on another file system than the template
-// directory's: the run then keeps its backup beside the target.
-struct OtherTemporaryFileSystem {
-    std::string path = "/dev/shm/engine_fault_XXXXXX";
-    bool made = false;
-    explicit OtherTemporaryFileSystem(const std::string& here) {
-        struct stat a, b;
-        made = mkdtemp(path.data()) != nullptr && stat(path.c_str(), &a) == 0 && stat(here.c_str(), &b) == 0 &&
-               a.st_dev != b.st_dev;
-    }
-    ~OtherTemporaryFileSystem() {
-        if (made) std::filesystem::remove_all(path);
-    }
-};
-}  // namespace
 
 // Fails each counted operation of a run in turn, passes times over: with
 // EIO, then a full disk (undo must never need room that it has not freed),
