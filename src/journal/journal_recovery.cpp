@@ -7,6 +7,7 @@
 #include <string>
 #include "fs/cross_device_move.h"
 #include "fs/directory_lock.h"
+#include "fs/directory_sync.h"
 #include "fs/file_finder.h"
 #include "fs/file_creation_probe.h"
 #include "fs/file_io.h"
@@ -387,6 +388,14 @@ RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<Journa
             (void)lock->Append(undone);
         }
         return report;
+    }
+    // The journal is the only record of what undo did: its renames home and
+    // its removals must be on the disk before it goes, or a power loss that
+    // keeps the journal's deletion but not an earlier step (file systems
+    // may reorder them) would leave the run's file where the user's stood.
+    if (!report.committed) {
+        (void)SyncFileSystemOfHeld(backup.Get());
+        (void)SyncFileSystemOf(report.targetDirectory);
     }
     RemoveBackupDirectory(backup, lock);
     return report;
