@@ -5,6 +5,7 @@
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
 #include "fs/held_directory.h"
+#include "fs/last_error.h"
 #include "fs/path_mode.h"
 #include "text/text_helpers.h"
 
@@ -40,13 +41,8 @@ void DecideByLook(uint32_t code, PathEntryKind kind, FILETIME existing, FILETIME
 }  // namespace
 
 EntryPlan PlanEntry(const WideString& targetDirectory, const WideString& entryName, FILETIME writeTime) {
-    EntryPlan plan;
-    if (!SetDestination(targetDirectory, entryName, &plan)) return plan;
-    PathEntryKind kind = PathEntryKind::Missing;
-    FILETIME existing = 0;
-    const uint32_t code = GetPathEntry(plan.destination, &kind, &existing);
-    DecideByLook(code, kind, existing, writeTime, &plan);
-    return plan;
+    EntryPlanner planner(targetDirectory);
+    return planner.Plan(entryName, writeTime);
 }
 
 EntryPlan EntryPlanner::Plan(const WideString& entryName, FILETIME writeTime) {
@@ -57,11 +53,17 @@ EntryPlan EntryPlanner::Plan(const WideString& entryName, FILETIME writeTime) {
     if (!parent.Equals(parent_)) {
         parent_ = parent;
         held_.Reset();
-        // Links in the path are followed, as a look by the whole path
-        // follows them; what stands at the name itself is never opened.
-        const uint32_t code = OpenDirectoryBeneath(parent, WideString(), &held_);
-        parentMissing_ = code == ERROR_FILE_NOT_FOUND;
-        if (code != 0) held_.Reset();
+        // Walked from the template directory (links in its own path are
+        // followed: that is the path the user chose), one name at a time and
+        // never through a link, as the installation walks it: a link, or a
+        // file, in a directory's place blocks the entry here already.
+        const WideString target = WithoutFinalSeparator(target_);
+        const WideString relative =
+            parent.Length() > target.Length() ? parent.Substring(target.Length() + 1) : WideString();
+        walkCode_ = OpenDirectoryBeneath(target, relative, &held_);
+        walkErrno_ = walkCode_ != 0 ? GetLastFileErrno() : 0;
+        parentMissing_ = walkCode_ != 0 && walkErrno_ == ENOENT;
+        if (walkCode_ != 0) held_.Reset();
     }
     PathEntryKind kind = PathEntryKind::Missing;
     FILETIME existing = 0;
@@ -72,9 +74,8 @@ EntryPlan EntryPlanner::Plan(const WideString& entryName, FILETIME writeTime) {
         PathOwner owner;
         code = GetEntryAt(held_.Get(), plan.destination.Substring(slash + 1), &kind, &existing, &owner);
     } else {
-        // A file in the directory's place, or a directory that cannot be
-        // opened: the look by the whole path tells why.
-        code = GetPathEntry(plan.destination, &kind, &existing);
+        code = walkCode_;
+        plan.blockedErrno = walkErrno_;
     }
     DecideByLook(code, kind, existing, writeTime, &plan);
     return plan;

@@ -45,6 +45,8 @@ private:
     WideString parent_;  // of the entry planned last
     UniqueFileHandle held_;  // parent_, when it could be opened
     bool parentMissing_ = false;
+    uint32_t walkCode_ = 0;  // why parent_ could not be opened
+    int walkErrno_ = 0;
 };
 
 // The action for what stands at the destination (kind and write time as

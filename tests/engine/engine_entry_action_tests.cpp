@@ -45,9 +45,10 @@ TEST_F(EntryActionTest, FourActionsOverAPreparedDirectory) {
         {"new\\deep\\other.cfg", EntryAction::Add, 0},
         {"older.cfg", EntryAction::Replace, 0},
         {"sub\\older.cfg", EntryAction::Replace, 0},
-        // A link on the way is followed, as the path the user sees.
-        {"linked\\older.cfg", EntryAction::Replace, 0},
-        {"dangling.cfg\\inner.cfg", EntryAction::Add, 0},
+        // A link on the way is not followed, as the installation never
+        // follows one below the template directory: the entry is blocked.
+        {"linked\\older.cfg", EntryAction::Blocked, ERROR_PATH_NOT_FOUND},
+        {"dangling.cfg\\inner.cfg", EntryAction::Blocked, ERROR_PATH_NOT_FOUND},
         {"sub\\missing.cfg", EntryAction::Add, 0},
         {"same.cfg", EntryAction::Keep, 0},
         {"newer.cfg", EntryAction::Keep, 0},
