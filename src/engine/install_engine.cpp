@@ -13,6 +13,7 @@
 #include "kit/kit_entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
+#include "engine/unchanged_target.h"
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/interruption.h"
@@ -69,6 +70,13 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         // Checked before anything is written: a path the system cannot take
         // would otherwise fail the run halfway.
         uint32_t code = kit != nullptr ? CheckDestinationLengths(*kit, directory) : 0;
+        if (code == 0 && kit != nullptr && FoundNothingToDo(*kit, directory)) {
+            transaction_.emplace().targetDirectory = directory;
+            if (kitSpent) kit->Release();
+            Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
+            if (successPauseMs > 0) SleepMilliseconds(static_cast<int32_t>(successPauseMs));
+            return 0;
+        }
         if (code == 0) code = BeginTransaction(directory);
         // From here on the target exists; everything inside it is reached
         // from this descriptor.
@@ -99,6 +107,24 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
     }
     if (successPauseMs > 0) SleepMilliseconds(static_cast<int32_t>(successPauseMs));
     return 0;
+}
+
+bool InstallEngine::FoundNothingToDo(const KitReader& kit, const WideString& directory) {
+    // Under the directory's lock, so that another run's half-done
+    // installation is not taken for the finished one; where it is busy,
+    // the full run meets that and says so.
+    DirectoryLock lock;
+    if (!IsExistingDirectory(directory) || lock.Lock(directory) != 0) return false;
+    if (!EveryEntryKept(kit, directory)) return false;
+    if (observer_) {
+        for (uint32_t i = 0; i < kit.GetFileEntryCount(); ++i) {
+            WideString relative;
+            if (MakeRelativeEntryPath(kit.GetFileEntry(i).name, &relative))
+                observer_->EntryHandled(directory + relative, EntryAction::Keep, 0, 0);
+        }
+        observer_->NothingToDo();
+    }
+    return true;
 }
 
 uint32_t InstallEngine::RunEntries(KitReader& kit) {

@@ -1,6 +1,10 @@
 #include "headless/headless_report.h"
 
+#include <cstring>
+
 #include "catalog/message_catalog.h"
+#include "fs/last_error.h"
+#include "kit/kit_plan.h"
 #include "session/console_text.h"
 #include "session/install_preparation.h"
 #include "text/utf8.h"
@@ -25,15 +29,86 @@ std::string JsonString(const WideString& text) {
     return std::string(utf8.Data(), utf8.Length());
 }
 
-nlohmann::ordered_json ErrorJson(const WideString& path, const char* textId, const NarrowString& reason) {
+namespace {
+
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
+}  // namespace
+
+const char* ErrorCodeOfText(const char* textId) {
+    static const struct {
+        const char* textId;
+        const char* code;
+    } kCodes[] = {
+        {"IDS_ERROR_NOSOURCE", "kit-missing"},          {"IDS_ERROR_DAMAGEDSOURCE", "kit-damaged"},
+        {"IDS_ERROR_NOSPACE", "no-space"},              {"IDS_ERROR_DISKFULL", "no-space"},
+        {"IDS_ERROR_TEMPNOTWRITABLE", "temp-unwritable"}, {"IDS_SETUP_EMPTYTARGET", "target-invalid"},
+        {"IDS_ERROR_NOTARGET", "target-invalid"},       {"IDS_TARGET_RELATIVE", "target-invalid"},
+        {"IDS_TARGET_CANNOTCREATE", "target-unwritable"}, {"IDS_TARGET_NOTWRITABLE", "target-unwritable"},
+        {"IDS_TARGET_ISFILE", "target-unwritable"},     {"IDS_ERROR_TARGETBUSY", "busy"},
+        {"IDS_ERROR_NOTRECORDED", "launcher-unwritable"}, {"IDS_CANCEL_FINISH", "cancelled"},
+    };
+    if (textId != nullptr)
+        for (const auto& entry : kCodes)
+            if (std::strcmp(entry.textId, textId) == 0) return entry.code;
+    return "install-failed";
+}
+
+nlohmann::ordered_json ErrorJson(const char* code, const WideString& path, const char* textId,
+                                 const NarrowString& reason) {
     const char* english = textId != nullptr ? MessageCatalog::FindUtf8(kEnglishLanguageId, textId) : nullptr;
-    return {{"path", JsonString(path)},
+    return {{"code", code},
             {"message", english != nullptr ? english : ""},
-            {"reason", std::string(reason.Data(), reason.Length())}};
+            {"reason", TextOrNull(std::string(reason.Data(), reason.Length()))},
+            {"path", TextOrNull(JsonString(path))}};
 }
 
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {
-    return ErrorJson(result.errorPath, result.errorTextId, result.errorReason);
+    return ErrorJson(ErrorCodeOfText(result.errorTextId), result.errorPath, result.errorTextId, result.errorReason);
+}
+
+nlohmann::ordered_json NewRunDocument(bool dryRun) {
+    const nlohmann::ordered_json null;
+    return {{"schemaVersion", 1},    {"program", "tplsetup"}, {"dryRun", dryRun},    {"changed", false},
+            {"exitStatus", null},    {"kit", null},           {"target", null},      {"summary", null},
+            {"entries", null},       {"space", null},         {"lock", null},        {"launcherFile", null},
+            {"launcherFiles", nlohmann::ordered_json::array()}, {"recovered", nlohmann::ordered_json::array()},
+            {"error", null}};
+}
+
+void SetLauncherFiles(nlohmann::ordered_json& document, const std::vector<LauncherFileRecording>& files) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const LauncherFileRecording& file : files) {
+        const bool failed = file.action == LauncherFileAction::Failed;
+        list.push_back({{"path", TextOrNull(JsonString(file.path))},
+                        {"action", LauncherFileActionName(file.action)},
+                        {"reason", failed ? nlohmann::ordered_json(SystemErrorText(file.systemErrno).Data())
+                                          : nlohmann::ordered_json()}});
+        if (file.action == LauncherFileAction::Created || file.action == LauncherFileAction::Updated)
+            document["changed"] = true;
+    }
+    document["launcherFile"] = list.empty() ? nlohmann::ordered_json() : list.front();
+    document["launcherFiles"] = list;
+}
+
+void SetRecovered(nlohmann::ordered_json& document, const std::vector<RecoveryReport>& reports) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const RecoveryReport& report : reports) {
+        list.push_back({{"directory", JsonString(report.targetDirectory)},
+                        {"restored", report.restoredFiles},
+                        {"removed", report.removedFiles + report.removedDirectories},
+                        {"complete", RecoveryIsComplete(report)}});
+        document["changed"] = true;
+    }
+    document["recovered"] = list;
+}
+
+void PrintRunDocument(nlohmann::ordered_json& document, int exitStatus, std::FILE* output) {
+    document["exitStatus"] = exitStatus;
+    std::fputs(JsonText(document).c_str(), output);
+    std::fflush(output);
 }
 
 }  // namespace tpl

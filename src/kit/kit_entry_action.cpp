@@ -5,6 +5,7 @@
 #include "kit/kit_entry_names.h"
 #include "text/path_text.h"
 #include "fs/held_directory.h"
+#include "fs/last_error.h"
 #include "fs/path_mode.h"
 #include "text/text_helpers.h"
 
@@ -33,6 +34,7 @@ void DecideByLook(uint32_t code, PathEntryKind kind, FILETIME existing, FILETIME
         // that cannot be searched: the installation cannot write here.
         plan->action = EntryAction::Blocked;
         plan->blockedCode = code;
+        plan->blockedErrno = GetLastFileErrno();
         return;
     }
     DecideEntryAction(kind, existing, writeTime, plan);

@@ -1,6 +1,8 @@
 #include "kit/kit_plan.h"
 
 #include <ctime>
+#include "fs/file_types.h"
+#include "fs/last_error.h"
 #include "text/convert.h"
 #include "text/utf8.h"
 
@@ -47,10 +49,16 @@ std::string IsoTime(FILETIME time) {
     return text;
 }
 
+std::string BlockedReason(const EntryPlan& plan) {
+    // A name no file system path can be made of is the kit's fault, not the system's.
+    if (plan.blockedCode == ERROR_INVALID_DATA) return "not a valid name for a file";
+    return ErrorReasonText(plan.blockedCode, plan.blockedErrno).Data();
+}
+
 std::string PlanLine(const KitPlanItem& item) {
     std::string line = std::string(EntryActionName(item.plan.action)) + "  " + std::to_string(item.entry.dataSize) +
                        "  " + IsoTime(item.entry.writeTime) + "  " + LocaleBytes(item.entry.name);
-    if (item.plan.action == EntryAction::Blocked) line += "  (error " + std::to_string(item.plan.blockedCode) + ")";
+    if (item.plan.action == EntryAction::Blocked) line += "  (" + BlockedReason(item.plan) + ")";
     return line;
 }
 
@@ -84,7 +92,8 @@ nlohmann::ordered_json PlanEntriesJson(const KitPlan& plan) {
     for (const KitPlanItem& item : plan.items) {
         nlohmann::ordered_json entry = EntryJson(item.entry);
         entry["action"] = EntryActionName(item.plan.action);
-        if (item.plan.action == EntryAction::Blocked) entry["error"] = item.plan.blockedCode;
+        entry["reason"] = item.plan.action == EntryAction::Blocked ? nlohmann::ordered_json(BlockedReason(item.plan))
+                                                                   : nlohmann::ordered_json();
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -42,20 +42,6 @@ std::string TimeStamp() {
     return text;
 }
 
-// The errno that means what a code means, for codes that do not come from
-// the system (a directory in the way, a full disk found by the engine).
-int ErrnoOfCode(uint32_t code) {
-    switch (code) {
-        case ERROR_FILE_NOT_FOUND: return ENOENT;
-        case ERROR_PATH_NOT_FOUND: return ENOTDIR;
-        case ERROR_ACCESS_DENIED: return EACCES;
-        case ERROR_DISK_FULL: return ENOSPC;
-        case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_CANCELLED: return ECANCELED;
-        default: return 0;
-    }
-}
-
 const char* RollbackStepText(RollbackStep step, bool done) {
     switch (step) {
         case RollbackStep::FileRemoved:
@@ -70,11 +56,7 @@ const char* RollbackStepText(RollbackStep step, bool done) {
 }  // namespace
 
 std::string DescribeError(uint32_t code, int systemError) {
-    std::string text = "error " + std::to_string(code);
-    const int number = systemError != 0 ? systemError : ErrnoOfCode(code);
-    if (code == ERROR_INVALID_DATA && number == 0) return text + ": invalid data";
-    if (number == 0) return text;
-    return text + ": " + SystemErrorText(number).Data();
+    return ErrorReasonText(code, systemError).Data();
 }
 
 uint32_t InstallLog::Open(const WideString& path) {
@@ -123,14 +105,30 @@ void InstallLog::InstallationStarted(const WideString& targetDirectory) {
     Write("target: " + Utf8(targetDirectory));
 }
 
-void InstallLog::Recorded(const WideString& directory, const WideString& unrecordedFile) {
+void InstallLog::Recorded(const WideString& directory, const std::vector<LauncherFileRecording>& recordings) {
     // As the launcher file holds it: less one trailing separator.
     std::string recorded = Utf8(directory);
     if (recorded.size() > 1 && recorded.back() == '/') recorded.pop_back();
-    if (unrecordedFile.Empty())
-        Write("launcher file: recorded " + recorded);
-    else
-        Write("launcher file: could not record " + recorded + " in " + Utf8(unrecordedFile));
+    for (const LauncherFileRecording& recording : recordings) {
+        const std::string file = Utf8(recording.path);
+        switch (recording.action) {
+            case LauncherFileAction::Skipped:
+                Write("launcher file: not recorded (--no-record)");
+                break;
+            case LauncherFileAction::Unchanged:
+                Write("launcher file: " + file + " already lists " + recorded + " first; nothing written");
+                break;
+            case LauncherFileAction::Updated:
+            case LauncherFileAction::Created:
+                Write("launcher file: recorded " + recorded + " in " + file + " (" +
+                      LauncherFileActionName(recording.action) + ")");
+                break;
+            case LauncherFileAction::Failed:
+                Write("launcher file: could not record " + recorded + " in " + file + ": " +
+                      SystemErrorText(recording.systemErrno).Data());
+                break;
+        }
+    }
 }
 
 void InstallLog::Finished(int exitStatus) {
@@ -154,6 +152,10 @@ void InstallLog::DirectoryCreated(const WideString& path) {
     Write("directory created: " + Utf8(path));
 }
 
+void InstallLog::NothingToDo() {
+    Write("nothing to do: every file is up to date");
+}
+
 void InstallLog::Committed() {
     Write("committed");
 }
@@ -164,7 +166,7 @@ void InstallLog::RolledBackStep(RollbackStep step, const WideString& path, bool 
 
 void InstallLog::RolledBack(uint32_t code, bool complete) {
     std::string line =
-        code == ERROR_CANCELLED ? "rolled back after a cancel" : "rolled back after " + DescribeError(code, 0);
+        code == ERROR_CANCELLED ? "rolled back after a cancel" : "rolled back after a failure: " + DescribeError(code, 0);
     if (!complete) line += "; replaced files that could not be restored stay in the backup directory";
     Write(line);
 }

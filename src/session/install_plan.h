@@ -5,10 +5,11 @@
 // action, the space it needs, the directory's lock, the launcher files.
 #include <cstdint>
 #include <vector>
+#include "fs/free_space.h"
 #include "kit/kit_plan.h"
 #include "kit/kit_reader.h"
 #include "session/install_preparation.h"
-#include "session/launcher_file_check.h"
+#include "config/template_locations.h"
 #include "session/unpack_feedback.h"
 #include "text/cow_string.h"
 
@@ -22,23 +23,34 @@ struct InstallPlan {
     // The file system the entries go to, at the directory or its nearest
     // existing parent.
     WideString spaceDirectory;
-    uint64_t freeBytes = 0;
+    FileSystemRoom room;
     bool freeKnown = false;
+    // The directories the installation would make (the target's missing
+    // part included).
+    uint32_t newDirectories = 0;
     // The directory the installation would lock, and whether another one
     // holds it now.
     WideString lockDirectory;
     bool lockBusy = false;
-    std::vector<LauncherFileCheck> launcherFiles;
+    // What recording the directory after a success would do to each
+    // launcher file (one Skipped without recording).
+    std::vector<LauncherFileRecording> launcherFiles;
 
     bool Ready() const { return preparation.errorTextId == nullptr && !preparation.interrupted; }
-    bool SpaceSuffices() const { return !freeKnown || entries.BytesToWrite() <= freeBytes; }
+    // What the new files and directories take as the file system counts it:
+    // each file's contents rounded up to whole blocks, a block per
+    // directory; a replaced file's old contents stay until the commit.
+    uint64_t BytesNeeded() const;
+    uint64_t InodesNeeded() const;
+    bool SpaceSuffices() const;
     // The status the installation would end with (the process's exit statuses).
     int ExitStatus() const;
 };
 
 // kit must be a fresh reader and outlive the plan; its unpacked copy goes
-// when it is destroyed. kitFile and chosenTarget as for PrepareInstallation.
+// when it is destroyed. kitFile and chosenTarget as for PrepareInstallation;
+// record false plans an installation that records in no launcher file.
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
-                             KitReader* kit, UnpackFeedback* feedback = nullptr);
+                             KitReader* kit, UnpackFeedback* feedback = nullptr, bool record = true);
 
 }  // namespace tpl

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "headless/headless_install.h"
@@ -202,8 +203,10 @@ TEST_F(HeadlessInstallTest, ADirectoryThatCannotBeRecordedFailsTheRunButKeepsThe
     EXPECT_EQ(Run(), 3);  // the files did change
     EXPECT_EQ(ReadFile(DefaultTarget() + "a.cfg"), "alpha");
     const std::string text = messages_.Text();
+    // Exit 3 always says why.
     EXPECT_TRUE(Contains(text, "tplsetup: " + launcher + ": The templates have been installed, but the template "
-                                   "directory could not be recorded in the settings file\n"))
+                                   "directory could not be recorded in the settings file: " +
+                                   std::strerror(EISDIR) + "\n"))
         << text;
     EXPECT_TRUE(TemporaryLeftovers().empty());
 }
@@ -302,31 +305,52 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
     };
     const std::string launcher = home_ + "/.Vq/pivotrun/pivotrun.cfg";
     DirectoryLock otherRun;
+    const std::string home = home_;
     struct Case {
         const char* name;
         std::function<void()> arrange;
         int status;
+        bool changed;
+        const char* launcherAction;  // what the run does to the launcher file
+        bool record = true;
     };
     const Case cases[] = {
-        {"a new directory", [] {}, 0},
-        {"an upgrade", prepareUpgrade, 0},
-        {"a directory in the way", [&] { std::filesystem::create_directories(target + "/new.cfg"); }, 1},
+        {"a new directory", [] {}, 0, true, "created"},
+        {"an upgrade", prepareUpgrade, 0, true, "created"},
+        {"a directory in the way", [&] { std::filesystem::create_directories(target + "/new.cfg"); }, 1, false,
+         "unchanged"},
         {"another run's lock",
          [&] {
              prepareUpgrade();
              ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
          },
-         75},
-        {"an unwritable launcher file", [&] { std::filesystem::create_directories(launcher + "/x"); }, 3},
+         75, false, "unchanged"},
+        {"an unwritable launcher file", [&] { std::filesystem::create_directories(launcher + "/x"); }, 3, true,
+         "failed"},
+        // Nothing to copy and the launcher file lists the target first: no
+        // lock is taken beside it (one that cannot be made fails nothing),
+        // and nothing is written.
+        {"the same kit again",
+         [&] {
+             ASSERT_EQ(Run(target), 0);
+             std::filesystem::create_directories(home + "/.Vq/pivotrun/.pivotrun.cfg.lock");
+         },
+         0, false, "unchanged"},
+        // A home directory that is not there is never made.
+        {"no home directory", [&] { ASSERT_EQ(setenv("HOME", (home + "/gone/h").c_str(), 1), 0); }, 3, true,
+         "failed"},
+        {"--no-record", [] {}, 0, true, "skipped", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_EQ(setenv("HOME", home.c_str(), 1), 0);
         std::filesystem::remove_all(target);
         std::filesystem::remove_all(home_ + "/.Vq");
         otherRun.Release();
         c.arrange();
         const auto before = Snapshot(root_, tmp_);
         HeadlessRequest request = Request(target);
+        request.record = c.record;
         CapturedStream messages;
         CapturedStream plan;
         EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), plan.Get()), c.status) << messages.Text();
@@ -337,13 +361,38 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         CapturedStream json;
         EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), json.Get()), c.status);
         const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["schemaVersion"], 1);
         EXPECT_EQ(document["exitStatus"], c.status);
-        EXPECT_EQ(document["wouldSucceed"], c.status == 0);
+        EXPECT_EQ(document["error"].is_null(), c.status == 0) << json.Text();
         EXPECT_EQ(document["lock"]["available"], c.status != 75) << json.Text();
         EXPECT_EQ(Snapshot(root_, tmp_), before);
-        // What it foretold is what happens.
-        EXPECT_EQ(Run(target), c.status) << messages_.Text();
+        // What it foretold is what happens, in the same document.
+        CapturedStream ran;
+        EXPECT_EQ(RunHeadlessInstallation(request, nullptr, messages_.Get(), ran.Get()), c.status)
+            << messages_.Text();
+        const nlohmann::json outcome = nlohmann::json::parse(ran.Text());
+        EXPECT_EQ(outcome["schemaVersion"], 1);
+        EXPECT_EQ(outcome["dryRun"], false);
+        EXPECT_EQ(outcome["changed"], c.changed) << ran.Text();
+        EXPECT_EQ(outcome["launcherFile"]["action"], c.launcherAction) << ran.Text();
+        EXPECT_EQ(outcome["error"].is_null(), c.status == 0) << ran.Text();
+        // One shape: every key of the schema in both, none more.
+        for (const nlohmann::json* d : {&document, &outcome}) {
+            std::set<std::string> keys;
+            for (auto it = d->begin(); it != d->end(); ++it) keys.insert(it.key());
+            EXPECT_EQ(keys, (std::set<std::string>{"schemaVersion", "program", "dryRun", "changed", "exitStatus",
+                                                   "kit", "target", "summary", "entries", "space", "lock",
+                                                   "launcherFile", "launcherFiles", "recovered", "error"}));
+        }
+        if (c.status == 0 || c.status == 3) {
+            EXPECT_EQ(document["changed"], outcome["changed"]) << json.Text();
+            EXPECT_EQ(document["launcherFile"], outcome["launcherFile"]) << json.Text() << ran.Text();
+            for (const char* count : {"added", "replaced", "kept", "directoriesCreated"})
+                EXPECT_EQ(document["summary"][count], outcome["summary"][count]) << count << json.Text() << ran.Text();
+        }
     }
+    ASSERT_EQ(setenv("HOME", home.c_str(), 1), 0);
+    EXPECT_FALSE(std::filesystem::exists(home + "/gone"));
 }
 
 TEST_F(HeadlessInstallTest, DryRunListsEachEntrysActionTheSpaceAndTheLauncherFile) {
@@ -362,8 +411,8 @@ TEST_F(HeadlessInstallTest, DryRunListsEachEntrysActionTheSpaceAndTheLauncherFil
              "target: " + target + "/\n", "add  3  2020-09-13T12:26:40Z  new.cfg\n",
           "replace  8  2020-09-13T12:26:40Z  old.cfg\n",
           "1 add (3 bytes), 1 replace (8 bytes), 0 keep (0 bytes), 0 blocked (0 bytes); 11 bytes to write\n",
-          "space: 11 bytes to write, ", "lock: " + target + " is free\n",
-          "launcher file: " + home_ + "/.Vq/pivotrun/pivotrun.cfg: writable\n"})
+          "lock: " + target + " is free\n",
+          "launcher file: " + home_ + "/.Vq/pivotrun/pivotrun.cfg: would be created\n"})
         EXPECT_TRUE(Contains(text, line)) << line << "\nin:\n" << text;
 
     HeadlessRequest request = Request(target);
@@ -373,11 +422,16 @@ TEST_F(HeadlessInstallTest, DryRunListsEachEntrysActionTheSpaceAndTheLauncherFil
     const nlohmann::json document = nlohmann::json::parse(json.Text());
     EXPECT_EQ(document["entries"][0]["action"], "add");
     EXPECT_EQ(document["entries"][1]["action"], "replace");
-    EXPECT_EQ(document["summary"]["replace"]["bytes"], 8);
-    EXPECT_EQ(document["space"]["bytesToWrite"], 11);
+    EXPECT_EQ(document["summary"]["replaced"], 1);
+    EXPECT_EQ(document["summary"]["added"], 1);
+    // The room new files take as the file system counts it: whole blocks.
+    const uint64_t block = document["space"]["bytesNeeded"].get<uint64_t>() / 2;
+    EXPECT_GE(block, 512u) << json.Text();
+    EXPECT_EQ(document["space"]["inodesNeeded"], 2);
     EXPECT_TRUE(document["space"]["enough"].get<bool>());
-    EXPECT_EQ(document["launcherFiles"][0]["writable"], true);
+    EXPECT_EQ(document["launcherFile"]["action"], "created");
     EXPECT_EQ(document["dryRun"], true);
+    EXPECT_EQ(document["changed"], true);
 
     // A preparation error: one line on standard error, and the document.
     std::filesystem::remove(cwd_ + "/qbx4.tkx");

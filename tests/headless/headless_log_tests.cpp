@@ -93,6 +93,7 @@ protected:
     }
 
     std::string target_;
+    std::string Launcher() const { return home_ + "/.Vq/pivotrun/pivotrun.cfg"; }
     CapturedStream messages_;
 };
 
@@ -108,7 +109,7 @@ TEST_F(HeadlessLogTest, FreshInstallation) {
     const std::string t = target_;
     EXPECT_EQ(Steps(), (Lines{"target: " + t, "directory created: " + t, "added: " + t + "/a.cfg",
                               "directory created: " + t + "/sub", "added: " + t + "/sub/b.cfg", "committed",
-                              "2 added, 0 replaced, 0 kept", "launcher file: recorded " + t, "exit status 0"}));
+                              "2 added, 0 replaced, 0 kept", "launcher file: recorded " + t + " in " + Launcher() + " (created)", "exit status 0"}));
 }
 
 TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
@@ -121,7 +122,18 @@ TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
     const std::string t = target_;
     EXPECT_EQ(Lines(steps.begin() + first, steps.end()),
               (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg", "kept (up to date): " + t + "/sub/b.cfg",
-                     "committed", "0 added, 1 replaced, 1 kept", "launcher file: recorded " + t, "exit status 0"}));
+                     "committed", "0 added, 1 replaced, 1 kept",
+                     "launcher file: " + Launcher() + " already lists " + t + " first; nothing written", "exit status 0"}));
+
+    // Once more, with every file as new as the kit's: nothing is made,
+    // journalled or committed, and the log says so.
+    const size_t second = Steps().size();
+    ASSERT_EQ(Run(), 0);
+    const Lines third = Steps();
+    EXPECT_EQ(Lines(third.begin() + second, third.end()),
+              (Lines{"target: " + t, "kept (up to date): " + t + "/a.cfg", "kept (up to date): " + t + "/sub/b.cfg",
+                     "nothing to do: every file is up to date", "0 added, 0 replaced, 2 kept",
+                     "launcher file: " + Launcher() + " already lists " + t + " first; nothing written", "exit status 0"}));
 }
 
 TEST_F(HeadlessLogTest, FailureIsRolledBackStepByStep) {
@@ -130,8 +142,8 @@ TEST_F(HeadlessLogTest, FailureIsRolledBackStepByStep) {
     EXPECT_EQ(Run(), 1);
     const std::string t = target_;
     EXPECT_EQ(Steps(), (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg",
-                              "failed (error 3: Not a directory): " + t + "/sub/b.cfg",
-                              "rollback restored: " + t + "/a.cfg", "rolled back after error 3: Not a directory",
+                              "failed (Not a directory): " + t + "/sub/b.cfg",
+                              "rollback restored: " + t + "/a.cfg", "rolled back after a failure: Not a directory",
                               "exit status 1"}));
     EXPECT_EQ(ReadFile(t + "/a.cfg"), "the user's older");
 }
@@ -168,8 +180,11 @@ TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {
     EXPECT_EQ(log.SystemError(), EISDIR);
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
     EXPECT_NE(log.Open(Wide(Path("fifo"))), 0u);  // refused, without blocking
-    EXPECT_EQ(DescribeError(183, 0), "error 183: File exists");
-    EXPECT_EQ(DescribeError(87, ENOSPC), "error 87: No space left on device");
+    // The system's words, never an internal number.
+    EXPECT_EQ(DescribeError(183, 0), "File exists");
+    EXPECT_EQ(DescribeError(87, ENOSPC), "No space left on device");
+    EXPECT_EQ(DescribeError(13, 0), "invalid data");
+    EXPECT_EQ(DescribeError(87, 0), "an unexpected failure");
 }
 
 }  // namespace tpl
