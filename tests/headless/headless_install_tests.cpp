@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -442,6 +443,47 @@ TEST_F(HeadlessInstallTest, DryRunListsEachEntrysActionTheSpaceAndTheLauncherFil
     EXPECT_EQ(failed.Text(), "tplsetup: " + cwd_ + "/qbx4.tkx: Distribution kit file qbx4.tkx not found: " +
                                  std::strerror(ENOENT) + "\n");
     EXPECT_TRUE(TemporaryLeftovers().empty());
+}
+
+// A superuser installing for a user (HOME set to the user's) leaves
+// everything it makes the user's: the target and its missing parents, the
+// files and directories below it, the launcher file and its directories.
+// A file it replaces keeps its own owner and mode.
+TEST_F(HeadlessInstallTest, WhatASuperuserMakesForAUserIsTheUsers) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs the superuser";
+    constexpr uid_t kUser = 4242;
+    constexpr gid_t kGroup = 4343;
+    const std::string users = Path("users");
+    std::filesystem::create_directories(users);
+    ASSERT_EQ(::chown(users.c_str(), kUser, kGroup), 0);
+    ASSERT_EQ(::chown(home_.c_str(), kUser, kGroup), 0);
+    const std::string target = users + "/tpl/qbx4";
+    WriteKit({{u"a.cfg", EntryTime(kNew), "alpha"}, {u"sub\\b.cfg", EntryTime(kNew), "beta"}});
+    ASSERT_EQ(Run(target), 0) << messages_.Text();
+    const auto ownedByUser = [&](const std::string& path) {
+        struct stat status;
+        if (::lstat(path.c_str(), &status) != 0) return std::string("missing");
+        return status.st_uid == kUser && status.st_gid == kGroup
+                   ? std::string("the user's")
+                   : std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid);
+    };
+    for (const std::string& path : {users + "/tpl", target, target + "/a.cfg", target + "/sub", target + "/sub/b.cfg",
+                                    home_ + "/.Vq", home_ + "/.Vq/pivotrun", home_ + "/.Vq/pivotrun/pivotrun.cfg"})
+        EXPECT_EQ(ownedByUser(path), "the user's") << path;
+
+    // An upgrade replaces a file of another owner: it stays theirs.
+    WriteFile(target + "/a.cfg", "older");
+    ASSERT_EQ(::chown((target + "/a.cfg").c_str(), 5555, 5556), 0);
+    ASSERT_EQ(::chmod((target + "/a.cfg").c_str(), 0604), 0);
+    struct timespec older[2] = {{kOld, 0}, {kOld, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (target + "/a.cfg").c_str(), older, 0), 0);
+    ASSERT_EQ(Run(target), 0) << messages_.Text();
+    struct stat replaced;
+    ASSERT_EQ(::stat((target + "/a.cfg").c_str(), &replaced), 0);
+    EXPECT_EQ(ReadFile(target + "/a.cfg"), "alpha");
+    EXPECT_EQ(replaced.st_uid, 5555u);
+    EXPECT_EQ(replaced.st_gid, 5556u);
+    EXPECT_EQ(replaced.st_mode & 0777, 0604u);
 }
 
 }  // namespace tpl
