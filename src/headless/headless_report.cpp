@@ -7,6 +7,7 @@
 #include "kit/kit_plan.h"
 #include "session/console_text.h"
 #include "session/install_preparation.h"
+#include "session/preparation_context.h"
 #include "text/utf8.h"
 
 namespace tpl {
@@ -21,7 +22,10 @@ void PrintLine(std::FILE* out, const NarrowString& text) {
 }
 
 std::string PreparationErrorLine(const PreparationResult& result) {
-    return ErrorLine(result.errorPath, ConsoleCatalogText(result.errorTextId), result.errorReason);
+    const std::string english = KitErrorText(kEnglishLanguageId, result.errorTextId, result.errorPath);
+    const std::string current = KitErrorText(MessageCatalog::CurrentLanguage(), result.errorTextId, result.errorPath);
+    const NarrowString what = ConsoleText(current.empty() ? english.c_str() : current.c_str(), english.c_str());
+    return ErrorLine(result.errorPath, what, result.errorReason);
 }
 
 std::string JsonString(const WideString& text) {
@@ -66,7 +70,10 @@ nlohmann::ordered_json ErrorJson(const char* code, const WideString& path, const
 }
 
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {
-    return ErrorJson(ErrorCodeOfText(result.errorTextId), result.errorPath, result.errorTextId, result.errorReason);
+    nlohmann::ordered_json error =
+        ErrorJson(ErrorCodeOfText(result.errorTextId), result.errorPath, result.errorTextId, result.errorReason);
+    error["message"] = KitErrorText(kEnglishLanguageId, result.errorTextId, result.errorPath);
+    return error;
 }
 
 nlohmann::ordered_json NewRunDocument(bool dryRun) {

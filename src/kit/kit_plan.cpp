@@ -4,6 +4,7 @@
 #include "fs/file_types.h"
 #include "fs/last_error.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
 #include "text/utf8.h"
 
 namespace tpl {
@@ -15,9 +16,10 @@ std::string Utf8(const WideString& text) {
     return std::string(utf8.Data(), utf8.Length());
 }
 
+// For a terminal: in the locale's encoding, control characters escaped.
 std::string LocaleBytes(const WideString& text) {
     const NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
+    return EscapeControlCharacters(std::string(narrow.Data(), narrow.Length()));
 }
 
 }  // namespace

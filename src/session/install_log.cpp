@@ -23,7 +23,7 @@ namespace {
 // must not forge a line of the log.
 std::string Utf8(const WideString& text) {
     const NarrowString utf8 = ToUtf8(text);
-    return EscapeControlCharacters(std::string(utf8.Data(), utf8.Length()));
+    return EscapeControlCharactersAndBackslash(std::string(utf8.Data(), utf8.Length()));
 }
 
 // 2026-12-07T12:30:01.042Z
@@ -77,7 +77,7 @@ void InstallLog::Started(int argc, char** argv) {
     std::string line = "started:";
     for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
         line += " ";
-        line += EscapeControlCharacters(argv[i]);
+        line += EscapeControlCharactersAndBackslash(argv[i]);
     }
     Write(line);
 }
@@ -97,7 +97,11 @@ void InstallLog::Prepared(const PreparationResult& result, const PreparedInstall
     if (result.interrupted) Write("preparation interrupted by a signal");
     if (result.errorTextId != nullptr) {
         const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, result.errorTextId);
-        Write(std::string("preparation failed: ") + result.errorTextId + " (" + (english ? english : "") + ")");
+        // What failed in words, where, and why: never the text's identifier.
+        std::string line = std::string("preparation failed: ") + (english ? english : "");
+        if (!result.errorPath.Empty()) line += ": " + Utf8(result.errorPath);
+        if (!result.errorReason.Empty()) line += std::string(": ") + result.errorReason.Data();
+        Write(line);
     }
 }
 

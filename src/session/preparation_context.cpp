@@ -10,6 +10,8 @@
 #include "fs/temp_names.h"
 #include "kit/kit_trailer.h"
 #include "text/convert.h"
+#include "text/installer_file_names.h"
+#include "text/utf8.h"
 #include "text/path_text.h"
 #include "text/text_helpers.h"
 
@@ -62,6 +64,24 @@ WideString NoSourceContext(const WideString& kitPath) {
 }
 
 }  // namespace
+
+namespace {
+std::string Utf8Of(const WideString& text) {
+    const NarrowString utf8 = ToUtf8(text);
+    return std::string(utf8.Data(), utf8.Length());
+}
+}  // namespace
+
+std::string KitErrorText(int32_t languageId, const char* errorTextId, const WideString& kitPath) {
+    const char* found = errorTextId != nullptr ? MessageCatalog::FindUtf8(languageId, errorTextId) : nullptr;
+    std::string text = found != nullptr ? found : "";
+    const WideString name = kitPath.Substring(kitPath.FindLast(u'/') + 1);
+    if (name.Empty() || name.Equals(kKitFileName)) return text;
+    const std::string usual = Utf8Of(WideString(kKitFileName));
+    const size_t at = text.find(usual);
+    if (at != std::string::npos) text.replace(at, usual.size(), Utf8Of(name));
+    return text;
+}
 
 WideString PreparationErrorContext(const char* errorTextId, const WideString& kitPath) {
     if (errorTextId == nullptr) return WideString();

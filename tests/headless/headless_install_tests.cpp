@@ -164,8 +164,18 @@ TEST_F(HeadlessInstallTest, PreparationErrorIsPrintedWithStatusOne) {
     const auto [status, printed] = std::pair<int, std::string>{
         RunHeadlessInstallation(request, nullptr, messages_.Get(), output_.Get()), std::string()};
     EXPECT_EQ(status, 1);
-    EXPECT_TRUE(Contains(messages_.Text(), "tplsetup: " + Path("kits/gone.tkx") + ": Distribution kit file"))
+    // The file given is the file named, in the line and in the document.
+    EXPECT_TRUE(Contains(messages_.Text(), "tplsetup: " + Path("kits/gone.tkx") +
+                                               ": Distribution kit file gone.tkx not found: " + std::strerror(ENOENT)))
         << messages_.Text();
+    request.json = true;
+    CapturedStream json;
+    EXPECT_EQ(RunHeadlessInstallation(request, nullptr, messages_.Get(), json.Get()), 1);
+    const nlohmann::json document = nlohmann::json::parse(json.Text());
+    EXPECT_EQ(document["error"]["code"], "kit-missing");
+    EXPECT_EQ(document["error"]["message"], "Distribution kit file gone.tkx not found.");
+    EXPECT_EQ(document["error"]["reason"], std::strerror(ENOENT));
+    EXPECT_EQ(document["kit"], nullptr);
 }
 
 TEST_F(HeadlessInstallTest, InterruptedRunEndsCancelledWithNothingInstalled) {

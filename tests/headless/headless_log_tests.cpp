@@ -169,6 +169,17 @@ TEST_F(HeadlessLogTest, ControlCharactersInNamesAreEscaped) {
     const Lines steps = Steps();
     EXPECT_EQ(steps[2], "added: " + t + "/a\\n2026-01-01T00:00:00.000Z [1] committed\\x1b.cfg");
     EXPECT_EQ(std::count(steps.begin(), steps.end(), "committed"), 1) << ReadFile(Path("install.log"));
+
+    // A backslash is escaped too, so that an escape reads back one way: a
+    // name with a line feed and one with a backslash and an n differ.
+    {
+        InstallLog log;
+        ASSERT_EQ(log.Open(Wide(Path("install.log"))), 0u);
+        std::string lineFeed = "--target=a\nb", backslash = "--target=a\\nb";
+        char* argv[] = {lineFeed.data(), backslash.data(), nullptr};
+        log.Started(2, argv);
+    }
+    EXPECT_EQ(Steps().back(), "started: --target=a\\nb --target=a\\\\nb");
 }
 
 TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {
