@@ -24,11 +24,11 @@ std::string Bytes(const WideString& path) {
 }
 
 std::string SpaceLine(const InstallPlan& plan) {
-    std::string line = "space: " + std::to_string(plan.BytesNeeded()) + " bytes and " +
-                       std::to_string(plan.InodesNeeded()) + " inodes needed, ";
+    std::string line = "space: " + std::to_string(plan.room.bytes) + " bytes and " +
+                       std::to_string(plan.room.inodes) + " inodes needed, ";
     if (!plan.freeKnown) return line + "free space unknown in " + Bytes(plan.spaceDirectory);
-    line += std::to_string(plan.room.freeBytes) + " bytes";
-    if (plan.room.inodesKnown) line += " and " + std::to_string(plan.room.freeInodes) + " inodes";
+    line += std::to_string(plan.free.freeBytes) + " bytes";
+    if (plan.free.inodesKnown) line += " and " + std::to_string(plan.free.freeInodes) + " inodes";
     line += " free in " + Bytes(plan.spaceDirectory);
     return plan.SpaceSuffices() ? line : line + " (not enough)";
 }
@@ -86,18 +86,18 @@ void DescribePlan(const InstallPlan& plan, nlohmann::ordered_json& document) {
                            {"replaced", entries.Count(EntryAction::Replace)},
                            {"kept", entries.Count(EntryAction::Keep)},
                            {"blocked", entries.Count(EntryAction::Blocked)},
-                           {"directoriesCreated", plan.newDirectories}};
+                           {"directoriesCreated", plan.room.newDirectories}};
     document["entries"] = PlanEntriesJson(entries);
     nlohmann::ordered_json space = {{"directory", JsonString(plan.spaceDirectory)},
-                                    {"bytesNeeded", plan.BytesNeeded()}};
-    space["bytesFree"] = plan.freeKnown ? nlohmann::ordered_json(plan.room.freeBytes) : nlohmann::ordered_json();
-    space["inodesNeeded"] = plan.InodesNeeded();
+                                    {"bytesNeeded", plan.room.bytes}};
+    space["bytesFree"] = plan.freeKnown ? nlohmann::ordered_json(plan.free.freeBytes) : nlohmann::ordered_json();
+    space["inodesNeeded"] = plan.room.inodes;
     space["inodesFree"] =
-        plan.freeKnown && plan.room.inodesKnown ? nlohmann::ordered_json(plan.room.freeInodes) : nlohmann::ordered_json();
+        plan.freeKnown && plan.free.inodesKnown ? nlohmann::ordered_json(plan.free.freeInodes) : nlohmann::ordered_json();
     space["enough"] = plan.SpaceSuffices();
     document["space"] = space;
     document["lock"] = {{"directory", JsonString(plan.lockDirectory)}, {"available", !plan.lockBusy}};
-    if (entries.Count(EntryAction::Add) + entries.Count(EntryAction::Replace) + plan.newDirectories > 0)
+    if (entries.Count(EntryAction::Add) + entries.Count(EntryAction::Replace) + plan.room.newDirectories > 0)
         document["changed"] = true;
     SetLauncherFiles(document, plan.launcherFiles);
     document["error"] = PlanErrorJson(plan);

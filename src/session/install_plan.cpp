@@ -1,11 +1,8 @@
 #include "session/install_plan.h"
 
 #include "fs/directory_lock.h"
-#include <unordered_set>
-
 #include "fs/free_space.h"
-#include "fs/path_mode.h"
-#include "text/path_text.h"
+#include "kit/kit_room.h"
 #include "session/install_outcome.h"
 #include "session/target_directory.h"
 #include "text/path_text.h"
@@ -24,50 +21,10 @@ int InstallPlan::ExitStatus() const {
     return kExitInstalled;
 }
 
-namespace {
-
-uint64_t RoundUp(uint64_t bytes, uint64_t unit) {
-    return unit == 0 ? bytes : (bytes + unit - 1) / unit * unit;
-}
-
-// The directories that adding the plan's files would make: those on the
-// way from the target to each new file that do not exist yet.
-uint32_t CountNewDirectories(const KitPlan& plan, const WideString& target) {
-    std::unordered_set<std::u16string> seen;
-    uint32_t count = 0;
-    const auto visit = [&](WideString directory) {
-        directory = WithoutFinalSeparator(directory);
-        while (!directory.Empty() && seen.insert(PathKey(directory)).second && !IsExistingDirectory(directory)) {
-            ++count;
-            directory = ParentDirectory(directory);
-        }
-    };
-    visit(target);
-    for (const KitPlanItem& item : plan.items)
-        if (item.plan.action == EntryAction::Add) visit(ParentDirectory(item.plan.destination));
-    return count;
-}
-
-}  // namespace
-
-uint64_t InstallPlan::BytesNeeded() const {
-    const uint64_t block = room.blockSize;
-    uint64_t bytes = static_cast<uint64_t>(newDirectories) * block;
-    for (const KitPlanItem& item : entries.items)
-        if (item.plan.action == EntryAction::Add || item.plan.action == EntryAction::Replace)
-            bytes += RoundUp(item.entry.dataSize, block);
-    return bytes;
-}
-
-uint64_t InstallPlan::InodesNeeded() const {
-    return static_cast<uint64_t>(entries.Count(EntryAction::Add)) + entries.Count(EntryAction::Replace) +
-           newDirectories;
-}
-
 bool InstallPlan::SpaceSuffices() const {
     if (!freeKnown) return true;
-    if (BytesNeeded() > room.freeBytes) return false;
-    return !room.inodesKnown || InodesNeeded() <= room.freeInodes;
+    if (room.bytes > free.freeBytes) return false;
+    return !free.inodesKnown || room.inodes <= free.freeInodes;
 }
 
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
@@ -80,8 +37,8 @@ InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile
     plan.targetDirectory = NormalizeTargetDirectory(plan.prepared.targetDirectory);
     plan.entries = PlanKit(*kit, plan.targetDirectory);
     plan.spaceDirectory = NearestExistingDirectory(plan.targetDirectory);
-    plan.freeKnown = GetFileSystemRoom(plan.spaceDirectory, &plan.room) == 0;
-    plan.newDirectories = CountNewDirectories(plan.entries, plan.targetDirectory);
+    plan.freeKnown = GetFileSystemRoom(plan.spaceDirectory, &plan.free) == 0;
+    plan.room = MeasureKitRoom(*kit, plan.targetDirectory, plan.freeKnown ? plan.free.blockSize : 0);
     {
         // Only probed: no lock file is made and no lock kept.
         DirectoryLock lock;

@@ -7,6 +7,7 @@
 #include <vector>
 #include "fs/free_space.h"
 #include "kit/kit_plan.h"
+#include "kit/kit_room.h"
 #include "kit/kit_reader.h"
 #include "session/install_preparation.h"
 #include "config/template_locations.h"
@@ -23,11 +24,10 @@ struct InstallPlan {
     // The file system the entries go to, at the directory or its nearest
     // existing parent.
     WideString spaceDirectory;
-    FileSystemRoom room;
+    FileSystemRoom free;
     bool freeKnown = false;
-    // The directories the installation would make (the target's missing
-    // part included).
-    uint32_t newDirectories = 0;
+    // What the new files and directories take as the file system counts it.
+    KitRoom room;
     // The directory the installation would lock, and whether another one
     // holds it now.
     WideString lockDirectory;
@@ -37,11 +37,6 @@ struct InstallPlan {
     std::vector<LauncherFileRecording> launcherFiles;
 
     bool Ready() const { return preparation.errorTextId == nullptr && !preparation.interrupted; }
-    // What the new files and directories take as the file system counts it:
-    // each file's contents rounded up to whole blocks, a block per
-    // directory; a replaced file's old contents stay until the commit.
-    uint64_t BytesNeeded() const;
-    uint64_t InodesNeeded() const;
     bool SpaceSuffices() const;
     // The status the installation would end with (the process's exit statuses).
     int ExitStatus() const;

@@ -199,11 +199,45 @@ TEST_F(HeadlessInstallTest, AFullDiskSaysSoAndIsRolledBack) {
 
     EXPECT_EQ(Run(), 1);
     EXPECT_TRUE(std::filesystem::is_empty(target));
+    // Found before the first file is written.
     const std::string text = messages_.Text();
-    EXPECT_TRUE(Contains(text, "tplsetup: " + target + "/big.cfg: There is not enough space on the disk: " +
+    EXPECT_TRUE(Contains(text, "tplsetup: " + target + ": There is not enough space on the disk: " +
                                    std::strerror(ENOSPC) + "\n"))
         << text;
+    EXPECT_FALSE(Contains(text, "Files being copied... 50%")) << text;
     EXPECT_TRUE(Contains(text, "Template directory has not been changed.")) << text;
+}
+
+// Space as the file system counts it: on an 8 KiB file system six small
+// files (1,182 bytes) need six blocks, not 1,182 bytes. The dry run and the
+// run's own check say so alike, before anything is written; a kit that
+// fits its blocks goes in.
+TEST_F(HeadlessInstallTest, SpaceIsCountedInBlocksAndInodesByTheDryRunAndTheRun) {
+    const std::string target = Path("tiny");
+    std::filesystem::create_directories(target);
+    TmpfsMount tiny(target, "size=8k");
+    if (!tiny.Mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here";
+    std::vector<KitMemoryEntry> six;
+    for (int i = 0; i < 6; ++i) six.push_back({Wide("f" + std::to_string(i) + ".cfg"), 0, std::string(197, 'x')});
+    WriteKit(six);
+    HeadlessRequest request = Request(target);
+    request.json = true;
+    CapturedStream plan;
+    EXPECT_EQ(RunDryRun(request, nullptr, messages_.Get(), plan.Get()), 1);
+    const nlohmann::json document = nlohmann::json::parse(plan.Text());
+    EXPECT_EQ(document["space"]["enough"], false) << plan.Text();
+    EXPECT_EQ(document["error"]["code"], "no-space");
+    EXPECT_EQ(document["space"]["inodesNeeded"], 6);
+    EXPECT_EQ(document["space"]["bytesNeeded"].get<uint64_t>() % 4096, 0u) << plan.Text();
+    CapturedStream ran;
+    EXPECT_EQ(RunHeadlessInstallation(request, nullptr, messages_.Get(), ran.Get()), 1);
+    EXPECT_EQ(nlohmann::json::parse(ran.Text())["error"]["code"], "no-space") << ran.Text();
+    EXPECT_TRUE(std::filesystem::is_empty(target));
+
+    six.resize(1);
+    WriteKit(six);
+    EXPECT_EQ(RunDryRun(Request(target), nullptr, messages_.Get(), plan.Get()), 0);
+    EXPECT_EQ(Run(target), 0) << messages_.Text();
 }
 
 TEST_F(HeadlessInstallTest, ADirectoryThatCannotBeRecordedFailsTheRunButKeepsTheTemplates) {
