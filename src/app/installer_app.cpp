@@ -160,6 +160,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     CInstallerDlg dialog(options.silent, options.title, options.languageCode, options.useCurrentDirectory);
     dialog.SetChosenTarget(options.targetDirectory);
     dialog.SetKitFile(options.kitFile);
+    dialog.SetRecording(!options.noRecord);
     dialog.SetLog(&log);
     dialog.RunWizard();
     return dialog.GetExitStatus();

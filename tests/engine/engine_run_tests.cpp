@@ -153,7 +153,9 @@ TEST_F(EngineRunTest, ARunWithNothingToDoMakesNoBackupNoJournalAndNoSync) {
         LoadKit(empty ? std::vector<KitMemoryEntry>{}
                       : std::vector<KitMemoryEntry>{Entry("a.cfg", 1600000000, "alpha"),
                                                     Entry("sub\\b.cfg", 1600000000, "beta")});
-        if (!empty) ASSERT_EQ(RunInstall(), 0u);
+        if (!empty) {
+            ASSERT_EQ(RunInstall(), 0u);
+        }
         AgeDirectories();
         const TreeSnapshot before = SnapshotTree(target_);
         fault_injection::ResetCount();
