@@ -15,10 +15,6 @@
 namespace tpl {
 
 namespace {
-size_t Depth(const WideString& path) {
-    return static_cast<size_t>(std::count(path.Data(), path.Data() + path.Length(), u'/'));
-}
-
 // Runs task(i) for every i below count, up to workers at a time; with fewer
 // threads when one cannot be started.
 void RunConcurrently(size_t count, uint32_t workers, const std::function<void(size_t)>& task) {
@@ -39,54 +35,35 @@ void RunConcurrently(size_t count, uint32_t workers, const std::function<void(si
 }
 }  // namespace
 
-void DeleteFilesConcurrently(const std::vector<WideString>& paths, uint32_t workers) {
-    RunConcurrently(paths.size(), workers, [&paths](size_t i) { DeleteFilePath(paths[i]); });
-}
-
 namespace {
-// The files of directory go, several at a time, each by its name in the
-// held directory (one call, no lookup of the path); what turns out to be a
-// directory is walked in turn and added to *directories.
-void DeleteFilesBelow(const WideString& directory, const WideString& keep, uint32_t workers,
-                      std::vector<WideString>* directories) {
-    UniqueFileHandle held;
-    if (OpenDirectoryBeneath(directory, WideString(), &held) != 0) return;
+// The entries of the held directory go, several at a time, each by its name
+// (one call, no lookup of a path, never through a link); what turns out to
+// be a directory is entered from the held one, emptied the same way and
+// removed after its contents.
+void EmptyBelow(FileHandle directory, const WideString& keep, uint32_t workers) {
     std::vector<WideString> subdirectories;
     {
         std::vector<WideString> names;
-        if (!ReadNamesAt(held.Get(), &names)) return;
+        if (!ReadNamesAt(directory, &names)) return;
         std::mutex found;
         RunConcurrently(names.size(), workers, [&](size_t i) {
             if (!keep.Empty() && names[i].Equals(keep)) return;
-            if (RemoveFileAt(held.Get(), names[i]) == 0 || GetLastFileErrno() != EISDIR) return;
+            if (RemoveFileAt(directory, names[i]) == 0 || GetLastFileErrno() != EISDIR) return;
             std::lock_guard<std::mutex> hold(found);
             subdirectories.push_back(names[i]);
         });
     }
     for (const WideString& name : subdirectories) {
-        const WideString path = directory + u"/" + name;
-        directories->push_back(path);
-        DeleteFilesBelow(path, WideString(), workers, directories);
+        UniqueFileHandle below;
+        if (OpenDirectoryBelowHeld(directory, WideString(), name, &below) != 0) continue;
+        EmptyBelow(below.Get(), WideString(), workers);
+        RemoveEmptyDirectoryAt(directory, name);
     }
 }
 }  // namespace
 
-void EmptyDirectoryConcurrently(const WideString& directory, const WideString& keep, uint32_t workers) {
-    std::vector<WideString> directories;
-    DeleteFilesBelow(WithoutFinalSeparator(directory), keep, workers, &directories);
-    RemoveEmptyDirectoriesConcurrently(std::move(directories), workers);
-}
-
-void RemoveEmptyDirectoriesConcurrently(std::vector<WideString> directories, uint32_t workers) {
-    std::sort(directories.begin(), directories.end(),
-              [](const WideString& a, const WideString& b) { return Depth(a) > Depth(b); });
-    for (size_t begin = 0; begin < directories.size();) {
-        size_t end = begin + 1;
-        while (end < directories.size() && Depth(directories[end]) == Depth(directories[begin])) ++end;
-        RunConcurrently(end - begin, workers,
-                        [&directories, begin](size_t i) { RemoveDirectoryIfEmpty(directories[begin + i]); });
-        begin = end;
-    }
+void EmptyDirectoryConcurrently(FileHandle directory, const WideString& keep, uint32_t workers) {
+    EmptyBelow(directory, keep, workers);
 }
 
 }  // namespace tpl

@@ -330,7 +330,11 @@ uint32_t InstallEngine::CreateEntryFile(const WideString& destination, const Wid
     // After the run set aside what stood there, whoever took the name again
     // owns it: it is not this run's to remove when undoing.
     if (code == ERROR_ALREADY_EXISTS && lastTry) (void)journal_.Record('X', destination, true);
-    return code;
+    if (code != 0) return code;
+    // Undo removes the file only while it is this one: another user's run
+    // into a directory below may have put its own there since.
+    PathIdentity identity;
+    return GetHeldIdentity(file->Get(), &identity) == 0 ? journal_.RecordFileIdentity(destination, identity) : 0;
 }
 
 uint32_t InstallEngine::PrepareAddition(const WideString& destination, const WideString& parent, bool planned) {

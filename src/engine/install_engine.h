@@ -12,6 +12,7 @@
 #include "fs/directory_lock.h"
 #include "fs/file_types.h"
 #include "fs/held_directory.h"
+#include "fs/owned_directory.h"
 #include "fs/path_times.h"
 #include "fs/unique_file_handle.h"
 #include "kit/kit_entry_action.h"
@@ -26,7 +27,10 @@ class KitReader;
 
 struct InstallTransaction {
     WideString targetDirectory;                  // ends in "/"
-    WideString backupDirectory;                  // TMP/wz4sxN/, empty when the target is empty
+    // The run's backup directory, held from its making to its removal;
+    // backupDirectory is its path, for messages only.
+    OwnedDirectory backup;
+    WideString backupDirectory;
     std::vector<WideString> createdDirectories;  // parents before children, no final "/"
 
     // Bookkeeping that keeps the lists above free of duplicates and saves
@@ -36,7 +40,6 @@ struct InstallTransaction {
     std::unordered_set<std::u16string> writtenPaths;
     std::unordered_set<std::u16string> knownDirectories;   // directories known to exist
     CreatedDirectories createdDirectoryIdentities;         // createdDirectories, with identities
-    std::unordered_set<std::u16string> backupDirectories;  // made inside the backup directory
     std::unordered_set<std::u16string> timedDirectories;
     // Written to the journal ahead of the run: the directories it is to
     // make, and per entry what it was to do when the run began.
@@ -126,9 +129,9 @@ private:
     // *replaced tells whose place the new file takes.
     uint32_t SetAsideDestination(const WideString& destination, const WideString& name, FILETIME writeTime,
                                  EntryPlan* plan, PathOwner* replaced);
-    // Holds backupParent in backupHeld_ when it lies on parent's file
-    // system (a move is then a rename), else leaves backupHeld_ empty.
-    uint32_t HoldBackupDirectory(const WideString& backupParent, const WideString& parent);
+    // Holds the directory relativeParent of the backup in backupHeld_,
+    // making what is missing of it.
+    uint32_t HoldBackupDirectory(const WideString& relativeParent);
     // The owner of the held directory, looked up once per directory.
     const PathOwner& HeldOwner();
     // Holds directory (the target or a directory below it) in held_, reached
@@ -139,7 +142,7 @@ private:
     // Keeps the identity of a directory the run made, in memory and journal.
     uint32_t RecordMadeDirectory(const WideString& directory);
     // The backup's contents, then the journal, then the directory itself.
-    void RemoveBackupDirectory(const InstallTransaction& transaction);
+    void RemoveBackupDirectory(InstallTransaction& transaction);
     // A cancel request or an interruption signal.
     bool StopRequested();
     // Holds while the status block is paused; true when a stop request ended
@@ -182,7 +185,7 @@ private:
     WideString heldPath_;  // as HoldDirectory was given it, without a final "/"
     PathOwner heldOwner_;  // of held_, when known
     bool heldTimesKept_ = false;  // held_'s times are journalled where they must be
-    // The backup directory the last replaced file went to (see HoldBackupDirectory).
+    // The directory of the backup the last replaced file went to (see HoldBackupDirectory).
     UniqueFileHandle backupHeld_;
     std::u16string backupHeldKey_;
     bool planWritten_ = false;

@@ -22,6 +22,9 @@
 #include "fs/directory_sync.h"
 #include "fs/held_directory.h"
 #include "fs/inherited_owner.h"
+#include "fs/owned_directory.h"
+#include "fs/backup_index.h"
+#include "fs/cross_device_move.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "fs/file_io.h"
@@ -55,10 +58,12 @@ uint32_t InstallEngine::BeginTransaction(const WideString& targetDirectory) {
     // relative to the current directory: refuse instead.
     if (targetDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
 
+    uint32_t code = RefuseLinkOfAnotherUser(targetDirectory);
+    if (code != 0) return code;
     // Before anything changes: another installation into this directory
     // would take this run's files for the user's and the other way round.
     WideString locked;
-    uint32_t code = targetLock_.LockNearest(targetDirectory, &locked);
+    code = targetLock_.LockNearest(targetDirectory, &locked);
     if (code != 0) return code;
 
     WideString temp;
@@ -104,18 +109,28 @@ uint32_t InstallEngine::MakeBackupDirectory(const WideString& base, const char16
     PathTimes targetTimes;
     const bool timed = insideTarget && GetPathTimes(inside, &targetTimes) == 0;
     for (int32_t attempt = 0; attempt < kBackupAttempts; ++attempt) {
-        const WideString candidate = base + prefix + BackupDirectoryName(attempt);
-        if (PathEntryExists(candidate)) continue;
-        // Created exclusively and private: a name taken since the probe, or
-        // prepared by someone else, is never used.
-        uint32_t code = CreateDirectoryExclusive(candidate, 0700);
+        const WideString name = WideString(prefix) + BackupDirectoryName(attempt);
+        // Created exclusively and private, and held from here on: a name
+        // prepared by someone else is never used, and one renamed away or
+        // swapped for a link later is only a label.
+        uint32_t code = OwnedDirectory::Make(inside.Empty() ? WideString(u"/") : inside, name, &transaction.backup);
         if (code == ERROR_ALREADY_EXISTS) continue;
         if (code != 0) return code;
-        transaction.backupDirectory = candidate + u"/";
-        transaction.backupDirectories.insert(PathKey(candidate));
+        transaction.backupDirectory = transaction.backup.Path();
         // Before the first step: from here on a kill can be recovered.
-        code = journal_.Begin(transaction.backupDirectory, transaction.targetDirectory);
-        if (code == 0 && timed) {
+        code = journal_.Begin(transaction.backup, transaction.targetDirectory);
+        // Noted where only this user writes: renamed away by someone who can
+        // write beside it, the backup is still reported as missing.
+        if (code == 0) code = AddToBackupIndex(transaction.backup, transaction.targetDirectory);
+        if (code != 0) {
+            // Nothing is in it yet; the next place, if any, gets a new one.
+            journal_.End();
+            transaction.backup.Empty(WideString());
+            RemoveFromBackupIndex(transaction.backup.Identity());
+            transaction.backup.Remove();
+            return code;
+        }
+        if (timed) {
             transaction.timedDirectories.insert(PathKey(inside));
             code = journal_.RecordDirectoryTime(inside, targetTimes);
         }
@@ -190,8 +205,8 @@ uint32_t InstallEngine::CommitTransaction() {
     // time; the walk that follows then finds only the journal (and whatever
     // could not be deleted here).
     try {
-        if (!transaction.backupDirectory.Empty())
-            EmptyDirectoryConcurrently(transaction.backupDirectory, kJournalFileName, kBackupRemovalWorkers);
+        if (transaction.backup.IsHeld())
+            EmptyDirectoryConcurrently(transaction.backup.Get(), kJournalFileName, kBackupRemovalWorkers);
     } catch (const std::exception&) {
         // Without memory for a listing the walk deletes them one by one.
     }
@@ -207,18 +222,20 @@ uint32_t InstallEngine::SyncAndRecordCommit() {
     // all of them at once.
     const WideString& target = transaction_->targetDirectory;
     uint32_t code = SyncFileSystemOf(target);
-    if (code == 0 && !transaction_->backupDirectory.Empty() &&
-        !OnSameFileSystem(transaction_->backupDirectory, target))
-        code = SyncFileSystemOf(transaction_->backupDirectory);
+    const OwnedDirectory& backup = transaction_->backup;
+    if (code == 0 && backup.IsHeld() && target_ && DeviceOfHeld(backup.Get()) != DeviceOfHeld(target_.Get()))
+        code = SyncFileSystemOfHeld(backup.Get());
     if (code != 0) return code;
     return journal_.RecordCommit();
 }
 
-void InstallEngine::RemoveBackupDirectory(const InstallTransaction& transaction) {
-    if (!transaction.backupDirectory.Empty()) {
-        RemoveBackupContents(transaction.backupDirectory);
+void InstallEngine::RemoveBackupDirectory(InstallTransaction& transaction) {
+    if (transaction.backup.IsHeld()) {
+        transaction.backup.Empty(kJournalFileName);
+        RemoveFromBackupIndex(transaction.backup.Identity());
         journal_.Remove();
-        RemoveTree(transaction.backupDirectory);
+        transaction.backup.Empty(WideString());
+        transaction.backup.Remove();
     }
     // Nothing of this run is left to protect.
     targetLock_.Release();
@@ -242,15 +259,17 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
                 if (observer_) observer_->RolledBackStep(step, path, done);
             };
             const RecoveryReport report =
-                UndoInstallation(transaction.backupDirectory, DecodeJournal(contents), &lock, options);
+                UndoInstallation(transaction.backup, DecodeJournal(contents), &lock, options);
             complete = RecoveryIsComplete(report);
         } else {
             // The journal stays on disk for the next start to finish.
             complete = false;
             journal_.End();
         }
-    } else if (!transaction.backupDirectory.Empty()) {
-        RemoveTree(transaction.backupDirectory);
+    } else if (transaction.backup.IsHeld()) {
+        transaction.backup.Empty(WideString());
+        RemoveFromBackupIndex(transaction.backup.Identity());
+        transaction.backup.Remove();
     }
     transaction.createdDirectories.clear();
     transaction.createdDirectoryIdentities.clear();
@@ -264,43 +283,36 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
 
 uint32_t InstallEngine::BackupExistingFile(const WideString& destination, const WideString& name) {
     InstallTransaction& transaction = *transaction_;
-    if (transaction.backupDirectory.Empty()) return ERROR_PATH_NOT_FOUND;
+    if (!transaction.backup.IsHeld()) return ERROR_PATH_NOT_FOUND;
     if (!PathStartsWith(destination, transaction.targetDirectory)) return ERROR_INVALID_PARAMETER;
 
     const WideString relative = destination.Substring(transaction.targetDirectory.Length());
-    const WideString backup = transaction.backupDirectory + relative;
     // A file named like the journal at the top of the target would be moved
     // over the journal and the record of the run lost with it.
-    if (journal_.IsActive() && PathKey(backup) == PathKey(journal_.JournalPath())) return ERROR_ALREADY_EXISTS;
-    const WideString backupParent = ParentDirectory(backup);
-    const std::u16string parentKey = PathKey(backupParent);
-    if (transaction.backupDirectories.count(parentKey) == 0) {
-        const uint32_t code = CreateDirectoryUnrecorded(backupParent);
-        if (code != 0) return code;
-        transaction.backupDirectories.insert(parentKey);
-    }
+    if (journal_.IsActive() && PathKey(relative) == PathKey(WideString(kJournalFileName))) return ERROR_ALREADY_EXISTS;
+    const uint32_t slash = relative.FindLast(u'/');
+    const WideString relativeParent = slash == WideString::npos ? WideString() : relative.Substring(0, slash);
 
     const WideString parent = ParentDirectory(destination);
     uint32_t code = RememberDirectoryTime(parent);
     if (code != 0) return code;
-    // Across file systems the move is a copy: its start and its end must
-    // reach the disk, so that a recovery after a power loss can tell a whole
-    // copy from a cut one. A rename on one file system needs neither.
-    code = HoldBackupDirectory(backupParent, parent);
+    code = HoldBackupDirectory(relativeParent);
     if (code != 0) return code;
-    const bool copied = !backupHeld_;
+    // Across file systems (a mount inside the template directory) the move
+    // is a copy: its start and its end must reach the disk, so that a
+    // recovery after a power loss can tell a whole copy from a cut one. A
+    // rename on one file system needs neither.
+    const bool copied = DeviceOfHeld(held_.Get()) != DeviceOfHeld(backupHeld_.Get());
     code = IsPlanned(EntryAction::Replace) ? 0 : RecordAhead('B', destination);
     if (code != 0) return code;
-    if (copied) {
-        code = MovePath(destination, backup);
-    } else {
-        // A rename from the held directory: a link someone put in place of
-        // a directory on the way cannot bring another tree's file along.
-        code = RenameAt(held_.Get(), name, backupHeld_.Get(), name);
-    }
+    // Both sides are held: a link someone put in place of a directory on
+    // the way, in the target or in the backup, cannot bring another tree's
+    // file along or send ours elsewhere.
+    code = copied ? MoveAcrossFileSystemsAt(held_.Get(), name, backupHeld_.Get(), name)
+                  : RenameAt(held_.Get(), name, backupHeld_.Get(), name);
     // A move that reports failure after the file has left its place still
     // has to be undone by the rollback.
-    if (code == 0 || (!EntryExistsAt(held_.Get(), name) && PathEntryExists(backup))) {
+    if (code == 0 || (!EntryExistsAt(held_.Get(), name) && EntryExistsAt(backupHeld_.Get(), name))) {
         // A rename needs no record to be undone (the file is in the backup
         // or at home, whole); a copy's end must reach the disk.
         const uint32_t recorded = copied ? journal_.Record('M', destination, true)
@@ -310,17 +322,13 @@ uint32_t InstallEngine::BackupExistingFile(const WideString& destination, const 
     return code;
 }
 
-uint32_t InstallEngine::HoldBackupDirectory(const WideString& backupParent, const WideString& parent) {
-    const std::u16string key = PathKey(backupParent);
-    if (key == backupHeldKey_) return 0;
+uint32_t InstallEngine::HoldBackupDirectory(const WideString& relativeParent) {
+    const std::u16string key = PathKey(relativeParent);
+    if (backupHeld_ && key == backupHeldKey_) return 0;
     backupHeldKey_.clear();
     backupHeld_.Reset();
-    // Across file systems (a mount inside the template directory) the move
-    // is a copy by path, and no directory is held.
-    if (OnSameFileSystem(backupParent, parent)) {
-        const uint32_t code = OpenDirectoryBeneath(backupParent, WideString(), &backupHeld_);
-        if (code != 0) return code;
-    }
+    const uint32_t code = transaction_->backup.HoldBelow(relativeParent, true, &backupHeld_);
+    if (code != 0) return code;
     backupHeldKey_ = key;
     return 0;
 }

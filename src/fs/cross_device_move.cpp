@@ -25,9 +25,11 @@
 #include "fs/fs_testing.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "fs/owned_directory.h"
 #include "fs/unique_file.h"
 #include "fs/unique_file_handle.h"
 #include "text/installer_file_names.h"
+#include "text/path_bytes.h"
 #include "text/path_text.h"
 
 using tpl::kInterruptedCopyPrefix;
@@ -88,15 +90,6 @@ void CopyDescriptorAttributes(int from, int to) {
         [to](const char* name, const void* value, size_t size) { return ::fsetxattr(to, name, value, size, 0); });
 }
 
-void CopyPathAttributes(const std::string& from, const std::string& to) {
-    CopyExtendedAttributes(
-        [&from](char* names, size_t size) { return ::llistxattr(from.c_str(), names, size); },
-        [&from](const char* name, void* value, size_t size) { return ::lgetxattr(from.c_str(), name, value, size); },
-        [&to](const char* name, const void* value, size_t size) {
-            return ::lsetxattr(to.c_str(), name, value, size, 0);
-        });
-}
-
 // The owner where permitted (an ordinary user keeps their own), then the
 // permission bits: fchmod after fchown, which may clear set-id bits.
 void CopyOwnerAndMode(int fd, const struct stat& source) {
@@ -106,26 +99,29 @@ void CopyOwnerAndMode(int fd, const struct stat& source) {
     ::fchmod(fd, source.st_mode & 07777);
 }
 
+// Extended attributes of an entry that cannot be opened (a link, a FIFO, a
+// device), reached through the held directory's own descriptor, so that
+// no link on the way is followed.
+std::string EntryThroughDirectory(int dir, const std::string& name) {
+    return "/proc/self/fd/" + std::to_string(dir) + "/" + name;
+}
+
 // A name in the destination's directory that the copy owns until it is
 // renamed; removed on every other way out.
 struct TemporaryName {
-    std::string path;
+    int dir = -1;
+    std::string name;
     ~TemporaryName() {
-        if (!path.empty()) ::unlink(path.c_str());
+        if (!name.empty()) ::unlinkat(dir, name.c_str(), 0);
     }
 };
-
-std::string TemporaryStem(const std::string& to) {
-    const std::string directory = ParentDirectory(to);
-    return (directory == "/" ? directory : directory + "/") + kInterruptedCopyPrefix;
-}
 
 // The attempt-th temporary name of a copy of source: the prefix and six
 // letters or digits drawn from the source's identity. A recovery, which
 // still finds the source whenever a copy was cut short (the original goes
 // only after the rename), can so name exactly what its copies may have
 // left, and never takes a user's file of the same form for one of them.
-std::string CopyName(const std::string& stem, const struct stat& source, int attempt) {
+std::string CopyName(const struct stat& source, int attempt) {
     uint64_t x = static_cast<uint64_t>(source.st_dev) * 0x9E3779B97F4A7C15ull;
     x ^= static_cast<uint64_t>(source.st_ino) + static_cast<uint64_t>(attempt) * 0xD1B54A32D192ED03ull;
     // splitmix64's finaliser, so that neighbouring inodes give unrelated names
@@ -134,22 +130,22 @@ std::string CopyName(const std::string& stem, const struct stat& source, int att
     x ^= x >> 27;
     x *= 0x94D049BB133111EBull;
     x ^= x >> 31;
-    return stem + fs_detail::NameLetters(x);
+    return kInterruptedCopyPrefix + fs_detail::NameLetters(x);
 }
 
 // Runs make(name) on the copy names of source in turn until one is free;
 // make returns -1 with errno EEXIST for a name that is taken.
 template <typename Make>
-int MakeUnderCopyName(const std::string& to, const struct stat& source, TemporaryName* copy, Make make) {
-    const std::string stem = TemporaryStem(to);
+int MakeUnderCopyName(int toDir, const struct stat& source, TemporaryName* copy, Make make) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = CopyName(stem, source, attempt);
+        const std::string name = CopyName(source, attempt);
         int made;
         do {
             made = make(name);
         } while (made < 0 && errno == EINTR);
         if (made >= 0) {
-            copy->path = name;
+            copy->dir = toDir;
+            copy->name = name;
             return made;
         }
         if (errno != EEXIST) return -1;
@@ -159,13 +155,14 @@ int MakeUnderCopyName(const std::string& to, const struct stat& source, Temporar
 }
 
 // The whole file with its metadata under a temporary name, synced.
-bool CopyRegularFile(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
-    const UniqueFileHandle in(::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+bool CopyRegularFile(int fromDir, const std::string& from, const struct stat& source, int toDir,
+                     TemporaryName* copy) {
+    const UniqueFileHandle in(::openat(fromDir, from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat opened;
     if (!in || ::fstat(in.Get(), &opened) != 0 || opened.st_ino != source.st_ino || !S_ISREG(opened.st_mode))
         return false;
-    UniqueFileHandle out(MakeUnderCopyName(to, source, copy, [](const std::string& name) {
-        return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    UniqueFileHandle out(MakeUnderCopyName(toDir, source, copy, [toDir](const std::string& name) {
+        return ::openat(toDir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     }));
     if (!out) return false;
     if (!CopyBytes(in.Get(), out.Get())) return false;
@@ -179,31 +176,39 @@ bool CopyRegularFile(const std::string& from, const struct stat& source, const s
 
 // Makes the link, FIFO, socket or device anew (never opened) under a free
 // temporary name.
-bool MakeSpecialEntry(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
+bool MakeSpecialEntry(int fromDir, const std::string& from, const struct stat& source, int toDir,
+                      TemporaryName* copy) {
     std::string target;
     if (S_ISLNK(source.st_mode)) {
         std::vector<char> buffer(static_cast<size_t>(source.st_size > 0 ? source.st_size : 255) + 1);
-        const ssize_t length = ::readlink(from.c_str(), buffer.data(), buffer.size());
+        const ssize_t length = ::readlinkat(fromDir, from.c_str(), buffer.data(), buffer.size());
         if (length < 0 || static_cast<size_t>(length) >= buffer.size()) return false;
         target.assign(buffer.data(), static_cast<size_t>(length));
     }
-    return MakeUnderCopyName(to, source, copy, [&source, &target](const std::string& name) {
-               if (S_ISLNK(source.st_mode)) return ::symlink(target.c_str(), name.c_str());
-               if (S_ISFIFO(source.st_mode)) return ::mkfifo(name.c_str(), 0600);
-               return ::mknod(name.c_str(), (source.st_mode & S_IFMT) | 0600, source.st_rdev);
+    return MakeUnderCopyName(toDir, source, copy, [&source, &target, toDir](const std::string& name) {
+               if (S_ISLNK(source.st_mode)) return ::symlinkat(target.c_str(), toDir, name.c_str());
+               if (S_ISFIFO(source.st_mode)) return ::mkfifoat(toDir, name.c_str(), 0600);
+               return ::mknodat(toDir, name.c_str(), (source.st_mode & S_IFMT) | 0600, source.st_rdev);
            }) == 0;
 }
 
-bool CopySpecialEntry(const std::string& from, const struct stat& source, const std::string& to, TemporaryName* copy) {
-    if (!MakeSpecialEntry(from, source, to, copy)) return false;
-    const char* made = copy->path.c_str();
-    if (::lchown(made, source.st_uid, source.st_gid) != 0) {
+bool CopySpecialEntry(int fromDir, const std::string& from, const struct stat& source, int toDir,
+                      TemporaryName* copy) {
+    if (!MakeSpecialEntry(fromDir, from, source, toDir, copy)) return false;
+    const char* made = copy->name.c_str();
+    if (::fchownat(toDir, made, source.st_uid, source.st_gid, AT_SYMLINK_NOFOLLOW) != 0) {
         // not permitted: the copy stays the mover's
     }
-    if (!S_ISLNK(source.st_mode) && ::chmod(made, source.st_mode & 07777) != 0) return false;
-    CopyPathAttributes(from, copy->path);
+    if (!S_ISLNK(source.st_mode) && ::fchmodat(toDir, made, source.st_mode & 07777, 0) != 0) return false;
+    const std::string in = EntryThroughDirectory(fromDir, from), out = EntryThroughDirectory(toDir, copy->name);
+    CopyExtendedAttributes(
+        [&in](char* names, size_t size) { return ::llistxattr(in.c_str(), names, size); },
+        [&in](const char* name, void* value, size_t size) { return ::lgetxattr(in.c_str(), name, value, size); },
+        [&out](const char* name, const void* value, size_t size) {
+            return ::lsetxattr(out.c_str(), name, value, size, 0);
+        });
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    return ::utimensat(AT_FDCWD, made, times, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::utimensat(toDir, made, times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // The temporary name followed by exactly six letters or digits.
@@ -212,6 +217,15 @@ bool IsCopyName(const std::string& name) {
     return name.size() == prefix + 6 && name.compare(0, prefix, kInterruptedCopyPrefix) == 0 &&
            std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix), name.end(),
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// The directory that holds path, opened the way a path is walked (links on
+// the way followed: the path is the caller's), and path's last component.
+UniqueFileHandle OpenParentOf(const std::string& path, std::string* name) {
+    const size_t slash = path.find_last_of('/');
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return UniqueFileHandle(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 }  // namespace
@@ -225,36 +239,63 @@ bool IsInterruptedCopyName(const WideString& name) {
     return IsCopyName(ascii);
 }
 
-uint32_t RemoveInterruptedCopiesOf(const WideString& source, const WideString& destination) {
+uint32_t RemoveInterruptedCopiesAt(FileHandle sourceDir, const WideString& source, FileHandle destinationDir) {
     const std::string from = fs_detail::NativePath(source);
     struct stat original;
-    if (::lstat(from.c_str(), &original) != 0) return 0;
-    const std::string stem = TemporaryStem(fs_detail::NativePath(destination));
+    if (::fstatat(sourceDir, from.c_str(), &original, AT_SYMLINK_NOFOLLOW) != 0) return 0;
     uint32_t removed = 0;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string name = CopyName(stem, original, attempt);
+        const std::string name = CopyName(original, attempt);
         struct stat status;
-        if (::lstat(name.c_str(), &status) == 0 && !S_ISDIR(status.st_mode) && ::unlink(name.c_str()) == 0) ++removed;
+        if (::fstatat(destinationDir, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Names are tried in order and a copy takes the first free one:
+            // past the first free name no copy of this source can lie.
+            if (errno == ENOENT) break;
+            continue;
+        }
+        if (!S_ISDIR(status.st_mode) && ::unlinkat(destinationDir, name.c_str(), 0) == 0) ++removed;
     }
     return removed;
 }
 
-namespace fs_detail {
-
-uint32_t MoveAcrossFileSystems(const std::string& from, const struct stat& source, const std::string& to) {
-    if (S_ISDIR(source.st_mode)) return StoreError(ERROR_INVALID_PARAMETER);
+uint32_t MoveAcrossFileSystemsAt(FileHandle fromDir, const WideString& from, FileHandle toDir,
+                                 const WideString& to) {
+    const std::string fromName = fs_detail::NativePath(from), toName = fs_detail::NativePath(to);
+    if (fromName.empty() || toName.empty() || fromName.find('/') != std::string::npos ||
+        toName.find('/') != std::string::npos)
+        return fs_detail::StoreErrorWithErrno(ERROR_INVALID_PARAMETER, EINVAL);
+    struct stat source;
+    if (::fstatat(fromDir, fromName.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0) return fs_detail::StoreErrno(errno);
+    if (S_ISDIR(source.st_mode)) return fs_detail::StoreErrorWithErrno(ERROR_INVALID_PARAMETER, EISDIR);
     // Until the rename the destination keeps whatever stood there, and a
     // kill leaves only a temporary name that a recovery knows to remove.
     TemporaryName copy;
-    const bool copied =
-        S_ISREG(source.st_mode) ? CopyRegularFile(from, source, to, &copy) : CopySpecialEntry(from, source, to, &copy);
-    if (!copied || ::rename(copy.path.c_str(), to.c_str()) != 0) return StoreErrno(errno);
-    copy.path.clear();
+    const bool copied = S_ISREG(source.st_mode) ? CopyRegularFile(fromDir, fromName, source, toDir, &copy)
+                                                : CopySpecialEntry(fromDir, fromName, source, toDir, &copy);
+    if (!copied || ::renameat(toDir, copy.name.c_str(), toDir, toName.c_str()) != 0)
+        return fs_detail::StoreErrno(errno);
+    copy.name.clear();
     // The whole copy is under its name before the original goes.
-    fs_detail::SyncDirectory(ParentDirectory(to));
-    if (::unlink(from.c_str()) != 0) return StoreErrno(errno);
-    fs_detail::SyncDirectory(ParentDirectory(from));
+    SyncHeldDirectory(toDir);
+    // Only the entry that was copied goes: one put in its place meanwhile
+    // stays where it is.
+    struct stat still;
+    if (::fstatat(fromDir, fromName.c_str(), &still, AT_SYMLINK_NOFOLLOW) != 0) return fs_detail::StoreErrno(errno);
+    if (still.st_dev != source.st_dev || still.st_ino != source.st_ino)
+        return fs_detail::StoreErrorWithErrno(ERROR_ACCESS_DENIED, ESTALE);
+    if (::unlinkat(fromDir, fromName.c_str(), 0) != 0) return fs_detail::StoreErrno(errno);
+    SyncHeldDirectory(fromDir);
     return ERROR_SUCCESS;
+}
+
+namespace fs_detail {
+
+uint32_t MoveAcrossFileSystems(const std::string& from, const std::string& to) {
+    std::string fromName, toName;
+    const UniqueFileHandle fromDir = OpenParentOf(from, &fromName), toDir = OpenParentOf(to, &toName);
+    if (!fromDir || !toDir) return StoreErrno(errno);
+    return MoveAcrossFileSystemsAt(fromDir.Get(), tpl::PathFromBytes(fromName.c_str()), toDir.Get(),
+                                   tpl::PathFromBytes(toName.c_str()));
 }
 
 }  // namespace fs_detail

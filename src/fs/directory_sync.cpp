@@ -17,6 +17,15 @@ uint32_t SyncFileSystemOf(const tpl::WideString& path) {
     return ERROR_SUCCESS;
 }
 
+uint32_t SyncFileSystemOfHeld(FileHandle dir) {
+    if (fs_detail::InjectedFault()) return GetLastFileError();
+    const UniqueFileHandle fd(::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) return fs_detail::StoreErrno(errno);
+    if (::syncfs(fd.Get()) != 0) return fs_detail::StoreErrno(errno);
+    fs_detail::NoteFileSystemSynced(fd.Get());
+    return ERROR_SUCCESS;
+}
+
 void fs_detail::SyncDirectory(const std::string& directory) {
     const UniqueFileHandle fd(::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd) ::fsync(fd.Get());

@@ -17,3 +17,5 @@ namespace fs_detail {
 // are in place either way.
 void SyncDirectory(const std::string& directory);
 }  // namespace fs_detail
+// The same for the file system that holds the directory dir.
+[[nodiscard]] uint32_t SyncFileSystemOfHeld(FileHandle dir);

@@ -2,6 +2,7 @@
 #include "fs/held_directory.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -83,6 +84,15 @@ uint32_t OpenDirectoryBelowHeld(FileHandle root, const WideString& rootPath, con
         current = std::move(next);
     }
     *out = std::move(current);
+    return ERROR_SUCCESS;
+}
+
+uint32_t GetIdentityAt(FileHandle dir, const WideString& name, PathIdentity* out) {
+    const std::string native = NameOf(name);
+    if (native.empty()) return Refuse(ERROR_INVALID_PARAMETER, EINVAL);
+    struct stat status;
+    if (::fstatat(dir, native.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return fs_detail::StoreErrno(errno);
+    *out = PathIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino), true};
     return ERROR_SUCCESS;
 }
 
@@ -202,4 +212,46 @@ uint32_t GiveHandleTo(FileHandle fd, const PathOwner& owner) {
     if (::fstat(fd, &status) == 0 && status.st_uid == owner.user && status.st_gid == owner.group)
         return ERROR_SUCCESS;
     return ::fchown(fd, owner.user, owner.group) == 0 ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
+}
+
+namespace {
+// A regular file opened for reading, never through a link.
+UniqueFileHandle OpenRegularAt(FileHandle dir, const WideString& name, struct stat* status) {
+    const std::string native = NameOf(name);
+    if (native.empty()) return UniqueFileHandle();
+    UniqueFileHandle file(::openat(dir, native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!file || ::fstat(file.Get(), status) != 0 || !S_ISREG(status->st_mode)) return UniqueFileHandle();
+    return file;
+}
+
+// Reads up to size bytes; fewer only at the end of the file.
+ssize_t ReadFully(int fd, char* buffer, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+}  // namespace
+
+bool SameFileContentsAt(FileHandle first, const WideString& firstName, FileHandle second, const WideString& secondName) {
+    struct stat a, b;
+    const UniqueFileHandle one = OpenRegularAt(first, firstName, &a), other = OpenRegularAt(second, secondName, &b);
+    if (!one || !other || a.st_size != b.st_size) return false;
+    std::vector<char> x(1 << 16), y(1 << 16);
+    for (;;) {
+        const ssize_t n = ReadFully(one.Get(), x.data(), x.size()), m = ReadFully(other.Get(), y.data(), y.size());
+        if (n < 0 || n != m) return false;
+        if (n == 0) return true;
+        if (std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0) return false;
+    }
+}
+
+uint64_t DeviceOfHeld(FileHandle dir) {
+    struct stat status;
+    return ::fstat(dir, &status) == 0 ? static_cast<uint64_t>(status.st_dev) : 0;
 }

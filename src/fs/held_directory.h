@@ -32,6 +32,8 @@ using DirectoryCheck = std::function<bool(const tpl::WideString& path, const Pat
                                               const tpl::WideString& relative, UniqueFileHandle* out,
                                               const DirectoryCheck& check = nullptr);
 
+// The identity of name in dir (a link's own, never followed).
+[[nodiscard]] uint32_t GetIdentityAt(FileHandle dir, const tpl::WideString& name, PathIdentity* out);
 // The identity of the directory held by dir.
 [[nodiscard]] uint32_t GetHeldIdentity(FileHandle dir, PathIdentity* out);
 
@@ -83,3 +85,9 @@ struct PathOwner {
 [[nodiscard]] uint32_t GiveHandleTo(FileHandle fd, const PathOwner& owner);
 // The same for name in dir (links not followed).
 [[nodiscard]] uint32_t GiveEntryTo(FileHandle dir, const tpl::WideString& name, const PathOwner& owner);
+// True when name in first and name in second are regular files of the same
+// bytes (never opened through a link).
+bool SameFileContentsAt(FileHandle first, const tpl::WideString& firstName, FileHandle second,
+                        const tpl::WideString& secondName);
+// The device of the file system that holds the directory dir; 0 when unknown.
+uint64_t DeviceOfHeld(FileHandle dir);

@@ -12,6 +12,8 @@
 #include "fs/last_error.h"
 #include "fs/directory_sync.h"
 #include "fs/native_path.h"
+#include "fs/owned_directory.h"
+#include "text/path_bytes.h"
 #include "text/path_text.h"
 
 using tpl::ParentDirectory;
@@ -49,21 +51,46 @@ uint32_t ReadFromStart(int fd, std::string* contents) {
 }  // namespace
 
 uint32_t JournalFile::Create(const WideString& path) {
+    const std::string native = fs_detail::NativePath(path);
+    const std::string directory = ParentDirectory(native);
+    const UniqueFileHandle held(open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!held) return fs_detail::StoreErrno(errno);
+    const size_t slash = native.find_last_of('/');
+    const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+    return CreateAt(held.Get(), tpl::PathFromBytes(name.c_str()));
+}
+
+uint32_t JournalFile::CreateAt(FileHandle directory, const WideString& name) {
     Close();
     if (fs_detail::InjectedFault()) return GetLastFileError();
-    const std::string native = fs_detail::NativePath(path);
-    UniqueFileHandle file(open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    const std::string native = fs_detail::NativePath(name);
+    if (native.empty() || native.find('/') != std::string::npos)
+        return fs_detail::StoreErrorWithErrno(ERROR_INVALID_PARAMETER, EINVAL);
+    UniqueFileHandle held(fcntl(directory, F_DUPFD_CLOEXEC, 0));
+    if (!held) return fs_detail::StoreErrno(errno);
+    UniqueFileHandle file(
+        openat(directory, native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!file) return fs_detail::StoreErrno(errno);
     if (flock(file.Get(), LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
-        unlink(native.c_str());
+        unlinkat(directory, native.c_str(), 0);
         return fs_detail::StoreErrno(err);
     }
     file_ = std::move(file);
-    const std::string directory = ParentDirectory(native);
-    fs_detail::SyncDirectory(directory);
-    fs_detail::SyncDirectory(ParentDirectory(directory));
+    directory_ = std::move(held);
+    name_ = native;
+    // The new name, usually in a new directory, must survive a power loss.
+    SyncHeldDirectory(directory_.Get());
+    const UniqueFileHandle parent(openat(directory_.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (parent) fsync(parent.Get());
     return ERROR_SUCCESS;
+}
+
+void JournalFile::Remove() noexcept {
+    if (!file_) return;
+    // Deleted while still locked: no other process can take it over.
+    if (directory_) unlinkat(directory_.Get(), name_.c_str(), 0);
+    Close();
 }
 
 uint32_t JournalFile::Append(const std::string& bytes, bool syncToDisk) {
@@ -115,6 +142,7 @@ uint32_t JournalFile::HandOver(std::string* contents, JournalLock* lock) {
 void JournalFile::Close() noexcept {
     (void)WritePending();
     file_.Reset();  // also releases the lock
+    directory_.Reset();
 }
 
 uint32_t JournalLock::Append(const std::string& bytes) {
@@ -122,9 +150,13 @@ uint32_t JournalLock::Append(const std::string& bytes) {
 }
 
 uint32_t ReadUnlockedJournal(const WideString& path, std::string* contents, JournalLock* lock) {
+    return ReadUnlockedJournalAt(AT_FDCWD, path, contents, lock);
+}
+
+uint32_t ReadUnlockedJournalAt(FileHandle directory, const WideString& name, std::string* contents, JournalLock* lock) {
     lock->Release();
-    const std::string native = fs_detail::NativePath(path);
-    UniqueFileHandle file(open(native.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const std::string native = fs_detail::NativePath(name);
+    UniqueFileHandle file(openat(directory, native.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!file) return errno == ELOOP ? ERROR_ACCESS_DENIED : ErrorFromErrno(errno);
     const int fd = file.Get();
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno);

@@ -22,6 +22,9 @@ public:
     // that the new name (usually in a new directory) survives a power loss.
     // Counted by fault injection.
     [[nodiscard]] uint32_t Create(const tpl::WideString& path);
+    // The same for the name in the held directory (which it keeps, to
+    // delete the journal from there).
+    [[nodiscard]] uint32_t CreateAt(FileHandle directory, const tpl::WideString& name);
     // Appends the bytes in one write; syncToDisk adds fdatasync. Counted by
     // fault injection.
     [[nodiscard]] uint32_t Append(const std::string& bytes, bool syncToDisk);
@@ -40,11 +43,15 @@ public:
     // Releases the lock. A journal that is to disappear is deleted first and
     // closed after, so that no other process can take it over in between.
     void Close() noexcept;
+    // Deletes the journal from the directory it was made in, then closes it.
+    void Remove() noexcept;
 
 private:
     static constexpr size_t kGatherBytes = 65536;
     uint32_t WritePending();
     UniqueFileHandle file_;
+    UniqueFileHandle directory_;
+    std::string name_;
     std::string pending_;
 };
 
@@ -55,6 +62,9 @@ private:
 // when it is a link or not a file of the effective user; else an error number.
 // The lock is held by *lock until it is released.
 uint32_t ReadUnlockedJournal(const tpl::WideString& path, std::string* contents, JournalLock* lock);
+// The same for the name in the held directory.
+uint32_t ReadUnlockedJournalAt(FileHandle directory, const tpl::WideString& name, std::string* contents,
+                               JournalLock* lock);
 
 class JournalLock {
 public:
@@ -66,7 +76,7 @@ public:
     void Release() noexcept { file_.Reset(); }
 
 private:
-    friend uint32_t ReadUnlockedJournal(const tpl::WideString&, std::string*, JournalLock*);
+    friend uint32_t ReadUnlockedJournalAt(FileHandle, const tpl::WideString&, std::string*, JournalLock*);
     friend class JournalFile;
     UniqueFileHandle file_;
 };

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include "fs/last_error.h"
 #include "fs/native_path.h"
+#include "text/path_text.h"
+#include <unistd.h>
 
 using tpl::WideString;
 
@@ -22,4 +24,14 @@ bool IsSameObject(const WideString& path, const PathIdentity& identity) {
     if (!identity.known) return true;
     PathIdentity now;
     return GetPathIdentity(path, &now) == ERROR_SUCCESS && now.device == identity.device && now.inode == identity.inode;
+}
+
+uint32_t RefuseLinkOfAnotherUser(const WideString& path) {
+    if (::geteuid() != 0) return ERROR_SUCCESS;
+    struct stat status;
+    const std::string native = tpl::WithoutFinalSeparator(fs_detail::NativePath(path));
+    if (native.empty() || ::lstat(native.c_str(), &status) != 0 || !S_ISLNK(status.st_mode) ||
+        status.st_uid == ::geteuid())
+        return ERROR_SUCCESS;
+    return fs_detail::StoreErrorWithErrno(ERROR_ACCESS_DENIED, EACCES);
 }

@@ -18,3 +18,11 @@ struct PathIdentity {
 // False only when the identity is known and the path now names something
 // else (or nothing): an unknown identity cannot tell, and counts as the same.
 bool IsSameObject(const tpl::WideString& path, const PathIdentity& identity);
+
+// 0 unless the process runs as the superuser and the path's last component
+// is a symbolic link that another user owns: then ERROR_ACCESS_DENIED with
+// EACCES kept, as the kernel's own rule for links in shared directories
+// refuses such a link. Its owner, not the superuser, chose where it leads;
+// following it would let any user make the superuser write into a
+// directory of the superuser's own.
+[[nodiscard]] uint32_t RefuseLinkOfAnotherUser(const tpl::WideString& path);

@@ -81,7 +81,7 @@ bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* re
         return true;
     }
     if (errno == EXDEV) {
-        *result = fs_detail::MoveAcrossFileSystems(from, source, to);
+        *result = fs_detail::MoveAcrossFileSystems(from, to);
         return true;
     }
     if (errno != ENOENT) return false;

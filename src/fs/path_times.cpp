@@ -23,11 +23,18 @@ uint32_t GetPathTimes(const WideString& path, PathTimes* out) {
 }
 
 uint32_t SetPathTimes(const WideString& path, const PathTimes& times) {
+    return SetPathTimesAt(AT_FDCWD, path, times);
+}
+
+uint32_t SetPathTimesAt(FileHandle dir, const WideString& name, const PathTimes& times) {
     struct timespec values[2];
     values[0].tv_sec = static_cast<time_t>(times.accessSeconds);
     values[0].tv_nsec = static_cast<long>(times.accessNanoseconds);
     values[1].tv_sec = static_cast<time_t>(times.writeSeconds);
     values[1].tv_nsec = static_cast<long>(times.writeNanoseconds);
-    if (::utimensat(AT_FDCWD, fs_detail::NativePath(path).c_str(), values, 0) != 0) return fs_detail::StoreErrno(errno);
+    // By name in a held directory a link is never followed; a path is the
+    // caller's and is followed as given.
+    const int flags = dir == AT_FDCWD ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (::utimensat(dir, fs_detail::NativePath(name).c_str(), values, flags) != 0) return fs_detail::StoreErrno(errno);
     return ERROR_SUCCESS;
 }

@@ -16,3 +16,5 @@ struct PathTimes {
 [[nodiscard]] uint32_t GetPathTimes(const tpl::WideString& path, PathTimes* out);
 // Sets both times exactly (utimensat), links followed. 0 or an error number.
 uint32_t SetPathTimes(const tpl::WideString& path, const PathTimes& times);
+// The same for name in the held directory dir, never through a link.
+uint32_t SetPathTimesAt(FileHandle dir, const tpl::WideString& name, const PathTimes& times);

@@ -131,10 +131,10 @@ std::vector<JournalRecord> DecodeJournal(const std::string& contents) {
     return records;
 }
 
-uint32_t InstallJournal::Begin(const WideString& backupDirectory, const WideString& targetDirectory) {
-    path_ = backupDirectory;
+uint32_t InstallJournal::Begin(const OwnedDirectory& backup, const WideString& targetDirectory) {
+    path_ = backup.Path();
     path_ += kJournalFileName;
-    const uint32_t code = file_.Create(path_);
+    const uint32_t code = file_.CreateAt(backup.Get(), kJournalFileName);
     if (code != ERROR_SUCCESS) return code;
     return Record('T', targetDirectory);
 }
@@ -166,6 +166,14 @@ uint32_t InstallJournal::RecordDirectoryIdentity(const WideString& directory, co
     return file_.Append(EncodeJournalRecord('I', text), NeedsSync('I'));
 }
 
+uint32_t InstallJournal::RecordFileIdentity(const WideString& file, const PathIdentity& identity) {
+    if (!file_.IsOpen()) return ERROR_SUCCESS;
+    const std::string payload = std::to_string(identity.device) + " " + std::to_string(identity.inode) + ":";
+    NarrowString text(payload.data(), static_cast<uint32_t>(payload.size()));
+    text += PathToBytes(file);
+    return file_.AppendLater(EncodeJournalRecord('I', text));
+}
+
 uint32_t InstallJournal::RecordCommit() {
     return Record('C', WideString());
 }
@@ -175,9 +183,7 @@ uint32_t InstallJournal::RecordRolledBack() {
 }
 
 void InstallJournal::Remove() noexcept {
-    if (!file_.IsOpen()) return;
-    DeleteFilePath(path_);
-    file_.Close();
+    file_.Remove();
 }
 
 }  // namespace tpl

@@ -9,10 +9,12 @@
 // encoding, after the fields of N and I.
 //   T target directory        (first record)
 //   D directory about to be created
-//   I that directory once made: its device and inode as two unsigned
-//     decimals separated by a blank, ":", the path. Undo touches nothing in
-//     a directory of that name that is another one; a D without its I (a
-//     kill right after the mkdir) leaves that unchecked
+//   I that directory, or file (F), once made: its device and inode as two
+//     unsigned decimals separated by a blank, ":", the path. Undo touches
+//     nothing in a directory of that name that is another one, and removes
+//     no file of that name that is another one (someone else's run put it
+//     there since); a D or F without its I (a kill right after the making,
+//     or a file's I gathered and lost) leaves that unchecked
 //   F file about to be created where none stood
 //   B existing file about to be moved into the backup
 //   M that file's move into the backup has completed
@@ -30,6 +32,7 @@
 #include <vector>
 #include "fs/file_types.h"
 #include "fs/journal_file.h"
+#include "fs/owned_directory.h"
 #include "fs/path_identity.h"
 #include "fs/path_times.h"
 #include "text/cow_string.h"
@@ -49,9 +52,9 @@ struct JournalRecord {
 
 class InstallJournal {
 public:
-    // Creates the journal in the backup directory (which ends in "/") and
-    // records the target directory.
-    [[nodiscard]] uint32_t Begin(const WideString& backupDirectory, const WideString& targetDirectory);
+    // Creates the journal in the held backup directory and records the
+    // target directory.
+    [[nodiscard]] uint32_t Begin(const OwnedDirectory& backup, const WideString& targetDirectory);
     // T, C and R are always forced to disk; others when forceToDisk is set.
     [[nodiscard]] uint32_t Record(char tag, const WideString& path, bool forceToDisk = false);
     // Records a step of the plan: written with the next record or Sync,
@@ -59,6 +62,8 @@ public:
     [[nodiscard]] uint32_t RecordPlanned(char tag, const WideString& path);
     [[nodiscard]] uint32_t RecordDirectoryTime(const WideString& directory, const PathTimes& times);
     [[nodiscard]] uint32_t RecordDirectoryIdentity(const WideString& directory, const PathIdentity& identity);
+    // A file's I record, gathered: undo can do without it (see above).
+    [[nodiscard]] uint32_t RecordFileIdentity(const WideString& file, const PathIdentity& identity);
     [[nodiscard]] uint32_t RecordCommit();
     [[nodiscard]] uint32_t RecordRolledBack();
     // Forces every record so far to disk: a run writes what it may do, then

@@ -10,6 +10,9 @@
 #include "fs/file_creation_probe.h"
 #include "fs/file_io.h"
 #include "fs/held_directory.h"
+#include "fs/owned_directory.h"
+#include "fs/backup_index.h"
+#include "fs/user_names.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
 #include "fs/path_ops.h"
@@ -44,21 +47,6 @@ bool HasTag(const std::vector<JournalRecord>& records, char tag) {
     return std::any_of(records.begin(), records.end(), [tag](const JournalRecord& r) { return r.tag == tag; });
 }
 
-// Paths relative to the backup directory of every file (or link) in it,
-// the journal excepted; links are not followed.
-void CollectBackedUpFiles(const WideString& backupDirectory, const WideString& relative, std::vector<WideString>* files) {
-    std::vector<WideString> subdirectories;
-    for (const DirectoryEntry& entry : ListDirectory(backupDirectory + relative)) {
-        if (relative.Empty() && entry.name.Equals(kJournalFileName)) continue;
-        if (entry.isDirectory && !entry.isSymbolicLink)
-            subdirectories.push_back(relative + entry.name + u"/");
-        else
-            files->push_back(relative + entry.name);
-    }
-    for (const WideString& subdirectory : subdirectories)
-        CollectBackedUpFiles(backupDirectory, subdirectory, files);
-}
-
 // The directories the journal knows, by path: those the run was to make
 // and those it found, each with its identity where recorded. What someone
 // else turned out to own (X) is not among them.
@@ -90,66 +78,116 @@ uint32_t HoldParentBelow(const WideString& target, const WideString& path, const
 
 // Moves every file found in the backup home: the backup holds nothing but
 // the user's files, each at its path relative to the target, so a move whose
-// record a power loss took is still found. Across file systems a move is a
-// copy, made under a temporary name and renamed only when whole: what is
-// left under such a name is removed on both sides. A whole copy in the
-// backup whose move is not recorded as complete (no M record, forced to
-// disk there) while the original still stands is left, since the original
-// is whole too (the kill came between the rename and the unlink). A copy
-// home needs room beside the file it replaces: the run's own file there
-// goes first, so that a full disk cannot keep the original out.
-void RestoreBackups(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                    RecoveryReport* report, const UndoOptions& options) {
-    const WideString& target = report->targetDirectory;
-    std::set<std::u16string> moved;
-    for (const JournalRecord& r : records)
-        if (r.tag == 'M') moved.insert(PathKey(r.path));
-    const CreatedDirectories known = KnownDirectories(records);
+// record a power loss took is still found. The backup is walked from its
+// held descriptor, one directory's listing at a time, and never through a
+// link: a directory in it swapped for a link by whoever can write beside it
+// leads nowhere. Across file systems a move is a copy, made under a
+// temporary name and renamed only when whole: what is left under such a
+// name is removed on both sides. A whole copy in the backup whose move is
+// not recorded as complete (no M record, forced to disk there) while the
+// original still stands is a duplicate of the original (the kill came
+// between the rename and the unlink) and goes; anything else that cannot
+// be put back stays in the backup and is counted. A copy home needs room
+// beside the file it replaces: the run's own file there goes first, so
+// that a full disk cannot keep the original out.
+class BackupRestorer {
+public:
+    BackupRestorer(const OwnedDirectory& backup, const std::vector<JournalRecord>& records, RecoveryReport* report,
+                   const UndoOptions& options)
+        : backup_(backup), report_(report), options_(options), known_(KnownDirectories(records)) {
+        for (const JournalRecord& r : records)
+            if (r.tag == 'M') moved_.insert(PathKey(r.path));
+        RemoveCopiesCutShort(records);
+    }
+
+    void RestoreBelow(FileHandle directory, const WideString& relative) {
+        std::vector<WideString> names;
+        if (!ReadNamesAt(directory, &names)) return;
+        std::vector<WideString> subdirectories;
+        for (const WideString& name : names) {
+            if (relative.Empty() && name.Equals(kJournalFileName)) continue;
+            UniqueFileHandle below;
+            if (OpenDirectoryBelowHeld(directory, WideString(), name, &below) == 0)
+                subdirectories.push_back(name);
+            else
+                RestoreFile(directory, relative, name);
+        }
+        for (const WideString& name : subdirectories) {
+            UniqueFileHandle below;
+            if (OpenDirectoryBelowHeld(directory, WideString(), name, &below) == 0)
+                RestoreBelow(below.Get(), relative + name + u"/");
+        }
+    }
+
+private:
     // A copy into the backup cut short left a name drawn from the identity
     // of the original, which is still at home: only such names go. Any
-    // other name of that form is a user's file that was moved in whole.
-    for (const JournalRecord& r : records)
-        if (r.tag == 'B' && IsBelow(r.path, target))
-            RemoveInterruptedCopiesOf(r.path, backupDirectory + r.path.Substring(target.Length()));
-    std::vector<WideString> files;
-    CollectBackedUpFiles(backupDirectory, WideString(), &files);
-    for (const WideString& relative : files) {
-        const WideString source = backupDirectory + relative;
-        const WideString destination = target + relative;
+    // other name of that form is a user's file that was moved in whole. On
+    // one file system no copy is ever made, and nothing is looked for.
+    void RemoveCopiesCutShort(const std::vector<JournalRecord>& records) {
+        const WideString& target = report_->targetDirectory;
+        for (const JournalRecord& r : records) {
+            if (r.tag != 'B' || !IsBelow(r.path, target)) continue;
+            UniqueFileHandle home, backup;
+            WideString name;
+            const WideString relative = r.path.Substring(target.Length());
+            const uint32_t slash = relative.FindLast(u'/');
+            if (HoldParentBelow(target, r.path, known_, &home, &name) != 0 ||
+                backup_.HoldBelow(slash == WideString::npos ? WideString() : relative.Substring(0, slash), false,
+                                  &backup) != 0)
+                continue;
+            if (DeviceOfHeld(home.Get()) != DeviceOfHeld(backup.Get()))
+                RemoveInterruptedCopiesAt(home.Get(), name, backup.Get());
+        }
+    }
+
+    void RestoreFile(FileHandle from, const WideString& relative, const WideString& name) {
+        const WideString destination = report_->targetDirectory + relative + name;
         // Home only into the directory it came from: one swapped for a
         // link or for another directory keeps the file in the backup.
         UniqueFileHandle home;
-        WideString name;
-        if (HoldParentBelow(target, destination, known, &home, &name) != 0) {
-            ++report->keptFiles;
-            if (options.step) options.step(RollbackStep::FileRestored, destination, false);
-            continue;
+        WideString homeName;
+        if (HoldParentBelow(report_->targetDirectory, destination, known_, &home, &homeName) != 0) {
+            Done(destination, false);
+            return;
         }
+        const bool renamed = DeviceOfHeld(from) == DeviceOfHeld(home.Get());
         // A kill during a copy back home leaves its temporary name beside
         // the file it was to replace.
-        RemoveInterruptedCopiesOf(source, destination);
-        const WideString parent = ParentDirectory(destination);
-        // Asked of the directories: a link set aside may name nothing from
-        // inside the backup, and a test that follows it would take a rename
-        // for a copy cut short and leave the link in the backup.
-        const bool renamed = OnSameFileSystem(ParentDirectory(source), parent);
-        const bool completed = moved.count(PathKey(destination)) != 0;
-        if (!completed && !renamed && PathEntryExists(destination)) continue;
+        if (!renamed) RemoveInterruptedCopiesAt(from, name, home.Get());
+        const bool completed = moved_.count(PathKey(destination)) != 0;
+        if (!completed && !renamed && EntryExistsAt(home.Get(), name)) {
+            // Both whole and equal: the original never left.
+            if (SameFileContentsAt(from, name, home.Get(), name) && RemoveFileAt(from, name) == 0) return;
+            Done(destination, false);
+            return;
+        }
         bool restored = false;
         if (renamed) {
-            UniqueFileHandle from;
-            const uint32_t slash = relative.FindLast(u'/');
-            restored = OpenDirectoryBeneath(WithoutFinalSeparator(backupDirectory),
-                                            slash == WideString::npos ? WideString() : relative.Substring(0, slash),
-                                            &from) == 0 &&
-                       RenameAt(from.Get(), name, home.Get(), name) == 0;
+            restored = RenameAt(from, name, home.Get(), name) == 0;
         } else {
-            if (EntryExistsAt(home.Get(), name) && !IsExistingDirectory(destination)) RemoveFileAt(home.Get(), name);
-            restored = MovePath(source, destination) == 0;
+            (void)RemoveFileAt(home.Get(), name);  // a directory stays, and the move fails
+            restored = MoveAcrossFileSystemsAt(from, name, home.Get(), name) == 0;
         }
-        ++(restored ? report->restoredFiles : report->keptFiles);
-        if (options.step) options.step(RollbackStep::FileRestored, destination, restored);
+        Done(destination, restored);
     }
+
+    void Done(const WideString& destination, bool restored) {
+        ++(restored ? report_->restoredFiles : report_->keptFiles);
+        if (options_.step) options_.step(RollbackStep::FileRestored, destination, restored);
+    }
+
+    const OwnedDirectory& backup_;
+    RecoveryReport* report_;
+    const UndoOptions& options_;
+    const CreatedDirectories known_;
+    std::set<std::u16string> moved_;
+};
+
+void RestoreBackups(const OwnedDirectory& backup, const std::vector<JournalRecord>& records, RecoveryReport* report,
+                    const UndoOptions& options) {
+    BackupRestorer restorer(backup, records, report, options);
+    restorer.RestoreBelow(backup.Get(), WideString());
 }
 
 // The private name under which a run makes a missing target before it
@@ -180,6 +218,15 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
         if (HoldParentBelow(target, it->path, created, &directory, &name) != 0 ||
             !EntryExistsAt(directory.Get(), name))
             continue;
+        // Another file under the run's name is whoever put it there since.
+        const auto made = created.find(PathKey(it->path));
+        PathIdentity now;
+        if (made != created.end() && made->second.known &&
+            (GetIdentityAt(directory.Get(), name, &now) != 0 || now.device != made->second.device ||
+             now.inode != made->second.inode)) {
+            if (options.step) options.step(RollbackStep::FileRemoved, it->path, false);
+            continue;
+        }
         const bool removed = RemoveFileAt(directory.Get(), name) == 0;
         if (removed) ++report->removedFiles;
         if (options.step) options.step(RollbackStep::FileRemoved, it->path, removed);
@@ -208,43 +255,47 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
 // Puts back the times of directories whose entries the run changed, last
 // changed first, after every entry is back in place.
 void RestoreDirectoryTimes(const std::vector<JournalRecord>& records, const WideString& target) {
+    const CreatedDirectories known = KnownDirectories(records);
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
-        if (it->tag != 'N' || !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target)))
-            continue;
-        SetPathTimes(it->path, it->times);
+        if (it->tag != 'N') continue;
+        UniqueFileHandle directory;
+        WideString name;
+        if (IsBelow(it->path, target)) {
+            if (HoldParentBelow(target, it->path, known, &directory, &name) == 0)
+                (void)SetPathTimesAt(directory.Get(), name, it->times);
+        } else if (IsTargetOrAbove(it->path, target)) {
+            (void)SetPathTimes(it->path, it->times);
+        }
     }
 }
 
-bool HoldsOnlyJournal(const WideString& backupDirectory) {
-    for (const DirectoryEntry& entry : ListDirectory(backupDirectory))
-        if (!entry.name.Equals(kJournalFileName)) return false;
-    return true;
+bool HoldsOnlyJournal(const OwnedDirectory& backup) {
+    std::vector<WideString> names;
+    if (!ReadNamesAt(backup.Get(), &names)) return false;
+    return std::all_of(names.begin(), names.end(), [](const WideString& name) { return name.Equals(kJournalFileName); });
 }
 
-void RemoveBackupDirectory(const WideString& backupDirectory, JournalLock* lock) {
-    RemoveBackupContents(backupDirectory);
-    DeleteFilePath(backupDirectory + kJournalFileName);
+void RemoveBackupDirectory(OwnedDirectory& backup, JournalLock* lock) {
+    backup.Empty(kJournalFileName);
+    RemoveFromBackupIndex(backup.Identity());
+    (void)RemoveFileAt(backup.Get(), kJournalFileName);
     if (lock) lock->Release();
-    RemoveTree(backupDirectory);
+    backup.Empty(WideString());
+    backup.Remove();
 }
 
 }  // namespace
 
-void RemoveBackupContents(const WideString& backupDirectory) {
-    for (const DirectoryEntry& entry : ListDirectory(backupDirectory))
-        if (!entry.name.Equals(kJournalFileName)) RemoveTree(backupDirectory + entry.name);
-}
-
-RecoveryReport UndoInstallation(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                                JournalLock* lock, const UndoOptions& options) {
+RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<JournalRecord>& records, JournalLock* lock,
+                                const UndoOptions& options) {
     RecoveryReport report;
-    report.backupDirectory = backupDirectory;
+    report.backupDirectory = backup.Path();
     if (records.empty()) {
         // The target record is written before any step: nothing was done,
         // unless the journal was damaged; then anything else in the
         // directory may be a user's file, and all is left as found.
-        report.unreadable = !HoldsOnlyJournal(backupDirectory);
-        if (!report.unreadable) RemoveBackupDirectory(backupDirectory, lock);
+        report.unreadable = !HoldsOnlyJournal(backup);
+        if (!report.unreadable) RemoveBackupDirectory(backup, lock);
         return report;
     }
     const bool usable = records.front().tag == 'T' && records.front().path.EndsWith(u'/') &&
@@ -268,14 +319,14 @@ RecoveryReport UndoInstallation(const WideString& backupDirectory, const std::ve
         // After an R record they were already removed; a path there now is
         // something new, not the run's.
         if (!HasTag(records, 'R')) RemoveAdditions(records, &report, options);
-        RestoreBackups(backupDirectory, records, &report, options);
+        RestoreBackups(backup, records, &report, options);
         RestoreDirectoryTimes(records, report.targetDirectory);
     }
     if (report.keptFiles > 0) {
         if (lock && !HasTag(records, 'R')) (void)lock->Append(EncodeJournalRecord('R', NarrowString("")));
         return report;
     }
-    RemoveBackupDirectory(backupDirectory, lock);
+    RemoveBackupDirectory(backup, lock);
     return report;
 }
 
@@ -293,23 +344,51 @@ WideString BackupBaseBeside(const WideString& targetDirectory, const WideString&
 
 namespace {
 
-// Real directories in directory whose names begin with prefix.
-void CollectBackupDirectories(const WideString& directory, const char16_t* prefix, std::vector<WideString>* found,
-                              std::set<std::u16string>* seen) {
-    const WideString pattern = WideString(prefix) + u"*";
-    for (const DirectoryEntry& entry : ListDirectory(directory, pattern.Data())) {
-        if (!entry.isDirectory || entry.isSymbolicLink) continue;
-        const WideString path = directory + entry.name + u"/";
-        if (seen->insert(PathKey(path)).second) found->push_back(path);
+// The backup directories of this user in directory whose names begin with
+// prefix, each held from here on: what opens under such a name is checked
+// on the descriptor that is then used (a real directory, the user's, that no
+// one else may write), so a name flipped to a link after a check cannot
+// lead the recovery elsewhere. With foreign, another user's backup
+// directory found there is reported, left alone.
+void CollectBackupDirectories(const WideString& directory, const char16_t* prefix, std::vector<OwnedDirectory>* found,
+                              std::set<std::pair<uint64_t, uint64_t>>* seen, std::vector<RecoveryReport>* foreign) {
+    UniqueFileHandle held;
+    if (OpenDirectoryBeneath(directory, WideString(), &held) != 0) return;
+    std::vector<WideString> names;
+    if (!ReadNamesAt(held.Get(), &names)) return;
+    std::sort(names.begin(), names.end(),
+              [](const WideString& a, const WideString& b) { return PathKey(a) < PathKey(b); });
+    const WideString parent = WithoutFinalSeparator(directory);
+    const WideString start(prefix);
+    for (const WideString& name : names) {
+        if (name.Length() < start.Length() || !name.Substring(0, start.Length()).Equals(start)) continue;
+        OwnedDirectory candidate;
+        if (OwnedDirectory::Open(held.Get(), parent, name, &candidate) != 0) {
+            PathOwner owner;
+            UniqueFileHandle itself;
+            if (foreign && GetOwnerAt(held.Get(), name, &owner) == 0 && owner.user != CurrentUserId() &&
+                OpenDirectoryBelowHeld(held.Get(), parent, name, &itself) == 0 &&
+                EntryExistsAt(itself.Get(), kJournalFileName)) {
+                RecoveryReport report;
+                report.backupDirectory = directory + name + u"/";
+                report.foreignOwner = owner.user;
+                report.foreign = true;
+                foreign->push_back(report);
+            }
+            continue;
+        }
+        const PathIdentity& identity = candidate.Identity();
+        if (seen->insert({identity.device, identity.inode}).second) found->push_back(std::move(candidate));
     }
 }
 
 // The target and each directory above it: a run keeps its backup beside
 // its target, in the nearest parent that existed when it began.
-void CollectBackupsBeside(const WideString& targetDirectory, std::vector<WideString>* found,
-                          std::set<std::u16string>* seen) {
+void CollectBackupsBeside(const WideString& targetDirectory, std::vector<OwnedDirectory>* found,
+                          std::set<std::pair<uint64_t, uint64_t>>* seen, std::vector<RecoveryReport>* foreign) {
     for (WideString directory = WithoutFinalSeparator(targetDirectory); !directory.Empty();) {
-        if (IsRealDirectory(directory)) CollectBackupDirectories(WithSeparator(directory), kBesideBackupPrefix, found, seen);
+        if (IsRealDirectory(directory))
+            CollectBackupDirectories(WithSeparator(directory), kBesideBackupPrefix, found, seen, foreign);
         if (directory.Equals(u"/")) break;
         const WideString parent = ParentDirectory(directory);
         if (parent.Empty() || PathKey(parent) == PathKey(directory)) break;
@@ -317,26 +396,56 @@ void CollectBackupsBeside(const WideString& targetDirectory, std::vector<WideStr
     }
 }
 
+// The backups this user's runs noted and did not remove: one not found by
+// the search above is looked for where it was made, and reported as
+// missing (once) when it is not there, or is another directory now.
+void CollectIndexedBackups(std::vector<OwnedDirectory>* found, std::set<std::pair<uint64_t, uint64_t>>* seen,
+                           std::vector<RecoveryReport>* missing) {
+    for (const BackupIndexEntry& entry : ReadBackupIndex()) {
+        if (seen->count({entry.identity.device, entry.identity.inode}) != 0) continue;
+        OwnedDirectory candidate;
+        if (OwnedDirectory::OpenPath(entry.backupDirectory, &candidate) == 0 &&
+            candidate.Identity().device == entry.identity.device && candidate.Identity().inode == entry.identity.inode) {
+            seen->insert({entry.identity.device, entry.identity.inode});
+            found->push_back(std::move(candidate));
+            continue;
+        }
+        RecoveryReport report;
+        report.backupDirectory = entry.backupDirectory;
+        report.targetDirectory = entry.targetDirectory;
+        report.missing = true;
+        missing->push_back(report);
+        RemoveFromBackupIndex(entry.identity);
+    }
+}
+
 }  // namespace
 
 std::vector<RecoveryReport> RecoverInterruptedInstallations(const std::vector<WideString>& targets) {
-    std::vector<RecoveryReport> reports;
+    std::vector<RecoveryReport> reports, others;
     WideString temp;
     GetTempDirectory(&temp);
-    std::vector<WideString> candidates;
-    std::set<std::u16string> seen;
-    CollectBackupDirectories(temp, kBackupPrefix, &candidates, &seen);
+    std::vector<OwnedDirectory> candidates;
+    std::set<std::pair<uint64_t, uint64_t>> seen;
+    // Other users' backups in a shared temporary directory are theirs to
+    // finish, and no concern of this run's: only those beside the template
+    // directories asked about are told.
+    CollectBackupDirectories(WithSeparator(temp), kBackupPrefix, &candidates, &seen, nullptr);
     for (const WideString& target : targets)
-        if (!target.Empty()) CollectBackupsBeside(target, &candidates, &seen);
-    for (const WideString& directory : candidates) {
-        if (!IsDirectoryOfCurrentUser(directory)) continue;
+        if (!target.Empty()) CollectBackupsBeside(target, &candidates, &seen, &others);
+    CollectIndexedBackups(&candidates, &seen, &others);
+    for (OwnedDirectory& backup : candidates) {
         std::string contents;
         JournalLock lock;
-        const uint32_t code = ReadUnlockedJournal(directory + kJournalFileName, &contents, &lock);
-        if (code == ERROR_FILE_NOT_FOUND) RemoveDirectoryIfEmpty(directory);
+        const uint32_t code = ReadUnlockedJournalAt(backup.Get(), kJournalFileName, &contents, &lock);
+        if (code == ERROR_FILE_NOT_FOUND) {
+            RemoveFromBackupIndex(backup.Identity());
+            backup.Remove();
+        }
         if (code != 0) continue;  // no journal, or its installation is still running
-        reports.push_back(UndoInstallation(directory, DecodeJournal(contents), &lock, UndoOptions()));
+        reports.push_back(UndoInstallation(backup, DecodeJournal(contents), &lock, UndoOptions()));
     }
+    reports.insert(reports.end(), others.begin(), others.end());
     return reports;
 }
 
@@ -369,7 +478,7 @@ bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectorie
 }
 
 bool RecoveryIsComplete(const RecoveryReport& report) {
-    return !report.unreadable && !report.busy && report.keptFiles == 0;
+    return !report.unreadable && !report.busy && !report.missing && !report.foreign && report.keptFiles == 0;
 }
 
 NarrowString DescribeRecovery(const RecoveryReport& report) {
@@ -377,7 +486,16 @@ NarrowString DescribeRecovery(const RecoveryReport& report) {
     const NarrowString target = PathToBytes(report.targetDirectory);
     const NarrowString backup = PathToBytes(report.backupDirectory);
     std::string line;
-    if (report.busy) {
+    if (report.missing) {
+        line = "the interrupted installation into " + std::string(target.Data()) + " kept its backup in " +
+               std::string(backup.Data()) +
+               ", which is gone (renamed or removed by someone else): the template directory may hold files of "
+               "both the old and the new kit, and the files it replaced cannot be restored";
+    } else if (report.foreign) {
+        line = "left the interrupted installation in " + std::string(backup.Data()) +
+               " alone: it belongs to user " + UserName(report.foreignOwner) +
+               ", whose next start (or tkx recover run as that user) finishes it";
+    } else if (report.busy) {
         line = "left the interrupted installation in " + std::string(backup.Data()) +
                " for later: another installation into " + std::string(target.Data()) + " is running";
     } else if (report.unreadable) {

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 #include "fs/held_directory.h"
+#include "fs/owned_directory.h"
 #include "journal/install_journal.h"
 
 namespace tpl {
@@ -21,6 +22,9 @@ struct RecoveryReport {
     uint32_t removedDirectories = 0;  // directories the run had added
     uint32_t keptFiles = 0;           // replaced files that could not be moved back: kept in the backup
     bool busy = false;                // another installation into the target runs: left for later
+    bool missing = false;             // the backup this user's run made is gone: nothing could be done
+    bool foreign = false;             // another user's backup beside the target: left to that user
+    uint32_t foreignOwner = 0;
 };
 
 // One step of an undo, for whoever tells the user (an install log).
@@ -48,8 +52,9 @@ struct UndoOptions {
 // an R record (appended under *lock) makes a later attempt move only the
 // kept files. Journals naming paths the current locale cannot express are
 // left untouched.
-RecoveryReport UndoInstallation(const WideString& backupDirectory, const std::vector<JournalRecord>& records,
-                                JournalLock* lock, const UndoOptions& options);
+// The backup is held: every step inside it goes through its descriptor.
+RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<JournalRecord>& records, JournalLock* lock,
+                                const UndoOptions& options);
 
 // Where a run keeps its backup when the temporary directory lies on
 // another file system than the template directory: a private directory of
@@ -98,9 +103,5 @@ NarrowString RemoveAbandonedUnpackedKits();
 // recovers and returns one line per recovered installation (empty when
 // there was nothing to do).
 std::vector<NarrowString> RecoverAtStartup(const std::vector<WideString>& targets = {});
-
-// Removes everything in a backup directory except its journal, so that a run
-// interrupted while its backup is being removed still finds its journal.
-void RemoveBackupContents(const WideString& backupDirectory);
 
 }  // namespace tpl

@@ -134,6 +134,10 @@ bool IsInstallableEntryName(const WideString& name) {
     // Every unit becomes at least one byte: a longer name cannot fit, and
     // it is refused before anything is allocated for it.
     if (length == 0 || length > kKitMaxNameBytes) return false;
+    // A control character is no name a vendor can have meant, and one shown
+    // in a listing or a log could move the cursor or recolour the terminal.
+    for (uint32_t i = 0; i < length; ++i)
+        if (name[i] < 0x20 || (name[i] >= 0x7f && name[i] <= 0x9f)) return false;
     if (IsSeparator(name[0]) || IsSeparator(name[length - 1])) return false;
     if (IsDotComponent(name.Data() + length - 1, 1) && (length == 1 || IsSeparator(name[length - 2]))) return false;
     WideString relative;
@@ -200,6 +204,23 @@ uint64_t EntryPathHash(const WideString& name, uint64_t seed) {
 uint64_t EntryPathHashSeed() {
     std::random_device device;
     return uint64_t{device()} << 32 | device();
+}
+
+bool HasRepeatedEntry(KitFileTable& table, KitBodyReader& reader, const std::vector<uint64_t>& pathHashes) {
+    // Entries by hash: equal paths are neighbours; a chance collision is
+    // told apart by the names.
+    std::vector<std::pair<uint64_t, uint32_t>> byHash;
+    byHash.reserve(pathHashes.size());
+    for (uint32_t i = 0; i < pathHashes.size(); ++i) byHash.emplace_back(pathHashes[i], i);
+    std::sort(byHash.begin(), byHash.end());
+    for (size_t i = 1; i < byHash.size(); ++i) {
+        if (byHash[i].first != byHash[i - 1].first) continue;
+        bool ancestor = false;
+        if (CompareComponents(table.Entry(reader, byHash[i - 1].second).name,
+                              table.Entry(reader, byHash[i].second).name, &ancestor) == 0)
+            return true;
+    }
+    return false;
 }
 
 bool HasFileUsedAsDirectory(KitFileTable& table, KitBodyReader& reader, std::vector<uint64_t> pathHashes,

@@ -32,7 +32,7 @@ bool FitsPathLimit(const NarrowString& bytes);
 bool MakeRelativeEntryPath(const WideString& name, WideString* relative);
 
 // True when the name names a file below the template directory that can be
-// created in the current locale: not absolute, not ending in a separator or
+// created in the current locale: free of control characters, not absolute, not ending in a separator or
 // a "." component (those name a directory), accepted by
 // MakeRelativeEntryPath, convertible, within kKitMaxNameBytes once converted
 // and with no component longer than kKitMaxComponentBytes.
@@ -43,6 +43,11 @@ bool IsInstallableEntryName(const WideString& name);
 // to run, so that no kit can be made whose names all collide.
 uint64_t EntryPathHash(const WideString& name, uint64_t seed);
 uint64_t EntryPathHashSeed();
+
+// True when two entries land at the same path ("a\b" and "a/./b"): which
+// of them is to be installed would depend on the order, and the second
+// would replace the first as if it were the user's. pathHashes as below.
+bool HasRepeatedEntry(KitFileTable& table, KitBodyReader& reader, const std::vector<uint64_t>& pathHashes);
 
 // True when one entry's name is, component by component, a directory on the
 // way to another entry's name ("a" and "a\b"): the first cannot be both a

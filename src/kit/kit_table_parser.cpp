@@ -164,7 +164,8 @@ void ReadKitTables(KitBodyReader& reader, uint64_t bodySize, std::vector<KitLang
     const uint64_t start = parser.Position();
     if (dataEnd > bodySize - start) throw KitReadFailure{ERROR_INVALID_DATA};
     files.Finish(bodySize, static_cast<uint32_t>(start));
-    if (HasFileUsedAsDirectory(files, reader, std::move(pathHashes), seed)) throw KitReadFailure{ERROR_INVALID_DATA};
+    if (HasRepeatedEntry(files, reader, pathHashes) || HasFileUsedAsDirectory(files, reader, std::move(pathHashes), seed))
+        throw KitReadFailure{ERROR_INVALID_DATA};
     *dataStart = static_cast<uint32_t>(start);
 }
 

@@ -233,6 +233,30 @@ TEST_F(EngineBoundaryTest, WhatTakesAPlannedNameMeanwhileOutlivesTheRollback) {
     EXPECT_EQ(ReadFile(TargetPath("renewed.cfg")), "renewed");
 }
 
+// A file the run added, replaced by another run afterwards (another user
+// installing into a directory below this one, which set the run's file
+// aside and committed its own), in a directory the run made and in one that
+// was there: undo removes only the file it made, never the other's.
+TEST_F(EngineBoundaryTest, UndoRemovesAnAddedFileOnlyWhileItIsTheOneMade) {
+    PutDirectory("old");
+    PutDirectory("blocker");
+    AgeDirectories();
+    LoadKit({Entry("sub/f.cfg", kNew, "run's"), Entry("old/g.cfg", kNew, "run's"), Entry("blocker", kNew, "fails")});
+    InstallEngine engine;
+    engine.SetEntryHook([&](uint32_t done) {
+        if (done != 1) return;
+        for (const char* name : {"sub/f.cfg", "old/g.cfg"}) {
+            const std::string path = TargetPath(name);
+            ASSERT_EQ(rename((path + "").c_str(), (path + ".aside").c_str()), 0);
+            Write(path, "the other run's");
+            ASSERT_EQ(unlink((path + ".aside").c_str()), 0);
+        }
+    });
+    EXPECT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(ReadFile(TargetPath("sub/f.cfg")), "the other run's");
+    EXPECT_EQ(ReadFile(TargetPath("old/g.cfg")), "the other run's");
+}
+
 // A directory the run made, or one that was there before it, swapped for a
 // link to another tree, is never followed when undoing; nor is a link
 // that stood inside the template directory before the run followed when

@@ -2,6 +2,7 @@
 // are ended by exceptions: each time the template directory must come back
 // exactly, and no backup may remain.
 #include <functional>
+#include <sys/stat.h>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -10,16 +11,34 @@
 
 namespace tpl {
 
-TEST_F(EngineFaultTest, EveryFailedOperationLeavesTheTargetAsBefore) {
+namespace {
+// A temporary directory on another file system than the template
+// directory's: the run then keeps its backup beside the target.
+struct OtherTemporaryFileSystem {
+    std::string path = "/dev/shm/engine_fault_XXXXXX";
+    bool made = false;
+    explicit OtherTemporaryFileSystem(const std::string& here) {
+        struct stat a, b;
+        made = mkdtemp(path.data()) != nullptr && stat(path.c_str(), &a) == 0 && stat(here.c_str(), &b) == 0 &&
+               a.st_dev != b.st_dev;
+    }
+    ~OtherTemporaryFileSystem() {
+        if (made) std::filesystem::remove_all(path);
+    }
+};
+}  // namespace
+
+// Fails each counted operation of a run in turn, passes times over: with
+// EIO, then a full disk (undo must never need room that it has not freed),
+// with copy helpers, then without (one core: the run copies each file).
+void EngineFaultTest::FailEveryOperation(int64_t passes) {
     DisarmFaults disarm;
     int64_t operations = 0;
     TreeSnapshot installed;
     ASSERT_NO_FATAL_FAILURE(RunUnhindered(&operations, &installed));
 
     int failedRuns = 0;
-    // A full disk as well: undo must never need room that it has not freed.
-    // With copy helpers, and without (one core: the run copies each file).
-    for (int64_t step = 1; step <= 4 * operations; ++step) {
+    for (int64_t step = 1; step <= passes * operations; ++step) {
         const int64_t k = (step - 1) % operations + 1;
         const int err = (step - 1) / operations % 2 == 0 ? EIO : ENOSPC;
         const uint32_t helpers = step <= 2 * operations ? 2 : 0;
@@ -43,11 +62,24 @@ TEST_F(EngineFaultTest, EveryFailedOperationLeavesTheTargetAsBefore) {
             EXPECT_EQ(DescribeDifference(installed, SnapshotTree(target_, false)), "") << "k=" << k;
         }
         EXPECT_TRUE(BackupDirectoriesLeft().empty()) << "k=" << k;
+        for (const auto& entry : std::filesystem::directory_iterator(root_))
+            EXPECT_EQ(entry.path().filename().string().find("wz4sx"), std::string::npos) << "k=" << k << " " << entry.path().filename();
         if (HasFailure()) break;
     }
-    EXPECT_GT(failedRuns, 2 * operations);
+    EXPECT_GT(failedRuns, passes / 2 * operations);
     RecordProperty("operations", static_cast<int>(operations));
     RecordProperty("failedRuns", failedRuns);
+}
+
+TEST_F(EngineFaultTest, EveryFailedOperationLeavesTheTargetAsBefore) {
+    FailEveryOperation(4);
+}
+
+TEST_F(EngineFaultTest, EveryFailedOperationWithTheBackupBesideTheTarget) {
+    OtherTemporaryFileSystem temp(root_);
+    if (!temp.made) GTEST_SKIP() << "no second file system for the temporary directory";
+    setenv("TMPDIR", temp.path.c_str(), 1);
+    FailEveryOperation(2);
 }
 
 // When putting a replaced file back fails, the backup directory is the only

@@ -98,6 +98,11 @@ protected:
     }
     WideString Target() const { return W(target_.string() + "/"); }
     WideString Backup() const { return W(backup_.string() + "/"); }
+    OwnedDirectory HeldBackup() const {
+        OwnedDirectory held;
+        EXPECT_EQ(OwnedDirectory::OpenPath(Backup(), &held), 0u);
+        return held;
+    }
     WideString In(const std::string& relative) const { return W((target_ / relative).string()); }
 
     // What a run killed in the middle leaves: one added directory with a
@@ -107,7 +112,7 @@ protected:
     // and one whose records were both lost.
     // The directory "old" had its time recorded before the run changed it.
     void SimulateKilledRun(InstallJournal& journal) {
-        ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+        ASSERT_EQ(0u, journal.Begin(HeldBackup(), Target()));
         ASSERT_EQ(0u, journal.RecordDirectoryTime(In("old"), OldTimes(kOldDirectoryTime)));
         ASSERT_EQ(0u, journal.Record('D', In("new")));
         fsys::create_directory(target_ / "new");
@@ -225,7 +230,7 @@ TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents) {
     const WideString targetText = W(target.string() + "/");
     {
         InstallJournal journal;
-        ASSERT_EQ(0u, journal.Begin(Backup(), targetText));
+        ASSERT_EQ(0u, journal.Begin(HeldBackup(), targetText));
         ASSERT_EQ(0u, journal.RecordDirectoryTime(W(root_), OldTimes(kOldDirectoryTime)));
         ASSERT_EQ(0u, journal.Record('D', W(made.string())));
         ASSERT_EQ(0u, journal.Record('D', W(target.string())));
@@ -244,28 +249,45 @@ TEST_F(JournalRecovery, TargetCreatedByTheRunIsRemovedWithItsNewParents) {
     EXPECT_EQ(kOldDirectoryTime, MtimeOf(root_));
 }
 
-TEST_F(JournalRecovery, CopyCutShortAcrossFileSystemsLosesToTheWholeOriginal) {
+// Across file systems an original still at home beside a file of its name
+// in the backup, with no record that the move completed: a whole copy (the
+// kill came between its rename and the unlink) is a duplicate and goes; a
+// file that differs is not the run's copy, and is neither put over the
+// original nor deleted with the backup, but counted and kept.
+TEST_F(JournalRecovery, CopyNotRecordedAsCompleteLosesToTheOriginalAndOthersAreKept) {
     if (!UseOtherFileSystem()) GTEST_SKIP() << "no second file system for the temporary directory";
     WriteText(target_ / "c.cfg", "original c");
+    WriteText(target_ / "d.cfg", "original d");
     {
         InstallJournal journal;
-        ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+        ASSERT_EQ(0u, journal.Begin(HeldBackup(), Target()));
         // Moved by copying, completed and recorded, then overwritten.
         ASSERT_EQ(0u, journal.Record('B', In("b.cfg")));
         fsys::copy_file(target_ / "b.cfg", backup_ / "b.cfg");
         fsys::remove(target_ / "b.cfg");
         ASSERT_EQ(0u, journal.Record('M', In("b.cfg")));
         WriteText(target_ / "b.cfg", "new b");
-        // The copy was cut short: the original still stands.
         ASSERT_EQ(0u, journal.Record('B', In("c.cfg")));
-        WriteText(backup_ / "c.cfg", "orig");
+        WriteText(backup_ / "c.cfg", "not the original");
+        ASSERT_EQ(0u, journal.Record('B', In("d.cfg")));
+        fsys::copy_file(target_ / "d.cfg", backup_ / "d.cfg");
         journal.End();
     }
-    const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
     ASSERT_EQ(1u, reports.size());
     EXPECT_EQ(1u, reports[0].restoredFiles);
+    EXPECT_EQ(1u, reports[0].keptFiles);
     EXPECT_EQ("original b", ReadWholeFile(target_ / "b.cfg"));
     EXPECT_EQ("original c", ReadWholeFile(target_ / "c.cfg"));
+    EXPECT_EQ("original d", ReadWholeFile(target_ / "d.cfg"));
+    EXPECT_EQ("not the original", ReadWholeFile(backup_ / "c.cfg"));
+    EXPECT_FALSE(fsys::exists(backup_ / "d.cfg"));
+    // Once the user has taken care of it, the next start finishes.
+    fsys::remove(target_ / "c.cfg");
+    reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ("not the original", ReadWholeFile(target_ / "c.cfg"));
     EXPECT_FALSE(fsys::exists(backup_));
 }
 
@@ -305,7 +327,7 @@ TEST_F(JournalRecovery, CopyKilledMidwayInEitherDirectionLeavesTheWholeFile) {
         UseTemporaryDirectory(otherFs_);
         {
             InstallJournal journal;
-            ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+            ASSERT_EQ(0u, journal.Begin(HeldBackup(), Target()));
             ASSERT_EQ(0u, journal.Record('B', In("b.cfg"), true));
             // Back home: the move had completed, its M record was lost.
             if (!intoBackup) {
@@ -344,7 +366,7 @@ TEST_F(JournalRecovery, UsersFileNamedLikeAnInterruptedCopyComesHomeFromTheBacku
     WriteText(target_ / name, "the user's own");
     {
         InstallJournal journal;
-        ASSERT_EQ(0u, journal.Begin(Backup(), Target()));
+        ASSERT_EQ(0u, journal.Begin(HeldBackup(), Target()));
         ASSERT_EQ(0u, journal.Record('B', In(name)));
         fsys::rename(target_ / name, backup_ / name);
         WriteText(target_ / name, "the kit's");

@@ -108,6 +108,13 @@ std::vector<BodyCase> MalformedBodies() {
          kHeader + Words({3}) + FileRecord(u"x/./y\\z", 0, 0) + FileRecord(u"x-y", 0, 0) + FileRecord(u"x\\y", 0, 0)},
         {"the directory's entry after the one below it, spelled otherwise",
          kHeader + Words({3}) + FileRecord(u"a\\b\\c", 0, 0) + FileRecord(u"ab", 0, 0) + FileRecord(u"a//./b", 0, 0)},
+        {"one name twice", kHeader + Words({2}) + FileRecord(u"a.cfg", 0, 0) + FileRecord(u"a.cfg", 0, 0)},
+        {"one path spelled twice, apart in the table",
+         kHeader + Words({3}) + FileRecord(u"d\\a.cfg", 0, 0) + FileRecord(u"b", 0, 0) + FileRecord(u"d/./a.cfg", 0, 0)},
+        {"a line feed in a name", OneFileKit(u"a\nb.cfg", 0, 0, "")},
+        {"an escape in a name", OneFileKit(u"bad\x1b[31mred.cfg", 0, 0, "")},
+        {"a delete in a name", OneFileKit(u"a\x7f.cfg", 0, 0, "")},
+        {"a C1 control (CSI) in a name", OneFileKit(u"a\u009b31m.cfg", 0, 0, "")},
         {"a language text beyond its limit", Words({0, 4097}) + ByteVector(2 * 4097, 'a') + Words({0, 0, 0})},
     };
 }
@@ -178,9 +185,9 @@ TEST_F(KitTest, WellFormedEdgesOfTheBodyLoad) {
          kHeader + Words({3}) + FileRecord(u"a..b", 0, 0) + FileRecord(u"...\\.x", 0, 0) + FileRecord(u"./a", 0, 0)},
         {"names at the path and component limits",
          kHeader + Words({2}) + FileRecord(Components(16, 255), 0, 0) + FileRecord(Repeated(u'\u00e9', 127), 0, 0)},
-        {"one name twice, and names that only share a beginning",
-         kHeader + Words({4}) + FileRecord(u"a\\b", 0, 0) + FileRecord(u"a/b", 0, 0) + FileRecord(u"ab\\c", 0, 0) +
-             FileRecord(u"a-b", 0, 0)},
+        {"names that only share a beginning",
+         kHeader + Words({3}) + FileRecord(u"a\\b", 0, 0) + FileRecord(u"ab\\c", 0, 0) + FileRecord(u"a-b", 0, 0)},
+        {"characters beside the control ones", OneFileKit(u"a b~\u00a0\u00ff.cfg", 0, 0, "")},
     };
     for (const BodyCase& c : good) {
         SCOPED_TRACE(c.what);

@@ -28,7 +28,9 @@ protected:
     // A run that had replaced kept.cfg and added added.cfg when it died.
     void LeaveInterruptedRun(const std::string& backup) {
         InstallJournal journal;
-        ASSERT_EQ(journal.Begin(Wide(backup + "/"), Wide(Path("target/"))), 0u);
+        OwnedDirectory held;
+        ASSERT_EQ(OwnedDirectory::OpenPath(Wide(backup), &held), 0u);
+        ASSERT_EQ(journal.Begin(held, Wide(Path("target/"))), 0u);
         ASSERT_EQ(journal.Record('B', WPath("target/kept.cfg")), 0u);
         fsys::rename(Path("target/kept.cfg"), backup + "/kept.cfg");
         ASSERT_EQ(journal.Record('M', WPath("target/kept.cfg")), 0u);
