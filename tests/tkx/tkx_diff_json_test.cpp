@@ -136,15 +136,16 @@ TEST_F(TkxDiffTest, JsonParsesAndCarriesEveryNameExactly) {
     const TkxRun diff = Tkx({"diff", Path("names.tkx"), "--json", target_});
     ASSERT_EQ(diff.status, 0) << diff.err;
 
-    // Printed for a terminal, a kit's names and texts cannot send it
-    // commands: control characters are escaped as the installer does.
-    WriteSimpleKit("escapes.tkx", {{u"bad\x1b[31mred.cfg", FileTime(kNew), "x"}});
-    for (const char* command : {"list", "diff"}) {
-        const TkxRun printed = std::string(command) == "list" ? Tkx({command, Path("escapes.tkx")})
-                                                              : Tkx({command, Path("escapes.tkx"), target_});
-        EXPECT_EQ(printed.out.find('\x1b'), std::string::npos) << command;
-        EXPECT_NE(printed.out.find("bad\\x1b[31mred.cfg"), std::string::npos) << command << printed.out;
-    }
+    // Printed for a terminal, a kit's texts cannot send it commands:
+    // control characters are escaped as the installer does. (A name with
+    // one is refused as damage when the kit loads.)
+    const KitLanguageEntry hostileTexts{u"en", u"bad\x1b[31mred", u"Vendor", u"docs\\readme.txt"};
+    ASSERT_EQ(WriteKitFromMemory(WPath("escapes.tkx"), {hostileTexts}, KitTableLayout(),
+                                 {{u"plain.cfg", FileTime(kNew), "x"}}),
+              0u);
+    const TkxRun printed = Tkx({"list", Path("escapes.tkx")});
+    EXPECT_EQ(printed.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(printed.out.find("product \"bad\\x1b[31mred\""), std::string::npos) << printed.out;
     const nlohmann::json previewed = nlohmann::json::parse(diff.out);
     EXPECT_EQ(previewed["entries"][0]["name"], hostile);
     EXPECT_EQ(previewed["entries"][0]["action"], "add");
