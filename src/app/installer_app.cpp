@@ -12,6 +12,7 @@
 #include "headless/headless_install.h"
 #include "headless/headless_report.h"
 #include "session/install_log.h"
+#include "session/recovery_text.h"
 #include "session/install_outcome.h"
 #include "session/system_texts.h"
 #include "app/interface_language.h"
@@ -40,13 +41,17 @@ std::vector<RecoveryReport> RecoverEarlierRuns(InstallLog& log, const LaunchOpti
     // or an earlier one used, is looked at.
     std::vector<WideString> targets = KnownTemplateDirectories();
     if (!options.targetDirectory.Empty()) targets.push_back(options.targetDirectory);
+    // The user reads it in the run's language; the log keeps its fixed form.
+    const size_t width = ConsoleWidth(isatty(fileno(stderr)) == 1);
     const std::vector<RecoveryReport> reports = RecoverInterruptedInstallations(targets);
-    std::vector<NarrowString> lines;
-    for (const RecoveryReport& report : reports) lines.push_back(DescribeRecovery(report));
+    for (const RecoveryReport& report : reports) {
+        std::fprintf(stderr, "%s\n", RecoveryMessage(report, width).c_str());
+        const NarrowString line = DescribeRecovery(report);
+        log.Write("recovered an earlier run: " + EscapeControlCharacters(std::string(line.Data(), line.Length())));
+    }
     const NarrowString kits = RemoveAbandonedUnpackedKits();
-    if (!kits.Empty()) lines.push_back(kits);
-    for (const NarrowString& line : lines) {
-        const std::string escaped = EscapeControlCharacters(std::string(line.Data(), line.Length()));
+    if (!kits.Empty()) {
+        const std::string escaped = EscapeControlCharacters(std::string(kits.Data(), kits.Length()));
         std::fprintf(stderr, "%s\n", escaped.c_str());
         log.Write("recovered an earlier run: " + escaped);
     }
@@ -68,7 +73,7 @@ int ReportEarlyEnd(const LaunchOptions& options, int exitStatus, const char* cod
 
 int ReportUnopenableLog(const LaunchOptions& options, const WideString& path, int systemError) {
     const NarrowString reason = SystemErrorText(systemError);
-    const std::string line = ErrorLine(path, NarrowString("cannot open the log"), reason);
+    const std::string line = ErrorLine(path, "cannot open the log", reason.Data());
     std::fprintf(stderr, "%s\n", line.c_str());
     return ReportEarlyEnd(options, kExitFailed, "log-unopenable", "cannot open the log", path, reason);
 }

@@ -139,7 +139,10 @@ uint32_t RemoveFileAt(FileHandle dir, const WideString& name) {
 
 bool RemoveEmptyDirectoryAt(FileHandle dir, const WideString& name) {
     const std::string native = NameOf(name);
-    return !native.empty() && ::unlinkat(dir, native.c_str(), AT_REMOVEDIR) == 0;
+    if (native.empty()) return Refuse(ERROR_INVALID_PARAMETER, EINVAL) == ERROR_SUCCESS;
+    if (::unlinkat(dir, native.c_str(), AT_REMOVEDIR) == 0) return true;
+    fs_detail::StoreErrno(errno);
+    return false;
 }
 
 bool ReadNamesAt(FileHandle dir, std::vector<WideString>* names) {

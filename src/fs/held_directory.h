@@ -51,7 +51,9 @@ using DirectoryCheck = std::function<bool(const tpl::WideString& path, const Pat
 // Removes the file or link name in dir; a directory stays. 0 when it is
 // gone (also when it was not there), else an error number.
 uint32_t RemoveFileAt(FileHandle dir, const tpl::WideString& name);
-// Removes the directory name in dir when it is empty. True when removed.
+// Removes the directory name in dir when it is empty. True when removed;
+// else the errno is kept as the last error's cause (ENOTEMPTY for one that
+// still holds something).
 bool RemoveEmptyDirectoryAt(FileHandle dir, const tpl::WideString& name);
 // The names dir lists, "." and ".." left out; false when it cannot be read.
 bool ReadNamesAt(FileHandle dir, std::vector<tpl::WideString>* names);

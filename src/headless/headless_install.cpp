@@ -13,6 +13,7 @@
 #include "session/install_outcome.h"
 #include "session/install_preparation.h"
 #include "session/install_session.h"
+#include "session/system_texts.h"
 #include "text/path_text.h"
 
 namespace tpl {
@@ -53,7 +54,7 @@ Failure FailureOf(InstallSession& session) {
     int systemErrno = 0;
     Failure failure{session.FailurePath(&systemErrno), FailureTextId(session.Code()), NarrowString()};
     // Another run's lock says it all; its errno would only confuse.
-    if (session.Code() != ERROR_LOCK_VIOLATION) failure.reason = SystemErrorText(systemErrno);
+    if (session.Code() != ERROR_LOCK_VIOLATION) failure.reason = ReasonTextIn(ConsoleLanguage(), systemErrno);
     return failure;
 }
 
@@ -69,6 +70,11 @@ private:
     void Say(const NarrowString& text) {
         if (!request_.quiet) PrintLine(messages_, text);
     }
+    // A sentence of the catalog (UTF-8) and the paths it names, laid out for
+    // the message stream.
+    void Say(const std::string& prose, const std::vector<WideString>& paths = {}) {
+        if (!request_.quiet) PrintLine(messages_, ConsoleMessage(prose, paths, width_));
+    }
     int Install(const PreparedInstallation& prepared);
     // How undoing ended: the usual sentence, or, when replaced files could
     // not be put back, which ones and where they wait; that is shown even
@@ -76,7 +82,7 @@ private:
     void TellUndone(const InstallSession& session, const WideString& target, const char* finishTextId) {
         const InstallSummary summary = session.Summary();
         if (summary.notRestored.empty()) {
-            Say(ConsoleCatalogText(finishTextId));
+            Say(ConsoleCatalogUtf8(finishTextId));
             return;
         }
         const NarrowString report = ToUtf8(UndoneReport(summary, target, finishTextId, WideString(), WideString()));
@@ -85,7 +91,11 @@ private:
             size_t end = lines.find('\n', begin);
             if (end == std::string::npos) end = lines.size();
             const std::string line = lines.substr(begin, end - begin);
-            PrintLine(messages_, ConsoleText(line.c_str(), line.c_str()));
+            // The report gives each path a line of its own.
+            if (!line.empty() && line[0] == '/')
+                PrintLine(messages_, ConsoleMessage(std::string(), {FromUtf8(line.c_str())}, width_));
+            else
+                PrintLine(messages_, ConsoleMessage(line, {}, width_));
             begin = end + 1;
         }
     }
@@ -101,6 +111,7 @@ private:
     InstallLog* log_;
     std::FILE* messages_;
     std::FILE* output_;
+    const size_t width_ = ConsoleWidth(request_.progressInPlace);
     KitReader kit_;
     nlohmann::ordered_json json_ = NewRunDocument(false);
 };
@@ -116,12 +127,12 @@ int HeadlessRun::Run() {
     if (log_) log_->Prepared(preparation, prepared, kit_);
     if (!prepared.kitPath.Empty() && preparation.errorTextId == nullptr) json_["kit"] = JsonString(prepared.kitPath);
     if (preparation.interrupted) {
-        Say(ConsoleCatalogText("IDS_CANCEL_FINISH"));
+        Say(ConsoleCatalogUtf8("IDS_CANCEL_FINISH"));
         json_["error"] = ErrorJson("cancelled", WideString(), "IDS_CANCEL_FINISH", NarrowString());
         return Finish(kExitCancelled);
     }
     if (preparation.errorTextId != nullptr) {
-        PrintLine(messages_, PreparationErrorLine(preparation));
+        PrintLine(messages_, PreparationErrorLine(preparation, width_));
         json_["error"] = PreparationErrorJson(preparation);
         return Finish(kExitFailed);
     }
@@ -129,10 +140,7 @@ int HeadlessRun::Run() {
 }
 
 int HeadlessRun::Install(const PreparedInstallation& prepared) {
-    NarrowString where = ConsoleCatalogText("IDS_TEMPLATE_CATALOG");
-    where += " ";
-    where += ConsolePath(prepared.targetDirectory);
-    Say(where);
+    Say(ConsoleCatalogUtf8("IDS_TEMPLATE_CATALOG"), {prepared.targetDirectory});
     json_["target"] = JsonString(NormalizeTargetDirectory(prepared.targetDirectory));
 
     InstallSession session;
@@ -147,12 +155,12 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
 
     switch (outcome) {
         case InstallOutcome::Succeeded:
-            Say(ConsoleCatalogText("IDS_SUCCESS_FINISH"));
-            Say(NarrowString(ChangeCountsLine(session.Changes()).c_str()));
+            Say(ConsoleCatalogUtf8("IDS_SUCCESS_FINISH"));
+            Say(ChangeCountsText(ConsoleLanguage(), session.Changes()));
             break;
         case InstallOutcome::Failed: {
             const Failure failure = FailureOf(session);
-            PrintLine(messages_, ErrorLine(failure.path, ConsoleCatalogText(failure.textId), failure.reason));
+            PrintLine(messages_, ErrorLine(failure.path, ConsoleCatalogUtf8(failure.textId), failure.reason.Data(), width_));
             TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_ERROR_FINISH");
             json_["error"] = ErrorJson(ErrorCodeOfText(failure.textId), failure.path, failure.textId, failure.reason);
             break;
@@ -166,9 +174,11 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
     const int exitStatus = session.Conclude(outcome, prepared.proposal);
     if (!session.UnrecordedLauncherFile().Empty()) {
         const WideString& file = session.UnrecordedLauncherFile();
-        const NarrowString reason = SystemErrorText(session.UnrecordedErrno());
-        PrintLine(messages_, ErrorLine(file, ConsoleCatalogText("IDS_ERROR_NOTRECORDED"), reason));
-        json_["error"] = ErrorJson("launcher-unwritable", file, "IDS_ERROR_NOTRECORDED", reason);
+        // Exit 3 always says why: in the line's language, and in the document.
+        const int systemErrno = session.UnrecordedErrno();
+        PrintLine(messages_, ErrorLine(file, ConsoleCatalogUtf8("IDS_ERROR_NOTRECORDED"),
+                                       ReasonTextIn(ConsoleLanguage(), systemErrno).Data(), width_));
+        json_["error"] = ErrorJson("launcher-unwritable", file, "IDS_ERROR_NOTRECORDED", SystemErrorText(systemErrno));
     }
     DescribeOutcome(session, outcome, prepared.proposal);
     return exitStatus;

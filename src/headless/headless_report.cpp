@@ -8,6 +8,7 @@
 #include "session/console_text.h"
 #include "session/install_preparation.h"
 #include "session/preparation_context.h"
+#include "session/system_texts.h"
 #include "text/utf8.h"
 
 namespace tpl {
@@ -21,11 +22,18 @@ void PrintLine(std::FILE* out, const NarrowString& text) {
     PrintLine(out, std::string(text.Data(), text.Length()));
 }
 
-std::string PreparationErrorLine(const PreparationResult& result) {
-    const std::string english = KitErrorText(kEnglishLanguageId, result.errorTextId, result.errorPath);
-    const std::string current = KitErrorText(MessageCatalog::CurrentLanguage(), result.errorTextId, result.errorPath);
-    const NarrowString what = ConsoleText(current.empty() ? english.c_str() : current.c_str(), english.c_str());
-    return ErrorLine(result.errorPath, what, result.errorReason);
+std::string PreparationErrorLine(const PreparationResult& result, size_t width) {
+    const int32_t language = ConsoleLanguage();
+    // A reason known by its number is told in the language of the line.
+    const std::string reason = result.errorErrno != 0 ? ReasonTextIn(language, result.errorErrno).Data()
+                                                      : std::string(result.errorReason.Data());
+    return ErrorLine(result.errorPath, PreparationErrorTextUtf8(language, result), reason, width);
+}
+
+size_t ConsoleWidth(bool terminal) {
+    // The width most terminals open with; prose is easier to read there
+    // than in lines that run to twice that.
+    return terminal ? 80 : 0;
 }
 
 std::string JsonString(const WideString& text) {
@@ -72,7 +80,8 @@ nlohmann::ordered_json ErrorJson(const char* code, const WideString& path, const
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {
     nlohmann::ordered_json error =
         ErrorJson(ErrorCodeOfText(result.errorTextId), result.errorPath, result.errorTextId, result.errorReason);
-    error["message"] = KitErrorText(kEnglishLanguageId, result.errorTextId, result.errorPath);
+    // Naming the kit file given, as the line does.
+    error["message"] = PreparationErrorTextUtf8(kEnglishLanguageId, result);
     return error;
 }
 

@@ -17,8 +17,11 @@ void PrintLine(std::FILE* out, const std::string& text);
 void PrintLine(std::FILE* out, const NarrowString& text);
 
 // "tplsetup: /x/qbx4.tkx: Distribution kit file qbx4.tkx not found: No such
-// file or directory".
-std::string PreparationErrorLine(const PreparationResult& result);
+// file or directory", laid out for a terminal of width columns (0: one line).
+std::string PreparationErrorLine(const PreparationResult& result, size_t width = 0);
+
+// Lines for a terminal of width columns, 0 for a pipe or a file.
+size_t ConsoleWidth(bool terminal);
 
 // The error of a preparation, for a JSON document.
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result);

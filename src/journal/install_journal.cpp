@@ -71,7 +71,7 @@ bool ParseIdentity(const std::string& payload, size_t colon, PathIdentity* ident
 
 // The tags a run writes; any other byte there is damage.
 bool IsKnownTag(char tag) {
-    return tag != '\0' && std::strchr("TDIFBMNXRC", tag) != nullptr;
+    return tag != '\0' && std::strchr("TDIFBMNXRCU", tag) != nullptr;
 }
 
 // The fields of an N or I record before its path; false when malformed.

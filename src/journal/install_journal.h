@@ -24,8 +24,13 @@
 //     ":", the path
 //   X a path recorded ahead (D or F) that the run found taken by someone
 //     else when it came to make it: it is not the run's to remove
-//   R the run's own rollback has finished except for backed-up files it
-//     could not move home; only those are left to restore
+//   R an undo (the run's own rollback or a recovery) has finished except
+//     for backed-up files it could not move home, which are left in the
+//     backup, and the additions named by the U records that follow it
+//   U an added file or directory (F or D) that the undo before it could not
+//     remove: the next attempt removes only these (while they are still the
+//     ones made), never a path the run had added and that undo already
+//     removed, which may be someone else's since
 //   C the installation committed; only the backup directory is left to remove
 #include <cstdint>
 #include <string>

@@ -2,6 +2,7 @@
 #include "journal/journal_recovery.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <set>
 #include <string>
 #include "fs/cross_device_move.h"
@@ -202,10 +203,29 @@ bool IsStagingPath(const WideString& path, const WideString& target) {
     return end > digitsBegin && (end == path.Length() || path[end] == u'/');
 }
 
+// What an earlier attempt left to remove: the U records after the last R,
+// by key. Empty when there was no earlier attempt (*afterward false).
+std::set<std::u16string> LeftByEarlierUndo(const std::vector<JournalRecord>& records, bool* afterward) {
+    std::set<std::u16string> left;
+    *afterward = false;
+    for (const JournalRecord& r : records) {
+        if (r.tag == 'R') {
+            *afterward = true;
+            left.clear();
+        } else if (r.tag == 'U') {
+            left.insert(PathKey(r.path));
+        }
+    }
+    return left;
+}
+
 // Removes only what the run recorded: its files, then its directories when
 // they are empty; whatever else is found there stays, with every directory
-// that holds it.
-void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* report, const UndoOptions& options) {
+// that holds it. After an earlier attempt only what it left (retry) is
+// tried. What cannot be removed is counted and named in *left: the journal
+// keeps it for the next attempt.
+void RemoveAdditions(const std::vector<JournalRecord>& records, bool afterward, const std::set<std::u16string>& retry,
+                     RecoveryReport* report, const UndoOptions& options, std::vector<WideString>* left) {
     const WideString& target = report->targetDirectory;
     const CreatedDirectories created = KnownDirectories(records);
     std::set<std::u16string> othersOwn;
@@ -213,6 +233,7 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
         if (r.tag == 'X') othersOwn.insert(PathKey(r.path));
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'F' || othersOwn.count(PathKey(it->path)) != 0) continue;
+        if (afterward && retry.count(PathKey(it->path)) == 0) continue;
         UniqueFileHandle directory;
         WideString name;
         if (HoldParentBelow(target, it->path, created, &directory, &name) != 0 ||
@@ -223,17 +244,17 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
         PathIdentity now;
         if (made != created.end() && made->second.known &&
             (GetIdentityAt(directory.Get(), name, &now) != 0 || now.device != made->second.device ||
-             now.inode != made->second.inode)) {
-            if (options.step) options.step(RollbackStep::FileRemoved, it->path, false);
+             now.inode != made->second.inode))
             continue;
-        }
         const bool removed = RemoveFileAt(directory.Get(), name) == 0;
-        if (removed) ++report->removedFiles;
+        ++(removed ? report->removedFiles : report->unremovedFiles);
+        if (!removed) left->push_back(it->path);
         if (options.step) options.step(RollbackStep::FileRemoved, it->path, removed);
     }
     // Children were recorded after their parents: the deepest go first.
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'D' || othersOwn.count(PathKey(it->path)) != 0 ||
+            (afterward && retry.count(PathKey(it->path)) == 0) ||
             !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)) ||
             !IsRealDirectory(it->path))
             continue;
@@ -246,8 +267,13 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, RecoveryReport* 
                    OpenDirectoryBelowHeld(directory.Get(), ParentDirectory(it->path), name, &itself,
                                           StillRecorded(created)) == 0) {
             removed = RemoveEmptyDirectoryAt(directory.Get(), name);
+            // One that still holds something (someone else's, or a file of
+            // the run's that could not go) is no failure of its own.
+            if (!removed && GetLastFileErrno() != ENOTEMPTY && GetLastFileErrno() != EEXIST) ++report->unremovedDirectories;
         }
         if (removed) ++report->removedDirectories;
+        // Tried again with the files in it, should they be left too.
+        if (!removed) left->push_back(it->path);
         if (options.step) options.step(RollbackStep::DirectoryRemoved, it->path, removed);
     }
 }
@@ -314,16 +340,24 @@ RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<Journa
         return report;
     }
     report.committed = HasTag(records, 'C');
+    std::vector<WideString> left;
     if (!report.committed) {
         // The additions go first: their room is what copies home may need.
-        // After an R record they were already removed; a path there now is
-        // something new, not the run's.
-        if (!HasTag(records, 'R')) RemoveAdditions(records, &report, options);
+        bool afterward = false;
+        const std::set<std::u16string> retry = LeftByEarlierUndo(records, &afterward);
+        RemoveAdditions(records, afterward, retry, &report, options, &left);
         RestoreBackups(backup, records, &report, options);
         RestoreDirectoryTimes(records, report.targetDirectory);
     }
-    if (report.keptFiles > 0) {
-        if (lock && !HasTag(records, 'R')) (void)lock->Append(EncodeJournalRecord('R', NarrowString("")));
+    // Every step that could not be undone stays in the journal for the next
+    // attempt, with the backup that holds the replaced files: one write,
+    // forced to the disk, names what is left.
+    if (report.keptFiles > 0 || report.unremovedFiles > 0 || report.unremovedDirectories > 0) {
+        if (lock) {
+            std::string undone = EncodeJournalRecord('R', NarrowString(""));
+            for (const WideString& path : left) undone += EncodeJournalRecord('U', PathToBytes(path));
+            (void)lock->Append(undone);
+        }
         return report;
     }
     RemoveBackupDirectory(backup, lock);
@@ -478,7 +512,8 @@ bool CreatedDirectoryIntact(const WideString& directory, const CreatedDirectorie
 }
 
 bool RecoveryIsComplete(const RecoveryReport& report) {
-    return !report.unreadable && !report.busy && !report.missing && !report.foreign && report.keptFiles == 0;
+    return !report.unreadable && !report.busy && !report.missing && !report.foreign && report.keptFiles == 0 &&
+           report.unremovedFiles == 0 && report.unremovedDirectories == 0;
 }
 
 NarrowString DescribeRecovery(const RecoveryReport& report) {
@@ -512,6 +547,10 @@ NarrowString DescribeRecovery(const RecoveryReport& report) {
         if (report.keptFiles > 0)
             line += "; " + std::to_string(report.keptFiles) +
                     " replaced files could not be moved back and are kept in " + std::string(backup.Data());
+        if (report.unremovedFiles > 0 || report.unremovedDirectories > 0)
+            line += "; " + std::to_string(report.unremovedFiles) + " added files and " +
+                    std::to_string(report.unremovedDirectories) +
+                    " added directories could not be removed: the next start tries again";
     }
     return NarrowString(line.data(), static_cast<uint32_t>(line.size()));
 }

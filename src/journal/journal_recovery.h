@@ -21,6 +21,8 @@ struct RecoveryReport {
     uint32_t removedFiles = 0;        // files the run had added
     uint32_t removedDirectories = 0;  // directories the run had added
     uint32_t keptFiles = 0;           // replaced files that could not be moved back: kept in the backup
+    uint32_t unremovedFiles = 0;      // added files that could not be removed: tried again next time
+    uint32_t unremovedDirectories = 0;  // added directories that could not be removed (not for holding others' files)
     bool busy = false;                // another installation into the target runs: left for later
     bool missing = false;             // the backup this user's run made is gone: nothing could be done
     bool foreign = false;             // another user's backup beside the target: left to that user
@@ -90,7 +92,9 @@ std::vector<RecoveryReport> RecoverInterruptedInstallations(const std::vector<Wi
 // One line per report, in English, for standard error.
 NarrowString DescribeRecovery(const RecoveryReport& report);
 
-// False when something was left for the user: kept files or an unreadable journal.
+// False when something was left for later or for the user: kept files,
+// additions that could not be removed, an unreadable, busy, missing or
+// another user's journal.
 bool RecoveryIsComplete(const RecoveryReport& report);
 
 // Removes the unpacked kits ("txk" files in the temporary directory) that

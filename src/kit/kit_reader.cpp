@@ -150,30 +150,34 @@ uint32_t KitReader::CopyEntryData(const KitFileEntry& entry, FileHandle target, 
     return FileSetWriteTime(target, nullptr, nullptr, &entry.writeTime);
 }
 
-void KitReader::GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const {
-    for (const KitLanguageEntry& language : languages_) {
-        if (CompareNoCase(language.code, languageCode) == 0) {
-            if (product != nullptr) *product = language.product;
-            if (vendor != nullptr) *vendor = language.vendor;
-            return;
+namespace {
+
+// The language's own text, else the kit's English one, else its first
+// language's: a kit written for one language still names its product.
+template <typename Field>
+WideString TextWithFallback(const std::vector<KitLanguageEntry>& languages, const WideString& languageCode,
+                            Field field) {
+    const WideString english(u"en");
+    for (const WideString& code : {languageCode, english}) {
+        for (const KitLanguageEntry& language : languages) {
+            if (CompareNoCase(language.code, code) == 0 && !(language.*field).Empty()) return language.*field;
         }
     }
-    if (product != nullptr) *product = WideString();
-    if (vendor != nullptr) *vendor = WideString();
+    for (const KitLanguageEntry& language : languages) {
+        if (!(language.*field).Empty()) return language.*field;
+    }
+    return WideString();
+}
+
+}  // namespace
+
+void KitReader::GetProductTexts(const WideString& languageCode, WideString* product, WideString* vendor) const {
+    if (product != nullptr) *product = TextWithFallback(languages_, languageCode, &KitLanguageEntry::product);
+    if (vendor != nullptr) *vendor = TextWithFallback(languages_, languageCode, &KitLanguageEntry::vendor);
 }
 
 WideString KitReader::GetDescriptionPath(const WideString& languageCode) const {
-    for (const KitLanguageEntry& language : languages_) {
-        if (CompareNoCase(language.code, languageCode) == 0) {
-            if (!language.descriptionPath.Empty()) return language.descriptionPath;
-            break;
-        }
-    }
-    const WideString english(u"en");
-    for (const KitLanguageEntry& language : languages_) {
-        if (CompareNoCase(language.code, english) == 0) return language.descriptionPath;
-    }
-    return WideString();
+    return TextWithFallback(languages_, languageCode, &KitLanguageEntry::descriptionPath);
 }
 
 }  // namespace tpl

@@ -2,6 +2,7 @@
 // Texts for standard error and standard output, in the locale's encoding.
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -23,9 +24,36 @@ NarrowString ConsoleText(const char* utf8, const char* englishFallback);
 // locale can spell it), as a file listing shows it.
 NarrowString ConsolePath(const WideString& path);
 
-// One line for standard error: "tplsetup: PATH: WHAT: REASON", the empty
-// parts left out, WHAT without its final "." or ":", control characters
-// escaped. REASON is the system's UTF-8 text (SystemErrorText). No line feed.
-std::string ErrorLine(const WideString& path, const NarrowString& what, const NarrowString& reason);
+// The language the terminal is spoken to in: the catalog's current one
+// where the locale's encoding can show it, else English.
+int32_t ConsoleLanguage();
+// The catalog text of id in ConsoleLanguage (UTF-8; "" when unknown).
+std::string ConsoleCatalogUtf8(const char* id);
+
+// A message for standard error, in the locale's encoding, without a final
+// line feed: prose (UTF-8) followed by the paths it names. width 0 (a pipe
+// or a file): one line. Otherwise (a terminal of width columns) one line
+// when it fits, else the prose wrapped and each path whole on a line of its
+// own. A line of prose that ends in a full-width colon takes its path
+// without a space. Control characters are shown escaped.
+std::string ConsoleMessage(const std::string& prose, const std::vector<WideString>& paths, size_t width);
+
+// One piece of a longer message: a sentence or a label, and the path it
+// names (may be empty).
+struct ConsolePiece {
+    std::string prose;
+    WideString path;
+};
+// A message of several pieces: width 0, all on one line; otherwise each
+// piece laid out as ConsoleMessage does, one after the other.
+std::string ConsoleMessage(const std::vector<ConsolePiece>& pieces, size_t width);
+
+// An error for standard error: "tplsetup: PATH: WHAT: REASON", the empty
+// parts left out, WHAT without its own final stop or colon and joined to
+// REASON by the language's separator (WHAT and REASON UTF-8, in
+// ConsoleLanguage). With a width, as ConsoleMessage lays out a message whose
+// path comes last.
+std::string ErrorLine(const WideString& path, const std::string& what, const std::string& reason,
+                      size_t width = 0);
 
 }  // namespace tpl

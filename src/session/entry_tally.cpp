@@ -1,6 +1,8 @@
 #include "session/entry_tally.h"
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
+#include "text/utf8.h"
 #include "text/path_text.h"
 #include "text/text_helpers.h"
 
@@ -11,12 +13,31 @@ std::string ChangeCountsLine(const ChangeCounts& counts) {
            std::to_string(counts.kept) + " kept";
 }
 
+std::string ChangeCountsText(int32_t languageId, const ChangeCounts& counts) {
+    const char* pattern = MessageCatalog::FindUtf8(languageId, "IDS_SUMMARY_COUNTS");
+    if (pattern == nullptr) return ChangeCountsLine(counts);
+    return WithNumbers(LanguageCode(languageId), pattern, {counts.added, counts.replaced, counts.kept});
+}
+
 namespace {
 // A page has room for a few names; the backup directory holds them all.
 constexpr size_t kNamedUnrestoredFiles = 2;
 
 WideString Number(uint32_t value) {
-    return FromInteger(static_cast<int32_t>(value), 10);
+    return GroupedNumberText(value);
+}
+
+// A path inside a sentence goes on a line of its own, where it can be
+// read (and broken) as the path it is.
+WideString PathOnItsOwnLine(const WideString& path) {
+    return WideString(u"\n") + path + WideString(u"\n");
+}
+
+void TrimBlanksAroundLineBreaks(WideString* text) {
+    ReplaceAll(*text, u" \n", u"\n");
+    ReplaceAll(*text, u"\n ", u"\n");
+    while (!text->Empty() && (*text)[0] == u'\n') *text = text->Substring(1);
+    while (!text->Empty() && (*text)[text->Length() - 1] == u'\n') *text = text->Substring(0, text->Length() - 1);
 }
 }  // namespace
 
@@ -75,6 +96,8 @@ void EntryTally::RolledBackStep(RollbackStep step, const WideString& path, bool 
         std::lock_guard<std::mutex> lock(mutex_);
         ++summary_.undoneSteps;
         if (step == RollbackStep::FileRestored && !done) summary_.notRestored.push_back(path);
+        if (step == RollbackStep::FileRemoved && !done && summary_.notRemovedCount++ <= kNamedUnrestoredFiles)
+            summary_.notRemoved.push_back(path);
     }
     if (next_) next_->RolledBackStep(step, path, done);
 }
@@ -99,8 +122,8 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     const ChangeCounts& changes = summary.changes;
     const uint32_t written = changes.added + changes.replaced;
     WideString report =
-        FormatPattern(MessageCatalog::GetText(written == 1 ? "IDS_SUCCESS_INSTALLED_ONE" : "IDS_SUCCESS_INSTALLED"),
-                      {Number(written), directory});
+        FormatPattern(CountText("IDS_SUCCESS_INSTALLED", written), {Number(written), PathOnItsOwnLine(directory)});
+    TrimBlanksAroundLineBreaks(&report);
     // A user's own newer copy stays where it is: the page says so.
     if (changes.replaced > 0 || changes.kept > 0) {
         report += u"\n";
@@ -110,28 +133,44 @@ WideString SuccessReport(const InstallSummary& summary, const WideString& direct
     return report;
 }
 
+namespace {
+// Up to kNamedUnrestoredFiles of paths, below the template directory as the
+// kit names them, one a line.
+void AppendSomePaths(const std::vector<WideString>& paths, size_t named, const WideString& directory,
+                     WideString* report) {
+    const WideString prefix = WithSeparator(directory);
+    for (size_t i = 0; i < paths.size() && i < named; ++i) {
+        const WideString& path = paths[i];
+        *report += u"\n";
+        *report += !directory.Empty() && PathStartsWith(path, prefix) ? path.Substring(prefix.Length()) : path;
+    }
+    if (paths.size() > named && named > 1) *report += u"\n\u2026";
+}
+}  // namespace
+
 WideString UndoneReport(const InstallSummary& summary, const WideString& directory, const char* finishTextId,
                         const WideString& reason, const WideString& detail) {
     WideString report;
-    if (summary.notRestored.empty()) {
-        report = MessageCatalog::GetText(finishTextId);
-    } else {
-        // The usual text would claim an unchanged directory.
+    if (summary.notRestored.empty() && summary.notRemoved.empty()) report = MessageCatalog::GetText(finishTextId);
+    // The usual text would claim an unchanged directory.
+    // Both kinds at once leave the page room for the first replaced file
+    // only; the log and the next start name the rest.
+    const bool both = !summary.notRestored.empty() && !summary.notRemoved.empty();
+    const size_t named = both ? 1 : kNamedUnrestoredFiles;
+    if (!summary.notRestored.empty()) {
         report = MessageCatalog::GetText("IDS_ROLLBACK_INCOMPLETE");
-        for (size_t i = 0; i < summary.notRestored.size() && i < kNamedUnrestoredFiles; ++i) {
-            // Below the template directory, as the kit names them.
-            const WideString& path = summary.notRestored[i];
-            const WideString prefix = WithSeparator(directory);
-            report += u"\n";
-            report += !directory.Empty() && PathStartsWith(path, prefix) ? path.Substring(prefix.Length()) : path;
-        }
-        if (summary.notRestored.size() > kNamedUnrestoredFiles) report += u"\n\u2026";
+        AppendSomePaths(summary.notRestored, named, directory, &report);
         if (!summary.backupDirectory.Empty()) {
             report += u"\n";
             report += MessageCatalog::GetText("IDS_ROLLBACK_KEPTIN");
-            report += u"\n";
+            report += both ? u" " : u"\n";
             report += summary.backupDirectory;
         }
+    }
+    if (!summary.notRemoved.empty()) {
+        if (!report.Empty()) report += u"\n";
+        report += MessageCatalog::GetText("IDS_ROLLBACK_UNREMOVED");
+        if (!both) AppendSomePaths(summary.notRemoved, named, directory, &report);
     }
     if (!reason.Empty()) {
         report += u"\n\n";

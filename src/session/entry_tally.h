@@ -18,8 +18,11 @@ struct ChangeCounts {
     uint32_t kept = 0;  // as new as the kit's copy, or newer
 };
 
-// "2 added, 1 replaced, 3 kept"
+// "2 added, 1 replaced, 3 kept": the fixed English form of logs and scripts.
 std::string ChangeCountsLine(const ChangeCounts& counts);
+// The same for a person, in a language of the catalog, its numbers grouped
+// as the language writes them (UTF-8).
+std::string ChangeCountsText(int32_t languageId, const ChangeCounts& counts);
 
 struct InstallSummary {
     ChangeCounts changes;
@@ -27,6 +30,10 @@ struct InstallSummary {
     uint32_t undoneSteps = 0;             // of a rollback, done or not
     bool rolledBack = false;              // a rollback has ended
     std::vector<WideString> notRestored;  // replaced files still in the backup
+    // Added files a rollback could not remove: the first few, for the report
+    // to name, and how many there were.
+    std::vector<WideString> notRemoved;
+    uint32_t notRemovedCount = 0;
     WideString backupDirectory;           // where they are, when there are any
 };
 

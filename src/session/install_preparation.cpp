@@ -10,6 +10,7 @@
 #include "fs/last_error.h"
 #include "fs/temp_names.h"
 #include "kit/kit_trailer.h"
+#include "session/system_texts.h"
 #include "session/target_directory.h"
 
 namespace tpl {
@@ -20,7 +21,8 @@ PreparationResult Error(const char* textId, const WideString& path, int systemEr
     PreparationResult result;
     result.errorTextId = textId;
     result.errorPath = path;
-    result.errorReason = SystemErrorText(systemErrno);
+    result.errorErrno = systemErrno;
+    result.errorReason = ReasonText(systemErrno);
     return result;
 }
 
@@ -71,6 +73,7 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
             PreparationResult result = Error(TargetProblemTextId(target.problem), target.problemPath, 0);
             if (result.errorPath.Empty()) result.errorPath = target.directory;
             result.errorReason = target.systemReason;
+            result.errorErrno = target.systemErrno;
             result.errorDetail = TargetProblemDetail(target);
             return result;
         }

@@ -30,6 +30,7 @@ struct PreparationResult {
     // what the system said there, in the locale's words (may be empty).
     WideString errorPath;
     NarrowString errorReason;
+    int errorErrno = 0;  // behind errorReason, for telling it in another language
     // An interruption signal arrived while preparing, or the user stopped
     // the unpacking: the caller leaves without showing anything; the kit
     // has been released again.

@@ -3,6 +3,8 @@
 #include "catalog/message_catalog.h"
 #include "fs/interruption.h"
 #include "session/install_log.h"
+#include "session/system_texts.h"
+#include "session/target_directory.h"
 
 namespace tpl {
 
@@ -46,7 +48,11 @@ void InstallSession::SetPaused(bool paused) {
 }
 
 WideString InstallSession::FailureDetail() {
-    const WideString detail = status_.ReadFailureDetail();
+    int systemErrno = 0;
+    const WideString path = status_.ReadFailurePath(&systemErrno);
+    // In the program's own words where it has them: the system lacks
+    // several of the catalog's languages.
+    const WideString detail = FailureDetailText(path, ReasonText(systemErrno));
     // A text that names the path already (a busy directory) and has no
     // system reason to add needs no second line saying the same.
     if (!detail.Empty() && text_.Contains(detail)) return WideString();

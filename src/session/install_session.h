@@ -42,6 +42,8 @@ public:
 
     // Asks the running installation to roll back and end with ERROR_CANCELLED.
     void RequestCancel();
+    // A cancel was asked for: by the user, or by a signal that Poll noticed.
+    bool CancelRequested() const { return cancelRequested_; }
     // While paused the worker holds between two entries (the user is asked
     // whether to cancel); a cancel request ends the hold.
     void SetPaused(bool paused);

@@ -4,14 +4,17 @@
 #include <cstring>
 #include <string>
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
 #include "fs/file_io.h"
 #include "fs/free_space.h"
 #include "fs/temp_names.h"
 #include "kit/kit_trailer.h"
-#include "text/convert.h"
+#include "session/install_preparation.h"
+#include "session/target_directory.h"
 #include "text/installer_file_names.h"
 #include "text/utf8.h"
+#include "text/convert.h"
 #include "text/path_text.h"
 #include "text/text_helpers.h"
 
@@ -32,8 +35,7 @@ uint64_t TemporarySpaceNeeded(const WideString& kitPath) {
 }
 
 WideString Kilobytes(uint64_t bytes, bool roundUp) {
-    const uint64_t kilobytes = (bytes + (roundUp ? 1023 : 0)) / 1024;
-    return ToWide(NarrowString(std::to_string(kilobytes).c_str()));
+    return GroupedNumberText((bytes + (roundUp ? 1023 : 0)) / 1024);
 }
 
 // The need is rounded up and the free space down, so that the two never
@@ -41,8 +43,10 @@ WideString Kilobytes(uint64_t bytes, bool roundUp) {
 WideString NoSpaceContext(const WideString& kitPath) {
     WideString directory;
     GetTempDirectory(&directory);
+    // The path on a line of its own, as under every other notice: it
+    // breaks nowhere, and no language's colon needs a space after it.
     WideString context = MessageCatalog::GetText("IDS_NOSPACE_TEMPDIR");
-    context += u" ";
+    context += u"\n";
     context += WithoutFinalSeparator(directory);
     uint64_t freeSpace = 0;
     const uint64_t needed = TemporarySpaceNeeded(kitPath);
@@ -54,9 +58,22 @@ WideString NoSpaceContext(const WideString& kitPath) {
     return context;
 }
 
-// The folder of the executable, or the current directory.
+bool IsKitFileText(const char* textId) {
+    return std::strcmp(textId, "IDS_ERROR_NOSOURCE") == 0 || std::strcmp(textId, "IDS_ERROR_DAMAGEDSOURCE") == 0;
+}
+
+WideString FileName(const WideString& path) {
+    const WideString parent = ParentDirectory(path);
+    uint32_t begin = parent.Length();
+    while (begin < path.Length() && path[begin] == u'/') ++begin;
+    return path.Substring(begin);
+}
+
+// The folder of the executable, or the current directory, where the kit
+// was looked for; a kit file given by name is shown whole.
 WideString NoSourceContext(const WideString& kitPath) {
     if (kitPath.Empty()) return WideString();
+    if (FileName(kitPath) != WideString(kKitFileName)) return kitPath;
     WideString context = MessageCatalog::GetText("IDS_NOSOURCE_SEARCHED");
     context += u"\n";
     context += ParentDirectory(kitPath);
@@ -65,29 +82,29 @@ WideString NoSourceContext(const WideString& kitPath) {
 
 }  // namespace
 
-namespace {
-std::string Utf8Of(const WideString& text) {
-    const NarrowString utf8 = ToUtf8(text);
-    return std::string(utf8.Data(), utf8.Length());
-}
-}  // namespace
-
-std::string KitErrorText(int32_t languageId, const char* errorTextId, const WideString& kitPath) {
-    const char* found = errorTextId != nullptr ? MessageCatalog::FindUtf8(languageId, errorTextId) : nullptr;
-    std::string text = found != nullptr ? found : "";
-    const WideString name = kitPath.Substring(kitPath.FindLast(u'/') + 1);
-    if (name.Empty() || name.Equals(kKitFileName)) return text;
-    const std::string usual = Utf8Of(WideString(kKitFileName));
-    const size_t at = text.find(usual);
-    if (at != std::string::npos) text.replace(at, usual.size(), Utf8Of(name));
-    return text;
-}
-
 WideString PreparationErrorContext(const char* errorTextId, const WideString& kitPath) {
     if (errorTextId == nullptr) return WideString();
     if (std::strcmp(errorTextId, "IDS_ERROR_NOSOURCE") == 0) return NoSourceContext(kitPath);
     if (std::strcmp(errorTextId, "IDS_ERROR_NOSPACE") == 0) return NoSpaceContext(kitPath);
+    if (std::strcmp(errorTextId, "IDS_ERROR_DAMAGEDSOURCE") == 0) return kitPath;
     return WideString();
+}
+
+std::string PreparationErrorTextUtf8(int32_t languageId, const PreparationResult& result) {
+    const char* stored = MessageCatalog::FindUtf8(languageId, result.errorTextId);
+    if (stored == nullptr) return std::string();
+    WideString text = FormatPattern(FromUtf8(stored), {FirstControlCharacterShown(result.errorPath)});
+    // After the pattern, so that a "%1" in the kit's name stays as it is.
+    if (IsKitFileText(result.errorTextId)) {
+        const WideString name = FileName(result.errorPath);
+        if (!name.Empty()) ReplaceAll(text, WideString(kKitFileName), name);
+    }
+    const NarrowString utf8 = ToUtf8(text);
+    return std::string(utf8.Data(), utf8.Length());
+}
+
+WideString PreparationErrorText(const PreparationResult& result) {
+    return FromUtf8(PreparationErrorTextUtf8(MessageCatalog::CurrentLanguage(), result).c_str());
 }
 
 }  // namespace tpl

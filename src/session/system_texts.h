@@ -2,6 +2,7 @@
 // The system's texts (its reasons for a failure, the toolkit's own texts) in
 // the language of the catalog's texts.
 #include <cstdint>
+#include "text/cow_string.h"
 
 namespace tpl {
 
@@ -14,5 +15,13 @@ const char* SystemLanguageName(int32_t languageId);
 // language (English where the system lacks it). Before the toolkit starts
 // and before any other thread exists.
 void FollowCatalogLanguageInSystemTexts();
+
+// What the program says about errno err (UTF-8): its own words in the
+// language for the reasons an installation meets (no space, no permission,
+// a read-only file system, ...), since the system lacks several of its
+// languages; the system's words (SystemErrorText) for any other; empty for 0.
+NarrowString ReasonTextIn(int32_t languageId, int err);
+// The same in the catalog's current language.
+NarrowString ReasonText(int err);
 
 }  // namespace tpl

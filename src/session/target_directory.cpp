@@ -2,12 +2,14 @@
 
 #include <cerrno>
 
+#include "catalog/message_catalog.h"
 #include "config/launcher_config.h"
 #include "config/template_locations.h"
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/path_mode.h"
 #include "kit/kit_entry_names.h"
+#include "session/system_texts.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
 #include "text/text_helpers.h"
@@ -43,34 +45,32 @@ WideString ExpandHome(const WideString& path, const WideString& home) {
     return expanded;
 }
 
-NarrowString SystemText(int err) {
-    SetLastFileErrno(err);
-    return GetLastSystemErrorText();
-}
 
 // A real probe rather than permission bits: it also meets read-only file
 // systems, immutable directories and access rules beyond the mode. It leaves
-// the directory's entries and times as they were.
-bool TakesNewFile(const WideString& directory, NarrowString* reason) {
+// the directory's entries and times as they were. *err: the system's errno
+// for the refusal, 0 when it is not known.
+bool TakesNewFile(const WideString& directory, int* err) {
     uint32_t code = 0;
     if (IsDirectoryWritable(directory, &code)) return true;
     // The system's words only when they belong to this very failure. A
     // directory that is there but answers "no such file" to a new entry
     // (the process file system does) allows none: that is the reason.
     if (GetLastFileError() != code) {
-        *reason = NarrowString();
+        *err = 0;
     } else if (GetLastFileErrno() == ENOENT) {
-        *reason = SystemText(EPERM);
+        *err = EPERM;
     } else {
-        *reason = GetLastSystemErrorText();
+        *err = GetLastFileErrno();
     }
     return false;
 }
 
-TargetCheck Problem(TargetCheck check, TargetProblem problem, const WideString& at, NarrowString reason = {}) {
+TargetCheck Problem(TargetCheck check, TargetProblem problem, const WideString& at, int err = 0) {
     check.problem = problem;
     check.problemPath = at;
-    check.systemReason = reason;
+    check.systemErrno = err;
+    check.systemReason = ReasonText(err);
     return check;
 }
 
@@ -96,11 +96,11 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
     // Refused by the system before it looks at any directory, such a path
     // would wrongly find a parent that takes it on the walk up below.
     if (!FitsPathLimit(directory))
-        return Problem(check, TargetProblem::CannotCreate, directory, SystemText(ENAMETOOLONG));
+        return Problem(check, TargetProblem::CannotCreate, directory, ENAMETOOLONG);
     if (PathExists(directory)) {
         if (!IsExistingDirectory(directory)) return Problem(check, TargetProblem::IsFile, directory);
-        NarrowString reason;
-        if (!TakesNewFile(directory, &reason)) return Problem(check, TargetProblem::NotWritable, directory, reason);
+        int err = 0;
+        if (!TakesNewFile(directory, &err)) return Problem(check, TargetProblem::NotWritable, directory, err);
         return check;
     }
     // Missing: the engine creates it and its missing parents below the
@@ -116,13 +116,13 @@ TargetCheck CheckTargetDirectory(const WideString& typed) {
         FILETIME time = 0;
         const uint32_t code = GetPathEntry(existing, &kind, &time);
         if (code != 0 && code != ERROR_PATH_NOT_FOUND)
-            return Problem(check, TargetProblem::CannotCreate, existing, GetLastSystemErrorText());
+            return Problem(check, TargetProblem::CannotCreate, existing, GetLastFileErrno());
         existing = ParentDirectory(existing);
     }
     if (existing.Empty()) return Problem(check, TargetProblem::CannotCreate, directory);
     if (!IsExistingDirectory(existing)) return Problem(check, TargetProblem::CannotCreate, existing);
-    NarrowString reason;
-    if (!TakesNewFile(existing, &reason)) return Problem(check, TargetProblem::CannotCreate, existing, reason);
+    int err = 0;
+    if (!TakesNewFile(existing, &err)) return Problem(check, TargetProblem::CannotCreate, existing, err);
     return check;
 }
 
@@ -157,14 +157,27 @@ const char* TargetProblemTextId(TargetProblem problem) {
         case TargetProblem::Empty: return "IDS_SETUP_EMPTYTARGET";
         case TargetProblem::Relative:
             return "IDS_TARGET_RELATIVE";
-        // No directory can be made under such a name.
         case TargetProblem::ControlCharacter:
-            return "IDS_TARGET_CANNOTCREATE";
+            return "IDS_TARGET_CONTROLCHAR";
         case TargetProblem::IsFile: return "IDS_TARGET_ISFILE";
         case TargetProblem::CannotCreate: return "IDS_TARGET_CANNOTCREATE";
         case TargetProblem::NotWritable: return "IDS_TARGET_NOTWRITABLE";
     }
     return nullptr;
+}
+
+WideString FirstControlCharacterShown(const WideString& path) {
+    for (uint32_t i = 0; i < path.Length(); ++i) {
+        const WideString unit = path.Substring(i, 1);
+        if (ContainsControlCharacter(unit)) return EscapeControlCharacters(unit);
+    }
+    return WideString();
+}
+
+WideString TargetProblemText(const TargetCheck& check) {
+    const char* id = TargetProblemTextId(check.problem);
+    if (id == nullptr) return WideString();
+    return FormatPattern(MessageCatalog::GetText(id), {FirstControlCharacterShown(check.problemPath)});
 }
 
 WideString NearestExistingDirectory(const WideString& typed) {

@@ -24,8 +24,9 @@ struct TargetCheck {
     // The path the problem was found at (the file in the way, the parent that
     // refused, the directory that refused), for the user to see.
     WideString problemPath;
-    // What the system said about it (UTF-8, in the chosen language where the
-    // system has it, else English); may be empty.
+    // Why, as the system's errno (0 when unknown) and in words (UTF-8, in
+    // the catalog's language, ReasonText); may be empty.
+    int systemErrno = 0;
     NarrowString systemReason;
 
     bool Ok() const { return problem == TargetProblem::None; }
@@ -53,6 +54,14 @@ WideString TargetProblemDetail(const TargetCheck& check);
 
 // Catalog id of the notice for a problem; null for None.
 const char* TargetProblemTextId(TargetProblem problem);
+
+// The notice itself in the current language, the control character of
+// such a path shown escaped ("\n"); empty for None.
+WideString TargetProblemText(const TargetCheck& check);
+
+// The first control character of path, escaped as the notices show it;
+// empty when there is none.
+WideString FirstControlCharacterShown(const WideString& path);
 
 // Where a folder chooser should open for what the user typed: the directory
 // itself or its nearest existing parent; the home directory when the text

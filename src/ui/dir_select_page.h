@@ -22,6 +22,9 @@ private:
     GtkWidget* caption_;
     GtkWidget* entry_;
     GtkWidget* browse_;
+    // The window that answers the "..." button's key, until the button goes.
+    GtkWidget* keyWindow_ = nullptr;
+    unsigned int browseKey_ = 0;
     // The path last put into the entry and the text that shows it: while
     // the user leaves the text alone, the path comes back exactly, even
     // where its display had to replace a character.

@@ -99,7 +99,7 @@ public:
 
 private:
     // detail: the secondary text (a silent run's directory problem), may be empty.
-    void ShowPreparationError(const char* textId, const WideString& detail);
+    void ShowPreparationError(const WideString& text, const WideString& detail);
     // Next, Back and Enter are ignored for a moment after a page change or a
     // message box, so that a double click or a held key cannot skip a page.
     void RestartInputGuard();

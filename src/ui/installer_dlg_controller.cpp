@@ -45,8 +45,8 @@ void CInstallerDlg::RunWizard() {
     watchTimer_ = 0;
 }
 
-void CInstallerDlg::ShowPreparationError(const char* textId, const WideString& detail) {
-    MessageBox(this, MessageCatalog::GetText(textId), kMessageBoxErrorOk, detail);
+void CInstallerDlg::ShowPreparationError(const WideString& text, const WideString& detail) {
+    MessageBox(this, text, kMessageBoxErrorOk, detail);
 }
 
 bool CInstallerDlg::Prepare() {
@@ -73,7 +73,7 @@ bool CInstallerDlg::Prepare() {
         const WideString detail = result.errorDetail.Empty()
                                       ? PreparationErrorContext(result.errorTextId, prepared.kitPath)
                                       : result.errorDetail;
-        ShowPreparationError(result.errorTextId, detail);
+        ShowPreparationError(PreparationErrorText(result), detail);
         return false;
     }
     return true;
@@ -139,7 +139,7 @@ void CInstallerDlg::AcceptTargetDirectory() {
         return;
     }
     const uint32_t kind = check.problem == TargetProblem::Empty ? kMessageBoxPlainOk : kMessageBoxErrorOk;
-    MessageBox(this, MessageCatalog::GetText(TargetProblemTextId(check.problem)), kind, TargetProblemDetail(check));
+    MessageBox(this, TargetProblemText(check), kind, TargetProblemDetail(check));
     // The page stays with the user's text, ready to be corrected.
     if (window_ && state_ == WizardState::ChooseDirectory) FocusPage(directoryPage_.get());
 }

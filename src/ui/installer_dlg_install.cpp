@@ -80,6 +80,9 @@ int CInstallerDlg::OnWatchTimer(void* self) {
 void CInstallerDlg::RefreshProgress() {
     if (state_ != WizardState::Installing || !progressPage_ || !window_) return;
     const InstallOutcome outcome = session_.Poll();
+    // A cancel the user did not ask for here (a signal) rolls back too: the
+    // bar counts back from its first undo step, and the page says so.
+    if (rollbackFrom_ < 0 && session_.CancelRequested() && outcome == InstallOutcome::Running) ShowRollingBack();
     if (rollbackFrom_ >= 0) {
         progressPage_->SetPercent(session_.RollbackPercent(rollbackFrom_));
         return;
@@ -96,7 +99,7 @@ void CInstallerDlg::ShowProgressComplete() {
     installCancelRequested_ = true;
     gtk_widget_set_sensitive(cancelButton_, FALSE);
     progressPage_->SetPercent(100);
-    progressPage_->SetCurrentFile(WideString());
+    progressPage_->ShowLastFile();
     // Long enough to be seen and read out, short enough not to hold anyone up.
     constexpr int kCompleteShownMs = 300;
     LingerOnPage(kCompleteShownMs);

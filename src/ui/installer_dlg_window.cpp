@@ -11,6 +11,7 @@
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
 #include "ui/message_page.h"
+#include "ui/mnemonics.h"
 #include "ui/open_dialogs.h"
 #include "ui/dir_select_page.h"
 #include "ui/progress_page.h"
@@ -39,11 +40,12 @@ GdkPixbuf* PixbufFromXpm(const char* const* xpm) {
     return gdk_pixbuf_new_from_xpm_data(const_cast<const char**>(xpm));
 }
 
-// The label, and for screen readers the label without its arrows.
+// The label with its mnemonic, and for screen readers the label without
+// its arrows.
 void LabelButton(GtkWidget* button, const char* textId) {
-    const char* label = MessageCatalog::GetUtf8(textId);
-    gtk_button_set_label(GTK_BUTTON(button), label);
-    atk_object_set_name(gtk_widget_get_accessible(button), PlainButtonName(label).c_str());
+    gtk_button_set_use_underline(GTK_BUTTON(button), TRUE);
+    gtk_button_set_label(GTK_BUTTON(button), WizardMnemonic(textId).label.c_str());
+    atk_object_set_name(gtk_widget_get_accessible(button), PlainButtonName(MessageCatalog::GetUtf8(textId)).c_str());
 }
 
 GtkWidget* PutButton(GtkWidget* layout, const char* textId) {
@@ -320,6 +322,11 @@ void CInstallerDlg::ShowRollingBack() {
     gtk_widget_set_sensitive(cancelButton_, FALSE);
     if (rollbackFrom_ < 0) rollbackFrom_ = session_.Percent();
     if (progressPage_) progressPage_->ShowRollback();
+    // The control that carries the page's text must not go on saying
+    // that files are being copied.
+    if (describedWidget_ && currentPage_ && currentPage_->TextWidget())
+        atk_object_set_description(gtk_widget_get_accessible(describedWidget_),
+                                   gtk_label_get_text(GTK_LABEL(currentPage_->TextWidget())));
 }
 
 bool CInstallerDlg::OnKeyPress(unsigned int keyValue) {

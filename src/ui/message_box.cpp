@@ -3,8 +3,18 @@
 #include <gtk/gtk.h>
 
 #include "catalog/message_catalog.h"
+#include "ui/mnemonics.h"
 
 namespace tpl {
+
+namespace {
+
+MnemonicRequest Request(const char* id) {
+    const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, id);
+    return {MessageCatalog::GetUtf8(id), english != nullptr ? english : ""};
+}
+
+}  // namespace
 
 GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title, GtkWidget* parent,
                             const char* detail) {
@@ -21,13 +31,15 @@ GtkWidget* CreateMessageBox(const char* text, uint32_t flags, const char* title,
     // The toolkit's own buttons would follow the process locale, not the
     // language the wizard speaks.
     if ((flags & 0xFF) == 0x02) {
-        // In the toolkit's own order: No left of Yes.
-        gtk_dialog_add_button(GTK_DIALOG(box), MessageCatalog::GetUtf8("IDS_BUTTON_NO"), GTK_RESPONSE_NO);
-        gtk_dialog_add_button(GTK_DIALOG(box), MessageCatalog::GetUtf8("IDS_BUTTON_YES"), GTK_RESPONSE_YES);
+        // In the toolkit's own order: No left of Yes; each with its key.
+        const std::vector<Mnemonic> keys = AssignMnemonics({Request("IDS_BUTTON_YES"), Request("IDS_BUTTON_NO")});
+        gtk_dialog_add_button(GTK_DIALOG(box), keys[1].label.c_str(), GTK_RESPONSE_NO);
+        gtk_dialog_add_button(GTK_DIALOG(box), keys[0].label.c_str(), GTK_RESPONSE_YES);
         // Enter keeps things as they are; Yes needs a deliberate choice.
         gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_NO);
     } else {
-        gtk_dialog_add_button(GTK_DIALOG(box), MessageCatalog::GetUtf8("IDS_BUTTON_OK"), GTK_RESPONSE_OK);
+        gtk_dialog_add_button(GTK_DIALOG(box), AssignMnemonics({Request("IDS_BUTTON_OK")})[0].label.c_str(),
+                              GTK_RESPONSE_OK);
         gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
     }
     gtk_window_set_position(GTK_WINDOW(box), owner ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 #include "text/utf8.h"
+#include "ui/path_display.h"
 
 namespace tpl {
 
@@ -19,7 +20,7 @@ MessagePage::MessagePage(GtkWidget* layout, GdkPixbuf* picture, const WideString
 }
 
 void MessagePage::SetText(const WideString& text) {
-    gtk_label_set_text(GTK_LABEL(label_), ToUtf8(text).Data());
+    gtk_label_set_text(GTK_LABEL(label_), ToUtf8(PathLinesBreakAfterSlashes(text)).Data());
 }
 
 }  // namespace tpl

@@ -23,4 +23,24 @@ WideString PathFromFileSystem(const char* bytes) {
     return PathFromBytes(bytes);
 }
 
+WideString PathLinesBreakAfterSlashes(const WideString& text) {
+    WideString shown;
+    bool lineIsPath = false;
+    for (uint32_t i = 0; i < text.Length(); ++i) {
+        const char16_t unit = text[i];
+        const bool lineStart = i == 0 || text[i - 1] == u'\n';
+        if (lineStart) lineIsPath = unit == u'/';
+        shown.Append(unit);
+        const bool last = i + 1 == text.Length() || text[i + 1] == u'\n';
+        if (!lineIsPath || last) continue;
+        if (unit == u'/') {
+            shown.Append(u'\u200B');
+        } else if (WideString(u"- +,;!?)]}\u2010\u2013").Find(unit) != WideString::npos) {
+            // Characters after which a line may break in prose.
+            shown.Append(u'\u2060');
+        }
+    }
+    return shown;
+}
+
 }  // namespace tpl

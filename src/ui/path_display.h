@@ -13,4 +13,10 @@ WideString PathFromDisplay(const char* text);
 // A path as the file system gives it (the folder chooser's answer).
 WideString PathFromFileSystem(const char* bytes);
 
+// A page's text with each line that is a path (it starts with "/") made to
+// break only after a "/": a break at a hyphen or a dot would read as a
+// hyphenated word. Invisible marks (a word joiner, a zero-width space) do
+// it; the other lines stay as they are.
+WideString PathLinesBreakAfterSlashes(const WideString& text);
+
 }  // namespace tpl

@@ -13,6 +13,8 @@ namespace {
 // The status line starts 130 pixels down; the bar and the file follow it.
 constexpr int kStatusTop = 130;
 constexpr int kBarHeight = 20;
+// Four names a second: readable, and few enough for a screen reader.
+constexpr int64_t kFileIntervalMicroseconds = 250 * 1000;
 }  // namespace
 
 ProgressPage::ProgressPage(GtkWidget* layout, int32_t barWidth) : WizardDialogPage(layout) {
@@ -66,9 +68,20 @@ void ProgressPage::SetPercent(int32_t percent) {
 void ProgressPage::SetCurrentFile(const WideString& path) {
     if (rollingBack_) return;
     // Shown as text: a byte the display cannot show must not blank the line.
-    const NarrowString text = PathForDisplay(path);
+    lastFile_ = PathForDisplay(path);
+    const int64_t now = g_get_monotonic_time();
+    if (now - fileShownAt_ < kFileIntervalMicroseconds && !lastFile_.Empty()) return;
+    ShowFile(lastFile_);
+}
+
+void ProgressPage::ShowLastFile() {
+    if (!rollingBack_) ShowFile(lastFile_);
+}
+
+void ProgressPage::ShowFile(const NarrowString& text) {
     const gchar* shown = gtk_label_get_text(GTK_LABEL(file_));
     if (shown && text == NarrowString(shown)) return;
+    fileShownAt_ = g_get_monotonic_time();
     gtk_label_set_text(GTK_LABEL(file_), text.Data());
     gtk_widget_set_visible(file_, !text.Empty());
 }

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 #include "catalog/message_catalog.h"
+#include "ui/mnemonics.h"
 
 namespace tpl {
 
@@ -12,7 +13,7 @@ constexpr int kTextHeight = 157;
 
 SuccessFinalPage::SuccessFinalPage(GtkWidget* layout, GdkPixbuf* picture, const WideString& text)
     : MessagePage(layout, picture, text, kTextHeight) {
-    openDescription_ = gtk_check_button_new_with_label(MessageCatalog::GetUtf8("IDS_SUCCESS_OPENDESCR"));
+    openDescription_ = gtk_check_button_new_with_mnemonic(WizardMnemonic("IDS_SUCCESS_OPENDESCR").label.c_str());
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(openDescription_), TRUE);
     // The caption wraps inside the text column, beside its indicator.
     GtkWidget* caption = gtk_bin_get_child(GTK_BIN(openDescription_));

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
 
 namespace tpl {
@@ -90,14 +92,39 @@ const CatalogText kEnglish[kCatalogTextCount] = {
     {"IDS_ERROR_TARGETBUSY", "Another installation is already using the template directory:"},
     {"IDS_ERROR_TEMPNOTWRITABLE", "Files cannot be written to the temporary directory."},
     {"IDS_TARGET_RELATIVE", "The template directory must be a full path that starts with / or ~/."},
-    {"IDS_SUCCESS_INSTALLED", "%1 files installed in %2"},
-    {"IDS_SUCCESS_INSTALLED_ONE", "%1 file installed in %2"},
-    {"IDS_SUCCESS_CHANGES", "%1 replaced, %2 kept because the copy in the directory is as new or newer"},
+    {"IDS_SUCCESS_INSTALLED", "%1 file installed in %2|%1 files installed in %2"},
+    {"IDS_SUCCESS_CHANGES", "%1 replaced; %2 kept because the copy already there is as new or newer"},
     {"IDS_ROLLBACK_INCOMPLETE", "Installation canceled. These replaced files could not be put back; the installation program puts them back the next time it is started:"},
     {"IDS_ROLLBACK_KEPTIN", "Until then they are kept in:"},
+    {"IDS_ROLLBACK_UNREMOVED", "Installation canceled. These added files could not be removed; the installation program removes them the next time it is started:"},
     {"IDS_NOSOURCE_SEARCHED", "Looked for it in:"},
     {"IDS_NOSPACE_TEMPDIR", "Temporary directory:"},
     {"IDS_NOSPACE_SIZES", "Space needed: %1 KB, free: %2 KB"},
+    {"IDS_TARGET_CONTROLCHAR", "The path contains a control character (%1)."},
+    {"IDS_REASON_NOSPACE", "No space left on device"},
+    {"IDS_REASON_ACCESS", "Permission denied"},
+    {"IDS_REASON_READONLY", "Read-only file system"},
+    {"IDS_REASON_EXISTS", "File exists"},
+    {"IDS_REASON_NOTDIR", "Not a directory"},
+    {"IDS_REASON_ISDIR", "Is a directory"},
+    {"IDS_REASON_NOENT", "No such file or directory"},
+    {"IDS_REASON_QUOTA", "Disk quota exceeded"},
+    {"IDS_REASON_IO", "Input/output error"},
+    {"IDS_REASON_NAMETOOLONG", "File name too long"},
+    {"IDS_SUMMARY_COUNTS", "%1 added, %2 replaced, %3 kept"},
+    {"IDS_RECOVERY_ROLLEDBACK", "An interrupted installation was rolled back. Files put back: %1, files removed: %2, directories removed: %3."},
+    {"IDS_RECOVERY_COMMITTED", "An interrupted installation had completed; its backup was removed."},
+    {"IDS_RECOVERY_BUSY", "An interrupted installation was left for later: another installation into its template directory is running."},
+    {"IDS_RECOVERY_UNREADABLE", "An interrupted installation was left untouched: its journal cannot be read."},
+    {"IDS_RECOVERY_KEPT", "Replaced files that could not be put back: %1."},
+    {"IDS_RECOVERY_BACKUP", "Backup directory:"},
+    {"IDS_CHOOSER_PLACES", "Places"},
+    {"IDS_CHOOSER_SEARCH", "Search"},
+    {"IDS_CHOOSER_RECENT", "Recently Used"},
+    {"IDS_CHOOSER_FILESYSTEM", "File System"},
+    {"IDS_CHOOSER_CREATEFOLDER", "Create Folder"},
+    {"IDS_RECOVERY_MISSING", "The backup of an interrupted installation is gone (renamed or removed by someone else): the template directory may hold files of both the old and the new kit, and the files it replaced cannot be restored."},
+    {"IDS_RECOVERY_FOREIGN", "An interrupted installation of the user %1 was left alone: that user's next start finishes it."},
 };
 
 // Characters, not bytes: the texts are UTF-8.
@@ -107,6 +134,17 @@ size_t CodePoints(const char* utf8) {
         if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) ++count;
     }
     return count;
+}
+
+std::vector<std::string> Forms(const std::string& text) {
+    std::vector<std::string> forms;
+    size_t begin = 0;
+    for (size_t end = text.find('|'); end != std::string::npos; end = text.find('|', begin)) {
+        forms.push_back(text.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    forms.push_back(text.substr(begin));
+    return forms;
 }
 
 size_t Occurrences(const std::string& text, const std::string& what) {
@@ -184,8 +222,17 @@ TEST(CatalogTable, TranslationsKeepWhatTheProgramRelies) {
         // no text expects one the program does not give.
         for (const CatalogText& english : kEnglish) {
             const std::string text = MessageCatalog::FindUtf8(id, english.id);
-            for (const char* place : {"%1", "%2", "%3"})
-                EXPECT_EQ(Occurrences(text, place), Occurrences(english.text, place)) << english.id << " " << place;
+            const std::string englishForm = PluralForm(english.text, "en", 5);
+            // A count text has one wording, or a form for each of the
+            // language's plural categories, each with every place.
+            const std::vector<std::string> forms = Forms(text);
+            if (forms.size() > 1) {
+                EXPECT_EQ(static_cast<int>(forms.size()), PluralFormCount(language.code)) << english.id;
+            }
+            for (const std::string& form : forms) {
+                for (const char* place : {"%1", "%2", "%3", "%4"})
+                    EXPECT_EQ(Occurrences(form, place), Occurrences(englishForm, place)) << english.id << " " << place;
+            }
         }
     }
 }
@@ -207,6 +254,15 @@ TEST(CatalogTable, ReviewedSpellingsHold) {
         const std::string welcome = MessageCatalog::FindUtf8(MessageCatalog::FindLanguage(code), "IDS_WELCOME_TITLE");
         EXPECT_EQ(welcome.back(), ':') << code << ": " << welcome;
     }
+    // "As new" is not "as old", nor a person's age; French counts zero as one.
+    const auto changes = [](const char* code) {
+        return std::string(MessageCatalog::FindUtf8(MessageCatalog::FindLanguage(code), "IDS_SUCCESS_CHANGES"));
+    };
+    EXPECT_NE(changes("tr").find("aynı tarihli veya daha yeni"), std::string::npos);
+    EXPECT_NE(changes("vi").find("mới ngang bằng hoặc mới hơn"), std::string::npos);
+    EXPECT_NE(changes("de").find("genauso neu oder neuer"), std::string::npos);
+    EXPECT_EQ(CountTextUtf8(MessageCatalog::FindLanguage("fr"), "IDS_SUCCESS_INSTALLED", 0), "%1 fichier installé dans %2");
+    EXPECT_EQ(CountTextUtf8(MessageCatalog::FindLanguage("fr"), "IDS_SUCCESS_INSTALLED", 2), "%1 fichiers installés dans %2");
 }
 
 // A table copied from English and left untranslated would pass every check

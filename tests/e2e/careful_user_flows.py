@@ -22,6 +22,7 @@ from wizard_flows import (COMPLETE, COPYING, EMPTY_NOTICE, ENTRIES, GENERIC_WELC
 RELATIVE = "The template directory must be a full path that starts with / or ~/."
 IS_FILE = "The specified path is a file, not a directory."
 CANNOT_CREATE = "The specified directory cannot be created."
+CONTROL_CHARACTER = "The path contains a control character (\\n)."
 NOT_WRITABLE = "Files cannot be written to the specified directory."
 BUSY = "Another installation is already using the template directory:"
 
@@ -57,7 +58,7 @@ def flow_typed_directory_checked(ctx):
     refused_on_the_page(w, "templates/here", RELATIVE, "templates/here")
     refused_on_the_page(w, "~root/x", RELATIVE, "~root/x")
     pasted = os.path.join(ctx.sandbox.root, "a\nb")
-    refused_on_the_page(w, pasted, CANNOT_CREATE, os.path.join(ctx.sandbox.root, "a\\nb"), pasted=True)
+    refused_on_the_page(w, pasted, CONTROL_CHARACTER, os.path.join(ctx.sandbox.root, "a\\nb"), pasted=True)
     check(snapshot(ctx.sandbox.app) == before, "something was written beside the program")
     check(not os.path.lexists(pasted), "the directory with a line feed was made")
     w.type_into_entry(" ~/templates ")
@@ -239,6 +240,8 @@ def flow_accessibility_tree(ctx):
     check(named(frame, pyatspi.ROLE_PUSH_BUTTON, "Choose Directory") is not None,
           "no browse button named Choose Directory")
     check(named(frame, pyatspi.ROLE_PUSH_BUTTON, "...") is None, "a button is named ...")
+    browse = named(frame, pyatspi.ROLE_PUSH_BUTTON, "Choose Directory")
+    check(browse.description != browse.name, "the browse button's name is read twice")
 
     w.type_into_entry("")
     w.advance()
@@ -275,18 +278,26 @@ def flow_accessibility_tree(ctx):
 
 
 def flow_keyboard_only(ctx):
-    """Start to Finish with Tab, Enter, Escape and typing, no click."""
+    """Start to Finish with Tab, Enter, Escape, the controls' Alt keys and
+    typing, no click."""
     ctx.sandbox.pack_demo_kit()
     target = os.path.join(ctx.sandbox.home, "kbd")
     w = ctx.start()
     w.wait_main_window(TITLE)
     w.wait_page_text(WELCOME)
     w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Next")
+    w.press_until("alt+n", "the directory page", lambda: any(PROMPT in t for t in w.page_texts()))
+    w.wait_focus(pyatspi.ROLE_TEXT)
+    w.press_until("alt+b", "the welcome page", lambda: any(WELCOME in t for t in w.page_texts()))
     w.press_until("Return", "the directory page", lambda: any(PROMPT in t for t in w.page_texts()))
     w.wait_focus(pyatspi.ROLE_TEXT)
     w.key("Escape")
     w.wait_message_box()
     w.key("Return")  # No is the default answer
+    wait_for("the question to close", lambda: not w.top_levels(pyatspi.ROLE_ALERT))
+    w.key("alt+c")
+    w.wait_message_box()
+    w.key("alt+n")
     wait_for("the question to close", lambda: not w.top_levels(pyatspi.ROLE_ALERT))
     w.wait_focus(pyatspi.ROLE_TEXT)
     w.key("ctrl+a", "BackSpace")
@@ -297,9 +308,11 @@ def flow_keyboard_only(ctx):
     w.key("Tab")
     w.wait_focus(pyatspi.ROLE_CHECK_BOX)
     w.key("space")
+    w.key("alt+o")
+    w.key("alt+o")
     w.key("shift+Tab")
     w.wait_focus(pyatspi.ROLE_PUSH_BUTTON, "Finish")
-    w.press_until("Return", "the end", lambda: w.process.poll() is not None)
+    w.press_until("alt+f", "the end", lambda: w.process.poll() is not None)
     check(w.exit_status() == 0, "exit status")
     check_demo_installed(target)
     check(ctx.sandbox.xdg_open_calls() == [], "the cleared check box still opened the description")
@@ -314,7 +327,7 @@ def flow_silent_unusable_directory(ctx):
         f.write("a file, not a directory\n")
     with_line_feed = os.path.join(ctx.sandbox.root, "a\nb")
     for target, texts in ((plain, (IS_FILE, plain)),
-                          (with_line_feed, (CANNOT_CREATE, os.path.join(ctx.sandbox.root, "a\\nb")))):
+                          (with_line_feed, (CONTROL_CHARACTER, os.path.join(ctx.sandbox.root, "a\\nb")))):
         before = snapshot(ctx.sandbox.home), snapshot(ctx.sandbox.tmp), snapshot(ctx.sandbox.app)
         w = ctx.start("-S", "--target=" + target)
         shown = w.wait_message_box()

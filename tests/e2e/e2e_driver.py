@@ -279,7 +279,8 @@ class Wizard:
         return found
 
     def shown_texts(self, root, roles=(pyatspi.ROLE_LABEL,)):
-        return [node.name for node in
+        # Without the invisible marks that keep a path from breaking but after "/".
+        return [node.name.replace("\u2060", "").replace("\u200b", "") for node in
                 accessibles(root, lambda node: node.getRole() in roles and node.name, shown_only=True)]
 
     def main_window(self):

@@ -117,6 +117,9 @@ def flow_german(sb):
     status, _, err = sb.run("usecwd", "-S", "-Lde")
     check(status == 0, "exit status %d" % status)
     check("Die Konfiguration wurde erfolgreich installiert." in err, "stderr %r" % err)
+    # The closing counts too, not the English form of the log.
+    check(any(re.fullmatch(r"\d+ hinzugef\u00fcgt, 0 ersetzt, 0 beibehalten", line) for line in err),
+          "no German summary: %r" % err)
     check(any(line.startswith("Dateien werden kopiert... ") for line in err), "stderr %r" % err)
     check_demo_installed(sb.default_target)
     os.remove(sb.kit)
@@ -124,6 +127,11 @@ def flow_german(sb):
     check(status == 1 and any("Die Datei des Distributionspakets qbx4.tkx wurde nicht gefunden" in line
                               for line in err),
           "no kit in German: %d %r" % (status, err))
+    # A kit given by name is named, with its full path.
+    missing = os.path.join(sb.mkdir("kits"), "missing.tkx")
+    status, _, err = sb.run("usecwd", "-S", "-Lde", "--kit=" + missing)
+    check(status == 1 and err[-1].startswith("tplsetup: " + missing + ": ") and "missing.tkx wurde nicht" in err[-1]
+          and "qbx4.tkx" not in err[-1], "the given kit is not named: %d %r" % (status, err))
 
 
 def flow_target(sb):
@@ -371,7 +379,8 @@ def flow_sigkill_recovery(sb):
           [r["directory"].rstrip("/") for r in document["recovered"]] == [target] and
           document["recovered"][0]["removed"] > 0 and document["recovered"][0]["complete"],
           "second start's document: %r" % document)
-    check(any("rolled back an interrupted installation into " + target in line for line in err),
+    check(any(line.startswith("An interrupted installation was rolled back.") and
+              "Template directory: " + target.rstrip("/") in line for line in err),
           "no report of the recovery: %r" % err)
     check(snapshot(target) == before, "the template directory is not as before the killed run")
     check(any("unpacked kit file" in line for line in err), "no report of the removed kit: %r" % err)

@@ -35,7 +35,7 @@ EMPTY_NOTICE = "Specify correct path to template directory."
 COPYING = "Files being copied..."
 ROLLBACK = "Restoring the template directory..."
 COMPLETE = "Copying complete..."
-KEPT_NEWER = "kept because the copy in the directory is as new or newer"
+KEPT_NEWER = "kept because the copy already there is as new or newer"
 DEMO_FILES = 6
 
 
@@ -83,7 +83,7 @@ def flow_install_and_open(ctx):
     w.wait_page_text(SUCCESS)
     # Below the success text: how many files went where; nothing was there
     # before, so nothing was replaced or kept.
-    w.wait_page_text("%d files installed in %s" % (DEMO_FILES, ctx.sandbox.default_target))
+    w.wait_page_text("%d files installed in\n%s" % (DEMO_FILES, ctx.sandbox.default_target))
     check(not any("replaced" in t for t in w.page_texts()), "the page reads %r" % w.page_texts())
     check(w.button_state("Finish") == (True, True), "no Finish button on the success page")
     check(w.button_state("Back")[0] is False, "Back still shown on the success page")
@@ -112,8 +112,8 @@ def flow_chosen_target(ctx):
     check(w.entry_text() == chosen, "directory page shows %r" % w.entry_text())
     w.advance()
     w.wait_page_text(SUCCESS)
-    w.wait_page_text("%d files installed in %s" % (DEMO_FILES - 1, chosen))
-    w.wait_page_text("0 replaced, 1 " + KEPT_NEWER)
+    w.wait_page_text("%d files installed in\n%s" % (DEMO_FILES - 1, chosen))
+    w.wait_page_text("0 replaced; 1 " + KEPT_NEWER)
     with open(readme) as f:
         check(f.read() == "my own notes\n", "the user's newer README was overwritten")
     installed, demo = snapshot(chosen), snapshot(os.path.join(DEMO_KIT, "tree"))
@@ -344,7 +344,7 @@ def flow_no_space(ctx):
         print("cannot mount a tmpfs here; skipped")
         sys.exit(SKIP)
     ctx.sandbox.mounts.append(small)
-    expect_preparation_error(ctx, "Insufficient space", "Temporary directory: %s\nSpace needed: " % small,
+    expect_preparation_error(ctx, "Insufficient space", "Temporary directory:\n%s\nSpace needed: " % small,
                              " KB, free: ", tmpdir=small)
 
 
@@ -482,9 +482,14 @@ def flow_cancel_during_installation(ctx):
 
     w.key("Escape")
     w.wait_message_box()
-    w.answer_message_box("Yes")
-    # The worker is still held: the page says what comes next.
+    # Yes by its key.
+    w.key("alt+y")
+    # The worker is still held: the page says what comes next, and so does
+    # the description of the control that carried the copying text.
     w.wait_page_text(ROLLBACK)
+    cancel = w.find_widget(w.main_window(), pyatspi.ROLE_PUSH_BUTTON, "Cancel")
+    check(cancel is not None and COPYING not in cancel.description and ROLLBACK in cancel.description,
+          "Cancel describes %r while restoring" % (cancel and cancel.description))
     hold.release(HELD_AGAIN_AT)
     w.wait_page_text(CANCELLED, 60)
     check(not os.path.exists(ctx.sandbox.default_target) or snapshot(ctx.sandbox.default_target) == {},
@@ -522,6 +527,8 @@ def flow_sigterm_during_installation(ctx):
     w.advance()
     hold.wait_held(HELD_AT, w.process)
     w.process.send_signal(signal.SIGTERM)
+    # The page says what comes next while the undo waits for the worker.
+    w.wait_page_text(ROLLBACK)
     hold.release(HELD_AT)
     status = w.exit_status(deadline=60)
     check(status == 2, "exit status %d after SIGTERM" % status)

@@ -1,7 +1,11 @@
 // Every counted file operation of a run is made to fail in turn, and runs
 // are ended by exceptions: each time the template directory must come back
 // exactly, and no backup may remain.
+#include <fcntl.h>
 #include <functional>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <new>
 #include <stdexcept>
@@ -127,6 +131,61 @@ TEST_F(EngineFaultTest, FailedRestoreKeepsTheBackupWithTheUsersFile) {
         EXPECT_TRUE(BackupDirectoriesLeft().empty());
     }
     EXPECT_EQ(keptBackups, 1);
+}
+
+namespace {
+// Makes a directory immutable (nothing in it can be added, removed or
+// renamed, not even by the superuser), or lets it go again. False where
+// the file system or the process cannot.
+bool SetImmutable(const std::string& path, bool on) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return done;
+}
+}  // namespace
+
+// A new directory of the run made immutable before a cancel: its files and
+// itself cannot be removed. The rollback says so, keeps them in the journal,
+// and the next start removes exactly them (not a file someone makes since
+// under a name the rollback did remove) and says how many.
+TEST_F(EngineFaultTest, AdditionsThatCannotBeRemovedAreKeptForTheNextStart) {
+    PutFile("r.cfg", "original", kOld);
+    PutDirectory("blocker");
+    AgeDirectories();
+    const TreeSnapshot before = SnapshotTree(target_, false);
+    LoadKit({Entry("r.cfg", kNew, "new"), Entry("gone.cfg", kNew, "run's"), Entry("locked/a.cfg", kNew, "run's"),
+             Entry("locked/b.cfg", kNew, "run's"), Entry("blocker", kNew, "fails")});
+    InstallEngine engine;
+    bool immutable = false;
+    engine.SetEntryHook([&](uint32_t done) {
+        if (done == 3) immutable = SetImmutable(TargetPath("locked"), true);
+    });
+    ASSERT_EQ(RunInstall(engine), ERROR_ALREADY_EXISTS);
+    if (!immutable) GTEST_SKIP() << "this file system or process cannot make a directory immutable";
+    EXPECT_EQ(ReadFile(TargetPath("r.cfg")), "original");
+    EXPECT_EQ(BackupDirectoriesLeft().size(), 1u);
+    // A name the rollback did free is someone else's from now on.
+    PutFile("gone.cfg", "made since", kOld);
+    std::vector<RecoveryReport> reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].unremovedFiles, 2u);
+    EXPECT_FALSE(RecoveryIsComplete(reports[0]));
+    EXPECT_NE(std::string(DescribeRecovery(reports[0]).Data()).find("2 added files and"), std::string::npos);
+    ASSERT_TRUE(SetImmutable(TargetPath("locked"), false));
+    reports = RecoverInterruptedInstallations();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(RecoveryIsComplete(reports[0]));
+    EXPECT_EQ(reports[0].removedFiles, 2u);
+    EXPECT_EQ(reports[0].removedDirectories, 1u);
+    EXPECT_EQ(ReadFile(TargetPath("gone.cfg")), "made since");
+    std::filesystem::remove(TargetPath("gone.cfg"));
+    EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_, false)), "");
+    EXPECT_TRUE(BackupDirectoriesLeft().empty());
 }
 
 // An exception ends the run with a rollback; only a failed allocation is

@@ -107,27 +107,42 @@ TEST_F(KitTest, LanguageLookups) {
     EXPECT_EQ(reader.GetFileEntryCount(), 0u);
 
     WideString product, vendor;
-    // The first match counts, case-insensitively, and an empty product does not fall back.
+    // Case-insensitively, the first entry of the language that has the text.
     reader.GetProductTexts(u"de", &product, &vendor);
-    EXPECT_TRUE(product.Empty());
+    EXPECT_EQ(product, WideString(u"Zweiter"));
     EXPECT_EQ(vendor, WideString(u"Hersteller"));
     reader.GetProductTexts(u"FR", &product, &vendor);
     EXPECT_EQ(product, WideString(u"Produit"));
-    // No match: both empty, no fallback to "en".
+    // No match: the English texts, as for the description.
     reader.GetProductTexts(u"ja", &product, &vendor);
-    EXPECT_TRUE(product.Empty() && vendor.Empty());
+    EXPECT_EQ(product, WideString(u"Product"));
+    EXPECT_EQ(vendor, WideString(u"Vendor"));
 
-    // The description falls back to "en" when the first match has none or nothing matches.
-    EXPECT_EQ(reader.GetDescriptionPath(u"de"), WideString(u"readme.txt"));
+    // The description falls back to "en" when nothing of the language has one.
+    EXPECT_EQ(reader.GetDescriptionPath(u"de"), WideString(u"zweiter.txt"));
     EXPECT_EQ(reader.GetDescriptionPath(u"Fr"), WideString(u"lisez.txt"));
     EXPECT_EQ(reader.GetDescriptionPath(u"ja"), WideString(u"readme.txt"));
 }
 
-TEST_F(KitTest, DescriptionIsEmptyWithoutEnglishEntry) {
-    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), {{u"fr", u"P", u"V", u""}}, KitTableLayout(), {}), 0u);
+// Without English the kit's first language that has the text speaks for it;
+// a kit with no text at all leaves the caller its placeholders.
+TEST_F(KitTest, WithoutEnglishTheFirstLanguageWithTheTextIsShown) {
+    ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), {{u"it", u"", u"", u""}, {u"fr", u"P", u"V", u""}},
+                                 KitTableLayout(), {}),
+              0u);
     KitReader reader;
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     EXPECT_TRUE(reader.GetDescriptionPath(u"fr").Empty());
+    WideString product, vendor;
+    reader.GetProductTexts(u"de", &product, &vendor);
+    EXPECT_EQ(product, WideString(u"P"));
+    EXPECT_EQ(vendor, WideString(u"V"));
+
+    ASSERT_EQ(WriteKitFromMemory(WPath("n.tkx"), {{u"en", u"", u"", u""}}, KitTableLayout(), {}), 0u);
+    KitReader bare;
+    ASSERT_EQ(bare.Load(WPath("n.tkx")), 0u);
+    bare.GetProductTexts(u"de", &product, &vendor);
+    EXPECT_TRUE(product.Empty() && vendor.Empty());
 }
 
 TEST_F(KitTest, ExtractionReplacesLongerFileAndRejectsBadCalls) {

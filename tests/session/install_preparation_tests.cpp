@@ -139,8 +139,8 @@ TEST_F(PreparationTest, AKitThatInflatesBeyondTheFreeSpaceIsRefusedBeforeUnpacki
     // Which directory, how much it needs (the inflated 4 MiB and the table)
     // and how much it has (the 1 MiB of the file system).
     const std::string detail = Narrow(PreparationErrorContext(result.errorTextId, prepared_.kitPath));
-    EXPECT_EQ(detail.rfind("Temporary directory: " + tmp_ + "\nSpace needed: 409", 0), 0u) << detail;
-    EXPECT_NE(detail.find(" KB, free: 1024 KB"), std::string::npos) << detail;
+    EXPECT_EQ(detail.rfind("Temporary directory:\n" + tmp_ + "\nSpace needed: 4,09", 0), 0u) << detail;
+    EXPECT_NE(detail.find(" KB, free: 1,024 KB"), std::string::npos) << detail;
 
     // Without the trailer the body's length shows only while unpacking; the
     // full directory is still too little space, and nothing stays behind.
@@ -192,7 +192,7 @@ TEST_F(PreparationTest, ASilentRunChecksItsDirectoryBeforeUnpackingAndTellsWhere
     for (const Case& unusable : {Case{file + "/below", "IDS_TARGET_CANNOTCREATE", file},
                                  Case{tooLong, "IDS_TARGET_CANNOTCREATE", tooLong + "\nFile name too long"},
                                  Case{"relative/tpl", "IDS_TARGET_RELATIVE", "relative/tpl"},
-                                 Case{Path("a\nb"), "IDS_TARGET_CANNOTCREATE", Path("a\\nb")}}) {
+                                 Case{Path("a\nb"), "IDS_TARGET_CONTROLCHAR", Path("a\\nb")}}) {
         SCOPED_TRACE(unusable.target);
         KitReader kit;
         PreparedInstallation prepared;

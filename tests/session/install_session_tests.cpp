@@ -9,6 +9,7 @@
 
 #include "fs/fault_injection.h"
 #include "fs/file_io.h"
+#include "catalog/message_catalog.h"
 #include "session/install_preparation.h"
 #include "session/install_session.h"
 #include "support/install_sandbox.h"
@@ -106,14 +107,22 @@ TEST_F(InstallSessionTest, TheSummaryCountsWhatWasAddedReplacedAndKept) {
     EXPECT_EQ(summary.changes.replaced, 1u);
     EXPECT_EQ(summary.changes.kept, 1u);
     EXPECT_EQ(Narrow(SuccessReport(summary, prepared_.targetDirectory)),
-              "2 files installed in " + DefaultTarget() +
-                  "\n1 replaced, 1 kept because the copy in the directory is as new or newer");
+              "2 files installed in\n" + DefaultTarget() +
+                  "\n1 replaced; 1 kept because the copy already there is as new or newer");
     EXPECT_EQ(ReadFile(DefaultTarget() + "README.txt"), "the user's own, newer");
 
-    // A fresh directory: one line, in the singular for one file.
+    // A fresh directory: the path on its own line, in the singular for one
+    // file; French counts none as one too, and large numbers are grouped.
     InstallSummary one;
     one.changes.added = 1;
-    EXPECT_EQ(Narrow(SuccessReport(one, u"/srv/t/")), "1 file installed in /srv/t/");
+    EXPECT_EQ(Narrow(SuccessReport(one, u"/srv/t/")), "1 file installed in\n/srv/t/");
+    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("fr"));
+    EXPECT_EQ(Narrow(SuccessReport(InstallSummary(), u"/srv/t/")), "0 fichier install\u00E9 dans\n/srv/t/");
+    InstallSummary many;
+    many.changes.added = 50000;
+    MessageCatalog::SetCurrentLanguage(MessageCatalog::FindLanguage("de"));
+    EXPECT_EQ(Narrow(SuccessReport(many, u"/srv/t/")), "50.000 Dateien installiert in\n/srv/t/");
+    MessageCatalog::SetCurrentLanguage(kEnglishLanguageId);
 }
 
 // When a replaced file cannot be moved back, the page must not claim an

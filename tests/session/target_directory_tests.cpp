@@ -67,8 +67,12 @@ TEST(TargetText, ControlCharactersAreRefusedAndShownEscaped) {
     for (const char16_t* typed : {u"/srv/a\nb", u"~/t\tx", u"/srv/x\x7F", u"rel\x01/x", u"\n/srv/a\rb\n"}) {
         const TargetCheck check = ResolveTargetDirectory(WideString(typed), WideString(u"/home/ann"));
         EXPECT_EQ(check.problem, TargetProblem::ControlCharacter) << Narrow(WideString(typed));
-        EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_CANNOTCREATE");
+        // Nothing failed on the disk: the notice names the character.
+        EXPECT_STREQ(TargetProblemTextId(check.problem), "IDS_TARGET_CONTROLCHAR");
     }
+    EXPECT_EQ(Narrow(TargetProblemText(ResolveTargetDirectory(u"/srv/a\nb\t", u"/"))),
+              "The path contains a control character (\\n).");
+    EXPECT_EQ(Narrow(FirstControlCharacterShown(u"/srv/x\x7F")), "\\x7f");
     EXPECT_EQ(Narrow(TargetProblemDetail(ResolveTargetDirectory(u"/srv/a\nb\x7F", u"/"))), "/srv/a\\nb\\x7f");
     EXPECT_EQ(Resolve(u"/srv/tpl\n").problem, TargetProblem::None);
 }

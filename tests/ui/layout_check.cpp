@@ -11,6 +11,7 @@
 // notice of an unrecorded directory and the restoring text pinned small. With
 // --screenshots it also saves the welcome and success pages of each language
 // as DIR/CODE-welcome.png and DIR/CODE-success.png.
+#include <gdk/gdkkeysyms.h>
 #include <gtk/gtk.h>
 
 #include <cerrno>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/language_rules.h"
 #include "catalog/message_catalog.h"
 #include "fs/last_error.h"
 #include "session/system_texts.h"
@@ -29,6 +31,8 @@
 #include "ui/dir_select_page.h"
 #include "ui/installer_dlg.h"
 #include "ui/message_box.h"
+#include "ui/mnemonics.h"
+#include "ui/progress_page.h"
 #include "ui/unpacking_window.h"
 
 namespace tpl {
@@ -48,13 +52,17 @@ WideString SuccessReportSample() {
     return SuccessReport(summary, ToWide(kTarget));
 }
 
-// A failure, and one whose undo could not put four files back.
+// A failure, and one whose undo could neither put four files back nor
+// remove four it had added (the longest such page).
 WideString FailureSample(bool notRestored) {
     InstallSummary summary;
     if (notRestored) {
         for (const char* name : {"desktop/panel.cfg", "network/proxy.cfg", "README.txt", "more.cfg"})
             summary.notRestored.push_back(ToWide(kTarget) + ToWide(name));
         summary.backupDirectory = u"/tmp/wz4sx12/";
+        for (const char* name : {"templates/office/letter.cfg", "templates/new.cfg", "x.cfg"})
+            summary.notRemoved.push_back(ToWide(kTarget) + ToWide(name));
+        summary.notRemovedCount = 497;
     }
     return UndoneReport(summary, ToWide(kTarget), "IDS_ERROR_FINISH", MessageCatalog::GetText("IDS_INSTALL_ERROR"),
                         ToWide(kFailedAt) + u"\nNot a directory");
@@ -69,22 +77,19 @@ std::string ContextSample(const char* textId, const char* then) {
     return std::string(MessageCatalog::GetUtf8(textId)) + then;
 }
 
-// What the toolkit's folder chooser and the system's reason for EISDIR read
-// in a language, whatever the locale's language: the language's own words
-// where the system has them (the chooser's "Create Folder" button in every
-// one of these, the reason in Bulgarian and Chinese), else English.
+// What the reason for EISDIR reads in a language, whatever the locale's
+// language: the program's own words.
 struct SystemWords {
     const char* code;
-    const char* createFolder;
     const char* isADirectory;
 };
 constexpr SystemWords kSystemWords[] = {
-    {"hy", "Ստեղծել Ֆոլդեր", "Is a directory"},
-    {"bg", "Създаване на папка", "Директория е"},
-    {"zh", "创建文件夹(L)", "是一个目录"},
-    {"de", "Ordner anlegen", "Ist ein Verzeichnis"},
-    {"en", "Create Folder", "Is a directory"},
-    {"ar", "Create Folder", "Is a directory"},
+    {"hy", "Թղթապանակ է"},
+    {"bg", "Е папка"},
+    {"zh", "是一个目录"},
+    {"de", "Ist ein Verzeichnis"},
+    {"en", "Is a directory"},
+    {"ar", "Is a directory"},
 };
 
 const SystemWords* SystemWordsOf(const std::string& code) {
@@ -115,11 +120,15 @@ private:
     void SaveScreenshot(GtkWidget* window, const char* name);
     void CheckBox(const char* textId, uint32_t flags, const char* title, const std::string& detail = "");
     void CheckChooser();
+    void CheckChooserPlaces(GtkWidget* chooser);
     void CheckUnpackingWindow(const char* title);
     // Every shown widget under root, against the window that holds it.
     void CheckTree(GtkWidget* window, GtkWidget* root, const std::string& where);
     void CheckWidget(GtkWidget* window, GtkWidget* widget, const std::string& where);
     void CheckOverlaps(GtkWidget* window, const std::string& where);
+    // Every button and check box of the window has a mnemonic, and no two
+    // controls share a key; extra: keys the window answers without a label.
+    void CheckMnemonics(GtkWidget* window, const std::string& where, std::vector<guint> extra = {});
     void Report(const std::string& where, GtkWidget* widget, const std::string& what);
 
     bool defaultFont_;
@@ -284,11 +293,40 @@ void LayoutCheck::CheckOverlaps(GtkWidget* window, const std::string& where) {
     }
 }
 
+void LayoutCheck::CheckMnemonics(GtkWidget* window, const std::string& where, std::vector<guint> extra) {
+    std::vector<std::pair<guint, GtkWidget*>> keys;
+    for (guint key : extra) keys.emplace_back(key, nullptr);
+    for (GtkWidget* widget : ShownWidgets(window)) {
+        if (!GTK_IS_LABEL(widget)) continue;
+        const guint key = gtk_label_get_mnemonic_keyval(GTK_LABEL(widget));
+        // A label with no letter ("...") has its key elsewhere (extra).
+        const char* text = gtk_label_get_text(GTK_LABEL(widget));
+        bool hasLetter = false;
+        for (const char* p = text; p && *p; p = g_utf8_next_char(p)) hasLetter = hasLetter || g_unichar_isalpha(g_utf8_get_char(p));
+        const bool onControl = InsideButton(widget) && hasLetter;
+        if (key == GDK_KEY_VoidSymbol) {
+            if (onControl) Report(where, widget, "has no mnemonic");
+            continue;
+        }
+        const guint lower = gdk_keyval_to_lower(key);
+        for (const auto& other : keys) {
+            if (other.first == lower)
+                Report(where, widget, std::string("shares its mnemonic with ") +
+                                          (other.second ? Describe(other.second) : "the \"...\" button"));
+        }
+        keys.emplace_back(lower, widget);
+    }
+}
+
 void LayoutCheck::CheckWizardPage(CInstallerDlg* wizard, const char* page) {
     GtkWidget* window = wizard->GetWindow();
     Settle(window);
     CheckTree(window, window, page);
     CheckOverlaps(window, page);
+    std::vector<guint> unseen;
+    if (std::strcmp(page, "directory page") == 0)
+        unseen.push_back(gdk_keyval_to_lower(gdk_unicode_to_keyval(WizardMnemonic("IDS_CHOOSEDIR_TITLE").key)));
+    CheckMnemonics(window, page, unseen);
     if (defaultFont_ && (window->allocation.width != 500 || window->allocation.height != 360))
         Report(page, nullptr, "window is " + Size(window->allocation.width, window->allocation.height));
 }
@@ -308,12 +346,63 @@ void LayoutCheck::CheckBox(const char* textId, uint32_t flags, const char* title
     gtk_widget_show(box);
     Settle(box);
     CheckTree(box, box, textId);
+    CheckMnemonics(box, textId);
     // The system's reason ends a refusal's detail, in the language shown.
     const SystemWords* words = SystemWordsOf(language_);
-    const bool withReason = detail.find(SystemErrorText(EISDIR).Data()) != std::string::npos;
+    const bool withReason = detail.find(ReasonText(EISDIR).Data()) != std::string::npos;
     if (words != nullptr && withReason && FindLabelHolding(box, words->isADirectory) == nullptr)
         Report(textId, nullptr, std::string("does not give the system's reason as \"") + words->isADirectory + "\"");
     gtk_widget_destroy(box);
+}
+
+// The chooser's places list: its title and its rows in the language shown,
+// and a pane wide enough for the widest of them.
+void LayoutCheck::CheckChooserPlaces(GtkWidget* chooser) {
+    const char* title = MessageCatalog::GetUtf8("IDS_CHOOSER_PLACES");
+    GtkTreeView* places = nullptr;
+    for (GtkWidget* widget : ShownWidgets(chooser)) {
+        if (GTK_IS_SCROLLED_WINDOW(widget)) {
+            GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
+            GtkTreeViewColumn* column = GTK_IS_TREE_VIEW(child) ? gtk_tree_view_get_column(GTK_TREE_VIEW(child), 0) : nullptr;
+            if (column && g_strcmp0(gtk_tree_view_column_get_title(column), title) == 0) places = GTK_TREE_VIEW(child);
+        }
+    }
+    if (places == nullptr) {
+        Report("folder chooser", nullptr, std::string("has no places column \"") + title + "\"");
+        return;
+    }
+    GtkTreeModel* model = gtk_tree_view_get_model(places);
+    bool fileSystem = false;
+    GtkTreeIter row;
+    for (gboolean more = gtk_tree_model_get_iter_first(model, &row); more; more = gtk_tree_model_iter_next(model, &row)) {
+        gchar* name = nullptr;
+        gtk_tree_model_get(model, &row, 1, &name, -1);
+        const std::string shown = name ? name : "";
+        g_free(name);
+        fileSystem = fileSystem || shown == MessageCatalog::GetUtf8("IDS_CHOOSER_FILESYSTEM");
+        for (const char* english : {"Search", "Recently Used", "File System"}) {
+            if (shown == english && language_ != "en" && language_ != "ar")
+                Report("folder chooser", nullptr, "names a place \"" + shown + "\" in English");
+        }
+    }
+    if (!fileSystem) Report("folder chooser", nullptr, "has no place named in the language shown");
+    // The toolkit shortens a name that does not fit rather than ask for
+    // room: each name and its icon must fit into the column as shown.
+    GtkTreeViewColumn* column = gtk_tree_view_get_column(places, 0);
+    constexpr int kIcon = 16;
+    for (gboolean more = gtk_tree_model_get_iter_first(model, &row); more; more = gtk_tree_model_iter_next(model, &row)) {
+        gchar* name = nullptr;
+        gtk_tree_model_get(model, &row, 1, &name, -1);
+        PangoLayout* layout = gtk_widget_create_pango_layout(GTK_WIDGET(places), name ? name : "");
+        int width = 0;
+        pango_layout_get_pixel_size(layout, &width, nullptr);
+        g_object_unref(layout);
+        if (width + kIcon > gtk_tree_view_column_get_width(column))
+            Report("folder chooser", nullptr, std::string("place \"") + (name ? name : "") + "\" is cut: " +
+                                                  std::to_string(width + kIcon) + " px in a column of " +
+                                                  std::to_string(gtk_tree_view_column_get_width(column)));
+        g_free(name);
+    }
 }
 
 void LayoutCheck::CheckChooser() {
@@ -324,9 +413,10 @@ void LayoutCheck::CheckChooser() {
     Settle(chooser);
     // Its places and file lists scroll; its buttons must show whole.
     CheckTree(chooser, gtk_dialog_get_action_area(GTK_DIALOG(chooser)), "folder chooser");
-    const SystemWords* words = SystemWordsOf(language_);
-    if (words != nullptr && FindLabelHolding(chooser, words->createFolder) == nullptr)
-        Report("folder chooser", nullptr, std::string("has no button \"") + words->createFolder + "\"");
+    const char* createFolder = MessageCatalog::GetUtf8("IDS_CHOOSER_CREATEFOLDER");
+    if (FindLabelHolding(chooser, createFolder) == nullptr)
+        Report("folder chooser", nullptr, std::string("has no button \"") + createFolder + "\"");
+    CheckChooserPlaces(chooser);
     gtk_widget_destroy(chooser);
 }
 
@@ -386,18 +476,20 @@ void LayoutCheck::CheckLanguage(const CatalogLanguage& language) {
     CheckBox("IDS_ACCEPT_CANCEL", kMessageBoxQuestionYesNo, title);
     CheckBox("IDS_ERROR_NOSOURCE", kMessageBoxErrorOk, title,
              ContextSample("IDS_NOSOURCE_SEARCHED", "\n/home/firstname.lastname.accounting/Downloads/qbx4").c_str());
-    CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title);
-    const std::string sizes =
-        ToUtf8(FormatPattern(MessageCatalog::GetText("IDS_NOSPACE_SIZES"), {u"4194304", u"1048576"})).Data();
+    CheckBox("IDS_ERROR_DAMAGEDSOURCE", kMessageBoxErrorOk, title,
+             "/home/firstname.lastname.accounting/Downloads/qbx4/configuration-2026-accounting.tkx");
+    const std::string sizes = ToUtf8(FormatPattern(MessageCatalog::GetText("IDS_NOSPACE_SIZES"),
+                                                   {GroupedNumberText(4194304), GroupedNumberText(1048576)}))
+                                  .Data();
     CheckBox("IDS_ERROR_NOSPACE", kMessageBoxErrorOk, title,
-             (ContextSample("IDS_NOSPACE_TEMPDIR", " /home/firstname.lastname.accounting/tmp\n") + sizes).c_str());
+             (ContextSample("IDS_NOSPACE_TEMPDIR", "\n/home/firstname.lastname.accounting/tmp\n") + sizes).c_str());
     CheckBox("IDS_SETUP_EMPTYTARGET", kMessageBoxPlainOk, title);
     // The refusals of a typed directory and a failed installation name the
     // path and what the system said.
     const std::string detail =
         std::string("/home/user/.qbx4/Vq/qbx4/tmplts/Vorlagen f\xc3\xbcr die Buchhaltung 2026/\n") +
-        SystemErrorText(EISDIR).Data();
-    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_RELATIVE", "IDS_TARGET_ISFILE",
+        ReasonText(EISDIR).Data();
+    for (const char* refusal : {"IDS_ERROR_NOTARGET", "IDS_TARGET_RELATIVE", "IDS_TARGET_CONTROLCHAR", "IDS_TARGET_ISFILE",
                                 "IDS_TARGET_CANNOTCREATE", "IDS_TARGET_NOTWRITABLE", "IDS_INSTALL_ERROR",
                                 "IDS_ERROR_TEMPNOTWRITABLE"})
         CheckBox(refusal, kMessageBoxErrorOk, title, detail);
@@ -457,7 +549,69 @@ bool LayoutCheck::CanariesNoticed() {
         findings_.resize(before);
         gtk_widget_destroy(wizard.GetWindow());
     }
+    // Back given Cancel's key: two controls on one Alt key.
+    language_ = "en";
+    MessageCatalog::SetCurrentLanguage(kEnglishLanguageId);
+    CInstallerDlg wizard(false, NarrowString("canary"), ToWide("en"), false);
+    wizard.CreateWindow();
+    wizard.ShowWelcomePage();
+    GtkWidget* back = FindButton(wizard.GetWindow(), WizardMnemonic("IDS_WIZARD_BACK").label.c_str());
+    if (back) gtk_button_set_label(GTK_BUTTON(back), "< Ba_ck");
+    const size_t before = findings_.size();
+    CheckWizardPage(&wizard, "welcome page with Back on Cancel's key");
+    if (back == nullptr || findings_.size() == before) {
+        std::printf("the check did not notice two controls on one key\n");
+        all = false;
+    }
+    findings_.resize(before);
+    gtk_widget_destroy(wizard.GetWindow());
     return all;
+}
+
+void CountLabelChange(GObject*, GParamSpec*, gpointer count) {
+    ++*static_cast<int*>(count);
+}
+
+// A copy of many small files names each one as it passes: the file line
+// must change a few times a second only (each change is news for a screen
+// reader), and show the last file at the end. Empty when it does.
+std::string CurrentFileFinding() {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* layout = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(window), layout);
+    std::string finding;
+    {
+        ProgressPage page(layout, 400);
+        int changes = 0;
+        std::vector<GtkWidget*> labels;
+        for (GtkWidget* widget : page.GetWidgets()) {
+            gtk_container_forall(GTK_CONTAINER(widget), [](GtkWidget* w, gpointer list) {
+                static_cast<std::vector<GtkWidget*>*>(list)->push_back(w);
+            }, &labels);
+        }
+        for (GtkWidget* label : labels) {
+            if (GTK_IS_LABEL(label) && label != page.TextWidget())
+                g_signal_connect(label, "notify::label", G_CALLBACK(CountLabelChange), &changes);
+        }
+        const gint64 start = g_get_monotonic_time();
+        std::string last;
+        for (int i = 0; i < 1000; ++i) {
+            last = "/tmp/tpl/file" + std::to_string(i) + ".cfg";
+            page.SetCurrentFile(ToWide(last.c_str()));
+        }
+        const double seconds = (g_get_monotonic_time() - start) / 1e6;
+        if (changes > 2 + static_cast<int>(seconds * 4))
+            finding = "the file line changed " + std::to_string(changes) + " times for 1000 files in " +
+                      std::to_string(seconds) + " s";
+        page.ShowLastFile();
+        bool lastShown = false;
+        for (GtkWidget* label : labels) {
+            if (GTK_IS_LABEL(label) && last == gtk_label_get_text(GTK_LABEL(label))) lastShown = true;
+        }
+        if (!lastShown) finding += (finding.empty() ? "" : "; ") + std::string("the last file is not shown at the end");
+    }
+    gtk_widget_destroy(window);
+    return finding;
 }
 
 }  // namespace
@@ -483,9 +637,11 @@ int RunLayoutCheck(int argc, char** argv) {
     const CatalogLanguage* languages = MessageCatalog::Languages(&count);
     for (int i = 0; i < count; ++i) check.CheckLanguage(languages[i]);
     for (const std::string& finding : check.Findings()) std::printf("%s\n", finding.c_str());
+    const std::string currentFile = CurrentFileFinding();
+    if (!currentFile.empty()) std::printf("progress page: %s\n", currentFile.c_str());
     const bool canary = check.CanariesNoticed();
     std::printf("%d languages, %zu findings\n", count, check.Findings().size());
-    return check.Findings().empty() && canary ? 0 : 1;
+    return check.Findings().empty() && currentFile.empty() && canary ? 0 : 1;
 }
 
 }  // namespace tpl

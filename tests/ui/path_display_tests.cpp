@@ -5,6 +5,7 @@
 #include <string>
 
 #include "text/path_bytes.h"
+#include "text/text_helpers.h"
 #include "ui/path_display.h"
 
 namespace tpl {
@@ -32,5 +33,17 @@ TEST(PathDisplay, NamesTheLocaleCannotReadShowAsTheirUtf8) {
 }
 
 }  // namespace
+
+// A path line breaks after a slash only; a sentence keeps its own breaks.
+TEST(PathDisplay, PathLinesBreakOnlyAfterSlashes) {
+    const WideString shown =
+        PathLinesBreakAfterSlashes(WideString(u"2 files installed in\n/tmp/succ-en-C/a b\nkept-newer"));
+    EXPECT_EQ(shown, WideString(u"2 files installed in\n/\u200Btmp/\u200Bsucc-\u2060en-\u2060C/\u200Ba \u2060b\nkept-newer"));
+    // Only invisible marks were added.
+    WideString stripped = shown;
+    ReplaceAll(stripped, u"\u200B", u"");
+    ReplaceAll(stripped, u"\u2060", u"");
+    EXPECT_EQ(stripped, WideString(u"2 files installed in\n/tmp/succ-en-C/a b\nkept-newer"));
+}
 
 }  // namespace tpl
