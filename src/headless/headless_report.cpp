@@ -71,8 +71,12 @@ const char* ErrorCodeOfText(const char* textId) {
 nlohmann::ordered_json ErrorJson(const char* code, const WideString& path, const char* textId,
                                  const NarrowString& reason) {
     const char* english = textId != nullptr ? MessageCatalog::FindUtf8(kEnglishLanguageId, textId) : nullptr;
+    // A text written to lead into its reason ends in a colon; the reason
+    // has a key of its own here.
+    std::string message = english != nullptr ? english : "";
+    while (!message.empty() && (message.back() == ':' || message.back() == ' ')) message.pop_back();
     return {{"code", code},
-            {"message", english != nullptr ? english : ""},
+            {"message", message},
             {"reason", TextOrNull(std::string(reason.Data(), reason.Length()))},
             {"path", TextOrNull(JsonString(path))}};
 }

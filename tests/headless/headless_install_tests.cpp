@@ -421,6 +421,12 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         EXPECT_EQ(outcome["changed"], c.changed) << ran.Text();
         EXPECT_EQ(outcome["launcherFile"]["action"], c.launcherAction) << ran.Text();
         EXPECT_EQ(outcome["error"].is_null(), c.status == 0) << ran.Text();
+        if (c.status == 3) {
+            EXPECT_EQ(outcome["error"]["code"], "launcher-unwritable");
+            EXPECT_EQ(outcome["error"]["message"], "The templates have been installed, but the template directory "
+                                                   "could not be recorded in the settings file");
+            EXPECT_FALSE(outcome["error"]["reason"].is_null()) << ran.Text();
+        }
         // One shape: every key of the schema in both, none more.
         for (const nlohmann::json* d : {&document, &outcome}) {
             std::set<std::string> keys;
