@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Qovluq yarat"},
     {"IDS_RECOVERY_MISSING", "Yarımçıq qalmış quraşdırmanın ehtiyat nüsxəsi yoxa çıxıb (başqası onun adını dəyişib və ya silib): şablon qovluğunda həm köhnə, həm də yeni paketin faylları ola bilər və əvəz edilmiş faylları bərpa etmək mümkün deyil."},
     {"IDS_RECOVERY_FOREIGN", "%1 istifadəçisinin yarımçıq qalmış quraşdırmasına toxunulmadı: onu bu istifadəçinin növbəti işə salınması başa çatdıracaq."},
+    {"IDS_ERROR_LOCKTAKEN", "Quraşdırma proqramının kilid qovluğu başqa istifadəçiyə məxsusdur:"},
+    {"IDS_LOCK_HELDBY", "%2 istifadəçisinin %1 nömrəli prosesi tərəfindən kilidlənib"},
+    {"IDS_LOCK_OWNEDBY", "sahibi: %1 istifadəçisi"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Ordner anlegen"},
     {"IDS_RECOVERY_MISSING", "Die Sicherung einer unterbrochenen Installation ist verschwunden (von jemand anderem umbenannt oder entfernt): Das Vorlagenverzeichnis kann Dateien des alten und des neuen Pakets enthalten, und die ersetzten Dateien können nicht wiederhergestellt werden."},
     {"IDS_RECOVERY_FOREIGN", "Eine unterbrochene Installation des Benutzers %1 blieb unberührt: Der nächste Start dieses Benutzers schließt sie ab."},
+    {"IDS_ERROR_LOCKTAKEN", "Das Sperrverzeichnis des Installationsprogramms gehört einem anderen Benutzer:"},
+    {"IDS_LOCK_HELDBY", "gesperrt von Prozess %1 des Benutzers %2"},
+    {"IDS_LOCK_OWNEDBY", "Eigentümer: Benutzer %1"},
 };
 
 }  // namespace tpl

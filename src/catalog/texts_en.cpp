@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Create Folder"},
     {"IDS_RECOVERY_MISSING", "The backup of an interrupted installation is gone (renamed or removed by someone else): the template directory may hold files of both the old and the new kit, and the files it replaced cannot be restored."},
     {"IDS_RECOVERY_FOREIGN", "An interrupted installation of the user %1 was left alone: that user's next start finishes it."},
+    {"IDS_ERROR_LOCKTAKEN", "The lock directory of the installation program belongs to another user:"},
+    {"IDS_LOCK_HELDBY", "held by process %1 of user %2"},
+    {"IDS_LOCK_OWNEDBY", "owned by user %1"},
 };
 
 }  // namespace tpl

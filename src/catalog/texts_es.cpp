@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Crear carpeta"},
     {"IDS_RECOVERY_MISSING", "La copia de seguridad de una instalación interrumpida ha desaparecido (otra persona la renombró o eliminó): el directorio de plantillas puede contener archivos del paquete antiguo y del nuevo, y los archivos reemplazados no se pueden restaurar."},
     {"IDS_RECOVERY_FOREIGN", "Una instalación interrumpida del usuario %1 se ha dejado intacta: el próximo inicio de ese usuario la terminará."},
+    {"IDS_ERROR_LOCKTAKEN", "El directorio de bloqueos del programa de instalación pertenece a otro usuario:"},
+    {"IDS_LOCK_HELDBY", "bloqueado por el proceso %1 del usuario %2"},
+    {"IDS_LOCK_OWNEDBY", "propiedad del usuario %1"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Créer un dossier"},
     {"IDS_RECOVERY_MISSING", "La sauvegarde d'une installation interrompue a disparu (renommée ou supprimée par quelqu'un d'autre)\u00A0: le répertoire des modèles peut contenir des fichiers de l'ancien et du nouveau kit, et les fichiers remplacés ne peuvent pas être restaurés."},
     {"IDS_RECOVERY_FOREIGN", "Une installation interrompue de l'utilisateur %1 est laissée telle quelle\u00A0: le prochain démarrage de cet utilisateur la terminera."},
+    {"IDS_ERROR_LOCKTAKEN", "Le répertoire de verrous du programme d'installation appartient à un autre utilisateur\u00A0:"},
+    {"IDS_LOCK_HELDBY", "verrouillé par le processus %1 de l'utilisateur %2"},
+    {"IDS_LOCK_OWNEDBY", "propriété de l'utilisateur %1"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Mappa létrehozása"},
     {"IDS_RECOVERY_MISSING", "Egy megszakadt telepítés biztonsági másolata eltűnt (valaki más átnevezte vagy eltávolította): a sablonkönyvtárban a régi és az új csomag fájljai is lehetnek, a lecserélt fájlokat pedig nem lehet visszaállítani."},
     {"IDS_RECOVERY_FOREIGN", "%1 felhasználó megszakadt telepítése érintetlen maradt: a felhasználó következő indítása befejezi."},
+    {"IDS_ERROR_LOCKTAKEN", "A telepítőprogram zárolási könyvtára egy másik felhasználóé:"},
+    {"IDS_LOCK_HELDBY", "zárolja: %1 folyamat (%2 felhasználó)"},
+    {"IDS_LOCK_OWNEDBY", "tulajdonos: %1 felhasználó"},
 };
 
 }  // namespace tpl

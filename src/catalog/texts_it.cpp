@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Crea cartella"},
     {"IDS_RECOVERY_MISSING", "Il backup di un'installazione interrotta è scomparso (rinominato o rimosso da qualcun altro): la directory dei modelli può contenere file sia del vecchio sia del nuovo pacchetto, e i file sostituiti non possono essere ripristinati."},
     {"IDS_RECOVERY_FOREIGN", "Un'installazione interrotta dell'utente %1 è stata lasciata intatta: il prossimo avvio di quell'utente la completerà."},
+    {"IDS_ERROR_LOCKTAKEN", "La directory dei lock del programma di installazione appartiene a un altro utente:"},
+    {"IDS_LOCK_HELDBY", "bloccata dal processo %1 dell'utente %2"},
+    {"IDS_LOCK_OWNEDBY", "di proprietà dell'utente %1"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Sukurti aplanką"},
     {"IDS_RECOVERY_MISSING", "Nutraukto diegimo atsarginė kopija dingo (kažkas kitas ją pervadino arba pašalino): šablonų kataloge gali būti ir senojo, ir naujojo paketo failų, o pakeistų failų atkurti neįmanoma."},
     {"IDS_RECOVERY_FOREIGN", "Nutrauktas naudotojo %1 diegimas paliktas nepaliestas: jį užbaigs kitas šio naudotojo paleidimas."},
+    {"IDS_ERROR_LOCKTAKEN", "Diegimo programos užraktų katalogas priklauso kitam naudotojui:"},
+    {"IDS_LOCK_HELDBY", "užrakino procesas %1, naudotojas %2"},
+    {"IDS_LOCK_OWNEDBY", "savininkas: naudotojas %1"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Izveidot mapi"},
     {"IDS_RECOVERY_MISSING", "Pārtrauktas uzstādīšanas rezerves kopija ir pazudusi (kāds cits to pārdēvēja vai noņēma): veidņu direktorijā var būt gan vecās, gan jaunās pakotnes faili, un aizstātos failus nevar atjaunot."},
     {"IDS_RECOVERY_FOREIGN", "Lietotāja %1 pārtraukta uzstādīšana atstāta neskarta: to pabeigs šī lietotāja nākamā palaišana."},
+    {"IDS_ERROR_LOCKTAKEN", "Uzstādīšanas programmas bloķēšanas direktorija pieder citam lietotājam:"},
+    {"IDS_LOCK_HELDBY", "bloķējis process %1, lietotājs %2"},
+    {"IDS_LOCK_OWNEDBY", "īpašnieks: lietotājs %1"},
 };
 
 }  // namespace tpl

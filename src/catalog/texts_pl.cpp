@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Utwórz katalog"},
     {"IDS_RECOVERY_MISSING", "Kopia zapasowa przerwanej instalacji zniknęła (ktoś inny zmienił jej nazwę lub ją usunął): katalog szablonów może zawierać pliki zarówno starego, jak i nowego pakietu, a zastąpionych plików nie można przywrócić."},
     {"IDS_RECOVERY_FOREIGN", "Przerwana instalacja użytkownika %1 została pozostawiona bez zmian: dokończy ją następne uruchomienie przez tego użytkownika."},
+    {"IDS_ERROR_LOCKTAKEN", "Katalog blokad programu instalacyjnego należy do innego użytkownika:"},
+    {"IDS_LOCK_HELDBY", "zablokowany przez proces %1 użytkownika %2"},
+    {"IDS_LOCK_OWNEDBY", "właściciel: użytkownik %1"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Creează dosar"},
     {"IDS_RECOVERY_MISSING", "Copia de rezervă a unei instalări întrerupte a dispărut (redenumită sau eliminată de altcineva): directorul de șabloane poate conține fișiere atât din pachetul vechi, cât și din cel nou, iar fișierele înlocuite nu pot fi restaurate."},
     {"IDS_RECOVERY_FOREIGN", "O instalare întreruptă a utilizatorului %1 a fost lăsată neatinsă: următoarea pornire a acelui utilizator o va termina."},
+    {"IDS_ERROR_LOCKTAKEN", "Directorul de blocare al programului de instalare aparține altui utilizator:"},
+    {"IDS_LOCK_HELDBY", "blocat de procesul %1 al utilizatorului %2"},
+    {"IDS_LOCK_OWNEDBY", "proprietar: utilizatorul %1"},
 };
 
 }  // namespace tpl

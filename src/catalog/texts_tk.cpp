@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Bukja döret"},
     {"IDS_RECOVERY_MISSING", "Bökdelen gurnamanyň ätiýaçlyk nusgasy ýitipdir (başga biri onuň adyny üýtgedipdir ýa-da aýryp taşlapdyr): şablon katalogynda köne we täze toplumyň faýllary bolup biler, çalşyrylan faýllary dikeldip bolmaýar."},
     {"IDS_RECOVERY_FOREIGN", "%1 ulanyjysynyň bökdelen gurnamasyna degilmedi: ony şol ulanyjynyň indiki işledişi tamamlar."},
+    {"IDS_ERROR_LOCKTAKEN", "Gurnama programmasynyň gulp katalogy başga ulanyja degişli:"},
+    {"IDS_LOCK_HELDBY", "%2 ulanyjynyň %1 belgili prosesi tarapyndan gulplandy"},
+    {"IDS_LOCK_OWNEDBY", "eýesi: %1 ulanyjy"},
 };
 
 }  // namespace tpl

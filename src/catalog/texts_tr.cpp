@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Klasör oluştur"},
     {"IDS_RECOVERY_MISSING", "Yarıda kalan bir yüklemenin yedeği kaybolmuş (başka biri adını değiştirmiş ya da silmiş): şablon dizininde hem eski hem yeni paketin dosyaları olabilir ve değiştirilen dosyalar geri yüklenemez."},
     {"IDS_RECOVERY_FOREIGN", "%1 kullanıcısının yarıda kalan yüklemesine dokunulmadı: bu kullanıcının bir sonraki başlatışı onu tamamlar."},
+    {"IDS_ERROR_LOCKTAKEN", "Yükleme programının kilit dizini başka bir kullanıcıya ait:"},
+    {"IDS_LOCK_HELDBY", "%2 kullanıcısının %1 numaralı işlemi tarafından kilitlendi"},
+    {"IDS_LOCK_OWNEDBY", "sahibi: %1 kullanıcısı"},
 };
 
 }  // namespace tpl

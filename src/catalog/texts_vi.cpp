@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "Tạo thư mục"},
     {"IDS_RECOVERY_MISSING", "Bản sao lưu của một lần cài đặt bị gián đoạn đã mất (bị người khác đổi tên hoặc xóa): thư mục mẫu có thể chứa tệp của cả gói cũ lẫn gói mới, và không thể khôi phục các tệp đã bị thay thế."},
     {"IDS_RECOVERY_FOREIGN", "Một lần cài đặt bị gián đoạn của người dùng %1 được giữ nguyên: lần khởi động tiếp theo của người dùng đó sẽ hoàn tất nó."},
+    {"IDS_ERROR_LOCKTAKEN", "Thư mục khóa của chương trình cài đặt thuộc về một người dùng khác:"},
+    {"IDS_LOCK_HELDBY", "bị khóa bởi tiến trình %1 của người dùng %2"},
+    {"IDS_LOCK_OWNEDBY", "thuộc sở hữu của người dùng %1"},
 };
 
 }  // namespace tpl

@@ -80,6 +80,9 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_CHOOSER_CREATEFOLDER", "创建文件夹"},
     {"IDS_RECOVERY_MISSING", "一次中断的安装的备份已不见（被他人重命名或删除）：模板目录中可能同时有旧安装包和新安装包的文件，被替换的文件无法恢复。"},
     {"IDS_RECOVERY_FOREIGN", "用户 %1 的一次中断的安装保持原样：该用户下次启动时会完成它。"},
+    {"IDS_ERROR_LOCKTAKEN", "安装程序的锁目录属于另一个用户："},
+    {"IDS_LOCK_HELDBY", "被用户 %2 的进程 %1 锁定"},
+    {"IDS_LOCK_OWNEDBY", "所有者：用户 %1"},
 };
 
 }  // namespace tpl

@@ -13,6 +13,7 @@
 #include "kit/kit_entry_action.h"
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
+#include "engine/lock_refusal.h"
 #include "fs/directory_lock.h"
 #include "fs/free_space.h"
 #include "fs/last_error.h"
@@ -404,17 +405,22 @@ const PathOwner& InstallEngine::HeldOwner() {
 }
 
 uint32_t InstallEngine::ReportFailure(uint32_t code, int32_t percent, int systemErrno) {
-    if (status_) status_->PostFailureDetail(workingPath_, systemErrno);
+    // A refused lock names what is in the way and who holds it, not the target.
+    const LockRefusal refusal =
+        DescribeLockRefusal(code, targetLock_, transaction_ ? transaction_->targetDirectory : workingPath_);
+    if (status_ && refusal.textId != nullptr)
+        status_->PostFailureDetail(refusal.path, 0, refusal.reason, refusal.textId);
+    else if (status_)
+        status_->PostFailureDetail(workingPath_, systemErrno);
     // Posted first so the wizard can show it at once; the worker is joined
     // before the process ends, so the rollback still completes.
     WideString text = MessageCatalog::GetText("IDS_INSTALL_ERROR");
     // A full disk is the one cause the user can mend at once: it says so.
     if (code == ERROR_DISK_FULL) text = MessageCatalog::GetText("IDS_ERROR_DISKFULL");
-    if (code == ERROR_LOCK_VIOLATION && transaction_) {
-        text = MessageCatalog::GetText("IDS_ERROR_TARGETBUSY");
+    if (refusal.textId != nullptr) {
+        text = MessageCatalog::GetText(refusal.textId);
         text += u" ";
-        const WideString& busy = targetLock_.BusyDirectory();
-        text += busy.Empty() ? transaction_->targetDirectory : busy;
+        text += refusal.path;
     }
     Post(code, text, percent);
     return RollbackTransaction(code);

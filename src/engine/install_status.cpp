@@ -52,6 +52,8 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory, b
     paused_ = false;
     failurePath_ = WideString();
     failureErrno_ = 0;
+    failureReason_ = WideString();
+    failureTextId_ = nullptr;
     keptBackup_ = WideString();
     kit_ = kit;
     kitSpent_ = kitSpent;
@@ -77,16 +79,24 @@ void InstallStatus::RequestCancel() {
     cancelRequested_ = true;
 }
 
-void InstallStatus::PostFailureDetail(const WideString& path, int systemErrno) {
+void InstallStatus::PostFailureDetail(const WideString& path, int systemErrno, const WideString& reason,
+                                      const char* textId) {
     StatusLock hold(*this);
     failurePath_ = path;
     failureErrno_ = systemErrno;
+    failureReason_ = reason;
+    failureTextId_ = textId;
 }
 
 WideString InstallStatus::ReadFailureDetail() {
     int systemErrno = 0;
     WideString detail = ReadFailurePath(&systemErrno);
-    if (systemErrno != 0) {
+    const char* textId = nullptr;
+    const WideString reason = ReadFailureReason(&textId);
+    if (!reason.Empty()) {
+        detail += u"\n";
+        detail += reason;
+    } else if (systemErrno != 0) {
         detail += u"\n";
         detail += FromUtf8(SystemErrorText(systemErrno).Data());
     }
@@ -97,6 +107,12 @@ WideString InstallStatus::ReadFailurePath(int* systemErrno) {
     StatusLock hold(*this);
     if (systemErrno) *systemErrno = failureErrno_;
     return failurePath_;
+}
+
+WideString InstallStatus::ReadFailureReason(const char** textId) {
+    StatusLock hold(*this);
+    *textId = failureTextId_;
+    return failureReason_;
 }
 
 void InstallStatus::PostKeptBackup(const WideString& backupDirectory) {

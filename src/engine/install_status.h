@@ -36,11 +36,16 @@ public:
     // What a failed run adds to its error text: the path it failed at and
     // the errno behind the failure (0 when none). Posted by the worker
     // before its failure status; cleared with each job.
-    void PostFailureDetail(const WideString& path, int systemErrno);
+    // A refused lock names who is in the way (reason) and the catalog text
+    // (textId) that tells what failed, in place of the system's text.
+    void PostFailureDetail(const WideString& path, int systemErrno, const WideString& reason = WideString(),
+                           const char* textId = nullptr);
     // The path and, on a line of its own, what the system said.
     WideString ReadFailureDetail();
     // The path; *systemErrno (may be null) the errno.
     WideString ReadFailurePath(int* systemErrno);
+    // The reason posted with the path, and its text id (null when none).
+    WideString ReadFailureReason(const char** textId);
     // After a rollback that could not move every replaced file back: the
     // backup directory where they wait, so that no one is told the template
     // directory is unchanged. Empty otherwise; cleared with each job.
@@ -60,6 +65,8 @@ private:
     int32_t percent_ = 0;
     WideString failurePath_;
     int failureErrno_ = 0;
+    WideString failureReason_;
+    const char* failureTextId_ = nullptr;
     WideString failureDetail_;
     WideString keptBackup_;
     bool initialized_ = false;

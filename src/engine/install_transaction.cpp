@@ -183,7 +183,8 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
         code = RecordMadeDirectory(path);
         if (code != 0) return code;
     }
-    return 0;
+    // Others' runs meet this one on the directories themselves, now they exist.
+    return targetLock_.HoldMade(chain);
 }
 
 uint32_t InstallEngine::RecordMadeDirectory(const WideString& directory) {

@@ -46,8 +46,10 @@ bool ParseEntryName(const std::string& name, PathIdentity* identity) {
 }  // namespace
 
 uint32_t AddToBackupIndex(const OwnedDirectory& backup, const WideString& targetDirectory) {
-    const UniqueFileHandle index(fs_detail::OpenUserLockDirectory(true));
-    if (!index) return fs_detail::StoreErrno(errno);
+    fs_detail::TakenLockDirectory taken;
+    std::vector<UniqueFileHandle> directories = fs_detail::OpenUserLockDirectories(true, &taken);
+    if (directories.empty()) return fs_detail::StoreErrno(errno);
+    const UniqueFileHandle& index = directories.front();
     const std::string name = EntryName(backup.Identity());
     const tpl::NarrowString path = tpl::PathToBytes(backup.Path()), target = tpl::PathToBytes(targetDirectory);
     std::string bytes(path.Data(), path.Length());
@@ -70,15 +72,15 @@ uint32_t AddToBackupIndex(const OwnedDirectory& backup, const WideString& target
 
 void RemoveFromBackupIndex(const PathIdentity& identity) {
     if (!identity.known) return;
-    const UniqueFileHandle index(fs_detail::OpenUserLockDirectory(false));
-    if (index) ::unlinkat(index.Get(), EntryName(identity).c_str(), 0);
+    fs_detail::TakenLockDirectory taken;
+    for (const UniqueFileHandle& index : fs_detail::OpenUserLockDirectories(false, &taken))
+        ::unlinkat(index.Get(), EntryName(identity).c_str(), 0);
 }
 
-std::vector<BackupIndexEntry> ReadBackupIndex() {
-    std::vector<BackupIndexEntry> entries;
-    const UniqueFileHandle index(fs_detail::OpenUserLockDirectory(false));
+namespace {
+void ReadBackupIndexIn(const UniqueFileHandle& index, std::vector<BackupIndexEntry>* entries) {
     std::vector<std::string> names;
-    if (!index || !fs_detail::ReadDirectoryNames(index.Get(), &names)) return entries;
+    if (!fs_detail::ReadDirectoryNames(index.Get(), &names)) return;
     for (const std::string& name : names) {
         BackupIndexEntry entry;
         if (!ParseEntryName(name, &entry.identity)) continue;
@@ -93,7 +95,17 @@ std::vector<BackupIndexEntry> ReadBackupIndex() {
         entry.backupDirectory = tpl::PathFromBytes(bytes.substr(0, zero).c_str());
         entry.targetDirectory = tpl::PathFromBytes(bytes.substr(zero + 1).c_str());
         if (entry.backupDirectory.Empty() || entry.targetDirectory.Empty()) continue;
-        entries.push_back(entry);
+        entries->push_back(entry);
     }
+}
+}  // namespace
+
+std::vector<BackupIndexEntry> ReadBackupIndex() {
+    // Where the lock directory in the temporary directory was taken for a
+    // while, some entries lie in the one that stood in.
+    std::vector<BackupIndexEntry> entries;
+    fs_detail::TakenLockDirectory taken;
+    for (const UniqueFileHandle& index : fs_detail::OpenUserLockDirectories(false, &taken))
+        ReadBackupIndexIn(index, &entries);
     return entries;
 }

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <string>
 
+#include "catalog/message_catalog.h"
+#include "engine/lock_refusal.h"
 #include "fs/last_error.h"
 #include "headless/headless_install.h"
 #include "headless/headless_report.h"
@@ -13,6 +15,7 @@
 #include "session/install_outcome.h"
 #include "session/install_plan.h"
 #include "text/text_helpers.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -33,9 +36,31 @@ std::string SpaceLine(const InstallPlan& plan) {
     return plan.SpaceSuffices() ? line : line + " (not enough)";
 }
 
+// Who holds the lock in the way, in the plan's own words (English).
+std::string HolderText(const InstallPlan& plan) {
+    const NarrowString text = ToUtf8(LockHolderText(plan.lockHolder, plan.lockTaken, kEnglishLanguageId));
+    return std::string(text.Data(), text.Length());
+}
+
 std::string LockLine(const InstallPlan& plan) {
-    return "lock: " + Bytes(plan.lockDirectory) +
-           (plan.lockBusy ? " is held by another installation" : " is free");
+    std::string line = "lock: " + Bytes(plan.lockDirectory);
+    if (!plan.lockBusy && !plan.lockTaken) return line + " is free";
+    line += plan.lockBusy ? " is held by another installation" : " is another user's and no other can be had";
+    const std::string holder = HolderText(plan);
+    return holder.empty() ? line : line + " (" + EscapeControlCharacters(holder) + ")";
+}
+
+nlohmann::ordered_json LockJson(const InstallPlan& plan) {
+    nlohmann::ordered_json lock = {{"directory", JsonString(plan.lockDirectory)},
+                                   {"available", !plan.lockBusy && !plan.lockTaken}};
+    if (!plan.lockBusy && !plan.lockTaken) return lock;
+    const LockHolder& holder = plan.lockHolder;
+    lock["lockDirectoryTaken"] = plan.lockTaken;
+    lock["holder"] = {{"pid", holder.pid != 0 ? nlohmann::ordered_json(holder.pid) : nlohmann::ordered_json()},
+                      {"uid", holder.userKnown ? nlohmann::ordered_json(holder.uid) : nlohmann::ordered_json()},
+                      {"user", holder.userName.Empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(JsonString(holder.userName))},
+                      {"text", HolderText(plan)}};
+    return lock;
 }
 
 std::string LauncherLine(const LauncherFileRecording& file) {
@@ -63,7 +88,11 @@ void PrintPlanLines(const InstallPlan& plan, std::FILE* out) {
 // Why the installation would not end with 0, in the order it would meet it;
 // null when it would.
 nlohmann::ordered_json PlanErrorJson(const InstallPlan& plan) {
-    if (plan.lockBusy) return ErrorJson("busy", plan.lockDirectory, "IDS_ERROR_TARGETBUSY", NarrowString());
+    if (plan.lockBusy)
+        return ErrorJson("busy", plan.lockDirectory, "IDS_ERROR_TARGETBUSY", NarrowString(HolderText(plan).c_str()));
+    if (plan.lockTaken)
+        return ErrorJson("lock-unavailable", plan.lockDirectory, "IDS_ERROR_LOCKTAKEN",
+                         NarrowString(HolderText(plan).c_str()));
     for (const KitPlanItem& item : plan.entries.items) {
         if (item.plan.action != EntryAction::Blocked) continue;
         return ErrorJson("install-failed", item.plan.destination, "IDS_INSTALL_ERROR",
@@ -96,7 +125,7 @@ void DescribePlan(const InstallPlan& plan, nlohmann::ordered_json& document) {
         plan.freeKnown && plan.free.inodesKnown ? nlohmann::ordered_json(plan.free.freeInodes) : nlohmann::ordered_json();
     space["enough"] = plan.SpaceSuffices();
     document["space"] = space;
-    document["lock"] = {{"directory", JsonString(plan.lockDirectory)}, {"available", !plan.lockBusy}};
+    document["lock"] = LockJson(plan);
     if (entries.Count(EntryAction::Add) + entries.Count(EntryAction::Replace) + plan.room.newDirectories > 0)
         document["changed"] = true;
     SetLauncherFiles(document, plan.launcherFiles);

@@ -15,6 +15,7 @@
 #include "session/install_session.h"
 #include "session/system_texts.h"
 #include "text/path_text.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -48,13 +49,21 @@ struct Failure {
     WideString path;
     const char* textId;
     NarrowString reason;
+    bool lockRefused = false;
 };
 
 Failure FailureOf(InstallSession& session) {
     int systemErrno = 0;
-    Failure failure{session.FailurePath(&systemErrno), FailureTextId(session.Code()), NarrowString()};
-    // Another run's lock says it all; its errno would only confuse.
-    if (session.Code() != ERROR_LOCK_VIOLATION) failure.reason = ReasonTextIn(ConsoleLanguage(), systemErrno);
+    Failure failure{session.FailurePath(&systemErrno), FailureTextId(session.Code()), NarrowString(), false};
+    // A refused lock says who holds it; its errno would only confuse.
+    const char* textId = nullptr;
+    const WideString holder = session.FailureReason(&textId);
+    failure.lockRefused = textId != nullptr;
+    if (textId != nullptr) failure.textId = textId;
+    if (!holder.Empty())
+        failure.reason = ToUtf8(holder);
+    else if (session.Code() != ERROR_LOCK_VIOLATION)
+        failure.reason = ReasonTextIn(ConsoleLanguage(), systemErrno);
     return failure;
 }
 
@@ -161,6 +170,11 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
         case InstallOutcome::Failed: {
             const Failure failure = FailureOf(session);
             PrintLine(messages_, ErrorLine(failure.path, ConsoleCatalogUtf8(failure.textId), failure.reason.Data(), width_));
+            if (log_ && failure.lockRefused) {
+                const NarrowString path = ToUtf8(failure.path);
+                log_->Write("lock refused: " + EscapeControlCharacters(std::string(path.Data(), path.Length())) +
+                            (failure.reason.Empty() ? std::string() : std::string(", ") + failure.reason.Data()));
+            }
             TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_ERROR_FINISH");
             json_["error"] = ErrorJson(ErrorCodeOfText(failure.textId), failure.path, failure.textId, failure.reason);
             break;

@@ -61,6 +61,7 @@ const char* ErrorCodeOfText(const char* textId) {
         {"IDS_TARGET_CANNOTCREATE", "target-unwritable"}, {"IDS_TARGET_NOTWRITABLE", "target-unwritable"},
         {"IDS_TARGET_ISFILE", "target-unwritable"},     {"IDS_ERROR_TARGETBUSY", "busy"},
         {"IDS_ERROR_NOTRECORDED", "launcher-unwritable"}, {"IDS_CANCEL_FINISH", "cancelled"},
+        {"IDS_ERROR_LOCKTAKEN", "lock-unavailable"},
     };
     if (textId != nullptr)
         for (const auto& entry : kCodes)

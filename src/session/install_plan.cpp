@@ -15,6 +15,7 @@ int InstallPlan::ExitStatus() const {
     // The lock is taken before any entry is looked at: a busy directory
     // ends the run first, and a retry may well find it free.
     if (lockBusy) return kExitTargetBusy;
+    if (lockTaken) return kExitFailed;
     if (!entries.WouldSucceed() || !SpaceSuffices()) return kExitFailed;
     for (const LauncherFileRecording& file : launcherFiles)
         if (file.action == LauncherFileAction::Failed) return kExitNotRecorded;
@@ -42,7 +43,12 @@ InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile
     {
         // Only probed: no lock file is made and no lock kept.
         DirectoryLock lock;
-        plan.lockBusy = lock.ProbeNearest(plan.targetDirectory, &plan.lockDirectory) == ERROR_LOCK_VIOLATION;
+        const uint32_t code = lock.ProbeNearest(plan.targetDirectory, &plan.lockDirectory);
+        plan.lockBusy = code == ERROR_LOCK_VIOLATION;
+        plan.lockTaken = code != 0 && lock.LockDirectoryTaken();
+        if (plan.lockBusy || plan.lockTaken) plan.lockHolder = lock.Holder();
+        if (plan.lockTaken || (plan.lockBusy && !lock.BusyDirectory().Empty()))
+            plan.lockDirectory = lock.BusyDirectory();
         if (plan.lockDirectory.Empty()) plan.lockDirectory = plan.spaceDirectory;
     }
     if (record) {

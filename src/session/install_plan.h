@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 #include "fs/free_space.h"
+#include "fs/directory_lock.h"
 #include "kit/kit_plan.h"
 #include "kit/kit_room.h"
 #include "kit/kit_reader.h"
@@ -29,9 +30,12 @@ struct InstallPlan {
     // What the new files and directories take as the file system counts it.
     KitRoom room;
     // The directory the installation would lock, and whether another one
-    // holds it now.
+    // holds it now (lockHolder: who); when no lock directory can be had,
+    // lockTaken, with the taken one in lockDirectory and its owner.
     WideString lockDirectory;
     bool lockBusy = false;
+    bool lockTaken = false;
+    LockHolder lockHolder;
     // What recording the directory after a success would do to each
     // launcher file (one Skipped without recording).
     std::vector<LauncherFileRecording> launcherFiles;

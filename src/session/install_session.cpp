@@ -5,6 +5,7 @@
 #include "session/install_log.h"
 #include "session/system_texts.h"
 #include "session/target_directory.h"
+#include "text/utf8.h"
 
 namespace tpl {
 
@@ -50,11 +51,16 @@ void InstallSession::SetPaused(bool paused) {
 WideString InstallSession::FailureDetail() {
     int systemErrno = 0;
     const WideString path = status_.ReadFailurePath(&systemErrno);
-    // In the program's own words where it has them: the system lacks
+    const char* textId = nullptr;
+    const WideString holder = status_.ReadFailureReason(&textId);
+    // A text that names the path already (a busy directory) needs it no
+    // second time: only what it adds (who holds the lock), if anything.
+    if (!holder.Empty() && !path.Empty() && text_.Contains(path)) return holder;
+    // Else in the program's own words where it has them: the system lacks
     // several of the catalog's languages.
-    const WideString detail = FailureDetailText(path, ReasonText(systemErrno));
-    // A text that names the path already (a busy directory) and has no
-    // system reason to add needs no second line saying the same.
+    const WideString detail = FailureDetailText(path, holder.Empty() ? ReasonText(systemErrno) : ToUtf8(holder));
+    // A text that names the path already and has no reason to add needs no
+    // second line saying the same.
     if (!detail.Empty() && text_.Contains(detail)) return WideString();
     return detail;
 }

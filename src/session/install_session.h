@@ -71,6 +71,9 @@ public:
     ChangeCounts Changes() const { return tally_.Counts(); }
     // After a failure: the path it failed at and the errno behind it.
     WideString FailurePath(int* systemErrno) { return status_.ReadFailurePath(systemErrno); }
+    // Who is in the way of a refused lock, with the text id telling what
+    // failed (null when the failure was another).
+    WideString FailureReason(const char** textId) { return status_.ReadFailureReason(textId); }
     // What the run has done so far (complete once the worker has ended).
     InstallSummary Summary() const { return tally_.Summary(); }
     // The bar while the run is undone: from percent back to 0.

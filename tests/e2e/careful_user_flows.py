@@ -8,6 +8,7 @@ cancel question that holds the copy, and keyboard and screen-reader use.
 Exit status 0 passed, 1 failed, 77 skipped.
 """
 import os
+import re
 import subprocess
 import sys
 import time
@@ -361,6 +362,7 @@ def flow_second_run_refused(ctx):
         shown = w.wait_message_box()
         check(any(BUSY in t and target in t for t in shown), "the box reads %r" % shown)
         check(sum(target in t for t in shown) == 1, "the box names the directory twice: %r" % shown)
+        check(any(re.search(r"held by process \d+ of user ", t) for t in shown), "the box names no holder: %r" % shown)
         check(w.transient_for(box_window(w, TITLE)) == w.window, "the box is not owned by the wizard")
         w.answer_message_box("OK")
         w.wait_page_text("Template directory has not been changed.")

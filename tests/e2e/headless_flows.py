@@ -403,7 +403,10 @@ def flow_concurrent_run(sb):
               "dry run: exit status %d; %r %r" % (status, out[-4:], err))
         status, _, err = sb.run("usecwd", "-S")
         check(status == 75, "second run: exit status %d; stderr %r" % (status, err))
-        check((target + "/", TARGET_BUSY, None) in error_lines(err), "second run names no busy directory: %r" % err)
+        busy = [line for line in error_lines(err) if line[:2] == (target + "/", TARGET_BUSY)]
+        check(len(busy) == 1, "second run names no busy directory: %r" % err)
+        holder = re.match(r"held by process (\d+) of user .+ \(uid \d+\)$", busy[0][2] or "") if busy else None
+        check(holder is not None, "second run names no holder of the lock: %r" % err)
         check(snapshot(target) == during, "the second run changed the template directory")
         check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_during, "the launcher file changed")
         first_status, first_err = hold.release_and_finish(ENTRIES // 10, first)

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include "catalog/message_catalog.h"
+#include "fs/user_names.h"
 #include "engine_test_support.h"
 #include "journal/journal_recovery.h"
 #include "support/test_times.h"
@@ -117,6 +118,9 @@ TEST_F(EngineBoundaryTest, RunIntoADirectoryAnotherRunOverlapsIsRefusedBeforeAny
     {
         HeldLock otherUser(target_);  // a run of another user meets on the directory itself
         EXPECT_EQ(RunInstall(), ERROR_LOCK_VIOLATION);
+        // The wizard's box names the holder below the directory.
+        EXPECT_EQ(Narrow(status_.ReadFailureDetail()),
+                  target_ + "/\nheld by process " + std::to_string(getpid()) + " of user " + UserName(geteuid()));
     }
     // New siblings leave each other alone, as do runs whose holders have gone.
     DirectoryLock sibling;

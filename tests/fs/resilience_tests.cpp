@@ -1,6 +1,8 @@
 // The file layer's part in surviving interruptions: the signal flag and the
 // tools it protects, permission bits, and journal files with their lock.
 #include <csignal>
+#include <functional>
+#include <sys/file.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "fs/interruption.h"
 #include "fs/journal_file.h"
 #include "fs/path_mode.h"
+#include "fs/user_names.h"
 #include "fs/run_program.h"
 #include "fs_test_support.h"
 
@@ -147,9 +150,8 @@ TEST_F(DirectoryLockTest, RunsIntoOverlappingDirectoriesExcludeEachOtherSiblings
     EXPECT_EQ(ModeOf(Path("tmp/.wz4lock-" + std::to_string(::geteuid()))) & 0777, 0700u);
 }
 
-// A directory its owner may write to but not read is locked all the same,
-// and another's lock directory under the user's name is not trusted.
-TEST_F(DirectoryLockTest, ADirectoryThatCannotBeReadIsLockedAndForeignLockDirectoriesRefused) {
+// A directory its owner may write to but not read is locked all the same.
+TEST_F(DirectoryLockTest, ADirectoryThatCannotBeReadIsLocked) {
     const bool asRoot = ::geteuid() == 0;
     if (asRoot) {
         // Root reads every directory: the runs are those of an ordinary user.
@@ -171,13 +173,196 @@ TEST_F(DirectoryLockTest, ADirectoryThatCannotBeReadIsLockedAndForeignLockDirect
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not locked, 2: a second run was let in";
     ASSERT_EQ(::chmod(Path("t").c_str(), 0700), 0);
 
-    if (!asRoot) return;
-    const std::string own = Path("tmp/.wz4lock-0");
-    std::filesystem::create_directories(own);
-    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
-    DirectoryLock lock;
-    EXPECT_NE(lock.Lock(WPath("t")), 0u);
-    EXPECT_FALSE(lock.Held());
+}
+
+// A process of another user (nobody, when the tests run as root; else this
+// user) that runs take and keeps what it took until the object ends.
+class OtherUserProcess {
+public:
+    explicit OtherUserProcess(const std::function<bool()>& take) {
+        int ready[2], release[2];
+        if (pipe(ready) != 0 || pipe(release) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ready[0]);
+            close(release[1]);
+            if (::geteuid() == 0 && (setgid(kUid) != 0 || setuid(kUid) != 0)) _exit(3);
+            const char taken = take() ? '1' : '0';
+            if (write(ready[1], &taken, 1) != 1) _exit(4);
+            char ignored;
+            (void)!read(release[0], &ignored, 1);
+            _exit(0);
+        }
+        close(ready[1]);
+        close(release[0]);
+        release_ = release[1];
+        char taken = '0';
+        taken_ = read(ready[0], &taken, 1) == 1 && taken == '1';
+        close(ready[0]);
+    }
+    ~OtherUserProcess() {
+        if (release_ >= 0) close(release_);
+        int status = 0;
+        if (pid_ > 0) waitpid(pid_, &status, 0);
+    }
+    bool Took() const { return taken_; }
+    pid_t Pid() const { return pid_; }
+    static uint32_t Uid() { return ::geteuid() == 0 ? kUid : ::geteuid(); }
+
+private:
+    static constexpr uid_t kUid = 65534;
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool taken_ = false;
+};
+
+// Runs of different users exclude each other when their directories are one
+// or nest, as runs of one user do; and anybody who may read a directory can
+// lock it, here or above, and keep installations out: each refusal names the
+// process and the user that hold the lock.
+TEST_F(DirectoryLockTest, OtherUsersRunsAndReadersLocksAreMetAndTheirHolderNamed) {
+    const bool asRoot = ::geteuid() == 0;
+    // The other user reaches the directories and keeps its own lock files.
+    ASSERT_EQ(::chmod(root_.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(Path("tmp").c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(Path("cc").c_str(), 0777), 0);
+    const std::string real = std::filesystem::canonical(root_).string();
+    const auto flockOf = [](const std::string& path) {
+        return [path] {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+            return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;  // kept open until the process ends
+        };
+    };
+    const auto runInto = [this](const std::string& relative) {
+        return [this, relative] {
+            static DirectoryLock lock;  // the child's own copy, kept until it ends
+            WideString locked;
+            return lock.LockNearest(WPath(relative), &locked) == 0;
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<bool()> take;
+        const char* asked;
+        uint32_t code;
+        std::string busy;
+    } cases[] = {
+        {"a reader's lock on the directory", flockOf(Path("t")), "t", ERROR_LOCK_VIOLATION, Path("t")},
+        {"a reader's lock above it", flockOf(root_), "t/sub", ERROR_LOCK_VIOLATION, real},
+        {"a run into the same directory", runInto("t"), "t", ERROR_LOCK_VIOLATION, Path("t")},
+        {"a run into a directory above", runInto("t"), "t/sub", ERROR_LOCK_VIOLATION, real + "/t"},
+        {"a run into a directory below", runInto("t/sub"), "t", ERROR_LOCK_VIOLATION,
+         asRoot ? Path("t") : real + "/t/sub"},
+        {"a run into a directory it made",
+         [this] {
+             static DirectoryLock lock;
+             WideString locked;
+             return lock.LockNearest(WPath("cc/made"), &locked) == 0 && ::mkdir(Path("cc/made").c_str(), 0755) == 0 &&
+                    lock.HoldMade({WPath("cc/made")}) == 0;
+         },
+         "cc/made/sub", ERROR_LOCK_VIOLATION, real + "/cc/made"},
+        {"a run into a sibling", runInto("cc/t1"), "cc/t2", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OtherUserProcess other(c.take);
+        ASSERT_TRUE(other.Took());
+        DirectoryLock mine;
+        WideString locked;
+        EXPECT_EQ(mine.LockNearest(WPath(c.asked), &locked), c.code);
+        EXPECT_EQ(ToUtf8(mine.BusyDirectory()), c.busy);
+        if (c.code == 0) continue;
+        EXPECT_EQ(mine.Holder().pid, other.Pid());
+        EXPECT_TRUE(mine.Holder().userKnown);
+        EXPECT_EQ(mine.Holder().uid, OtherUserProcess::Uid());
+        EXPECT_EQ(ToUtf8(mine.Holder().userName), UserName(OtherUserProcess::Uid()));
+        // The dry run's probe sees the same.
+        DirectoryLock probe;
+        EXPECT_EQ(probe.ProbeNearest(WPath(c.asked), &locked), c.code);
+        EXPECT_EQ(probe.Holder().pid, other.Pid());
+    }
+}
+
+// Another user's directory or a link under the user's lock directory's name
+// in the temporary directory: a private place of the user's stands in, and a
+// run that starts after the name was cleared still meets one that started
+// before; without a private place the refusal names the path and its owner.
+TEST_F(DirectoryLockTest, ATakenLockDirectoryGivesWayToAPrivateOneOrIsNamedWithItsOwner) {
+    const bool asRoot = ::geteuid() == 0;
+    const std::string name = ".wz4lock-" + std::to_string(::geteuid());
+    const std::string usual = Path("tmp/" + name);
+    for (const char* directory : {"run", "home", "shared"}) std::filesystem::create_directories(Path(directory));
+    ASSERT_EQ(::chmod(Path("run").c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(Path("home").c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(Path("shared").c_str(), 0777), 0);
+    const uint32_t planter = asRoot ? 65534 : ::geteuid();
+    const struct {
+        const char* name;
+        bool asRootOnly;
+        std::function<void()> plant;
+    } plants[] = {
+        {"another's directory", true,
+         [&] {
+             ASSERT_EQ(::mkdir(usual.c_str(), 0777), 0);
+             ASSERT_EQ(::chown(usual.c_str(), planter, planter), 0);
+         }},
+        {"a link", false,
+         [&] {
+             ASSERT_EQ(::symlink(Path("cc").c_str(), usual.c_str()), 0);
+             ASSERT_EQ(::lchown(usual.c_str(), planter, planter), 0);
+         }},
+    };
+    const struct {
+        const char* runtime;  // XDG_RUNTIME_DIR, or none
+        const char* home;
+        std::string standIn;  // where the lock directory goes instead
+    } places[] = {
+        {"run", "shared", Path("run/" + name)},
+        {nullptr, "home", Path("home/" + name)},
+        {"shared", "shared", ""},  // neither is private
+    };
+    for (const auto& plant : plants) {
+        if (plant.asRootOnly && !asRoot) continue;
+        for (const auto& place : places) {
+            SCOPED_TRACE(std::string(plant.name) + ", instead: " + place.standIn);
+            if (place.runtime != nullptr)
+                ::setenv("XDG_RUNTIME_DIR", Path(place.runtime).c_str(), 1);
+            else
+                ::unsetenv("XDG_RUNTIME_DIR");
+            ::setenv("HOME", Path(place.home).c_str(), 1);
+            plant.plant();
+            DirectoryLock first;
+            WideString locked;
+            if (place.standIn.empty()) {
+                EXPECT_EQ(first.LockNearest(WPath("t/not/yet"), &locked), ERROR_ACCESS_DENIED);
+                EXPECT_TRUE(first.LockDirectoryTaken());
+                EXPECT_FALSE(first.Held());
+                EXPECT_EQ(ToUtf8(first.BusyDirectory()), usual);
+                EXPECT_TRUE(first.Holder().userKnown);
+                EXPECT_EQ(first.Holder().uid, planter);
+                EXPECT_EQ(ToUtf8(first.Holder().userName), UserName(planter));
+                DirectoryLock probe;
+                EXPECT_EQ(probe.ProbeNearest(WPath("t/not/yet"), &locked), ERROR_ACCESS_DENIED);
+                EXPECT_TRUE(probe.LockDirectoryTaken());
+                std::filesystem::remove(usual);
+                continue;
+            }
+            // The dry run finds nothing in the way: the stand-in would serve.
+            DirectoryLock probe;
+            EXPECT_EQ(probe.ProbeNearest(WPath("t/not/yet"), &locked), 0u);
+            ASSERT_EQ(first.LockNearest(WPath("t/not/yet"), &locked), 0u);
+            EXPECT_EQ(ModeOf(place.standIn) & 0777, 0700u);
+            std::filesystem::remove(usual);
+            DirectoryLock second;
+            EXPECT_EQ(second.LockNearest(WPath("t/not/yet"), &locked), ERROR_LOCK_VIOLATION);
+            EXPECT_TRUE(IsDir(usual));
+            first.Release();
+            EXPECT_EQ(second.LockNearest(WPath("t/not/yet"), &locked), 0u);
+            second.Release();
+            std::filesystem::remove_all(usual);
+            std::filesystem::remove_all(place.standIn);
+        }
+    }
 }
 
 // One updater of a file at a time; the lock file beside it goes with the

@@ -20,6 +20,8 @@
 #include "catalog/message_catalog.h"
 #include "fs/directory_lock.h"
 #include "fs/interruption.h"
+#include "fs/user_names.h"
+#include "session/install_log.h"
 #include "support/install_sandbox.h"
 #include "support/kit_test_support.h"
 #include "support/test_times.h"
@@ -290,19 +292,67 @@ TEST_F(HeadlessInstallTest, AnUnusableDirectoryIsRefusedWithWhereAndWhyBeforeAny
     EXPECT_EQ(printed, "tplsetup: " + file + ": " + german + "\n");
 }
 
-TEST_F(HeadlessInstallTest, ABusyDirectoryIsNamedOnceAndLeftAlone) {
+// A refused lock names what is in the way and who holds it: the directory
+// another run is using, or a lock directory someone else has taken; on the
+// console, in the JSON document and in the log, before anything is changed.
+TEST_F(HeadlessInstallTest, ARefusedLockIsNamedWithItsHolderAndNothingIsChanged) {
     const std::string target = Path("templates");
     WriteFile(target + "/keep.cfg", "the user's");
     WriteKit({{u"a.cfg", 0, "alpha"}});
+    const std::string me = UserName(geteuid());
+    const std::string taken = tmp_ + "/.wz4lock-" + std::to_string(geteuid());
     DirectoryLock otherRun;
-    ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
+    struct Case {
+        const char* name;
+        bool asRootOnly;
+        std::function<void()> arrange;
+        int status;
+        std::string path, message, reason;
+    };
+    const Case cases[] = {
+        {"another run", false, [&] { ASSERT_EQ(otherRun.Lock(Wide(target)), 0u); }, 75, target + "/",
+         "Another installation is already using the template directory",
+         "held by process " + std::to_string(getpid()) + " of user " + me},
+        // Nowhere private to stand in: the home directory is the group's.
+        {"a lock directory of another user's", true,
+         [&] {
+             std::filesystem::remove_all(taken);  // the first run's
+             ASSERT_EQ(mkdir(taken.c_str(), 0700), 0);
+             ASSERT_EQ(chown(taken.c_str(), 65534, 65534), 0);
+             ASSERT_EQ(chmod(home_.c_str(), 0775), 0);
+         },
+         1, taken, "The lock directory of the installation program belongs to another user",
+         "owned by user " + UserName(65534)},
+    };
+    for (const Case& c : cases) {
+        if (c.asRootOnly && geteuid() != 0) continue;
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        const auto [status, printed] = RunPrinting(target);
+        EXPECT_EQ(status, c.status);
+        const std::string line = "tplsetup: " + c.path + ": " + c.message + ": " + c.reason + "\n";
+        EXPECT_TRUE(Contains(printed, line + "An error occurred during the installation process.")) << printed;
 
-    const auto [status, printed] = RunPrinting(target);
-    EXPECT_EQ(status, 75);
-    const std::string busy = "tplsetup: " + target + "/: Another installation is already using the template directory\n";
-    EXPECT_TRUE(Contains(printed, busy + "An error occurred during the installation process.")) << printed;
-    EXPECT_FALSE(Exists(target + "/a.cfg"));
-    EXPECT_FALSE(Exists(home_ + "/.Vq"));
+        HeadlessRequest request = Request(target);
+        request.json = true;
+        InstallLog log;
+        ASSERT_EQ(log.Open(Wide(Path("install.log"))), 0u);
+        CapturedStream json;
+        EXPECT_EQ(RunHeadlessInstallation(request, &log, messages_.Get(), json.Get()), c.status);
+        const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["error"]["path"], c.path);
+        // The English text, without the colon that leads into the reason.
+        EXPECT_EQ(document["error"]["message"], c.message);
+        EXPECT_EQ(document["error"]["reason"], c.reason);
+        EXPECT_TRUE(Contains(ReadFile(Path("install.log")), "] lock refused: " + c.path + ", " + c.reason + "\n"))
+            << ReadFile(Path("install.log"));
+
+        EXPECT_FALSE(Exists(target + "/a.cfg"));
+        EXPECT_EQ(ReadFile(target + "/keep.cfg"), "the user's");
+        EXPECT_FALSE(Exists(home_ + "/.Vq"));
+        otherRun.Release();
+        std::filesystem::remove(Path("install.log"));
+    }
 }
 
 }  // namespace tpl
@@ -351,6 +401,8 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
     const std::string launcher = home_ + "/.Vq/pivotrun/pivotrun.cfg";
     DirectoryLock otherRun;
     const std::string home = home_;
+    const std::string taken = tmp_ + "/.wz4lock-" + std::to_string(geteuid());
+    const std::string me = UserName(geteuid());
     struct Case {
         const char* name;
         std::function<void()> arrange;
@@ -358,6 +410,7 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         bool changed;
         const char* launcherAction;  // what the run does to the launcher file
         bool record = true;
+        std::string lock = " is free";  // how the lock line ends
     };
     const Case cases[] = {
         {"a new directory", [] {}, 0, true, "created"},
@@ -369,7 +422,8 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
              prepareUpgrade();
              ASSERT_EQ(otherRun.Lock(Wide(target)), 0u);
          },
-         75, false, "unchanged"},
+         75, false, "unchanged", true,
+         "/ is held by another installation (held by process " + std::to_string(getpid()) + " of user " + me + ")"},
         {"an unwritable launcher file", [&] { std::filesystem::create_directories(launcher + "/x"); }, 3, true,
          "failed"},
         // Nothing to copy and the launcher file lists the target first: no
@@ -385,6 +439,18 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         {"no home directory", [&] { ASSERT_EQ(setenv("HOME", (home + "/gone/h").c_str(), 1), 0); }, 3, true,
          "failed"},
         {"--no-record", [] {}, 0, true, "skipped", false},
+        // Nowhere private to stand in: the home directory is the group's. Last:
+        // the others need the lock directory it takes.
+        {"a lock directory of another user's",
+         [&] {
+             std::filesystem::remove_all(taken);
+             if (geteuid() != 0) GTEST_SKIP() << "needs a second user";
+             ASSERT_EQ(mkdir(taken.c_str(), 0700), 0);
+             ASSERT_EQ(chown(taken.c_str(), 65534, 65534), 0);
+             ASSERT_EQ(chmod(home_.c_str(), 0775), 0);
+         },
+         1, false, "unchanged", true,
+         "/.wz4lock-0 is another user's and no other can be had (owned by user " + UserName(65534) + ")"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -393,6 +459,7 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         std::filesystem::remove_all(home_ + "/.Vq");
         otherRun.Release();
         c.arrange();
+        if (IsSkipped()) return;
         const auto before = Snapshot(root_, tmp_);
         HeadlessRequest request = Request(target);
         request.record = c.record;
@@ -402,6 +469,7 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         EXPECT_EQ(Snapshot(root_, tmp_), before) << plan.Text();
         EXPECT_TRUE(Contains(plan.Text(), "would end with exit status " + std::to_string(c.status) + "\n"))
             << plan.Text();
+        EXPECT_TRUE(Contains(plan.Text(), c.lock + "\n")) << plan.Text();
         request.json = true;
         CapturedStream json;
         EXPECT_EQ(RunDryRun(request, nullptr, messages.Get(), json.Get()), c.status);
@@ -409,7 +477,7 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
         EXPECT_EQ(document["schemaVersion"], 1);
         EXPECT_EQ(document["exitStatus"], c.status);
         EXPECT_EQ(document["error"].is_null(), c.status == 0) << json.Text();
-        EXPECT_EQ(document["lock"]["available"], c.status != 75) << json.Text();
+        EXPECT_EQ(document["lock"]["available"], c.lock == " is free") << json.Text();
         EXPECT_EQ(Snapshot(root_, tmp_), before);
         // What it foretold is what happens, in the same document.
         CapturedStream ran;

@@ -27,6 +27,10 @@ void PrivateDirectoryTest::SetUp() {
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     savedTmpdir_ = Save("TMPDIR");
     savedHome_ = Save("HOME");
+    // The runtime directory may hold lock directories of real runs; a
+    // test's locks stay in its own directories unless it names one.
+    savedRuntime_ = Save("XDG_RUNTIME_DIR");
+    unsetenv("XDG_RUNTIME_DIR");
     savedCwd_ = fsys::current_path().string();
     const std::string base = savedTmpdir_.had && !savedTmpdir_.value.empty() ? savedTmpdir_.value : "/tmp";
     std::string pattern = base + "/" + options_.prefix + ".XXXXXX";
@@ -54,6 +58,7 @@ void PrivateDirectoryTest::TearDown() {
     fsys::current_path(savedCwd_, ignored);
     Restore("TMPDIR", savedTmpdir_);
     Restore("HOME", savedHome_);
+    Restore("XDG_RUNTIME_DIR", savedRuntime_);
     if (root_.empty()) return;
     // Directories a test made read-only or unsearchable must not stop the removal.
     chmod(root_.c_str(), 0700);

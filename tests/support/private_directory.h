@@ -3,8 +3,9 @@
 // removed afterwards with all it holds (directories a test made read-only
 // included), and, as a test asks, folders in it that stand in for the
 // temporary directory (TMPDIR), the home directory (HOME) and the current
-// directory. TMPDIR, HOME and the current directory are put back afterwards
-// even when a test changed them itself. The locale is C.UTF-8, so names
+// directory. XDG_RUNTIME_DIR is unset meanwhile. TMPDIR, HOME,
+// XDG_RUNTIME_DIR and the current directory are put back afterwards even
+// when a test changed them itself. The locale is C.UTF-8, so names
 // convert as UTF-8.
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ private:
     static void Restore(const char* name, const SavedVariable& saved);
 
     PrivateDirectoryOptions options_;
-    SavedVariable savedTmpdir_, savedHome_;
+    SavedVariable savedTmpdir_, savedHome_, savedRuntime_;
     std::string savedCwd_;
 };
 
