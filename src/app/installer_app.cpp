@@ -93,6 +93,7 @@ HeadlessRequest HeadlessRequestOf(const LaunchOptions& options) {
     request.useCurrentDirectory = options.useCurrentDirectory;
     request.chosenTarget = options.targetDirectory;
     request.kitFile = options.kitFile;
+    request.trustedKeys = options.trustedKeys;
     request.quiet = options.quiet;
     request.json = options.json;
     request.progressInPlace = isatty(fileno(stderr)) == 1;
@@ -166,6 +167,7 @@ int CInstallerApp::RunFrontEnd(LaunchOptions& options, InstallLog& log) {
     dialog.SetChosenTarget(options.targetDirectory);
     dialog.SetKitFile(options.kitFile);
     dialog.SetRecording(!options.noRecord);
+    dialog.SetTrustedKeys(options.trustedKeys);
     dialog.SetLog(&log);
     dialog.RunWizard();
     return dialog.GetExitStatus();

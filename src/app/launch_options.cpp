@@ -73,6 +73,7 @@ struct OwnOption {
     const char* valueName;  // "DIR" or "FILE"; null for a flag
     WideString LaunchOptions::*path;
     bool LaunchOptions::*flag;
+    std::vector<WideString> LaunchOptions::*paths = nullptr;  // a path that may be given more than once
 };
 
 const OwnOption kOwnOptions[] = {
@@ -83,6 +84,7 @@ const OwnOption kOwnOptions[] = {
     {"--json", nullptr, nullptr, &LaunchOptions::json},
     {"--quiet", nullptr, nullptr, &LaunchOptions::quiet},
     {"--no-record", nullptr, nullptr, &LaunchOptions::noRecord},
+    {"--trusted-key", "FILE", nullptr, nullptr, &LaunchOptions::trustedKeys},
 };
 
 // The toolkit's standard options, which it takes out of the arguments when
@@ -116,11 +118,12 @@ void TakeOwnOption(const OwnOption& option, const char* argument, const char* va
         SetUsageError(options, std::string(option.name) + " needs a value: " + option.name + "=" + option.valueName);
         return;
     }
-    WideString& path = options.*option.path;
-    path = ToWide(AbsolutePath(value));
+    const WideString path = ToWide(AbsolutePath(value));
     // A name the locale cannot decode would be lost, and the run would
     // silently go elsewhere.
     if (path.Empty()) SetUsageError(options, std::string(argument) + ": not a valid name in this locale");
+    else if (option.paths != nullptr) (options.*option.paths).push_back(path);
+    else options.*option.path = path;
 }
 
 // True when argument is one of our own long options (with or without a

@@ -1,6 +1,7 @@
 #pragma once
 // What the command line and the locale decide before the wizard is built.
 #include <cstdint>
+#include <vector>
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -19,6 +20,8 @@ struct LaunchOptions {
     WideString targetDirectory;
     WideString logFile;
     WideString kitFile;
+    // --trusted-key=FILE, absolute, each one given (the option may repeat).
+    std::vector<WideString> trustedKeys;
     bool dryRun = false;  // --dry-run: plan, check and report, change nothing
     bool json = false;    // --json: the plan or the outcome as one JSON document
     bool quiet = false;   // --quiet: only errors on standard error

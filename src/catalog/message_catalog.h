@@ -17,7 +17,7 @@ struct CatalogLanguage {
     const CatalogText* texts;  // kCatalogTextCount entries, in the catalog's id order
 };
 
-constexpr int kCatalogTextCount = 79;
+constexpr int kCatalogTextCount = 82;
 constexpr int32_t kEnglishLanguageId = 5;
 
 class MessageCatalog {

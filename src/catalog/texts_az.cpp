@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_az[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Quraşdırma proqramının kilid qovluğu başqa istifadəçiyə məxsusdur:"},
     {"IDS_LOCK_HELDBY", "%2 istifadəçisinin %1 nömrəli prosesi tərəfindən kilidlənib"},
     {"IDS_LOCK_OWNEDBY", "sahibi: %1 istifadəçisi"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Paylama dəsti imzalanmayıb, burada isə yalnız etibarlı açarla imzalanmış dəstlər qəbul edilir."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Paylama dəstinin imzası etibarsızdır: dəst imzalandıqdan sonra dəyişdirilib və ya açar etibarlı deyil."},
+    {"IDS_ERROR_TRUSTEDKEY", "Etibarlı açar faylı oxuna bilmir və ya minisign açıq açarı deyil."},
 };
 
 }  // namespace tpl

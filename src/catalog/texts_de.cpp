@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_de[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Das Sperrverzeichnis des Installationsprogramms gehört einem anderen Benutzer:"},
     {"IDS_LOCK_HELDBY", "gesperrt von Prozess %1 des Benutzers %2"},
     {"IDS_LOCK_OWNEDBY", "Eigentümer: Benutzer %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Das Distributionspaket ist nicht signiert, hier werden aber nur Pakete angenommen, die mit einem vertrauenswürdigen Schlüssel signiert sind."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Die Signatur des Distributionspakets ist ungültig: Das Paket wurde nach dem Signieren verändert, oder der Schlüssel ist nicht vertrauenswürdig."},
+    {"IDS_ERROR_TRUSTEDKEY", "Eine Datei mit einem vertrauenswürdigen Schlüssel kann nicht gelesen werden oder ist kein öffentlicher minisign-Schlüssel."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_en[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "The lock directory of the installation program belongs to another user:"},
     {"IDS_LOCK_HELDBY", "held by process %1 of user %2"},
     {"IDS_LOCK_OWNEDBY", "owned by user %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "The distribution kit is not signed, but only kits signed with a trusted key are accepted here."},
+    {"IDS_ERROR_SIGNATUREINVALID", "The signature of the distribution kit is not valid: the kit was changed after signing, or the key is not trusted."},
+    {"IDS_ERROR_TRUSTEDKEY", "A trusted key file cannot be read or is not a minisign public key."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_es[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "El directorio de bloqueos del programa de instalación pertenece a otro usuario:"},
     {"IDS_LOCK_HELDBY", "bloqueado por el proceso %1 del usuario %2"},
     {"IDS_LOCK_OWNEDBY", "propiedad del usuario %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "El paquete de distribución no está firmado, pero aquí solo se aceptan paquetes firmados con una clave de confianza."},
+    {"IDS_ERROR_SIGNATUREINVALID", "La firma del paquete de distribución no es válida: el paquete se modificó después de firmarse o la clave no es de confianza."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un archivo de clave de confianza no se puede leer o no es una clave pública de minisign."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_fr[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Le répertoire de verrous du programme d'installation appartient à un autre utilisateur\u00A0:"},
     {"IDS_LOCK_HELDBY", "verrouillé par le processus %1 de l'utilisateur %2"},
     {"IDS_LOCK_OWNEDBY", "propriété de l'utilisateur %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Le kit de distribution n'est pas signé, mais seuls les kits signés avec une clé de confiance sont acceptés ici."},
+    {"IDS_ERROR_SIGNATUREINVALID", "La signature du kit de distribution n'est pas valide\u00A0: le kit a été modifié après la signature, ou la clé n'est pas de confiance."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un fichier de clé de confiance ne peut pas être lu ou n'est pas une clé publique minisign."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_hu[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "A telepítőprogram zárolási könyvtára egy másik felhasználóé:"},
     {"IDS_LOCK_HELDBY", "zárolja: %1 folyamat (%2 felhasználó)"},
     {"IDS_LOCK_OWNEDBY", "tulajdonos: %1 felhasználó"},
+    {"IDS_ERROR_SIGNATUREMISSING", "A terjesztési csomag nincs aláírva, itt azonban csak megbízható kulccsal aláírt csomagok fogadhatók el."},
+    {"IDS_ERROR_SIGNATUREINVALID", "A terjesztési csomag aláírása érvénytelen: a csomagot az aláírás után módosították, vagy a kulcs nem megbízható."},
+    {"IDS_ERROR_TRUSTEDKEY", "Egy megbízható kulcsot tartalmazó fájl nem olvasható, vagy nem minisign nyilvános kulcs."},
 };
 
 }  // namespace tpl

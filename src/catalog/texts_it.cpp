@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_it[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "La directory dei lock del programma di installazione appartiene a un altro utente:"},
     {"IDS_LOCK_HELDBY", "bloccata dal processo %1 dell'utente %2"},
     {"IDS_LOCK_OWNEDBY", "di proprietà dell'utente %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Il pacchetto di distribuzione non è firmato, ma qui si accettano solo pacchetti firmati con una chiave attendibile."},
+    {"IDS_ERROR_SIGNATUREINVALID", "La firma del pacchetto di distribuzione non è valida: il pacchetto è stato modificato dopo la firma, oppure la chiave non è attendibile."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un file di chiave attendibile non può essere letto o non è una chiave pubblica minisign."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_lt[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Diegimo programos užraktų katalogas priklauso kitam naudotojui:"},
     {"IDS_LOCK_HELDBY", "užrakino procesas %1, naudotojas %2"},
     {"IDS_LOCK_OWNEDBY", "savininkas: naudotojas %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Distribucinis rinkinys nepasirašytas, o čia priimami tik patikimu raktu pasirašyti rinkiniai."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Distribucinio rinkinio parašas negalioja: rinkinys pakeistas po pasirašymo arba raktas nėra patikimas."},
+    {"IDS_ERROR_TRUSTEDKEY", "Patikimo rakto failo negalima perskaityti arba tai nėra minisign viešasis raktas."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_lv[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Uzstādīšanas programmas bloķēšanas direktorija pieder citam lietotājam:"},
     {"IDS_LOCK_HELDBY", "bloķējis process %1, lietotājs %2"},
     {"IDS_LOCK_OWNEDBY", "īpašnieks: lietotājs %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Distribūcijas komplekts nav parakstīts, bet šeit tiek pieņemti tikai komplekti, kas parakstīti ar uzticamu atslēgu."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Distribūcijas komplekta paraksts nav derīgs: komplekts pēc parakstīšanas ir mainīts, vai atslēga nav uzticama."},
+    {"IDS_ERROR_TRUSTEDKEY", "Uzticamas atslēgas failu nevar nolasīt, vai tā nav minisign publiskā atslēga."},
 };
 
 }  // namespace tpl

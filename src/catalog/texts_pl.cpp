@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_pl[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Katalog blokad programu instalacyjnego należy do innego użytkownika:"},
     {"IDS_LOCK_HELDBY", "zablokowany przez proces %1 użytkownika %2"},
     {"IDS_LOCK_OWNEDBY", "właściciel: użytkownik %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Pakiet dystrybucyjny nie jest podpisany, a akceptowane są tu tylko pakiety podpisane zaufanym kluczem."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Podpis pakietu dystrybucyjnego jest nieprawidłowy: pakiet zmieniono po podpisaniu albo klucz nie jest zaufany."},
+    {"IDS_ERROR_TRUSTEDKEY", "Nie można odczytać pliku zaufanego klucza lub nie jest on kluczem publicznym minisign."},
 };
 
 }  // namespace tpl

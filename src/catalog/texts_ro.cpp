@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_ro[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Directorul de blocare al programului de instalare aparține altui utilizator:"},
     {"IDS_LOCK_HELDBY", "blocat de procesul %1 al utilizatorului %2"},
     {"IDS_LOCK_OWNEDBY", "proprietar: utilizatorul %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Kitul de distribuție nu este semnat, dar aici sunt acceptate numai kituri semnate cu o cheie de încredere."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Semnătura kitului de distribuție nu este validă: kitul a fost modificat după semnare sau cheia nu este de încredere."},
+    {"IDS_ERROR_TRUSTEDKEY", "Un fișier de cheie de încredere nu poate fi citit sau nu este o cheie publică minisign."},
 };
 
 }  // namespace tpl

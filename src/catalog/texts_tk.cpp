@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_tk[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Gurnama programmasynyň gulp katalogy başga ulanyja degişli:"},
     {"IDS_LOCK_HELDBY", "%2 ulanyjynyň %1 belgili prosesi tarapyndan gulplandy"},
     {"IDS_LOCK_OWNEDBY", "eýesi: %1 ulanyjy"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Paýlaýyş toplumyna gol çekilmändir, bu ýerde bolsa diňe ygtybarly açar bilen gol çekilen toplumlar kabul edilýär."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Paýlaýyş toplumynyň goly nädogry: toplum gol çekilenden soň üýtgedilipdir ýa-da açar ygtybarly däl."},
+    {"IDS_ERROR_TRUSTEDKEY", "Ygtybarly açar faýlyny okap bolmaýar ýa-da ol minisign açyk açary däl."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_tr[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Yükleme programının kilit dizini başka bir kullanıcıya ait:"},
     {"IDS_LOCK_HELDBY", "%2 kullanıcısının %1 numaralı işlemi tarafından kilitlendi"},
     {"IDS_LOCK_OWNEDBY", "sahibi: %1 kullanıcısı"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Dağıtım paketi imzalı değil, ancak burada yalnızca güvenilir bir anahtarla imzalanmış paketler kabul edilir."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Dağıtım paketinin imzası geçersiz: paket imzalandıktan sonra değiştirilmiş ya da anahtar güvenilir değil."},
+    {"IDS_ERROR_TRUSTEDKEY", "Güvenilir bir anahtar dosyası okunamıyor veya bir minisign açık anahtarı değil."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_vi[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "Thư mục khóa của chương trình cài đặt thuộc về một người dùng khác:"},
     {"IDS_LOCK_HELDBY", "bị khóa bởi tiến trình %1 của người dùng %2"},
     {"IDS_LOCK_OWNEDBY", "thuộc sở hữu của người dùng %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "Bộ phân phối chưa được ký, nhưng ở đây chỉ chấp nhận các bộ được ký bằng khóa tin cậy."},
+    {"IDS_ERROR_SIGNATUREINVALID", "Chữ ký của bộ phân phối không hợp lệ: bộ đã bị thay đổi sau khi ký, hoặc khóa không được tin cậy."},
+    {"IDS_ERROR_TRUSTEDKEY", "Không thể đọc tệp khóa tin cậy, hoặc tệp đó không phải là khóa công khai minisign."},
 };
 
 }  // namespace tpl

@@ -83,6 +83,9 @@ constexpr CatalogText kTexts_zh[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "安装程序的锁目录属于另一个用户："},
     {"IDS_LOCK_HELDBY", "被用户 %2 的进程 %1 锁定"},
     {"IDS_LOCK_OWNEDBY", "所有者：用户 %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "分发包未签名，但此处只接受由受信任密钥签名的分发包。"},
+    {"IDS_ERROR_SIGNATUREINVALID", "分发包的签名无效：分发包在签名后被修改，或密钥不受信任。"},
+    {"IDS_ERROR_TRUSTEDKEY", "无法读取受信任的密钥文件，或该文件不是 minisign 公钥。"},
 };
 
 }  // namespace tpl

@@ -20,6 +20,7 @@ constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 constexpr uint32_t ERROR_DISK_FULL = 112;
 constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
+constexpr uint32_t ERROR_FILE_INVALID = 1006;  // the file changed since it was checked
 constexpr uint32_t ERROR_CANTWRITE = 1013;
 constexpr uint32_t ERROR_CANCELLED = 1223;
 

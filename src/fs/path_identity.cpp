@@ -20,6 +20,18 @@ uint32_t GetPathIdentity(const WideString& path, PathIdentity* out) {
     return ERROR_SUCCESS;
 }
 
+uint32_t GetFileVersion(FileHandle handle, FileVersion* out) {
+    struct stat status;
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    if (::fstat(handle, &status) != 0) return fs_detail::StoreErrno(errno);
+    out->device = static_cast<uint64_t>(status.st_dev);
+    out->inode = static_cast<uint64_t>(status.st_ino);
+    out->size = static_cast<uint64_t>(status.st_size);
+    out->changeSeconds = static_cast<int64_t>(status.st_ctim.tv_sec);
+    out->changeNanoseconds = static_cast<int64_t>(status.st_ctim.tv_nsec);
+    return ERROR_SUCCESS;
+}
+
 bool IsSameObject(const WideString& path, const PathIdentity& identity) {
     if (!identity.known) return true;
     PathIdentity now;

@@ -12,6 +12,27 @@ struct PathIdentity {
     bool known = false;  // false: not recorded (older journals), so not checked
 };
 
+// Which object a descriptor holds and which state of it: a write or a
+// truncation gives a file a new change time (which nobody can set back),
+// another file renamed into its place has another inode. So a file checked
+// through one descriptor is known to be unchanged when read through another.
+struct FileVersion {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t changeSeconds = 0;
+    int64_t changeNanoseconds = 0;
+
+    bool operator==(const FileVersion& other) const noexcept {
+        return device == other.device && inode == other.inode && size == other.size &&
+               changeSeconds == other.changeSeconds && changeNanoseconds == other.changeNanoseconds;
+    }
+    bool operator!=(const FileVersion& other) const noexcept { return !(*this == other); }
+};
+
+// The version of the open file (fstat). 0 or an error number.
+[[nodiscard]] uint32_t GetFileVersion(FileHandle handle, FileVersion* out);
+
 // The identity of the path's last component (lstat). 0 or an error number.
 [[nodiscard]] uint32_t GetPathIdentity(const tpl::WideString& path, PathIdentity* out);
 

@@ -139,7 +139,8 @@ int RunDryRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messag
     KitReader kit;
     UnpackProgressLine unpacking(messages, request.progressInPlace);
     const InstallPlan plan = PlanInstallation(request.useCurrentDirectory, request.kitFile, request.chosenTarget,
-                                              &kit, request.quiet ? nullptr : &unpacking, request.record);
+                                              &kit, request.quiet ? nullptr : &unpacking, request.trustedKeys,
+                                              request.record);
     unpacking.End();
     if (log) log->Prepared(plan.preparation, plan.prepared, kit);
     const int exitStatus = plan.ExitStatus();
@@ -156,7 +157,10 @@ int RunDryRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messag
         DescribePlan(plan, document);
         if (!request.json) PrintPlanLines(plan, output);
     }
-    if (request.json) PrintRunDocument(document, exitStatus, output);
+    if (request.json) {
+        AddSignatureJson(plan.prepared.signature, &document);
+        PrintRunDocument(document, exitStatus, output);
+    }
     return exitStatus;
 }
 

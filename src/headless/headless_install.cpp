@@ -131,7 +131,7 @@ int HeadlessRun::Run() {
     UnpackProgressLine unpacking(messages_, request_.progressInPlace);
     const PreparationResult preparation = PrepareInstallation(
         request_.useCurrentDirectory, true, &kit_, &prepared, request_.quiet ? nullptr : &unpacking,
-        request_.chosenTarget, request_.kitFile);
+        request_.chosenTarget, request_.kitFile, request_.trustedKeys);
     unpacking.End();
     if (log_) log_->Prepared(preparation, prepared, kit_);
     if (!prepared.kitPath.Empty() && preparation.errorTextId == nullptr) json_["kit"] = JsonString(prepared.kitPath);
@@ -143,8 +143,10 @@ int HeadlessRun::Run() {
     if (preparation.errorTextId != nullptr) {
         PrintLine(messages_, PreparationErrorLine(preparation, width_));
         json_["error"] = PreparationErrorJson(preparation);
+        AddSignatureJson(prepared.signature, &json_);
         return Finish(kExitFailed);
     }
+    AddSignatureJson(prepared.signature, &json_);
     return Finish(Install(prepared));
 }
 

@@ -16,6 +16,7 @@ struct HeadlessRequest {
     bool useCurrentDirectory = false;  // where the kit is looked for
     WideString chosenTarget;           // --target (absolute), empty for the proposal
     WideString kitFile;                // --kit (absolute), empty to look for it
+    std::vector<WideString> trustedKeys;  // --trusted-key files (absolute)
     bool quiet = false;                // only errors on the message stream
     bool json = false;                 // one JSON document on the output stream
     bool progressInPlace = false;      // the message stream is a terminal

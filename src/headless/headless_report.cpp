@@ -5,6 +5,7 @@
 #include "catalog/message_catalog.h"
 #include "fs/last_error.h"
 #include "kit/kit_plan.h"
+#include "kit/kit_signature.h"
 #include "session/console_text.h"
 #include "session/install_preparation.h"
 #include "session/preparation_context.h"
@@ -61,7 +62,8 @@ const char* ErrorCodeOfText(const char* textId) {
         {"IDS_TARGET_CANNOTCREATE", "target-unwritable"}, {"IDS_TARGET_NOTWRITABLE", "target-unwritable"},
         {"IDS_TARGET_ISFILE", "target-unwritable"},     {"IDS_ERROR_TARGETBUSY", "busy"},
         {"IDS_ERROR_NOTRECORDED", "launcher-unwritable"}, {"IDS_CANCEL_FINISH", "cancelled"},
-        {"IDS_ERROR_LOCKTAKEN", "lock-unavailable"},
+        {"IDS_ERROR_LOCKTAKEN", "lock-unavailable"},      {"IDS_ERROR_SIGNATUREMISSING", "signature-missing"},
+        {"IDS_ERROR_SIGNATUREINVALID", "signature-invalid"}, {"IDS_ERROR_TRUSTEDKEY", "trusted-key-invalid"},
     };
     if (textId != nullptr)
         for (const auto& entry : kCodes)
@@ -82,6 +84,15 @@ nlohmann::ordered_json ErrorJson(const char* code, const WideString& path, const
             {"path", TextOrNull(JsonString(path))}};
 }
 
+void AddSignatureJson(const KitSignatureCheck& signature, nlohmann::ordered_json* document) {
+    if (signature.verified) {
+        (*document)["signature"] = {{"keyId", signature.keyId}, {"trustedComment", signature.trustedComment}};
+    } else if (!signature.Ok() && !signature.keyId.empty() && document->contains("error") &&
+               !(*document)["error"].is_null()) {
+        (*document)["error"]["keyId"] = signature.keyId;
+    }
+}
+
 nlohmann::ordered_json PreparationErrorJson(const PreparationResult& result) {
     nlohmann::ordered_json error =
         ErrorJson(ErrorCodeOfText(result.errorTextId), result.errorPath, result.errorTextId, result.errorReason);
@@ -96,7 +107,7 @@ nlohmann::ordered_json NewRunDocument(bool dryRun) {
             {"exitStatus", null},    {"kit", null},           {"target", null},      {"summary", null},
             {"entries", null},       {"space", null},         {"lock", null},        {"launcherFile", null},
             {"launcherFiles", nlohmann::ordered_json::array()}, {"recovered", nlohmann::ordered_json::array()},
-            {"error", null}};
+            {"error", null},         {"signature", null}};
 }
 
 void SetLauncherFiles(nlohmann::ordered_json& document, const std::vector<LauncherFileRecording>& files) {

@@ -12,6 +12,7 @@
 namespace tpl {
 
 struct PreparationResult;
+struct KitSignatureCheck;
 
 void PrintLine(std::FILE* out, const std::string& text);
 void PrintLine(std::FILE* out, const NarrowString& text);
@@ -49,6 +50,11 @@ void SetRecovered(nlohmann::ordered_json& document, const std::vector<RecoveryRe
 
 // Prints the document on output with its exit status.
 void PrintRunDocument(nlohmann::ordered_json& document, int exitStatus, std::FILE* output);
+
+// The kit's signature in a run's or a dry run's document: "signature" with
+// the key id and the trusted comment once verified; the key id of a refused
+// signature in its "error".
+void AddSignatureJson(const KitSignatureCheck& signature, nlohmann::ordered_json* document);
 
 // A name or text as UTF-8, for JSON.
 std::string JsonString(const WideString& text);

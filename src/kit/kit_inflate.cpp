@@ -211,14 +211,28 @@ uint32_t InflateOpenKit(FileHandle kit, FileHandle output, uint64_t maxBodySize,
     return 0;
 }
 
+// 0 when no version is expected or the open kit is that version.
+uint32_t CheckKitVersion(FileHandle kit, const FileVersion* expected) {
+    if (expected == nullptr) return 0;
+    FileVersion now;
+    const uint32_t code = GetFileVersion(kit, &now);
+    if (code != 0) return code;
+    return now == *expected ? 0 : ERROR_FILE_INVALID;
+}
+
 }  // namespace
 
 uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uint64_t maxBodySize,
-                    KitInflateResult* result, KitLoadObserver* observer) {
+                    KitInflateResult* result, KitLoadObserver* observer, const FileVersion* expectedKit) {
     if (result != nullptr) *result = KitInflateResult();
     UniqueFileHandle kit;
     uint32_t code = FileOpen(kitPath, GENERIC_READ, 0, OPEN_EXISTING, kit.OutPtr(),
                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL);
+    if (code != 0) return code;
+    // The kit whose signature was checked, not one put in its place or
+    // written to since, before or while it is unpacked: a kit is unpacked
+    // only as it was checked.
+    code = CheckKitVersion(kit.Get(), expectedKit);
     if (code != 0) return code;
     UniqueFileHandle output;
     code = FileOpen(outputPath, GENERIC_WRITE, 0, CREATE_ALWAYS, output.OutPtr(), FILE_ATTRIBUTE_NORMAL);
@@ -228,6 +242,7 @@ uint32_t InflateKit(const WideString& kitPath, const WideString& outputPath, uin
     } catch (const std::bad_alloc&) {
         code = ERROR_NOT_ENOUGH_MEMORY;
     }
+    if (code == 0) code = CheckKitVersion(kit.Get(), expectedKit);
     if (code != 0) return code;
     // The output may have held an older, longer file.
     code = FileTruncate(output.Get());

@@ -37,7 +37,7 @@ void KitReader::Release() noexcept {
     trailer_ = KitTrailerState::Absent;
 }
 
-uint32_t KitReader::LoadSteps(const WideString& kitPath, KitLoadObserver* observer) {
+uint32_t KitReader::LoadSteps(const WideString& kitPath, KitLoadObserver* observer, const FileVersion* expectedKit) {
     WideString tempDirectory;
     uint32_t code = GetTempDirectory(&tempDirectory);
     if (code != 0) return code;
@@ -51,7 +51,7 @@ uint32_t KitReader::LoadSteps(const WideString& kitPath, KitLoadObserver* observ
     if (code != 0) return code;
 
     KitInflateResult inflated;
-    code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated, observer);
+    code = InflateKit(kitPath, tempPath_, kKitMaxBodySize, &inflated, observer, expectedKit);
     if (code != 0) return code;
 
     std::lock_guard<std::mutex> lock(tableLock_);
@@ -62,13 +62,13 @@ uint32_t KitReader::LoadSteps(const WideString& kitPath, KitLoadObserver* observ
     return 0;
 }
 
-uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer) {
+uint32_t KitReader::Load(const WideString& kitPath, KitLoadObserver* observer, const FileVersion* expectedKit) {
     // A second load starts from scratch: the first one's file goes.
     Release();
     languages_.clear();
     uint32_t code = 0;
     try {
-        code = LoadSteps(kitPath, observer);
+        code = LoadSteps(kitPath, observer, expectedKit);
     } catch (const KitReadFailure& failure) {
         code = failure.code != 0 ? failure.code : ERROR_INVALID_DATA;
     } catch (const std::bad_alloc&) {

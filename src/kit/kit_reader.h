@@ -6,6 +6,7 @@
 #include <vector>
 #include "kit/kit_body_reader.h"
 #include "kit/kit_file_table.h"
+#include "fs/path_identity.h"
 #include "kit/kit_format.h"
 #include "kit/kit_load_observer.h"
 #include "kit/kit_trailer.h"
@@ -28,7 +29,10 @@ public:
 
     // Unpacks the kit into a "txk" temporary file and reads its tables. The
     // observer (may be null) follows the unpacking and may stop it.
-    [[nodiscard]] uint32_t Load(const WideString& kitPath, KitLoadObserver* observer = nullptr);
+    // With expectedKit, only that version of the kit file is unpacked (the
+    // one whose signature was checked): ERROR_FILE_INVALID otherwise.
+    [[nodiscard]] uint32_t Load(const WideString& kitPath, KitLoadObserver* observer = nullptr,
+                                const FileVersion* expectedKit = nullptr);
     // Writes entry index to destination with its write time. Worker thread.
     [[nodiscard]] uint32_t ExtractEntry(uint32_t index, const WideString& destination);
     // The same into an empty file the caller has opened for writing (and
@@ -67,7 +71,7 @@ private:
     std::unique_ptr<unsigned char[]> copyBuffer_;
     KitTrailerState trailer_ = KitTrailerState::Absent;
 
-    uint32_t LoadSteps(const WideString& kitPath, KitLoadObserver* observer);
+    uint32_t LoadSteps(const WideString& kitPath, KitLoadObserver* observer, const FileVersion* expectedKit);
     // GetFileEntry, with the reason when the entry cannot be read.
     uint32_t ReadFileEntry(uint32_t index, KitFileEntry* entry) const;
     // Copies count bytes of the unpacked kit at offset to target's position.

@@ -94,6 +94,14 @@ void InstallLog::Prepared(const PreparationResult& result, const PreparedInstall
         Write("kit language " + Utf8(language.code) + ": product \"" + Utf8(language.product) + "\", vendor \"" +
               Utf8(language.vendor) + "\", description \"" + Utf8(language.descriptionPath) + "\"");
     }
+    const KitSignatureCheck& signature = prepared.signature;
+    if (signature.verified) {
+        Write("kit signature: verified, key " + signature.keyId + ", trusted comment \"" +
+              EscapeControlCharacters(signature.trustedComment) + "\"");
+    } else if (!signature.Ok()) {
+        Write("kit signature: refused" + (signature.keyId.empty() ? std::string() : ", key " + signature.keyId) +
+              ": " + Utf8(signature.path) + ": " + EscapeControlCharacters(signature.reason));
+    }
     if (result.interrupted) Write("preparation interrupted by a signal");
     if (result.errorTextId != nullptr) {
         const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, result.errorTextId);

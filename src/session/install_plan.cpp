@@ -29,10 +29,11 @@ bool InstallPlan::SpaceSuffices() const {
 }
 
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
-                             KitReader* kit, UnpackFeedback* feedback, bool record) {
+                             KitReader* kit, UnpackFeedback* feedback, const std::vector<WideString>& trustedKeys,
+                             bool record) {
     InstallPlan plan;
-    plan.preparation =
-        PrepareInstallation(useCurrentDirectory, true, kit, &plan.prepared, feedback, chosenTarget, kitFile);
+    plan.preparation = PrepareInstallation(useCurrentDirectory, true, kit, &plan.prepared, feedback, chosenTarget,
+                                           kitFile, trustedKeys);
     if (!plan.Ready()) return plan;
 
     plan.targetDirectory = NormalizeTargetDirectory(plan.prepared.targetDirectory);

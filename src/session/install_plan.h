@@ -47,9 +47,11 @@ struct InstallPlan {
 };
 
 // kit must be a fresh reader and outlive the plan; its unpacked copy goes
-// when it is destroyed. kitFile and chosenTarget as for PrepareInstallation;
-// record false plans an installation that records in no launcher file.
+// when it is destroyed. kitFile, chosenTarget and trustedKeys as for
+// PrepareInstallation; record false plans an installation that records in
+// no launcher file.
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
-                             KitReader* kit, UnpackFeedback* feedback = nullptr, bool record = true);
+                             KitReader* kit, UnpackFeedback* feedback = nullptr,
+                             const std::vector<WideString>& trustedKeys = {}, bool record = true);
 
 }  // namespace tpl

@@ -32,6 +32,17 @@ WideString TemporaryDirectory() {
     return directory;
 }
 
+// Its own text for each kind of refusal; the reason says what exactly.
+PreparationResult SignatureError(const KitSignatureCheck& check) {
+    const char* textId = check.problem == SignatureProblem::Missing       ? "IDS_ERROR_SIGNATUREMISSING"
+                         : check.problem == SignatureProblem::KeyUnusable ? "IDS_ERROR_TRUSTEDKEY"
+                                                                          : "IDS_ERROR_SIGNATUREINVALID";
+    PreparationResult result = Error(textId, check.path, 0);
+    result.errorReason = NarrowString(check.reason.c_str());
+    result.errorDetail = FailureDetailText(result.errorPath, result.errorReason);
+    return result;
+}
+
 PreparationResult Interrupted() {
     PreparationResult result;
     result.interrupted = true;
@@ -56,12 +67,16 @@ bool TemporarySpaceTooSmall(const WideString& kitPath) {
 
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
                                       PreparedInstallation* out, UnpackFeedback* feedback,
-                                      const WideString& chosenTarget, const WideString& kitFile) {
+                                      const WideString& chosenTarget, const WideString& kitFile,
+                                      const std::vector<WideString>& trustedKeys) {
     out->kitPath = kitFile.Empty() ? LocateKitFile(useCurrentDirectory) : kitFile;
     // The place looked in is named, so that a script's author sees where
     // the kit was expected.
     if (out->kitPath.Empty()) return Error("IDS_ERROR_NOSOURCE", WideString(kKitFileName), ENOENT);
     if (!PathExists(out->kitPath)) return Error("IDS_ERROR_NOSOURCE", out->kitPath, ENOENT);
+    // A kit that is not what its vendor signed is not looked into at all.
+    out->signature = CheckKitSignature(out->kitPath, TrustedKeyFiles(trustedKeys));
+    if (!out->signature.Ok()) return SignatureError(out->signature);
 
     out->proposal = ProposeTemplateDirectory();
     out->targetDirectory = chosenTarget.Empty() ? CleanProposedDirectory(out->proposal.directory) : chosenTarget;
@@ -85,7 +100,8 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
     // Unpacking a large kit takes a while; a signal or the user's stop
     // meanwhile ends it early, and the unpacked file goes with the release.
     DelayedUnpackObserver observer(feedback);
-    const uint32_t loaded = kit->Load(out->kitPath, &observer);
+    const uint32_t loaded =
+        kit->Load(out->kitPath, &observer, out->signature.verified ? &out->signature.kitVersion : nullptr);
     // Read at once: the release below may leave a failure of its own.
     const int loadErrno = loaded != 0 ? GetLastFileErrno() : 0;
     if (InterruptionRequested() || observer.Stopped()) {
@@ -100,6 +116,16 @@ PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, Kit
         PreparationResult result = Error("IDS_ERROR_TEMPNOTWRITABLE", TemporaryDirectory(), loadErrno);
         result.errorDetail = FailureDetailText(result.errorPath, result.errorReason);
         return result;
+    }
+    // The kit is no longer the one whose signature was checked.
+    if (loaded == ERROR_FILE_INVALID) {
+        KitSignatureCheck changed = out->signature;
+        changed.problem = SignatureProblem::Mismatch;
+        changed.verified = false;
+        changed.path = out->kitPath;
+        changed.reason = "the kit changed after its signature was checked";
+        out->signature = changed;
+        return SignatureError(changed);
     }
     // Damage is no error of the system: only a failed read or write has a
     // reason to tell.

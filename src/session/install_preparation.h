@@ -5,6 +5,7 @@
 // error text it names, in a message box or on standard error.
 #include "config/template_locations.h"
 #include "kit/kit_reader.h"
+#include "kit/kit_signature.h"
 #include "session/unpack_feedback.h"
 #include "text/cow_string.h"
 
@@ -14,11 +15,15 @@ struct PreparedInstallation {
     WideString kitPath;
     TemplateProposal proposal;   // locations and flags, kept for the recording after success
     WideString targetDirectory;  // the chosen target, else the proposal, cleaned; may be empty
+    // The kit's signature as checked (nothing checked when no key is trusted).
+    KitSignatureCheck signature;
 };
 
 struct PreparationResult {
     // Catalog id of the error to show (IDS_ERROR_NOSOURCE, IDS_ERROR_NOSPACE,
-    // IDS_ERROR_DAMAGEDSOURCE, IDS_ERROR_TEMPNOTWRITABLE, or a silent run's directory problem:
+    // IDS_ERROR_DAMAGEDSOURCE, IDS_ERROR_TEMPNOTWRITABLE, a signature problem
+// (IDS_ERROR_SIGNATUREMISSING, IDS_ERROR_SIGNATUREINVALID,
+// IDS_ERROR_TRUSTEDKEY), or a silent run's directory problem:
     // IDS_SETUP_EMPTYTARGET, IDS_ERROR_NOTARGET, IDS_TARGET_...), or null
     // when ready.
     const char* errorTextId = nullptr;
@@ -45,9 +50,13 @@ struct PreparationResult {
 // instead of the proposal; the proposal is still made, for the recording
 // after success. kitFile (--kit, absolute), when not empty, is the kit
 // instead of the one beside the program or in the current directory.
+// trustedKeys (--trusted-key, absolute) are trusted with the installed
+// keys; when any key is trusted, the kit's signature is checked before
+// anything else is looked at or unpacked.
 PreparationResult PrepareInstallation(bool useCurrentDirectory, bool silent, KitReader* kit,
                                       PreparedInstallation* out, UnpackFeedback* feedback = nullptr,
                                       const WideString& chosenTarget = WideString(),
-                                      const WideString& kitFile = WideString());
+                                      const WideString& kitFile = WideString(),
+                                      const std::vector<WideString>& trustedKeys = {});
 
 }  // namespace tpl

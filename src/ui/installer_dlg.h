@@ -45,6 +45,7 @@ public:
     void SetKitFile(const WideString& kitFile) { kitFile_ = kitFile; }
     // --no-record: a success records the directory in no launcher file.
     void SetRecording(bool record) { session_.SetRecording(record); }
+    void SetTrustedKeys(const std::vector<WideString>& keys) { trustedKeys_ = keys; }
     // --log: told of the preparation and every step of the installation (may
     // be null; not owned). Set before RunWizard.
     void SetLog(InstallLog* log) {
@@ -135,6 +136,7 @@ private:
     WideString targetDirectory_;
     WideString chosenTarget_;
     WideString kitFile_;
+    std::vector<WideString> trustedKeys_;
     InstallLog* log_ = nullptr;
     WideString kitPath_;
     KitReader kitReader_;

@@ -56,7 +56,7 @@ bool CInstallerDlg::Prepare() {
         // Gone before an error box or the wizard's window appears.
         UnpackingWindow unpacking(title_);
         result = PrepareInstallation(useCurrentDirectory_, silent_, &kitReader_, &prepared, &unpacking,
-                                     chosenTarget_, kitFile_);
+                                     chosenTarget_, kitFile_, trustedKeys_);
     }
     if (log_) log_->Prepared(result, prepared, kitReader_);
     kitPath_ = prepared.kitPath;

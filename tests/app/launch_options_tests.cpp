@@ -214,6 +214,14 @@ TEST_F(LaunchOptionsTest, TargetAndLogAreMadeAbsoluteAndStandAnywhereAfterUsecwd
     EXPECT_EQ(options.kitFile, WideString(u"/k/qbx4.tkx"));
     EXPECT_TRUE(options.silent);
     EXPECT_TRUE(CodeIs(options, u"en"));
+    // Trusted keys add up, each taken from the current directory.
+    options = Parse({"--trusted-key=/k/a.pub", "-S", "--trusted-key=b.pub"}, "C");
+    ASSERT_EQ(options.trustedKeys.size(), 2u);
+    EXPECT_EQ(options.trustedKeys[0], WideString(u"/k/a.pub"));
+    EXPECT_EQ(std::string(ToNarrow(options.trustedKeys[1]).Data()), here + "/b.pub");
+    EXPECT_TRUE(options.optionError.Empty());
+    EXPECT_EQ(std::string(Parse({"--trusted-key="}, "C").optionError.Data()),
+              "tplsetup: --trusted-key needs a value: --trusted-key=FILE\n");
     // usecwd is still only the first argument.
     EXPECT_FALSE(Parse({"--target=/a", "usecwd"}, "C").useCurrentDirectory);
 
@@ -262,7 +270,7 @@ TEST_F(LaunchOptionsTest, LongOptionsAreOursOrTheToolkitsElseAUsageError) {
     // The toolkit's own options, with "=" or their value after them, and
     // everything after "--", which ends the options.
     const std::vector<const char*> accepted[] = {
-        {"-S", "--target=/t", "--log=l", "--kit=k", "--dry-run", "--json", "--quiet"},
+        {"-S", "--target=/t", "--log=l", "--kit=k", "--dry-run", "--json", "--quiet", "--trusted-key=k.pub"},
         {"--display=:1", "--screen=0", "--sync", "--class=Tpl", "--name=tpl", "--gtk-module=m"},
         {"--display", ":1", "--name", "--not-an-option", "--g-fatal-warnings", "--gtk-debug=misc"},
         {"--gdk-debug=x", "--gdk-no-debug=x", "--gtk-no-debug=x", "--class", "x"},

@@ -75,7 +75,7 @@ TEST_F(UsageTextTest, EnglishUsageNamesSwitchesStatusesFilesAndEveryLanguage) {
     const std::string text = UsageText();
     EXPECT_EQ(FirstLine(text), "Installing configuration");
     for (const char* part : {"usecwd", "-S", "-L<code>", "Exit status:", "pivotrun.cfg", "TMPDIR", "SIGTERM",
-                             "--dry-run", "--json", "--quiet", "--kit=FILE", "\n   3  ", "\n  64  ", "\n  75  "})
+                             "--dry-run", "--json", "--quiet", "--kit=FILE", "--trusted-key=FILE", "\n   3  ", "\n  64  ", "\n  75  "})
         EXPECT_NE(text.find(part), std::string::npos) << part;
     EXPECT_EQ(UsageLine(), FirstLine(text.substr(text.find("Usage:"))) + "\n");
     EXPECT_EQ(text.find("{languages}"), std::string::npos);

@@ -128,6 +128,9 @@ const CatalogText kEnglish[kCatalogTextCount] = {
     {"IDS_ERROR_LOCKTAKEN", "The lock directory of the installation program belongs to another user:"},
     {"IDS_LOCK_HELDBY", "held by process %1 of user %2"},
     {"IDS_LOCK_OWNEDBY", "owned by user %1"},
+    {"IDS_ERROR_SIGNATUREMISSING", "The distribution kit is not signed, but only kits signed with a trusted key are accepted here."},
+    {"IDS_ERROR_SIGNATUREINVALID", "The signature of the distribution kit is not valid: the kit was changed after signing, or the key is not trusted."},
+    {"IDS_ERROR_TRUSTEDKEY", "A trusted key file cannot be read or is not a minisign public key."},
 };
 
 // Characters, not bytes: the texts are UTF-8.
@@ -215,6 +218,8 @@ TEST(CatalogTable, TranslationsKeepWhatTheProgramRelies) {
         SCOPED_TRACE(language.code);
         EXPECT_NE(std::strstr(MessageCatalog::FindUtf8(id, "IDS_ERROR_NOSOURCE"), "qbx4.tkx"), nullptr);
         EXPECT_NE(std::strstr(MessageCatalog::FindUtf8(id, "IDS_ERROR_DAMAGEDSOURCE"), "qbx4.tkx"), nullptr);
+        // The administrator looks for the tool's name to know what a key file is.
+        EXPECT_NE(std::strstr(MessageCatalog::FindUtf8(id, "IDS_ERROR_TRUSTEDKEY"), "minisign"), nullptr);
         EXPECT_EQ(Occurrences(MessageCatalog::FindUtf8(id, "IDS_CHOOSEDIR_FOLDER"), "&"), 1u);
         const std::string back = MessageCatalog::FindUtf8(id, "IDS_WIZARD_BACK");
         EXPECT_EQ(back.front(), '<') << back;

@@ -93,6 +93,18 @@ class Sandbox:
     def pack_demo_kit(self):
         pack_demo_kit(self.options.tkx, self.kit)
 
+    def minisign_key(self, name):
+        """A minisign key pair made now, without a password: the public key
+        file's path; None when minisign is not installed."""
+        public = os.path.join(self.root, name + ".pub")
+        try:
+            subprocess.run(["minisign", "-G", "-W", "-p", public, "-s", os.path.join(self.root, name + ".key")],
+                           check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        except (OSError, subprocess.CalledProcessError):
+            return None
+        return public
+
     def pack_tree(self, tree):
         pack_tree(self.options.tkx, self.kit, tree)
 
@@ -146,6 +158,8 @@ class Sandbox:
             "PATH": self.bin + os.pathsep + env.get("PATH", "/usr/bin:/bin"),
             "LANG": "C.UTF-8",
             "XDG_OPEN_LOG": self.xdg_log,
+            # The machine's own trusted keys decide no flow.
+            "TPLSETUP_TRUSTED_KEYS_DIR": os.path.join(self.root, "trusted-keys"),
         })
         if display:
             env["DISPLAY"] = display

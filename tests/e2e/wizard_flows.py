@@ -303,11 +303,11 @@ def flow_failing_installation(ctx):
     check(ctx.sandbox.xdg_open_calls() == [], "xdg-open ran")
 
 
-def expect_preparation_error(ctx, text, *context, **start):
+def expect_preparation_error(ctx, text, *context, args=(), **start):
     """The box before any window: its text, a second line with what the
     user can act on, and a place in the taskbar, being the program's only
     window."""
-    w = ctx.start(**start)
+    w = ctx.start(*args, **start)
     texts = w.wait_message_box()
     check(any(text in t for t in texts), "error box reads %r" % texts)
     for line in context:
@@ -330,6 +330,18 @@ def flow_damaged_kit(ctx):
     with open(ctx.sandbox.kit, "wb") as f:
         f.write(os.urandom(3000))
     expect_preparation_error(ctx, "corrupted or not designed")
+
+
+def flow_unsigned_kit(ctx):
+    """With a trusted key, a kit without its signature is refused before
+    any window, and the box names the signature file looked for."""
+    ctx.sandbox.pack_demo_kit()
+    key = ctx.sandbox.minisign_key("vendor")
+    if key is None:
+        print("minisign is not installed; skipped")
+        sys.exit(SKIP)
+    expect_preparation_error(ctx, "The distribution kit is not signed", ctx.sandbox.kit + ".minisig",
+                             args=("--trusted-key=" + key,))
 
 
 def flow_no_space(ctx):

@@ -23,6 +23,7 @@
 #include "fs/user_names.h"
 #include "session/install_log.h"
 #include "support/install_sandbox.h"
+#include "support/minisign_tool.h"
 #include "support/kit_test_support.h"
 #include "support/test_times.h"
 #include "support/tmpfs_mount.h"
@@ -501,7 +502,8 @@ TEST_F(HeadlessInstallTest, DryRunForetellsTheInstallationAndChangesNothing) {
             for (auto it = d->begin(); it != d->end(); ++it) keys.insert(it.key());
             EXPECT_EQ(keys, (std::set<std::string>{"schemaVersion", "program", "dryRun", "changed", "exitStatus",
                                                    "kit", "target", "summary", "entries", "space", "lock",
-                                                   "launcherFile", "launcherFiles", "recovered", "error"}));
+                                                   "launcherFile", "launcherFiles", "recovered", "error",
+                                                   "signature"}));
         }
         if (c.status == 0 || c.status == 3) {
             EXPECT_EQ(document["changed"], outcome["changed"]) << json.Text();
@@ -602,6 +604,102 @@ TEST_F(HeadlessInstallTest, WhatASuperuserMakesForAUserIsTheUsers) {
     EXPECT_EQ(replaced.st_uid, 5555u);
     EXPECT_EQ(replaced.st_gid, 5556u);
     EXPECT_EQ(replaced.st_mode & 0777, 0604u);
+}
+
+}  // namespace tpl
+
+namespace tpl {
+
+// A kit signed with minisign installs with its key, given or installed, and
+// says so in the JSON and the log; a kit whose signature is missing, by
+// another key or does not match is refused before anything is looked at or
+// written, with its own message, code and exit status 1.
+TEST_F(HeadlessInstallTest, ASignedKitInstallsWithItsKeyAndABadOneChangesNothing) {
+    if (!MinisignAvailable()) GTEST_SKIP() << "minisign is not installed (the test command installs it)";
+    const MinisignKeyPair vendor = MakeMinisignKeys(root_, "vendor");
+    const MinisignKeyPair other = MakeMinisignKeys(root_, "other");
+    ASSERT_FALSE(vendor.keyId.empty());
+    WriteKit({{u"a.cfg", 0, "alpha"}});
+    const std::string kit = cwd_ + "/qbx4.tkx";
+    const std::string signature = kit + ".minisig";
+    const std::string kitBytes = ReadFile(kit);
+    const std::string target = Path("templates");
+
+    struct Case {
+        const char* what;
+        std::function<void()> spoil;
+        const char* code;
+        const char* message;
+    };
+    const std::vector<Case> refusals = {
+        {"no signature", [&] { std::filesystem::remove(signature); }, "signature-missing",
+         "The distribution kit is not signed"},
+        {"signed by another key", [&] { ASSERT_TRUE(SignWithMinisign(other, kit, "other")); }, "signature-invalid",
+         "The signature of the distribution kit is not valid"},
+        {"a flipped byte",
+         [&] {
+             std::string bytes = kitBytes;
+             bytes[bytes.size() / 2] ^= 0x40;
+             WriteFile(kit, bytes);
+         },
+         "signature-invalid", "The signature of the distribution kit is not valid"},
+        {"a truncated signature",
+         [&] { WriteFile(signature, ReadFile(signature).substr(0, 60)); }, "signature-invalid",
+         "The signature of the distribution kit is not valid"},
+        {"an unusable key", [&] { WriteFile(vendor.publicKeyFile + ".bad", "junk"); }, "trusted-key-invalid",
+         "A trusted key file cannot be read"},
+    };
+    for (const Case& c : refusals) {
+        SCOPED_TRACE(c.what);
+        WriteFile(kit, kitBytes);
+        ASSERT_TRUE(SignWithMinisign(vendor, kit, "qbx4 4.1"));
+        c.spoil();
+        HeadlessRequest request = Request(target);
+        request.json = true;
+        request.trustedKeys = {Wide(vendor.publicKeyFile)};
+        if (std::string(c.code) == "trusted-key-invalid")
+            request.trustedKeys.push_back(Wide(vendor.publicKeyFile + ".bad"));
+        const auto before = Snapshot(root_, tmp_);
+        CapturedStream out, json;
+        EXPECT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), json.Get()), 1);
+        EXPECT_TRUE(Contains(out.Text(), c.message)) << out.Text();
+        const nlohmann::json document = nlohmann::json::parse(json.Text());
+        EXPECT_EQ(document["error"]["code"], c.code) << json.Text();
+        EXPECT_EQ(document["exitStatus"], 1);
+        EXPECT_TRUE(document["signature"].is_null()) << json.Text();  // present in every document, null here
+        if (std::string(c.what) == "signed by another key") {
+            EXPECT_EQ(document["error"]["keyId"], other.keyId);
+        }
+        EXPECT_EQ(Snapshot(root_, tmp_), before);
+        EXPECT_TRUE(TemporaryLeftovers().empty());
+    }
+
+    // The good kit, with its key given; then with the key installed only.
+    WriteFile(kit, kitBytes);
+    ASSERT_TRUE(SignWithMinisign(vendor, kit, "qbx4 4.1"));
+    HeadlessRequest request = Request(target);
+    request.json = true;
+    request.trustedKeys = {Wide(vendor.publicKeyFile)};
+    InstallLog log;
+    ASSERT_EQ(log.Open(Wide(Path("install.log"))), 0u);
+    CapturedStream out, json;
+    ASSERT_EQ(RunHeadlessInstallation(request, &log, out.Get(), json.Get()), 0) << out.Text();
+    EXPECT_EQ(ReadFile(target + "/a.cfg"), "alpha");
+    nlohmann::json document = nlohmann::json::parse(json.Text());
+    EXPECT_EQ(document["signature"]["keyId"], vendor.keyId);
+    EXPECT_EQ(document["signature"]["trustedComment"], "qbx4 4.1");
+    EXPECT_TRUE(Contains(ReadFile(Path("install.log")),
+                         "kit signature: verified, key " + vendor.keyId + ", trusted comment \"qbx4 4.1\"\n"));
+
+    std::filesystem::create_directories(trustedKeysDir_);
+    std::filesystem::copy_file(vendor.publicKeyFile, trustedKeysDir_ + "/vendor.pub");
+    request.trustedKeys.clear();
+    CapturedStream again;
+    EXPECT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), again.Get()), 0) << out.Text();
+    EXPECT_EQ(nlohmann::json::parse(again.Text())["signature"]["keyId"], vendor.keyId);
+    // And the installed key alone refuses an unsigned kit.
+    std::filesystem::remove(signature);
+    EXPECT_EQ(RunHeadlessInstallation(request, nullptr, out.Get(), output_.Get()), 1);
 }
 
 }  // namespace tpl

@@ -31,11 +31,16 @@ void PrivateDirectoryTest::SetUp() {
     // test's locks stay in its own directories unless it names one.
     savedRuntime_ = Save("XDG_RUNTIME_DIR");
     unsetenv("XDG_RUNTIME_DIR");
+    savedTrustedKeys_ = Save(kTrustedKeysVariable);
     savedCwd_ = fsys::current_path().string();
     const std::string base = savedTmpdir_.had && !savedTmpdir_.value.empty() ? savedTmpdir_.value : "/tmp";
     std::string pattern = base + "/" + options_.prefix + ".XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
     root_ = pattern;
+    // The machine's own trusted keys must not decide a test: the keys
+    // directory is "trusted-keys" here, which a test makes when it needs it.
+    trustedKeysDir_ = Path("trusted-keys");
+    setenv(kTrustedKeysVariable, trustedKeysDir_.c_str(), 1);
     if (options_.tmpdir) {
         tmp_ = Path("tmp");
         fsys::create_directory(tmp_);
@@ -59,6 +64,7 @@ void PrivateDirectoryTest::TearDown() {
     Restore("TMPDIR", savedTmpdir_);
     Restore("HOME", savedHome_);
     Restore("XDG_RUNTIME_DIR", savedRuntime_);
+    Restore(kTrustedKeysVariable, savedTrustedKeys_);
     if (root_.empty()) return;
     // Directories a test made read-only or unsearchable must not stop the removal.
     chmod(root_.c_str(), 0700);

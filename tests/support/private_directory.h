@@ -30,6 +30,10 @@ protected:
 
     std::string root_;
     std::string tmp_, home_, cwd_;  // set where the options ask for them
+    // The directory of installed trusted keys for this test (not made).
+    std::string trustedKeysDir_;
+    // The variable that names it; tpl_test_base links no program layer.
+    static constexpr const char* kTrustedKeysVariable = "TPLSETUP_TRUSTED_KEYS_DIR";
 
 private:
     struct SavedVariable {
@@ -40,7 +44,7 @@ private:
     static void Restore(const char* name, const SavedVariable& saved);
 
     PrivateDirectoryOptions options_;
-    SavedVariable savedTmpdir_, savedHome_, savedRuntime_;
+    SavedVariable savedTmpdir_, savedHome_, savedRuntime_, savedTrustedKeys_;
     std::string savedCwd_;
 };
 

@@ -13,6 +13,7 @@
 #include "support/kit_test_support.h"
 #include "text/convert.h"
 #include "tkx/tkx_commands.h"
+#include "support/minisign_tool.h"
 #include "tkx_test_support.h"
 #include "support/wide_text.h"
 
@@ -141,6 +142,45 @@ TEST_F(TkxTest, VerifyReportsTrailerDamageAndMissingKits) {
     EXPECT_EQ(verify.status, 1);
     EXPECT_EQ(verify.err.find("(error"), std::string::npos) << verify.err;
     EXPECT_NE(verify.err.find("names files that cannot be installed here"), std::string::npos) << verify.err;
+    EXPECT_EQ(LeftoverTempFiles(), 0);
+}
+
+// verify judges the signature as the installer would: with the vendor's
+// key the signed kit passes and names the key; without a key nothing is
+// checked; a kit changed after signing or signed by another key fails.
+TEST_F(TkxTest, VerifyChecksTheSignatureWithTheTrustedKeys) {
+    if (!MinisignAvailable()) GTEST_SKIP() << "minisign is not installed (the test command installs it)";
+    const MinisignKeyPair vendor = MakeMinisignKeys(root_, "vendor");
+    const MinisignKeyPair other = MakeMinisignKeys(root_, "other");
+    ASSERT_EQ(Tkx({"pack", "-o", Path("k.tkx"), Path("tree")}).status, 0);
+    ASSERT_TRUE(SignWithMinisign(vendor, Path("k.tkx"), "release 7"));
+    const std::string withKey = "--trusted-key=" + vendor.publicKeyFile;
+
+    TkxRun verify = Tkx({"verify", withKey, Path("k.tkx")});
+    EXPECT_EQ(verify.status, 0) << verify.err;
+    EXPECT_NE(verify.out.find("signature by key " + vendor.keyId + " verified, trusted comment \"release 7\""),
+              std::string::npos)
+        << verify.out;
+    verify = Tkx({"verify", Path("k.tkx")});
+    EXPECT_EQ(verify.status, 0);
+    EXPECT_NE(verify.out.find("no trusted key (signature not checked)"), std::string::npos) << verify.out;
+
+    ASSERT_TRUE(SignWithMinisign(other, Path("k.tkx"), "release 7"));
+    verify = Tkx({"verify", withKey, Path("k.tkx")});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("signed by key " + other.keyId + ", which is not trusted"), std::string::npos)
+        << verify.err;
+    // The other key given too: either key is trusted.
+    EXPECT_EQ(Tkx({"verify", withKey, "--trusted-key=" + other.publicKeyFile, Path("k.tkx")}).status, 0);
+
+    ASSERT_TRUE(SignWithMinisign(vendor, Path("k.tkx"), "release 7"));
+    std::string kit = ReadWholeFile(Path("k.tkx"));
+    kit[kit.size() / 2] ^= 0x01;
+    WriteBytes(Path("k.tkx"), kit);
+    verify = Tkx({"verify", withKey, Path("k.tkx")});
+    EXPECT_EQ(verify.status, 1);
+    EXPECT_NE(verify.err.find("do not match the signature"), std::string::npos) << verify.err;
+    EXPECT_EQ(Tkx({"verify", "--trusted-key=", Path("k.tkx")}).status, 2);
     EXPECT_EQ(LeftoverTempFiles(), 0);
 }
 

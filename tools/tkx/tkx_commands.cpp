@@ -13,6 +13,8 @@ namespace tpl {
 
 namespace {
 
+const char kTrustedKeyOption[] = "--trusted-key=";
+
 const char kUsage[] =
     "usage: tkx COMMAND [ARGS]\n"
     "\n"
@@ -20,7 +22,9 @@ const char kUsage[] =
     "                 pack the tree DIR into the kit FILE\n"
     "  list [--json] FILE\n"
     "                 print the kit's language texts and entries\n"
-    "  verify FILE    load the kit as the installer does; exit 0 or 1 with the reason\n"
+    "  verify [--trusted-key=KEY]... FILE\n"
+    "                 load the kit and check its signature as the installer does;\n"
+    "                 exit 0 or 1 with the reason\n"
     "  diff [--json] FILE DIR\n"
     "                 show what installing the kit into DIR would do, changing\n"
     "                 nothing; exit 1 when the installation would fail\n"
@@ -79,6 +83,9 @@ int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyn
             optionsEnded = true;
         } else if (syntax.allowsJson && arg == "--json") {
             parsed->json = true;
+        } else if (syntax.allowsTrustedKeys && arg.rfind(kTrustedKeyOption, 0) == 0 &&
+                   arg.size() > sizeof kTrustedKeyOption - 1) {
+            parsed->trustedKeys.push_back(arg.substr(sizeof kTrustedKeyOption - 1));
         } else if (!arg.empty() && arg[0] == '-') {
             unknownOption = true;
         } else {

@@ -28,11 +28,13 @@ struct CommandSyntax {
     const char* operandText;  // "one kit file", for the usage error
     size_t operandCount;
     bool allowsJson;
+    bool allowsTrustedKeys = false;  // --trusted-key=FILE, any number of times
 };
 
 struct CommandArguments {
     std::vector<std::string> operands;
     bool json = false;
+    std::vector<std::string> trustedKeys;
 };
 
 // Splits a command's arguments into its operands and --json (anywhere, when
