@@ -54,7 +54,6 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory, b
     failureErrno_ = 0;
     failureReason_ = WideString();
     failureTextId_ = nullptr;
-    keptBackup_ = WideString();
     kit_ = kit;
     kitSpent_ = kitSpent;
     targetDirectory_ = targetDirectory;
@@ -113,16 +112,6 @@ WideString InstallStatus::ReadFailureReason(const char** textId) {
     StatusLock hold(*this);
     *textId = failureTextId_;
     return failureReason_;
-}
-
-void InstallStatus::PostKeptBackup(const WideString& backupDirectory) {
-    StatusLock hold(*this);
-    keptBackup_ = backupDirectory;
-}
-
-WideString InstallStatus::ReadKeptBackup() {
-    StatusLock hold(*this);
-    return keptBackup_;
 }
 
 void InstallStatus::SetPaused(bool paused) {

@@ -46,11 +46,6 @@ public:
     WideString ReadFailurePath(int* systemErrno);
     // The reason posted with the path, and its text id (null when none).
     WideString ReadFailureReason(const char** textId);
-    // After a rollback that could not move every replaced file back: the
-    // backup directory where they wait, so that no one is told the template
-    // directory is unchanged. Empty otherwise; cleared with each job.
-    void PostKeptBackup(const WideString& backupDirectory);
-    WideString ReadKeptBackup();
 
 private:
     friend class StatusLock;
@@ -68,7 +63,6 @@ private:
     WideString failureReason_;
     const char* failureTextId_ = nullptr;
     WideString failureDetail_;
-    WideString keptBackup_;
     bool initialized_ = false;
 };
 

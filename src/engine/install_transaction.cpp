@@ -4,7 +4,6 @@
 #include "fs/file_finder.h"
 #include "fs/path_ops.h"
 #include "fs/temp_names.h"
-#include "fs/tree_ops.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -276,7 +275,6 @@ uint32_t InstallEngine::RollbackTransaction(uint32_t code) {
     transaction.createdDirectoryIdentities.clear();
     targetLock_.Release();
     // The replaced files that could not go home wait in the backup.
-    if (!complete && status_) status_->PostKeptBackup(transaction.backupDirectory);
     if (!complete && observer_) observer_->BackupKept(transaction.backupDirectory);
     if (observer_) observer_->RolledBack(code, complete);
     return code;

@@ -219,15 +219,6 @@ bool IsCopyName(const std::string& name) {
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
-// The directory that holds path, opened the way a path is walked (links on
-// the way followed: the path is the caller's), and path's last component.
-UniqueFileHandle OpenParentOf(const std::string& path, std::string* name) {
-    const size_t slash = path.find_last_of('/');
-    *name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    return UniqueFileHandle(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-}
-
 }  // namespace
 
 bool IsInterruptedCopyName(const WideString& name) {

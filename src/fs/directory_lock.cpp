@@ -198,15 +198,6 @@ uint32_t DirectoryLock::Refuse(uint32_t code, const WideString& busy, int locked
     return fs_detail::StoreError(code);
 }
 
-void DirectoryLock::MoveTo(DirectoryLock* other) noexcept {
-    if (other == this) return;
-    other->Release();
-    other->descriptors_.swap(descriptors_);
-    other->busy_ = busy_;
-    other->holder_ = holder_;
-    other->taken_ = taken_;
-}
-
 void DirectoryLock::Release() noexcept {
     descriptors_.clear();
 }

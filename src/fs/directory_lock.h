@@ -65,8 +65,6 @@ public:
     // that come after meet this one there. 0, or ERROR_LOCK_VIOLATION as for
     // Lock when one came first (what is held stays held).
     [[nodiscard]] uint32_t HoldMade(const std::vector<tpl::WideString>& made);
-    // Hands the lock over to other, releasing what other held.
-    void MoveTo(DirectoryLock* other) noexcept;
     void Release() noexcept;
     bool Held() const noexcept { return !descriptors_.empty(); }
     // After ERROR_LOCK_VIOLATION: the directory another installation is

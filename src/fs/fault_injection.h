@@ -3,15 +3,22 @@
 // operation from now fails once with the errno err (EIO by default, which the
 // errno rule makes ERROR_INVALID_PARAMETER; ENOSPC makes a full disk), stored
 // as the last error, without doing anything; then all succeed again.
-// Counted: FileOpen for writing, FileWrite, FileTruncate, FileSetWriteTime,
-// CreateDirectoryPath, CreateDirectoryExclusive, MovePath, MakeTempFileName
-// (which still sets its out name, to a file it did not create), SetPathMode,
-// JournalFile::Create and JournalFile::Append, SyncFileSystemOf.
+// Counted: FileOpen for writing, FileWrite, WriteAll, FileTruncate,
+// FileSetWriteTime, FileCopyRange; CreateDirectoryPath,
+// CreateDirectoryExclusive, MovePath, MakeTempFileName (which still sets its
+// out name, to a file it did not create), RenameDirectoryNoReplace;
+// CreateFileAt, CreateDirectoryAt, RenameAt, SetHandleMode;
+// OwnedDirectory::Make, and OwnedDirectory::HoldBelow where it makes a
+// directory; JournalFile::CreateAt (also under Create), Append and
+// WritePending; SyncFileSystemOf and SyncFileSystemOfHeld.
 // Not counted, so that a rollback after the one failure always runs: reads,
-// RemoveTree, RemoveDirectoryTree, DeleteFilePath, MoveTree's inner moves,
-// ReplacingFile's own steps (what is written through FileWrite counts).
-// FileWrite, FileTruncate and FileSetWriteTime count only
-// once their arguments have passed the handle checks. The counter is one
+// RemoveDirectoryTree, RemoveTreeAt, EmptyHeldDirectory, DeleteFilePath,
+// RemoveFileAt, RemoveEmptyDirectoryAt, MoveTree's moves,
+// MoveAcrossFileSystemsAt (a MovePath across counts once, as itself),
+// JournalFile::Sync and JournalLock::Append, directory syncs, ReplacingFile
+// and WriteFileReplacing (their writes included), the backup index.
+// FileWrite, FileTruncate and FileSetWriteTime count only once their
+// arguments have passed the handle checks. The counter is one
 // process-wide atomic.
 #include <cerrno>
 #include <cstdint>

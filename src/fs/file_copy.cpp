@@ -24,7 +24,7 @@ uint32_t FileCopyRange(FileHandle source, uint64_t sourceOffset, FileHandle targ
         return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     if (fs_detail::InjectedFault()) return GetLastFileError();
     // Tests take the caller's buffered path this way.
-    if (fs_detail::ToolPathForced()) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
+    if (fs_detail::FallbacksForced()) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
     fs_detail::NoteDataWrite(target);
     off_t from = static_cast<off_t>(sourceOffset);
     while (*copied < count) {

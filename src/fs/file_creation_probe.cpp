@@ -12,7 +12,7 @@ using tpl::WideString;
 
 uint32_t ProbeFileCreation(const WideString& directory) {
     // Tests take the caller's probe by name this way.
-    if (fs_detail::ToolPathForced()) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
+    if (fs_detail::FallbacksForced()) return fs_detail::StoreError(ERROR_NOT_SUPPORTED);
     const int fd = ::open(fs_detail::NativePath(directory).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (fd >= 0) {
         ::close(fd);

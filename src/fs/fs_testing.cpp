@@ -1,24 +1,24 @@
-// The test-only switch onto the tools.
+// The test-only switch onto the fallbacks.
 #include "fs/fs_testing.h"
 
 #include <atomic>
 
 namespace {
-std::atomic<bool> toolPathForced{false};
+std::atomic<bool> fallbacksForced{false};
 }  // namespace
 
 namespace fs_detail {
 
-bool ToolPathForced() {
-    return toolPathForced.load();
+bool FallbacksForced() {
+    return fallbacksForced.load();
 }
 
 }  // namespace fs_detail
 
 namespace fs_testing {
 
-void ForceToolPath(bool on) {
-    toolPathForced.store(on);
+void ForceFallbacks(bool on) {
+    fallbacksForced.store(on);
 }
 
 }  // namespace fs_testing

@@ -3,9 +3,10 @@
 #include <cstdint>
 
 namespace fs_testing {
-// Makes every operation that has a direct system-call fast path run its tool
-// instead, so tests can compare the two on the same cases.
-void ForceToolPath(bool on);
+// Makes the kernel's copy between files (copy_file_range) and its files
+// without a name (O_TMPFILE) report themselves unsupported, so that tests
+// reach the fallbacks that kernels and file systems without them take.
+void ForceFallbacks(bool on);
 
 // Called after each piece that a move to another file system has copied,
 // with the bytes copied so far; returning false fails the copy there as a
@@ -15,6 +16,6 @@ void SetCopyHook(CopyHook hook);
 }  // namespace fs_testing
 
 namespace fs_detail {
-// True while tests force every operation with a fast path onto its tool.
-bool ToolPathForced();
+// True while tests force the fallbacks (see above).
+bool FallbacksForced();
 }  // namespace fs_detail

@@ -63,15 +63,10 @@ uint32_t OpenDirectoryBelowHeld(FileHandle root, const WideString& rootPath, con
     PathIdentity identity;
     if (check && (!IdentityOf(current.Get(), &identity) || !check(path, identity)))
         return Refuse(ERROR_PATH_NOT_FOUND, ESTALE);
-    uint32_t begin = 0;
-    while (begin < relative.Length()) {
-        uint32_t end = begin;
-        while (end < relative.Length() && relative[end] != u'/') ++end;
-        const WideString component = relative.Substring(begin, end - begin);
-        begin = end + 1;
-        if (component.Empty() && begin >= relative.Length()) break;  // a final "/"
+    std::vector<WideString> components;
+    if (!SplitRelativePath(relative, &components)) return GetLastFileError();
+    for (const WideString& component : components) {
         const std::string name = NameOf(component);
-        if (name.empty()) return Refuse(ERROR_INVALID_PARAMETER, EINVAL);
         UniqueFileHandle next(::openat(current.Get(), name.c_str(), kDirectoryFlags | O_NOFOLLOW));
         if (!next) {
             const int err = errno;
@@ -85,6 +80,24 @@ uint32_t OpenDirectoryBelowHeld(FileHandle root, const WideString& rootPath, con
     }
     *out = std::move(current);
     return ERROR_SUCCESS;
+}
+
+bool SplitRelativePath(const WideString& relative, std::vector<WideString>* components) {
+    components->clear();
+    uint32_t begin = 0;
+    while (begin < relative.Length()) {
+        uint32_t end = begin;
+        while (end < relative.Length() && relative[end] != u'/') ++end;
+        const WideString component = relative.Substring(begin, end - begin);
+        begin = end + 1;
+        if (component.Empty() && begin >= relative.Length()) break;  // a final "/"
+        if (NameOf(component).empty()) {
+            Refuse(ERROR_INVALID_PARAMETER, EINVAL);
+            return false;
+        }
+        components->push_back(component);
+    }
+    return true;
 }
 
 uint32_t GetIdentityAt(FileHandle dir, const WideString& name, PathIdentity* out) {

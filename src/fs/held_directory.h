@@ -32,6 +32,10 @@ using DirectoryCheck = std::function<bool(const tpl::WideString& path, const Pat
                                               const tpl::WideString& relative, UniqueFileHandle* out,
                                               const DirectoryCheck& check = nullptr);
 
+// The components of relative ("/"-separated, a final "/" allowed), each a
+// plain name; false, with ERROR_INVALID_PARAMETER (EINVAL) as the last
+// error, for an empty, "." or ".." one, so that a walk never leaves its root.
+bool SplitRelativePath(const tpl::WideString& relative, std::vector<tpl::WideString>* components);
 // The identity of name in dir (a link's own, never followed).
 [[nodiscard]] uint32_t GetIdentityAt(FileHandle dir, const tpl::WideString& name, PathIdentity* out);
 // The identity of the directory held by dir.

@@ -7,10 +7,8 @@
 namespace {
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal flag must be lock-free");
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal flag must be lock-free");
 
 std::atomic<int> g_signal{0};
-std::atomic<bool> g_installed{false};
 
 constexpr int kCaughtSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -29,12 +27,7 @@ bool InstallInterruptionHandlers() {
     action.sa_flags = SA_RESTART;
     bool all = true;
     for (int signal : kCaughtSignals) all = ::sigaction(signal, &action, nullptr) == 0 && all;
-    g_installed.store(true);
     return all;
-}
-
-bool InterruptionHandlersInstalled() noexcept {
-    return g_installed.load();
 }
 
 bool InterruptionRequested() noexcept {

@@ -4,18 +4,12 @@
 // an installation can stop after its current entry and roll back instead of
 // leaving the template directory half written. Whoever runs a long task
 // polls InterruptionRequested() and ends cleanly when it turns true.
-//
-// While the handlers are installed, the tools this layer runs for its own
-// file operations (mv, mkdir, rm) get those three signals blocked: a Ctrl-C
-// reaches the whole foreground process group, and a tool killed half-way
-// through moving a file would turn a clean stop into a failed step. Programs
-// started through RunShellCommand (a document viewer) get them as usual.
+// Programs started for the user (RunProgramAndWait) get them as usual.
 
 // Installs the handlers (sigaction, SA_RESTART). They stay for the life of
 // the process; later signals are caught too, so a second Ctrl-C cannot cut
 // a rollback short. Returns false when a handler could not be installed.
 [[nodiscard]] bool InstallInterruptionHandlers();
-bool InterruptionHandlersInstalled() noexcept;
 
 // True once one of the signals has arrived (async-signal-safe to read).
 bool InterruptionRequested() noexcept;

@@ -1,6 +1,7 @@
 // Paths as the system calls take them.
 #include "fs/native_path.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include "text/path_bytes.h"
 
@@ -23,6 +24,13 @@ std::string HiddenSiblingPath(const std::string& path, const char* suffix) {
 bool IsNativeDirectory(const std::string& path) {
     struct stat status;
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+UniqueFileHandle OpenParentOf(const std::string& path, std::string* name) {
+    const size_t slash = path.find_last_of('/');
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return UniqueFileHandle(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
 }  // namespace fs_detail

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include "fs/fault_injection.h"
 #include "fs/file_finder.h"
+#include "fs/held_directory.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "text/path_bytes.h"
@@ -107,15 +108,10 @@ uint32_t OwnedDirectory::HoldBelow(const WideString& relative, bool create, Uniq
     if (!dir_) return fs_detail::StoreError(ERROR_INVALID_HANDLE);
     UniqueFileHandle current(::fcntl(dir_.Get(), F_DUPFD_CLOEXEC, 0));
     if (!current) return fs_detail::StoreErrno(errno);
-    uint32_t begin = 0;
-    while (begin < relative.Length()) {
-        uint32_t end = begin;
-        while (end < relative.Length() && relative[end] != u'/') ++end;
-        const WideString component = relative.Substring(begin, end - begin);
-        begin = end + 1;
-        if (component.Empty() && begin >= relative.Length()) break;  // a final "/"
+    std::vector<WideString> components;
+    if (!SplitRelativePath(relative, &components)) return GetLastFileError();
+    for (const WideString& component : components) {
         const std::string name = PlainName(component);
-        if (name.empty()) return fs_detail::StoreErrorWithErrno(ERROR_INVALID_PARAMETER, EINVAL);
         UniqueFileHandle next(::openat(current.Get(), name.c_str(), kOwnFlags));
         if (!next && errno == ENOENT && create) {
             if (fs_detail::InjectedFault()) return GetLastFileError();

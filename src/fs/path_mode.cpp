@@ -1,35 +1,15 @@
-// Reading and setting permission bits.
+// Examining a path without opening it.
 #include "fs/path_mode.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include "fs/fault_injection.h"
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
 #include "text/path_text.h"
 
 using tpl::WideString;
-
-namespace {
-constexpr uint32_t kPermissionBits = 0777;
-}  // namespace
-
-uint32_t GetPathMode(const WideString& path, uint32_t* mode) {
-    if (mode == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
-    struct stat status;
-    if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0) return fs_detail::StoreErrno(errno);
-    *mode = static_cast<uint32_t>(status.st_mode) & kPermissionBits;
-    return ERROR_SUCCESS;
-}
-
-uint32_t SetPathMode(const WideString& path, uint32_t mode) {
-    if (fs_detail::InjectedFault()) return GetLastFileError();
-    if (::chmod(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode & kPermissionBits)) != 0)
-        return fs_detail::StoreErrno(errno);
-    return ERROR_SUCCESS;
-}
 
 bool PathEntryExists(const WideString& path) {
     struct stat status;

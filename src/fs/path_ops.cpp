@@ -1,5 +1,7 @@
-// Creation, deletion and moving of single paths: a direct system call where
-// it gives exactly what the tool gives, the tool (mkdir, rm, mv) otherwise.
+// Creation, deletion and moving of single paths, by system calls alone: no
+// program is started for them (the one found first on PATH could be
+// anything, and the process may be the superuser's), and every failure is
+// told with the errno that caused it.
 #include "fs/path_ops.h"
 
 #include <cerrno>
@@ -11,98 +13,65 @@
 #include "fs/file_io.h"
 #include "fs/last_error.h"
 #include "fs/native_path.h"
-#include "fs/run_program.h"
-#include "fs/fs_testing.h"
+#include "fs/owned_directory.h"
+#include "text/path_bytes.h"
 #include "text/path_text.h"
 
 using tpl::WideString;
 using tpl::WithoutFinalSeparator;
 
-using fs_detail::RunTool;
-using fs_detail::StoreError;
-using fs_detail::ToolPathForced;
-
 namespace {
 
-// One component of "mkdir -p": created, or already a directory (links
-// followed). Parents get u+wx added, as the tool gives them.
-bool MakeComponent(const std::string& path, bool isParent) {
-    if (::mkdir(path.c_str(), 0777) != 0) return errno == EEXIST && fs_detail::IsNativeDirectory(path);
-    if (!isParent) return true;
+// One component of CreateDirectoryPath: made, or already a directory (links
+// followed). Parents it makes get u+wx added, so that the rest can be made
+// in them. 0 or the errno of the failure.
+int MakeComponent(const std::string& path, bool isParent) {
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        if (errno != EEXIST) return errno;
+        if (fs_detail::IsNativeDirectory(path)) return 0;
+        return isParent ? ENOTDIR : EEXIST;
+    }
+    if (!isParent) return 0;
     struct stat status;
-    if (::stat(path.c_str(), &status) != 0) return false;
-    if ((status.st_mode & (S_IWUSR | S_IXUSR)) == (S_IWUSR | S_IXUSR)) return true;
-    return ::chmod(path.c_str(), (status.st_mode & 07777) | S_IWUSR | S_IXUSR) == 0;
+    if (::stat(path.c_str(), &status) != 0) return errno;
+    if ((status.st_mode & (S_IWUSR | S_IXUSR)) == (S_IWUSR | S_IXUSR)) return 0;
+    return ::chmod(path.c_str(), (status.st_mode & 07777) | S_IWUSR | S_IXUSR) == 0 ? 0 : errno;
 }
 
-// "mkdir -p" by system calls; false sends the caller to the tool, which
-// then gives the authoritative result.
-bool MakeDirectoriesDirectly(const std::string& path) {
+// The directory and its missing parents, component by component; 0 or the
+// errno of the first that failed.
+int MakeDirectories(const std::string& path) {
     const std::string target = WithoutFinalSeparator(path);
-    if (target.empty()) return false;
+    if (target.empty()) return ENOENT;
     for (size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1)) {
         if (target[slash - 1] == '/') continue;
-        if (!MakeComponent(target.substr(0, slash), true)) return false;
+        if (const int err = MakeComponent(target.substr(0, slash), true)) return err;
     }
     return MakeComponent(target, false);
 }
 
-uint32_t ErrorFromToolStatus(int status) {
-    if (status == -1) return StoreError(ERROR_INVALID_PARAMETER);
-    return status == 0 ? ERROR_SUCCESS : StoreError(ERROR_FILE_NOT_FOUND);
+// Creating and moving fail with one code whatever the cause; the errno
+// kept beside it tells the cause.
+uint32_t Failed(int err) {
+    return fs_detail::StoreErrorWithErrno(ERROR_FILE_NOT_FOUND, err);
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// rename(2) for anything but a directory onto a non-directory, which is
-// what mv does there, and across file systems the in-process copy. Returns
-// false when the tool must decide (a directory source, a directory
-// destination, the same file).
-bool RenameDirectly(const std::string& from, const std::string& to, uint32_t* result) {
-    struct stat source;
-    if (::lstat(from.c_str(), &source) != 0) {
-        if (errno != ENOENT) return false;
-        *result = StoreError(ERROR_FILE_NOT_FOUND);  // mv fails on a missing source
-        return true;
-    }
-    if (S_ISDIR(source.st_mode)) return false;
-    struct stat target;
-    if (::stat(to.c_str(), &target) == 0) {
-        struct stat followed;
-        if (S_ISDIR(target.st_mode) || SameFile(source, target) ||
-            (::stat(from.c_str(), &followed) == 0 && SameFile(followed, target)))
-            return false;
-    }
-    if (::lstat(to.c_str(), &target) == 0 && SameFile(source, target)) return false;
-    if (::rename(from.c_str(), to.c_str()) == 0) {
-        *result = ERROR_SUCCESS;
-        return true;
-    }
-    if (errno == EXDEV) {
-        *result = fs_detail::MoveAcrossFileSystems(from, to);
-        return true;
-    }
-    if (errno != ENOENT) return false;
-    *result = StoreError(ERROR_FILE_NOT_FOUND);  // the destination's directory is missing
-    return true;
+// Where a move of from to to lands: inside to when that is a directory
+// (links followed), else at to itself.
+std::string MoveDestination(const std::string& from, const std::string& to) {
+    if (!fs_detail::IsNativeDirectory(to)) return to;
+    const std::string source = WithoutFinalSeparator(from);
+    return WithoutFinalSeparator(to) + "/" + source.substr(source.find_last_of('/') + 1);
 }
 
-// The errors that say a path is not there, as "rm -f" takes them: a missing
-// entry or a missing directory on the way.
+// The errors that say a path is not there: a missing entry or a missing
+// directory on the way.
 bool IsAbsence(int err) {
     return err == ENOENT || err == ENOTDIR;
-}
-
-// Unlinks anything but a directory: 0 when the path is gone or was never
-// there, else the errno of the failure (EISDIR for a directory).
-int UnlinkFile(const std::string& path) {
-    struct stat status;
-    if (::lstat(path.c_str(), &status) != 0) return IsAbsence(errno) ? 0 : errno;
-    if (S_ISDIR(status.st_mode)) return EISDIR;
-    if (::unlink(path.c_str()) == 0 || IsAbsence(errno)) return 0;
-    return errno;
 }
 
 }  // namespace
@@ -110,10 +79,19 @@ int UnlinkFile(const std::string& path) {
 namespace fs_detail {
 
 uint32_t MovePathUncounted(const std::string& from, const std::string& to) {
-    uint32_t result;
-    if (!ToolPathForced() && RenameDirectly(from, to, &result)) return result;
-    const int status = RunTool({"mv", "--", from.c_str(), to.c_str()}, true);
-    return ErrorFromToolStatus(status);
+    struct stat source;
+    if (::lstat(from.c_str(), &source) != 0) return Failed(errno);
+    const std::string destination = MoveDestination(from, to);
+    // Never a file onto itself, nor a link onto what it names: rename would
+    // report success for the one and lose the file for the other.
+    struct stat target, followed;
+    if (::lstat(destination.c_str(), &target) == 0 &&
+        (SameFile(source, target) || (::stat(from.c_str(), &followed) == 0 && SameFile(followed, target))))
+        return Failed(EINVAL);
+    if (::rename(from.c_str(), destination.c_str()) == 0) return ERROR_SUCCESS;
+    // A file goes to another file system as a copy; a directory does not.
+    if (errno != EXDEV || S_ISDIR(source.st_mode)) return Failed(errno);
+    return MoveAcrossFileSystems(from, destination);
 }
 
 }  // namespace fs_detail
@@ -121,51 +99,33 @@ uint32_t MovePathUncounted(const std::string& from, const std::string& to) {
 uint32_t CreateDirectoryPath(const WideString& path) {
     if (fs_detail::InjectedFault()) return GetLastFileError();
     const std::string native = fs_detail::NativePath(path);
-    if (!ToolPathForced() && (fs_detail::IsNativeDirectory(native) || MakeDirectoriesDirectly(native)))
-        return ERROR_SUCCESS;
-    return ErrorFromToolStatus(RunTool({"mkdir", "-p", "--", native.c_str()}, true));
+    if (fs_detail::IsNativeDirectory(native)) return ERROR_SUCCESS;
+    const int err = MakeDirectories(native);
+    return err == 0 ? ERROR_SUCCESS : Failed(err);
 }
 
 uint32_t CreateDirectoryExclusive(const WideString& path, uint32_t mode) {
     if (fs_detail::InjectedFault()) return GetLastFileError();
     if (::mkdir(fs_detail::NativePath(path).c_str(), static_cast<mode_t>(mode)) == 0) return ERROR_SUCCESS;
-    return (errno == EEXIST ? StoreError(ERROR_ALREADY_EXISTS) : fs_detail::StoreErrno(errno));
+    return (errno == EEXIST ? fs_detail::StoreError(ERROR_ALREADY_EXISTS) : fs_detail::StoreErrno(errno));
 }
 
 uint32_t RemoveDirectoryTree(const WideString& path) {
-    // Without its trailing "/" a link to a directory is removed itself; with
-    // it, the tool would empty the directory behind the link.
+    // Without its trailing "/" a link to a directory is removed itself,
+    // never the directory behind it.
     const std::string native = WithoutFinalSeparator(fs_detail::NativePath(path));
-    if (native.empty() || native == "/") return ERROR_SUCCESS;
-    if (!ToolPathForced()) {
-        struct stat status;
-        if (::lstat(native.c_str(), &status) != 0) {
-            if (errno == ENOENT) return ERROR_SUCCESS;
-        } else if (S_ISDIR(status.st_mode) ? ::rmdir(native.c_str()) == 0 : ::unlink(native.c_str()) == 0) {
-            return ERROR_SUCCESS;
-        }
-    }
-    RunTool({"rm", "-rf", "--", native.c_str()}, true);
-    return ERROR_SUCCESS;
+    if (native.empty()) return ERROR_SUCCESS;
+    std::string name;
+    const UniqueFileHandle parent = fs_detail::OpenParentOf(native, &name);
+    if (!parent) return IsAbsence(errno) ? ERROR_SUCCESS : fs_detail::StoreErrno(errno);
+    // The root, "." and ".." have no name of their own to remove: refused.
+    return RemoveTreeAt(parent.Get(), tpl::PathFromBytes(name.c_str()));
 }
 
 uint32_t DeleteFilePath(const WideString& path) {
-    const std::string native = fs_detail::NativePath(path);
-    int cause = 0;
-    if (!ToolPathForced()) {
-        cause = UnlinkFile(native);
-        if (cause == 0) return ERROR_SUCCESS;
-    }
-    // Its complaints (a directory, no permission) stay visible, as before.
-    if (RunTool({"rm", "-f", "--", native.c_str()}, false) == 0) return ERROR_SUCCESS;
-    struct stat status;
-    if (::lstat(native.c_str(), &status) != 0) {
-        if (IsAbsence(errno)) return ERROR_SUCCESS;
-    } else if (cause == 0 && S_ISDIR(status.st_mode)) {
-        cause = EISDIR;
-    }
-    // The tool alone does not say why; the code is the errno rule's all the same.
-    return cause != 0 ? fs_detail::StoreErrno(cause) : StoreError(ERROR_INVALID_PARAMETER);
+    // unlink refuses a directory (EISDIR) and never follows a link.
+    if (::unlink(fs_detail::NativePath(path).c_str()) == 0 || IsAbsence(errno)) return ERROR_SUCCESS;
+    return fs_detail::StoreErrno(errno);
 }
 
 uint32_t MovePath(const WideString& from, const WideString& to) {

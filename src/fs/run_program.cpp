@@ -1,47 +1,16 @@
-// Running the standard tools with an argument vector, never through a shell,
-// so that no character of a path can be read as shell syntax.
+// Starting a program with an argument vector, never through a shell.
 #include "fs/run_program.h"
 
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "fs/interruption.h"
 #include "fs/unique_file_handle.h"
 
 using tpl::NarrowString;
 
 namespace {
-
-// What the child sets up between fork and exec; prepared before the fork so
-// that the child only makes async-signal-safe calls.
-struct ChildSetup {
-    bool discardErrors = false;
-    // A tool of the layer: killed with us (a SIGKILL gives us no chance to
-    // stop it, and a tool left working would change the tree behind a
-    // recovery) and, while we catch interruptions, deaf to them.
-    bool layerTool = false;
-    pid_t parent = 0;
-    sigset_t mask;
-};
-
-ChildSetup PrepareChild(bool discardErrors, bool layerTool) {
-    ChildSetup setup;
-    setup.discardErrors = discardErrors;
-    setup.layerTool = layerTool;
-    setup.parent = ::getpid();
-    sigemptyset(&setup.mask);
-    // The process stops cleanly on these itself; the tool finishes its one
-    // step rather than dying half-way through a move.
-    if (layerTool && InterruptionHandlersInstalled()) {
-        sigaddset(&setup.mask, SIGINT);
-        sigaddset(&setup.mask, SIGTERM);
-        sigaddset(&setup.mask, SIGHUP);
-    }
-    return setup;
-}
 
 bool Redirect(int target, const char* path, int flags) {
     const int fd = ::open(path, flags);
@@ -51,20 +20,18 @@ bool Redirect(int target, const char* path, int flags) {
     return done;
 }
 
-// In the child: stdin from /dev/null so that no tool can stop to ask a
-// question (mv does when a write-protected file would be replaced on a
-// terminal); a clean signal state so that the program behaves as from a
-// terminal. On failure errno goes up the pipe and the child ends.
-[[noreturn]] void ExecChild(char* const* args, const ChildSetup& setup, int reportFd) {
-    if (setup.layerTool && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != setup.parent))
-        ::_exit(127);  // we are already gone, or cannot make sure to go with us
+// In the child: stdin from /dev/null so that the program cannot stop to
+// ask a question; a clean signal state so that it behaves as from a
+// terminal. Only async-signal-safe calls. On failure errno goes up the pipe
+// and the child ends.
+[[noreturn]] void ExecChild(char* const* args, bool discardErrors, const sigset_t& noSignals, int reportFd) {
     bool ready = Redirect(STDIN_FILENO, "/dev/null", O_RDONLY);
-    if (ready && setup.discardErrors) ready = Redirect(STDERR_FILENO, "/dev/null", O_WRONLY);
+    if (ready && discardErrors) ready = Redirect(STDERR_FILENO, "/dev/null", O_WRONLY);
     struct sigaction defaults = {};
     defaults.sa_handler = SIG_DFL;
     sigemptyset(&defaults.sa_mask);
     for (int signal : {SIGPIPE, SIGINT, SIGQUIT}) ::sigaction(signal, &defaults, nullptr);
-    if (ready && ::sigprocmask(SIG_SETMASK, &setup.mask, nullptr) == 0) ::execvp(args[0], args);
+    if (ready && ::sigprocmask(SIG_SETMASK, &noSignals, nullptr) == 0) ::execvp(args[0], args);
     const int err = errno;
     if (::write(reportFd, &err, sizeof err) < 0) {
         // the parent sees the pipe close and the exit status instead
@@ -92,15 +59,16 @@ bool StartFailed(int reportFd) {
     }
 }
 
-// Runs argv[0] from PATH; the exit status, or -1. layerTool: one of the
-// layer's own tools, which dies with the thread that started it.
-int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool layerTool) {
-    if (argv.empty() || argv[0] == nullptr) return -1;
+}  // namespace
+
+int RunProgramAndWait(const std::vector<NarrowString>& argv, bool discardErrors) {
+    if (argv.empty()) return -1;
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
-    for (const char* arg : argv) args.push_back(const_cast<char*>(arg));
+    for (const NarrowString& arg : argv) args.push_back(const_cast<char*>(arg.Data()));
     args.push_back(nullptr);
-    const ChildSetup setup = PrepareChild(discardErrors, layerTool);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return -1;
@@ -108,28 +76,9 @@ int RunProgram(const std::vector<const char*>& argv, bool discardErrors, bool la
     UniqueFileHandle writing(report[1]);
     const pid_t child = ::fork();
     if (child < 0) return -1;
-    if (child == 0) ExecChild(args.data(), setup, report[1]);
+    if (child == 0) ExecChild(args.data(), discardErrors, noSignals, report[1]);
     writing.Reset();
     const bool failed = StartFailed(reading.Get());
     const int status = WaitForChild(child);
     return failed ? -1 : status;
-}
-
-}  // namespace
-
-namespace fs_detail {
-
-int RunTool(const std::vector<const char*>& argv, bool discardErrors) {
-    return RunProgram(argv, discardErrors, true);
-}
-
-}  // namespace fs_detail
-
-int RunShellCommand(const std::vector<NarrowString>& argv, bool discardErrors) {
-    std::vector<const char*> args;
-    args.reserve(argv.size());
-    for (const NarrowString& arg : argv) args.push_back(arg.Data());
-    // A program started for the user (a document viewer) stays stoppable and
-    // may go on after we end.
-    return RunProgram(args, discardErrors, false);
 }

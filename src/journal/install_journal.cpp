@@ -178,10 +178,6 @@ uint32_t InstallJournal::RecordCommit() {
     return Record('C', WideString());
 }
 
-uint32_t InstallJournal::RecordRolledBack() {
-    return Record('R', WideString());
-}
-
 void InstallJournal::Remove() noexcept {
     file_.Remove();
 }

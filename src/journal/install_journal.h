@@ -70,7 +70,6 @@ public:
     // A file's I record, gathered: undo can do without it (see above).
     [[nodiscard]] uint32_t RecordFileIdentity(const WideString& file, const PathIdentity& identity);
     [[nodiscard]] uint32_t RecordCommit();
-    [[nodiscard]] uint32_t RecordRolledBack();
     // Forces every record so far to disk: a run writes what it may do, then
     // syncs once before it does any of it.
     [[nodiscard]] uint32_t Sync() { return file_.IsOpen() ? file_.Sync() : ERROR_SUCCESS; }

@@ -7,6 +7,7 @@
 #include <string>
 #include "fs/cross_device_move.h"
 #include "fs/directory_lock.h"
+#include "fs/directory_sync.h"
 #include "fs/file_finder.h"
 #include "fs/file_creation_probe.h"
 #include "fs/file_io.h"
@@ -20,7 +21,6 @@
 #include "fs/path_times.h"
 #include "fs/temp_file_claim.h"
 #include "fs/temp_names.h"
-#include "fs/tree_ops.h"
 #include "text/installer_file_names.h"
 #include "text/path_bytes.h"
 #include "text/path_text.h"
@@ -55,12 +55,41 @@ CreatedDirectories KnownDirectories(const std::vector<JournalRecord>& records) {
     CreatedDirectories known;
     for (const JournalRecord& r : records)
         if (r.tag == 'D') known.emplace(PathKey(r.path), PathIdentity());
+    // The I records of files are far more (one per added file) and are
+    // looked up apart (MadeFiles).
+    std::set<std::u16string> files;
     for (const JournalRecord& r : records)
-        if (r.tag == 'I') known[PathKey(r.path)] = r.identity;
+        if (r.tag == 'F' || r.tag == 'B') files.insert(PathKey(r.path));
+    for (const JournalRecord& r : records)
+        if (r.tag == 'I' && files.count(PathKey(r.path)) == 0) known[PathKey(r.path)] = r.identity;
     for (const JournalRecord& r : records)
         if (r.tag == 'X') known.erase(PathKey(r.path));
     return known;
 }
+
+// The identities of the files the run made, by a hash of their paths: a
+// number a file, so that undo of a run of many files stays small. Two paths
+// of one hash could only make undo leave a file it should have removed.
+class MadeFiles {
+public:
+    explicit MadeFiles(const std::vector<JournalRecord>& records) {
+        for (const JournalRecord& r : records)
+            if (r.tag == 'I') byHash_.emplace_back(Hash(r.path), r.identity);
+        std::sort(byHash_.begin(), byHash_.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    // The identity recorded for path (unknown when none was).
+    PathIdentity Find(const WideString& path) const {
+        const uint64_t hash = Hash(path);
+        const auto found = std::lower_bound(byHash_.begin(), byHash_.end(), hash,
+                                            [](const auto& entry, uint64_t value) { return entry.first < value; });
+        return found != byHash_.end() && found->first == hash ? found->second : PathIdentity();
+    }
+
+private:
+    static uint64_t Hash(const WideString& path) { return std::hash<std::u16string>()(PathKey(path)); }
+    std::vector<std::pair<uint64_t, PathIdentity>> byHash_;
+};
 
 // Reaches the directory that holds path, strictly below the target,
 // through descriptors: never through a link, never out of the target (no
@@ -228,6 +257,7 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, bool afterward, 
                      RecoveryReport* report, const UndoOptions& options, std::vector<WideString>* left) {
     const WideString& target = report->targetDirectory;
     const CreatedDirectories created = KnownDirectories(records);
+    const MadeFiles madeFiles(records);
     std::set<std::u16string> othersOwn;
     for (const JournalRecord& r : records)
         if (r.tag == 'X') othersOwn.insert(PathKey(r.path));
@@ -240,11 +270,10 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, bool afterward, 
             !EntryExistsAt(directory.Get(), name))
             continue;
         // Another file under the run's name is whoever put it there since.
-        const auto made = created.find(PathKey(it->path));
+        const PathIdentity made = madeFiles.Find(it->path);
         PathIdentity now;
-        if (made != created.end() && made->second.known &&
-            (GetIdentityAt(directory.Get(), name, &now) != 0 || now.device != made->second.device ||
-             now.inode != made->second.inode))
+        if (made.known &&
+            (GetIdentityAt(directory.Get(), name, &now) != 0 || now.device != made.device || now.inode != made.inode))
             continue;
         const bool removed = RemoveFileAt(directory.Get(), name) == 0;
         ++(removed ? report->removedFiles : report->unremovedFiles);
@@ -359,6 +388,14 @@ RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<Journa
             (void)lock->Append(undone);
         }
         return report;
+    }
+    // The journal is the only record of what undo did: its renames home and
+    // its removals must be on the disk before it goes, or a power loss that
+    // keeps the journal's deletion but not an earlier step (file systems
+    // may reorder them) would leave the run's file where the user's stood.
+    if (!report.committed) {
+        (void)SyncFileSystemOfHeld(backup.Get());
+        (void)SyncFileSystemOf(report.targetDirectory);
     }
     RemoveBackupDirectory(backup, lock);
     return report;

@@ -17,7 +17,6 @@ public:
     static constexpr uint32_t kStride = 32;
 
     uint32_t Count() const noexcept { return count_; }
-    uint32_t DataStart() const noexcept { return dataStart_; }
 
     // Entry index, its data offset absolute in the body, read from reader
     // (over the body the table was read from). In table order each entry

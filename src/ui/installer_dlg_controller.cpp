@@ -168,7 +168,7 @@ void CInstallerDlg::OpenDescription() {
     // The viewer may take its time; the window should not sit there frozen.
     gtk_widget_hide(window_);
     gdk_flush();
-    RunShellCommand({NarrowString("xdg-open"), argument}, true);
+    RunProgramAndWait({NarrowString("xdg-open"), argument}, true);
 }
 
 }  // namespace tpl

@@ -62,12 +62,12 @@ TEST_F(Templates, ProbeByNameLeavesNoFileAndTheTimesExact) {
     const struct timespec aged[2] = {{1400000000, 123456789}, {1400000000, 987654321}};
     ASSERT_EQ(utimensat(AT_FDCWD, dir.c_str(), aged, 0), 0);
     struct stat after;
-    fs_testing::ForceToolPath(true);
+    fs_testing::ForceFallbacks(true);
     fault_injection::ResetCount();
     uint32_t probed = 1;
     const bool writable = IsDirectoryWritable(Wide(dir), &probed);
     const int64_t counted = fault_injection::CountedOperations();
-    fs_testing::ForceToolPath(false);
+    fs_testing::ForceFallbacks(false);
     EXPECT_TRUE(writable);
     EXPECT_EQ(probed, 0u);
     EXPECT_EQ(counted, 1) << "the named probe file was not made";

@@ -3,6 +3,8 @@
 // rewrites files in it: the ground for running a whole installation with a
 // failure, or an end, at each of its steps.
 #include <filesystem>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include "engine_test_support.h"
 #include "fs/fault_injection.h"
 #include "support/test_times.h"
@@ -16,6 +18,24 @@ inline std::string Bytes(size_t size, char seed) {
     for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(seed + i * 7 + (i >> 9));
     return data;
 }
+
+// A temporary directory on another file system (/dev/shm) than here: the
+// run then keeps its backup beside the target. made false where there is
+// none; removed with all it holds.
+struct OtherTemporaryFileSystem {
+    std::string path = "/dev/shm/engine_other_XXXXXX";
+    bool made = false;
+    explicit OtherTemporaryFileSystem(const std::string& here) {
+        struct stat a, b;
+        made = mkdtemp(path.data()) != nullptr && stat(path.c_str(), &a) == 0 && stat(here.c_str(), &b) == 0 &&
+               a.st_dev != b.st_dev;
+    }
+    ~OtherTemporaryFileSystem() {
+        if (made) std::filesystem::remove_all(path);
+    }
+    OtherTemporaryFileSystem(const OtherTemporaryFileSystem&) = delete;
+    OtherTemporaryFileSystem& operator=(const OtherTemporaryFileSystem&) = delete;
+};
 
 struct DisarmFaults {
     ~DisarmFaults() { fault_injection::FailOperationAt(0); }

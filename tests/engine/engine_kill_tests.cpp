@@ -101,24 +101,16 @@ TEST_F(EngineKillTest, PowerLossAtEveryStepIsRecoveredAtTheNextStart) {
 // With the temporary directory on another file system, the backup lies
 // beside the target.
 TEST_F(EngineKillTest, EndAtEveryStepWithTheBackupBesideTheTarget) {
-    std::string memory = "/dev/shm/engine_kill_XXXXXX";
-    struct stat here, there;
-    if (mkdtemp(memory.data()) == nullptr || stat(memory.c_str(), &there) != 0 ||
-        stat(root_.c_str(), &here) != 0 || here.st_dev == there.st_dev)
-        GTEST_SKIP() << "no second file system for the temporary directory";
-    setenv("TMPDIR", memory.c_str(), 1);
+    OtherTemporaryFileSystem temp(root_);
+    if (!temp.made) GTEST_SKIP() << "no second file system for the temporary directory";
+    setenv("TMPDIR", temp.path.c_str(), 1);
     EndAtEveryStep(false);
-    std::filesystem::remove_all(memory);
 }
 
 TEST_F(EngineKillTest, PowerLossWithTheTemporaryDirectoryInMemoryLosesNothing) {
-    std::string memory = "/dev/shm/engine_power_XXXXXX";
-    struct stat here, there;
-    if (mkdtemp(memory.data()) == nullptr || stat(memory.c_str(), &there) != 0 ||
-        stat(root_.c_str(), &here) != 0 || here.st_dev == there.st_dev)
-        GTEST_SKIP() << "no file system in memory for the temporary directory";
-    EndAtEveryStep(true, memory);
-    std::filesystem::remove_all(memory);
+    OtherTemporaryFileSystem memory(root_);
+    if (!memory.made) GTEST_SKIP() << "no file system in memory for the temporary directory";
+    EndAtEveryStep(true, memory.path);
 }
 
 }  // namespace tpl

@@ -11,7 +11,7 @@
 #include "engine_test_support.h"
 #include "fs/fault_injection.h"
 #include "fs/fs_testing.h"
-#include "fs/path_mode.h"
+#include "fs/file_io.h"
 #include "support/file_size_limit.h"
 #include "support/test_times.h"
 
@@ -253,8 +253,8 @@ public:
     void EntryHandled(const WideString&, EntryAction, uint32_t code, int systemError) override {
         if (code == 0) return;
         told = systemError;
-        uint32_t mode = 0;
-        later = GetPathMode(u"/nonexistent/log", &mode);
+        FileHandle log = INVALID_FILE_HANDLE;
+        later = FileOpen(u"/nonexistent/log", GENERIC_READ, 0, OPEN_EXISTING, &log, 0);
     }
     void DirectoryCreated(const WideString&) override {}
     void Committed() override {}

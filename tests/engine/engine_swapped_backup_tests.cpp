@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,14 +46,9 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         if (GetParam() == Placement::Beside) {
-            shm_ = "/dev/shm/engine_swap_XXXXXX";
-            struct stat here, there;
-            if (mkdtemp(shm_.data()) == nullptr || stat(shm_.c_str(), &there) != 0 ||
-                stat(root_.c_str(), &here) != 0 || here.st_dev == there.st_dev) {
-                shm_.clear();
-                GTEST_SKIP() << "no second file system for the temporary directory";
-            }
-            setenv("TMPDIR", shm_.c_str(), 1);
+            shm_ = std::make_unique<OtherTemporaryFileSystem>(root_);
+            if (!shm_->made) GTEST_SKIP() << "no second file system for the temporary directory";
+            setenv("TMPDIR", shm_->path.c_str(), 1);
         }
         victim_ = Path("victim");
         fsys::create_directories(victim_ + "/sub");
@@ -66,7 +62,7 @@ protected:
     }
     void TearDown() override {
         fault_injection::SetOperationHook(nullptr);
-        if (!shm_.empty()) fsys::remove_all(shm_);
+        shm_.reset();
         EngineTest::TearDown();
     }
     static void Write(const std::string& path, const std::string& text) {
@@ -116,7 +112,8 @@ protected:
         return false;
     }
 
-    std::string shm_, victim_;
+    std::unique_ptr<OtherTemporaryFileSystem> shm_;
+    std::string victim_;
 };
 
 // The swap comes after the first replaced file was set aside; the second

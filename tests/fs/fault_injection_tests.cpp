@@ -54,11 +54,11 @@ TEST_F(FaultInjectionTest, UncountedOperationsLeaveTheCountAlone) {
     EXPECT_EQ(FileRead(reader.Get(), buffer, 4, &got, nullptr), 0u);
     EXPECT_EQ(DeleteFilePath(WPath("f")), 0u);
     ASSERT_EQ(::mkdir(Path("d").c_str(), 0700), 0);
-    EXPECT_EQ(RemoveTree(WPath("d")), 0u);
+    EXPECT_EQ(RemoveDirectoryTree(WPath("d")), 0u);
     ASSERT_EQ(::mkdir(Path("from").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir(Path("to").c_str(), 0700), 0);
     WriteText(Path("from/g"), "g");
-    MoveTree(WPath("to"), WPath("from"));  // the rollback's moves are never failed
+    MoveTree(WPath("to"), WPath("from"));
     EXPECT_EQ(ReadText(Path("to/g")), "g");
     EXPECT_EQ(fault_injection::CountedOperations(), 0);
 }

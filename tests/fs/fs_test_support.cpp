@@ -1,6 +1,7 @@
 #include "fs_test_support.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
@@ -69,6 +70,35 @@ std::string Listing(const std::string& directory) {
     std::string joined;
     for (const std::string& line : lines) joined += (joined.empty() ? "" : " ") + line;
     return joined;
+}
+
+PlantedTools::PlantedTools(const std::string& directory) : directory_(directory) {
+    ::mkdir(directory.c_str(), 0777);
+    ::chmod(directory.c_str(), 0777);
+    for (const char* name : {"rm", "mv", "mkdir"}) {
+        const std::string tool = directory + "/" + name;
+        WriteText(tool, "#!/bin/sh\necho \"" + std::string(name) + " $*\" >> '" + directory + "/ran'\nexit 0\n");
+        ::chmod(tool.c_str(), 0755);
+    }
+    WriteText(directory + "/ran", "");
+    ::chmod((directory + "/ran").c_str(), 0666);
+    const char* path = std::getenv("PATH");
+    hadPath_ = path != nullptr;
+    oldPath_ = hadPath_ ? path : "";
+    ::setenv("PATH", (directory + ":" + (hadPath_ ? oldPath_ : std::string("/usr/bin:/bin"))).c_str(), 1);
+}
+
+PlantedTools::~PlantedTools() {
+    if (hadPath_)
+        ::setenv("PATH", oldPath_.c_str(), 1);
+    else
+        ::unsetenv("PATH");
+    for (const char* name : {"rm", "mv", "mkdir", "ran"}) ::unlink((directory_ + "/" + name).c_str());
+    ::rmdir(directory_.c_str());
+}
+
+std::string PlantedTools::Ran() const {
+    return ReadText(directory_ + "/ran");
 }
 
 }  // namespace tpl

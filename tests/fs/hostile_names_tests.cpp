@@ -1,5 +1,7 @@
 // Names that a shell would read as syntax or a tool as an option must reach
-// every operation as plain names; a canary file proves nothing was executed.
+// every operation as plain names; a canary file proves nothing was executed,
+// and tools planted first on PATH that none was started.
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -7,7 +9,6 @@
 #include "fs/path_ops.h"
 #include "fs/run_program.h"
 #include "fs/temp_names.h"
-#include "fs/fs_testing.h"
 #include "fs/tree_ops.h"
 #include "fs_test_support.h"
 #include "text/convert.h"
@@ -21,7 +22,7 @@ const std::vector<std::string> kHostileNames = {
     "-",           "'single'",        "a;touch canary", "|touch canary&", "*",
 };
 
-class HostileNamesTest : public FsTest, public ::testing::WithParamInterface<bool> {
+class HostileNamesTest : public FsTest {
 protected:
     void SetUp() override {
         FsTest::SetUp();
@@ -30,18 +31,22 @@ protected:
         oldDirectory_ = buffer;
         // Relative names, so that a leading "-" is what the tool sees first.
         ASSERT_EQ(::chdir(root_.c_str()), 0);
-        fs_testing::ForceToolPath(GetParam());
+        tools_ = std::make_unique<PlantedTools>(tools_directory_);
     }
     void TearDown() override {
-        fs_testing::ForceToolPath(false);
+        EXPECT_EQ(tools_->Ran(), "") << "a tool found on PATH was run";
+        tools_.reset();
         EXPECT_FALSE(Exists(Path("canary"))) << "a name was run as a command";
         EXPECT_EQ(::chdir(oldDirectory_.c_str()), 0);
         FsTest::TearDown();
     }
     std::string oldDirectory_;
+    // Outside the directory the tests list.
+    const std::string tools_directory_ = ::testing::TempDir() + "tpl_planted_tools_" + std::to_string(::getpid());
+    std::unique_ptr<PlantedTools> tools_;
 };
 
-TEST_P(HostileNamesTest, DirectoryOperations) {
+TEST_F(HostileNamesTest, DirectoryOperations) {
     for (const std::string& name : kHostileNames) {
         SCOPED_TRACE(name);
         EXPECT_EQ(CreateDirectoryPath(W(name + "/sub")), 0u);
@@ -55,7 +60,7 @@ TEST_P(HostileNamesTest, DirectoryOperations) {
     EXPECT_EQ(Listing(root_), "");
 }
 
-TEST_P(HostileNamesTest, FileOperations) {
+TEST_F(HostileNamesTest, FileOperations) {
     for (const std::string& name : kHostileNames) {
         SCOPED_TRACE(name);
         WriteText(Path(name), "payload");
@@ -68,7 +73,7 @@ TEST_P(HostileNamesTest, FileOperations) {
     EXPECT_EQ(Listing(root_), "");
 }
 
-TEST_P(HostileNamesTest, TreeWalksAndTemporaryFiles) {
+TEST_F(HostileNamesTest, TreeWalksAndTemporaryFiles) {
     for (const std::string& name : kHostileNames) {
         SCOPED_TRACE(name);
         ASSERT_EQ(CreateDirectoryPath(W(name + "/" + name)), 0u);
@@ -86,32 +91,29 @@ TEST_P(HostileNamesTest, TreeWalksAndTemporaryFiles) {
         EXPECT_EQ(WriteFileReplacing(W(name + "/" + name + "/" + name), "new", 3), 0);
         EXPECT_EQ(ReadText(Path(name + "/" + name + "/" + name)), "new");
 
-        EXPECT_EQ(RemoveTree(W(name)), 0u);
+        EXPECT_EQ(RemoveDirectoryTree(W(name)), 0u);
         EXPECT_FALSE(Exists(Path(name)));
-        EXPECT_EQ(RemoveTree(u"back"), 0u);
+        EXPECT_EQ(RemoveDirectoryTree(u"back"), 0u);
     }
     EXPECT_EQ(Listing(root_), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(FastAndTool, HostileNamesTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Tool" : "Fast"; });
-
-TEST_F(FsTest, RunShellCommandPassesArgumentsVerbatim) {
+TEST_F(FsTest, RunProgramAndWaitPassesArgumentsVerbatim) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(root_.c_str()), 0);
     const std::string hostile = "$(touch canary)`touch canary`;touch canary";
-    EXPECT_EQ(RunShellCommand({"touch", "--", ToNarrow(W(hostile)), "-x"}, true), 0);
+    EXPECT_EQ(RunProgramAndWait({"touch", "--", ToNarrow(W(hostile)), "-x"}, true), 0);
     EXPECT_TRUE(Exists(Path(hostile)));
     EXPECT_TRUE(Exists(Path("-x")));
     EXPECT_FALSE(Exists(Path("canary")));
     ASSERT_EQ(::chdir(previous), 0);
-    EXPECT_EQ(RunShellCommand({"sh", "-c", "exit 7"}, true), 7);
-    EXPECT_EQ(RunShellCommand({"sh", "-c", "kill -9 $$"}, true), -1);
-    EXPECT_EQ(RunShellCommand({"no-such-program-tpl"}, true), -1);
-    EXPECT_EQ(RunShellCommand({}, true), -1);
+    EXPECT_EQ(RunProgramAndWait({"sh", "-c", "exit 7"}, true), 7);
+    EXPECT_EQ(RunProgramAndWait({"sh", "-c", "kill -9 $$"}, true), -1);
+    EXPECT_EQ(RunProgramAndWait({"no-such-program-tpl"}, true), -1);
+    EXPECT_EQ(RunProgramAndWait({}, true), -1);
     // Standard input is empty, so no tool can wait for an answer.
-    EXPECT_EQ(RunShellCommand({"sh", "-c", "read line; test -z \"$line\""}, true), 0);
+    EXPECT_EQ(RunProgramAndWait({"sh", "-c", "read line; test -z \"$line\""}, true), 0);
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
-// Each operation with a system-call fast path runs every case twice, once on
-// the fast path and once forced onto the tool, and both must agree.
+// Each operation works by system calls alone: a tool of the same name found
+// first on PATH is never run, and a failure comes back as its code with the
+// system's errno kept beside it.
 #include <cerrno>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include "fs/path_ops.h"
-#include "fs/fs_testing.h"
 #include "fs/last_error.h"
 #include "fs/tree_ops.h"
 #include "fs_test_support.h"
@@ -23,77 +26,122 @@ struct Outcome {
 
 class DirOpsTest : public FsTest {
 protected:
+    void SetUp() override {
+        FsTest::SetUp();
+        tools_ = std::make_unique<PlantedTools>(Path("bin"));
+    }
     void TearDown() override {
-        fs_testing::ForceToolPath(false);
+        EXPECT_EQ(tools_->Ran(), "") << "a tool found on PATH was run";
+        tools_.reset();
+        if (readOnly_) ::umount(readOnly_->c_str());
         FsTest::TearDown();
     }
 
-    // Runs the scenario in a fresh subdirectory per mode and checks that both
-    // agree; returns the fast path's outcome for the caller's expectations.
-    Outcome BothWays(const std::function<void(const std::string&)>& prepare,
-                     const std::function<std::string(const std::string&)>& act) {
-        Outcome outcomes[2];
-        for (int tool = 0; tool < 2; ++tool) {
-            const std::string dir = Path(tool ? "tool" : "fast");
-            EXPECT_EQ(::mkdir(dir.c_str(), 0700), 0);
-            prepare(dir);
-            fs_testing::ForceToolPath(tool == 1);
-            outcomes[tool].results = act(dir);
-            fs_testing::ForceToolPath(false);
-            outcomes[tool].tree = Listing(dir);
-        }
-        EXPECT_EQ(outcomes[0].results, outcomes[1].results);
-        EXPECT_EQ(outcomes[0].tree, outcomes[1].tree);
-        return outcomes[0];
+    // Runs the scenario in a fresh subdirectory.
+    Outcome Run(const std::function<void(const std::string&)>& prepare,
+                const std::function<std::string(const std::string&)>& act) {
+        const std::string dir = Path("case");
+        EXPECT_EQ(::mkdir(dir.c_str(), 0711), 0);
+        prepare(dir);
+        Outcome outcome;
+        outcome.results = act(dir);
+        outcome.tree = Listing(dir);
+        return outcome;
     }
+
+    // A file system at path, filled by fill and then made read-only, for as
+    // long as the test runs; false where none can be mounted (not root).
+    bool MountReadOnly(const std::string& path, const std::function<void()>& fill) {
+        EXPECT_EQ(::mkdir(path.c_str(), 0755), 0);
+        if (::geteuid() != 0 || ::mount("tpl_fs_ro", path.c_str(), "tmpfs", 0, "size=64k") != 0) return false;
+        readOnly_ = std::make_unique<std::string>(path);
+        fill();
+        return ::mount("tpl_fs_ro", path.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+    // Runs act in a child that permission bits bind (nobody, when the tests
+    // run as root); its results come back as text.
+    std::string AsOrdinaryUser(const std::function<std::string()>& act) {
+        EXPECT_EQ(::chmod(root_.c_str(), 0711), 0);
+        int channel[2];
+        if (::pipe(channel) != 0) return "<no pipe>";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(channel[0]);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+            const std::string results = act();
+            const bool sent = ::write(channel[1], results.data(), results.size()) ==
+                              static_cast<ssize_t>(results.size());
+            ::_exit(sent ? 0 : 4);
+        }
+        ::close(channel[1]);
+        std::string results;
+        char buffer[256];
+        for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;) results.append(buffer, got);
+        ::close(channel[0]);
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? results : "<child failed>";
+    }
+
+    // A directory, filled by fill, that an ordinary user may enter but not
+    // change.
+    static void MakeLocked(const std::string& path, const std::function<void()>& fill) {
+        ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        fill();
+        ASSERT_EQ(::chmod(path.c_str(), 0555), 0);
+    }
+
+    std::unique_ptr<PlantedTools> tools_;
+    std::unique_ptr<std::string> readOnly_;
 };
 
-std::string Num(uint32_t value) {
-    return std::to_string(value) + " ";
+// The code, and for a failure the errno kept beside it ("2/ENOENT").
+std::string Told(uint32_t code) {
+    if (code == 0) return "0 ";
+    const int err = GetLastFileErrno();
+    return std::to_string(code) + "/" + (err != 0 ? strerrorname_np(err) : "-") + " ";
 }
 
 TEST_F(DirOpsTest, CreateDirectoryPathCases) {
-    Outcome out = BothWays(
+    const bool readOnly = MountReadOnly(Path("ro"), [] {});
+    Outcome out = Run(
         [](const std::string& d) {
             ASSERT_EQ(::mkdir((d + "/exists").c_str(), 0700), 0);
             WriteText(d + "/file", "f");
             ASSERT_EQ(::symlink("exists", (d + "/link").c_str()), 0);
+            MakeLocked(d + "/locked", [] {});
         },
-        [](const std::string& d) {
-            return Num(CreateDirectoryPath(W(d + "/exists"))) + Num(CreateDirectoryPath(W(d + "/a/b//c/"))) +
-                   Num(CreateDirectoryPath(W(d + "/file"))) + Num(CreateDirectoryPath(W(d + "/file/sub"))) +
-                   Num(CreateDirectoryPath(W(d + "/link/in"))) + Num(CreateDirectoryPath(W(d + "/a/../up"))) +
-                   Num(CreateDirectoryPath(u""));
+        [&](const std::string& d) {
+            return Told(CreateDirectoryPath(W(d + "/exists"))) + Told(CreateDirectoryPath(W(d + "/a/b//c/"))) +
+                   Told(CreateDirectoryPath(W(d + "/file"))) + Told(CreateDirectoryPath(W(d + "/file/sub"))) +
+                   Told(CreateDirectoryPath(W(d + "/link/in"))) + Told(CreateDirectoryPath(W(d + "/a/../up"))) +
+                   Told(CreateDirectoryPath(u"")) +
+                   AsOrdinaryUser([&] { return Told(CreateDirectoryPath(W(d + "/locked/new/deeper"))); }) +
+                   (readOnly ? Told(CreateDirectoryPath(WPath("ro/new"))) : "");
         });
-    EXPECT_EQ(out.results, "0 0 2 2 0 0 2 ");
-    EXPECT_EQ(out.tree, "a/{b/{c/{}}} exists/{in/{}} file=f link@ up/{}");
+    EXPECT_EQ(out.results, "0 0 2/EEXIST 2/ENOTDIR 0 0 2/ENOENT 2/EACCES " + std::string(readOnly ? "2/EROFS " : ""));
+    EXPECT_EQ(out.tree, "a/{b/{c/{}}} exists/{in/{}} file=f link@ locked/{} up/{}");
 }
 
-TEST_F(DirOpsTest, CreateDirectoryPathModesMatchTheTool) {
+// Missing parents get u+wx added to what the umask leaves, so that the
+// leaf can be made in them.
+TEST_F(DirOpsTest, CreateDirectoryPathModes) {
     for (mode_t mask : {mode_t{022}, mode_t{077}, mode_t{0277}}) {
-        const std::string sub = "m" + std::to_string(mask);
-        ASSERT_EQ(::mkdir(Path(sub).c_str(), 0700), 0);
-        unsigned modes[2][2];
-        for (int tool = 0; tool < 2; ++tool) {
-            const std::string base = Path(sub) + (tool ? "/tool" : "/fast");
-            fs_testing::ForceToolPath(tool == 1);
-            const mode_t old = ::umask(mask);
-            const uint32_t result = CreateDirectoryPath(W(base + "/parent/leaf"));
-            ::umask(old);
-            fs_testing::ForceToolPath(false);
-            ASSERT_EQ(result, 0u) << mask;
-            modes[tool][0] = ModeOf(base + "/parent");
-            modes[tool][1] = ModeOf(base + "/parent/leaf");
-        }
-        EXPECT_EQ(modes[0][0], modes[1][0]) << std::oct << mask;
-        EXPECT_EQ(modes[0][1], modes[1][1]) << std::oct << mask;
-        EXPECT_EQ(modes[0][1], 0777u & ~mask);
-        EXPECT_EQ(modes[0][0], (0777u & ~mask) | 0300u);
+        const std::string base = Path("m" + std::to_string(mask));
+        const mode_t old = ::umask(mask);
+        const uint32_t result = CreateDirectoryPath(W(base + "/parent/leaf"));
+        ::umask(old);
+        ASSERT_EQ(result, 0u) << mask;
+        EXPECT_EQ(ModeOf(base + "/parent/leaf"), 0777u & ~mask) << std::oct << mask;
+        EXPECT_EQ(ModeOf(base + "/parent"), (0777u & ~mask) | 0300u) << std::oct << mask;
+        EXPECT_EQ(ModeOf(base), (0777u & ~mask) | 0300u) << std::oct << mask;
     }
 }
 
 TEST_F(DirOpsTest, MovePathCases) {
-    Outcome out = BothWays(
+    const bool readOnly = MountReadOnly(Path("ro"), [this] { WriteText(Path("ro/f"), "r"); });
+    Outcome out = Run(
         [](const std::string& d) {
             WriteText(d + "/plain", "1");
             WriteText(d + "/over", "2");
@@ -106,62 +154,112 @@ TEST_F(DirOpsTest, MovePathCases) {
             ASSERT_EQ(::mkdir((d + "/target").c_str(), 0700), 0);
             ASSERT_EQ(::symlink("target", (d + "/dirlink").c_str()), 0);
             ASSERT_EQ(::symlink("plain", (d + "/filelink").c_str()), 0);
+            ASSERT_EQ(::symlink("self", (d + "/selflink").c_str()), 0);
             ASSERT_EQ(::mkdir((d + "/tree").c_str(), 0700), 0);
             WriteText(d + "/tree/leaf", "7");
+            ASSERT_EQ(::mkdir((d + "/busy").c_str(), 0700), 0);
+            WriteText(d + "/busy/b", "8");
+            ASSERT_EQ(::mkdir((d + "/nest").c_str(), 0700), 0);
+            ASSERT_EQ(::mkdir((d + "/nest/busy").c_str(), 0700), 0);
+            WriteText(d + "/nest/busy/n", "9");
+            MakeLocked(d + "/locked", [&] { WriteText(d + "/locked/f", "l"); });
         },
-        [](const std::string& d) {
-            return Num(MovePath(W(d + "/missing"), W(d + "/x"))) +        // missing source
-                   Num(MovePath(W(d + "/plain"), W(d + "/renamed"))) +    // new name
-                   Num(MovePath(W(d + "/over"), W(d + "/old"))) +         // existing file replaced
-                   Num(MovePath(W(d + "/into"), W(d + "/dir"))) +         // into a directory
-                   Num(MovePath(W(d + "/vialink"), W(d + "/dirlink"))) +  // into a linked directory
-                   Num(MovePath(W(d + "/self"), W(d + "/self"))) +        // the same file
-                   Num(MovePath(W(d + "/nodir"), W(d + "/none/x"))) +     // missing destination directory
-                   Num(MovePath(W(d + "/filelink"), W(d + "/moved_link"))) +
-                   Num(MovePath(W(d + "/tree"), W(d + "/tree2")));
+        [&](const std::string& d) {
+            return Told(MovePath(W(d + "/missing"), W(d + "/x"))) +          // missing source
+                   Told(MovePath(W(d + "/plain"), W(d + "/renamed"))) +      // new name
+                   Told(MovePath(W(d + "/over"), W(d + "/old"))) +           // existing file replaced
+                   Told(MovePath(W(d + "/into"), W(d + "/dir"))) +           // into a directory
+                   Told(MovePath(W(d + "/vialink"), W(d + "/dirlink"))) +    // into a linked directory
+                   Told(MovePath(W(d + "/self"), W(d + "/self"))) +          // the same file
+                   Told(MovePath(W(d + "/selflink"), W(d + "/self"))) +      // a link onto what it names
+                   Told(MovePath(W(d + "/nodir"), W(d + "/none/x"))) +       // missing destination directory
+                   Told(MovePath(W(d + "/filelink"), W(d + "/moved_link"))) +
+                   Told(MovePath(W(d + "/tree"), W(d + "/tree2"))) +
+                   Told(MovePath(W(d + "/busy"), W(d + "/nest"))) +          // onto a directory not empty
+                   AsOrdinaryUser([&] { return Told(MovePath(W(d + "/locked/f"), W(d + "/out"))); }) +
+                   (readOnly ? Told(MovePath(WPath("ro/f"), WPath("ro/g"))) : "");
         });
-    EXPECT_EQ(out.results, "2 0 0 0 0 2 2 0 0 ");
+    EXPECT_EQ(out.results, "2/ENOENT 0 0 0 0 2/EINVAL 2/EINVAL 2/ENOENT 0 0 2/ENOTEMPTY 2/EACCES " +
+                               std::string(readOnly ? "2/EROFS " : ""));
     EXPECT_EQ(out.tree,
-              "dir/{into=3} dirlink@ moved_link@ nodir=6 old=2 renamed=1 self=5 target/{vialink=4} tree2/{leaf=7}");
+              "busy/{b=8} dir/{into=3} dirlink@ locked/{f=l} moved_link@ nest/{busy/{n=9}} nodir=6 old=2 renamed=1 "
+              "self=5 selflink@ target/{vialink=4} tree2/{leaf=7}");
 }
 
 TEST_F(DirOpsTest, DeleteFilePathCases) {
-    Outcome out = BothWays(
+    const bool readOnly = MountReadOnly(Path("ro"), [this] { WriteText(Path("ro/f"), "r"); });
+    Outcome out = Run(
         [](const std::string& d) {
             WriteText(d + "/file", "f");
             WriteText(d + "/kept", "k");
             ASSERT_EQ(::symlink("kept", (d + "/link").c_str()), 0);
             ASSERT_EQ(::mkdir((d + "/dir").c_str(), 0700), 0);
+            MakeLocked(d + "/locked", [&] { WriteText(d + "/locked/f", "l"); });
         },
-        [](const std::string& d) {
+        [&](const std::string& d) {
             // Gone or never there is success; a directory stays, and says why.
-            const std::string results = Num(DeleteFilePath(W(d + "/file"))) + Num(DeleteFilePath(W(d + "/link"))) +
-                                        Num(DeleteFilePath(W(d + "/missing"))) +
-                                        Num(DeleteFilePath(W(d + "/kept/below"))) + Num(DeleteFilePath(W(d + "/dir")));
-            return results + Num(static_cast<uint32_t>(GetLastFileErrno()));
+            return Told(DeleteFilePath(W(d + "/file"))) + Told(DeleteFilePath(W(d + "/link"))) +
+                   Told(DeleteFilePath(W(d + "/missing"))) + Told(DeleteFilePath(W(d + "/kept/below"))) +
+                   Told(DeleteFilePath(W(d + "/none/below"))) + Told(DeleteFilePath(W(d + "/dir"))) +
+                   AsOrdinaryUser([&] { return Told(DeleteFilePath(W(d + "/locked/f"))); }) +
+                   (readOnly ? Told(DeleteFilePath(WPath("ro/f"))) : "");
         });
-    EXPECT_EQ(out.results, "0 0 0 0 87 " + std::to_string(EISDIR) + " ");
-    EXPECT_EQ(out.tree, "dir/{} kept=k");
+    EXPECT_EQ(out.results, "0 0 0 0 0 87/EISDIR 87/EACCES " + std::string(readOnly ? "87/EROFS " : ""));
+    EXPECT_EQ(out.tree, "dir/{} kept=k locked/{f=l}");
 }
 
 TEST_F(DirOpsTest, RemoveDirectoryTreeCases) {
-    Outcome out = BothWays(
+    const bool readOnly = MountReadOnly(Path("ro"), [this] {
+        ASSERT_EQ(::mkdir(Path("ro/full").c_str(), 0700), 0);
+        WriteText(Path("ro/full/x"), "x");
+    });
+    Outcome out = Run(
         [](const std::string& d) {
             ASSERT_EQ(::mkdir((d + "/empty").c_str(), 0700), 0);
             ASSERT_EQ(::mkdir((d + "/full").c_str(), 0700), 0);
-            WriteText(d + "/full/x", "x");
+            ASSERT_EQ(::mkdir((d + "/full/.hidden").c_str(), 0700), 0);
+            WriteText(d + "/full/.hidden/x", "x");
+            WriteText(d + "/full/.dot", "x");
             WriteText(d + "/file", "f");
             ASSERT_EQ(::mkdir((d + "/kept").c_str(), 0700), 0);
             WriteText(d + "/kept/inside", "i");
             ASSERT_EQ(::symlink("kept", (d + "/link").c_str()), 0);
+            // Links inside the tree go as links; what they name stays.
+            ASSERT_EQ(::mkdir((d + "/linking").c_str(), 0700), 0);
+            ASSERT_EQ(::symlink("../kept", (d + "/linking/to_dir").c_str()), 0);
+            ASSERT_EQ(::symlink("../kept/inside", (d + "/linking/to_file").c_str()), 0);
+            ASSERT_EQ(::symlink("gone", (d + "/linking/dangling").c_str()), 0);
+            // An ordinary user's removal takes what it may and stops where
+            // it may not write.
+            ASSERT_EQ(::mkdir((d + "/open").c_str(), 0777), 0);
+            ASSERT_EQ(::mkdir((d + "/open/stuck").c_str(), 0777), 0);
+            ASSERT_EQ(::chmod((d + "/open").c_str(), 0777), 0);
+            ASSERT_EQ(::chmod((d + "/open/stuck").c_str(), 0777), 0);
+            WriteText(d + "/open/stuck/goes", "g");
+            MakeLocked(d + "/open/stuck/locked", [&] { WriteText(d + "/open/stuck/locked/stays", "s"); });
+            MakeLocked(d + "/locked", [&] { ASSERT_EQ(::mkdir((d + "/locked/sub").c_str(), 0777), 0); });
         },
-        [](const std::string& d) {
-            return Num(RemoveDirectoryTree(W(d + "/empty"))) + Num(RemoveDirectoryTree(W(d + "/full/"))) +
-                   Num(RemoveDirectoryTree(W(d + "/file"))) + Num(RemoveDirectoryTree(W(d + "/missing"))) +
-                   Num(RemoveDirectoryTree(W(d + "/link/")));  // the link goes, its directory stays full
+        [&](const std::string& d) {
+            return Told(RemoveDirectoryTree(W(d + "/empty"))) + Told(RemoveDirectoryTree(W(d + "/full/"))) +
+                   Told(RemoveDirectoryTree(W(d + "/file"))) + Told(RemoveDirectoryTree(W(d + "/missing"))) +
+                   Told(RemoveDirectoryTree(W(d + "/none/below"))) +
+                   Told(RemoveDirectoryTree(W(d + "/link/"))) +  // the link goes, its directory stays full
+                   Told(RemoveDirectoryTree(W(d + "/linking"))) +
+                   // Even a mistaken call must not walk the whole file system.
+                   Told(RemoveDirectoryTree(u"")) + Told(RemoveDirectoryTree(u"/")) + Told(RemoveDirectoryTree(u"//")) +
+                   Told(RemoveDirectoryTree(W(d + "/."))) + Told(RemoveDirectoryTree(W(d + "/kept/.."))) +
+                   AsOrdinaryUser([&] {
+                       return Told(RemoveDirectoryTree(W(d + "/open/stuck"))) +
+                              Told(RemoveDirectoryTree(W(d + "/locked/sub")));
+                   }) +
+                   (readOnly ? Told(RemoveDirectoryTree(WPath("ro/full"))) : "");
         });
-    EXPECT_EQ(out.results, "0 0 0 0 0 ");
-    EXPECT_EQ(out.tree, "kept/{inside=i}");
+    EXPECT_EQ(out.results, "0 0 0 0 0 0 0 0 87/EINVAL 87/EINVAL 87/EINVAL 87/EINVAL 87/EACCES 87/EACCES " +
+                               std::string(readOnly ? "87/EROFS " : ""));
+    EXPECT_EQ(out.tree, "kept/{inside=i} locked/{sub/{}} open/{stuck/{locked/{stays=s}}}");
+    if (readOnly) {
+        EXPECT_EQ(Listing(Path("ro")), "full/{x=x}");
+    }
 }
 
 TEST_F(DirOpsTest, CreateDirectoryExclusiveNeverTakesAnExistingName) {
@@ -174,7 +272,7 @@ TEST_F(DirOpsTest, CreateDirectoryExclusiveNeverTakesAnExistingName) {
     EXPECT_EQ(CreateDirectoryExclusive(WPath("no/parent"), 0700), ERROR_FILE_NOT_FOUND);
 }
 
-// Moves across file systems need the tool; rename alone would fail with EXDEV.
+// Moves across file systems copy; rename alone would fail with EXDEV.
 class CrossDeviceTest : public DirOpsTest {
 protected:
     void SetUp() override {
@@ -194,19 +292,19 @@ protected:
 };
 
 TEST_F(CrossDeviceTest, MovePathAcrossFileSystems) {
-    for (int tool = 0; tool < 2; ++tool) {
-        const std::string name = tool ? "tool" : "fast";
-        WriteText(Path(name), "payload");
-        WriteText(mount_ + "/existing_" + name, "old");
-        fs_testing::ForceToolPath(tool == 1);
-        EXPECT_EQ(MovePath(W(Path(name)), W(mount_ + "/" + name)), 0u);
-        EXPECT_EQ(MovePath(W(mount_ + "/" + name), W(Path("back_" + name))), 0u);
-        EXPECT_EQ(MovePath(W(Path("back_" + name)), W(mount_ + "/existing_" + name)), 0u);
-        fs_testing::ForceToolPath(false);
-        EXPECT_EQ(ReadText(mount_ + "/existing_" + name), "payload");
-        EXPECT_FALSE(Exists(Path(name)));
-        EXPECT_FALSE(Exists(Path("back_" + name)));
-    }
+    WriteText(Path("file"), "payload");
+    WriteText(mount_ + "/existing", "old");
+    EXPECT_EQ(MovePath(WPath("file"), W(mount_ + "/file")), 0u);
+    EXPECT_EQ(MovePath(W(mount_ + "/file"), WPath("back")), 0u);
+    EXPECT_EQ(MovePath(WPath("back"), W(mount_ + "/existing")), 0u);
+    EXPECT_EQ(ReadText(mount_ + "/existing"), "payload");
+    EXPECT_FALSE(Exists(Path("file")));
+    EXPECT_FALSE(Exists(Path("back")));
+    // A directory is not copied across: the move fails and says why.
+    ASSERT_EQ(::mkdir(Path("dir").c_str(), 0700), 0);
+    EXPECT_EQ(MovePath(WPath("dir"), W(mount_ + "/dir")), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetLastFileErrno(), EXDEV);
+    EXPECT_TRUE(IsDir(Path("dir")));
 }
 
 TEST_F(CrossDeviceTest, MoveTreeAcrossFileSystems) {

@@ -1,6 +1,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "fs/path_ops.h"
 #include "fs/tree_ops.h"
 #include "fs_test_support.h"
 
@@ -25,41 +26,6 @@ protected:
         ASSERT_EQ(::symlink("gone", Path(tree + "/dangling").c_str()), 0);
     }
 };
-
-TEST_F(TreeWalkTest, RemoveTreeRemovesEverythingButWhatLinksPointTo) {
-    MakeTreeWithLinks("tree");
-    EXPECT_EQ(RemoveTree(WPath("tree")), 0u);
-    EXPECT_FALSE(Exists(Path("tree")));
-    EXPECT_EQ(Listing(Path("outside")), "deep/{more=keep} precious=keep");
-}
-
-TEST_F(TreeWalkTest, RemoveTreeOfALinkRemovesOnlyTheLink) {
-    MakeTreeWithLinks("tree");
-    ASSERT_EQ(::symlink(Path("outside").c_str(), Path("top_link").c_str()), 0);
-    EXPECT_EQ(RemoveTree(WPath("top_link/")), 0u);
-    EXPECT_FALSE(Exists(Path("top_link")));
-    EXPECT_EQ(Listing(Path("outside")), "deep/{more=keep} precious=keep");
-}
-
-TEST_F(TreeWalkTest, RemoveTreeOfFilesEmptyPathsAndTheRoot) {
-    WriteText(Path("file"), "x");
-    EXPECT_EQ(RemoveTree(WPath("file")), 0u);
-    EXPECT_FALSE(Exists(Path("file")));
-    EXPECT_EQ(RemoveTree(u""), 0u);
-    EXPECT_EQ(RemoveTree(WPath("missing")), 0u);
-    // Even a mistaken call must not walk the whole file system.
-    EXPECT_EQ(RemoveTree(u"/"), 0u);
-    EXPECT_EQ(RemoveTree(u"//"), 0u);
-    EXPECT_TRUE(IsDir(root_));
-}
-
-TEST_F(TreeWalkTest, RemoveTreeWithTrailingSlash) {
-    ASSERT_EQ(::mkdir(Path("t").c_str(), 0700), 0);
-    ASSERT_EQ(::mkdir(Path("t/.d").c_str(), 0700), 0);
-    WriteText(Path("t/.d/x"), "x");
-    EXPECT_EQ(RemoveTree(W(Path("t") + "/")), 0u);
-    EXPECT_FALSE(Exists(Path("t")));
-}
 
 TEST_F(TreeWalkTest, MoveTreePutsFilesBackAndMovesLinksAsLinks) {
     MakeTreeWithLinks("backup");
@@ -114,7 +80,7 @@ TEST_F(TreeWalkTest, NamesThatAreNotTextInTheLocaleMoveToo) {
     ASSERT_EQ(::mkdir(Path("dest").c_str(), 0700), 0);
     MoveTree(WPath("dest"), WPath("tree"));
     EXPECT_EQ(Listing(Path("dest")), "ok=ok \xff=x");
-    EXPECT_EQ(RemoveTree(WPath("tree")), 0u);
+    EXPECT_EQ(RemoveDirectoryTree(WPath("tree")), 0u);
     EXPECT_FALSE(Exists(Path("tree")));
 }
 

@@ -74,9 +74,9 @@ TEST_F(KitTest, ExtractionThroughTheBufferMatchesTheKernelCopy) {
     ASSERT_EQ(WriteKitFromMemory(WPath("k.tkx"), {{u"en", u"P", u"V", u""}}, KitTableLayout(), entries), 0u);
     KitReader reader;
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
-    fs_testing::ForceToolPath(true);
+    fs_testing::ForceFallbacks(true);
     ExpectExtractsExactly(reader, entries, root_);
-    fs_testing::ForceToolPath(false);
+    fs_testing::ForceFallbacks(false);
 }
 
 TEST_F(KitTest, SingleLanguageFormGivesOneEnglishEntry) {
@@ -170,9 +170,9 @@ TEST_F(KitTest, ExtractionFailsWhenTheUnpackedFileEndsEarly) {
     const size_t descriptors = OpenDescriptorCount();
     for (bool buffered : {false, true}) {
         SCOPED_TRACE(buffered);
-        fs_testing::ForceToolPath(buffered);
+        fs_testing::ForceFallbacks(buffered);
         EXPECT_EQ(reader.ExtractEntry(0, WPath("a.bin")), ERROR_INVALID_DATA);
-        fs_testing::ForceToolPath(false);
+        fs_testing::ForceFallbacks(false);
         EXPECT_EQ(OpenDescriptorCount(), descriptors);  // the destination was closed
     }
 }
