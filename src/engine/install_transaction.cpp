@@ -340,18 +340,17 @@ uint32_t InstallEngine::CreateDirectoryRecorded(const WideString& path) {
     InstallTransaction& transaction = *transaction_;
     const std::u16string key = PathKey(directory);
     if (transaction.knownDirectories.count(key) != 0) return 0;
-    if (IsExistingDirectory(directory)) {
+    // Looked for from the held target, never through a link: a file, a link
+    // or another directory where the run made one fails as it is.
+    uint32_t code = HoldDirectory(directory);
+    if (code == 0) {
         transaction.knownDirectories.insert(key);
         return 0;
     }
-    // Something that is not a directory stands where one is needed.
-    if (PathExists(directory)) {
-        SetLastFileErrno(ENOTDIR);
-        return ERROR_PATH_NOT_FOUND;
-    }
+    if (GetLastFileErrno() != ENOENT) return code;
     const WideString parent = ParentDirectory(directory);
     if (IsDriveLetter(parent)) return ERROR_PATH_NOT_FOUND;
-    uint32_t code = CreateDirectoryRecorded(parent);
+    code = CreateDirectoryRecorded(parent);
     if (code != 0) return code;
 
     code = RememberDirectoryTime(parent);
@@ -398,7 +397,14 @@ uint32_t InstallEngine::RememberDirectoryTime(const WideString& directory) {
     if (!transaction.timedDirectories.insert(key).second) return 0;
 
     PathTimes times;
-    if (GetPathTimes(path, &times) != 0) return 0;
+    // The target and what is below it are read from the held target (the
+    // directory held then is the one the run goes on to change); its
+    // parents, before the target is held, by their paths.
+    if (target_ && PathStartsWith(WithSeparator(path), transaction.targetDirectory)) {
+        if (HoldDirectory(path) != 0 || GetHandleTimes(held_.Get(), &times) != 0) return 0;
+    } else if (GetPathTimes(path, &times) != 0) {
+        return 0;
+    }
     const uint32_t code = journal_.RecordDirectoryTime(path, times);
     return code == 0 && planWritten_ ? journal_.Sync() : code;
 }
@@ -465,14 +471,16 @@ uint32_t InstallEngine::PlanDirectory(const WideString& path) {
         return 0;
     // The deepest directory that exists gets the new entries: its times
     // are to be put back, and undo enters it only while it is the same one.
-    if (IsExistingDirectory(directory)) {
+    if (HoldDirectory(directory) == 0) {
         PathIdentity identity;
-        if (GetPathIdentity(directory, &identity) == 0 && IsRealDirectory(directory)) {
+        if (GetHeldIdentity(held_.Get(), &identity) == 0) {
             const uint32_t code = journal_.RecordDirectoryIdentity(directory, identity);
             if (code != 0) return code;
         }
         return RememberDirectoryTime(directory);
     }
+    // A link or a file in the way: the run fails there, with nothing planned.
+    if (GetLastFileErrno() != ENOENT) return 0;
     const WideString parent = ParentDirectory(directory);
     if (IsDriveLetter(parent) || PathKey(parent) == key) return 0;
     const uint32_t code = PlanDirectory(parent);

@@ -11,14 +11,30 @@
 
 using tpl::WideString;
 
+namespace {
+PathTimes TimesOf(const struct stat& status) {
+    PathTimes times;
+    times.accessSeconds = status.st_atim.tv_sec;
+    times.accessNanoseconds = status.st_atim.tv_nsec;
+    times.writeSeconds = status.st_mtim.tv_sec;
+    times.writeNanoseconds = status.st_mtim.tv_nsec;
+    return times;
+}
+}  // namespace
+
 uint32_t GetPathTimes(const WideString& path, PathTimes* out) {
     struct stat status;
     if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
     if (::stat(fs_detail::NativePath(path).c_str(), &status) != 0) return fs_detail::StoreErrno(errno);
-    out->accessSeconds = status.st_atim.tv_sec;
-    out->accessNanoseconds = status.st_atim.tv_nsec;
-    out->writeSeconds = status.st_mtim.tv_sec;
-    out->writeNanoseconds = status.st_mtim.tv_nsec;
+    *out = TimesOf(status);
+    return ERROR_SUCCESS;
+}
+
+uint32_t GetHandleTimes(FileHandle fd, PathTimes* out) {
+    struct stat status;
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    if (::fstat(fd, &status) != 0) return fs_detail::StoreErrno(errno);
+    *out = TimesOf(status);
     return ERROR_SUCCESS;
 }
 

@@ -14,6 +14,8 @@ struct PathTimes {
 
 // Links followed. 0 or an error number.
 [[nodiscard]] uint32_t GetPathTimes(const tpl::WideString& path, PathTimes* out);
+// The times of the open object fd. 0 or an error number.
+[[nodiscard]] uint32_t GetHandleTimes(FileHandle fd, PathTimes* out);
 // Sets both times exactly (utimensat), links followed. 0 or an error number.
 uint32_t SetPathTimes(const tpl::WideString& path, const PathTimes& times);
 // The same for name in the held directory dir, never through a link.

@@ -284,17 +284,24 @@ void RemoveAdditions(const std::vector<JournalRecord>& records, bool afterward, 
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         if (it->tag != 'D' || othersOwn.count(PathKey(it->path)) != 0 ||
             (afterward && retry.count(PathKey(it->path)) == 0) ||
-            !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)) ||
-            !IsRealDirectory(it->path))
+            !(IsBelow(it->path, target) || IsTargetOrAbove(it->path, target) || IsStagingPath(it->path, target)))
             continue;
         bool removed = false;
         UniqueFileHandle directory, itself;
         WideString name;
         if (!IsBelow(it->path, target)) {
+            // The target and its parents the run made, by their paths: no
+            // held directory leads to them.
+            if (!IsRealDirectory(it->path)) continue;
             removed = CreatedDirectoryIntact(it->path, created) && RemoveDirectoryIfEmpty(it->path);
-        } else if (HoldParentBelow(target, it->path, created, &directory, &name) == 0 &&
-                   OpenDirectoryBelowHeld(directory.Get(), ParentDirectory(it->path), name, &itself,
-                                          StillRecorded(created)) == 0) {
+        } else {
+            // Below the target only from the held target: one that is gone
+            // (or was never made), a link, or another directory under its
+            // name is not the run's to remove.
+            if (HoldParentBelow(target, it->path, created, &directory, &name) != 0 ||
+                OpenDirectoryBelowHeld(directory.Get(), ParentDirectory(it->path), name, &itself,
+                                       StillRecorded(created)) != 0)
+                continue;
             removed = RemoveEmptyDirectoryAt(directory.Get(), name);
             // One that still holds something (someone else's, or a file of
             // the run's that could not go) is no failure of its own.
