@@ -1,5 +1,7 @@
 # Builds the Debian package into a directory of its own and checks what it
-# holds and declares. Run with -DBUILD_DIR=... -DCPACK=... -DDPKG_DEB=...
+# holds and declares, then has lintian check it: any error or warning, and
+# any missing hardening, fails. Run with -DBUILD_DIR=... -DCPACK=...
+# -DDPKG_DEB=... [-DLINTIAN=...]
 set(out ${BUILD_DIR}/package-check)
 file(REMOVE_RECURSE ${out})
 execute_process(COMMAND ${CPACK} -G DEB -B ${out} --config ${BUILD_DIR}/CPackConfig.cmake
@@ -17,7 +19,17 @@ execute_process(COMMAND ${DPKG_DEB} -f ${debs} Package Depends Recommends OUTPUT
 if(NOT listed EQUAL 0)
   message(FATAL_ERROR "dpkg-deb cannot read ${debs}")
 endif()
-foreach(path ./usr/bin/tplsetup ./usr/bin/tkx ./usr/share/man/man1/tplsetup.1.gz ./usr/share/man/man1/tkx.1.gz)
+# The program and the kit beside it in a directory of their own, reached
+# through a link on the path.
+foreach(path "./usr/lib/tplsetup/tplsetup\n" "./usr/bin/tplsetup -> ../lib/tplsetup/tplsetup\n")
+  string(FIND "${contents}" " ${path}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${path} is not in the package:\n${contents}")
+  endif()
+endforeach()
+foreach(path ./usr/bin/tkx ./usr/share/man/man1/tplsetup.1.gz ./usr/share/man/man1/tkx.1.gz
+        ./usr/share/doc/tplsetup/copyright ./usr/share/doc/tplsetup/changelog.gz
+        ./usr/share/lintian/overrides/tplsetup)
   string(FIND "${contents}" " ${path}\n" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "${path} is not in the package:\n${contents}")
@@ -35,4 +47,12 @@ foreach(dependency "Package: tplsetup" "libgtk2.0-0" "zlib1g" "libc6" "Recommend
     message(FATAL_ERROR "the package does not declare ${dependency}:\n${fields}")
   endif()
 endforeach()
+if(LINTIAN)
+  execute_process(COMMAND ${LINTIAN} --display-info --tag-display-limit 0 ${debs}
+                  OUTPUT_VARIABLE report ERROR_VARIABLE report RESULT_VARIABLE linted)
+  string(REGEX MATCHALL "(^|\n)[EW]: [^\n]*|(^|\n)I: [^\n]*hardening-[^\n]*" findings "${report}")
+  if(findings OR NOT linted EQUAL 0)
+    message(FATAL_ERROR "lintian finds fault with the package:\n${report}")
+  endif()
+endif()
 file(REMOVE_RECURSE ${out})

@@ -8,7 +8,8 @@ ROOT=$(pwd)
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtk2.0-dev zlib1g-dev libisal-dev
           googletest libgtest-dev nlohmann-json3-dev libsodium-dev minisign ansible-core xvfb xauth x11-utils xdotool imagemagick
           clang libclang-rt-14-dev python3 gzip tar procps locales
-          python3-pyatspi libatk-adaptor libgail-common at-spi2-core dbus dbus-x11 x11-xserver-utils)
+          python3-pyatspi libatk-adaptor libgail-common at-spi2-core dbus dbus-x11 x11-xserver-utils
+          lintian mandoc)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

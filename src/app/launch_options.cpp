@@ -8,6 +8,7 @@
 #include "catalog/message_catalog.h"
 #include "fs/process_paths.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -82,6 +83,7 @@ const OwnOption kOwnOptions[] = {
     {"--dry-run", nullptr, nullptr, &LaunchOptions::dryRun},
     {"--json", nullptr, nullptr, &LaunchOptions::json},
     {"--quiet", nullptr, nullptr, &LaunchOptions::quiet},
+    {"--no-record", nullptr, nullptr, &LaunchOptions::noRecord},
     {"--trusted-key", "FILE", nullptr, nullptr, &LaunchOptions::trustedKeys},
 };
 
@@ -124,12 +126,62 @@ void TakeOwnOption(const OwnOption& option, const char* argument, const char* va
     else options.*option.path = path;
 }
 
+// True when argument is one of our own long options (with or without a
+// value), before "--".
+bool IsOwnOption(const char* argument) {
+    if (argument == nullptr || std::strncmp(argument, "--", 2) != 0) return false;
+    const char* equals = std::strchr(argument, '=');
+    const std::string name = equals != nullptr ? std::string(argument, equals) : std::string(argument);
+    for (const OwnOption& option : kOwnOptions)
+        if (name == option.name) return true;
+    return false;
+}
+
+// A command line that gives one of our long options was written by someone
+// who knows them: there every argument must be one the program takes, and
+// a stray one is refused instead of being read as a switch (a path that
+// begins with "/") or passed over (a switch of a habit, "-n").
+bool WantsStrictArguments(int argc, char** argv, int first) {
+    for (int i = first; i < argc && !EndsOptions(argv[i]); ++i)
+        if (IsOwnOption(argv[i])) return true;
+    return false;
+}
+
+// The one-letter switches a strict command line takes: -S or /S exactly (any
+// case), and -L or /L with a code.
+bool IsStrictSwitch(const char* argument) {
+    if (!IsSwitch(argument)) return false;
+    const char letter = argument[1];
+    if (letter == 'S' || letter == 's') return argument[2] == '\0';
+    return letter == 'L' || letter == 'l';
+}
+
+// A stray argument that names a file was most likely meant as the target.
+bool LooksLikePath(const std::string& argument) {
+    return argument.find('/') != std::string::npos || argument[0] == '~' || argument[0] == '.';
+}
+
+void RefuseStrayArgument(const char* argument, LaunchOptions& options) {
+    const std::string shown = EscapeControlCharacters(std::string(argument));
+    std::string message = "unexpected argument '" + shown + "'";
+    if (!shown.empty() && LooksLikePath(shown)) message += "; did you mean --target=" + shown + "?";
+    SetUsageError(options, message);
+}
+
 // The long options, wherever they stand after usecwd; the last of each
-// counts. Returns at "--".
-void ScanLongOptions(int argc, char** argv, int first, LaunchOptions& options) {
-    for (int i = first; i < argc && !EndsOptions(argv[i]); ++i) {
+// counts. Returns at "--", after which a strict command line takes nothing.
+void ScanLongOptions(int argc, char** argv, int first, bool strict, LaunchOptions& options) {
+    for (int i = first; i < argc; ++i) {
         const char* argument = argv[i];
-        if (argument == nullptr || std::strncmp(argument, "--", 2) != 0) continue;
+        if (argument == nullptr) continue;
+        if (EndsOptions(argument)) {
+            if (strict && i + 1 < argc && argv[i + 1] != nullptr) RefuseStrayArgument(argv[i + 1], options);
+            return;
+        }
+        if (std::strncmp(argument, "--", 2) != 0) {
+            if (strict && !IsStrictSwitch(argument)) RefuseStrayArgument(argument, options);
+            continue;
+        }
         const char* equals = std::strchr(argument, '=');
         const std::string name = equals != nullptr ? std::string(argument, equals) : std::string(argument);
         const char* value = equals != nullptr ? equals + 1 : nullptr;
@@ -144,7 +196,7 @@ void ScanLongOptions(int argc, char** argv, int first, LaunchOptions& options) {
         for (const ToolkitOption& option : kToolkitOptions)
             if (name == option.name) toolkit = &option;
         if (toolkit == nullptr) {
-            SetUsageError(options, "unknown option '" + name + "'");
+            SetUsageError(options, "unknown option '" + EscapeControlCharacters(name) + "'");
             continue;
         }
         // "--name value": the value is the toolkit's, whatever it looks like.
@@ -191,7 +243,7 @@ LaunchOptions ParseLaunchOptions(int argc, char** argv, const char* localeName) 
     if (argv != nullptr) {
         const int first = options.useCurrentDirectory ? 2 : 1;
         ScanSwitches(argc, argv, first, options);
-        ScanLongOptions(argc, argv, first, options);
+        ScanLongOptions(argc, argv, first, WantsStrictArguments(argc, argv, first), options);
     }
     if (options.languageId == 0 && localeName != nullptr) {
         ChooseLanguage(LocaleLanguageCode(localeName), options);

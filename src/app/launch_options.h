@@ -25,6 +25,7 @@ struct LaunchOptions {
     bool dryRun = false;  // --dry-run: plan, check and report, change nothing
     bool json = false;    // --json: the plan or the outcome as one JSON document
     bool quiet = false;   // --quiet: only errors on standard error
+    bool noRecord = false;  // --no-record: no launcher file is looked at or written
     // A usage error (an unknown long option, "--target=" with nothing after
     // it): the message for standard error, one line. The run ends with the
     // usage status before anything changes.
@@ -34,7 +35,9 @@ struct LaunchOptions {
 // Scans the arguments (usecwd, -S, -L<code>; the long options anywhere after
 // usecwd, also after -L, which ends only the scan of the one-letter
 // switches; "--" ends both scans). An argument that begins with "--" and is
-// neither ours nor one of the toolkit's is a usage error. Falls back to the first two
+// neither ours nor one of the toolkit's is a usage error. When one of our
+// long options is given, so is any other argument than usecwd (first), -S or
+// /S, -L<code> and the toolkit's options. Falls back to the first two
 // bytes of localeName (may be null; for a composite name, of its LC_MESSAGES
 // part), then to English; sets the catalog's current language and fetches the
 // title. localeName is what setlocale(LC_ALL, nullptr) reports after main

@@ -2,7 +2,8 @@
 #include "config/launcher_config.h"
 #include "fs/file_finder.h"
 #include "fs/file_update_lock.h"
-#include "fs/path_ops.h"
+#include "fs/inherited_owner.h"
+#include "fs/path_mode.h"
 
 #include <wordexp.h>
 #include <exception>
@@ -15,8 +16,13 @@ namespace tpl {
 namespace {
 
 void CreateDirectoryOf(const WideString& file) {
-    // Failures show up in the write that follows.
-    (void)CreateDirectoryPath(ParentDirectory(file));
+    // Failures show up in the write that follows. A home directory that is
+    // not there is no place for the launcher's files: it is never made.
+    // What is made below it is its owner's, also when a superuser records
+    // for that user.
+    const WideString home = LauncherSettings::HomeDirectory();
+    if (home.Empty() || !IsExistingDirectory(home)) return;
+    (void)CreateDirectoriesOwnedLikeParent(ParentDirectory(file));
 }
 
 }  // namespace

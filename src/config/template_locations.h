@@ -38,4 +38,28 @@ WideString CleanProposedDirectory(const WideString& directory);
 // one), empty when the directory was recorded everywhere.
 WideString RecordInstalledDirectory(const WideString& installedDirectory, const TemplateProposal& proposal);
 
+// What recording the installed directory does to one launcher file.
+enum class LauncherFileAction { Unchanged, Updated, Created, Failed, Skipped };
+struct LauncherFileRecording {
+    WideString path;  // empty for Skipped
+    LauncherFileAction action = LauncherFileAction::Unchanged;
+    int systemErrno = 0;  // why a Failed one could not be written
+};
+// The launcher files a recording for this proposal writes, in order.
+std::vector<WideString> RecordedLauncherFiles(const TemplateProposal& proposal);
+// "unchanged", "updated", "created", "failed", "skipped".
+const char* LauncherFileActionName(LauncherFileAction action);
+
+// RecordInstalledDirectory, told per file (in the order written). A file
+// that already lists the directory as the recording would leave it is
+// neither locked nor written. A missing home directory is never made: its
+// files fail with ENOENT.
+std::vector<LauncherFileRecording> RecordInstalledDirectoryInFiles(const WideString& installedDirectory,
+                                                                   const TemplateProposal& proposal);
+// What RecordInstalledDirectoryInFiles would do, with nothing written: a
+// file that would change is Failed when its nearest existing directory
+// cannot take a new file.
+std::vector<LauncherFileRecording> PlanInstalledDirectoryRecording(const WideString& installedDirectory,
+                                                                   const TemplateProposal& proposal);
+
 }  // namespace tpl

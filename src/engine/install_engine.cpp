@@ -14,6 +14,10 @@
 #include "engine/install_observer.h"
 #include "engine/install_status.h"
 #include "engine/lock_refusal.h"
+#include "fs/directory_lock.h"
+#include "fs/free_space.h"
+#include "fs/last_error.h"
+#include "kit/kit_room.h"
 #include "fs/file_finder.h"
 #include "fs/file_io.h"
 #include "fs/interruption.h"
@@ -70,6 +74,15 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         // Checked before anything is written: a path the system cannot take
         // would otherwise fail the run halfway.
         uint32_t code = kit != nullptr ? CheckDestinationLengths(*kit, directory) : 0;
+        bool nothingToDo = false;
+        if (code == 0 && kit != nullptr) code = Precheck(*kit, directory, &nothingToDo);
+        if (nothingToDo) {
+            transaction_.emplace().targetDirectory = directory;
+            if (kitSpent) kit->Release();
+            Post(0, MessageCatalog::GetText("IDS_INSTALL_FINISH"), 100);
+            if (successPauseMs > 0) SleepMilliseconds(static_cast<int32_t>(successPauseMs));
+            return 0;
+        }
         if (code == 0) code = BeginTransaction(directory);
         // From here on the target exists; everything inside it is reached
         // from this descriptor.
@@ -99,6 +112,40 @@ uint32_t InstallEngine::Run(InstallStatus* status, uint32_t successPauseMs) {
         return ReportFailureAfterThrow(ERROR_INVALID_PARAMETER);
     }
     if (successPauseMs > 0) SleepMilliseconds(static_cast<int32_t>(successPauseMs));
+    return 0;
+}
+
+uint32_t InstallEngine::Precheck(const KitReader& kit, const WideString& directory, bool* nothingToDo) {
+    *nothingToDo = false;
+    // Under the directory's lock, so that another run's half-done
+    // installation is not taken for the finished one; where it is busy,
+    // the full run meets that and says so.
+    DirectoryLock lock;
+    const bool exists = IsExistingDirectory(directory);
+    if (exists && lock.Lock(directory) != 0) return 0;
+    const WideString nearest = NearestExistingParent(directory);
+    FileSystemRoom free;
+    const bool freeKnown = !nearest.Empty() && GetFileSystemRoom(nearest, &free) == 0;
+    const KitRoom needed = MeasureKitRoom(kit, directory, freeKnown ? free.blockSize : 0);
+    if (exists && needed.everyEntryKept) {
+        if (observer_) {
+            for (uint32_t i = 0; i < kit.GetFileEntryCount(); ++i) {
+                WideString relative;
+                if (MakeRelativeEntryPath(kit.GetFileEntry(i).name, &relative))
+                    observer_->EntryHandled(directory + relative, EntryAction::Keep, 0, 0);
+            }
+            observer_->NothingToDo();
+        }
+        *nothingToDo = true;
+        return 0;
+    }
+    // Found now, a full file system fails the run before anything is
+    // written, instead of halfway with everything to undo.
+    if (freeKnown && (needed.bytes > free.freeBytes || (free.inodesKnown && needed.inodes > free.freeInodes))) {
+        workingPath_ = nearest;
+        SetLastFileErrno(ENOSPC);
+        return ERROR_DISK_FULL;
+    }
     return 0;
 }
 

@@ -100,6 +100,11 @@ private:
     // Makes everything the run wrote durable, then records the commit.
     uint32_t SyncAndRecordCommit();
     uint32_t RunEntries(KitReader& kit);
+    // Before anything changes: *nothingToDo when every entry is already
+    // there as new as the kit's (the observer is told each as kept; nothing
+    // is made, journalled or synced); ERROR_DISK_FULL when the files and
+    // directories to make do not fit the file system's free blocks or inodes.
+    uint32_t Precheck(const KitReader& kit, const WideString& directory, bool* nothingToDo);
     // What to do with entry index: as planned, or looked at again.
     EntryPlan PlanOfEntry(const KitFileEntry& entry, uint32_t index) const;
     // Makes the entry's file and hands it to the copier; *plan ends as what

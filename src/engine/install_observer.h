@@ -26,6 +26,9 @@ public:
     // Before RolledBack with complete false: the backup directory that keeps
     // the replaced files which could not be moved back.
     virtual void BackupKept(const WideString& /*backupDirectory*/) {}
+    // After every entry was handled as kept: the run made no change, and
+    // there is nothing to commit.
+    virtual void NothingToDo() {}
 };
 
 }  // namespace tpl

@@ -57,7 +57,7 @@ void InstallStatus::PostJob(KitReader* kit, const WideString& targetDirectory, b
     kit_ = kit;
     kitSpent_ = kitSpent;
     targetDirectory_ = targetDirectory;
-    if (!targetDirectory_.Empty() && !targetDirectory_.EndsWith(u'/') && !targetDirectory_.EndsWith(u'\\'))
+    if (!targetDirectory_.Empty() && !targetDirectory_.EndsWith(u'/'))
         targetDirectory_.Append(u'/');
 }
 

@@ -20,6 +20,7 @@
 #include "fs/directory_lock.h"
 #include "fs/directory_sync.h"
 #include "fs/held_directory.h"
+#include "fs/inherited_owner.h"
 #include "fs/owned_directory.h"
 #include "fs/backup_index.h"
 #include "fs/cross_device_move.h"
@@ -158,8 +159,15 @@ uint32_t InstallEngine::CreateLockedTarget(const WideString& existingParent) {
     for (const WideString& path : chain)
         if (code == 0) code = journal_.Record('D', path);
     if (code == 0) code = journal_.Sync();
+    // They are the user's whose directory they are made in, also when a
+    // superuser installs for that user.
+    PathOwner owner;
+    if (code == 0) code = GetNearestDirectoryOwner(parent, &owner);
     size_t made = 0;
-    for (; code == 0 && made < staged.size(); ++made) code = CreateDirectoryExclusive(staged[made], 0777);
+    for (; code == 0 && made < staged.size(); ++made) {
+        code = CreateDirectoryExclusive(staged[made], 0777);
+        if (code == 0) code = GivePathTo(staged[made], owner);
+    }
     if (code == 0) code = made == staged.size() ? 0 : ERROR_PATH_NOT_FOUND;
     // The target's lock, taken before it existed, holds it as it appears.
     if (code == 0) code = RenameDirectoryNoReplace(staged.front(), chain.front());

@@ -86,7 +86,15 @@ uint32_t ReplacingFile::Open(const WideString& path) {
     file_ = UniqueFileHandle(fd);
     temporary_ = name;
     target_ = target;
-    if (replacing) CopyOwnerAndMode(fd, old);
+    if (replacing) {
+        CopyOwnerAndMode(fd, old);
+    } else if (::geteuid() == 0) {
+        // A superuser writing a user's file makes it the user's: it takes
+        // the owner of the directory it appears in.
+        struct stat directory;
+        if (::stat(ParentDirectory(target).c_str(), &directory) == 0 && ::fchown(fd, directory.st_uid, directory.st_gid) != 0)
+            return fs_detail::StoreErrno(errno);
+    }
     return 0;
 }
 

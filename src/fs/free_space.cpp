@@ -28,11 +28,24 @@ uint32_t GetFreeSpace(uint64_t* out) {
 
 uint32_t GetFreeSpaceAt(const WideString& directory, uint64_t* out) {
     if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
-    *out = 0;
+    FileSystemRoom room;
+    const uint32_t code = GetFileSystemRoom(directory, &room);
+    *out = room.freeBytes;
+    return code;
+}
+
+uint32_t GetFileSystemRoom(const WideString& directory, FileSystemRoom* out) {
+    if (out == nullptr) return fs_detail::StoreError(ERROR_INVALID_PARAMETER);
+    *out = FileSystemRoom();
     struct statvfs info;
     if (::statvfs(fs_detail::NativePath(directory).c_str(), &info) != 0) return fs_detail::StoreErrno(errno);
     const uint64_t blocks = info.f_bavail;
     const uint64_t blockSize = info.f_frsize;
-    *out = blockSize != 0 && blocks > UINT64_MAX / blockSize ? UINT64_MAX : blocks * blockSize;
+    out->freeBytes = blockSize != 0 && blocks > UINT64_MAX / blockSize ? UINT64_MAX : blocks * blockSize;
+    out->blockSize = blockSize;
+    // A file system without an inode count (btrfs, some network ones)
+    // reports none at all.
+    out->inodesKnown = info.f_files != 0;
+    out->freeInodes = info.f_favail;
     return ERROR_SUCCESS;
 }

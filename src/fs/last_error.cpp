@@ -85,3 +85,31 @@ void ClearLastError() {
 }
 
 }  // namespace fs_detail
+
+namespace {
+
+// The errno that means what a code means, for codes that do not come from
+// the system (a directory in the way, a full disk found by the engine).
+int ErrnoOfCode(uint32_t code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND: return ENOENT;
+        case ERROR_PATH_NOT_FOUND: return ENOTDIR;
+        case ERROR_ACCESS_DENIED: return EACCES;
+        case ERROR_DISK_FULL: return ENOSPC;
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_CANCELLED: return ECANCELED;
+        case ERROR_NOT_ENOUGH_MEMORY: return ENOMEM;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+        case ERROR_LOCK_VIOLATION: return EBUSY;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+NarrowString ErrorReasonText(uint32_t code, int systemErrno) {
+    const int number = systemErrno != 0 ? systemErrno : ErrnoOfCode(code);
+    if (number != 0) return SystemErrorText(number);
+    if (code == ERROR_INVALID_DATA) return NarrowString("invalid data");
+    return NarrowString(code == 0 ? "" : "an unexpected failure");
+}

@@ -21,6 +21,10 @@ tpl::NarrowString GetLastSystemErrorText();
 // the environment's LANGUAGE names where the system has it, else in English,
 // whatever the locale's own language and encoding; empty for 0.
 tpl::NarrowString SystemErrorText(int err);
+// Why a step failed with code, in the system's words: those for
+// systemErrno, else for the errno that means what code means, else a plain
+// description; never a number.
+tpl::NarrowString ErrorReasonText(uint32_t code, int systemErrno);
 // For a failure found without a system call (a file where a directory must
 // be): stores the errno the system would have given, so it is told the same way.
 void SetLastFileErrno(int err);

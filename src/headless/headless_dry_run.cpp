@@ -1,5 +1,6 @@
 // The dry run: the real preparation and the plan of the installation it
 // would start, printed as lines or as one JSON document, with nothing changed.
+#include <cerrno>
 #include <string>
 
 #include "catalog/message_catalog.h"
@@ -26,9 +27,12 @@ std::string Bytes(const WideString& path) {
 }
 
 std::string SpaceLine(const InstallPlan& plan) {
-    std::string line = "space: " + std::to_string(plan.entries.BytesToWrite()) + " bytes to write, ";
+    std::string line = "space: " + std::to_string(plan.room.bytes) + " bytes and " +
+                       std::to_string(plan.room.inodes) + " inodes needed, ";
     if (!plan.freeKnown) return line + "free space unknown in " + Bytes(plan.spaceDirectory);
-    line += std::to_string(plan.freeBytes) + " bytes free in " + Bytes(plan.spaceDirectory);
+    line += std::to_string(plan.free.freeBytes) + " bytes";
+    if (plan.free.inodesKnown) line += " and " + std::to_string(plan.free.freeInodes) + " inodes";
+    line += " free in " + Bytes(plan.spaceDirectory);
     return plan.SpaceSuffices() ? line : line + " (not enough)";
 }
 
@@ -59,11 +63,13 @@ nlohmann::ordered_json LockJson(const InstallPlan& plan) {
     return lock;
 }
 
-std::string LauncherLine(const LauncherFileCheck& file) {
-    std::string line = "launcher file: " + Bytes(file.path);
-    if (file.Writable()) return line + ": writable";
+std::string LauncherLine(const LauncherFileRecording& file) {
+    if (file.action == LauncherFileAction::Skipped) return "launcher file: none is written (--no-record)";
+    std::string line = "launcher file: " + Bytes(file.path) + ": ";
+    if (file.action != LauncherFileAction::Failed)
+        return line + (file.action == LauncherFileAction::Unchanged ? "unchanged" : std::string("would be ") + LauncherFileActionName(file.action));
     const NarrowString reason = SystemErrorText(file.systemErrno);
-    return line + ": cannot be written: " + std::string(reason.Data(), reason.Length());
+    return line + "cannot be written: " + std::string(reason.Data(), reason.Length());
 }
 
 void PrintPlanLines(const InstallPlan& plan, std::FILE* out) {
@@ -74,30 +80,56 @@ void PrintPlanLines(const InstallPlan& plan, std::FILE* out) {
     PrintLine(out, PlanSummaryLine(plan.entries));
     PrintLine(out, SpaceLine(plan));
     PrintLine(out, LockLine(plan));
-    for (const LauncherFileCheck& file : plan.launcherFiles) PrintLine(out, LauncherLine(file));
+    for (const LauncherFileRecording& file : plan.launcherFiles) PrintLine(out, LauncherLine(file));
     PrintLine(out, "dry run: nothing changed; the installation would end with exit status " +
                        std::to_string(plan.ExitStatus()));
 }
 
-nlohmann::ordered_json PlanJson(const InstallPlan& plan, const KitReader& kit) {
-    nlohmann::ordered_json launcherFiles = nlohmann::ordered_json::array();
-    for (const LauncherFileCheck& file : plan.launcherFiles) {
-        nlohmann::ordered_json entry = {{"path", JsonString(file.path)}, {"writable", file.Writable()}};
-        if (!file.Writable()) entry["reason"] = SystemErrorText(file.systemErrno).Data();
-        launcherFiles.push_back(std::move(entry));
+// Why the installation would not end with 0, in the order it would meet it;
+// null when it would.
+nlohmann::ordered_json PlanErrorJson(const InstallPlan& plan) {
+    if (plan.lockBusy)
+        return ErrorJson("busy", plan.lockDirectory, "IDS_ERROR_TARGETBUSY", NarrowString(HolderText(plan).c_str()));
+    if (plan.lockTaken)
+        return ErrorJson("lock-unavailable", plan.lockDirectory, "IDS_ERROR_LOCKTAKEN",
+                         NarrowString(HolderText(plan).c_str()));
+    for (const KitPlanItem& item : plan.entries.items) {
+        if (item.plan.action != EntryAction::Blocked) continue;
+        return ErrorJson("install-failed", item.plan.destination, "IDS_INSTALL_ERROR",
+                         NarrowString(BlockedReason(item.plan).c_str()));
     }
+    if (!plan.SpaceSuffices())
+        return ErrorJson("no-space", plan.spaceDirectory, "IDS_ERROR_DISKFULL", SystemErrorText(ENOSPC));
+    for (const LauncherFileRecording& file : plan.launcherFiles)
+        if (file.action == LauncherFileAction::Failed)
+            return ErrorJson("launcher-unwritable", file.path, "IDS_ERROR_NOTRECORDED", SystemErrorText(file.systemErrno));
+    return nlohmann::ordered_json();
+}
+
+// Fills the document with the plan: what the installation would do.
+void DescribePlan(const InstallPlan& plan, nlohmann::ordered_json& document) {
+    document["kit"] = JsonString(plan.prepared.kitPath);
+    document["target"] = JsonString(plan.targetDirectory);
+    const KitPlan& entries = plan.entries;
+    document["summary"] = {{"added", entries.Count(EntryAction::Add)},
+                           {"replaced", entries.Count(EntryAction::Replace)},
+                           {"kept", entries.Count(EntryAction::Keep)},
+                           {"blocked", entries.Count(EntryAction::Blocked)},
+                           {"directoriesCreated", plan.room.newDirectories}};
+    document["entries"] = PlanEntriesJson(entries);
     nlohmann::ordered_json space = {{"directory", JsonString(plan.spaceDirectory)},
-                                    {"bytesToWrite", plan.entries.BytesToWrite()}};
-    space["bytesFree"] = plan.freeKnown ? nlohmann::ordered_json(plan.freeBytes) : nlohmann::ordered_json();
+                                    {"bytesNeeded", plan.room.bytes}};
+    space["bytesFree"] = plan.freeKnown ? nlohmann::ordered_json(plan.free.freeBytes) : nlohmann::ordered_json();
+    space["inodesNeeded"] = plan.room.inodes;
+    space["inodesFree"] =
+        plan.freeKnown && plan.free.inodesKnown ? nlohmann::ordered_json(plan.free.freeInodes) : nlohmann::ordered_json();
     space["enough"] = plan.SpaceSuffices();
-    return {{"kit", JsonString(plan.prepared.kitPath)},
-            {"languages", LanguagesJson(kit)},
-            {"target", JsonString(plan.targetDirectory)},
-            {"entries", PlanEntriesJson(plan.entries)},
-            {"summary", PlanSummaryJson(plan.entries)},
-            {"space", space},
-            {"lock", LockJson(plan)},
-            {"launcherFiles", launcherFiles}};
+    document["space"] = space;
+    document["lock"] = LockJson(plan);
+    if (entries.Count(EntryAction::Add) + entries.Count(EntryAction::Replace) + plan.room.newDirectories > 0)
+        document["changed"] = true;
+    SetLauncherFiles(document, plan.launcherFiles);
+    document["error"] = PlanErrorJson(plan);
 }
 
 }  // namespace
@@ -107,30 +139,27 @@ int RunDryRun(const HeadlessRequest& request, InstallLog* log, std::FILE* messag
     KitReader kit;
     UnpackProgressLine unpacking(messages, request.progressInPlace);
     const InstallPlan plan = PlanInstallation(request.useCurrentDirectory, request.kitFile, request.chosenTarget,
-                                              &kit, request.quiet ? nullptr : &unpacking, request.trustedKeys);
+                                              &kit, request.quiet ? nullptr : &unpacking, request.trustedKeys,
+                                              request.record);
     unpacking.End();
     if (log) log->Prepared(plan.preparation, plan.prepared, kit);
     const int exitStatus = plan.ExitStatus();
     if (log && plan.Ready()) log->Write("dry run: " + PlanSummaryLine(plan.entries));
 
-    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    nlohmann::ordered_json document = NewRunDocument(true);
     if (plan.preparation.interrupted) {
         if (!request.quiet) PrintLine(messages, ConsoleCatalogText("IDS_CANCEL_FINISH"));
+        document["error"] = ErrorJson("cancelled", WideString(), "IDS_CANCEL_FINISH", NarrowString());
     } else if (!plan.Ready()) {
         PrintLine(messages, PreparationErrorLine(plan.preparation));
         document["error"] = PreparationErrorJson(plan.preparation);
-    } else if (request.json) {
-        document = PlanJson(plan, kit);
     } else {
-        PrintPlanLines(plan, output);
+        DescribePlan(plan, document);
+        if (!request.json) PrintPlanLines(plan, output);
     }
     if (request.json) {
         AddSignatureJson(plan.prepared.signature, &document);
-        document["dryRun"] = true;
-        document["wouldSucceed"] = exitStatus == kExitInstalled;
-        document["exitStatus"] = exitStatus;
-        std::fputs(JsonText(document).c_str(), output);
-        std::fflush(output);
+        PrintRunDocument(document, exitStatus, output);
     }
     return exitStatus;
 }

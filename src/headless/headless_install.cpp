@@ -110,13 +110,11 @@ private:
     }
     // With --json: the document on the output stream.
     int Finish(int exitStatus) {
-        if (request_.json) {
-            json_["exitStatus"] = exitStatus;
-            std::fputs(JsonText(json_).c_str(), output_);
-            std::fflush(output_);
-        }
+        if (request_.json) PrintRunDocument(json_, exitStatus, output_);
         return exitStatus;
     }
+    // The document's account of what the session did.
+    void DescribeOutcome(const InstallSession& session, InstallOutcome outcome, const TemplateProposal& proposal);
 
     const HeadlessRequest& request_;
     InstallLog* log_;
@@ -124,10 +122,11 @@ private:
     std::FILE* output_;
     const size_t width_ = ConsoleWidth(request_.progressInPlace);
     KitReader kit_;
-    nlohmann::ordered_json json_ = nlohmann::ordered_json::object();
+    nlohmann::ordered_json json_ = NewRunDocument(false);
 };
 
 int HeadlessRun::Run() {
+    SetRecovered(json_, request_.recovered);
     PreparedInstallation prepared;
     UnpackProgressLine unpacking(messages_, request_.progressInPlace);
     const PreparationResult preparation = PrepareInstallation(
@@ -135,8 +134,10 @@ int HeadlessRun::Run() {
         request_.chosenTarget, request_.kitFile, request_.trustedKeys);
     unpacking.End();
     if (log_) log_->Prepared(preparation, prepared, kit_);
+    if (!prepared.kitPath.Empty() && preparation.errorTextId == nullptr) json_["kit"] = JsonString(prepared.kitPath);
     if (preparation.interrupted) {
         Say(ConsoleCatalogUtf8("IDS_CANCEL_FINISH"));
+        json_["error"] = ErrorJson("cancelled", WideString(), "IDS_CANCEL_FINISH", NarrowString());
         return Finish(kExitCancelled);
     }
     if (preparation.errorTextId != nullptr) {
@@ -155,6 +156,7 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
 
     InstallSession session;
     session.SetLog(log_);
+    session.SetRecording(request_.record);
     ProgressReporter progress(messages_, request_.progressInPlace, ConsoleCatalogText("IDS_PROGRESS_START"));
     // Nobody waits for the success page here: no pause after the last entry.
     session.Start(&kit_, prepared.targetDirectory, 0);
@@ -176,25 +178,46 @@ int HeadlessRun::Install(const PreparedInstallation& prepared) {
                             (failure.reason.Empty() ? std::string() : std::string(", ") + failure.reason.Data()));
             }
             TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_ERROR_FINISH");
-            json_["error"] = ErrorJson(failure.path, failure.textId, failure.reason);
+            json_["error"] = ErrorJson(ErrorCodeOfText(failure.textId), failure.path, failure.textId, failure.reason);
             break;
         }
         case InstallOutcome::Cancelled:
         case InstallOutcome::Running:
             TellUndone(session, NormalizeTargetDirectory(prepared.targetDirectory), "IDS_CANCEL_FINISH");
+            json_["error"] = ErrorJson("cancelled", WideString(), "IDS_CANCEL_FINISH", NarrowString());
             break;
     }
     const int exitStatus = session.Conclude(outcome, prepared.proposal);
-    if (outcome == InstallOutcome::Succeeded) {
-        const ChangeCounts changes = session.Changes();
-        json_["summary"] = {{"added", changes.added}, {"replaced", changes.replaced}, {"kept", changes.kept}};
-    }
     if (!session.UnrecordedLauncherFile().Empty()) {
         const WideString& file = session.UnrecordedLauncherFile();
-        PrintLine(messages_, ErrorLine(file, ConsoleCatalogUtf8("IDS_ERROR_NOTRECORDED"), std::string(), width_));
-        json_["error"] = ErrorJson(file, "IDS_ERROR_NOTRECORDED", NarrowString());
+        // Exit 3 always says why: in the line's language, and in the document.
+        const int systemErrno = session.UnrecordedErrno();
+        PrintLine(messages_, ErrorLine(file, ConsoleCatalogUtf8("IDS_ERROR_NOTRECORDED"),
+                                       ReasonTextIn(ConsoleLanguage(), systemErrno).Data(), width_));
+        json_["error"] = ErrorJson("launcher-unwritable", file, "IDS_ERROR_NOTRECORDED", SystemErrorText(systemErrno));
     }
+    DescribeOutcome(session, outcome, prepared.proposal);
     return exitStatus;
+}
+
+void HeadlessRun::DescribeOutcome(const InstallSession& session, InstallOutcome outcome,
+                                  const TemplateProposal& proposal) {
+    // After a failure or a cancel everything was undone: nothing stands changed.
+    const bool succeeded = outcome == InstallOutcome::Succeeded;
+    const InstallSummary summary = session.Summary();
+    const ChangeCounts changes = succeeded ? summary.changes : ChangeCounts();
+    const uint32_t directories = succeeded ? summary.directoriesCreated : 0;
+    json_["summary"] = {{"added", changes.added},  {"replaced", changes.replaced}, {"kept", changes.kept},
+                        {"blocked", 0},            {"directoriesCreated", directories}};
+    if (changes.added + changes.replaced + directories > 0) json_["changed"] = true;
+    std::vector<LauncherFileRecording> files = session.Recordings();
+    if (!succeeded) {
+        // Nothing was recorded.
+        if (!request_.record) files.push_back({WideString(), LauncherFileAction::Skipped, 0});
+        for (const WideString& path : request_.record ? RecordedLauncherFiles(proposal) : std::vector<WideString>())
+            files.push_back({path, LauncherFileAction::Unchanged, 0});
+    }
+    SetLauncherFiles(json_, files);
 }
 
 }  // namespace

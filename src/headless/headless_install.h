@@ -5,6 +5,7 @@
 // plans the same installation and changes nothing.
 #include <cstdio>
 #include <vector>
+#include "journal/journal_recovery.h"
 #include "text/cow_string.h"
 
 namespace tpl {
@@ -19,6 +20,9 @@ struct HeadlessRequest {
     bool quiet = false;                // only errors on the message stream
     bool json = false;                 // one JSON document on the output stream
     bool progressInPlace = false;      // the message stream is a terminal
+    bool record = true;                // false: no launcher file is written (--no-record)
+    // What this start recovered before the run, for the JSON document.
+    std::vector<RecoveryReport> recovered;
 };
 
 // messages: standard error (one line per error, "tplsetup: PATH: what

@@ -34,6 +34,7 @@ void DecideByLook(uint32_t code, PathEntryKind kind, FILETIME existing, FILETIME
         // that cannot be searched: the installation cannot write here.
         plan->action = EntryAction::Blocked;
         plan->blockedCode = code;
+        plan->blockedErrno = GetLastFileErrno();
         return;
     }
     DecideEntryAction(kind, existing, writeTime, plan);

@@ -1,7 +1,10 @@
 #include "kit/kit_plan.h"
 
 #include <ctime>
+#include "fs/file_types.h"
+#include "fs/last_error.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
 #include "text/utf8.h"
 
 namespace tpl {
@@ -13,9 +16,10 @@ std::string Utf8(const WideString& text) {
     return std::string(utf8.Data(), utf8.Length());
 }
 
+// For a terminal: in the locale's encoding, control characters escaped.
 std::string LocaleBytes(const WideString& text) {
     const NarrowString narrow = ToNarrow(text);
-    return std::string(narrow.Data(), narrow.Length());
+    return EscapeControlCharacters(std::string(narrow.Data(), narrow.Length()));
 }
 
 }  // namespace
@@ -47,10 +51,16 @@ std::string IsoTime(FILETIME time) {
     return text;
 }
 
+std::string BlockedReason(const EntryPlan& plan) {
+    // A name no file system path can be made of is the kit's fault, not the system's.
+    if (plan.blockedCode == ERROR_INVALID_DATA) return "not a valid name for a file";
+    return ErrorReasonText(plan.blockedCode, plan.blockedErrno).Data();
+}
+
 std::string PlanLine(const KitPlanItem& item) {
     std::string line = std::string(EntryActionName(item.plan.action)) + "  " + std::to_string(item.entry.dataSize) +
                        "  " + IsoTime(item.entry.writeTime) + "  " + LocaleBytes(item.entry.name);
-    if (item.plan.action == EntryAction::Blocked) line += "  (error " + std::to_string(item.plan.blockedCode) + ")";
+    if (item.plan.action == EntryAction::Blocked) line += "  (" + BlockedReason(item.plan) + ")";
     return line;
 }
 
@@ -84,7 +94,8 @@ nlohmann::ordered_json PlanEntriesJson(const KitPlan& plan) {
     for (const KitPlanItem& item : plan.items) {
         nlohmann::ordered_json entry = EntryJson(item.entry);
         entry["action"] = EntryActionName(item.plan.action);
-        if (item.plan.action == EntryAction::Blocked) entry["error"] = item.plan.blockedCode;
+        entry["reason"] = item.plan.action == EntryAction::Blocked ? nlohmann::ordered_json(BlockedReason(item.plan))
+                                                                   : nlohmann::ordered_json();
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -37,8 +37,10 @@ KitPlan PlanKit(const KitReader& reader, const WideString& targetDirectory);
 // 2038 print as they are.
 std::string IsoTime(FILETIME time);
 
-// "add  812  2026-11-30T09:12:00Z  conf\new.cfg", "  (error 183)" after a
-// blocked one; the name in the locale's encoding. No line feed.
+// Why a blocked entry cannot be written, in words ("Is a directory").
+std::string BlockedReason(const EntryPlan& plan);
+// "add  812  2026-11-30T09:12:00Z  conf\new.cfg", "  (Is a directory)"
+// after a blocked one; the name in the locale's encoding. No line feed.
 std::string PlanLine(const KitPlanItem& item);
 // "1 add (812 bytes), ..., 0 blocked (0 bytes); 1857 bytes to write"
 std::string PlanSummaryLine(const KitPlan& plan);

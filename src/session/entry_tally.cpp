@@ -83,6 +83,10 @@ void EntryTally::DirectoryCreated(const WideString& path) {
     if (next_) next_->DirectoryCreated(path);
 }
 
+void EntryTally::NothingToDo() {
+    if (next_) next_->NothingToDo();
+}
+
 void EntryTally::Committed() {
     if (next_) next_->Committed();
 }

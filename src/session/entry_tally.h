@@ -58,6 +58,7 @@ public:
     void RolledBackStep(RollbackStep step, const WideString& path, bool done) override;
     void BackupKept(const WideString& backupDirectory) override;
     void RolledBack(uint32_t code, bool complete) override;
+    void NothingToDo() override;
 
 private:
     mutable std::mutex mutex_;

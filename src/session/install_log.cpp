@@ -23,7 +23,7 @@ namespace {
 // must not forge a line of the log.
 std::string Utf8(const WideString& text) {
     const NarrowString utf8 = ToUtf8(text);
-    return EscapeControlCharacters(std::string(utf8.Data(), utf8.Length()));
+    return EscapeControlCharactersAndBackslash(std::string(utf8.Data(), utf8.Length()));
 }
 
 // 2026-12-07T12:30:01.042Z
@@ -42,20 +42,6 @@ std::string TimeStamp() {
     return text;
 }
 
-// The errno that means what a code means, for codes that do not come from
-// the system (a directory in the way, a full disk found by the engine).
-int ErrnoOfCode(uint32_t code) {
-    switch (code) {
-        case ERROR_FILE_NOT_FOUND: return ENOENT;
-        case ERROR_PATH_NOT_FOUND: return ENOTDIR;
-        case ERROR_ACCESS_DENIED: return EACCES;
-        case ERROR_DISK_FULL: return ENOSPC;
-        case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_CANCELLED: return ECANCELED;
-        default: return 0;
-    }
-}
-
 const char* RollbackStepText(RollbackStep step, bool done) {
     switch (step) {
         case RollbackStep::FileRemoved:
@@ -70,11 +56,7 @@ const char* RollbackStepText(RollbackStep step, bool done) {
 }  // namespace
 
 std::string DescribeError(uint32_t code, int systemError) {
-    std::string text = "error " + std::to_string(code);
-    const int number = systemError != 0 ? systemError : ErrnoOfCode(code);
-    if (code == ERROR_INVALID_DATA && number == 0) return text + ": invalid data";
-    if (number == 0) return text;
-    return text + ": " + SystemErrorText(number).Data();
+    return ErrorReasonText(code, systemError).Data();
 }
 
 uint32_t InstallLog::Open(const WideString& path) {
@@ -95,7 +77,7 @@ void InstallLog::Started(int argc, char** argv) {
     std::string line = "started:";
     for (int i = 0; i < argc && argv != nullptr && argv[i] != nullptr; ++i) {
         line += " ";
-        line += EscapeControlCharacters(argv[i]);
+        line += EscapeControlCharactersAndBackslash(argv[i]);
     }
     Write(line);
 }
@@ -123,7 +105,11 @@ void InstallLog::Prepared(const PreparationResult& result, const PreparedInstall
     if (result.interrupted) Write("preparation interrupted by a signal");
     if (result.errorTextId != nullptr) {
         const char* english = MessageCatalog::FindUtf8(kEnglishLanguageId, result.errorTextId);
-        Write(std::string("preparation failed: ") + result.errorTextId + " (" + (english ? english : "") + ")");
+        // What failed in words, where, and why: never the text's identifier.
+        std::string line = std::string("preparation failed: ") + (english ? english : "");
+        if (!result.errorPath.Empty()) line += ": " + Utf8(result.errorPath);
+        if (!result.errorReason.Empty()) line += std::string(": ") + result.errorReason.Data();
+        Write(line);
     }
 }
 
@@ -131,14 +117,30 @@ void InstallLog::InstallationStarted(const WideString& targetDirectory) {
     Write("target: " + Utf8(targetDirectory));
 }
 
-void InstallLog::Recorded(const WideString& directory, const WideString& unrecordedFile) {
+void InstallLog::Recorded(const WideString& directory, const std::vector<LauncherFileRecording>& recordings) {
     // As the launcher file holds it: less one trailing separator.
     std::string recorded = Utf8(directory);
     if (recorded.size() > 1 && recorded.back() == '/') recorded.pop_back();
-    if (unrecordedFile.Empty())
-        Write("launcher file: recorded " + recorded);
-    else
-        Write("launcher file: could not record " + recorded + " in " + Utf8(unrecordedFile));
+    for (const LauncherFileRecording& recording : recordings) {
+        const std::string file = Utf8(recording.path);
+        switch (recording.action) {
+            case LauncherFileAction::Skipped:
+                Write("launcher file: not recorded (--no-record)");
+                break;
+            case LauncherFileAction::Unchanged:
+                Write("launcher file: " + file + " already lists " + recorded + " first; nothing written");
+                break;
+            case LauncherFileAction::Updated:
+            case LauncherFileAction::Created:
+                Write("launcher file: recorded " + recorded + " in " + file + " (" +
+                      LauncherFileActionName(recording.action) + ")");
+                break;
+            case LauncherFileAction::Failed:
+                Write("launcher file: could not record " + recorded + " in " + file + ": " +
+                      SystemErrorText(recording.systemErrno).Data());
+                break;
+        }
+    }
 }
 
 void InstallLog::Finished(int exitStatus) {
@@ -162,6 +164,10 @@ void InstallLog::DirectoryCreated(const WideString& path) {
     Write("directory created: " + Utf8(path));
 }
 
+void InstallLog::NothingToDo() {
+    Write("nothing to do: every file is up to date");
+}
+
 void InstallLog::Committed() {
     Write("committed");
 }
@@ -172,7 +178,7 @@ void InstallLog::RolledBackStep(RollbackStep step, const WideString& path, bool 
 
 void InstallLog::RolledBack(uint32_t code, bool complete) {
     std::string line =
-        code == ERROR_CANCELLED ? "rolled back after a cancel" : "rolled back after " + DescribeError(code, 0);
+        code == ERROR_CANCELLED ? "rolled back after a cancel" : "rolled back after a failure: " + DescribeError(code, 0);
     if (!complete) line += "; replaced files that could not be restored stay in the backup directory";
     Write(line);
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
+#include "config/template_locations.h"
 #include "engine/install_observer.h"
 #include "fs/append_file.h"
 #include "text/cow_string.h"
@@ -29,13 +31,14 @@ public:
     void Prepared(const PreparationResult& result, const PreparedInstallation& prepared, const KitReader& kit);
     void InstallationStarted(const WideString& targetDirectory);
     // unrecordedFile: the launcher file that could not be written, or empty.
-    void Recorded(const WideString& directory, const WideString& unrecordedFile);
+    void Recorded(const WideString& directory, const std::vector<LauncherFileRecording>& recordings);
     void Finished(int exitStatus);
 
     void EntryHandled(const WideString& destination, EntryAction action, uint32_t code,
                       int systemError) override;
     void DirectoryCreated(const WideString& path) override;
     void Committed() override;
+    void NothingToDo() override;
     void RolledBackStep(RollbackStep step, const WideString& path, bool done) override;
     void RolledBack(uint32_t code, bool complete) override;
 

@@ -2,6 +2,7 @@
 
 #include "fs/directory_lock.h"
 #include "fs/free_space.h"
+#include "kit/kit_room.h"
 #include "session/install_outcome.h"
 #include "session/target_directory.h"
 #include "text/path_text.h"
@@ -16,13 +17,20 @@ int InstallPlan::ExitStatus() const {
     if (lockBusy) return kExitTargetBusy;
     if (lockTaken) return kExitFailed;
     if (!entries.WouldSucceed() || !SpaceSuffices()) return kExitFailed;
-    for (const LauncherFileCheck& file : launcherFiles)
-        if (!file.Writable()) return kExitNotRecorded;
+    for (const LauncherFileRecording& file : launcherFiles)
+        if (file.action == LauncherFileAction::Failed) return kExitNotRecorded;
     return kExitInstalled;
 }
 
+bool InstallPlan::SpaceSuffices() const {
+    if (!freeKnown) return true;
+    if (room.bytes > free.freeBytes) return false;
+    return !free.inodesKnown || room.inodes <= free.freeInodes;
+}
+
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
-                             KitReader* kit, UnpackFeedback* feedback, const std::vector<WideString>& trustedKeys) {
+                             KitReader* kit, UnpackFeedback* feedback, const std::vector<WideString>& trustedKeys,
+                             bool record) {
     InstallPlan plan;
     plan.preparation = PrepareInstallation(useCurrentDirectory, true, kit, &plan.prepared, feedback, chosenTarget,
                                            kitFile, trustedKeys);
@@ -31,7 +39,8 @@ InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile
     plan.targetDirectory = NormalizeTargetDirectory(plan.prepared.targetDirectory);
     plan.entries = PlanKit(*kit, plan.targetDirectory);
     plan.spaceDirectory = NearestExistingDirectory(plan.targetDirectory);
-    plan.freeKnown = GetFreeSpaceAt(plan.spaceDirectory, &plan.freeBytes) == 0;
+    plan.freeKnown = GetFileSystemRoom(plan.spaceDirectory, &plan.free) == 0;
+    plan.room = MeasureKitRoom(*kit, plan.targetDirectory, plan.freeKnown ? plan.free.blockSize : 0);
     {
         // Only probed: no lock file is made and no lock kept.
         DirectoryLock lock;
@@ -43,7 +52,11 @@ InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile
             plan.lockDirectory = lock.BusyDirectory();
         if (plan.lockDirectory.Empty()) plan.lockDirectory = plan.spaceDirectory;
     }
-    plan.launcherFiles = CheckLauncherFiles(plan.prepared.proposal);
+    if (record) {
+        plan.launcherFiles = PlanInstalledDirectoryRecording(plan.targetDirectory, plan.prepared.proposal);
+    } else {
+        plan.launcherFiles = {LauncherFileRecording{WideString(), LauncherFileAction::Skipped, 0}};
+    }
     return plan;
 }
 

@@ -5,11 +5,13 @@
 // action, the space it needs, the directory's lock, the launcher files.
 #include <cstdint>
 #include <vector>
+#include "fs/free_space.h"
 #include "fs/directory_lock.h"
 #include "kit/kit_plan.h"
+#include "kit/kit_room.h"
 #include "kit/kit_reader.h"
 #include "session/install_preparation.h"
-#include "session/launcher_file_check.h"
+#include "config/template_locations.h"
 #include "session/unpack_feedback.h"
 #include "text/cow_string.h"
 
@@ -23,8 +25,10 @@ struct InstallPlan {
     // The file system the entries go to, at the directory or its nearest
     // existing parent.
     WideString spaceDirectory;
-    uint64_t freeBytes = 0;
+    FileSystemRoom free;
     bool freeKnown = false;
+    // What the new files and directories take as the file system counts it.
+    KitRoom room;
     // The directory the installation would lock, and whether another one
     // holds it now (lockHolder: who); when no lock directory can be had,
     // lockTaken, with the taken one in lockDirectory and its owner.
@@ -32,19 +36,22 @@ struct InstallPlan {
     bool lockBusy = false;
     bool lockTaken = false;
     LockHolder lockHolder;
-    std::vector<LauncherFileCheck> launcherFiles;
+    // What recording the directory after a success would do to each
+    // launcher file (one Skipped without recording).
+    std::vector<LauncherFileRecording> launcherFiles;
 
     bool Ready() const { return preparation.errorTextId == nullptr && !preparation.interrupted; }
-    bool SpaceSuffices() const { return !freeKnown || entries.BytesToWrite() <= freeBytes; }
+    bool SpaceSuffices() const;
     // The status the installation would end with (the process's exit statuses).
     int ExitStatus() const;
 };
 
 // kit must be a fresh reader and outlive the plan; its unpacked copy goes
 // when it is destroyed. kitFile, chosenTarget and trustedKeys as for
-// PrepareInstallation.
+// PrepareInstallation; record false plans an installation that records in
+// no launcher file.
 InstallPlan PlanInstallation(bool useCurrentDirectory, const WideString& kitFile, const WideString& chosenTarget,
                              KitReader* kit, UnpackFeedback* feedback = nullptr,
-                             const std::vector<WideString>& trustedKeys = {});
+                             const std::vector<WideString>& trustedKeys = {}, bool record = true);
 
 }  // namespace tpl

@@ -72,8 +72,19 @@ void InstallSession::WaitForWorker() {
 int InstallSession::Conclude(InstallOutcome outcome, const TemplateProposal& proposal) {
     if (outcome != InstallOutcome::Succeeded) return ExitStatusOf(outcome, code_);
     if (log_) log_->Write(ChangeCountsLine(tally_.Counts()));
-    unrecordedFile_ = RecordInstalledDirectory(targetDirectory_, proposal);
-    if (log_) log_->Recorded(targetDirectory_, unrecordedFile_);
+    if (record_) {
+        recordings_ = RecordInstalledDirectoryInFiles(targetDirectory_, proposal);
+    } else {
+        recordings_ = {LauncherFileRecording{WideString(), LauncherFileAction::Skipped, 0}};
+    }
+    unrecordedFile_ = WideString();
+    for (const LauncherFileRecording& recording : recordings_) {
+        if (recording.action != LauncherFileAction::Failed) continue;
+        unrecordedFile_ = recording.path;
+        unrecordedErrno_ = recording.systemErrno;
+        break;
+    }
+    if (log_) log_->Recorded(targetDirectory_, recordings_);
     return unrecordedFile_.Empty() ? ExitStatusOf(outcome) : kExitNotRecorded;
 }
 

@@ -59,8 +59,14 @@ public:
     // kExitNotRecorded and UnrecordedLauncherFile() names the file. Returns the
     // process's exit status.
     int Conclude(InstallOutcome outcome, const TemplateProposal& proposal);
-    // The launcher file Conclude() could not write, empty when none.
+    // The launcher file Conclude() could not write, empty when none, and
+    // the errno that refused it.
     const WideString& UnrecordedLauncherFile() const { return unrecordedFile_; }
+    int UnrecordedErrno() const { return unrecordedErrno_; }
+    // What Conclude() did to each launcher file (none before a success).
+    const std::vector<LauncherFileRecording>& Recordings() const { return recordings_; }
+    // false: a success records nothing in any launcher file (--no-record).
+    void SetRecording(bool record) { record_ = record; }
     // What the run did with its entries; meaningful after a success.
     ChangeCounts Changes() const { return tally_.Counts(); }
     // After a failure: the path it failed at and the errno behind it.
@@ -81,6 +87,9 @@ private:
     int32_t percent_ = 0;
     bool cancelRequested_ = false;
     WideString unrecordedFile_;
+    int unrecordedErrno_ = 0;
+    std::vector<LauncherFileRecording> recordings_;
+    bool record_ = true;
     InstallLog* log_ = nullptr;
     EntryTally tally_;  // the worker's observer; passes each step on to the log
     // Last member: destroyed (and so joined) before the status.

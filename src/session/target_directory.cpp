@@ -78,9 +78,8 @@ TargetCheck Problem(TargetCheck check, TargetProblem problem, const WideString& 
 
 TargetCheck ResolveTargetDirectory(const WideString& typed, const WideString& home) {
     TargetCheck check;
-    WideString path = Trimmed(typed);
-    ReplaceAll(path, u"\\", u"/");
-    path = ExpandHome(path, home);
+    // A "\\" the user typed is part of a name, not a separator.
+    WideString path = ExpandHome(Trimmed(typed), home);
     check.directory = path;
     if (path.Empty()) return Problem(check, TargetProblem::Empty, path);
     // Such a name is almost always a paste gone wrong, and no line of the

@@ -3,11 +3,10 @@
 namespace tpl {
 
 WideString NormalizeTargetDirectory(const WideString& directory) {
+    // A "\\" is a character of a name here, as the file system has it;
+    // only the kit's own entry names use it as a separator.
     WideString result = directory;
     if (result.Empty()) return result;
-    char16_t* units = result.MutableData();
-    for (uint32_t i = 0; i < result.Length(); ++i)
-        if (units[i] == u'\\') units[i] = u'/';
     if (!result.EndsWith(u'/')) result.Append(u'/');
     return result;
 }

@@ -181,6 +181,16 @@ std::string EscapeControlCharacters(const std::string& bytes) {
     return escaped;
 }
 
+std::string EscapeControlCharactersAndBackslash(const std::string& bytes) {
+    std::string escaped;
+    escaped.reserve(bytes.size());
+    for (const char c : bytes) {
+        if (c == '\\') escaped += '\\';
+        escaped += c;
+    }
+    return EscapeControlCharacters(escaped);
+}
+
 WideString FormatPattern(const WideString& pattern, std::initializer_list<WideString> arguments) {
     WideString text;
     for (uint32_t i = 0; i < pattern.Length(); ++i) {

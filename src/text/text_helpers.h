@@ -28,6 +28,9 @@ bool ContainsControlCharacter(const WideString& text);
 // encoding, and leaves the others as they are.
 WideString EscapeControlCharacters(const WideString& text);
 std::string EscapeControlCharacters(const std::string& bytes);
+// The same, with "\" itself written "\\", so that every escape reads back
+// one way (a log line holding "\n" is then a backslash and an n).
+std::string EscapeControlCharactersAndBackslash(const std::string& bytes);
 
 // A catalog pattern with "%1" to "%9" replaced by the arguments, in one pass
 // (an argument that holds "%2" stays as it is); a number without an

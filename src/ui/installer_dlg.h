@@ -43,6 +43,8 @@ public:
     void SetChosenTarget(const WideString& directory) { chosenTarget_ = directory; }
     // --kit: the kit to install instead of the one looked for (absolute).
     void SetKitFile(const WideString& kitFile) { kitFile_ = kitFile; }
+    // --no-record: a success records the directory in no launcher file.
+    void SetRecording(bool record) { session_.SetRecording(record); }
     void SetTrustedKeys(const std::vector<WideString>& keys) { trustedKeys_ = keys; }
     // --log: told of the preparation and every step of the installation (may
     // be null; not owned). Set before RunWizard.

@@ -247,6 +247,20 @@ TEST_F(LaunchOptionsTest, LongOptionsAreOursOrTheToolkitsElseAUsageError) {
         {{"--log="}, "tplsetup: --log needs a value: --log=FILE\n"},
         {{"-S", "--kit"}, "tplsetup: --kit needs a value: --kit=FILE\n"},
         {{"--display", ":1", "---"}, "tplsetup: unknown option '---'\n"},
+        {{"--no-record=no"}, "tplsetup: option '--no-record' takes no value\n"},
+        // With one of our long options every argument must be one we take:
+        // a forgotten --target= is no /S switch, a habit's -n no silent run.
+        {{"--kit=K", "/srv/templates/qbx4"},
+         "tplsetup: unexpected argument '/srv/templates/qbx4'; did you mean --target=/srv/templates/qbx4?\n"},
+        {{"-S", "-n", "--target=/t"}, "tplsetup: unexpected argument '-n'\n"},
+        {{"usecwd", "--dry-run", "-Silent"}, "tplsetup: unexpected argument '-Silent'\n"},
+        {{"-S", "usecwd", "--json"}, "tplsetup: unexpected argument 'usecwd'\n"},
+        {{"--quiet", "tpl/qbx4"}, "tplsetup: unexpected argument 'tpl/qbx4'; did you mean --target=tpl/qbx4?\n"},
+        {{"--quiet", "~"}, "tplsetup: unexpected argument '~'; did you mean --target=~?\n"},
+        {{"--quiet", "a\x1b[31m"}, "tplsetup: unexpected argument 'a\\x1b[31m'\n"},
+        {{"--quiet", "\\S"}, "tplsetup: unexpected argument '\\S'\n"},
+        {{"--log=l", "--", "x"}, "tplsetup: unexpected argument 'x'\n"},
+        {{"x", "--bogus", "--no-record"}, "tplsetup: unexpected argument 'x'\n"},
     };
     for (const auto& [arguments, message] : refused) {
         Arguments args(arguments);
@@ -261,6 +275,9 @@ TEST_F(LaunchOptionsTest, LongOptionsAreOursOrTheToolkitsElseAUsageError) {
         {"--display", ":1", "--name", "--not-an-option", "--g-fatal-warnings", "--gtk-debug=misc"},
         {"--gdk-debug=x", "--gdk-no-debug=x", "--gtk-no-debug=x", "--class", "x"},
         {"-S", "--", "--tagret=/srv/tpl"},
+        {"usecwd", "-s", "/S", "/s", "-Lde", "/lfr", "-Lxx", "--no-record", "--display", "/x", "--"},
+        // Without one of our long options the switch scan stays as it was.
+        {"/srv/templates/qbx4", "-n", "kit", "-Silent", "--display", ":1"},
     };
     for (const auto& arguments : accepted) {
         Arguments args(arguments);
@@ -274,7 +291,8 @@ TEST_F(LaunchOptionsTest, RunFlagsAndTheEndOfOptions) {
     EXPECT_TRUE(options.dryRun && options.json && options.quiet);
     EXPECT_FALSE(options.silent);
     options = Parse({}, "C");
-    EXPECT_FALSE(options.dryRun || options.json || options.quiet);
+    EXPECT_FALSE(options.dryRun || options.json || options.quiet || options.noRecord);
+    EXPECT_TRUE(Parse({"-S", "--no-record"}, "C").noRecord);
     EXPECT_TRUE(options.kitFile.Empty());
 
     // Nothing after "--" is an option, of either kind.

@@ -1,5 +1,7 @@
 // Proposing the template directory and recording it after an installation.
+#include <cerrno>
 #include <clocale>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -186,6 +188,57 @@ TEST_F(Templates, AFileThatCannotBeWrittenIsNamed) {
         EXPECT_EQ(Narrow(RecordInstalledDirectory(unrecordable, ProposeTemplateDirectory())), mainUser_);
         EXPECT_FALSE(Exists(mainUser_));
     }
+}
+
+// Each recording tells what it did to the file, and the plan of it says the
+// same beforehand. A file that already lists the directory first is
+// neither locked nor written: its directory keeps its time even where no
+// lock file can be made. A home directory that is not there is never made.
+TEST_F(Templates, EachRecordingSaysWhatItDidAndWritesOnlyWhatChanges) {
+    struct Step {
+        const char* name;
+        const char16_t* installed;
+        const char* home;  // HOME for the step, below the test's root; null: the test's own
+        LauncherFileAction action;
+        int systemErrno;
+    };
+    const Step steps[] = {
+        {"a new file", u"/a/", nullptr, LauncherFileAction::Created, 0},
+        {"the same again", u"/a/", nullptr, LauncherFileAction::Unchanged, 0},
+        {"another directory", u"/b/", nullptr, LauncherFileAction::Updated, 0},
+        {"no home directory", u"/a/", "gone/h", LauncherFileAction::Failed, ENOENT},
+    };
+    const std::string home = home_;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const std::string stepHome = step.home ? root_ + "/" + step.home : home;
+        ASSERT_EQ(setenv("HOME", stepHome.c_str(), 1), 0);
+        const TemplateProposal proposal = ProposeTemplateDirectory();
+        const std::vector<LauncherFileRecording> planned = PlanInstalledDirectoryRecording(step.installed, proposal);
+        if (step.action == LauncherFileAction::Unchanged) {
+            // Where a lock file would be needed, none can be made.
+            std::filesystem::create_directories(home + "/.Vq/pivotrun/.pivotrun.cfg.lock");
+        }
+        struct stat before {};
+        (void)stat((home + "/.Vq/pivotrun").c_str(), &before);
+        const std::vector<LauncherFileRecording> done = RecordInstalledDirectoryInFiles(step.installed, proposal);
+        ASSERT_EQ(done.size(), 1u);
+        ASSERT_EQ(planned.size(), 1u);
+        EXPECT_EQ(Narrow(done[0].path), stepHome + "/.Vq/pivotrun/pivotrun.cfg");
+        EXPECT_EQ(LauncherFileActionName(done[0].action), std::string(LauncherFileActionName(step.action)));
+        EXPECT_EQ(done[0].systemErrno, step.systemErrno);
+        EXPECT_EQ(planned[0].action, done[0].action);
+        if (step.action == LauncherFileAction::Unchanged) {
+            struct stat after {};
+            ASSERT_EQ(stat((home + "/.Vq/pivotrun").c_str(), &after), 0);
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+            EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+            std::filesystem::remove(home + "/.Vq/pivotrun/.pivotrun.cfg.lock");
+        }
+    }
+    ASSERT_EQ(setenv("HOME", home.c_str(), 1), 0);
+    EXPECT_FALSE(Exists(root_ + "/gone"));
+    EXPECT_EQ(ReadWholeFile(mainUser_), kKey + "/b\n" + kKey + "/a\n");
 }
 
 // Installations that run at once each record their directory: every one

@@ -176,7 +176,13 @@ def flow_log(sb):
     check(sum(line.startswith("added: ") for line in lines) > 0, "nothing added in %r" % lines)
     check(sum(line.startswith("kept (up to date): ") for line in lines) ==
           sum(line.startswith("added: ") for line in lines), "the second run did not keep every file")
-    check(lines.count("launcher file: recorded " + sb.default_target.rstrip("/")) == 2, "no recording in %r" % lines)
+    recorded = sb.default_target.rstrip("/")
+    check(lines.count("launcher file: recorded %s in %s (created)" % (recorded, sb.launcher_file)) == 1 and
+          lines.count("launcher file: %s already lists %s first; nothing written" % (sb.launcher_file, recorded)) == 1,
+          "no recording in %r" % lines)
+    # The second run found every file up to date: no transaction at all.
+    check(lines.count("committed") == 1 and lines.count("nothing to do: every file is up to date") == 1,
+          "the second run committed: %r" % lines)
     demo = snapshot(sb.default_target)
     check(lines.count("0 added, 0 replaced, %d kept" % sum(line.startswith("added: ") for line in lines)) == 1,
           "no summary of the second run in %r" % lines)
@@ -330,6 +336,9 @@ def flow_no_display(sb):
     check(status == 1, "exit status %d" % status)
     check(len(err) == 1 and "-S" in err[0] and "display" in err[0], "stderr %r" % err)
     check(not os.path.exists(sb.default_target), "something was installed")
+    status, out, err = sb.run("usecwd", "--json")
+    document = json.loads("\n".join(out)) if out else {}
+    check(status == 1 and document.get("error", {}).get("code") == "no-display", "--json: %d %r" % (status, out))
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
 
 
@@ -363,8 +372,13 @@ def flow_sigkill_recovery(sb):
     os.utime(os.path.join(sb.tmp, kits[0]), (an_hour_ago, an_hour_ago))
     # The second start has no kit: it can only recover, then report the kit missing.
     os.remove(sb.kit)
-    status, _, err = sb.run("usecwd", "-S")
+    status, out, err = sb.run("usecwd", "-S", "--json")
     check(status == 1 and error_lines(err[-1:])[0][1] == NOT_FOUND, "second start: %d %r" % (status, err))
+    document = json.loads("\n".join(out))
+    check(document["changed"] and document["error"]["code"] == "kit-missing" and
+          [r["directory"].rstrip("/") for r in document["recovered"]] == [target] and
+          document["recovered"][0]["removed"] > 0 and document["recovered"][0]["complete"],
+          "second start's document: %r" % document)
     check(any(line.startswith("An interrupted installation was rolled back.") and
               "Template directory: " + target.rstrip("/") in line for line in err),
           "no report of the recovery: %r" % err)
@@ -413,6 +427,15 @@ def flow_usage_error(sb):
           "stderr %r" % err)
     check(out == [] and os.listdir(proposed) == [], "something was installed")
     check(snapshot(os.path.dirname(sb.launcher_file)) == launcher_before, "the launcher file changed")
+    # Given a long option, a forgotten --target= is no /S switch and -n no
+    # habit to pass over; with --json the error is a document too.
+    for stray, said in (("/srv/templates/qbx4", "did you mean --target=/srv/templates/qbx4?"), ("-n", "'-n'")):
+        status, out, err = sb.run("--kit=" + sb.kit, stray, "--json")
+        check(status == 64 and said in err[0], "%s: exit status %d; %r" % (stray, status, err))
+        document = json.loads("\n".join(out))
+        check(document["error"]["code"] == "usage" and said in document["error"]["message"] and
+              document["exitStatus"] == 64 and document["schemaVersion"] == 1, "%s: %r" % (stray, document))
+    check(os.listdir(proposed) == [] and not os.path.exists(sb.default_target), "something was installed")
     status, _, err = sb.run("usecwd", "-S", "--class", "Tpl", "--name=tpl", "--", "--not-an-option")
     check(status == 0, "toolkit options: exit status %d; %r" % (status, err))
     check_demo_installed(proposed)
@@ -430,19 +453,20 @@ def flow_dry_run(sb):
     check(not os.path.exists(sb.default_target), "the dry run made the target")
     added = [line for line in out if line.startswith("add  ")]
     check(len(added) > 0 and out[-1].endswith("exit status 0"), "plan %r" % out)
-    check(any(line.startswith("launcher file: ") and line.endswith(": writable") for line in out), "plan %r" % out)
+    check(any(line.startswith("launcher file: ") and line.endswith(": would be created") for line in out),
+          "plan %r" % out)
 
     status, out, _ = sb.run("usecwd", "--dry-run", "--json")
     plan = json.loads("\n".join(out))
-    check(status == 0 and plan["exitStatus"] == 0 and plan["wouldSucceed"], "JSON plan %r" % plan)
+    check(status == 0 and plan["exitStatus"] == 0 and plan["error"] is None and plan["changed"], "JSON plan %r" % plan)
     check([e["action"] for e in plan["entries"]] == ["add"] * len(added), "actions %r" % plan["entries"])
     check(plan["target"] == sb.default_target and plan["lock"]["available"], "JSON plan %r" % plan)
     check(snapshot(sb.root) == before, "the JSON dry run changed something")
 
     status, out, err = sb.run("usecwd", "-S", "--json")
     summary = json.loads("\n".join(out))
-    check(status == 0 and summary["summary"] == {"added": len(added), "replaced": 0, "kept": 0},
-          "first run: %d %r %r" % (status, summary, err[-2:]))
+    check(status == 0 and summary["summary"]["added"] == len(added) and summary["changed"] and
+          summary["launcherFile"]["action"] == "created", "first run: %d %r %r" % (status, summary, err[-2:]))
     # Up to date: the dry run says so, the run keeps everything and says so,
     # and with --quiet says nothing at all.
     status, out, _ = sb.run("usecwd", "--dry-run", "--json")
@@ -451,7 +475,8 @@ def flow_dry_run(sb):
     status, out, err = sb.run("usecwd", "-S", "--quiet", "--json")
     summary = json.loads("\n".join(out))
     check(status == 0 and err == [], "quiet run: %d %r" % (status, err))
-    check(summary["summary"] == {"added": 0, "replaced": 0, "kept": len(added)}, "quiet run: %r" % summary)
+    check(summary["summary"]["kept"] == len(added) and summary["summary"]["added"] == 0, "quiet run: %r" % summary)
+    check(not summary["changed"] and summary["launcherFile"]["action"] == "unchanged", "quiet run: %r" % summary)
     check(temporary_leftovers(sb.tmp) == [], "left in TMPDIR: %r" % temporary_leftovers(sb.tmp))
 
 

@@ -144,17 +144,37 @@ TEST_F(EngineRunTest, BackupDirectoryTakesTheFirstFreeNumber) {
     EXPECT_FALSE(Exists(tmp_ + "/wz4sx2"));
 }
 
-TEST_F(EngineRunTest, EmptyKitCreatesAndRemovesTheBackupAndSucceeds) {
-    LoadKit({});
-    bool backupExisted = false;
+// A run that finds every file as new as the kit's (an empty kit, or the
+// same kit again) changes nothing: no backup, no journal, no sync of the
+// file system, no directory time touched.
+TEST_F(EngineRunTest, ARunWithNothingToDoMakesNoBackupNoJournalAndNoSync) {
+    for (const bool empty : {true, false}) {
+        SCOPED_TRACE(empty ? "empty kit" : "the same kit again");
+        LoadKit(empty ? std::vector<KitMemoryEntry>{}
+                      : std::vector<KitMemoryEntry>{Entry("a.cfg", 1600000000, "alpha"),
+                                                    Entry("sub\\b.cfg", 1600000000, "beta")});
+        if (!empty) {
+            ASSERT_EQ(RunInstall(), 0u);
+        }
+        AgeDirectories();
+        const TreeSnapshot before = SnapshotTree(target_);
+        fault_injection::ResetCount();
+        InstallEngine engine;
+        ASSERT_EQ(RunInstall(engine), 0u);
+        EXPECT_EQ(fault_injection::CountedOperations(), 0);
+        EXPECT_TRUE(engine.Top().backupDirectory.Empty());
+        const Posted final = ReadPosted(status_);
+        EXPECT_EQ(final.code, 0u);
+        EXPECT_EQ(final.percent, 100);
+        EXPECT_TRUE(BackupDirectoriesLeft().empty());
+        EXPECT_EQ(DescribeDifference(before, SnapshotTree(target_)), "");
+    }
+    // One entry to write, and the run is a transaction again.
+    LoadKit({Entry("a.cfg", 1700000000, "newer")});
     InstallEngine engine;
     ASSERT_EQ(RunInstall(engine), 0u);
-    backupExisted = !engine.Top().backupDirectory.Empty();
-    EXPECT_TRUE(backupExisted);
-    const Posted final = ReadPosted(status_);
-    EXPECT_EQ(final.code, 0u);
-    EXPECT_EQ(final.percent, 100);
-    EXPECT_TRUE(BackupDirectoriesLeft().empty());
+    EXPECT_FALSE(engine.Top().backupDirectory.Empty());
+    EXPECT_EQ(ReadFile(TargetPath("a.cfg")), "newer");
 }
 
 // The same destination twice in one kit (once through "\", once through
@@ -327,12 +347,15 @@ TEST_F(EngineRunTest, MissingTargetIsCreatedAndRemovedAgainOnFailureButEmptyTarg
     EXPECT_EQ(code, ERROR_PATH_NOT_FOUND);
 }
 
-TEST_F(EngineRunTest, TargetWithBackslashesAndNoFinalSeparatorLandsInTheSameDirectory) {
+// In the kit's entry names "\\" separates directories; in the target it is
+// a character of the name, as the file system has it.
+TEST_F(EngineRunTest, ABackslashSeparatesOnlyInEntryNames) {
     LoadKit({Entry("x\\y.cfg", kNew, "y")});
-    status_.PostJob(&kit_, Wide(root_ + "\\target"));
+    status_.PostJob(&kit_, Wide(target_ + "/a\\b"));
     InstallEngine engine;
     ASSERT_EQ(engine.Run(&status_, 0), 0u);
-    EXPECT_EQ(ReadFile(TargetPath("x/y.cfg")), "y");
+    EXPECT_EQ(ReadFile(TargetPath("a\\b/x/y.cfg")), "y");
+    EXPECT_FALSE(Exists(TargetPath("a")));
 }
 
 TEST_F(EngineRunTest, RelativeTargetOfOneComponentIsCreatedInTheCurrentDirectory) {

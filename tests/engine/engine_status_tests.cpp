@@ -37,7 +37,8 @@ class EngineStatusTest : public EngineTest {};
 TEST_F(EngineStatusTest, PostJobHandsOverTheDirectoryWithOneFinalSeparator) {
     EXPECT_EQ(PostedTarget(status_, u"/a/b"), "/a/b/");
     EXPECT_EQ(PostedTarget(status_, u"/a/b/"), "/a/b/");
-    EXPECT_EQ(PostedTarget(status_, u"C:\\x\\"), "C:\\x\\");
+    // A "\\" is a character of a name: the separator still follows it.
+    EXPECT_EQ(PostedTarget(status_, u"/x\\"), "/x\\/");
     EXPECT_EQ(PostedTarget(status_, WideString()), "");
 }
 

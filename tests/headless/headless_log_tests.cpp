@@ -94,6 +94,7 @@ protected:
     }
 
     std::string target_;
+    std::string Launcher() const { return home_ + "/.Vq/pivotrun/pivotrun.cfg"; }
     CapturedStream messages_;
 };
 
@@ -109,7 +110,7 @@ TEST_F(HeadlessLogTest, FreshInstallation) {
     const std::string t = target_;
     EXPECT_EQ(Steps(), (Lines{"target: " + t, "directory created: " + t, "added: " + t + "/a.cfg",
                               "directory created: " + t + "/sub", "added: " + t + "/sub/b.cfg", "committed",
-                              "2 added, 0 replaced, 0 kept", "launcher file: recorded " + t, "exit status 0"}));
+                              "2 added, 0 replaced, 0 kept", "launcher file: recorded " + t + " in " + Launcher() + " (created)", "exit status 0"}));
 }
 
 TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
@@ -128,7 +129,18 @@ TEST_F(HeadlessLogTest, UpgradeKeepsAndReplacesAndAppendsToTheSameLog) {
     const std::string t = target_;
     EXPECT_EQ(Lines(steps.begin() + first, steps.end()),
               (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg", "kept (up to date): " + t + "/sub/b.cfg",
-                     "committed", "0 added, 1 replaced, 1 kept", "launcher file: recorded " + t, "exit status 0"}));
+                     "committed", "0 added, 1 replaced, 1 kept",
+                     "launcher file: " + Launcher() + " already lists " + t + " first; nothing written", "exit status 0"}));
+
+    // Once more, with every file as new as the kit's: nothing is made,
+    // journalled or committed, and the log says so.
+    const size_t second = Steps().size();
+    ASSERT_EQ(Run(), 0);
+    const Lines third = Steps();
+    EXPECT_EQ(Lines(third.begin() + second, third.end()),
+              (Lines{"target: " + t, "kept (up to date): " + t + "/a.cfg", "kept (up to date): " + t + "/sub/b.cfg",
+                     "nothing to do: every file is up to date", "0 added, 0 replaced, 2 kept",
+                     "launcher file: " + Launcher() + " already lists " + t + " first; nothing written", "exit status 0"}));
 }
 
 TEST_F(HeadlessLogTest, FailureIsRolledBackStepByStep) {
@@ -137,8 +149,8 @@ TEST_F(HeadlessLogTest, FailureIsRolledBackStepByStep) {
     EXPECT_EQ(Run(), 1);
     const std::string t = target_;
     EXPECT_EQ(Steps(), (Lines{"target: " + t, "replaced (backed up): " + t + "/a.cfg",
-                              "failed (error 3: Not a directory): " + t + "/sub/b.cfg",
-                              "rollback restored: " + t + "/a.cfg", "rolled back after error 3: Not a directory",
+                              "failed (Not a directory): " + t + "/sub/b.cfg",
+                              "rollback restored: " + t + "/a.cfg", "rolled back after a failure: Not a directory",
                               "exit status 1"}));
     EXPECT_EQ(ReadFile(t + "/a.cfg"), "the user's older");
 }
@@ -168,6 +180,19 @@ TEST_F(HeadlessLogTest, KitNamesWithControlCharactersAreRefusedAndNeverLogged) {
     EXPECT_NE(access((target_ + "/a").c_str(), F_OK), 0);
 }
 
+// A backslash is escaped too, so that an escape reads back one way: an
+// argument with a line feed and one with a backslash and an n differ.
+TEST_F(HeadlessLogTest, ABackslashIsEscapedSoThatEveryEscapeReadsBackOneWay) {
+    {
+        InstallLog log;
+        ASSERT_EQ(log.Open(Wide(Path("install.log"))), 0u);
+        std::string lineFeed = "--target=a\nb", backslash = "--target=a\\nb";
+        char* argv[] = {lineFeed.data(), backslash.data(), nullptr};
+        log.Started(2, argv);
+    }
+    EXPECT_EQ(Steps().back(), "started: --target=a\\nb --target=a\\\\nb");
+}
+
 TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {
     InstallLog log;
     EXPECT_NE(log.Open(Wide(Path("no such directory/install.log"))), 0u);
@@ -177,8 +202,11 @@ TEST_F(HeadlessLogTest, LogThatCannotBeOpenedSaysWhy) {
     EXPECT_EQ(log.SystemError(), EISDIR);
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
     EXPECT_NE(log.Open(Wide(Path("fifo"))), 0u);  // refused, without blocking
-    EXPECT_EQ(DescribeError(183, 0), "error 183: File exists");
-    EXPECT_EQ(DescribeError(87, ENOSPC), "error 87: No space left on device");
+    // The system's words, never an internal number.
+    EXPECT_EQ(DescribeError(183, 0), "File exists");
+    EXPECT_EQ(DescribeError(87, ENOSPC), "No space left on device");
+    EXPECT_EQ(DescribeError(13, 0), "invalid data");
+    EXPECT_EQ(DescribeError(87, 0), "an unexpected failure");
 }
 
 }  // namespace tpl

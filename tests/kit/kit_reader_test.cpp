@@ -1,10 +1,12 @@
 // Kits made by our writer load and extract every byte and time exactly.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <filesystem>
 #include "fs/file_io.h"
 #include "fs/temp_file_claim.h"
 #include "fs/fs_testing.h"
 #include "kit/kit_reader.h"
+#include "kit/kit_room.h"
 #include "support/kit_test_support.h"
 #include "support/wide_text.h"
 
@@ -192,6 +194,52 @@ TEST_F(KitTest, ReleaseDeletesTheTemporaryFileAndKeepsTexts) {
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
     EXPECT_EQ(LeftoverTempFiles(), 1);
+}
+
+// The room a kit takes, as a file system of 4 KiB blocks counts it: each
+// file rounded up to whole blocks (an empty one takes none), a block and an
+// inode per directory to make, each counted once; what is kept takes
+// nothing, and a replaced file counts in full.
+TEST_F(KitTest, RoomCountsWholeBlocksAndEachNewDirectoryOnce) {
+    WriteSimpleKit("k.tkx", {{u"empty", kTime2001, ""},
+                             {u"one", kTime2001, "x"},
+                             {u"d\\block", kTime2001, std::string(4096, 'b')},
+                             {u"d\\e\\over", kTime2001, std::string(4097, 'o')}});
+    KitReader reader;
+    ASSERT_EQ(reader.Load(WPath("k.tkx")), 0u);
+    const std::string target = Path("t");
+    KitRoom room = MeasureKitRoom(reader, Wide(target + "/"), 4096);
+    // t, t/d and t/d/e are made: three directories.
+    EXPECT_EQ(room.newDirectories, 3u);
+    EXPECT_EQ(room.bytes, (0u + 1 + 1 + 2 + 3) * 4096);
+    EXPECT_EQ(room.inodes, 4u + 3);
+    EXPECT_FALSE(room.everyEntryKept);
+    // Without a block size the contents count as they are.
+    EXPECT_EQ(MeasureKitRoom(reader, Wide(target + "/"), 0).bytes, 0u + 1 + 4096 + 4097);
+
+    // A newer file stays, an older one is replaced in full; its directory exists.
+    std::filesystem::create_directories(target + "/d");
+    WriteBytes(target + "/one", "kept");
+    WriteBytes(target + "/d/block", "older");
+    struct timespec newer[2] = {{2000000000, 0}, {2000000000, 0}};
+    struct timespec older[2] = {{900000000, 0}, {900000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (target + "/one").c_str(), newer, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, (target + "/d/block").c_str(), older, 0), 0);
+    room = MeasureKitRoom(reader, Wide(target + "/"), 4096);
+    EXPECT_EQ(room.newDirectories, 1u);  // t/d/e
+    EXPECT_EQ(room.bytes, (0u + 1 + 2 + 1) * 4096);
+    EXPECT_EQ(room.inodes, 3u + 1);
+
+    // Everything there as new as the kit's: nothing to write at all.
+    std::filesystem::create_directories(target + "/d/e");
+    for (const char* name : {"empty", "d/block", "d/e/over"}) {
+        WriteBytes(target + "/" + name, "x");
+        ASSERT_EQ(utimensat(AT_FDCWD, (target + "/" + name).c_str(), newer, 0), 0);
+    }
+    room = MeasureKitRoom(reader, Wide(target + "/"), 4096);
+    EXPECT_TRUE(room.everyEntryKept);
+    EXPECT_EQ(room.bytes, 0u);
+    EXPECT_EQ(room.inodes, 0u);
 }
 
 }  // namespace tpl

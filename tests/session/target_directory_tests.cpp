@@ -36,7 +36,9 @@ TEST(TargetText, BlanksGoAndHomeIsExpanded) {
     EXPECT_EQ(Resolve(u" ~/templates").directory, "/home/ann/templates");
     EXPECT_EQ(Resolve(u"~/t", u"/home/ann/").directory, "/home/ann/t");
     EXPECT_EQ(Resolve(u"~/t", u"/").directory, "/t");
-    EXPECT_EQ(Resolve(u"\\srv\\tpl\\").directory, "/srv/tpl/");
+    // A backslash is a character of a name: the path stays as typed.
+    EXPECT_EQ(Resolve(u"/srv/x\\y\\").directory, "/srv/x\\y\\");
+    EXPECT_EQ(Resolve(u"\\srv\\tpl").problem, TargetProblem::Relative);
     EXPECT_EQ(Resolve(u"/a/~/b").directory, "/a/~/b");  // only a leading tilde is the home
     for (const char16_t* fine : {u"/srv/tpl", u"~", u"~/x", u" /x "})
         EXPECT_EQ(Resolve(fine).problem, TargetProblem::None) << Narrow(WideString(fine));

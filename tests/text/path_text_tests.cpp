@@ -36,7 +36,8 @@ TEST(PathTextTest, ParentsAndTargetDirectories) {
         EXPECT_EQ(WithoutFinalSeparator(std::string(row.path)), row.trimmed) << row.path;
         EXPECT_EQ(WithoutFinalSeparator(wide), Wide(row.trimmed)) << row.path;
     }
-    EXPECT_EQ(NormalizeTargetDirectory(u"C:\\t\\x"), W(u"C:/t/x/"));
+    EXPECT_EQ(NormalizeTargetDirectory(u"/t/x\\y"), W(u"/t/x\\y/"));
+    EXPECT_EQ(NormalizeTargetDirectory(u"/t\\"), W(u"/t\\/"));
     EXPECT_EQ(NormalizeTargetDirectory(u"/t/"), W(u"/t/"));
     EXPECT_EQ(NormalizeTargetDirectory(WideString()), W(u""));
 }

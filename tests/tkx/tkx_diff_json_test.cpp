@@ -1,5 +1,7 @@
 // tkx diff previews an installation with the engine's own decision, and the
 // JSON listings carry every name exactly.
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <filesystem>
@@ -70,7 +72,8 @@ TEST_F(TkxDiffTest, FourActionsThenTheInstallationDoesWhatDiffSaid) {
     EXPECT_NE(diff.out.find("replace  9  2020-09-13T12:26:40Z  older.cfg\n"), std::string::npos);
     EXPECT_NE(diff.out.find("keep  8  2020-09-13T12:26:40Z  same.cfg\n"), std::string::npos);
     EXPECT_NE(diff.out.find("keep  9  2020-09-13T12:26:40Z  sub\\newer.cfg\n"), std::string::npos);
-    EXPECT_NE(diff.out.find("blocked  11  2020-09-13T12:26:40Z  blocker.cfg  (error 183)\n"), std::string::npos);
+    EXPECT_NE(diff.out.find("blocked  11  2020-09-13T12:26:40Z  blocker.cfg  (Is a directory)\n"), std::string::npos)
+        << diff.out;
     EXPECT_NE(diff.out.find("1 add (9 bytes), 1 replace (9 bytes), 2 keep (17 bytes), 1 blocked (11 bytes); "
                             "18 bytes to write\n"),
               std::string::npos)
@@ -132,6 +135,17 @@ TEST_F(TkxDiffTest, JsonParsesAndCarriesEveryNameExactly) {
 
     const TkxRun diff = Tkx({"diff", Path("names.tkx"), "--json", target_});
     ASSERT_EQ(diff.status, 0) << diff.err;
+
+    // Printed for a terminal, a kit's texts cannot send it commands:
+    // control characters are escaped as the installer does. (A name with
+    // one is refused as damage when the kit loads.)
+    const KitLanguageEntry hostileTexts{u"en", u"bad\x1b[31mred", u"Vendor", u"docs\\readme.txt"};
+    ASSERT_EQ(WriteKitFromMemory(WPath("escapes.tkx"), {hostileTexts}, KitTableLayout(),
+                                 {{u"plain.cfg", FileTime(kNew), "x"}}),
+              0u);
+    const TkxRun printed = Tkx({"list", Path("escapes.tkx")});
+    EXPECT_EQ(printed.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(printed.out.find("product \"bad\\x1b[31mred\""), std::string::npos) << printed.out;
     const nlohmann::json previewed = nlohmann::json::parse(diff.out);
     EXPECT_EQ(previewed["entries"][0]["name"], hostile);
     EXPECT_EQ(previewed["entries"][0]["action"], "add");
@@ -141,7 +155,8 @@ TEST_F(TkxDiffTest, JsonParsesAndCarriesEveryNameExactly) {
     const nlohmann::json blocked = nlohmann::json::parse(Tkx({"diff", "--json", Path("k.tkx"), target_}).out);
     EXPECT_EQ(blocked["wouldSucceed"], false);
     EXPECT_EQ(blocked["entries"][4]["action"], "blocked");
-    EXPECT_EQ(blocked["entries"][4]["error"], 183);
+    EXPECT_EQ(blocked["entries"][4]["reason"], std::strerror(EISDIR));
+    EXPECT_TRUE(blocked["entries"][0]["reason"].is_null());
 }
 
 }  // namespace tpl

@@ -2,6 +2,8 @@
 
 #include <ostream>
 #include "fs/file_types.h"
+#include "fs/last_error.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -53,6 +55,14 @@ std::string DescribeKitError(unsigned code) {
         default:
             return "cannot load the kit";
     }
+}
+
+std::string KitLoadFailureLine(const char* command, const std::string& file, unsigned code) {
+    std::string line = std::string("tkx: ") + command + ": " + EscapeControlCharacters(file) + ": " + DescribeKitError(code);
+    // A damaged kit says all there is to say; a system's failure says why.
+    const int systemErrno = code == ERROR_INVALID_DATA ? 0 : GetLastFileErrno();
+    if (systemErrno != 0) line += std::string(": ") + SystemErrorText(systemErrno).Data();
+    return line + "\n";
 }
 
 int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyntax& syntax, CommandArguments* parsed,

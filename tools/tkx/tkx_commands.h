@@ -45,5 +45,8 @@ int ParseCommandArguments(const std::vector<std::string>& args, const CommandSyn
 
 // Text for a load result in verify's and list's messages.
 std::string DescribeKitError(unsigned code);
+// "tkx: COMMAND: FILE: what failed: the system's reason", for a kit that
+// did not load with code (the thread's last file error still that load's).
+std::string KitLoadFailureLine(const char* command, const std::string& file, unsigned code);
 
 }  // namespace tpl

@@ -47,7 +47,7 @@ int RunDiff(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     KitReader reader;
     const uint32_t code = reader.Load(ToWide(file.c_str()));
     if (code != 0) {
-        err << "tkx: diff: " << file << ": " << DescribeKitError(code) << " (error " << code << ")\n";
+        err << KitLoadFailureLine("diff", file, code);
         return kTkxFailed;
     }
 

@@ -62,7 +62,7 @@ int RunList(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     KitReader reader;
     const uint32_t code = reader.Load(ToWide(file.c_str()));
     if (code != 0) {
-        err << "tkx: list: " << file << ": " << DescribeKitError(code) << " (error " << code << ")\n";
+        err << KitLoadFailureLine("list", file, code);
         return kTkxFailed;
     }
     if (parsed.json) {
@@ -94,7 +94,7 @@ int RunVerify(const std::vector<std::string>& args, std::ostream& out, std::ostr
     KitReader reader;
     const uint32_t code = reader.Load(ToWide(file.c_str()));
     if (code != 0) {
-        err << "tkx: verify: " << file << ": " << DescribeKitError(code) << " (error " << code << ")\n";
+        err << KitLoadFailureLine("verify", file, code);
         return kTkxFailed;
     }
     uint64_t total = 0;

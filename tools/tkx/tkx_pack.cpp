@@ -2,6 +2,7 @@
 #include <memory>
 #include <ostream>
 #include <system_error>
+#include "fs/last_error.h"
 #include "fs/file_io.h"
 #include "fs/unique_file_handle.h"
 #include "kit/kit_body_codec.h"
@@ -135,7 +136,7 @@ bool StreamFile(KitStreamWriter& writer, const PackSource& source, unsigned char
         if (got == 0) break;
         const uint32_t code = writer.Write(buffer, got);
         if (code != 0) {
-            *error = "cannot write the kit (error " + std::to_string(code) + ")";
+            *error = std::string("cannot write the kit: ") + ErrorReasonText(code, GetLastFileErrno()).Data();
             return false;
         }
         remaining -= got;
@@ -183,7 +184,8 @@ int Pack(const PackOptions& options, std::ostream& out, std::ostream& err) {
     uint32_t code = writer.Open(ToWide(options.output.c_str()), options.level);
     if (code == 0) code = writer.Write(tables.data(), static_cast<uint32_t>(tables.size()));
     if (code != 0) {
-        err << "tkx: pack: cannot write " << options.output << " (error " << code << ")\n";
+        err << "tkx: pack: cannot write " << options.output << ": " << ErrorReasonText(code, GetLastFileErrno()).Data()
+            << "\n";
         return kTkxFailed;
     }
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kStreamBufferSize]);
@@ -195,7 +197,8 @@ int Pack(const PackOptions& options, std::ostream& out, std::ostream& err) {
     }
     code = writer.Finish(true);
     if (code != 0) {
-        err << "tkx: pack: cannot finish " << options.output << " (error " << code << ")\n";
+        err << "tkx: pack: cannot finish " << options.output << ": " << ErrorReasonText(code, GetLastFileErrno()).Data()
+            << "\n";
         return kTkxFailed;
     }
     out << "packed " << sources.size() << " files, body " << writer.BodySize() << " bytes, kit " << writer.KitSize()

@@ -6,6 +6,7 @@
 #include <system_error>
 #include "fs/file_io.h"
 #include "text/convert.h"
+#include "text/text_helpers.h"
 
 namespace tpl {
 
@@ -59,6 +60,12 @@ bool WalkDirectory(const fsys::path& root, const fsys::path& directory, std::vec
         source.path = child.string();
         if (!ConvertName(relative, &source.kitName)) {
             *error = "refusing " + child.string() + ": the name cannot be represented in the current locale";
+            return false;
+        }
+        // Such a name could reach a terminal, a log or a launcher file
+        // line as a command of its own.
+        if (ContainsControlCharacter(source.kitName)) {
+            *error = "refusing " + EscapeControlCharacters(child.string()) + ": a control character in a name";
             return false;
         }
         for (char16_t* unit = source.kitName.MutableData(); *unit != 0; ++unit)
