@@ -234,7 +234,6 @@ void InstallEngine::RemoveBackupDirectory(InstallTransaction& transaction) {
         transaction.backup.Empty(kJournalFileName);
         RemoveFromBackupIndex(transaction.backup.Identity());
         journal_.Remove();
-        transaction.backup.Empty(WideString());
         transaction.backup.Remove();
     }
     // Nothing of this run is left to protect.

@@ -342,7 +342,6 @@ void RemoveBackupDirectory(OwnedDirectory& backup, JournalLock* lock) {
     RemoveFromBackupIndex(backup.Identity());
     (void)RemoveFileAt(backup.Get(), kJournalFileName);
     if (lock) lock->Release();
-    backup.Empty(WideString());
     backup.Remove();
 }
 
@@ -402,7 +401,11 @@ RecoveryReport UndoInstallation(OwnedDirectory& backup, const std::vector<Journa
     // may reorder them) would leave the run's file where the user's stood.
     if (!report.committed) {
         (void)SyncFileSystemOfHeld(backup.Get());
-        (void)SyncFileSystemOf(report.targetDirectory);
+        UniqueFileHandle target;
+        // One sync serves both where they share a file system.
+        if (OpenDirectoryBeneath(report.targetDirectory, WideString(), &target) == 0 &&
+            DeviceOfHeld(target.Get()) != DeviceOfHeld(backup.Get()))
+            (void)SyncFileSystemOfHeld(target.Get());
     }
     RemoveBackupDirectory(backup, lock);
     return report;
